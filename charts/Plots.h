@@ -1,0 +1,2 @@
+// Plot drawing of the chart window, on any QImage.
+#pragma once

@@ -1,0 +1,77 @@
+// The encoding run: codes the whole input frame by frame and writes the
+// chosen output signal of every frame as 16-bit samples from byte 60, then
+// the 44-byte WAV header. Reads `synthesizedSpeech` (SaveOption 1 and any
+// value other than 2) or `postProcessedSpeech` (SaveOption 2) of each new
+// current record.
+//
+// The run refuses to start (result 1) before it opens anything for writing
+// when the input cannot be read or when the output names the input file
+// itself; it reports a failed write (a full disk, say) as 1 after closing
+// both files.
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <system_error>
+
+#include "coder/Zorvellib.h"
+#include "sound/Wave.h"
+
+namespace zorvel {
+namespace {
+
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code error;
+    if (!std::filesystem::exists(b, error)) return false;
+    const bool same = std::filesystem::equivalent(a, b, error);
+    return same && !error;
+}
+
+// The data size field holds 32 bits; a longer run keeps the largest size
+// the header can state.
+std::uint32_t headerDataSize(std::int64_t frames) {
+    constexpr std::int64_t kMax = std::numeric_limits<std::uint32_t>::max() - 36;
+    const std::int64_t bytes = frames * kFrameSamples * 2;
+    return static_cast<std::uint32_t>(std::min(bytes, kMax));
+}
+
+}  // namespace
+
+int SpeechCoder::encodeFile(const std::filesystem::path& outputName, int saveOption) {
+    if (!input.is_open() || input.fail()) return 1;
+    if (sameFile(inputName_, outputName)) return 1;
+
+    output.open(outputName, std::ios::binary | std::ios::trunc);
+    if (!output.is_open()) return 1;
+    const std::array<char, kSampleDataOffset - kWaveHeaderBytes> gap{};
+    output.seekp(kWaveHeaderBytes);
+    output.write(gap.data(), gap.size());
+    output.seekp(kSampleDataOffset);
+    if (output.fail()) {
+        output.close();
+        input.close();
+        return 1;
+    }
+
+    const bool postProcessed = saveOption == kSavePostProcessed;
+    std::array<char, 2 * kFrameSamples> bytes{};
+    while (nextFrame() == 0) {
+        const Signal& signal = postProcessed ? currentFrame_->postProcessedSpeech
+                                             : currentFrame_->synthesizedSpeech;
+        for (int i = 0; i < kFrameSamples; ++i) {
+            const auto sample = static_cast<std::uint16_t>(toSample(signal[i]));
+            bytes[2 * i] = static_cast<char>(sample & 0xFF);
+            bytes[2 * i + 1] = static_cast<char>(sample >> 8);
+        }
+        output.write(bytes.data(), bytes.size());
+        if (output.fail()) break;  // nothing more can reach the file
+    }
+    writeWaveHeader(output, headerDataSize(frameCount_));
+    output.flush();
+    const bool writeFailed = output.fail();
+    output.close();
+    const bool closeFailed = output.fail();
+    input.close();
+    return writeFailed || closeFailed ? 1 : 0;
+}
+
+}  // namespace zorvel

@@ -1,0 +1,52 @@
+// Filter primitives of the coder: fixed-order-10 block filters built from a
+// set of LP coefficients a0..a10 (a0 = 1, not read), and a truncated
+// convolution. None keeps state: the past of a block comes from a history
+// block, the `count` samples that precede it in time, of which only the last
+// ten are read (history[count - k] is the sample k steps before the block).
+//
+// The output must not overlap the input or a history; the two histories of
+// one call may be the same array.
+#pragma once
+
+#include <array>
+#include <span>
+
+#include "coder/Frame.h"
+
+namespace zorvel {
+
+inline constexpr double kGamma1 = 0.94;          // numerator factor of W(z)
+inline constexpr double kGamma2 = 0.6;           // denominator factor of W(z)
+inline constexpr double kPostFilterNum = 0.7;    // numerator factor of the formant post-filter
+inline constexpr double kPostFilterDen = 0.75;   // denominator factor of the formant post-filter
+
+using LpSpan = std::span<const double, kLpCoeffs>;
+
+// 1/A(z): y(i) = x(i) - sum_j a_j y(i-j).
+void synthesisFilter(LpSpan a, std::span<const double> outputHistory,
+                     std::span<const double> input, std::span<double> output);
+
+// W(z) = A(z/0.94)/A(z/0.6).
+void weightingFilter(LpSpan a, std::span<const double> inputHistory,
+                     std::span<const double> outputHistory, std::span<const double> input,
+                     std::span<double> output);
+
+// A(z/0.7)/A(z/0.75).
+void formantPostFilter(LpSpan a, std::span<const double> inputHistory,
+                       std::span<const double> outputHistory, std::span<const double> input,
+                       std::span<double> output);
+
+// y(i) = sum_{j=0..i} x(j) h(i-j) for i < output.size(); nothing before the block.
+void convolve(std::span<const double> input, std::span<const double> impulseResponse,
+              std::span<double> output);
+
+// g^1..g^10 from the power function, index j-1 holding g^j.
+using PowerTable = std::array<double, kLpOrder>;
+struct FilterFactors {
+    PowerTable num;  // powers of the numerator factor
+    PowerTable den;  // powers of the denominator factor
+};
+const FilterFactors& weightingFactors();   // 0.94, 0.6
+const FilterFactors& postFilterFactors();  // 0.7, 0.75
+
+}  // namespace zorvel

@@ -1,0 +1,77 @@
+// The frame record: every signal and parameter the coder computes for one
+// 20 ms frame, and the frame reader that fills a fresh record from the input.
+//
+// The record is the coder's only signal memory: a stage that needs the past
+// reads the same array of the previous frame's record (index 160 + n for a
+// sample n < 0 of the current frame).
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace zorvel {
+
+inline constexpr int kFrameSamples = 160;     // 20 ms at 8000 Hz
+inline constexpr int kSubframeSamples = 40;   // 5 ms
+inline constexpr int kSubframes = kFrameSamples / kSubframeSamples;
+inline constexpr int kHalfFrameSamples = kFrameSamples / 2;
+inline constexpr int kLpOrder = 10;
+inline constexpr int kLpCoeffs = kLpOrder + 1;  // a0..a10, a0 = 1
+inline constexpr int kImpulseResponseSamples = 80;
+inline constexpr int kPulsesPerSubframe = 10;
+inline constexpr int kNoPulse = -1;
+
+using Signal = std::array<double, kFrameSamples>;
+using LpCoeffs = std::array<double, kLpCoeffs>;
+
+struct FrameRecord {
+    Signal speech;                     // s(n), the input samples as read
+    Signal weightedSpeech;             // sw(n)
+    Signal formantPostFiltered;        // synthesized speech after the formant post-filter
+    Signal postProcessedSpeech;        // sp(n), output of SaveOption 2
+    LpCoeffs lpCoeffsI;                // set I, samples 0..79
+    double lpErrorI;                   // final prediction error E10 of set I
+    LpCoeffs lpCoeffsII;               // set II, samples 80..159
+    double lpErrorII;                  // final prediction error E10 of set II
+    std::array<double, kImpulseResponseSamples> impulseResponseI;   // W(z)/A(z), set I
+    std::array<double, kImpulseResponseSamples> impulseResponseII;  // W(z)/A(z), set II
+    Signal postFilterImpulseResponse;  // 40 samples of the formant post-filter per subframe
+    std::int32_t openLoopLagI;         // 18..143
+    std::int32_t openLoopLagII;        // 18..143
+    Signal openLoopCorrI;              // lags 0..159, first half
+    Signal openLoopCorrII;             // lags 0..159, second half
+    Signal lpResidual;                 // short-term prediction residual ("resLP")
+    Signal ltpResidual;                // long-term prediction residual ("resLTP")
+    std::array<std::int32_t, kSubframes> pitchLag;
+    Signal targetSignal;               // x(n)
+    Signal zeroInputResponse;
+    Signal adaptiveWeightedSynthesis;  // gp*y(n)
+    Signal adaptiveSynthesis;          // 1/A(z) applied to gp*v(n)
+    Signal adaptiveExcitation;         // v(n), scaled in place to gp*v(n)
+    Signal excitation;                 // u(n) = gp*v(n) + gc*c(n)
+    std::array<double, kSubframes> pitchGain;         // gp
+    std::array<double, kSubframes> pitchGainApplied;  // the gain applied to v(n), y(n)
+    Signal codebookTarget;             // x2(n)
+    Signal backwardFilteredTarget;     // d(n), times the pulse sign
+    std::array<double, kSubframeSamples * kSubframeSamples> impulseCorrelation;  // phi, row-major
+    Signal signSelector;               // b(n)
+    Signal pulseSign;                  // s(n) = +1 or -1
+    std::array<std::int32_t, kSubframes * kPulsesPerSubframe> pulsePositions;  // -1 = none
+    Signal algebraicExcitation;        // c(n), scaled in place to gc*c(n)
+    std::array<double, kSubframes> codebookGain;  // gc
+    Signal enhancedExcitation;         // u'(n)
+    Signal synthesizedSpeech;          // s'(n), output of SaveOption 1
+    Signal weightedSynthesizedSpeech;  // sw'(n)
+};
+
+// Zeroes every field and sets every pulse position to kNoPulse. (The fields
+// that each stage writes before anything reads them are zeroed as well.)
+void clearFrameRecord(FrameRecord& record);
+
+class SpeechCoder;
+
+// Fills a freshly allocated record with the next 160 samples of the coder's
+// input. Returns 0 when a whole frame was read, 1 otherwise (end of input).
+int readFrame(FrameRecord& record, SpeechCoder& coder);
+
+}  // namespace zorvel

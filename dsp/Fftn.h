@@ -1,0 +1,2 @@
+// Mixed-radix FFT (to be written).
+#pragma once

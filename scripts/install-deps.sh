@@ -1,0 +1,32 @@
+#!/bin/sh
+# Installs every Debian package needed to build, run and test Zorvel.
+# Safe to run again: apt-get skips what is already installed.
+set -eu
+
+PACKAGES="
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libcli11-dev nlohmann-json3-dev libsndfile1-dev
+  espeak-ng sox xvfb imagemagick fonts-dejavu-core
+"
+
+if [ "$(id -u)" -eq 0 ]; then
+  SUDO=""
+else
+  SUDO="sudo"
+fi
+
+missing=""
+for p in $PACKAGES; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $p"
+  fi
+done
+
+if [ -n "$missing" ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  # shellcheck disable=SC2086
+  $SUDO apt-get install -y -qq --no-install-recommends $missing
+fi

@@ -1,0 +1,16 @@
+#!/bin/sh
+# Installs what Zorvel needs, then builds and runs every test twice: in the
+# release build and in the AddressSanitizer + UndefinedBehaviorSanitizer build.
+set -eu
+cd "$(dirname "$0")/.."
+
+./scripts/install-deps.sh
+jobs="$(nproc 2>/dev/null || echo 2)"
+
+for preset in release sanitize; do
+  echo "=== $preset build ==="
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  ctest --preset "$preset" -j "$jobs"
+done
+echo "All tests passed (release and sanitizer builds)."

@@ -1,0 +1,64 @@
+#include "tests/TestSupport.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <stdexcept>
+
+#include <unistd.h>
+
+namespace zorvel::test {
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zorvel-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::filesystem::path samplePath() {
+    if (const char* env = std::getenv("ZORVEL_SAMPLE")) return env;
+#ifdef ZORVEL_SAMPLE
+    return ZORVEL_SAMPLE;
+#else
+    return "samples/mowa.wav";
+#endif
+}
+
+std::vector<std::uint8_t> readBytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + file.string());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + file.string());
+}
+
+void writeSamples(const std::filesystem::path& file, const std::vector<std::int16_t>& samples,
+                  int headerBytes) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(headerBytes), 0xAB);
+    for (std::int16_t s : samples) {
+        const auto u = static_cast<std::uint16_t>(s);
+        bytes.push_back(static_cast<std::uint8_t>(u & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>(u >> 8));
+    }
+    writeBytes(file, bytes);
+}
+
+std::uint32_t testSeed(std::uint32_t fallback) {
+    std::uint32_t seed = fallback;
+    if (const char* env = std::getenv("ZORVEL_SEED")) seed = static_cast<std::uint32_t>(std::strtoul(env, nullptr, 10));
+    std::cout << "[ seed ] ZORVEL_SEED=" << seed << "\n";
+    return seed;
+}
+
+}  // namespace zorvel::test

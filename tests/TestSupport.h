@@ -1,0 +1,41 @@
+// Shared helpers of the test suites: temporary files, sound files made in the
+// test, the bundled sample, seeded random numbers.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace zorvel::test {
+
+// A fresh directory under the system's temporary directory, removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::filesystem::path samplePath();  // the bundled speech sample
+
+std::vector<std::uint8_t> readBytes(const std::filesystem::path& file);
+void writeBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes);
+
+// A file in the system's layout: `headerBytes` bytes of anything, then the
+// samples as 16-bit little-endian values (the coder reads from byte 60).
+void writeSamples(const std::filesystem::path& file, const std::vector<std::int16_t>& samples,
+                  int headerBytes = 60);
+
+// Seed for random tests: ZORVEL_SEED from the environment, else `fallback`;
+// printed so a failure can be repeated.
+std::uint32_t testSeed(std::uint32_t fallback = 20261207u);
+
+}  // namespace zorvel::test
