@@ -31,7 +31,7 @@ void twoHalvesHammingWindow(int l1, int l2, LpWindow& w) {
     for (int n = l1; n < l1 + l2; ++n) w[n] = 0.54 + 0.46 * std::cos(pi * (n - l1) / (l2 - 1));
 }
 
-std::array<double, kLpCoeffs> makeLagWindow() {
+std::array<double, kLpCoeffs> makeLagWindow() {  // lambda
     std::array<double, kLpCoeffs> lambda{};
     lambda[0] = kWhiteNoiseCorrection;
     for (int k = 1; k < kLpCoeffs; ++k) {
@@ -43,7 +43,7 @@ std::array<double, kLpCoeffs> makeLagWindow() {
 
 void analyseWindow(const Signal& previousSpeech, const Signal& speech, const LpWindow& w,
                    LpCoeffs& a, double& error) {
-    static const std::array<double, kLpCoeffs> lambda = makeLagWindow();
+    const std::array<double, kLpCoeffs>& lambda = lagWindow();
     std::array<double, kLpWindowSamples> x{};
     for (int n = 0; n < kHalfFrameSamples; ++n) x[n] = previousSpeech[kHalfFrameSamples + n] * w[n];
     for (int n = kHalfFrameSamples; n < kLpWindowSamples; ++n)
@@ -62,6 +62,11 @@ void analyseWindow(const Signal& previousSpeech, const Signal& speech, const LpW
 }
 
 }  // namespace
+
+const std::array<double, kLpCoeffs>& lagWindow() {
+    static const std::array<double, kLpCoeffs> lambda = makeLagWindow();
+    return lambda;
+}
 
 void buildLpWindows(int mode, LpWindow& windowI, LpWindow& windowII) {
     if (mode == 1) {

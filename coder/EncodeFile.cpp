@@ -5,8 +5,8 @@
 // current record.
 //
 // The run refuses to start (result 1) before it opens anything for writing
-// when the input cannot be read or when the output names the input file
-// itself; it reports a failed write (a full disk, say) as 1 after closing
+// when the input cannot be read (missing, unreadable, a directory) or when
+// the output names the input file itself, by any path or link; it reports a failed write (a full disk, say) as 1 after closing
 // both files.
 #include <algorithm>
 #include <array>
@@ -37,14 +37,15 @@ std::uint32_t headerDataSize(std::int64_t frames) {
 }  // namespace
 
 int SpeechCoder::encodeFile(const std::filesystem::path& outputName, int saveOption) {
-    if (!input.is_open() || input.fail()) return 1;
+    std::error_code error;
+    if (!input.is_open() || input.fail() || std::filesystem::is_directory(inputName_, error))
+        return 1;
     if (sameFile(inputName_, outputName)) return 1;
 
     output.open(outputName, std::ios::binary | std::ios::trunc);
     if (!output.is_open()) return 1;
-    const std::array<char, kSampleDataOffset - kWaveHeaderBytes> gap{};
-    output.seekp(kWaveHeaderBytes);
-    output.write(gap.data(), gap.size());
+    // Samples start at byte 60; the bytes before it read as zero until the
+    // header is written over 0..43 at the end.
     output.seekp(kSampleDataOffset);
     if (output.fail()) {
         output.close();

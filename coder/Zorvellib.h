@@ -112,6 +112,9 @@ void levinsonDurbin(std::span<const double, kLpCoeffs> r, std::span<double, kLpC
 // SNR in dB of `test` against `reference`; 0 when either energy is not positive.
 double computeSnr(std::span<const double> reference, std::span<const double> test);
 
+// Lag window lambda[0..10]: white-noise correction 1.0001 and a 60 Hz Gaussian.
+const std::array<double, kLpCoeffs>& lagWindow();
+
 // Analysis windows and interpolation table built by the constructor.
 void buildLpWindows(int mode, LpWindow& windowI, LpWindow& windowII);
 std::array<double, kInterpolationTaps> buildInterpolationTable6();
