@@ -1,0 +1,168 @@
+// Filter primitives against independent references: difference equations in
+// long double, impulse responses convolved, and block-wise filtering.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "coder/Filters.h"
+#include "tests/TestSupport.h"
+
+namespace zorvel {
+namespace {
+
+constexpr int kN = 160;
+
+LpCoeffs stableCoeffs() {
+    // A(z) of a resonant but stable 10th-order predictor (poles well inside the unit circle).
+    return {1.0, -1.2, 0.9, -0.45, 0.2, -0.1, 0.05, -0.02, 0.01, -0.005, 0.002};
+}
+
+std::vector<double> randomSignal(std::mt19937& rng, int n, double scale) {
+    std::normal_distribution<double> dist(0.0, scale);
+    std::vector<double> x(n);
+    for (double& v : x) v = dist(rng);
+    return x;
+}
+
+// y(i) = x(i) + sum_j g1^j a_j x(i-j) - sum_j g2^j a_j y(i-j), zero past.
+std::vector<long double> referencePoleZero(const LpCoeffs& a, double g1, double g2,
+                                           const std::vector<double>& x) {
+    std::vector<long double> y(x.size());
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        long double acc = x[i];
+        for (int j = 1; j <= kLpOrder && j <= static_cast<int>(i); ++j) {
+            acc += std::pow(static_cast<long double>(g1), j) * a[j] * x[i - j];
+            acc -= std::pow(static_cast<long double>(g2), j) * a[j] * y[i - j];
+        }
+        y[i] = acc;
+    }
+    return y;
+}
+
+TEST(SynthesisFilter, ZerosInZerosOut) {
+    const Signal zero{};
+    Signal y;
+    y.fill(7.0);
+    synthesisFilter(stableCoeffs(), zero, zero, y);
+    for (double v : y) EXPECT_EQ(v, 0.0);
+}
+
+TEST(SynthesisFilter, InvertedByTheInverseFilter) {
+    std::mt19937 rng(test::testSeed());
+    const auto x = randomSignal(rng, kN, 1000.0);
+    const LpCoeffs a = stableCoeffs();
+    const Signal zero{};
+    Signal y{};
+    synthesisFilter(a, zero, x, y);
+    // A(z) applied to the output gives back the input.
+    for (int n = 0; n < kN; ++n) {
+        long double e = y[n];
+        for (int j = 1; j <= kLpOrder && j <= n; ++j) e += static_cast<long double>(a[j]) * y[n - j];
+        ASSERT_NEAR(static_cast<double>(e), x[n], 1e-9 * 1000.0) << "n=" << n;
+    }
+}
+
+TEST(SynthesisFilter, OutputIsInputConvolvedWithImpulseResponse) {
+    std::mt19937 rng(test::testSeed());
+    const auto x = randomSignal(rng, kN, 100.0);
+    const LpCoeffs a = stableCoeffs();
+    const Signal zero{};
+    Signal impulse{};
+    impulse[0] = 1.0;
+    Signal h{}, y{}, z{};
+    synthesisFilter(a, zero, impulse, h);
+    synthesisFilter(a, zero, x, y);
+    convolve(x, h, z);
+    for (int n = 0; n < kN; ++n) ASSERT_NEAR(y[n], z[n], 1e-9 * 100.0 * 40) << "n=" << n;
+}
+
+TEST(WeightingFilter, MatchesDifferenceEquation) {
+    std::mt19937 rng(test::testSeed());
+    const auto x = randomSignal(rng, kN, 3000.0);
+    const LpCoeffs a = stableCoeffs();
+    const Signal zero{};
+    Signal y{};
+    weightingFilter(a, zero, zero, x, y);
+    const auto ref = referencePoleZero(a, 0.94, 0.6, x);
+    for (int n = 0; n < kN; ++n)
+        ASSERT_NEAR(y[n], static_cast<double>(ref[n]), 1e-10 * 3000.0) << "n=" << n;
+}
+
+TEST(WeightingFilter, ZeroCoefficientsCopyTheInput) {
+    std::mt19937 rng(test::testSeed());
+    const auto x = randomSignal(rng, 40, 500.0);
+    LpCoeffs a{};
+    a[0] = 1.0;
+    const auto history = randomSignal(rng, 40, 500.0);
+    std::array<double, 40> y{};
+    weightingFilter(a, history, history, x, y);
+    for (int n = 0; n < 40; ++n) EXPECT_EQ(y[n], x[n]);
+}
+
+TEST(FormantPostFilter, ImpulseResponseStart) {
+    const LpCoeffs a = stableCoeffs();
+    Signal impulse{};
+    impulse[0] = 1.0;
+    const Signal zero{};
+    std::array<double, 40> h{};
+    formantPostFilter(a, zero, zero, std::span(impulse).first(40), h);
+    EXPECT_EQ(h[0], 1.0);
+    EXPECT_NEAR(h[1], (0.7 - 0.75) * a[1], 1e-15);
+    const auto ref = referencePoleZero(a, 0.7, 0.75, std::vector<double>(impulse.begin(), impulse.begin() + 40));
+    for (int n = 0; n < 40; ++n) EXPECT_NEAR(h[n], static_cast<double>(ref[n]), 1e-13) << "n=" << n;
+}
+
+TEST(Convolve, UnitImpulseGivesTheResponse) {
+    std::mt19937 rng(test::testSeed());
+    const auto h = randomSignal(rng, 40, 1.0);
+    std::array<double, 40> impulse{};
+    impulse[0] = 1.0;
+    std::array<double, 40> y{};
+    convolve(impulse, h, y);
+    for (int n = 0; n < 40; ++n) EXPECT_EQ(y[n], h[n]);
+}
+
+// Filtering block by block, each block with the blocks before it as history,
+// gives exactly what one pass over the whole signal gives.
+enum class Kind { Synthesis, Weighting, PostFilter };
+
+class BlockFiltering : public ::testing::TestWithParam<std::tuple<Kind, int>> {};
+
+void run(Kind kind, const LpCoeffs& a, std::span<const double> xHistory,
+         std::span<const double> yHistory, std::span<const double> x, std::span<double> y) {
+    switch (kind) {
+        case Kind::Synthesis: synthesisFilter(a, yHistory, x, y); break;
+        case Kind::Weighting: weightingFilter(a, xHistory, yHistory, x, y); break;
+        case Kind::PostFilter: formantPostFilter(a, xHistory, yHistory, x, y); break;
+    }
+}
+
+TEST_P(BlockFiltering, EqualsWholeSignal) {
+    const auto [kind, block] = GetParam();
+    std::mt19937 rng(test::testSeed());
+    const auto x = randomSignal(rng, kN, 2000.0);
+    const LpCoeffs a = stableCoeffs();
+    // Whole signal with zero history of `block` samples in front.
+    std::vector<double> xs(block, 0.0), ys(block, 0.0);
+    xs.insert(xs.end(), x.begin(), x.end());
+    ys.resize(xs.size(), 0.0);
+    std::vector<double> whole(kN);
+    run(kind, a, std::span(xs).first(block), std::span(ys).first(block), x, whole);
+    // Block by block.
+    std::vector<double> blocks(kN + block, 0.0);
+    for (int start = 0; start < kN; start += block) {
+        run(kind, a, std::span(xs).subspan(start, block), std::span(blocks).subspan(start, block),
+            std::span(x).subspan(start, block), std::span(blocks).subspan(start + block, block));
+    }
+    for (int n = 0; n < kN; ++n) ASSERT_EQ(whole[n], blocks[n + block]) << "n=" << n;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllFilters, BlockFiltering,
+                         ::testing::Combine(::testing::Values(Kind::Synthesis, Kind::Weighting,
+                                                              Kind::PostFilter),
+                                            ::testing::Values(10, 40, 80)));
+
+}  // namespace
+}  // namespace zorvel
