@@ -1,8 +1,154 @@
-// (to be written)
+// Target signal and adaptive codebook, one subframe.
+// Reads of currentFrame: `weightedSpeech`, `lpResidual`, the subframe's LP
+// coefficients, impulse response h and open-loop lag L0, `excitation` of the
+// earlier subframes; of previousFrame: `excitation`; of either record the
+// preceding blocks of `adaptiveSynthesis` and `adaptiveWeightedSynthesis`.
+// Writes for the subframe: `zeroInputResponse`, `targetSignal`, `pitchLag`,
+// `adaptiveExcitation`, `pitchGain`, `pitchGainApplied`, `codebookTarget`,
+// `adaptiveSynthesis` and `adaptiveWeightedSynthesis`.
+//
+// Symbols: x = target, v = adaptive vector, y = v filtered by h,
+// R = sum x*y, E = sum y*y, gp = pitch gain, x2 = x - gp*y.
+// The lag is the integer among L0-3..L0+3 with the largest optimal gain R/E
+// (first maximum, only positive values count). The filter state from which
+// the next subframe's zero-input response is computed is that of the
+// adaptive contribution alone.
+#include <algorithm>
+#include <array>
+
+#include "coder/Filters.h"
+#include "coder/Subframe.h"
 #include "coder/Zorvellib.h"
 
 namespace zorvel {
+namespace {
 
-void SpeechCoder::searchAdaptiveCodebook(int) {}
+constexpr int kLagSearchHalfWidth = 3;  // candidates L0-3..L0+3
+constexpr int kMinOpenLoopLag = 18;
+constexpr int kMaxOpenLoopLag = 143;
+constexpr double kMaxPitchGain = 1.2;
+constexpr int kInterpolationStep = 6;   // interpolationTable6 resolution: 1/6 sample
+constexpr int kInterpolationHalfTaps = 10;
+constexpr int kPastSamples = kFrameSamples;  // past excitation held before the subframe
+
+// Positions 0..159: the 160 excitation samples before the subframe;
+// position 160 + n: sample n of the subframe.
+using ExcitationBuffer = std::array<double, kPastSamples + kSubframeSamples>;
+
+void fillPastExcitation(const FrameRecord& previous, const FrameRecord& current, int a,
+                        ExcitationBuffer& buffer) {
+    const int start = a * kSubframeSamples;
+    const auto next = std::copy(previous.excitation.begin() + start, previous.excitation.end(),
+                                buffer.begin());
+    std::copy(current.excitation.begin(), current.excitation.begin() + start, next);
+}
+
+double dot(std::span<const double> p, std::span<const double> q) {
+    double sum = 0.0;
+    for (std::size_t n = 0; n < p.size(); ++n) sum += p[n] * q[n];
+    return sum;
+}
+
+// The integer lag with the largest R/E; the LP residual stands in for the
+// not yet known excitation of the subframe.
+int searchIntegerLag(ExcitationBuffer& buffer, ConstSubframeSpan lpResidual, ConstSubframeSpan x,
+                     ConstSubframeSpan h, int L0) {
+    std::copy(lpResidual.begin(), lpResidual.end(), buffer.begin() + kPastSamples);
+    int lag = L0;
+    double best = 0.0;
+    std::array<double, kSubframeSamples> y{};
+    for (int j = L0 - kLagSearchHalfWidth; j <= L0 + kLagSearchHalfWidth; ++j) {
+        convolve(std::span<const double>(buffer).subspan(kPastSamples - j, kSubframeSamples), h,
+                 y);
+        const double R = dot(x, y);
+        const double E = dot(y, y);
+        if (E != 0.0 && R / E > best) {
+            best = R / E;
+            lag = j;
+        }
+    }
+    return lag;
+}
+
+// v(n) from the 1/6-sample interpolation filter at integer lag T, all 20
+// taps; each v(n) enters the buffer before v(n+1) is formed, so a lag
+// shorter than the subframe repeats the vector.
+void interpolateAdaptiveVector(ExcitationBuffer& buffer,
+                               const std::array<double, kInterpolationTaps>& I, int T,
+                               SubframeSpan v) {
+    std::fill(buffer.begin() + kPastSamples, buffer.end(), 0.0);
+    for (int n = 0; n < kSubframeSamples; ++n) {
+        const int t = kPastSamples + n - T;
+        double sum = 0.0;
+        for (int k = 0; k < kInterpolationHalfTaps; ++k) {
+            sum += buffer[t - k] * I[kInterpolationStep * k];
+            sum += buffer[t + 1 + k] * I[kInterpolationStep * (k + 1)];
+        }
+        v[n] = sum;
+        buffer[kPastSamples + n] = sum;
+    }
+}
+
+double pitchGainOf(ConstSubframeSpan x, ConstSubframeSpan y) {
+    const double R = dot(x, y);
+    const double E = dot(y, y);
+    if (E == 0.0) return 0.0;
+    double gp = R / E;
+    if (gp < 0.0) gp = 0.0;
+    if (gp >= kMaxPitchGain) gp = kMaxPitchGain;
+    return gp;
+}
+
+}  // namespace
+
+void SpeechCoder::searchAdaptiveCodebook(int a) {
+    checkSubframe(a);
+    FrameRecord& frame = *currentFrame_;
+    const FrameRecord& previous = *previousFrame_;
+    const LpCoeffs& lp = subframeLpCoeffs(frame, a);
+    const ConstSubframeSpan h = subframeImpulseResponse(frame, a);
+    const ConstSubframeSpan pastSynthesis =
+        precedingBlock(frame.adaptiveSynthesis, previous.adaptiveSynthesis, a);
+    const ConstSubframeSpan pastWeighted =
+        precedingBlock(frame.adaptiveWeightedSynthesis, previous.adaptiveWeightedSynthesis, a);
+    const SubframeSpan x = subframeOf(frame.targetSignal, a);
+    const SubframeSpan zeroInput = subframeOf(frame.zeroInputResponse, a);
+    const SubframeSpan v = subframeOf(frame.adaptiveExcitation, a);
+    const SubframeSpan y = subframeOf(frame.adaptiveWeightedSynthesis, a);
+    const SubframeSpan synthesis = subframeOf(frame.adaptiveSynthesis, a);
+    const SubframeSpan x2 = subframeOf(frame.codebookTarget, a);
+    const ConstSubframeSpan sw = subframeOf(frame.weightedSpeech, a);
+
+    // Zero-input response of the weighted synthesis filter (x holds the
+    // unweighted part for a moment), then the target.
+    synthesisFilter(lp, pastSynthesis, std::span(zeroSignal_).first(kSubframeSamples), x);
+    weightingFilter(lp, pastSynthesis, pastWeighted, x, zeroInput);
+    for (int n = 0; n < kSubframeSamples; ++n) x[n] = sw[n] - zeroInput[n];
+
+    // A lag outside 18..143 cannot come from the open-loop search; clamping
+    // keeps every read of the search inside its buffer.
+    const int L0 = std::clamp(subframeOpenLoopLag(frame, a), kMinOpenLoopLag, kMaxOpenLoopLag);
+    ExcitationBuffer buffer{};
+    fillPastExcitation(previous, frame, a, buffer);
+    const int T = searchIntegerLag(buffer, subframeOf(frame.lpResidual, a), x, h, L0);
+    frame.pitchLag[a] = T;
+
+    interpolateAdaptiveVector(buffer, interpolationTable6_, T, v);
+    if (noAdaptiveCodebook != 0) std::fill(v.begin(), v.end(), 0.0);
+
+    convolve(v, h, y);
+    const double gp = pitchGainOf(x, y);
+    frame.pitchGain[a] = gp;
+    frame.pitchGainApplied[a] = gp;
+
+    for (int n = 0; n < kSubframeSamples; ++n) {
+        v[n] *= frame.pitchGainApplied[a];
+        x2[n] = x[n] - frame.pitchGainApplied[a] * y[n];
+    }
+    // The adaptive contribution through 1/A(z) and W(z): the filter state of
+    // the next subframe's zero-input response (replaces y).
+    synthesisFilter(lp, pastSynthesis, v, synthesis);
+    weightingFilter(lp, pastSynthesis, pastWeighted, synthesis, y);
+}
 
 }  // namespace zorvel

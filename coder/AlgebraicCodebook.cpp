@@ -1,8 +1,116 @@
-// (to be written)
+// Algebraic codebook, one subframe. Reads of currentFrame: `codebookTarget`
+// x2, the subframe's impulse response h and, in mode 1, `ltpResidual`.
+// Writes for the subframe: `backwardFilteredTarget` d, `impulseCorrelation`
+// phi (whole matrix), `signSelector` b, `pulseSign` s, `pulsePositions`,
+// `algebraicExcitation` (gc*c) and `codebookGain` gc.
+//
+// d(n) = sum_{i>=n} x2(i) h(i-n) and phi(i, j) = sum_{k>=max(i,j)} h(k-i) h(k-j).
+// The sign of b(n) fixes the sign of a pulse at n; d and phi absorb the signs,
+// so the search sees only unit pulses. The code vector c holds the chosen
+// pulses (two at one position add up); gc = <x2, z> / <z, z> with z = c * h.
+#include <algorithm>
+#include <cmath>
+
+#include "coder/AlgebraicSearch.h"
+#include "coder/Filters.h"
+#include "coder/Subframe.h"
 #include "coder/Zorvellib.h"
 
 namespace zorvel {
+namespace {
 
-void SpeechCoder::searchAlgebraicCodebook(int) {}
+constexpr int L = kSubframeSamples;
+constexpr double kZeroNormReplacement = 1.0;
+constexpr double kSilentCodeGain = 1.0;  // gc when the filtered code vector has no energy
+
+using Matrix = std::array<double, L * L>;
+
+void backwardFilter(ConstSubframeSpan x2, ConstSubframeSpan h, SubframeSpan d) {
+    for (int n = 0; n < L; ++n) {
+        double sum = 0.0;
+        for (int i = n; i < L; ++i) sum += x2[i] * h[i - n];
+        d[n] = sum;
+    }
+}
+
+// Diagonal by diagonal: along diagonal delta = j - i the sum gains one term
+// per step from the bottom right corner, in the order of a direct sum.
+void correlationMatrix(ConstSubframeSpan h, Matrix& phi) {
+    for (int delta = 0; delta < L; ++delta) {
+        double sum = 0.0;
+        for (int i = L - 1 - delta; i >= 0; --i) {
+            sum += h[L - 1 - i] * h[L - 1 - i - delta];
+            phi[i * L + i + delta] = sum;
+            phi[(i + delta) * L + i] = sum;
+        }
+    }
+}
+
+double rootOrOne(std::span<const double> v) {
+    double energy = 0.0;
+    for (double x : v) energy += x * x;
+    const double root = std::sqrt(energy);
+    return root != 0.0 ? root : kZeroNormReplacement;
+}
+
+// Mode 1 weighs the LTP residual and d by their norms; the other modes use d.
+void selectSigns(int mode, ConstSubframeSpan ltpResidual, ConstSubframeSpan d, SubframeSpan b,
+                 SubframeSpan s) {
+    if (mode == 1) {
+        const double Er = rootOrOne(ltpResidual);
+        const double Ed = rootOrOne(d);
+        for (int n = 0; n < L; ++n) b[n] = ltpResidual[n] / Er + d[n] / Ed;
+    } else {
+        std::copy(d.begin(), d.end(), b.begin());
+    }
+    for (int n = 0; n < L; ++n) s[n] = b[n] >= 0.0 ? 1.0 : -1.0;
+}
+
+void applySigns(ConstSubframeSpan s, SubframeSpan d, Matrix& phi) {
+    for (int i = 0; i < L; ++i) {
+        d[i] *= s[i];
+        for (int j = 0; j < L; ++j) phi[i * L + j] *= s[i] * s[j];
+    }
+}
+
+double dot(std::span<const double> p, std::span<const double> q) {
+    double sum = 0.0;
+    for (std::size_t n = 0; n < p.size(); ++n) sum += p[n] * q[n];
+    return sum;
+}
+
+}  // namespace
+
+void SpeechCoder::searchAlgebraicCodebook(int a) {
+    checkSubframe(a);
+    FrameRecord& frame = *currentFrame_;
+    const ConstSubframeSpan h = subframeImpulseResponse(frame, a);
+    const ConstSubframeSpan x2 = subframeOf(frame.codebookTarget, a);
+    const SubframeSpan d = subframeOf(frame.backwardFilteredTarget, a);
+    const SubframeSpan b = subframeOf(frame.signSelector, a);
+    const SubframeSpan s = subframeOf(frame.pulseSign, a);
+    const SubframeSpan c = subframeOf(frame.algebraicExcitation, a);
+    Matrix& phi = frame.impulseCorrelation;
+
+    backwardFilter(x2, h, d);
+    correlationMatrix(h, phi);
+    selectSigns(mode_, subframeOf(frame.ltpResidual, a), d, b, s);
+    applySigns(s, d, phi);
+
+    const PulseVector positions = searchPulsePositions(mode_, a, d, phi, b);
+    std::copy(positions.begin(), positions.end(),
+              frame.pulsePositions.begin() + a * kPulsesPerSubframe);
+
+    std::fill(c.begin(), c.end(), 0.0);
+    for (std::int32_t p : positions)
+        if (p != kNoPulse) c[p] += s[p];
+
+    std::array<double, L> z{};
+    convolve(c, h, z);
+    const double energy = dot(z, z);
+    const double gc = energy != 0.0 ? dot(x2, z) / energy : kSilentCodeGain;
+    frame.codebookGain[a] = gc;
+    for (double& value : c) value *= gc;
+}
 
 }  // namespace zorvel

@@ -1,8 +1,55 @@
-// (to be written)
+// Post-processing, one subframe. Reads `synthesizedSpeech` and the
+// subframe's LP coefficients of currentFrame, the preceding blocks of
+// `synthesizedSpeech` and `formantPostFiltered`; writes
+// `formantPostFiltered` f, `postFilterImpulseResponse` h_f and
+// `postProcessedSpeech` sp for the subframe.
+//
+// f = A(z/0.7)/A(z/0.75) applied to the synthesized speech; then a first-order
+// tilt compensation sp(n) = f(n) - mu*f(n-1) with mu = 0.8*r1/r0, r0 and r1
+// the lag-0 and lag-1 autocorrelations of 22 samples of h_f.
+#include "coder/Filters.h"
+#include "coder/Subframe.h"
 #include "coder/Zorvellib.h"
 
 namespace zorvel {
+namespace {
 
-void SpeechCoder::postFilterSubframe(int) {}
+constexpr int kTiltResponseSamples = 22;
+constexpr double kTiltFactor = 0.8;
+
+// k = r1 / r0 of the first 22 samples of h_f; 0 when r0 is 0.
+double tiltCoefficient(ConstSubframeSpan hf) {
+    double r0 = 0.0;
+    double r1 = 0.0;
+    for (int j = 0; j < kTiltResponseSamples; ++j) r0 += hf[j] * hf[j];
+    for (int j = 0; j + 1 < kTiltResponseSamples; ++j) r1 += hf[j] * hf[j + 1];
+    return r0 != 0.0 ? r1 / r0 : 0.0;
+}
+
+}  // namespace
+
+void SpeechCoder::postFilterSubframe(int a) {
+    checkSubframe(a);
+    FrameRecord& frame = *currentFrame_;
+    const FrameRecord& previous = *previousFrame_;
+    const LpCoeffs& lp = subframeLpCoeffs(frame, a);
+    const SubframeSpan f = subframeOf(frame.formantPostFiltered, a);
+    const SubframeSpan hf = subframeOf(frame.postFilterImpulseResponse, a);
+    const SubframeSpan sp = subframeOf(frame.postProcessedSpeech, a);
+    const auto zeros = std::span(zeroSignal_).first(kSubframeSamples);
+
+    formantPostFilter(lp, precedingBlock(frame.synthesizedSpeech, previous.synthesizedSpeech, a),
+                      precedingBlock(frame.formantPostFiltered, previous.formantPostFiltered, a),
+                      subframeOf(frame.synthesizedSpeech, a), f);
+    formantPostFilter(lp, zeros, zeros, std::span(unitImpulse_).first(kSubframeSamples), hf);
+
+    const double mu = kTiltFactor * tiltCoefficient(hf);
+    double before = precedingBlock(frame.formantPostFiltered, previous.formantPostFiltered,
+                                   a)[kSubframeSamples - 1];
+    for (int n = 0; n < kSubframeSamples; ++n) {
+        sp[n] = f[n] - mu * before;
+        before = f[n];
+    }
+}
 
 }  // namespace zorvel

@@ -1,9 +1,57 @@
-// (to be written)
+// Quality measures. Reads `speech` s and `synthesizedSpeech` s' (before
+// post-processing) of currentFrame and the frame count; updates the frame,
+// segmental and overall SNR and the signal and noise energy totals.
+//
+// SNR = 10 log10(S/N) with S = sum s^2 and N = sum (s - s')^2; a frame with
+// no signal or no noise counts as 0 dB. The segmental SNR is the mean of the
+// frame values, the overall SNR the ratio of the totals since the last reset.
+#include "coder/QualityMeasures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
 #include "coder/Zorvellib.h"
 
 namespace zorvel {
+namespace {
 
-double computeSnr(std::span<const double>, std::span<const double>) { return 0.0; }
-void SpeechCoder::updateQualityMeasures() {}
+constexpr double kUndefinedSnr = 0.0;  // dB, when S or N is not positive
+
+double decibels(double S, double N) { return 10.0 * std::log10(S / N); }
+
+}  // namespace
+
+double computeSnr(std::span<const double> reference, std::span<const double> test) {
+    if (reference.size() != test.size())
+        throw std::invalid_argument("computeSnr: signals of different lengths");
+    double S = 0.0;
+    double N = 0.0;
+    for (std::size_t n = 0; n < reference.size(); ++n) {
+        const double error = reference[n] - test[n];
+        S += reference[n] * reference[n];
+        N += error * error;
+    }
+    return N > 0.0 && S > 0.0 ? decibels(S, N) : kUndefinedSnr;
+}
+
+double runningMean(double mean, int count, double value) {
+    const int n = std::max(count, 1);
+    return ((n - 1) * mean + value) / n;
+}
+
+void SpeechCoder::updateQualityMeasures() {
+    const Signal& s = currentFrame_->speech;
+    const Signal& synthesized = currentFrame_->synthesizedSpeech;
+    frameSnr_ = computeSnr(s, synthesized);
+    segmentalSnr_ = runningMean(segmentalSnr_, frameCount_, frameSnr_);
+    for (int n = 0; n < kFrameSamples; ++n) {
+        const double error = s[n] - synthesized[n];
+        signalEnergySum_ += s[n] * s[n];
+        noiseEnergySum_ += error * error;
+    }
+    if (signalEnergySum_ > 0.0 && noiseEnergySum_ > 0.0)
+        overallSnr_ = decibels(signalEnergySum_, noiseEnergySum_);
+}
 
 }  // namespace zorvel

@@ -1,0 +1,336 @@
+// The pulse-position searches of the eight modes. Modes 3 to 6 search their
+// position lists exhaustively in nested loops (p0 outermost), modes 7 and 8
+// two track pairs one after the other, modes 1 and 2 pulse pairs one after
+// another on top of two pulses fixed from the track maxima.
+//
+// The sums of Q are formed incrementally: adding pulse m to a set with sum
+// N and energy D gives N + d(m) and D + g(m), where
+//     g(m) = phi(m, m) + 2 * sum over the pulses already in the set of phi(mk, m)
+// is kept per position and updated once per fixed pulse. Candidates are
+// compared cross-multiplied, N^2 * bestD > bestN2 * D (D > 0 for a monic
+// impulse response), which is Q > bestQ without a division per candidate.
+#include "coder/AlgebraicSearch.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "coder/Subframe.h"
+
+namespace zorvel {
+namespace {
+
+constexpr int L = kSubframeSamples;
+
+// Positions step*k + offset for k = 0.., ascending.
+template <int Step, std::size_t N>
+constexpr std::array<int, (kSubframeSamples / Step) * N> interleavedTracks(
+    std::array<int, N> offsets) {
+    std::array<int, (kSubframeSamples / Step) * N> p{};
+    std::size_t i = 0;
+    for (int k = 0; k < kSubframeSamples / Step; ++k)
+        for (int offset : offsets) p[i++] = Step * k + offset;
+    return p;
+}
+
+constexpr int kTrackStep = 5;
+constexpr auto kTrack0 = interleavedTracks<kTrackStep>(std::array{0});
+constexpr auto kTrack1 = interleavedTracks<kTrackStep>(std::array{1});
+constexpr auto kTrack2 = interleavedTracks<kTrackStep>(std::array{2});
+constexpr auto kTrack3 = interleavedTracks<kTrackStep>(std::array{3});
+constexpr auto kTrack4 = interleavedTracks<kTrackStep>(std::array{4});
+constexpr auto kTracks3And4 = interleavedTracks<kTrackStep>(std::array{3, 4});
+constexpr auto kTracks1And3 = interleavedTracks<kTrackStep>(std::array{1, 3});
+constexpr auto kTracks2And4 = interleavedTracks<kTrackStep>(std::array{2, 4});
+constexpr auto kMode6Second = interleavedTracks<8>(std::array{0, 1, 3, 7});
+constexpr std::array<std::span<const int>, kTrackStep> kStep5Tracks{kTrack0, kTrack1, kTrack2,
+                                                                   kTrack3, kTrack4};
+
+constexpr int kMaxNestedPulses = 4;
+using PositionLists = std::array<std::span<const int>, kMaxNestedPulses>;
+
+enum class SearchKind { pairwise, nested, trackPairs };
+
+struct ModeLayout {
+    int pulses;          // K
+    SearchKind kind;
+    int trackCount;      // NT of the pairwise search (track of n = n mod NT)
+    PositionLists lists;  // nested search, p0 first
+};
+
+constexpr std::array<ModeLayout, 8> kLayouts{{
+    {10, SearchKind::pairwise, 5, {}},
+    {8, SearchKind::pairwise, 4, {}},
+    {4, SearchKind::nested, 0, {kTrack0, kTrack1, kTrack2, kTracks3And4}},
+    {4, SearchKind::nested, 0, {kTrack0, kTrack1, kTrack2, kTracks3And4}},
+    {3, SearchKind::nested, 0, {kTrack0, kTracks1And3, kTracks2And4, {}}},
+    {2, SearchKind::nested, 0, {kTracks1And3, kMode6Second, {}, {}}},
+    {2, SearchKind::trackPairs, 0, {}},
+    {2, SearchKind::trackPairs, 0, {}},
+}};
+
+const ModeLayout& layoutOf(int mode) { return kLayouts[(mode >= 1 && mode <= 8 ? mode : 1) - 1]; }
+
+// The best Q so far as numerator and denominator; Q = 0 at the start.
+struct Best {
+    double N2 = 0.0;  // (sum d)^2 of the best
+    double D = 1.0;   // its energy
+
+    // Q of a candidate with sum Nc and energy Dc strictly greater than the best.
+    bool improvedBy(double Nc, double Dc) const { return Nc * Nc * D > N2 * Dc; }
+    bool improvedBy(const Best& other) const { return other.N2 * D > N2 * other.D; }
+    void take(double Nc, double Dc) {
+        N2 = Nc * Nc;
+        D = Dc;
+    }
+};
+
+// A set of pulses being built: its sums and g(m) for every position.
+class PulseSet {
+public:
+    PulseSet(SubframeVector d, CorrelationMatrix phi) : d_(d), phi_(phi) {
+        for (int m = 0; m < L; ++m) g_[m] = phi_[m * L + m];
+    }
+    double N() const { return N_; }
+    double D() const { return D_; }
+    double d(int m) const { return d_[m]; }
+    double g(int m) const { return g_[m]; }
+    double phi(int i, int j) const { return phi_[i * L + j]; }
+
+    void add(int m) {
+        N_ += d_[m];
+        D_ += g_[m];
+        const double* row = &phi_[m * L];
+        for (int k = 0; k < L; ++k) g_[k] += 2.0 * row[k];
+    }
+
+private:
+    SubframeVector d_;
+    CorrelationMatrix phi_;
+    std::array<double, L> g_{};
+    double N_ = 0.0;
+    double D_ = 0.0;
+};
+
+// Exhaustive search over nested position lists: level 0 outermost, the
+// last level innermost. One Best may be carried across several runs (modes
+// 7, 8). The arrays are compact per list: entry i belongs to position
+// lists[l][i], so the inner loops run over contiguous memory.
+class NestedSearch {
+public:
+    NestedSearch(SubframeVector d, CorrelationMatrix phi, Best& best, PulseVector& positions)
+        : d_(d), phi_(phi), best_(best), positions_(positions) {}
+
+    void run(std::span<const std::span<const int>> lists) {
+        levels_ = lists.size();
+        std::copy(lists.begin(), lists.end(), lists_.begin());
+        for (std::size_t l = 0; l < levels_; ++l) {
+            const std::span<const int> list = lists_[l];
+            for (std::size_t i = 0; i < list.size(); ++i) {
+                dC_[l][i] = d_[list[i]];
+                g_[0][l][i] = phi_[list[i] * L + list[i]];
+                for (int m = 0; m < L; ++m) phiC_[l][m][i] = phi_[m * L + list[i]];
+            }
+        }
+        level<0>(0.0, 0.0);
+    }
+
+private:
+    static constexpr std::size_t kMaxListSize = 20;
+    using Compact = std::array<double, kMaxListSize>;
+
+    template <std::size_t l>
+    void level(double N, double D) {
+        if (l + 1 == levels_) {
+            lastLevel(N, D);
+            return;
+        }
+        if constexpr (l + 1 < kMaxNestedPulses) {
+            const std::span<const int> list = lists_[l];
+            for (std::size_t i = 0; i < list.size(); ++i) {
+                const int m = list[i];
+                chosen_[l] = m;
+                for (std::size_t later = l + 1; later < levels_; ++later) {
+                    const Compact& g = g_[l][later];
+                    const Compact& row = phiC_[later][m];
+                    Compact& next = g_[l + 1][later];
+                    const std::size_t count = lists_[later].size();
+                    for (std::size_t k = 0; k < count; ++k) next[k] = g[k] + 2.0 * row[k];
+                }
+                level<l + 1>(N + dC_[l][i], D + g_[l][l][i]);
+            }
+        }
+    }
+
+    void lastLevel(double N, double D) {
+        const std::size_t l = levels_ - 1;
+        const std::span<const int> list = lists_[l];
+        const Compact& d = dC_[l];
+        const Compact& g = g_[l][l];
+        const std::size_t count = list.size();
+        // Most inner loops cannot beat the best as it stands: test them all
+        // at once, and walk them in order only when one can.
+        int anyBetter = 0;
+        for (std::size_t i = 0; i < count; ++i)
+            anyBetter |= static_cast<int>(best_.improvedBy(N + d[i], D + g[i]));
+        if (anyBetter == 0) return;
+        for (std::size_t i = 0; i < count; ++i) {
+            const double Nc = N + d[i];
+            const double Dc = D + g[i];
+            if (best_.improvedBy(Nc, Dc)) {
+                best_.take(Nc, Dc);
+                chosen_[l] = list[i];
+                std::copy(chosen_.begin(), chosen_.begin() + levels_, positions_.begin());
+            }
+        }
+    }
+
+    SubframeVector d_;
+    CorrelationMatrix phi_;
+    Best& best_;
+    PulseVector& positions_;
+    std::size_t levels_ = 0;
+    std::array<std::span<const int>, kMaxNestedPulses> lists_;
+    std::array<Compact, kMaxNestedPulses> dC_;                  // d at list l's positions
+    std::array<std::array<Compact, L>, kMaxNestedPulses> phiC_;  // phiC_[l][m][i] = phi(m, list_l[i])
+    // g_[k][l][i]: g at list l's position i with the pulses of levels 0..k-1 fixed.
+    std::array<std::array<Compact, kMaxNestedPulses>, kMaxNestedPulses> g_;
+    std::array<int, kMaxNestedPulses> chosen_{};
+};
+
+PulseVector nestedSearch(const ModeLayout& layout, SubframeVector d, CorrelationMatrix phi) {
+    PulseVector positions;
+    positions.fill(kNoPulse);
+    Best best;
+    NestedSearch search(d, phi, best, positions);
+    search.run(std::span(layout.lists).first(static_cast<std::size_t>(layout.pulses)));
+    return positions;
+}
+
+PulseVector trackPairSearch(int a, SubframeVector d, CorrelationMatrix phi) {
+    PulseVector positions;
+    positions.fill(kNoPulse);
+    Best best;
+    NestedSearch search(d, phi, best, positions);
+    for (int r = 0; r < 2; ++r) {
+        const std::array<std::span<const int>, 2> pair{kStep5Tracks[startTable[a][r]],
+                                                       kStep5Tracks[startTable[a][r + 2]]};
+        search.run(pair);
+    }
+    return positions;
+}
+
+// Modes 1 and 2: the first pulse on the track with the largest |b|, the
+// second on each other track in turn, then the remaining pulses pair by pair.
+class PairwiseSearch {
+public:
+    PairwiseSearch(int trackCount, SubframeVector d, CorrelationMatrix phi, SubframeVector b)
+        : NT_(trackCount), d_(d), phi_(phi) {
+        findTrackMaxima(b);
+    }
+
+    PulseVector run() {
+        PulseVector positions;
+        positions.fill(kNoPulse);
+        Best overall;
+        int t0 = 0;
+        for (int t = 1; t < NT_; ++t)
+            if (maxima_[t] > maxima_[t0]) t0 = t;
+        for (int t1 = 0; t1 < NT_; ++t1) {
+            if (t1 == t0) continue;
+            PulseVector m;
+            m.fill(kNoPulse);
+            const Best last = searchPairs(t0, t1, m);
+            if (overall.improvedBy(last)) {
+                overall = last;
+                positions = m;
+            }
+        }
+        return positions;
+    }
+
+private:
+    void findTrackMaxima(SubframeVector b) {
+        for (int t = 0; t < NT_; ++t) {
+            maxima_[t] = 0.0;
+            arg_[t] = t;
+        }
+        for (int n = 0; n < L; ++n) {
+            const double magnitude = std::abs(b[n]);  // s(n) * b(n)
+            if (magnitude > maxima_[n % NT_]) {
+                maxima_[n % NT_] = magnitude;
+                arg_[n % NT_] = n;
+            }
+        }
+    }
+
+    // Fixes m0, m1 from the track maxima and m2.. pair by pair; returns the
+    // pair best of the last pair (Q of all K pulses).
+    Best searchPairs(int t0, int t1, PulseVector& m) {
+        std::array<int, kMaxTracks> trackOrder{};
+        int count = 0;
+        trackOrder[count++] = t0;
+        trackOrder[count++] = t1;
+        for (int t = 0; t < NT_; ++t)
+            if (t != t0 && t != t1) trackOrder[count++] = t;
+
+        PulseSet set(d_, phi_);
+        m[0] = arg_[t0];
+        m[1] = arg_[t1];
+        set.add(m[0]);
+        set.add(m[1]);
+        Best pairBest;
+        for (int X = 2; X < 2 * NT_ - 1; X += 2) {
+            pairBest = Best{};
+            int chosenA = 0;
+            int chosenB = 0;
+            const int trackA = trackOrder[X % NT_];
+            const int trackB = trackOrder[(X + 1) % NT_];
+            for (int p = trackA; p < L; p += NT_) {
+                const double Np = set.N() + set.d(p);
+                const double Dp = set.D() + set.g(p);
+                for (int q = trackB; q < L; q += NT_) {
+                    const double N = Np + set.d(q);
+                    const double D = Dp + set.g(q) + 2.0 * set.phi(p, q);
+                    if (pairBest.improvedBy(N, D)) {
+                        pairBest.take(N, D);
+                        chosenA = p;
+                        chosenB = q;
+                    }
+                }
+            }
+            m[X] = chosenA;
+            m[X + 1] = chosenB;
+            set.add(chosenA);
+            set.add(chosenB);
+        }
+        return pairBest;
+    }
+
+    static constexpr int kMaxTracks = 5;
+    int NT_;
+    SubframeVector d_;
+    CorrelationMatrix phi_;
+    std::array<double, kMaxTracks> maxima_{};
+    std::array<int, kMaxTracks> arg_{};
+};
+
+}  // namespace
+
+int pulseCount(int mode) { return layoutOf(mode).pulses; }
+
+PulseVector searchPulsePositions(int mode, int a, SubframeVector d, CorrelationMatrix phi,
+                                 SubframeVector b) {
+    checkSubframe(a);
+    const ModeLayout& layout = layoutOf(mode);
+    switch (layout.kind) {
+        case SearchKind::pairwise:
+            return PairwiseSearch(layout.trackCount, d, phi, b).run();
+        case SearchKind::nested:
+            return nestedSearch(layout, d, phi);
+        case SearchKind::trackPairs:
+            return trackPairSearch(a, d, phi);
+    }
+    return {};
+}
+
+}  // namespace zorvel

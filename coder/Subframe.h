@@ -1,0 +1,54 @@
+// Views of one 40-sample subframe of the frame record, shared by the subframe
+// stages. Subframe a (0..3) is samples 40a..40a+39 of a 160-sample array; its
+// preceding block is the 40 samples before it, taken from the previous
+// frame's record for subframe 0. Subframes 0 and 1 use the first-half
+// parameters (set I), subframes 2 and 3 the second-half ones (set II).
+#pragma once
+
+#include <span>
+#include <stdexcept>
+
+#include "coder/Frame.h"
+
+namespace zorvel {
+
+using SubframeSpan = std::span<double, kSubframeSamples>;
+using ConstSubframeSpan = std::span<const double, kSubframeSamples>;
+
+// Every subframe stage starts here: a subframe number outside 0..3 is a
+// programming error that must not turn into an access outside the record.
+inline void checkSubframe(int a) {
+    if (a < 0 || a >= kSubframes) throw std::out_of_range("subframe number must be 0..3");
+}
+
+inline SubframeSpan subframeOf(Signal& s, int a) {
+    return SubframeSpan(s.data() + a * kSubframeSamples, kSubframeSamples);
+}
+
+inline ConstSubframeSpan subframeOf(const Signal& s, int a) {
+    return ConstSubframeSpan(s.data() + a * kSubframeSamples, kSubframeSamples);
+}
+
+// The block before subframe a of one array, `current` and `previous` being
+// the same array of the two records.
+inline ConstSubframeSpan precedingBlock(const Signal& current, const Signal& previous, int a) {
+    return a == 0 ? subframeOf(previous, kSubframes - 1) : subframeOf(current, a - 1);
+}
+
+inline bool inFirstHalf(int a) { return a * kSubframeSamples < kHalfFrameSamples; }
+
+inline const LpCoeffs& subframeLpCoeffs(const FrameRecord& frame, int a) {
+    return inFirstHalf(a) ? frame.lpCoeffsI : frame.lpCoeffsII;
+}
+
+// h(0..39): the first 40 samples of the weighted synthesis filter's response.
+inline ConstSubframeSpan subframeImpulseResponse(const FrameRecord& frame, int a) {
+    const auto& h = inFirstHalf(a) ? frame.impulseResponseI : frame.impulseResponseII;
+    return ConstSubframeSpan(h.data(), kSubframeSamples);
+}
+
+inline int subframeOpenLoopLag(const FrameRecord& frame, int a) {
+    return inFirstHalf(a) ? frame.openLoopLagI : frame.openLoopLagII;
+}
+
+}  // namespace zorvel
