@@ -1,1 +1,36 @@
-int main() { return 0; }
+// Start-up of the desktop program: the main window MMenu, the chart window
+// TestForm and the progress notice InfoForm, created in this order and kept
+// until the event loop ends with the closing of the main window.
+#include <exception>
+
+#include "app/Infoformlib.h"
+#include "app/Mmenulib.h"
+#include "app/UserDialogs.h"
+#include "app/ZorvelApplication.h"
+#include "charts/Testformlib.h"
+
+namespace {
+
+int runWindows() {
+    zorvel::QtUserDialogs dialogs;
+    TMMenu MMenu(dialogs);
+    TTestForm TestForm;
+    TInfoForm InfoForm;
+    MMenu.setForms(&TestForm, &InfoForm);
+    MMenu.show();
+    return QApplication::exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    zorvel::QtUserDialogs dialogs;
+    zorvel::ZorvelApplication application(argc, argv, dialogs);
+    try {
+        runWindows();
+        return 0;
+    } catch (const std::exception& error) {
+        application.showException(error);
+        return 1;
+    }
+}

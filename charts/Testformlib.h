@@ -1,12 +1,107 @@
-// The chart window TTestForm (instance TestForm).
+// The chart window TTestForm (instance TestForm): builds its own coder for the
+// file, mode and adaptive-codebook option chosen in the main window, moves it
+// to any frame and shows the previous and the current frame record as a time
+// plot (Im_time) and a spectrum plot (Im_freq), with the frame number, the
+// pitch lag and gain of each subframe and three SNRs.
 #pragma once
 
+#include <QImage>
 #include <QString>
 #include <QWidget>
+#include <memory>
+
+#include "charts/ChartColours.h"
+#include "charts/ChartDialogs.h"
+#include "charts/Plots.h"
+
+namespace Ui {
+class TTestForm;
+}
+
+namespace zorvel {
+class SpeechCoder;
+}
 
 class TTestForm : public QWidget {
     Q_OBJECT
 public:
     explicit TTestForm(QWidget* parent = nullptr);
+    ~TTestForm() override;
+
+    // Setup for a file: a new coder at frame 1, caption, colours, charts.
     void openForFile(const QString& fileName, int mode, bool noAdaptiveCodebook);
+
+    // Both images and every readout from the coder's two records.
+    void redrawCharts();
+    // Fills ChartColours from a ColourScheme (1 dark, 2 light); any other value
+    // changes nothing. Does not redraw.
+    void setColourScheme(int scheme);
+    // Puts the k and gp readouts of each subframe under its start in Im_time.
+    void placeSubframeReadouts(bool twoFrames);
+
+    // Replaces the message boxes and the cursor (tests record them instead).
+    void setDialogs(std::unique_ptr<zorvel::ChartDialogs> dialogs);
+
+    // Read access for the program's other parts and the tests.
+    const zorvel::SpeechCoder* coder() const { return coder_.get(); }
+    double timeGain() const { return timeGain_; }
+    double spectrumGain() const { return spectrumGain_; }
+    const zorvel::ChartColours& chartColours() const { return chartColours_; }
+    const QImage& timeImage() const { return timeImage_; }
+    const QImage& spectrumImage() const { return spectrumImage_; }
+    // What the boxes, the view and the colours ask the plots to draw.
+    zorvel::PlotOptions plotOptions() const;
+
+signals:
+    void closed();
+
+public slots:
+    void FormClose();
+    void BT_startClick();
+    void BT_prevClick();
+    void BT_nextClick();
+    void BT_endClick();
+    void BT_refreshClick();
+    void RB1Click();
+    void RB2Click();
+    void RadioButton1Click();
+    void RadioButton2Click();
+    void CB1Click();
+    void CB2Click();
+    void CB4Click();
+    void CB5Click();
+    void CB6Click();
+    void CB7Click();
+    void CB_resLPClick();
+    void CB_resLTPClick();
+    void CB_spnClick();
+    void CB_vClick();
+    void CB_unClick();
+    void CB_SClick();
+    void CB_SwClick();  // shared by CB_Sw, CB_Sout and CB_Sp
+    void CB_aIClick();
+    void CB_aIIClick();
+    void CB_RLPClick();
+    void CB_RLTPClick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void connectHandlers();
+    bool twoFrames() const;
+    int checkedColourScheme() const;
+    void clearImages();
+    void showImages();
+    void setAxisCaptions(bool twoFrames);
+    void showReadouts();
+
+    std::unique_ptr<Ui::TTestForm> ui_;
+    std::unique_ptr<zorvel::ChartDialogs> dialogs_;
+    std::unique_ptr<zorvel::SpeechCoder> coder_;
+    double timeGain_ = 1.0;
+    double spectrumGain_ = 1.0;
+    zorvel::ChartColours chartColours_ = zorvel::darkColours();
+    QImage timeImage_;
+    QImage spectrumImage_;
 };

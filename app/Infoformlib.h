@@ -1,0 +1,32 @@
+// The progress notice InfoForm (class TInfoForm): a frameless window centred
+// on the screen with one bold line of text, shown while an encoding run
+// keeps the event loop busy.
+#pragma once
+
+#include <memory>
+
+#include <QString>
+#include <QWidget>
+
+namespace Ui {
+class TInfoForm;
+}
+
+class TInfoForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TInfoForm(QWidget* parent = nullptr);
+    ~TInfoForm() override;
+
+    // Shows the notice, then sets the caption of its label to `text`.
+    void showNotice(const QString& text);
+    // Paints the notice now, before control returns to the event loop.
+    void paintNow();
+
+    QString text() const;
+
+private:
+    void centreOnScreen();
+
+    std::unique_ptr<Ui::TInfoForm> ui;
+};

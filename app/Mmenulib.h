@@ -1,0 +1,81 @@
+// The main window MMenu (class TMMenu): the input file, the output name, the
+// coder mode, the output signal and the adaptive-codebook option; the
+// encoding run with its progress notice, and the way to the chart window.
+// The window keeps no state besides its controls and its open dialog: every
+// action reads the controls afresh.
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+
+#include "app/EncodeRun.h"
+#include "app/UserDialogs.h"
+
+namespace Ui {
+class TMMenu;
+}
+class QRadioButton;
+class TInfoForm;
+class TTestForm;
+
+class TMMenu : public QMainWindow {
+    Q_OBJECT
+public:
+    // `dialogs` must outlive the window; `encode` runs the coder (the real
+    // one unless a test supplies another).
+    explicit TMMenu(zorvel::UserDialogs& dialogs, zorvel::EncodeRun encode = zorvel::runSpeechCoder,
+                    QWidget* parent = nullptr);
+    ~TMMenu() override;
+
+    // The chart window and the progress notice, created after this window.
+    void setForms(TTestForm* testForm, TInfoForm* infoForm);
+
+    // CoderMode of the checked mode button (1 when none is checked).
+    int selectedMode() const;
+    // Edit1 := the open dialog's file name; Edit2 := that name + mode suffix
+    // + option suffix + ".wav".
+    void updateOutputName();
+
+    const zorvel::OpenDialogSettings& openDialog() const { return OpenDialog1; }
+
+    // Event handlers, connected to their controls by the constructor.
+    void Open1Click();
+    void Exit1Click();
+    void RadioButton1Click();
+    void RadioButton2Click();
+    void RadioButton3Click();
+    void RadioButton4Click();
+    void RadioButton5Click();
+    void RadioButton6Click();
+    void RadioButton7Click();
+    void RadioButton8Click();
+    void RB_soutClick();
+    void RB_soutpClick();
+    void RB_adaptClick();
+    void RB_noadaptClick();
+    void BT_WykresyClick();
+    void BT_KodowanieClick();
+
+private:
+    using Handler = void (TMMenu::*)();
+
+    // RadioButton1..RadioButton8, indexed by CoderMode - 1.
+    std::array<const QRadioButton*, 8> modeButtons() const;
+    void connectHandlers();
+    // Runs a handler; an exception it throws goes to the application's handler.
+    void runHandler(Handler handler);
+    // The window disabled, the notice shown and the hourglass cursor for the
+    // length of the run; all three undone also when the run throws.
+    int runEncoding(const zorvel::EncodeRequest& request);
+
+    std::unique_ptr<Ui::TMMenu> ui;
+    zorvel::OpenDialogSettings OpenDialog1;
+    zorvel::UserDialogs& dialogs_;
+    zorvel::EncodeRun encode_;
+    QPointer<TTestForm> TestForm;
+    QPointer<TInfoForm> InfoForm;
+};

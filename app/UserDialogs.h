@@ -1,0 +1,52 @@
+// The windows' conversations with the user that block or change the screen:
+// message boxes, the file-open dialog and the busy cursor. The program uses
+// QtUserDialogs; the tests put a recording implementation in its place.
+#pragma once
+
+#include <optional>
+
+#include <QString>
+
+class QWidget;
+
+namespace zorvel {
+
+// The settings of a file-open dialog and the file name it last returned.
+struct OpenDialogSettings {
+    QString nameFilter;     // Qt filter text, e.g. "Wave files (*.wav)"
+    QString defaultSuffix;  // appended to a typed name that has none
+    bool fileMustExist = true;
+    QString fileName;  // the dialog's current file name; empty until a file was chosen
+};
+
+class UserDialogs {
+public:
+    virtual ~UserDialogs() = default;
+
+    // Information box with one OK button.
+    virtual void information(QWidget* parent, const QString& text) = 0;
+    // Confirmation box with Yes and No buttons; false only when the answer is No.
+    virtual bool confirm(QWidget* parent, const QString& text) = 0;
+    // Error box for an exception that escaped an event handler.
+    virtual void showError(QWidget* parent, const QString& text) = 0;
+    // Runs a file-open dialog; the chosen path, or nothing when cancelled.
+    virtual std::optional<QString> openFileName(QWidget* parent,
+                                                const OpenDialogSettings& settings) = 0;
+    // Saves the screen cursor and shows the hourglass; restoreCursor undoes it.
+    virtual void setBusyCursor() = 0;
+    virtual void restoreCursor() = 0;
+};
+
+// The real Qt message boxes, file dialog and override cursor.
+class QtUserDialogs final : public UserDialogs {
+public:
+    void information(QWidget* parent, const QString& text) override;
+    bool confirm(QWidget* parent, const QString& text) override;
+    void showError(QWidget* parent, const QString& text) override;
+    std::optional<QString> openFileName(QWidget* parent,
+                                        const OpenDialogSettings& settings) override;
+    void setBusyCursor() override;
+    void restoreCursor() override;
+};
+
+}  // namespace zorvel
