@@ -1,0 +1,41 @@
+// What the chart window asks of the desktop besides drawing: information
+// boxes and the busy (hourglass) cursor. The program uses QtChartDialogs;
+// tests put a recording implementation in its place.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace zorvel {
+
+class ChartDialogs {
+public:
+    virtual ~ChartDialogs() = default;
+    // Information box with one OK button.
+    virtual void information(QWidget* parent, const QString& text) = 0;
+    // Saves the screen cursor and shows the hourglass; restoreCursor undoes it.
+    virtual void setBusyCursor() = 0;
+    virtual void restoreCursor() = 0;
+};
+
+class QtChartDialogs final : public ChartDialogs {
+public:
+    void information(QWidget* parent, const QString& text) override;
+    void setBusyCursor() override;
+    void restoreCursor() override;
+};
+
+// The hourglass for the life of the object; restored however the scope ends.
+class BusyCursor {
+public:
+    explicit BusyCursor(ChartDialogs& dialogs) : dialogs_(dialogs) { dialogs_.setBusyCursor(); }
+    ~BusyCursor() { dialogs_.restoreCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+private:
+    ChartDialogs& dialogs_;
+};
+
+}  // namespace zorvel

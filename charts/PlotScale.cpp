@@ -1,0 +1,82 @@
+#include "charts/PlotScale.h"
+
+#include <cmath>
+
+namespace zorvel {
+
+int truncToPixel(double v) {
+    if (std::isnan(v)) return 0;
+    const double t = std::trunc(v);
+    if (t >= kCoordinateLimit) return kCoordinateLimit;
+    if (t <= -kCoordinateLimit) return -kCoordinateLimit;
+    return static_cast<int>(t);
+}
+
+double timeGainForScale(double scalePercent, int height) {
+    return scalePercent * 0.01 * height / kSampleRange;
+}
+
+int zeroLineY(int height) { return height / 2; }
+
+int timeY(double value, double timeGain, int height) {
+    return zeroLineY(height) - truncToPixel(timeGain * value);
+}
+
+int traceX(int i, int width, int samplesAcross) {
+    const double step = static_cast<double>(width) / samplesAcross;
+    return truncToPixel(i * step);
+}
+
+int stemX(int i, int width, int samplesAcross) {
+    return truncToPixel(static_cast<double>(static_cast<long long>(i) * width) / samplesAcross);
+}
+
+int timeGridColumns(bool twoFrames) { return twoFrames ? 8 : 4; }
+
+int timeGridX(int k, int width, bool twoFrames) { return k * (width / timeGridColumns(twoFrames)); }
+
+int timeGridY(int j, int height) { return height * j / 4; }
+
+QString amplitudeLabel(int y, int height, double timeGain) {
+    const int fromZero = zeroLineY(height) - y;
+    if (fromZero == 0) return QStringLiteral("0");
+    if (timeGain == 0.0) return QString();
+    // + 0.0 turns a negative zero into "0".
+    return QString::number(std::trunc(fromZero / timeGain) + 0.0, 'f', 0);
+}
+
+std::array<QString, 9> timeAxisCaptions(bool twoFrames) {
+    if (twoFrames) {
+        return {"-20", "-15", "-10", "-5", "-0", "5", "10", "15", "20"};
+    }
+    return {"0", "", "5", "", "10", "", "15", "", "20"};
+}
+
+int pulseBase(bool filteredAdaptiveShown, bool adaptiveShown) {
+    if (adaptiveShown) return kStemsOnAdaptive;
+    if (filteredAdaptiveShown) return kStemsOnFilteredAdaptive;
+    return kStemsOnZeroLine;
+}
+
+double spectrumLevel(double re, double im) {
+    const double power = re * re + im * im;
+    return power > 0.0 ? 10.0 * std::log(power) : kLevelFloor;
+}
+
+double filterResponseLevel(double re, double im, double error) {
+    if ((re == 0.0 && im == 0.0) || !(error > 0.0)) return kLevelFloor;
+    return 10.0 * std::log(error / (re * re + im * im));
+}
+
+int spectrumY(double level, double spectrumGain, int height) {
+    return truncToPixel(height - level * spectrumGain);
+}
+
+int spectrumX(int k, int width) {
+    const double step = static_cast<double>(width) / kSpectrumBins;
+    return truncToPixel(k * step);
+}
+
+int spectrumGridX(int k, int width) { return k * (width / 4); }
+
+}  // namespace zorvel

@@ -1,0 +1,78 @@
+// Value-to-pixel mappings of the chart images. W and H are the image's width
+// and height in pixels, x grows to the right and y downwards from 0, and
+// trunc() cuts toward zero. Results far outside the image are pinned to
+// +-kCoordinateLimit so that they fit an int; anything there is clipped anyway.
+#pragma once
+
+#include <QString>
+#include <array>
+
+namespace zorvel {
+
+inline constexpr int kCoordinateLimit = 1 << 28;
+inline constexpr double kSampleRange = 65536.0;  // the 16-bit range -32768..32767
+inline constexpr int kSpectrumBins = 80;         // bins 0..79, 0 to 3950 Hz
+inline constexpr double kLevelFloor = 0.00001;   // level of a bin with no power
+inline constexpr int kSpectrumGridStep = 40;     // pixels between level lines
+
+// trunc(v) as an int, pinned to +-kCoordinateLimit; NaN gives 0.
+int truncToPixel(double v);
+
+// Time plot -----------------------------------------------------------------
+
+// Pixels per sample unit for a scale in percent: at 100 the range +-32768
+// spans the whole height.
+double timeGainForScale(double scalePercent, int height);
+
+// The zero line, H div 2.
+int zeroLineY(int height);
+
+// y0 - trunc(timeGain * value).
+int timeY(double value, double timeGain, int height);
+
+// Sample i of a polyline of `samplesAcross` samples: trunc(i * (W / samplesAcross)),
+// the step being a floating-point quotient.
+int traceX(int i, int width, int samplesAcross);
+
+// Stem of sample i: trunc(i * W / samplesAcross), the product taken in integers.
+int stemX(int i, int width, int samplesAcross);
+
+// Vertical grid lines: k * (W div n) for k = 1..n-1, n = 8 for two frames, else 4.
+int timeGridColumns(bool twoFrames);
+int timeGridX(int k, int width, bool twoFrames);
+
+// Horizontal grid line j = 1, 2, 3: H * j div 4.
+int timeGridY(int j, int height);
+
+// The amplitude at grid height y: trunc((H div 2 - y) / timeGain) in decimal,
+// "0" on the zero line; empty when the gain is 0 (no amplitude maps to a pixel).
+QString amplitudeLabel(int y, int height, double timeGain);
+
+// Captions of the labels L1..L9 under the time plot.
+std::array<QString, 9> timeAxisCaptions(bool twoFrames);
+
+// Which trace the algebraic stems stand on: 0 the zero line, 1 gp*y(n), 2 v(n).
+inline constexpr int kStemsOnZeroLine = 0;
+inline constexpr int kStemsOnFilteredAdaptive = 1;
+inline constexpr int kStemsOnAdaptive = 2;
+int pulseBase(bool filteredAdaptiveShown, bool adaptiveShown);
+
+// Spectrum plot -------------------------------------------------------------
+
+// 10 ln(re^2 + im^2), or kLevelFloor when there is no power.
+double spectrumLevel(double re, double im);
+
+// 10 ln(error / (re^2 + im^2)), or kLevelFloor when re and im are both 0 or
+// the error is not positive.
+double filterResponseLevel(double re, double im, double error);
+
+// trunc(H - level * spectrumGain).
+int spectrumY(double level, double spectrumGain, int height);
+
+// Bin k: trunc(k * (W / 80)), the step a floating-point quotient.
+int spectrumX(int k, int width);
+
+// Vertical grid lines at k * (W div 4), k = 1..3 (1, 2 and 3 kHz).
+int spectrumGridX(int k, int width);
+
+}  // namespace zorvel

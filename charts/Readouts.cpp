@@ -1,0 +1,109 @@
+#include "charts/Readouts.h"
+
+#include <QFileInfo>
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace zorvel {
+
+namespace {
+
+constexpr int kSignificantDigits = 15;
+constexpr int kFixedFromExponent = -5;  // 0.00001
+constexpr int kFixedBelowExponent = 15;  // 1e15
+
+struct DecimalDigits {
+    std::string digits;  // significant digits without trailing zeros, first one nonzero
+    int exponent = 0;    // value = d.ddd * 10^exponent
+};
+
+// |value| rounded to 15 significant digits.
+DecimalDigits roundedDigits(double value) {
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, std::fabs(value),
+                                      std::chars_format::scientific, kSignificantDigits - 1);
+    const std::string s(text, result.ptr);  // d.dddddddddddddde+XX
+    const auto e = s.find('e');
+    DecimalDigits d;
+    d.digits = s.substr(0, 1) + s.substr(2, e - 2);
+    d.exponent = std::stoi(s.substr(e + 1));
+    while (d.digits.size() > 1 && d.digits.back() == '0') d.digits.pop_back();
+    return d;
+}
+
+QString fixedNotation(const DecimalDigits& d, const QString& separator) {
+    const auto count = static_cast<int>(d.digits.size());
+    if (d.exponent < 0) {
+        return QStringLiteral("0") + separator +
+               QString(-d.exponent - 1, QLatin1Char('0')) + QString::fromStdString(d.digits);
+    }
+    QString integer = QString::fromStdString(d.digits.substr(0, d.exponent + 1));
+    if (count <= d.exponent) integer += QString(d.exponent + 1 - count, QLatin1Char('0'));
+    if (count <= d.exponent + 1) return integer;
+    return integer + separator + QString::fromStdString(d.digits.substr(d.exponent + 1));
+}
+
+QString exponentNotation(const DecimalDigits& d, const QString& separator) {
+    QString mantissa = QString::fromStdString(d.digits.substr(0, 1));
+    if (d.digits.size() > 1) mantissa += separator + QString::fromStdString(d.digits.substr(1));
+    return mantissa + QStringLiteral("E") + QString::number(d.exponent);
+}
+
+}  // namespace
+
+QString formatInteger(int value) { return QString::number(value); }
+
+QString formatGeneral(double value, const QLocale& locale) {
+    if (std::isnan(value)) return QStringLiteral("NAN");
+    if (std::isinf(value)) return value > 0 ? QStringLiteral("INF") : QStringLiteral("-INF");
+    if (value == 0.0) return QStringLiteral("0");
+    const DecimalDigits d = roundedDigits(value);
+    const QString separator = locale.decimalPoint();
+    const bool fixed = d.exponent >= kFixedFromExponent && d.exponent < kFixedBelowExponent;
+    const QString magnitude = fixed ? fixedNotation(d, separator) : exponentNotation(d, separator);
+    return value < 0 ? QStringLiteral("-") + magnitude : magnitude;
+}
+
+double roundToTwoDecimals(double x) {
+    constexpr double kStep = 0.01;
+    return std::nearbyint(x / kStep) * kStep;  // nearest, ties to even
+}
+
+std::optional<double> parseNumber(const QString& text, const QLocale& locale) {
+    QLocale strict = locale;
+    strict.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const double value = strict.toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+std::optional<int> parseInteger(const QString& text) {
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    if (!ok) return std::nullopt;
+    return value;
+}
+
+QString modeCaption(int mode) {
+    static constexpr const char* kRates[] = {"12.2", "10.2", "7.95", "7.40",
+                                             "6.70", "5.90", "5.15", "4.75"};
+    if (mode < 1 || mode > 8) return QStringLiteral("ZORVEL - Wykresy");
+    return QStringLiteral("ZORVEL - tryb: %1 [kb/s]").arg(QLatin1String(kRates[mode - 1]));
+}
+
+QString windowCaption(int mode, const QString& fileName) {
+    return modeCaption(mode) + QStringLiteral(" - ") + QFileInfo(fileName).fileName();
+}
+
+std::array<int, 4> subframeReadoutLefts(bool twoFrames, int imageLeft, int imageWidth) {
+    std::array<int, 4> lefts{};
+    for (int a = 0; a < 4; ++a) {
+        lefts[a] = twoFrames ? imageWidth * (4 + a) / 8 + imageLeft + 10
+                             : imageWidth * a / 4 + imageLeft + 20;
+    }
+    return lefts;
+}
+
+}  // namespace zorvel

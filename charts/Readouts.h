@@ -1,0 +1,43 @@
+// Texts of the chart window's readouts and caption, and where the subframe
+// readouts go: number formats, the two-decimal rounding of the SNRs, parsing
+// of the edit boxes, the caption of a mode.
+#pragma once
+
+#include <QLocale>
+#include <QString>
+#include <array>
+#include <optional>
+
+namespace zorvel {
+
+// Decimal integer: an optional minus sign and the digits.
+QString formatInteger(int value);
+
+// The general number format: the double rounded to 15 significant digits,
+// without trailing zeros or a trailing decimal separator; fixed notation for 0
+// and for magnitudes from 0.00001 up to below 1e15, otherwise mantissa, "E"
+// and the exponent ("1E15", "1.5E-6"). The decimal separator is the locale's.
+QString formatGeneral(double value, const QLocale& locale = QLocale());
+
+// round(x / 0.01) * 0.01, ties to even.
+double roundToTwoDecimals(double x);
+
+// Text of an edit box as a number with the locale's decimal separator;
+// surrounding blanks are ignored. Nothing when the text is no number.
+std::optional<double> parseNumber(const QString& text, const QLocale& locale = QLocale());
+
+// Text of an edit box as a decimal integer; surrounding blanks are ignored.
+std::optional<int> parseInteger(const QString& text);
+
+// "ZORVEL - tryb: 12.2 [kb/s]" ... for modes 1..8, "ZORVEL - Wykresy" otherwise.
+QString modeCaption(int mode);
+
+// The window caption for a mode and an input path: the mode caption, " - "
+// and the file name without its directory.
+QString windowCaption(int mode, const QString& fileName);
+
+// Left edges of Editk1..Editk4 under the start of each subframe of the current
+// frame, for a time image at `imageLeft` that is `imageWidth` wide.
+std::array<int, 4> subframeReadoutLefts(bool twoFrames, int imageLeft, int imageWidth);
+
+}  // namespace zorvel
