@@ -1,0 +1,793 @@
+// The main window MMenu, driven through its real widgets: the start state of
+// every control, the output-name rule, the encoding run with its questions,
+// notice, cursor and restore steps, the chart button and the way out.
+// Message boxes, the open dialog and the cursor go to a recording stand-in;
+// the run is either the real coder or a stand-in that observes the window.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QStyleOptionButton>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "app/Infoformlib.h"
+#include "app/Mmenulib.h"
+#include "app/UserDialogs.h"
+#include "app/ZorvelApplication.h"
+#include "charts/Testformlib.h"
+#include "coder/Zorvellib.h"
+#include "tests/TestSupport.h"
+
+// Readable failure messages for Qt strings.
+void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace {
+
+using zorvel::EncodeRequest;
+using zorvel::OpenDialogSettings;
+namespace fs = std::filesystem;
+namespace zt = zorvel::test;
+
+const QString kMissingInput = QString::fromUtf8("Plik wejsciowy nie istnieje!");
+const QString kOverwriteQuestion = QString::fromUtf8("Plik wyjsciowy istnieje.\n\nNadpisac?");
+const QString kEncodingFailed = QString::fromUtf8(
+    "Kodowanie nie powiodło się: nie można odczytać pliku wejściowego lub zapisać pliku "
+    "wyjściowego.");
+
+// Records every conversation with the user and answers from prepared values.
+class RecordingDialogs : public zorvel::UserDialogs {
+public:
+    std::vector<QString> informations;
+    std::vector<QString> confirmations;
+    std::vector<QString> errors;
+    std::vector<OpenDialogSettings> openRequests;
+    std::deque<std::optional<QString>> openAnswers;
+    bool confirmAnswer = true;
+    int busyDepth = 0;
+    int busyCalls = 0;
+    std::function<void()> onInformation;  // runs while an information box would be up
+    std::function<void()> onError;        // runs while an error box would be up
+
+    void information(QWidget*, const QString& text) override {
+        informations.push_back(text);
+        if (onInformation) onInformation();
+    }
+    bool confirm(QWidget*, const QString& text) override {
+        confirmations.push_back(text);
+        return confirmAnswer;
+    }
+    void showError(QWidget*, const QString& text) override {
+        errors.push_back(text);
+        if (onError) onError();
+    }
+    std::optional<QString> openFileName(QWidget*, const OpenDialogSettings& settings) override {
+        openRequests.push_back(settings);
+        if (openAnswers.empty()) return std::nullopt;
+        auto answer = openAnswers.front();
+        openAnswers.pop_front();
+        return answer;
+    }
+    void setBusyCursor() override {
+        ++busyDepth;
+        ++busyCalls;
+    }
+    void restoreCursor() override { --busyDepth; }
+};
+
+// The dialogs of the application object (its exception handler), set up by main().
+RecordingDialogs& applicationDialogs() {
+    static RecordingDialogs dialogs;
+    return dialogs;
+}
+
+QString qPath(const fs::path& path) { return QFile::decodeName(path.string().c_str()); }
+
+// What the window looked like while a run was going on.
+struct RunObservation {
+    EncodeRequest request;
+    bool windowEnabled = true;
+    bool noticeVisible = false;
+    QString noticeText;
+    int busyDepth = 0;
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    MainWindowTest() : window(dialogs, [this](const EncodeRequest& r) { return observeRun(r); }) {
+        applicationDialogs() = RecordingDialogs{};
+        window.setForms(&testForm, &infoForm);
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+    }
+
+    int observeRun(const EncodeRequest& request) {
+        runs.push_back({request, window.isEnabled(), infoForm.isVisible(), infoForm.text(),
+                        dialogs.busyDepth});
+        return runAction ? runAction(request) : 0;
+    }
+
+    template <typename T>
+    T& control(const char* name) {
+        T* found = window.findChild<T*>(QString::fromUtf8(name));
+        if (found == nullptr) throw std::runtime_error(std::string("no control ") + name);
+        return *found;
+    }
+
+    void click(const char* name) {
+        auto& button = control<QAbstractButton>(name);
+        QPoint at = button.rect().center();
+        if (auto* radio = qobject_cast<QRadioButton*>(&button)) {
+            QStyleOptionButton option;
+            option.initFrom(radio);
+            at = radio->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &option, radio)
+                     .center();
+        }
+        QTest::mouseClick(&button, Qt::LeftButton, {}, at);
+    }
+
+    // Opens "&Plik" on the menu bar and clicks `item` in it.
+    void clickMenuItem(const char* item) {
+        QMenuBar* bar = window.menuBar();
+        auto& menu = control<QMenu>("File1");
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu.menuAction()).center());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+        QTest::mouseClick(&menu, Qt::LeftButton, {},
+                          menu.actionGeometry(&control<QAction>(item)).center());
+    }
+
+    void chooseFile(const QString& name) {
+        dialogs.openAnswers.push_back(name);
+        clickMenuItem("Open1");
+    }
+
+    QString edit1() { return control<QLineEdit>("Edit1").text(); }
+    QString edit2() { return control<QLineEdit>("Edit2").text(); }
+
+    void expectIdleWindow() {
+        EXPECT_TRUE(window.isEnabled());
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_FALSE(infoForm.isVisible());
+        EXPECT_EQ(dialogs.busyDepth, 0);
+    }
+
+    RecordingDialogs dialogs;
+    std::vector<RunObservation> runs;
+    std::function<int(const EncodeRequest&)> runAction;
+    TTestForm testForm;
+    TInfoForm infoForm;
+    TMMenu window;
+};
+
+// --- start state ---------------------------------------------------------------------------
+
+struct ControlSpec {
+    const char* name;
+    const char* className;
+    const char* parentName;
+    QRect geometry;
+    const char* text;
+    bool checked;
+    bool shown;
+    bool enabled;
+};
+
+const ControlSpec kControls[] = {
+    {"Label1", "QLabel", "centralwidget", {17, 7, 71, 13}, "Plik wejsciowy:", false, true, true},
+    {"Edit1", "QLineEdit", "centralwidget", {16, 24, 417, 21}, "", false, true, false},
+    {"Label2", "QLabel", "centralwidget", {16, 57, 70, 13}, "Plik wyjsciowy:", false, true, true},
+    {"Edit2", "QLineEdit", "centralwidget", {16, 76, 417, 21}, "", false, true, true},
+    {"GroupBox1", "QGroupBox", "centralwidget", {16, 114, 417, 95}, " Tryb kodera: ", false,
+     true, true},
+    {"RadioButton1", "QRadioButton", "centralwidget", {53, 134, 113, 17}, "~ 12.2 [kb/s]", true,
+     true, true},
+    {"RadioButton2", "QRadioButton", "centralwidget", {53, 157, 113, 17}, "~ 10.2 [kb/s]", false,
+     true, true},
+    {"RadioButton3", "QRadioButton", "centralwidget", {53, 180, 113, 17}, "~ 7.95 / 7.45 [kb/s]",
+     false, true, true},
+    {"RadioButton4", "QRadioButton", "centralwidget", {135, 389, 113, 17}, "~ 7.40 kb/s", false,
+     false, false},
+    {"RadioButton5", "QRadioButton", "centralwidget", {209, 134, 113, 17}, "~ 6.70 [kb/s]", false,
+     true, true},
+    {"RadioButton6", "QRadioButton", "centralwidget", {209, 157, 113, 17}, "~ 5.90 [kb/s]", false,
+     true, true},
+    {"RadioButton7", "QRadioButton", "centralwidget", {209, 180, 113, 17}, "~ 5.15 / 4.75 [kb/s]",
+     false, true, true},
+    {"RadioButton8", "QRadioButton", "centralwidget", {138, 367, 113, 17}, "~ 4.75 kb/s", false,
+     false, false},
+    {"GroupBox2", "QGroupBox", "centralwidget", {16, 216, 417, 65}, " Opcje zapisu: ", false,
+     true, true},
+    {"RB_sout", "QRadioButton", "GroupBox2", {37, 18, 175, 17}, "Sygnal przed post-processingiem",
+     true, true, true},
+    {"RB_soutp", "QRadioButton", "GroupBox2", {37, 42, 185, 17}, "Sygnal po post-processingu",
+     false, true, true},
+    {"GroupBox3", "QGroupBox", "centralwidget", {16, 288, 417, 65}, " Opcje dodatkowe ", false,
+     true, true},
+    {"RB_adapt", "QRadioButton", "GroupBox3", {38, 20, 211, 17}, "Używaj słownika adaptacyjnego",
+     true, true, true},
+    {"RB_noadapt", "QRadioButton", "GroupBox3", {38, 41, 243, 17},
+     "NIE używaj słownika adaptacyjnego", false, true, true},
+    {"BT_Wykresy", "QPushButton", "centralwidget", {16, 367, 85, 33}, "Wykresy", false, true,
+     true},
+    {"BT_Kodowanie", "QPushButton", "centralwidget", {347, 367, 85, 33}, "Kodowanie", false, true,
+     true},
+};
+
+QString captionOf(QWidget& widget) {
+    if (auto* label = qobject_cast<QLabel*>(&widget)) return label->text();
+    if (auto* edit = qobject_cast<QLineEdit*>(&widget)) return edit->text();
+    if (auto* box = qobject_cast<QGroupBox*>(&widget)) return box->title();
+    if (auto* button = qobject_cast<QAbstractButton*>(&widget)) return button->text();
+    return "<no caption>";
+}
+
+TEST_F(MainWindowTest, EveryControlStartsWhereAndAsTheFormSays) {
+    for (const ControlSpec& spec : kControls) {
+        SCOPED_TRACE(spec.name);
+        auto& widget = control<QWidget>(spec.name);
+        EXPECT_STREQ(widget.metaObject()->className(), spec.className);
+        ASSERT_NE(widget.parentWidget(), nullptr);
+        EXPECT_EQ(widget.parentWidget()->objectName(), QString(spec.parentName));
+        EXPECT_EQ(widget.geometry(), spec.geometry);
+        EXPECT_EQ(captionOf(widget), QString::fromUtf8(spec.text));
+        EXPECT_EQ(!widget.isHidden(), spec.shown);
+        EXPECT_EQ(widget.isEnabled(), spec.enabled);
+        if (auto* button = qobject_cast<QRadioButton*>(&widget)) {
+            EXPECT_EQ(button->isChecked(), spec.checked);
+        }
+    }
+    EXPECT_FALSE(control<QLineEdit>("Edit2").isReadOnly());
+}
+
+TEST_F(MainWindowTest, WindowHasItsCaptionPlaceSizeAndFont) {
+    EXPECT_EQ(window.objectName(), "MMenu");
+    EXPECT_EQ(window.windowTitle(), QString::fromUtf8("ZORVEL - Menu Główne"));
+    EXPECT_EQ(window.pos(), QPoint(261, 191));
+    EXPECT_EQ(window.size(), QSize(459, 454));
+    EXPECT_EQ(window.font().family(), "MS Sans Serif");
+    EXPECT_EQ(window.font().pixelSize(), 11);
+    EXPECT_EQ(control<QRadioButton>("RB_noadapt").font().pixelSize(), 11);
+    // Controls sit in the client area under the menu bar.
+    EXPECT_EQ(window.centralWidget()->objectName(), "centralwidget");
+    EXPECT_GE(window.centralWidget()->height(), 400);
+}
+
+TEST_F(MainWindowTest, ModeButtonsAreOneGroupInFrontOfGroupBox1) {
+    // Children are stacked in creation order: the group box is behind the buttons.
+    const QObjectList order = window.centralWidget()->children();
+    const auto indexOf = [&](const char* name) { return order.indexOf(&control<QWidget>(name)); };
+    for (int k = 1; k <= 8; ++k) {
+        const std::string name = "RadioButton" + std::to_string(k);
+        EXPECT_LT(indexOf("GroupBox1"), indexOf(name.c_str())) << name;
+    }
+    EXPECT_TRUE(control<QGroupBox>("GroupBox1").findChildren<QRadioButton*>().isEmpty());
+    auto& group = control<QButtonGroup>("ModeButtons");
+    EXPECT_TRUE(group.exclusive());
+    EXPECT_EQ(group.buttons().size(), 8);
+
+    // Clicking the checked mode button leaves it checked.
+    click("RadioButton1");
+    EXPECT_TRUE(control<QRadioButton>("RadioButton1").isChecked());
+
+    click("RadioButton6");
+    int checked = 0;
+    for (int k = 1; k <= 8; ++k) {
+        const std::string name = "RadioButton" + std::to_string(k);
+        checked += control<QRadioButton>(name.c_str()).isChecked() ? 1 : 0;
+    }
+    EXPECT_EQ(checked, 1);
+    EXPECT_TRUE(control<QRadioButton>("RadioButton6").isChecked());
+    // The other groups are untouched by a mode click.
+    EXPECT_TRUE(control<QRadioButton>("RB_sout").isChecked());
+    EXPECT_TRUE(control<QRadioButton>("RB_adapt").isChecked());
+    click("RB_soutp");
+    EXPECT_FALSE(control<QRadioButton>("RB_sout").isChecked());
+    EXPECT_TRUE(control<QRadioButton>("RadioButton6").isChecked());
+    click("RB_noadapt");
+    EXPECT_FALSE(control<QRadioButton>("RB_adapt").isChecked());
+    EXPECT_TRUE(control<QRadioButton>("RB_soutp").isChecked());
+}
+
+TEST_F(MainWindowTest, TabOrderFollowsTheForm) {
+    const QStringList expected = {"Edit1",        "Edit2",        "RadioButton1", "RadioButton2",
+                                  "RadioButton3", "RadioButton4", "RadioButton5", "RadioButton6",
+                                  "RadioButton7", "RadioButton8", "BT_Wykresy",   "BT_Kodowanie",
+                                  "RB_sout",      "RB_soutp",     "RB_adapt",     "RB_noadapt"};
+    QStringList chain;
+    QWidget* start = &control<QWidget>("Edit1");
+    QWidget* widget = start;
+    for (int step = 0; step < 500; ++step) {
+        if (expected.contains(widget->objectName())) chain << widget->objectName();
+        widget = widget->nextInFocusChain();
+        if (widget == start) break;
+    }
+    EXPECT_EQ(chain, expected);
+}
+
+TEST_F(MainWindowTest, MenuHasPlikWithOpenAndExit) {
+    QMenuBar* bar = window.menuBar();
+    EXPECT_EQ(bar->objectName(), "MainMenu1");
+    ASSERT_EQ(bar->actions().size(), 1);
+    auto& file = control<QMenu>("File1");
+    EXPECT_EQ(bar->actions().front(), file.menuAction());
+    EXPECT_EQ(file.title(), "&Plik");
+    ASSERT_EQ(file.actions().size(), 2);
+    EXPECT_EQ(file.actions()[0]->objectName(), "Open1");
+    EXPECT_EQ(file.actions()[0]->text(), "&Otworz...");
+    EXPECT_EQ(file.actions()[1]->objectName(), "Exit1");
+    EXPECT_EQ(file.actions()[1]->text(), "&Wyjscie");
+}
+
+// --- open dialog and output-name rule ------------------------------------------------------
+
+TEST_F(MainWindowTest, OpenDialogAsksForAnExistingWaveFile) {
+    chooseFile("/dane/mowa.wav");
+    ASSERT_EQ(dialogs.openRequests.size(), 1u);
+    const OpenDialogSettings& asked = dialogs.openRequests.front();
+    EXPECT_EQ(asked.nameFilter, "Wave files (*.wav)");
+    EXPECT_EQ(asked.defaultSuffix, "wav");
+    EXPECT_TRUE(asked.fileMustExist);
+    EXPECT_EQ(asked.fileName, "");
+    EXPECT_EQ(edit1(), "/dane/mowa.wav");
+    EXPECT_EQ(edit2(), "/dane/mowa.wav_12.20_sout.wav");
+
+    // A cancelled dialog changes nothing and the next one starts at the last file.
+    control<QLineEdit>("Edit2").setText("moje.wav");
+    clickMenuItem("Open1");
+    ASSERT_EQ(dialogs.openRequests.size(), 2u);
+    EXPECT_EQ(dialogs.openRequests.back().fileName, "/dane/mowa.wav");
+    EXPECT_EQ(edit1(), "/dane/mowa.wav");
+    EXPECT_EQ(edit2(), "moje.wav");
+}
+
+TEST_F(MainWindowTest, NamedExamplesOfTheOutputName) {
+    chooseFile("/dane/mowa.wav");
+    EXPECT_EQ(edit2(), "/dane/mowa.wav_12.20_sout.wav");
+    click("RadioButton7");
+    click("RB_soutp");
+    click("RB_noadapt");
+    EXPECT_EQ(edit1(), "/dane/mowa.wav");
+    EXPECT_EQ(edit2(), "/dane/mowa.wav_05.15_spout_noadapt.wav");
+}
+
+TEST_F(MainWindowTest, BeforeAnyFileTheOutputNameIsTheBareSuffixes) {
+    control<QLineEdit>("Edit2").setText("cokolwiek.wav");
+    click("RadioButton2");
+    EXPECT_EQ(edit1(), "");
+    EXPECT_EQ(edit2(), "_10.20_sout.wav");
+    click("RB_noadapt");
+    EXPECT_EQ(edit2(), "_10.20_sout_noadapt.wav");
+}
+
+TEST_F(MainWindowTest, ClickingTheCheckedButtonKeepsAnEditedName) {
+    chooseFile("/dane/mowa.wav");
+    control<QLineEdit>("Edit2").clear();
+    QTest::keyClicks(&control<QLineEdit>("Edit2"), "/tmp/wlasna.wav");
+    click("RadioButton1");  // already checked: it does not become checked, nothing runs
+    EXPECT_EQ(edit2(), "/tmp/wlasna.wav");
+}
+
+// Mode number, button and suffix, written out independently of the window.
+struct ModeCase {
+    int mode;
+    const char* button;
+    const char* suffix;
+    const char* noticeRate;
+};
+const ModeCase kModeCases[] = {
+    {1, "RadioButton1", "_12.20", "12.2 [kb/s]"}, {2, "RadioButton2", "_10.20", "10.2 [kb/s]"},
+    {3, "RadioButton3", "_07.95", "7.95 [kb/s]"}, {4, "RadioButton4", "_07.40", "7.40 [kb/s]"},
+    {5, "RadioButton5", "_06.70", "6.70 [kb/s]"}, {6, "RadioButton6", "_05.90", "5.90 [kb/s]"},
+    {7, "RadioButton7", "_05.15", "5.15 [kb/s]"}, {8, "RadioButton8", "_04.75", "4.75 [kb/s]"},
+};
+
+class OutputNameTest : public MainWindowTest,
+                       public ::testing::WithParamInterface<std::tuple<int, bool, bool>> {};
+
+TEST_P(OutputNameTest, FollowsModeAndOptions) {
+    const auto [mode, postProcessed, noAdaptive] = GetParam();
+    const ModeCase& mc = kModeCases[mode - 1];
+    chooseFile("/dane/nagrania/zdanie 1.wav");
+    auto& button = control<QRadioButton>(mc.button);
+    if (button.isVisible()) {
+        click(mc.button);
+    } else {
+        button.setChecked(true);  // modes 4 and 8 have no visible button to click
+    }
+    if (postProcessed) click("RB_soutp");
+    if (noAdaptive) click("RB_noadapt");
+
+    QString expected = QString("/dane/nagrania/zdanie 1.wav") + mc.suffix;
+    expected += postProcessed ? "_spout" : "_sout";
+    if (noAdaptive) expected += "_noadapt";
+    expected += ".wav";
+    EXPECT_EQ(edit1(), "/dane/nagrania/zdanie 1.wav");
+    EXPECT_EQ(edit2(), expected);
+    EXPECT_EQ(window.selectedMode(), mode);
+
+    // Going back to the defaults puts the default option suffix back.
+    if (postProcessed) click("RB_sout");
+    if (noAdaptive) click("RB_adapt");
+    EXPECT_EQ(edit2(), QString("/dane/nagrania/zdanie 1.wav") + mc.suffix + "_sout.wav");
+}
+
+INSTANTIATE_TEST_SUITE_P(AllModesAndOptions, OutputNameTest,
+                         ::testing::Combine(::testing::Range(1, 9), ::testing::Bool(),
+                                            ::testing::Bool()));
+
+class EditedNameTest : public MainWindowTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(EditedNameTest, RadioClickReplacesEditedOutputName) {
+    chooseFile("/dane/mowa.wav");
+    auto& edit = control<QLineEdit>("Edit2");
+    edit.clear();
+    QTest::keyClicks(&edit, "/tmp/wlasna.wav");
+    ASSERT_EQ(edit2(), "/tmp/wlasna.wav");
+    click(GetParam());
+    EXPECT_TRUE(edit2().startsWith("/dane/mowa.wav_")) << edit2().toStdString();
+    EXPECT_TRUE(edit2().endsWith(".wav"));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachGroup, EditedNameTest,
+                         ::testing::Values("RadioButton5", "RB_soutp", "RB_noadapt"));
+
+// --- the encoding run ----------------------------------------------------------------------
+
+// A small input file: `frames` frames of a ramp after a 60-byte header.
+fs::path makeInput(const zt::TempDir& dir, const char* name, int frames) {
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(frames) * 160);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = static_cast<std::int16_t>(static_cast<int>(i % 200) * 50 - 5000);
+    }
+    const fs::path file = dir / name;
+    zt::writeSamples(file, samples);
+    return file;
+}
+
+TEST_F(MainWindowTest, KodowanieWithoutInputSaysSoAndRunsNothing) {
+    click("BT_Kodowanie");
+    EXPECT_EQ(dialogs.informations, std::vector<QString>{kMissingInput});
+    EXPECT_TRUE(runs.empty());
+    expectIdleWindow();
+
+    zt::TempDir dir;
+    chooseFile(qPath(dir / "nie_ma.wav"));
+    click("BT_Kodowanie");
+    chooseFile(qPath(dir.path()));  // a directory is no input file
+    click("BT_Kodowanie");
+    EXPECT_EQ(dialogs.informations, std::vector<QString>(3, kMissingInput));
+    EXPECT_TRUE(dialogs.confirmations.empty());
+    EXPECT_TRUE(runs.empty());
+    EXPECT_EQ(dialogs.busyCalls, 0);
+}
+
+TEST_F(MainWindowTest, NoToOverwriteLeavesTheOldFileAlone) {
+    zt::TempDir dir;
+    chooseFile(qPath(makeInput(dir, "a.wav", 3)));
+    const fs::path output = dir / "a.wav_12.20_sout.wav";
+    const std::vector<std::uint8_t> old = {'s', 't', 'a', 'r', 'y', 0, 1, 2, 255};
+    zt::writeBytes(output, old);
+    ASSERT_EQ(edit2(), qPath(output));
+
+    dialogs.confirmAnswer = false;
+    click("BT_Kodowanie");
+    EXPECT_EQ(dialogs.confirmations, std::vector<QString>{kOverwriteQuestion});
+    EXPECT_TRUE(runs.empty());
+    EXPECT_TRUE(dialogs.informations.empty());
+    EXPECT_EQ(zt::readBytes(output), old);
+    expectIdleWindow();
+}
+
+TEST_F(MainWindowTest, YesToOverwriteRunsTheCoderOverTheOldFile) {
+    zt::TempDir dir;
+    const fs::path input = makeInput(dir, "a.wav", 3);
+    chooseFile(qPath(input));
+    const fs::path output = dir / "a.wav_12.20_sout.wav";
+    zt::writeBytes(output, std::vector<std::uint8_t>(5000, 0x77));
+    runAction = zorvel::runSpeechCoder;
+
+    dialogs.confirmAnswer = true;
+    click("BT_Kodowanie");
+    EXPECT_EQ(dialogs.confirmations, std::vector<QString>{kOverwriteQuestion});
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_TRUE(dialogs.informations.empty());
+    const auto written = zt::readBytes(output);
+    EXPECT_EQ(written.size(), 60u + 3u * 320u);
+    ASSERT_GE(written.size(), 4u);
+    EXPECT_EQ(std::string(written.begin(), written.begin() + 4), "RIFF");
+    expectIdleWindow();
+}
+
+TEST_F(MainWindowTest, RunIsGivenTheControlsOfTheWindow) {
+    zt::TempDir dir;
+    const fs::path input = makeInput(dir, "b.wav", 1);
+    chooseFile(qPath(input));
+    click("RadioButton6");
+    click("BT_Kodowanie");
+    click("RB_soutp");
+    click("RB_noadapt");
+    control<QLineEdit>("Edit2").setText(qPath(dir / "inna nazwa.wav"));
+    click("BT_Kodowanie");
+
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].request.inputName, input);
+    EXPECT_EQ(runs[0].request.outputName, dir / "b.wav_05.90_sout.wav");
+    EXPECT_EQ(runs[0].request.mode, 6);
+    EXPECT_EQ(runs[0].request.saveOption, zorvel::kSaveSynthesized);
+    EXPECT_FALSE(runs[0].request.noAdaptiveCodebook);
+    EXPECT_EQ(runs[1].request.outputName, dir / "inna nazwa.wav");
+    EXPECT_EQ(runs[1].request.mode, 6);
+    EXPECT_EQ(runs[1].request.saveOption, zorvel::kSavePostProcessed);
+    EXPECT_TRUE(runs[1].request.noAdaptiveCodebook);
+    EXPECT_TRUE(dialogs.informations.empty());  // a run that succeeds says nothing
+}
+
+class NoticeTest : public MainWindowTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(NoticeTest, RunShowsTheModeTextWithTheWindowDisabledAndBusy) {
+    const ModeCase& mc = kModeCases[GetParam() - 1];
+    zt::TempDir dir;
+    chooseFile(qPath(makeInput(dir, "c.wav", 1)));
+    click(mc.button);
+    click("BT_Kodowanie");
+
+    ASSERT_EQ(runs.size(), 1u);
+    const RunObservation& seen = runs.front();
+    EXPECT_EQ(seen.request.mode, mc.mode);
+    EXPECT_FALSE(seen.windowEnabled);
+    EXPECT_TRUE(seen.noticeVisible);
+    EXPECT_EQ(seen.noticeText, QString::fromUtf8("Kodowanie w trybie ") + mc.noticeRate +
+                                   QString::fromUtf8(" trwa. Proszę czekac..."));
+    EXPECT_EQ(seen.busyDepth, 1);
+    expectIdleWindow();
+}
+
+INSTANTIATE_TEST_SUITE_P(VisibleModes, NoticeTest, ::testing::Values(1, 2, 3, 5, 6, 7));
+
+TEST_F(MainWindowTest, NoticeNamesTheRateNotTheButtonCaption) {
+    zt::TempDir dir;
+    chooseFile(qPath(makeInput(dir, "d.wav", 1)));
+    click("RadioButton3");
+    click("BT_Kodowanie");
+    click("RadioButton7");
+    click("BT_Kodowanie");
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].noticeText, QString::fromUtf8("Kodowanie w trybie 7.95 [kb/s] trwa. Proszę czekac..."));
+    EXPECT_EQ(runs[1].noticeText, QString::fromUtf8("Kodowanie w trybie 5.15 [kb/s] trwa. Proszę czekac..."));
+}
+
+TEST_F(MainWindowTest, ThrowingRunRestoresTheWindowAndReachesTheApplicationHandler) {
+    zt::TempDir dir;
+    chooseFile(qPath(makeInput(dir, "e.wav", 1)));
+    runAction = [](const EncodeRequest&) -> int {
+        throw std::runtime_error("Brak pamięci w trakcie kodowania");
+    };
+    bool restoredAtMessage = false;
+    applicationDialogs().onError = [&] {
+        restoredAtMessage = window.isEnabled() && !infoForm.isVisible() && dialogs.busyDepth == 0;
+    };
+    click("BT_Kodowanie");
+    applicationDialogs().onError = nullptr;
+    EXPECT_TRUE(restoredAtMessage);
+
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_FALSE(runs.front().windowEnabled);
+    EXPECT_EQ(applicationDialogs().errors,
+              std::vector<QString>{QString::fromUtf8("Brak pamięci w trakcie kodowania")});
+    EXPECT_TRUE(dialogs.informations.empty());
+    expectIdleWindow();
+
+    // The window goes on working after the failure.
+    runAction = nullptr;
+    click("BT_Kodowanie");
+    EXPECT_EQ(runs.size(), 2u);
+    expectIdleWindow();
+}
+
+TEST_F(MainWindowTest, FailedRunIsReportedAfterTheWindowIsRestored) {
+    zt::TempDir dir;
+    chooseFile(qPath(makeInput(dir, "f.wav", 1)));
+    runAction = [](const EncodeRequest&) { return 1; };
+    bool enabledAtMessage = false;
+    bool noticeAtMessage = true;
+    int busyAtMessage = -1;
+    dialogs.onInformation = [&] {
+        enabledAtMessage = window.isEnabled();
+        noticeAtMessage = infoForm.isVisible();
+        busyAtMessage = dialogs.busyDepth;
+    };
+    click("BT_Kodowanie");
+    EXPECT_EQ(dialogs.informations, std::vector<QString>{kEncodingFailed});
+    EXPECT_TRUE(enabledAtMessage);
+    EXPECT_FALSE(noticeAtMessage);
+    EXPECT_EQ(busyAtMessage, 0);
+    expectIdleWindow();
+}
+
+TEST_F(MainWindowTest, RealRunThatCannotWriteIsReported) {
+    zt::TempDir dir;
+    chooseFile(qPath(makeInput(dir, "g.wav", 2)));
+    runAction = zorvel::runSpeechCoder;
+    control<QLineEdit>("Edit2").setText(qPath(dir / "brak_katalogu" / "wynik.wav"));
+    click("BT_Kodowanie");
+    EXPECT_EQ(dialogs.informations, std::vector<QString>{kEncodingFailed});
+    EXPECT_FALSE(fs::exists(dir / "brak_katalogu"));
+    expectIdleWindow();
+}
+
+// The bundled sample through the window gives the bytes of a direct coder run.
+class SampleRunTest : public MainWindowTest,
+                      public ::testing::WithParamInterface<std::tuple<int, bool, bool>> {};
+
+TEST_P(SampleRunTest, WindowRunEqualsDirectCoderRun) {
+    const auto [mode, postProcessed, noAdaptive] = GetParam();
+    const ModeCase& mc = kModeCases[mode - 1];
+    zt::TempDir dir;
+    const fs::path input = dir / "mowa.wav";
+    fs::copy_file(zt::samplePath(), input);
+
+    zorvel::SpeechCoder direct(input, mode);
+    direct.noAdaptiveCodebook = noAdaptive ? 1 : 0;
+    const int saveOption = postProcessed ? zorvel::kSavePostProcessed : zorvel::kSaveSynthesized;
+    ASSERT_EQ(direct.encodeFile(dir / "direct.wav", saveOption), 0);
+
+    runAction = zorvel::runSpeechCoder;
+    chooseFile(qPath(input));
+    click(mc.button);
+    if (postProcessed) click("RB_soutp");
+    if (noAdaptive) click("RB_noadapt");
+    click("BT_Kodowanie");
+
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_TRUE(dialogs.informations.empty());
+    const std::string expectedName = std::string("mowa.wav") + mc.suffix +
+                                     (postProcessed ? "_spout" : "_sout") +
+                                     (noAdaptive ? "_noadapt" : "") + ".wav";
+    const fs::path output = dir / expectedName;
+    ASSERT_TRUE(fs::exists(output)) << output;
+    const auto expected = zt::readBytes(dir / "direct.wav");
+    const auto actual = zt::readBytes(output);
+    ASSERT_GT(expected.size(), 60u + 100u * 320u);  // the 5.66 s sample gives 282 frames
+    EXPECT_TRUE(actual == expected) << "sizes " << actual.size() << " and " << expected.size();
+    expectIdleWindow();
+}
+
+INSTANTIATE_TEST_SUITE_P(TwoSettings, SampleRunTest,
+                         ::testing::Values(std::make_tuple(1, false, false),
+                                           std::make_tuple(7, true, true)));
+
+// --- chart window and way out --------------------------------------------------------------
+
+TEST_F(MainWindowTest, WykresyWithoutInputSaysSoAndStays) {
+    click("BT_Wykresy");
+    EXPECT_EQ(dialogs.informations, std::vector<QString>{kMissingInput});
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(testForm.isVisible());
+}
+
+TEST_F(MainWindowTest, WykresyHandsFileModeAndOptionToTheChartWindowUntilItCloses) {
+    zt::TempDir dir;
+    chooseFile(qPath(makeInput(dir, "h.wav", 4)));
+    click("RadioButton5");
+    click("RB_noadapt");
+    click("BT_Wykresy");
+    EXPECT_TRUE(dialogs.informations.empty());
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(testForm.isVisible());
+    EXPECT_EQ(testForm.windowTitle(), "ZORVEL - tryb: 6.70 [kb/s] - h.wav");
+    ASSERT_NE(testForm.coder(), nullptr);
+    EXPECT_EQ(testForm.coder()->mode(), 5);
+    EXPECT_EQ(testForm.coder()->noAdaptiveCodebook, 1);
+    EXPECT_EQ(testForm.coder()->frameCount(), 1);
+
+    testForm.close();
+    EXPECT_FALSE(testForm.isVisible());
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.isEnabled());
+
+    // The next opening uses the window's controls afresh.
+    click("RB_adapt");
+    click("RadioButton1");
+    click("BT_Wykresy");
+    EXPECT_FALSE(window.isVisible());
+    ASSERT_NE(testForm.coder(), nullptr);
+    EXPECT_EQ(testForm.coder()->mode(), 1);
+    EXPECT_EQ(testForm.coder()->noAdaptiveCodebook, 0);
+    testForm.close();
+    EXPECT_TRUE(window.isVisible());
+}
+
+// Runs the event loop as the program does, does `action` in it and returns the
+// loop's exit code; kStillRunning when the loop was still going after 10 s.
+constexpr int kStillRunning = 99;
+int exitCodeAfter(const std::function<void()>& action) {
+    QTimer start;
+    start.setSingleShot(true);
+    QObject::connect(&start, &QTimer::timeout, action);
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    QObject::connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(kStillRunning); });
+    start.start(0);
+    giveUp.start(10000);
+    return QApplication::exec();
+}
+
+TEST_F(MainWindowTest, ExitEndsTheProgram) {
+    EXPECT_EQ(exitCodeAfter([this] { clickMenuItem("Exit1"); }), 0);
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MainWindowTest, CloseBoxEndsTheProgram) {
+    EXPECT_EQ(exitCodeAfter([this] { window.close(); }), 0);
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MainWindowTest, HidingForTheChartWindowDoesNotEndTheProgram) {
+    zt::TempDir dir;
+    chooseFile(qPath(makeInput(dir, "i.wav", 2)));
+    const int code = exitCodeAfter([this] {
+        click("BT_Wykresy");
+        testForm.close();
+        QCoreApplication::exit(7);
+    });
+    EXPECT_EQ(code, 7);
+    EXPECT_TRUE(window.isVisible());
+}
+
+// --- the application's exception handler ---------------------------------------------------
+
+class ThrowingWidget : public QWidget {
+public:
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::User) throw std::runtime_error("zdarzenie nie powiodło się");
+        return QWidget::event(event);
+    }
+};
+
+TEST(ApplicationTest, ExceptionFromAnEventHandlerIsShownAndTheLoopGoesOn) {
+    applicationDialogs() = RecordingDialogs{};
+    ThrowingWidget widget;
+    QEvent event(QEvent::User);
+    EXPECT_FALSE(QCoreApplication::sendEvent(&widget, &event));
+    EXPECT_EQ(applicationDialogs().errors,
+              std::vector<QString>{QString::fromUtf8("zdarzenie nie powiodło się")});
+    // Later events reach the widget as before.
+    widget.setWindowTitle("dalej");
+    EXPECT_EQ(widget.windowTitle(), "dalej");
+    EXPECT_EQ(applicationDialogs().errors.size(), 1u);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Windows are tested offscreen, also when the build lists the tests.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform lacks the keyboard grab and raising that menus ask for.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (type != QtWarningMsg || !text.startsWith("This plugin does not support")) {
+            std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+        }
+    });
+    zorvel::ZorvelApplication application(argc, argv, applicationDialogs());
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
