@@ -1,1 +1,20 @@
-int main() { return 0; }
+// zorvel-cli: the Zorvel speech coder for scripts. See `zorvel-cli --help`.
+#include "cli/Arguments.h"
+#include "cli/EncodeCommand.h"
+#include "cli/FramesCommand.h"
+#include "cli/PlotCommand.h"
+
+int main(int argc, char** argv) {
+    using namespace zorvel::cli;
+    CLI::App app{"zorvel-cli: the Zorvel ACELP speech coder for scripts"};
+    Arguments arguments;
+    const Subcommands commands = defineCommandLine(app, arguments);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return reportParseOutcome(app, error);
+    }
+    if (commands.encode->parsed()) return runEncode(arguments.encode);
+    if (commands.frames->parsed()) return runFrames(arguments.frames);
+    return runPlot(arguments.plot);
+}

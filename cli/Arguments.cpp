@@ -1,0 +1,139 @@
+#include "cli/Arguments.h"
+
+#include <cmath>
+#include <iostream>
+
+#include "cli/Modes.h"
+#include "cli/PlotCommand.h"
+
+namespace zorvel::cli {
+namespace {
+
+// Turns a rate or a mode number into the mode number the option stores.
+CLI::Validator modeWord() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            const std::optional<int> mode = modeFromText(text);
+            if (!mode) return "unknown mode '" + text + "': give " + acceptedModesText();
+            text = std::to_string(*mode);
+            return {};
+        },
+        "", "mode");
+}
+
+// The chart window takes any finite scale but 0, which would flatten every trace.
+CLI::Validator nonZeroScale() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            double value = 0.0;
+            if (!CLI::detail::lexical_cast(text, value) || !std::isfinite(value) || value == 0.0)
+                return "the scale must be a number other than 0, not '" + text + "'";
+            return {};
+        },
+        "", "scale");
+}
+
+void addCoderOptions(CLI::App& command, CoderChoice& coder) {
+    command.add_option("-m,--mode", coder.mode, "Coder mode: " + acceptedModesText())
+        ->transform(modeWord())
+        ->type_name("MODE")
+        ->default_str("12.2");
+    command.add_flag("--no-adaptive", coder.noAdaptiveCodebook,
+                     "Switch the adaptive codebook off");
+}
+
+CLI::App* defineEncode(CLI::App& app, EncodeArguments& a) {
+    CLI::App* encode = app.add_subcommand(
+        "encode", "Encode speech files and write the synthesized speech as WAV files");
+    encode->add_option("INPUT", a.inputs, "Input files: 8 kHz mono 16-bit, samples from byte 60")
+        ->required();
+    addCoderOptions(*encode, a.coder);
+    encode->add_flag("--post", a.postProcessed,
+                     "Write the speech after post-processing (name suffix _spout)");
+    CLI::Option* output = encode->add_option(
+        "-o,--output", a.output, "Output file (one input only); default INPUT_<mode>_sout.wav");
+    CLI::Option* directory =
+        encode->add_option("-d,--directory", a.directory, "Put the outputs into this directory");
+    output->excludes(directory);
+    encode->add_option("-j,--jobs", a.jobs, "Files coded at once (default: one per core)")
+        ->check(CLI::PositiveNumber);
+    encode->add_flag("-y,--yes", a.overwrite, "Overwrite existing outputs");
+    encode->add_flag("--csv", a.csv, "Print the result table as CSV");
+    encode->footer("Example: zorvel-cli encode corpus/*.wav -m 7.95 -d out -j 4");
+    return encode;
+}
+
+CLI::App* defineFrames(CLI::App& app, FramesArguments& a) {
+    CLI::App* frames =
+        app.add_subcommand("frames", "Write the parameters of every coded frame as CSV or JSON");
+    frames->add_option("INPUT", a.input, "Input file")->required();
+    addCoderOptions(*frames, a.coder);
+    frames->add_option("--format", a.format, "csv or json")
+        ->check(CLI::IsMember({"csv", "json"}))
+        ->capture_default_str();
+    frames->add_flag("--signals", a.signals, "Add every 160-sample array of the record (JSON)");
+    frames->add_option("-o,--output", a.output, "Output file (default: standard output)");
+    frames->footer("Example: zorvel-cli frames mowa.wav -m 12.2 --format json -o mowa.json");
+    return frames;
+}
+
+#ifdef ZORVEL_CLI_PLOTS
+void addNameList(CLI::App& plot, const std::string& name, std::vector<std::string>& target,
+                 const std::vector<std::string>& names, const std::string& what) {
+    std::vector<std::string> accepted = names;
+    accepted.emplace_back("none");
+    plot.add_option(name, target, what + "; names separated by commas, or none")
+        ->delimiter(',')
+        ->check(CLI::IsMember(accepted));
+}
+
+CLI::App* definePlot(CLI::App& app, PlotArguments& a) {
+    CLI::App* plot = app.add_subcommand(
+        "plot", "Draw one frame as the chart window shows it: PREFIX-time.png, PREFIX-spectrum.png");
+    plot->add_option("INPUT", a.input, "Input file")->required();
+    plot->add_option("--frame", a.frame, "Frame number (0: the cleared state before frame 1)")
+        ->required()
+        ->check(CLI::NonNegativeNumber);
+    addCoderOptions(*plot, a.coder);
+    plot->add_option("-o,--output", a.prefix,
+                     "Prefix of the two PNG files (default INPUT_<mode>_frame<N>)");
+    plot->add_flag("--one-frame", a.oneFrame, "Current frame only (default: previous and current)");
+    plot->add_flag("--light", a.light, "Light colours (default: dark)");
+    plot->add_option("--scale", a.scalePercent, "Vertical scale of the time image in percent")
+        ->check(nonZeroScale())
+        ->capture_default_str();
+    addNameList(*plot, "--time", a.traces, traceNames(), "Time traces (default s,s')");
+    addNameList(*plot, "--spectra", a.spectra, spectrumNames(),
+                "Spectra (default S,aI,aII; aI in mode 12.2 only)");
+    plot->footer("Example: zorvel-cli plot mowa.wav --frame 42 --time \"s,s',gcc\" -o f42");
+    return plot;
+}
+#else
+CLI::App* definePlot(CLI::App& app, PlotArguments&) {
+    CLI::App* plot = app.add_subcommand(
+        "plot", "Not available: this zorvel-cli was built without the chart drawing (Qt 6)");
+    plot->allow_extras();
+    return plot;
+}
+#endif
+
+}  // namespace
+
+Subcommands defineCommandLine(CLI::App& app, Arguments& arguments) {
+    app.set_version_flag("--version", std::string("zorvel-cli ") + ZORVEL_VERSION);
+    app.require_subcommand(1);
+    return {defineEncode(app, arguments.encode), defineFrames(app, arguments.frames),
+            definePlot(app, arguments.plot)};
+}
+
+int reportParseOutcome(CLI::App& app, const CLI::ParseError& error) {
+    const int code = app.exit(error);
+    return code == 0 ? kExitOk : kExitUsage;
+}
+
+int usageError(std::string_view command, std::string_view message) {
+    std::cerr << "zorvel-cli " << command << ": " << message << "\nRun with --help for more information.\n";
+    return kExitUsage;
+}
+
+}  // namespace zorvel::cli

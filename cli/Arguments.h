@@ -1,0 +1,77 @@
+// The command line of zorvel-cli: its subcommands, their options and the
+// exit codes. Parsing is CLI11's; this unit only declares what there is.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <string>
+#include <vector>
+
+namespace zorvel::cli {
+
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitFailed = 1,  // a file could not be read, coded or written
+    kExitUsage = 2,   // the command line itself is wrong
+};
+
+// What every subcommand needs to build a coder.
+struct CoderChoice {
+    int mode = 1;  // CoderMode 1..8
+    bool noAdaptiveCodebook = false;
+};
+
+struct EncodeArguments {
+    std::vector<std::string> inputs;
+    CoderChoice coder;
+    bool postProcessed = false;  // write sp(n) instead of s'(n)
+    std::string output;          // -o, one input only
+    std::string directory;       // -d
+    unsigned jobs = 0;           // 0: one per core
+    bool overwrite = false;      // -y
+    bool csv = false;
+};
+
+struct FramesArguments {
+    std::string input;
+    CoderChoice coder;
+    std::string format = "csv";
+    bool signals = false;
+    std::string output;  // empty: standard output
+};
+
+struct PlotArguments {
+    std::string input;
+    int frame = 0;
+    CoderChoice coder;
+    std::string prefix;  // empty: named after the input
+    bool oneFrame = false;
+    bool light = false;
+    double scalePercent = 100.0;
+    std::vector<std::string> traces;   // short names; empty: the window's start state
+    std::vector<std::string> spectra;  // short names; empty: the window's start state
+};
+
+struct Arguments {
+    EncodeArguments encode;
+    FramesArguments frames;
+    PlotArguments plot;
+};
+
+// The subcommands, as CLI11 hands them back after parsing.
+struct Subcommands {
+    CLI::App* encode = nullptr;
+    CLI::App* frames = nullptr;
+    CLI::App* plot = nullptr;
+};
+
+// Declares the subcommands and options of `app`, bound to `arguments`.
+Subcommands defineCommandLine(CLI::App& app, Arguments& arguments);
+
+// Prints CLI11's help, version or error text and returns the exit code:
+// 0 for --help and --version, kExitUsage for anything else.
+int reportParseOutcome(CLI::App& app, const CLI::ParseError& error);
+
+// A usage error found after parsing: the message on standard error, kExitUsage.
+int usageError(std::string_view command, std::string_view message);
+
+}  // namespace zorvel::cli

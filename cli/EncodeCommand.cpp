@@ -1,0 +1,182 @@
+// Plans the batch (output names, checks that refuse a file before anything is
+// written), codes the runnable files on a pool of threads, then prints the
+// result table. A file that fails is reported on standard error by name and
+// reason; the others go on.
+#include "cli/EncodeCommand.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <iostream>
+#include <map>
+#include <thread>
+
+#include "cli/FileChecks.h"
+#include "cli/Modes.h"
+#include "cli/Progress.h"
+#include "cli/ResultTable.h"
+#include "cli/StagedOutput.h"
+#include "coder/Zorvellib.h"
+#include "sound/Wave.h"
+
+namespace zorvel::cli {
+namespace {
+
+constexpr double kFrameSeconds = static_cast<double>(kFrameSamples) / kSampleRate;
+
+struct EncodeJob {
+    std::filesystem::path input;  // as given
+    std::filesystem::path output;
+    std::string refusal;  // why the file is not coded; empty when it is
+    std::optional<ResultRow> result;
+};
+
+std::string failureLine(const std::filesystem::path& input, std::string_view reason) {
+    return "zorvel-cli: " + input.string() + ": " + std::string(reason);
+}
+
+std::filesystem::path canonicalKey(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::filesystem::path key = std::filesystem::weakly_canonical(path, error);
+    return error ? std::filesystem::absolute(path) : key;
+}
+
+// Two inputs must not share an output, and no output may replace another
+// input of the same run (the result would depend on which file came first).
+void refuseCollisions(std::vector<EncodeJob>& jobs) {
+    std::map<std::filesystem::path, std::filesystem::path> inputs;
+    for (const EncodeJob& job : jobs) inputs.emplace(canonicalKey(job.input), job.input);
+    std::map<std::filesystem::path, const EncodeJob*> outputs;
+    for (EncodeJob& job : jobs) {
+        if (!job.refusal.empty()) continue;
+        const std::filesystem::path key = canonicalKey(job.output);
+        if (const auto other = outputs.find(key); other != outputs.end()) {
+            job.refusal = "output '" + job.output.string() + "' is also the output of '" +
+                          other->second->input.string() + "'";
+        } else if (const auto input = inputs.find(key); input != inputs.end()) {
+            job.refusal = "output '" + job.output.string() + "' would replace the input '" +
+                          input->second.string() + "' of this run";
+        } else {
+            outputs.emplace(key, &job);
+        }
+    }
+}
+
+std::vector<EncodeJob> planJobs(const EncodeArguments& a) {
+    std::vector<EncodeJob> jobs;
+    for (const std::string& input : a.inputs) {
+        EncodeJob job{input, {}, {}, {}};
+        job.output = a.output.empty()
+                         ? defaultOutputName(job.input, a.coder.mode, a.postProcessed,
+                                             a.coder.noAdaptiveCodebook, a.directory)
+                         : std::filesystem::path(a.output);
+        try {
+            checkInput(job.input);
+            checkOutput(job.input, job.output, a.overwrite);
+        } catch (const FileError& error) {
+            job.refusal = error.what();
+        }
+        jobs.push_back(std::move(job));
+    }
+    refuseCollisions(jobs);
+    return jobs;
+}
+
+// One encoding run, exactly the desktop program's, into a staged output.
+ResultRow encodeOne(const EncodeJob& job, const EncodeArguments& a, StagingArea& area,
+                    BatchProgress& progress, std::size_t slot) {
+    StagedFile staged(area, job.output);
+    progress.begin(slot, staged.temporary());
+    SpeechCoder coder(job.input, a.coder.mode);
+    if (a.coder.noAdaptiveCodebook) coder.noAdaptiveCodebook = 1;
+    const auto start = std::chrono::steady_clock::now();
+    const int result = coder.encodeFile(
+        staged.temporary(), a.postProcessed ? kSavePostProcessed : kSaveSynthesized);
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    if (result != 0)
+        throw FileError("could not write the output '" + job.output.string() +
+                        "' (or read the input to its end)");
+    staged.commit(a.overwrite);
+
+    ResultRow row{job.input.string(), coder.frameCount(), coder.segmentalSnr(),
+                  coder.overallSnr(), 0.0};
+    const double speechSeconds = coder.frameCount() * kFrameSeconds;
+    if (elapsed.count() > 0.0) row.timesRealTime = speechSeconds / elapsed.count();
+    return row;
+}
+
+unsigned threadCount(unsigned requested, std::size_t files) {
+    unsigned threads = requested != 0 ? requested : std::thread::hardware_concurrency();
+    threads = std::max(threads, 1u);
+    return static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(files, 1)));
+}
+
+// Codes the runnable jobs on `threads` threads, each taking the next file.
+void codeJobs(std::vector<EncodeJob*>& runnable, const EncodeArguments& a, unsigned threads,
+              StagingArea& area, BatchProgress& progress, ProgressBar& bar) {
+    std::atomic<std::size_t> next{0};
+    auto worker = [&] {
+        for (std::size_t slot = next++; slot < runnable.size(); slot = next++) {
+            EncodeJob& job = *runnable[slot];
+            try {
+                job.result = encodeOne(job, a, area, progress, slot);
+            } catch (const std::exception& error) {
+                bar.message(failureLine(job.input, error.what()));
+            }
+            progress.finish(slot);
+        }
+    };
+    std::vector<std::jthread> pool;
+    for (unsigned t = 0; t < threads; ++t) pool.emplace_back(worker);
+}
+
+}  // namespace
+
+std::filesystem::path defaultOutputName(const std::filesystem::path& input, int mode,
+                                        bool postProcessed, bool noAdaptiveCodebook,
+                                        const std::filesystem::path& directory) {
+    const std::filesystem::path base = directory.empty() ? input : directory / input.filename();
+    std::string name = base.string();
+    name += modeName(mode).fileSuffix;
+    name += postProcessed ? "_spout" : "_sout";
+    if (noAdaptiveCodebook) name += "_noadapt";
+    return name + ".wav";
+}
+
+int runEncode(const EncodeArguments& arguments) {
+    if (!arguments.output.empty() && arguments.inputs.size() > 1)
+        return usageError("encode", "-o names one output file; use -d for several inputs");
+
+    std::vector<EncodeJob> jobs = planJobs(arguments);
+    std::vector<EncodeJob*> runnable;
+    std::vector<std::int64_t> expected;
+    for (EncodeJob& job : jobs) {
+        if (!job.refusal.empty()) {
+            std::cerr << failureLine(job.input, job.refusal) << '\n';
+            continue;
+        }
+        runnable.push_back(&job);
+        expected.push_back(expectedFrames(job.input));
+    }
+
+    StagingArea area;
+    {
+        InterruptCleanup cleanup(area);
+        BatchProgress progress(std::move(expected));
+        ProgressBar bar(progress, standardErrorIsTerminal() && !runnable.empty());
+        codeJobs(runnable, arguments, threadCount(arguments.jobs, runnable.size()), area,
+                 progress, bar);
+    }
+
+    std::vector<ResultRow> rows;
+    for (const EncodeJob& job : jobs)
+        if (job.result) rows.push_back(*job.result);
+    if (arguments.csv)
+        printCsv(std::cout, rows);
+    else if (!rows.empty())
+        printTable(std::cout, rows);
+    std::cout.flush();
+    return rows.size() == jobs.size() ? kExitOk : kExitFailed;
+}
+
+}  // namespace zorvel::cli

@@ -1,0 +1,20 @@
+// zorvel-cli encode: the encoding run of the desktop program over many files,
+// several at once, each file with a coder of its own.
+#pragma once
+
+#include <filesystem>
+
+#include "cli/Arguments.h"
+
+namespace zorvel::cli {
+
+// The main window's output name: the input path as given + mode suffix +
+// "_sout" or "_spout" + "_noadapt" when the adaptive codebook is off + ".wav";
+// with a directory, that name of the input's file name inside it.
+std::filesystem::path defaultOutputName(const std::filesystem::path& input, int mode,
+                                        bool postProcessed, bool noAdaptiveCodebook,
+                                        const std::filesystem::path& directory);
+
+int runEncode(const EncodeArguments& arguments);
+
+}  // namespace zorvel::cli

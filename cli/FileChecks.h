@@ -1,0 +1,30 @@
+// Checks made before a file is coded, so that a run refuses with a reason
+// instead of failing half-way. Each throws FileError with a message that
+// completes "zorvel-cli: <input>: ...".
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+
+namespace zorvel::cli {
+
+class FileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// True when both paths name one existing file, by any path or link.
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// The input exists, is a regular file and can be opened for reading.
+void checkInput(const std::filesystem::path& input);
+
+// The output is not the input itself and not a directory; an existing output
+// is refused unless `overwrite`.
+void checkOutput(const std::filesystem::path& input, const std::filesystem::path& output,
+                 bool overwrite);
+
+// Input file size in frames the coder will read (samples from byte 60).
+std::int64_t expectedFrames(const std::filesystem::path& input);
+
+}  // namespace zorvel::cli

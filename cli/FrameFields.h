@@ -1,0 +1,30 @@
+// The values `frames` writes for each coded frame, by the names the frame
+// record and the coder give them: one table drives both the JSON objects and
+// the CSV columns.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <variant>
+
+#include "coder/Zorvellib.h"
+
+namespace zorvel::cli {
+
+// One number, or a fixed-length list of numbers read from the coder's record.
+using FieldValue = std::variant<std::int32_t, double, std::span<const std::int32_t>,
+                                std::span<const double>>;
+
+struct FrameField {
+    std::string_view name;
+    FieldValue (*read)(const SpeechCoder& coder);
+};
+
+// Frame number, lags, gains, pulse positions, LP coefficients and errors, SNRs.
+std::span<const FrameField> parameterFields();
+
+// Every 160-sample array of the current frame's record.
+std::span<const FrameField> signalFields();
+
+}  // namespace zorvel::cli

@@ -1,0 +1,127 @@
+// JSON: an array with one object per frame, keyed by the names of the frame
+// fields, in their order; lists stay lists. CSV: one column per number, a
+// list field `name` giving the columns name_0, name_1, ... Numbers are the
+// shortest text that reads back to the same double.
+#include "cli/FramesCommand.h"
+
+#include <fstream>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "cli/FileChecks.h"
+#include "cli/FrameFields.h"
+#include "cli/NumberText.h"
+#include "cli/StagedOutput.h"
+
+namespace zorvel::cli {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+template <class T>
+constexpr bool kIsList = std::is_same_v<T, std::span<const std::int32_t>> ||
+                         std::is_same_v<T, std::span<const double>>;
+
+Json jsonValue(const FieldValue& value) {
+    return std::visit(
+        [](const auto& v) -> Json {
+            if constexpr (kIsList<std::decay_t<decltype(v)>>)
+                return Json(std::vector(v.begin(), v.end()));
+            else
+                return Json(v);
+        },
+        value);
+}
+
+void addFields(Json& object, std::span<const FrameField> fields, const SpeechCoder& coder) {
+    for (const FrameField& field : fields) object[std::string(field.name)] = jsonValue(field.read(coder));
+}
+
+void writeJson(SpeechCoder& coder, bool signals, std::ostream& out) {
+    out << '[';
+    const char* separator = "\n";
+    while (coder.nextFrame() == 0) {
+        Json frame = Json::object();
+        addFields(frame, parameterFields(), coder);
+        if (signals) addFields(frame, signalFields(), coder);
+        out << separator << frame.dump();
+        separator = ",\n";
+    }
+    out << "\n]\n";
+}
+
+std::string csvNumber(std::int32_t value) { return numberText(static_cast<std::int64_t>(value)); }
+std::string csvNumber(double value) { return numberText(value); }
+
+// The field's CSV cells, header names or values.
+void appendCells(std::vector<std::string>& cells, const FrameField& field, const FieldValue& value,
+                 bool header) {
+    std::visit(
+        [&](const auto& v) {
+            if constexpr (kIsList<std::decay_t<decltype(v)>>) {
+                for (std::size_t i = 0; i < v.size(); ++i)
+                    cells.push_back(header ? std::string(field.name) + "_" + std::to_string(i)
+                                           : csvNumber(v[i]));
+            } else {
+                cells.push_back(header ? std::string(field.name) : csvNumber(v));
+            }
+        },
+        value);
+}
+
+void writeCsvLine(const SpeechCoder& coder, bool header, std::ostream& out) {
+    std::vector<std::string> cells;
+    for (const FrameField& field : parameterFields()) appendCells(cells, field, field.read(coder), header);
+    for (std::size_t i = 0; i < cells.size(); ++i) out << (i == 0 ? "" : ",") << cells[i];
+    out << '\n';
+}
+
+void writeCsv(SpeechCoder& coder, std::ostream& out) {
+    writeCsvLine(coder, true, out);  // the list lengths are fixed, so the cleared coder names them
+    while (coder.nextFrame() == 0) writeCsvLine(coder, false, out);
+}
+
+void writeFrames(const FramesArguments& a, std::ostream& out) {
+    SpeechCoder coder(a.input, a.coder.mode);
+    if (a.coder.noAdaptiveCodebook) coder.noAdaptiveCodebook = 1;
+    if (a.format == "json")
+        writeJson(coder, a.signals, out);
+    else
+        writeCsv(coder, out);
+}
+
+void writeFramesToFile(const FramesArguments& a, StagingArea& area) {
+    StagedFile staged(area, a.output);
+    std::ofstream file(staged.temporary(), std::ios::binary | std::ios::trunc);
+    writeFrames(a, file);
+    file.close();
+    if (file.fail()) throw FileError("could not write '" + a.output + "'");
+    staged.commit(true);
+}
+
+}  // namespace
+
+int runFrames(const FramesArguments& arguments) {
+    if (arguments.signals && arguments.format != "json")
+        return usageError("frames", "--signals needs --format json");
+    try {
+        checkInput(arguments.input);
+        if (!arguments.output.empty()) checkOutput(arguments.input, arguments.output, true);
+        StagingArea area;
+        InterruptCleanup cleanup(area);
+        if (!arguments.output.empty()) {
+            writeFramesToFile(arguments, area);
+        } else {
+            writeFrames(arguments, std::cout);
+            std::cout.flush();
+            if (std::cout.fail()) throw FileError("could not write to standard output");
+        }
+    } catch (const std::exception& error) {
+        std::cerr << "zorvel-cli: " << arguments.input << ": " << error.what() << '\n';
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+}  // namespace zorvel::cli

@@ -1,0 +1,185 @@
+// Moves a fresh coder to the frame as the chart window does (goToFrame from
+// frame 0), builds the window's plot options from the command line and lets
+// the window's own renderers paint the two images offscreen.
+#include "cli/PlotCommand.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <array>
+#include <iostream>
+#include <string_view>
+
+#include "charts/Plots.h"
+#include "cli/FileChecks.h"
+#include "cli/Modes.h"
+#include "cli/StagedOutput.h"
+#include "coder/Zorvellib.h"
+
+namespace zorvel::cli {
+namespace {
+
+template <class Selection>
+struct BoxName {
+    std::string_view name;
+    bool Selection::*box;
+};
+
+// The window's time-signal boxes, in the window's order.
+constexpr std::array<BoxName<TimeTraceSelection>, 11> kTraceBoxes{{
+    {"s", &TimeTraceSelection::speech},
+    {"s'", &TimeTraceSelection::synthesized},
+    {"sp", &TimeTraceSelection::postProcessed},
+    {"sw", &TimeTraceSelection::weighted},
+    {"sw'", &TimeTraceSelection::weightedSynthesized},
+    {"v", &TimeTraceSelection::adaptive},
+    {"gpy", &TimeTraceSelection::filteredAdaptive},
+    {"gcc", &TimeTraceSelection::algebraic},
+    {"u", &TimeTraceSelection::excitation},
+    {"resLP", &TimeTraceSelection::lpResidual},
+    {"resLTP", &TimeTraceSelection::ltpResidual},
+}};
+
+// The window's spectrum boxes, in the window's order.
+constexpr std::array<BoxName<SpectrumSelection>, 8> kSpectrumBoxes{{
+    {"S", &SpectrumSelection::speech},
+    {"S'", &SpectrumSelection::synthesized},
+    {"Sp", &SpectrumSelection::postProcessed},
+    {"Sw", &SpectrumSelection::weighted},
+    {"aI", &SpectrumSelection::responseI},
+    {"aII", &SpectrumSelection::responseII},
+    {"ResLP", &SpectrumSelection::lpResidual},
+    {"ResLTP", &SpectrumSelection::ltpResidual},
+}};
+
+template <class Selection, std::size_t N>
+std::vector<std::string> namesOf(const std::array<BoxName<Selection>, N>& boxes) {
+    std::vector<std::string> names;
+    for (const auto& box : boxes) names.emplace_back(box.name);
+    return names;
+}
+
+// The boxes named on the command line, or the window's start state when
+// none are named ("none" names no box).
+template <class Selection, std::size_t N>
+Selection selection(const std::array<BoxName<Selection>, N>& boxes,
+                    const std::vector<std::string>& names) {
+    if (names.empty()) return Selection{};
+    Selection chosen{};
+    for (const auto& box : boxes) chosen.*box.box = false;
+    for (const std::string& name : names)
+        for (const auto& box : boxes)
+            if (box.name == name) chosen.*box.box = true;
+    return chosen;
+}
+
+std::filesystem::path defaultPrefix(const PlotArguments& a) {
+    std::string prefix = a.input;
+    prefix += modeName(a.coder.mode).fileSuffix;
+    if (a.coder.noAdaptiveCodebook) prefix += "_noadapt";
+    return prefix + "_frame" + std::to_string(a.frame);
+}
+
+void savePng(const QImage& image, const std::filesystem::path& file,
+             const std::filesystem::path& input, StagingArea& area) {
+    checkOutput(input, file, true);
+    StagedFile staged(area, file);
+    if (!image.save(QString::fromStdString(staged.temporary().string()), "PNG"))
+        throw FileError("could not write '" + file.string() + "'");
+    staged.commit(true);
+}
+
+// The chart window's images of the coder's two records.
+void drawAndSave(const SpeechCoder& coder, const PlotOptions& options,
+                 const std::filesystem::path& prefix, const std::filesystem::path& input,
+                 StagingArea& area) {
+    QImage time = newChartImage(kTimeImageWidth, kTimeImageHeight);
+    renderTimeImage(time, coder.previousFrame(), coder.currentFrame(), options);
+    QImage spectrum = newChartImage(kSpectrumImageWidth, kSpectrumImageHeight);
+    renderSpectrumImage(spectrum, coder.currentFrame(), options);
+    savePng(time, prefix.string() + "-time.png", input, area);
+    savePng(spectrum, prefix.string() + "-spectrum.png", input, area);
+}
+
+PlotOptions plotOptions(const PlotArguments& a) {
+    PlotOptions options;
+    options.traces = selection(kTraceBoxes, a.traces);
+    options.spectra = selection(kSpectrumBoxes, a.spectra);
+    // Outside mode 12.2 both LP analyses use one window: the window unchecks
+    // and disables the set-I response.
+    if (a.spectra.empty()) options.spectra.responseI = a.coder.mode == 1;
+    options.twoFrames = !a.oneFrame;
+    options.timeGain = timeGainForScale(a.scalePercent, kTimeImageHeight);
+    options.spectrumGain = 1.0;
+    options.colours = a.light ? lightColours() : darkColours();
+    return options;
+}
+
+// Qt's own notes about the desktop it does not use (no runtime directory,
+// no session) mean nothing for drawing into images; only its errors are shown.
+void showQtErrorsOnly(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::cerr << "zorvel-cli: Qt: " << message.toStdString() << '\n';
+}
+
+// The drawing needs a Qt application for its fonts; it runs on the offscreen
+// platform whatever the environment says, so no display is needed.
+class OffscreenApplication {
+public:
+    OffscreenApplication() {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler(showQtErrorsOnly);
+        application_.emplace(argc_, argv_.data());
+    }
+
+private:
+    int argc_ = 1;
+    std::array<char, 11> name_{"zorvel-cli"};
+    std::array<char*, 2> argv_{name_.data(), nullptr};
+    std::optional<QGuiApplication> application_;
+};
+
+int plotFrame(const PlotArguments& a) {
+    checkInput(a.input);
+    const PlotOptions options = plotOptions(a);
+    StagingArea area;
+    InterruptCleanup cleanup(area);  // before Qt starts any thread
+    OffscreenApplication application;
+    SpeechCoder coder(a.input, a.coder.mode);
+    if (a.coder.noAdaptiveCodebook) coder.noAdaptiveCodebook = 1;
+    if (coder.goToFrame(a.frame) != 0)
+        throw FileError("frame " + std::to_string(a.frame) + " does not exist: the input has " +
+                        std::to_string(coder.frameCount()) + " frames");
+    const std::filesystem::path prefix = 
+        a.prefix.empty() ? defaultPrefix(a) : std::filesystem::path(a.prefix);
+    drawAndSave(coder, options, prefix, a.input, area);
+    return kExitOk;
+}
+
+}  // namespace
+
+const std::vector<std::string>& traceNames() {
+    static const std::vector<std::string> names = namesOf(kTraceBoxes);
+    return names;
+}
+
+const std::vector<std::string>& spectrumNames() {
+    static const std::vector<std::string> names = namesOf(kSpectrumBoxes);
+    return names;
+}
+
+int runPlot(const PlotArguments& arguments) {
+    const auto named = [&](std::string_view name) {
+        return std::ranges::find(arguments.spectra, name) != arguments.spectra.end();
+    };
+    if (named("aI") && arguments.coder.mode != 1)
+        return usageError("plot", "the set-I response aI is shown in mode 12.2 only (in every "
+                                  "other mode both LP analyses use one window)");
+    try {
+        return plotFrame(arguments);
+    } catch (const std::exception& error) {
+        std::cerr << "zorvel-cli: " << arguments.input << ": " << error.what() << '\n';
+        return kExitFailed;
+    }
+}
+
+}  // namespace zorvel::cli
