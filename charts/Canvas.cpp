@@ -47,9 +47,9 @@ void Canvas::lineTo(std::int64_t x, std::int64_t y) {
 
 void Canvas::paintBlock(std::int64_t x, std::int64_t y) {
     const int half = penWidth_ / 2;
-    painter_.fillRect(QRect(static_cast<int>(x) - half, static_cast<int>(y) - half, penWidth_,
-                            penWidth_),
-                      QColor::fromRgb(penColour_));
+    painter_.fillRect(
+        QRect(static_cast<int>(x) - half, static_cast<int>(y) - half, penWidth_, penWidth_),
+        QColor::fromRgb(penColour_));
 }
 
 // Bresenham's walk from (x0, y0) up to but excluding (x1, y1). Step i of n

@@ -10,7 +10,7 @@ namespace zorvel {
 namespace {
 
 constexpr int kSignificantDigits = 15;
-constexpr int kFixedFromExponent = -5;  // 0.00001
+constexpr int kFixedFromExponent = -5;   // 0.00001
 constexpr int kFixedBelowExponent = 15;  // 1e15
 
 struct DecimalDigits {
@@ -35,8 +35,8 @@ DecimalDigits roundedDigits(double value) {
 QString fixedNotation(const DecimalDigits& d, const QString& separator) {
     const auto count = static_cast<int>(d.digits.size());
     if (d.exponent < 0) {
-        return QStringLiteral("0") + separator +
-               QString(-d.exponent - 1, QLatin1Char('0')) + QString::fromStdString(d.digits);
+        return QStringLiteral("0") + separator + QString(-d.exponent - 1, QLatin1Char('0')) +
+               QString::fromStdString(d.digits);
     }
     QString integer = QString::fromStdString(d.digits.substr(0, d.exponent + 1));
     if (count <= d.exponent) integer += QString(d.exponent + 1 - count, QLatin1Char('0'));

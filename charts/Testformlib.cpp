@@ -222,8 +222,7 @@ void TTestForm::showReadouts() {
     ui_->Ed_frame->setText(formatInteger(coder_->frameCount()));
     for (int a = 0; a < zorvel::kSubframes; ++a) {
         lags[a]->setText(QStringLiteral("k%1=").arg(a + 1) + formatInteger(current.pitchLag[a]));
-        gains[a]->setText(QStringLiteral("gp%1=").arg(a + 1) +
-                          formatGeneral(current.pitchGain[a]));
+        gains[a]->setText(QStringLiteral("gp%1=").arg(a + 1) + formatGeneral(current.pitchGain[a]));
     }
     ui_->EdSNR->setText(formatGeneral(zorvel::roundToTwoDecimals(coder_->frameSnr())));
     ui_->EdSNRseg->setText(formatGeneral(zorvel::roundToTwoDecimals(coder_->segmentalSnr())));

@@ -33,9 +33,8 @@ constexpr TraceEntry kTracesUnderStems[] = {
      &FrameRecord::weightedSynthesizedSpeech},
 };
 
-constexpr TraceEntry kSynthesizedTrace = {&TimeTraceSelection::synthesized,
-                                          &ChartColours::synthesized,
-                                          &FrameRecord::synthesizedSpeech};
+constexpr TraceEntry kSynthesizedTrace = {
+    &TimeTraceSelection::synthesized, &ChartColours::synthesized, &FrameRecord::synthesizedSpeech};
 constexpr TraceEntry kPostProcessedTrace = {&TimeTraceSelection::postProcessed,
                                             &ChartColours::postProcessed,
                                             &FrameRecord::postProcessedSpeech};
@@ -138,8 +137,7 @@ void drawTimeTraces(Canvas& canvas, const FrameRecord& previous, const FrameReco
     }
     if (options.traces.algebraic) drawStems(canvas, previous, current, options);
     drawTrace(canvas, kSynthesizedTrace, previous, current, options);
-    if (drawTrace(canvas, kPostProcessedTrace, previous, current, options) &&
-        !options.twoFrames) {
+    if (drawTrace(canvas, kPostProcessedTrace, previous, current, options) && !options.twoFrames) {
         canvas.setPenColour(kPostFilterTraceColour);
         plotSignal(canvas, current.formantPostFiltered, options.timeGain);
     }
@@ -161,8 +159,7 @@ void plotSignalPair(Canvas& canvas, std::span<const double, kFrameSamples> previ
     const int H = canvas.height();
     canvas.moveTo(0, timeY(previousValues[0], timeGain, H));
     for (int i = 1; i < kFrameSamples; ++i) {
-        canvas.lineTo(traceX(i, W, kSamplesAcrossTwoFrames),
-                      timeY(previousValues[i], timeGain, H));
+        canvas.lineTo(traceX(i, W, kSamplesAcrossTwoFrames), timeY(previousValues[i], timeGain, H));
     }
     for (int i = 0; i < kFrameSamples; ++i) {
         canvas.lineTo(traceX(kFrameSamples + i, W, kSamplesAcrossTwoFrames),
