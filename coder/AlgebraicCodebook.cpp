@@ -33,15 +33,17 @@ void backwardFilter(ConstSubframeSpan x2, ConstSubframeSpan h, SubframeSpan d) {
     }
 }
 
-// Diagonal by diagonal: along diagonal delta = j - i the sum gains one term
-// per step from the bottom right corner, in the order of a direct sum.
-void correlationMatrix(ConstSubframeSpan h, Matrix& phi) {
+// phi(i, j) * s(i) * s(j), diagonal by diagonal: along diagonal
+// delta = j - i the sum gains one term per step from the bottom right
+// corner, in the order of a direct sum over k.
+void signedCorrelationMatrix(ConstSubframeSpan h, ConstSubframeSpan s, Matrix& phi) {
     for (int delta = 0; delta < L; ++delta) {
         double sum = 0.0;
         for (int i = L - 1 - delta; i >= 0; --i) {
             sum += h[L - 1 - i] * h[L - 1 - i - delta];
-            phi[i * L + i + delta] = sum;
-            phi[(i + delta) * L + i] = sum;
+            const double value = s[i] * s[i + delta] * sum;
+            phi[i * L + i + delta] = value;
+            phi[(i + delta) * L + i] = value;
         }
     }
 }
@@ -66,13 +68,6 @@ void selectSigns(int mode, ConstSubframeSpan ltpResidual, ConstSubframeSpan d, S
     for (int n = 0; n < L; ++n) s[n] = b[n] >= 0.0 ? 1.0 : -1.0;
 }
 
-void applySigns(ConstSubframeSpan s, SubframeSpan d, Matrix& phi) {
-    for (int i = 0; i < L; ++i) {
-        d[i] *= s[i];
-        for (int j = 0; j < L; ++j) phi[i * L + j] *= s[i] * s[j];
-    }
-}
-
 double dot(std::span<const double> p, std::span<const double> q) {
     double sum = 0.0;
     for (std::size_t n = 0; n < p.size(); ++n) sum += p[n] * q[n];
@@ -93,9 +88,9 @@ void SpeechCoder::searchAlgebraicCodebook(int a) {
     Matrix& phi = frame.impulseCorrelation;
 
     backwardFilter(x2, h, d);
-    correlationMatrix(h, phi);
     selectSigns(mode_, subframeOf(frame.ltpResidual, a), d, b, s);
-    applySigns(s, d, phi);
+    for (int n = 0; n < L; ++n) d[n] *= s[n];
+    signedCorrelationMatrix(h, s, phi);
 
     const PulseVector positions = searchPulsePositions(mode_, a, d, phi, b);
     std::copy(positions.begin(), positions.end(),

@@ -3,12 +3,16 @@
 // two track pairs one after the other, modes 1 and 2 pulse pairs one after
 // another on top of two pulses fixed from the track maxima.
 //
-// The sums of Q are formed incrementally: adding pulse m to a set with sum
-// N and energy D gives N + d(m) and D + g(m), where
-//     g(m) = phi(m, m) + 2 * sum over the pulses already in the set of phi(mk, m)
-// is kept per position and updated once per fixed pulse. Candidates are
-// compared cross-multiplied, N^2 * bestD > bestN2 * D (D > 0 for a monic
-// impulse response), which is Q > bestQ without a division per candidate.
+// The sums of Q are formed incrementally. A set of pulses carries its sum
+// N = sum d(mk), its diagonal sum sum phi(mk, mk) and its cross sum
+// sum_{k<l} phi(mk, ml); the energy is D = diagonal + 2 * cross. Adding pulse m
+// adds d(m), phi(m, m) and cross(m), where cross(m) = sum over the pulses
+// already in the set of phi(mk, m) is kept per position and updated once per
+// fixed pulse. For two pulses this is exactly Q's own arithmetic, so two
+// orders of one pair score alike and the first one stays.
+//
+// Candidates are compared cross-multiplied, N^2 * bestD > bestN2 * D (D > 0
+// for a monic impulse response), which is Q > bestQ without a division.
 #include "coder/AlgebraicSearch.h"
 
 #include <algorithm>
@@ -84,32 +88,7 @@ struct Best {
     }
 };
 
-// A set of pulses being built: its sums and g(m) for every position.
-class PulseSet {
-public:
-    PulseSet(SubframeVector d, CorrelationMatrix phi) : d_(d), phi_(phi) {
-        for (int m = 0; m < L; ++m) g_[m] = phi_[m * L + m];
-    }
-    double N() const { return N_; }
-    double D() const { return D_; }
-    double d(int m) const { return d_[m]; }
-    double g(int m) const { return g_[m]; }
-    double phi(int i, int j) const { return phi_[i * L + j]; }
-
-    void add(int m) {
-        N_ += d_[m];
-        D_ += g_[m];
-        const double* row = &phi_[m * L];
-        for (int k = 0; k < L; ++k) g_[k] += 2.0 * row[k];
-    }
-
-private:
-    SubframeVector d_;
-    CorrelationMatrix phi_;
-    std::array<double, L> g_{};
-    double N_ = 0.0;
-    double D_ = 0.0;
-};
+double energy(double diagonal, double cross) { return diagonal + 2.0 * cross; }
 
 // Exhaustive search over nested position lists: level 0 outermost, the
 // last level innermost. One Best may be carried across several runs (modes
@@ -127,21 +106,26 @@ public:
             const std::span<const int> list = lists_[l];
             for (std::size_t i = 0; i < list.size(); ++i) {
                 dC_[l][i] = d_[list[i]];
-                g_[0][l][i] = phi_[list[i] * L + list[i]];
-                for (int m = 0; m < L; ++m) phiC_[l][m][i] = phi_[m * L + list[i]];
+                diagonalC_[l][i] = phi_[list[i] * L + list[i]];
+                cross_[0][l][i] = 0.0;
+            }
+            for (int m = 0; m < L; ++m) {
+                const double* row = &phi_[m * L];
+                for (std::size_t i = 0; i < list.size(); ++i) phiC_[l][m][i] = row[list[i]];
             }
         }
-        level<0>(0.0, 0.0);
+        level<0>(0.0, 0.0, 0.0);
     }
 
 private:
     static constexpr std::size_t kMaxListSize = 20;
     using Compact = std::array<double, kMaxListSize>;
 
+    // N, diagonal and cross: the sums of the pulses of levels 0..l-1.
     template <std::size_t l>
-    void level(double N, double D) {
+    void level(double N, double diagonal, double cross) {
         if (l + 1 == levels_) {
-            lastLevel(N, D);
+            lastLevel(N, diagonal, cross);
             return;
         }
         if constexpr (l + 1 < kMaxNestedPulses) {
@@ -150,32 +134,39 @@ private:
                 const int m = list[i];
                 chosen_[l] = m;
                 for (std::size_t later = l + 1; later < levels_; ++later) {
-                    const Compact& g = g_[l][later];
+                    const Compact& c = cross_[l][later];
                     const Compact& row = phiC_[later][m];
-                    Compact& next = g_[l + 1][later];
+                    Compact& next = cross_[l + 1][later];
                     const std::size_t count = lists_[later].size();
-                    for (std::size_t k = 0; k < count; ++k) next[k] = g[k] + 2.0 * row[k];
+                    for (std::size_t k = 0; k < count; ++k) next[k] = c[k] + row[k];
                 }
-                level<l + 1>(N + dC_[l][i], D + g_[l][l][i]);
+                level<l + 1>(N + dC_[l][i], diagonal + diagonalC_[l][i], cross + cross_[l][l][i]);
             }
         }
     }
 
-    void lastLevel(double N, double D) {
+    void lastLevel(double N, double diagonal, double cross) {
         const std::size_t l = levels_ - 1;
         const std::span<const int> list = lists_[l];
         const Compact& d = dC_[l];
-        const Compact& g = g_[l][l];
+        const Compact& diag = diagonalC_[l];
+        const Compact& c = cross_[l][l];
         const std::size_t count = list.size();
-        // Most inner loops cannot beat the best as it stands: test them all
-        // at once, and walk them in order only when one can.
-        int anyBetter = 0;
-        for (std::size_t i = 0; i < count; ++i)
-            anyBetter |= static_cast<int>(best_.improvedBy(N + d[i], D + g[i]));
-        if (anyBetter == 0) return;
+        // Most inner loops hold no candidate better than the best as it
+        // stands: form N^2*bestD - bestN2*D for all of them in one sweep and
+        // walk them in order only from the first one that is positive.
+        Compact margin;
+        const double bestD = best_.D;
+        const double bestN2 = best_.N2;
         for (std::size_t i = 0; i < count; ++i) {
             const double Nc = N + d[i];
-            const double Dc = D + g[i];
+            margin[i] = Nc * Nc * bestD - bestN2 * energy(diagonal + diag[i], cross + c[i]);
+        }
+        std::size_t first = 0;
+        while (first < count && !(margin[first] > 0.0)) ++first;
+        for (std::size_t i = first; i < count; ++i) {
+            const double Nc = N + d[i];
+            const double Dc = energy(diagonal + diag[i], cross + c[i]);
             if (best_.improvedBy(Nc, Dc)) {
                 best_.take(Nc, Dc);
                 chosen_[l] = list[i];
@@ -190,10 +181,11 @@ private:
     PulseVector& positions_;
     std::size_t levels_ = 0;
     std::array<std::span<const int>, kMaxNestedPulses> lists_;
-    std::array<Compact, kMaxNestedPulses> dC_;                  // d at list l's positions
+    std::array<Compact, kMaxNestedPulses> dC_;         // d at list l's positions
+    std::array<Compact, kMaxNestedPulses> diagonalC_;  // phi(m, m) at list l's positions
     std::array<std::array<Compact, L>, kMaxNestedPulses> phiC_;  // phiC_[l][m][i] = phi(m, list_l[i])
-    // g_[k][l][i]: g at list l's position i with the pulses of levels 0..k-1 fixed.
-    std::array<std::array<Compact, kMaxNestedPulses>, kMaxNestedPulses> g_;
+    // cross_[k][l][i]: cross at list l's position i with the pulses of levels 0..k-1 fixed.
+    std::array<std::array<Compact, kMaxNestedPulses>, kMaxNestedPulses> cross_;
     std::array<int, kMaxNestedPulses> chosen_{};
 };
 
@@ -219,8 +211,58 @@ PulseVector trackPairSearch(int a, SubframeVector d, CorrelationMatrix phi) {
     return positions;
 }
 
+// A set of pulses being built for the pairwise search: its sums and cross(m)
+// for every position.
+class PulseSet {
+public:
+    PulseSet(SubframeVector d, CorrelationMatrix phi) : d_(d), phi_(phi) {}
+    double N() const { return N_; }
+    double diagonal() const { return diagonal_; }
+    double cross() const { return crossSum_; }
+    double d(int m) const { return d_[m]; }
+    double cross(int m) const { return cross_[m]; }
+    double phi(int i, int j) const { return phi_[i * L + j]; }
+
+    void add(int m) {
+        N_ += d_[m];
+        diagonal_ += phi(m, m);
+        crossSum_ += cross_[m];
+        const double* row = &phi_[m * L];
+        for (int k = 0; k < L; ++k) cross_[k] += row[k];
+    }
+
+private:
+    SubframeVector d_;
+    CorrelationMatrix phi_;
+    std::array<double, L> cross_{};
+    double N_ = 0.0;
+    double diagonal_ = 0.0;
+    double crossSum_ = 0.0;
+};
+
+// Q of a whole set with its sums formed in ascending position order, so
+// that one set reached in different pulse orders scores exactly alike.
+Best scoreOfSet(PulseVector m, SubframeVector d, CorrelationMatrix phi) {
+    std::sort(m.begin(), m.end());
+    const auto first = std::find_if(m.begin(), m.end(), [](int p) { return p != kNoPulse; });
+    double N = 0.0;
+    double diagonal = 0.0;
+    double cross = 0.0;
+    for (auto k = first; k != m.end(); ++k) {
+        N += d[*k];
+        diagonal += phi[*k * L + *k];
+    }
+    for (auto k = first; k != m.end(); ++k)
+        for (auto l = k + 1; l != m.end(); ++l) cross += phi[*k * L + *l];
+    Best score;
+    score.take(N, energy(diagonal, cross));
+    return score;
+}
+
 // Modes 1 and 2: the first pulse on the track with the largest |b|, the
 // second on each other track in turn, then the remaining pulses pair by pair.
+// The same set of pulses may come out for two choices of the second track;
+// the overall comparison then scores them alike and keeps the first.
 class PairwiseSearch {
 public:
     PairwiseSearch(int trackCount, SubframeVector d, CorrelationMatrix phi, SubframeVector b)
@@ -239,7 +281,8 @@ public:
             if (t1 == t0) continue;
             PulseVector m;
             m.fill(kNoPulse);
-            const Best last = searchPairs(t0, t1, m);
+            if (!searchPairs(t0, t1, m)) continue;  // the last pair found no Q > 0
+            const Best last = scoreOfSet(m, d_, phi_);
             if (overall.improvedBy(last)) {
                 overall = last;
                 positions = m;
@@ -263,9 +306,9 @@ private:
         }
     }
 
-    // Fixes m0, m1 from the track maxima and m2.. pair by pair; returns the
-    // pair best of the last pair (Q of all K pulses).
-    Best searchPairs(int t0, int t1, PulseVector& m) {
+    // Fixes m0, m1 from the track maxima and m2.. pair by pair. Returns
+    // whether the last pair reached Q > 0.
+    bool searchPairs(int t0, int t1, PulseVector& m) {
         std::array<int, kMaxTracks> trackOrder{};
         int count = 0;
         trackOrder[count++] = t0;
@@ -278,23 +321,27 @@ private:
         m[1] = arg_[t1];
         set.add(m[0]);
         set.add(m[1]);
-        Best pairBest;
+        bool found = false;
         for (int X = 2; X < 2 * NT_ - 1; X += 2) {
-            pairBest = Best{};
+            Best pairBest;
+            found = false;
             int chosenA = 0;
             int chosenB = 0;
             const int trackA = trackOrder[X % NT_];
             const int trackB = trackOrder[(X + 1) % NT_];
             for (int p = trackA; p < L; p += NT_) {
                 const double Np = set.N() + set.d(p);
-                const double Dp = set.D() + set.g(p);
+                const double diagonalP = set.diagonal() + set.phi(p, p);
+                const double crossP = set.cross() + set.cross(p);
                 for (int q = trackB; q < L; q += NT_) {
                     const double N = Np + set.d(q);
-                    const double D = Dp + set.g(q) + 2.0 * set.phi(p, q);
+                    const double D = energy(diagonalP + set.phi(q, q),
+                                            crossP + set.cross(q) + set.phi(p, q));
                     if (pairBest.improvedBy(N, D)) {
                         pairBest.take(N, D);
                         chosenA = p;
                         chosenB = q;
+                        found = true;
                     }
                 }
             }
@@ -303,7 +350,7 @@ private:
             set.add(chosenA);
             set.add(chosenB);
         }
-        return pairBest;
+        return found;
     }
 
     static constexpr int kMaxTracks = 5;
