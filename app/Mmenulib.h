@@ -31,7 +31,8 @@ public:
                     QWidget* parent = nullptr);
     ~TMMenu() override;
 
-    // The chart window and the progress notice, created after this window.
+    // The chart window and the progress notice, created after this window;
+    // called once, by start-up.
     void setForms(TTestForm* testForm, TInfoForm* infoForm);
 
     // CoderMode of the checked mode button (1 when none is checked).

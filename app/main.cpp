@@ -11,8 +11,7 @@
 
 namespace {
 
-int runWindows() {
-    zorvel::QtUserDialogs dialogs;
+int runWindows(zorvel::UserDialogs& dialogs) {
     TMMenu MMenu(dialogs);
     TTestForm TestForm;
     TInfoForm InfoForm;
@@ -27,8 +26,7 @@ int main(int argc, char** argv) {
     zorvel::QtUserDialogs dialogs;
     zorvel::ZorvelApplication application(argc, argv, dialogs);
     try {
-        runWindows();
-        return 0;
+        return runWindows(dialogs);
     } catch (const std::exception& error) {
         application.showException(error);
         return 1;
