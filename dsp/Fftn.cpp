@@ -170,25 +170,37 @@ private:
     bool first_ = true;
 };
 
+// The butterflies of one twiddle group: those whose first point lies `first`
+// into a block, in every block and for every point of the other dimensions.
+template <class Butterfly>
+void runGroup(const Layout& layout, std::size_t first, std::size_t blockStep, std::size_t step,
+              Complex w, bool turn, Butterfly& butterfly) {
+    if (layout.pointStep == layout.stride) {  // innermost dimension: one point per place
+        for (std::size_t k = first; k < layout.end; k += blockStep) butterfly(k, step, w, turn);
+        return;
+    }
+    for (std::size_t block = first; block < layout.end; block += blockStep) {
+        for (std::size_t k = block; k < block + layout.pointStep; k += layout.stride)
+            butterfly(k, step, w, turn);
+    }
+}
+
 // One pass of factor p over blocks of `blockLength` points:
 // butterfly(k, step, w, turn) combines the points k, k + step, ... k + (p-1) step
 // and, when `turn`, multiplies output t by w^t. All butterflies of one twiddle
-// group (same j, every block, every point of the other dimensions) run together.
+// group j (same w^j) run together; group 0 needs no twiddle factor.
 template <class Butterfly>
 void runPass(const Layout& layout, std::size_t blockLength, std::size_t p, double signedPi,
-             Butterfly&& butterfly) {
+             Butterfly butterfly) {
     const std::size_t m = blockLength / p;
     const std::size_t step = m * layout.pointStep;
     const std::size_t blockStep = blockLength * layout.pointStep;
+    runGroup(layout, 0, blockStep, step, Complex{1.0, 0.0}, false, butterfly);
     TwiddleWalk twiddle(2.0 * signedPi / static_cast<double>(blockLength));
-    for (std::size_t j = 0; j < m; ++j) {
-        const Complex w = twiddle.current();
-        const bool turn = j != 0;
-        for (std::size_t block = j * layout.pointStep; block < layout.end; block += blockStep) {
-            for (std::size_t k = block; k < block + layout.pointStep; k += layout.stride)
-                butterfly(k, step, w, turn);
-        }
+    for (std::size_t j = 1; j < m; ++j) {
         twiddle.advance();
+        runGroup(layout, j * layout.pointStep, blockStep, step, twiddle.current(), true,
+                 butterfly);
     }
 }
 
@@ -379,6 +391,10 @@ void runAllPasses(DataView d, const Layout& layout, const FftFactors& factors, d
 // of the other dimensions.
 void swapPositions(DataView d, const Layout& layout, std::size_t a, std::size_t b) {
     const std::size_t spanStep = layout.length * layout.pointStep;
+    if (layout.pointStep == layout.stride && spanStep == layout.end) {  // one dimension only
+        d.swap(a * layout.pointStep, b * layout.pointStep);
+        return;
+    }
     for (std::size_t block = 0; block < layout.end; block += spanStep) {
         for (std::size_t inner = 0; inner < layout.pointStep; inner += layout.stride)
             d.swap(block + a * layout.pointStep + inner, block + b * layout.pointStep + inner);
