@@ -832,6 +832,8 @@ INSTANTIATE_TEST_SUITE_P(BothSchemes, SpectrumImage, ::testing::Values(kDarkSche
 }  // namespace zorvel
 
 int main(int argc, char** argv) {
+    // Images and windows are tested offscreen, also when the build lists the tests.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
