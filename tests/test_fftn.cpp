@@ -143,9 +143,11 @@ public:
     LComplex at(std::size_t k) { return {re()[k * stride_], im()[k * stride_]}; }
     const std::vector<double>& raw() const { return storage_; }
 
-    // Places that belong to no point still hold the marker.
+    // Places that belong to no point still hold the marker (for interleaved
+    // data, also the place after the last pair).
     bool gapsIntact(std::size_t points) {
-        for (std::size_t i = 0; i < places_; ++i) {
+        const std::size_t extent = interleaved_ ? storage_.size() : places_;
+        for (std::size_t i = 0; i < extent; ++i) {
             if (i % stride_ == 0 && i / stride_ < points) continue;
             if (interleaved_ && i % stride_ == 1 && i / stride_ < points) continue;
             if (re()[i] != kGapMarker) return false;
