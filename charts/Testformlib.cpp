@@ -23,6 +23,10 @@ const QString kFrameNotAnInteger = QStringLiteral("Numer ramki musi być liczbą
 constexpr int kFormLeft = 8;
 constexpr int kFormTop = 11;
 constexpr int kFormFontPixels = 11;
+// Where "MS Sans Serif" is missing, a narrow face keeps the captions within
+// the controls' fixed widths.
+const QStringList kFormFontFamilies = {QStringLiteral("MS Sans Serif"),
+                                       QStringLiteral("DejaVu Sans Condensed")};
 constexpr int kReadoutGap = 5;  // between a subframe's k and gp readouts
 
 // The coder mode whose two LP analyses use different windows.
@@ -36,6 +40,7 @@ TTestForm::TTestForm(QWidget* parent)
       dialogs_(std::make_unique<zorvel::QtChartDialogs>()) {
     ui_->setupUi(this);
     QFont formFont = font();
+    formFont.setFamilies(kFormFontFamilies);
     formFont.setPixelSize(kFormFontPixels);
     setFont(formFont);
     move(kFormLeft, kFormTop);
@@ -227,6 +232,12 @@ void TTestForm::showReadouts() {
     ui_->EdSNR->setText(formatGeneral(zorvel::roundToTwoDecimals(coder_->frameSnr())));
     ui_->EdSNRseg->setText(formatGeneral(zorvel::roundToTwoDecimals(coder_->segmentalSnr())));
     ui_->EdSNRall->setText(formatGeneral(zorvel::roundToTwoDecimals(coder_->overallSnr())));
+    // A text longer than its box shows its beginning, as the prefix says what it is.
+    for (QLineEdit* readout : {ui_->Ed_frame, ui_->Editk1, ui_->Editk2, ui_->Editk3, ui_->Editk4,
+                               ui_->Ed_gp1, ui_->Ed_gp2, ui_->Ed_gp3, ui_->Ed_gp4, ui_->EdSNR,
+                               ui_->EdSNRseg, ui_->EdSNRall}) {
+        readout->setCursorPosition(0);
+    }
 }
 
 // Navigation -----------------------------------------------------------------

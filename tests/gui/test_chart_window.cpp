@@ -483,6 +483,8 @@ TEST_F(ChartWindow, ReadoutsShowTheCodersValues) {
         EXPECT_EQ(text(numbered("Ed_gp", a + 1).c_str()),
                   QString("gp%1=").arg(a + 1) + formatGeneral(current.pitchGain[a]));
     }
+    // A gain wider than its box shows its prefix.
+    EXPECT_EQ(edit("Ed_gp1")->cursorPosition(), 0);
     EXPECT_EQ(text("EdSNR"), formatGeneral(roundToTwoDecimals(coder.frameSnr())));
     EXPECT_EQ(text("EdSNRseg"), formatGeneral(roundToTwoDecimals(coder.segmentalSnr())));
     EXPECT_EQ(text("EdSNRall"), formatGeneral(roundToTwoDecimals(coder.overallSnr())));
