@@ -52,16 +52,16 @@ int fftFactors(std::size_t n, FftFactors& factors);
 
 // Transforms every dimension of the array.
 //   ndim, dims: the dimension sizes, each >= 1; when ndim is 0 or dims[0] is 0,
-//     dims is a zero-terminated list (dims[0] == 0 means no dimension: one point).
+//     dims is a zero-terminated list, and it must hold at least one size.
 //   signAndStride: nonzero; its sign is sigma, its magnitude the stride s.
 //   normalisation: 0 or 1: no scaling; -1 <= v < 0: divide by N, the number of
 //     points; v < -1: divide by sqrt(N); any other v > 0: divide by v. (NaN: no
 //     scaling.)
-// Returns 0, or -1 with kFftDimensionError for a size below 1, a negative
-// ndim, a point count that does not fit std::size_t or a zero signAndStride;
-// with kFftFactorError then kFftMemoryError when a dimension needs more than 11
-// factors (no dimension is transformed then); with kFftMemoryError when the
-// work buffers cannot be had.
+// Returns 0, or -1 with kFftDimensionError for a size below 1, an empty list,
+// a negative ndim, a point count that does not fit std::size_t or a zero
+// signAndStride; with kFftFactorError then kFftMemoryError when a dimension
+// needs more than 11 factors (no dimension is transformed then); with
+// kFftMemoryError when the work buffers cannot be had.
 int fftn(int ndim, const int dims[], double re[], double im[], int signAndStride,
          double normalisation);
 
