@@ -441,6 +441,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BadDimensionCase{"NegativeFirst", 1, {-8}, 1},
                       BadDimensionCase{"NegativeInTerminatedList", 0, {4, -3, 0}, 1},
                       BadDimensionCase{"EmptyTerminatedList", 0, {0}, 1},
+                      BadDimensionCase{"ZeroFirstSizeMakesAnEmptyList", 2, {0, 5}, 1},
                       BadDimensionCase{"NegativeDimensionCount", -1, {4}, 1},
                       BadDimensionCase{"ZeroStride", 1, {4}, 0}),
     [](const ::testing::TestParamInfo<BadDimensionCase>& info) { return info.param.name; });
