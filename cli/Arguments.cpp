@@ -38,8 +38,7 @@ void addCoderOptions(CLI::App& command, CoderChoice& coder) {
         ->transform(modeWord())
         ->type_name("MODE")
         ->default_str("12.2");
-    command.add_flag("--no-adaptive", coder.noAdaptiveCodebook,
-                     "Switch the adaptive codebook off");
+    command.add_flag("--no-adaptive", coder.noAdaptiveCodebook, "Switch the adaptive codebook off");
 }
 
 CLI::App* defineEncode(CLI::App& app, EncodeArguments& a) {
@@ -89,7 +88,8 @@ void addNameList(CLI::App& plot, const std::string& name, std::vector<std::strin
 
 CLI::App* definePlot(CLI::App& app, PlotArguments& a) {
     CLI::App* plot = app.add_subcommand(
-        "plot", "Draw one frame as the chart window shows it: PREFIX-time.png, PREFIX-spectrum.png");
+        "plot",
+        "Draw one frame as the chart window shows it: PREFIX-time.png, PREFIX-spectrum.png");
     plot->add_option("INPUT", a.input, "Input file")->required();
     plot->add_option("--frame", a.frame, "Frame number (0: the cleared state before frame 1)")
         ->required()
@@ -132,7 +132,8 @@ int reportParseOutcome(CLI::App& app, const CLI::ParseError& error) {
 }
 
 int usageError(std::string_view command, std::string_view message) {
-    std::cerr << "zorvel-cli " << command << ": " << message << "\nRun with --help for more information.\n";
+    std::cerr << "zorvel-cli " << command << ": " << message
+              << "\nRun with --help for more information.\n";
     return kExitUsage;
 }
 

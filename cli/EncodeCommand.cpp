@@ -66,10 +66,9 @@ std::vector<EncodeJob> planJobs(const EncodeArguments& a) {
     std::vector<EncodeJob> jobs;
     for (const std::string& input : a.inputs) {
         EncodeJob job{input, {}, {}, {}};
-        job.output = a.output.empty()
-                         ? defaultOutputName(job.input, a.coder.mode, a.postProcessed,
-                                             a.coder.noAdaptiveCodebook, a.directory)
-                         : std::filesystem::path(a.output);
+        job.output = a.output.empty() ? defaultOutputName(job.input, a.coder.mode, a.postProcessed,
+                                                          a.coder.noAdaptiveCodebook, a.directory)
+                                      : std::filesystem::path(a.output);
         try {
             checkInput(job.input);
             checkOutput(job.input, job.output, a.overwrite);
@@ -90,16 +89,16 @@ ResultRow encodeOne(const EncodeJob& job, const EncodeArguments& a, StagingArea&
     SpeechCoder coder(job.input, a.coder.mode);
     if (a.coder.noAdaptiveCodebook) coder.noAdaptiveCodebook = 1;
     const auto start = std::chrono::steady_clock::now();
-    const int result = coder.encodeFile(
-        staged.temporary(), a.postProcessed ? kSavePostProcessed : kSaveSynthesized);
+    const int result = coder.encodeFile(staged.temporary(),
+                                        a.postProcessed ? kSavePostProcessed : kSaveSynthesized);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     if (result != 0)
         throw FileError("could not write the output '" + job.output.string() +
                         "' (or read the input to its end)");
     staged.commit(a.overwrite);
 
-    ResultRow row{job.input.string(), coder.frameCount(), coder.segmentalSnr(),
-                  coder.overallSnr(), 0.0};
+    ResultRow row{job.input.string(), coder.frameCount(), coder.segmentalSnr(), coder.overallSnr(),
+                  0.0};
     const double speechSeconds = coder.frameCount() * kFrameSeconds;
     if (elapsed.count() > 0.0) row.timesRealTime = speechSeconds / elapsed.count();
     return row;
@@ -164,8 +163,8 @@ int runEncode(const EncodeArguments& arguments) {
         InterruptCleanup cleanup(area);
         BatchProgress progress(std::move(expected));
         ProgressBar bar(progress, standardErrorIsTerminal() && !runnable.empty());
-        codeJobs(runnable, arguments, threadCount(arguments.jobs, runnable.size()), area,
-                 progress, bar);
+        codeJobs(runnable, arguments, threadCount(arguments.jobs, runnable.size()), area, progress,
+                 bar);
     }
 
     std::vector<ResultRow> rows;

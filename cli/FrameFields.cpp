@@ -1,75 +1,77 @@
 #include "cli/FrameFields.h"
 
 #include <array>
+#include <type_traits>
 
 namespace zorvel::cli {
 namespace {
 
-template <std::size_t N>
-std::span<const double> values(const std::array<double, N>& array) {
-    return {array.data(), array.size()};
+template <class T>
+struct IsArray : std::false_type {};
+template <class T, std::size_t N>
+struct IsArray<std::array<T, N>> : std::true_type {};
+
+// A field of the current frame's record: the number, or a view of the array.
+template <auto member>
+FieldValue recordValue(const SpeechCoder& coder) {
+    const auto& value = coder.currentFrame().*member;
+    if constexpr (IsArray<std::decay_t<decltype(value)>>::value)
+        return std::span(value.data(), value.size());
+    else
+        return value;
 }
 
-template <std::size_t N>
-std::span<const std::int32_t> values(const std::array<std::int32_t, N>& array) {
-    return {array.data(), array.size()};
+// A value the coder itself keeps (frame number, SNRs).
+template <auto getter>
+FieldValue coderValue(const SpeechCoder& coder) {
+    return (coder.*getter)();
 }
 
-// A field of the current record, named as in the record.
-#define ZORVEL_RECORD_FIELD(name) \
-    FrameField { #name, [](const SpeechCoder& c) -> FieldValue { return values(c.currentFrame().name); } }
-#define ZORVEL_RECORD_SCALAR(name) \
-    FrameField { #name, [](const SpeechCoder& c) -> FieldValue { return c.currentFrame().name; } }
-#define ZORVEL_CODER_VALUE(name) \
-    FrameField { #name, [](const SpeechCoder& c) -> FieldValue { return c.name(); } }
-
+// clang-format off
 const std::array kParameterFields{
-    ZORVEL_CODER_VALUE(frameCount),
-    ZORVEL_RECORD_SCALAR(openLoopLagI),
-    ZORVEL_RECORD_SCALAR(openLoopLagII),
-    ZORVEL_RECORD_FIELD(pitchLag),
-    ZORVEL_RECORD_FIELD(pitchGain),
-    ZORVEL_RECORD_FIELD(pitchGainApplied),
-    ZORVEL_RECORD_FIELD(codebookGain),
-    ZORVEL_RECORD_FIELD(pulsePositions),
-    ZORVEL_RECORD_FIELD(lpCoeffsI),
-    ZORVEL_RECORD_SCALAR(lpErrorI),
-    ZORVEL_RECORD_FIELD(lpCoeffsII),
-    ZORVEL_RECORD_SCALAR(lpErrorII),
-    ZORVEL_CODER_VALUE(frameSnr),
-    ZORVEL_CODER_VALUE(segmentalSnr),
-    ZORVEL_CODER_VALUE(overallSnr),
+    FrameField{"frameCount",       coderValue<&SpeechCoder::frameCount>},
+    FrameField{"openLoopLagI",     recordValue<&FrameRecord::openLoopLagI>},
+    FrameField{"openLoopLagII",    recordValue<&FrameRecord::openLoopLagII>},
+    FrameField{"pitchLag",         recordValue<&FrameRecord::pitchLag>},
+    FrameField{"pitchGain",        recordValue<&FrameRecord::pitchGain>},
+    FrameField{"pitchGainApplied", recordValue<&FrameRecord::pitchGainApplied>},
+    FrameField{"codebookGain",     recordValue<&FrameRecord::codebookGain>},
+    FrameField{"pulsePositions",   recordValue<&FrameRecord::pulsePositions>},
+    FrameField{"lpCoeffsI",        recordValue<&FrameRecord::lpCoeffsI>},
+    FrameField{"lpErrorI",         recordValue<&FrameRecord::lpErrorI>},
+    FrameField{"lpCoeffsII",       recordValue<&FrameRecord::lpCoeffsII>},
+    FrameField{"lpErrorII",        recordValue<&FrameRecord::lpErrorII>},
+    FrameField{"frameSnr",         coderValue<&SpeechCoder::frameSnr>},
+    FrameField{"segmentalSnr",     coderValue<&SpeechCoder::segmentalSnr>},
+    FrameField{"overallSnr",       coderValue<&SpeechCoder::overallSnr>},
 };
 
 const std::array kSignalFields{
-    ZORVEL_RECORD_FIELD(speech),
-    ZORVEL_RECORD_FIELD(weightedSpeech),
-    ZORVEL_RECORD_FIELD(formantPostFiltered),
-    ZORVEL_RECORD_FIELD(postProcessedSpeech),
-    ZORVEL_RECORD_FIELD(postFilterImpulseResponse),
-    ZORVEL_RECORD_FIELD(openLoopCorrI),
-    ZORVEL_RECORD_FIELD(openLoopCorrII),
-    ZORVEL_RECORD_FIELD(lpResidual),
-    ZORVEL_RECORD_FIELD(ltpResidual),
-    ZORVEL_RECORD_FIELD(targetSignal),
-    ZORVEL_RECORD_FIELD(zeroInputResponse),
-    ZORVEL_RECORD_FIELD(adaptiveWeightedSynthesis),
-    ZORVEL_RECORD_FIELD(adaptiveSynthesis),
-    ZORVEL_RECORD_FIELD(adaptiveExcitation),
-    ZORVEL_RECORD_FIELD(excitation),
-    ZORVEL_RECORD_FIELD(codebookTarget),
-    ZORVEL_RECORD_FIELD(backwardFilteredTarget),
-    ZORVEL_RECORD_FIELD(signSelector),
-    ZORVEL_RECORD_FIELD(pulseSign),
-    ZORVEL_RECORD_FIELD(algebraicExcitation),
-    ZORVEL_RECORD_FIELD(enhancedExcitation),
-    ZORVEL_RECORD_FIELD(synthesizedSpeech),
-    ZORVEL_RECORD_FIELD(weightedSynthesizedSpeech),
+    FrameField{"speech",                    recordValue<&FrameRecord::speech>},
+    FrameField{"weightedSpeech",            recordValue<&FrameRecord::weightedSpeech>},
+    FrameField{"formantPostFiltered",       recordValue<&FrameRecord::formantPostFiltered>},
+    FrameField{"postProcessedSpeech",       recordValue<&FrameRecord::postProcessedSpeech>},
+    FrameField{"postFilterImpulseResponse", recordValue<&FrameRecord::postFilterImpulseResponse>},
+    FrameField{"openLoopCorrI",             recordValue<&FrameRecord::openLoopCorrI>},
+    FrameField{"openLoopCorrII",            recordValue<&FrameRecord::openLoopCorrII>},
+    FrameField{"lpResidual",                recordValue<&FrameRecord::lpResidual>},
+    FrameField{"ltpResidual",               recordValue<&FrameRecord::ltpResidual>},
+    FrameField{"targetSignal",              recordValue<&FrameRecord::targetSignal>},
+    FrameField{"zeroInputResponse",         recordValue<&FrameRecord::zeroInputResponse>},
+    FrameField{"adaptiveWeightedSynthesis", recordValue<&FrameRecord::adaptiveWeightedSynthesis>},
+    FrameField{"adaptiveSynthesis",         recordValue<&FrameRecord::adaptiveSynthesis>},
+    FrameField{"adaptiveExcitation",        recordValue<&FrameRecord::adaptiveExcitation>},
+    FrameField{"excitation",                recordValue<&FrameRecord::excitation>},
+    FrameField{"codebookTarget",            recordValue<&FrameRecord::codebookTarget>},
+    FrameField{"backwardFilteredTarget",    recordValue<&FrameRecord::backwardFilteredTarget>},
+    FrameField{"signSelector",              recordValue<&FrameRecord::signSelector>},
+    FrameField{"pulseSign",                 recordValue<&FrameRecord::pulseSign>},
+    FrameField{"algebraicExcitation",       recordValue<&FrameRecord::algebraicExcitation>},
+    FrameField{"enhancedExcitation",        recordValue<&FrameRecord::enhancedExcitation>},
+    FrameField{"synthesizedSpeech",         recordValue<&FrameRecord::synthesizedSpeech>},
+    FrameField{"weightedSynthesizedSpeech", recordValue<&FrameRecord::weightedSynthesizedSpeech>},
 };
-
-#undef ZORVEL_RECORD_FIELD
-#undef ZORVEL_RECORD_SCALAR
-#undef ZORVEL_CODER_VALUE
+// clang-format on
 
 }  // namespace
 

@@ -13,8 +13,8 @@
 namespace zorvel::cli {
 
 // One number, or a fixed-length list of numbers read from the coder's record.
-using FieldValue = std::variant<std::int32_t, double, std::span<const std::int32_t>,
-                                std::span<const double>>;
+using FieldValue =
+    std::variant<std::int32_t, double, std::span<const std::int32_t>, std::span<const double>>;
 
 struct FrameField {
     std::string_view name;

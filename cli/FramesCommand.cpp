@@ -20,8 +20,8 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 template <class T>
-constexpr bool kIsList = std::is_same_v<T, std::span<const std::int32_t>> ||
-                         std::is_same_v<T, std::span<const double>>;
+constexpr bool kIsList =
+    std::is_same_v<T, std::span<const std::int32_t>> || std::is_same_v<T, std::span<const double>>;
 
 Json jsonValue(const FieldValue& value) {
     return std::visit(
@@ -35,7 +35,8 @@ Json jsonValue(const FieldValue& value) {
 }
 
 void addFields(Json& object, std::span<const FrameField> fields, const SpeechCoder& coder) {
-    for (const FrameField& field : fields) object[std::string(field.name)] = jsonValue(field.read(coder));
+    for (const FrameField& field : fields)
+        object[std::string(field.name)] = jsonValue(field.read(coder));
 }
 
 void writeJson(SpeechCoder& coder, bool signals, std::ostream& out) {
@@ -72,7 +73,8 @@ void appendCells(std::vector<std::string>& cells, const FrameField& field, const
 
 void writeCsvLine(const SpeechCoder& coder, bool header, std::ostream& out) {
     std::vector<std::string> cells;
-    for (const FrameField& field : parameterFields()) appendCells(cells, field, field.read(coder), header);
+    for (const FrameField& field : parameterFields())
+        appendCells(cells, field, field.read(coder), header);
     for (std::size_t i = 0; i < cells.size(); ++i) out << (i == 0 ? "" : ",") << cells[i];
     out << '\n';
 }

@@ -10,10 +10,10 @@
 namespace zorvel::cli {
 
 struct ModeName {
-    int mode;                                 // CoderMode 1..8
-    std::string_view rate;                    // kbit/s, as the main window shows it
-    std::string_view fileSuffix;              // mode part of an output name
-    std::array<std::string_view, 3> accepted; // spellings taken on the command line
+    int mode;                                  // CoderMode 1..8
+    std::string_view rate;                     // kbit/s, as the main window shows it
+    std::string_view fileSuffix;               // mode part of an output name
+    std::array<std::string_view, 3> accepted;  // spellings taken on the command line
 };
 
 inline constexpr std::array<ModeName, 8> kModeNames{{

@@ -149,7 +149,7 @@ int plotFrame(const PlotArguments& a) {
     if (coder.goToFrame(a.frame) != 0)
         throw FileError("frame " + std::to_string(a.frame) + " does not exist: the input has " +
                         std::to_string(coder.frameCount()) + " frames");
-    const std::filesystem::path prefix = 
+    const std::filesystem::path prefix =
         a.prefix.empty() ? defaultPrefix(a) : std::filesystem::path(a.prefix);
     drawAndSave(coder, options, prefix, a.input, area);
     return kExitOk;
@@ -172,8 +172,9 @@ int runPlot(const PlotArguments& arguments) {
         return std::ranges::find(arguments.spectra, name) != arguments.spectra.end();
     };
     if (named("aI") && arguments.coder.mode != 1)
-        return usageError("plot", "the set-I response aI is shown in mode 12.2 only (in every "
-                                  "other mode both LP analyses use one window)");
+        return usageError("plot",
+                          "the set-I response aI is shown in mode 12.2 only (in every "
+                          "other mode both LP analyses use one window)");
     try {
         return plotFrame(arguments);
     } catch (const std::exception& error) {

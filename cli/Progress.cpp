@@ -39,7 +39,8 @@ std::int64_t BatchProgress::framesWritten(const Entry& entry) {
     if (entry.finished) return entry.expectedFrames;
     if (!entry.running) return 0;
     std::error_code error;
-    const auto size = static_cast<std::int64_t>(std::filesystem::file_size(entry.temporaryOutput, error));
+    const auto size =
+        static_cast<std::int64_t>(std::filesystem::file_size(entry.temporaryOutput, error));
     if (error || size <= kSampleDataOffset) return 0;
     return std::min(entry.expectedFrames, (size - kSampleDataOffset) / (2 * kFrameSamples));
 }
@@ -54,7 +55,8 @@ double BatchProgress::fraction() const {
     }
     if (total > 0) return static_cast<double>(done) / static_cast<double>(total);
     if (entries_.empty()) return 1.0;
-    const auto finished = std::ranges::count_if(entries_, [](const Entry& e) { return e.finished; });
+    const auto finished =
+        std::ranges::count_if(entries_, [](const Entry& e) { return e.finished; });
     return static_cast<double>(finished) / static_cast<double>(entries_.size());
 }
 

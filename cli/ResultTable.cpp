@@ -18,8 +18,7 @@ void printTable(std::ostream& out, std::span<const ResultRow> rows) {
     for (const ResultRow& row : rows) {
         out << std::left << std::setw(w) << row.file << std::right << std::setw(8) << row.frames
             << std::setprecision(2) << std::setw(14) << row.segmentalSnr << std::setw(12)
-            << row.overallSnr << std::setprecision(1) << std::setw(13) << row.timesRealTime
-            << '\n';
+            << row.overallSnr << std::setprecision(1) << std::setw(13) << row.timesRealTime << '\n';
     }
     out << std::defaultfloat;
 }
@@ -27,8 +26,8 @@ void printTable(std::ostream& out, std::span<const ResultRow> rows) {
 void printCsv(std::ostream& out, std::span<const ResultRow> rows) {
     out << "file,frames,segmental_snr_db,overall_snr_db,times_real_time\n";
     for (const ResultRow& row : rows) {
-        out << csvField(row.file) << ',' << row.frames << ',' << numberText(row.segmentalSnr)
-            << ',' << numberText(row.overallSnr) << ',' << numberText(row.timesRealTime) << '\n';
+        out << csvField(row.file) << ',' << row.frames << ',' << numberText(row.segmentalSnr) << ','
+            << numberText(row.overallSnr) << ',' << numberText(row.timesRealTime) << '\n';
     }
 }
 

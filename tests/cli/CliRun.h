@@ -25,10 +25,10 @@
 namespace zorvel::test {
 
 struct CliResult {
-    int exitCode = -1;       // exit status, or -1 when ended by a signal
-    int signal = 0;          // the signal that ended it, if any
-    std::string out;         // standard output
-    std::string err;         // standard error
+    int exitCode = -1;  // exit status, or -1 when ended by a signal
+    int signal = 0;     // the signal that ended it, if any
+    std::string out;    // standard output
+    std::string err;    // standard error
 };
 
 struct CliLaunch {

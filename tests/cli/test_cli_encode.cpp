@@ -27,7 +27,9 @@ std::vector<std::uint8_t> encodeDirectly(const fs::path& input, int mode, bool p
     const TempDir scratch;
     SpeechCoder coder(input, mode);
     if (noAdaptive) coder.noAdaptiveCodebook = 1;
-    EXPECT_EQ(coder.encodeFile(scratch / "reference.wav", post ? kSavePostProcessed : kSaveSynthesized), 0);
+    EXPECT_EQ(
+        coder.encodeFile(scratch / "reference.wav", post ? kSavePostProcessed : kSaveSynthesized),
+        0);
     return readBytes(scratch / "reference.wav");
 }
 
@@ -113,10 +115,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(EncodeModes, EveryRateAndNumberNamesItsMode) {
     const std::vector<std::pair<std::string, std::string>> spellings{
-        {"12.2", "_12.20"}, {"12.20", "_12.20"}, {"1", "_12.20"}, {"10.2", "_10.20"},
-        {"2", "_10.20"},    {"7.95", "_07.95"},  {"3", "_07.95"}, {"7.40", "_07.40"},
+        {"12.2", "_12.20"}, {"12.20", "_12.20"}, {"1", "_12.20"},    {"10.2", "_10.20"},
+        {"2", "_10.20"},    {"7.95", "_07.95"},  {"3", "_07.95"},    {"7.40", "_07.40"},
         {"7.4", "_07.40"},  {"4", "_07.40"},     {"6.70", "_06.70"}, {"6.7", "_06.70"},
-        {"5", "_06.70"},    {"5.90", "_05.90"},  {"6", "_05.90"}, {"5.15", "_05.15"},
+        {"5", "_06.70"},    {"5.90", "_05.90"},  {"6", "_05.90"},    {"5.15", "_05.15"},
         {"7", "_05.15"},    {"4.75", "_04.75"},  {"8", "_04.75"}};
     const TempDir dir;
     const fs::path input = writeNoise(dir / "in.wav", 2, test::testSeed());
@@ -154,8 +156,8 @@ TEST(EncodeOutput, DirectoryTakesTheInputsFileName) {
 TEST(EncodeOutput, ExplicitNameAndRelativePaths) {
     const TempDir dir;
     copySample(dir);
-    const test::CliResult result =
-        runCli({"encode", "mowa.wav", "-o", "coded.wav", "-m", "5.15"}, test::inDirectory(dir.path()));
+    const test::CliResult result = runCli({"encode", "mowa.wav", "-o", "coded.wav", "-m", "5.15"},
+                                          test::inDirectory(dir.path()));
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(readBytes(dir / "coded.wav"), encodeDirectly(dir / "mowa.wav", 7, false, false));
     EXPECT_EQ(directoryNames(dir.path()), (std::vector<std::string>{"coded.wav", "mowa.wav"}));
@@ -194,7 +196,8 @@ TEST(EncodeBatch, TwoThreadsGiveTheFilesOfOneAtATime) {
         EXPECT_EQ(parallel, readBytes(dir / "single" / name)) << name;
         EXPECT_GT(parallel.size(), 60u) << name;
     }
-    EXPECT_EQ(readBytes(dir / "parallel" / "noise.wav_06.70_sout.wav"), encodeDirectly(b, 5, false, false));
+    EXPECT_EQ(readBytes(dir / "parallel" / "noise.wav_06.70_sout.wav"),
+              encodeDirectly(b, 5, false, false));
     // The table keeps the order of the command line.
     const auto lines = splitLines(both.out);
     ASSERT_EQ(lines.size(), 3u);
@@ -251,9 +254,11 @@ TEST(EncodeBatch, TableShowsFramesAndSnrsToTwoDecimals) {
 TEST(EncodeFailure, MissingInputIsNamedAndTheOtherFilesStillRun) {
     const TempDir dir;
     const fs::path input = copySample(dir);
-    const test::CliResult result = runCli({"encode", arg(dir / "missing.wav"), arg(input), "--csv"});
+    const test::CliResult result =
+        runCli({"encode", arg(dir / "missing.wav"), arg(input), "--csv"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(contains(result.err, "zorvel-cli: " + arg(dir / "missing.wav") + ": input file not found"))
+    EXPECT_TRUE(
+        contains(result.err, "zorvel-cli: " + arg(dir / "missing.wav") + ": input file not found"))
         << result.err;
     EXPECT_EQ(readBytes(dir / "mowa.wav_12.20_sout.wav"), encodeDirectly(input, 1, false, false));
     EXPECT_EQ(splitLines(result.out).size(), 2u);  // the header and the one coded file
@@ -264,27 +269,31 @@ TEST(EncodeFailure, DirectoryAsInputIsRefused) {
     fs::create_directory(dir / "sub.wav");
     const test::CliResult result = runCli({"encode", arg(dir / "sub.wav")});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(contains(result.err, arg(dir / "sub.wav") + ": input is a directory")) << result.err;
+    EXPECT_TRUE(contains(result.err, arg(dir / "sub.wav") + ": input is a directory"))
+        << result.err;
     EXPECT_EQ(directoryNames(dir.path()), std::vector<std::string>{"sub.wav"});
 }
 
 TEST(EncodeFailure, UnwritableDirectoryIsReportedAndKeepsItsFiles) {
     const TempDir dir;
-    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                    fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read |
+                                    fs::perms::others_exec);
     const fs::path input = copySample(dir);
     const fs::path locked = dir / "locked";
     fs::create_directory(locked);
     test::writeBytes(locked / "keep.wav", {1, 2, 3});
     fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                                fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+                                fs::perms::group_exec | fs::perms::others_read |
+                                fs::perms::others_exec);
 
     // As root every directory is writable, so the tool runs as nobody then.
     const test::CliResult result =
         runCli({"encode", arg(input), "-d", arg(locked)}, test::asNobody());
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(contains(result.err, "zorvel-cli: " + arg(input) + ": cannot create the output in '" +
-                                         arg(locked) + "': Permission denied"))
+    EXPECT_TRUE(contains(result.err, "zorvel-cli: " + arg(input) +
+                                         ": cannot create the output in '" + arg(locked) +
+                                         "': Permission denied"))
         << result.err;
     EXPECT_EQ(directoryNames(locked), std::vector<std::string>{"keep.wav"});
     EXPECT_EQ(readBytes(locked / "keep.wav"), (std::vector<std::uint8_t>{1, 2, 3}));
@@ -313,7 +322,8 @@ TEST(EncodeFailure, ExistingOutputNeedsYes) {
                                           "' exists; use -y to overwrite it"))
         << refused.err;
     EXPECT_EQ(readBytes(output), old);
-    EXPECT_EQ(directoryNames(dir.path()), (std::vector<std::string>{"mowa.wav", "mowa.wav_12.20_sout.wav"}));
+    EXPECT_EQ(directoryNames(dir.path()),
+              (std::vector<std::string>{"mowa.wav", "mowa.wav_12.20_sout.wav"}));
 
     const test::CliResult replaced = runCli({"encode", arg(input), "-y"});
     EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
@@ -337,10 +347,12 @@ TEST(EncodeFailure, OutputThatIsTheInputIsRefusedEvenWithYes) {
 TEST(EncodeFailure, OneOutputForSeveralInputsIsAUsageError) {
     const TempDir dir;
     const fs::path input = copySample(dir);
-    const test::CliResult result = runCli({"encode", arg(input), arg(input), "-o", arg(dir / "x.wav")});
+    const test::CliResult result =
+        runCli({"encode", arg(input), arg(input), "-o", arg(dir / "x.wav")});
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_TRUE(contains(result.err, "use -d for several inputs")) << result.err;
-    const test::CliResult both = runCli({"encode", arg(input), "-o", "a.wav", "-d", arg(dir.path())});
+    const test::CliResult both =
+        runCli({"encode", arg(input), "-o", "a.wav", "-d", arg(dir.path())});
     EXPECT_EQ(both.exitCode, 2);
     EXPECT_EQ(directoryNames(dir.path()), std::vector<std::string>{"mowa.wav"});
 }
@@ -373,7 +385,8 @@ TEST(EncodeFailure, AnInterruptedRunLeavesNoOutput) {
     // Wait until the output is being written, then interrupt.
     bool writing = false;
     for (int wait = 0; wait < 4000 && !writing; ++wait) {
-        for (const std::string& name : directoryNames(dir.path())) writing |= contains(name, ".part-");
+        for (const std::string& name : directoryNames(dir.path()))
+            writing |= contains(name, ".part-");
         if (!writing) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ASSERT_TRUE(writing) << "no output was ever started";

@@ -35,21 +35,15 @@ Expected scalar(const char* name, double v) { return {name, {v}, false}; }
 
 std::vector<Expected> expectedParameters(const SpeechCoder& c) {
     const FrameRecord& r = c.currentFrame();
-    return {scalar("frameCount", c.frameCount()),
-            scalar("openLoopLagI", r.openLoopLagI),
-            scalar("openLoopLagII", r.openLoopLagII),
-            listOf("pitchLag", r.pitchLag),
-            listOf("pitchGain", r.pitchGain),
-            listOf("pitchGainApplied", r.pitchGainApplied),
-            listOf("codebookGain", r.codebookGain),
-            listOf("pulsePositions", r.pulsePositions),
-            listOf("lpCoeffsI", r.lpCoeffsI),
-            scalar("lpErrorI", r.lpErrorI),
-            listOf("lpCoeffsII", r.lpCoeffsII),
-            scalar("lpErrorII", r.lpErrorII),
-            scalar("frameSnr", c.frameSnr()),
-            scalar("segmentalSnr", c.segmentalSnr()),
-            scalar("overallSnr", c.overallSnr())};
+    return {
+        scalar("frameCount", c.frameCount()),     scalar("openLoopLagI", r.openLoopLagI),
+        scalar("openLoopLagII", r.openLoopLagII), listOf("pitchLag", r.pitchLag),
+        listOf("pitchGain", r.pitchGain),         listOf("pitchGainApplied", r.pitchGainApplied),
+        listOf("codebookGain", r.codebookGain),   listOf("pulsePositions", r.pulsePositions),
+        listOf("lpCoeffsI", r.lpCoeffsI),         scalar("lpErrorI", r.lpErrorI),
+        listOf("lpCoeffsII", r.lpCoeffsII),       scalar("lpErrorII", r.lpErrorII),
+        scalar("frameSnr", c.frameSnr()),         scalar("segmentalSnr", c.segmentalSnr()),
+        scalar("overallSnr", c.overallSnr())};
 }
 
 std::vector<Expected> expectedSignals(const SpeechCoder& c) {
@@ -118,7 +112,8 @@ class FramesJson : public ::testing::TestWithParam<FramesCase> {};
 
 TEST_P(FramesJson, EveryFrameHoldsTheCodersValuesInTheRecordsOrder) {
     const FramesCase c = GetParam();
-    std::vector<std::string> args{"frames", arg(test::samplePath()), "--format", "json", "-m", c.spelling};
+    std::vector<std::string> args{"frames",  arg(test::samplePath()), "--format", "json", "-m",
+                                  c.spelling};
     if (c.noAdaptive) args.push_back("--no-adaptive");
     const test::CliResult result = runCli(args);
     ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -140,7 +135,8 @@ TEST_P(FramesJson, EveryFrameHoldsTheCodersValuesInTheRecordsOrder) {
 
 INSTANTIATE_TEST_SUITE_P(Modes, FramesJson,
                          ::testing::Values(FramesCase{1, "12.2", false}, FramesCase{3, "3", true},
-                                           FramesCase{7, "5.15", false}, FramesCase{8, "4.75", true}));
+                                           FramesCase{7, "5.15", false},
+                                           FramesCase{8, "4.75", true}));
 
 TEST(FramesSignals, EverySignalArrayOfTheRecordIsAdded) {
     const TempDir dir;
@@ -190,7 +186,8 @@ double readNumber(const std::string& cell) {
 }
 
 TEST(FramesCsv, OneNamedColumnPerValueReadingBackExactly) {
-    const test::CliResult result = runCli({"frames", arg(test::samplePath()), "-m", "10.2", "--no-adaptive"});
+    const test::CliResult result =
+        runCli({"frames", arg(test::samplePath()), "-m", "10.2", "--no-adaptive"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     std::istringstream lines(result.out);
     std::string line;
@@ -208,7 +205,8 @@ TEST(FramesCsv, OneNamedColumnPerValueReadingBackExactly) {
             for (double v : e.values) {
                 ASSERT_LT(column, cells.size());
                 ASSERT_EQ(readNumber(cells[column]), v)
-                    << "frame " << coder.frameCount() << " column " << column << " (" << e.name << ")";
+                    << "frame " << coder.frameCount() << " column " << column << " (" << e.name
+                    << ")";
                 ++column;
             }
         }
@@ -221,7 +219,8 @@ TEST(FramesCsv, OneNamedColumnPerValueReadingBackExactly) {
 
 TEST(FramesCsv, FileAndStandardOutputAgree) {
     const TempDir dir;
-    const test::CliResult toFile = runCli({"frames", arg(test::samplePath()), "-o", arg(dir / "f.csv")});
+    const test::CliResult toFile =
+        runCli({"frames", arg(test::samplePath()), "-o", arg(dir / "f.csv")});
     const test::CliResult toOut = runCli({"frames", arg(test::samplePath())});
     ASSERT_EQ(toFile.exitCode, 0) << toFile.err;
     ASSERT_EQ(toOut.exitCode, 0) << toOut.err;
@@ -250,7 +249,8 @@ TEST(FramesEdges, RefusalsNameTheProblemAndTouchNothing) {
 
     const test::CliResult missing = runCli({"frames", arg(dir / "none.wav")});
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_NE(missing.err.find(arg(dir / "none.wav") + ": input file not found"), std::string::npos) << missing.err;
+    EXPECT_NE(missing.err.find(arg(dir / "none.wav") + ": input file not found"), std::string::npos)
+        << missing.err;
 
     const test::CliResult signalsAsCsv = runCli({"frames", arg(dir / "in.wav"), "--signals"});
     EXPECT_EQ(signalsAsCsv.exitCode, 2);
@@ -259,7 +259,8 @@ TEST(FramesEdges, RefusalsNameTheProblemAndTouchNothing) {
     const test::CliResult badFormat = runCli({"frames", arg(dir / "in.wav"), "--format", "xml"});
     EXPECT_EQ(badFormat.exitCode, 2);
 
-    const test::CliResult ontoInput = runCli({"frames", arg(dir / "in.wav"), "-o", arg(dir / "in.wav")});
+    const test::CliResult ontoInput =
+        runCli({"frames", arg(dir / "in.wav"), "-o", arg(dir / "in.wav")});
     EXPECT_EQ(ontoInput.exitCode, 1);
     EXPECT_NE(ontoInput.err.find("is the input file itself"), std::string::npos) << ontoInput.err;
 

@@ -87,12 +87,14 @@ std::ostream& operator<<(std::ostream& out, const PlotCase& c) { return out << c
 std::string firstDifference(const QImage& actual, const QImage& expected) {
     if (actual.size() != expected.size())
         return "size " + std::to_string(actual.width()) + "x" + std::to_string(actual.height()) +
-               ", expected " + std::to_string(expected.width()) + "x" + std::to_string(expected.height());
+               ", expected " + std::to_string(expected.width()) + "x" +
+               std::to_string(expected.height());
     for (int y = 0; y < expected.height(); ++y)
         for (int x = 0; x < expected.width(); ++x)
             if (actual.pixel(x, y) != expected.pixel(x, y))
-                return "pixel (" + std::to_string(x) + ", " + std::to_string(y) + "): " +
-                       std::to_string(actual.pixel(x, y)) + ", expected " + std::to_string(expected.pixel(x, y));
+                return "pixel (" + std::to_string(x) + ", " + std::to_string(y) +
+                       "): " + std::to_string(actual.pixel(x, y)) + ", expected " +
+                       std::to_string(expected.pixel(x, y));
     return {};
 }
 
@@ -115,7 +117,8 @@ TEST_P(PlotImages, AreTheWindowsRenderingOfTheFrame) {
     const test::CliResult result = runCli(args);
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(test::directoryNames(dir.path()), (std::vector<std::string>{"p-spectrum.png", "p-time.png"}));
+    EXPECT_EQ(test::directoryNames(dir.path()),
+              (std::vector<std::string>{"p-spectrum.png", "p-time.png"}));
 
     SpeechCoder coder(test::samplePath(), c.mode);
     if (c.noAdaptive) coder.noAdaptiveCodebook = 1;
@@ -132,47 +135,108 @@ TEST_P(PlotImages, AreTheWindowsRenderingOfTheFrame) {
     QImage spectrum = newChartImage(kSpectrumImageWidth, kSpectrumImageHeight);
     renderSpectrumImage(spectrum, coder.currentFrame(), options);
 
-    EXPECT_EQ(firstDifference(loadPng(dir / "p-time.png"), time.convertToFormat(QImage::Format_RGB32)), "");
-    EXPECT_EQ(firstDifference(loadPng(dir / "p-spectrum.png"), spectrum.convertToFormat(QImage::Format_RGB32)), "");
+    EXPECT_EQ(
+        firstDifference(loadPng(dir / "p-time.png"), time.convertToFormat(QImage::Format_RGB32)),
+        "");
+    EXPECT_EQ(firstDifference(loadPng(dir / "p-spectrum.png"),
+                              spectrum.convertToFormat(QImage::Format_RGB32)),
+              "");
 }
 
-const TimeTraceSelection kStartTraces = traces(true, true, false, false, false, false, false, false, false, false, false);
-const SpectrumSelection kStartSpectraMode1 = spectra(true, false, false, false, true, true, false, false);
-const SpectrumSelection kStartSpectraOtherModes = spectra(true, false, false, false, false, true, false, false);
-const TimeTraceSelection kNoTraces = traces(false, false, false, false, false, false, false, false, false, false, false);
-const SpectrumSelection kNoSpectra = spectra(false, false, false, false, false, false, false, false);
+const TimeTraceSelection kStartTraces =
+    traces(true, true, false, false, false, false, false, false, false, false, false);
+const SpectrumSelection kStartSpectraMode1 =
+    spectra(true, false, false, false, true, true, false, false);
+const SpectrumSelection kStartSpectraOtherModes =
+    spectra(true, false, false, false, false, true, false, false);
+const TimeTraceSelection kNoTraces =
+    traces(false, false, false, false, false, false, false, false, false, false, false);
+const SpectrumSelection kNoSpectra =
+    spectra(false, false, false, false, false, false, false, false);
 
 INSTANTIATE_TEST_SUITE_P(
     FramesAndOptions, PlotImages,
     ::testing::Values(
-        PlotCase{"start state, mode 12.2", {"--frame", "42"}, 1, false, 42, kStartTraces,
-                 kStartSpectraMode1, true, 100.0, false},
-        PlotCase{"start state, mode 6.70: no set-I response", {"--frame", "42", "-m", "6.70"}, 5, false, 42,
-                 kStartTraces, kStartSpectraOtherModes, true, 100.0, false},
-        PlotCase{"frame 0, the cleared records", {"--frame", "0"}, 1, false, 0, kStartTraces,
-                 kStartSpectraMode1, true, 100.0, false},
+        PlotCase{"start state, mode 12.2",
+                 {"--frame", "42"},
+                 1,
+                 false,
+                 42,
+                 kStartTraces,
+                 kStartSpectraMode1,
+                 true,
+                 100.0,
+                 false},
+        PlotCase{"start state, mode 6.70: no set-I response",
+                 {"--frame", "42", "-m", "6.70"},
+                 5,
+                 false,
+                 42,
+                 kStartTraces,
+                 kStartSpectraOtherModes,
+                 true,
+                 100.0,
+                 false},
+        PlotCase{"frame 0, the cleared records",
+                 {"--frame", "0"},
+                 1,
+                 false,
+                 0,
+                 kStartTraces,
+                 kStartSpectraMode1,
+                 true,
+                 100.0,
+                 false},
         PlotCase{"every box, one frame, light, scale 250",
                  {"--frame", "1", "--one-frame", "--light", "--scale", "250", "--time",
-                  "s,s',sp,sw,sw',v,gpy,gcc,u,resLP,resLTP", "--spectra", "S,S',Sp,Sw,aI,aII,ResLP,ResLTP"},
-                 1, false, 1,
+                  "s,s',sp,sw,sw',v,gpy,gcc,u,resLP,resLTP", "--spectra",
+                  "S,S',Sp,Sw,aI,aII,ResLP,ResLTP"},
+                 1,
+                 false,
+                 1,
                  traces(true, true, true, true, true, true, true, true, true, true, true),
-                 spectra(true, true, true, true, true, true, true, true), false, 250.0, true},
+                 spectra(true, true, true, true, true, true, true, true),
+                 false,
+                 250.0,
+                 true},
         PlotCase{"stems on gp*y, residual spectra, no adaptive codebook, mirrored",
-                 {"--frame", "100", "-m", "5.15", "--no-adaptive", "--scale", "-50", "--time", "gcc,gpy",
-                  "--spectra", "ResLP,ResLTP"},
-                 7, true, 100, traces(false, false, false, false, false, false, true, true, false, false, false),
-                 spectra(false, false, false, false, false, false, true, true), true, -50.0, false},
+                 {"--frame", "100", "-m", "5.15", "--no-adaptive", "--scale", "-50", "--time",
+                  "gcc,gpy", "--spectra", "ResLP,ResLTP"},
+                 7,
+                 true,
+                 100,
+                 traces(false, false, false, false, false, false, true, true, false, false, false),
+                 spectra(false, false, false, false, false, false, true, true),
+                 true,
+                 -50.0,
+                 false},
         PlotCase{"stems on v, post-processed with the red trace",
-                 {"--frame", "57", "-m", "4", "--one-frame", "--time", "v,gcc,sp", "--spectra", "Sp,aII"},
-                 4, false, 57, traces(false, false, true, false, false, true, false, true, false, false, false),
-                 spectra(false, false, true, false, false, true, false, false), false, 100.0, false},
-        PlotCase{"last frame, nothing but the grids", {"--frame", "283", "--time", "none", "--spectra", "none"},
-                 1, false, 283, kNoTraces, kNoSpectra, true, 100.0, false}));
+                 {"--frame", "57", "-m", "4", "--one-frame", "--time", "v,gcc,sp", "--spectra",
+                  "Sp,aII"},
+                 4,
+                 false,
+                 57,
+                 traces(false, false, true, false, false, true, false, true, false, false, false),
+                 spectra(false, false, true, false, false, true, false, false),
+                 false,
+                 100.0,
+                 false},
+        PlotCase{"last frame, nothing but the grids",
+                 {"--frame", "283", "--time", "none", "--spectra", "none"},
+                 1,
+                 false,
+                 283,
+                 kNoTraces,
+                 kNoSpectra,
+                 true,
+                 100.0,
+                 false}));
 
 TEST(PlotNames, DefaultPrefixFollowsTheInputModeAndFrame) {
     const TempDir dir;
     fs::copy_file(test::samplePath(), dir / "mowa.wav");
-    const test::CliResult result = runCli({"plot", arg(dir / "mowa.wav"), "--frame", "7", "-m", "7.95", "--no-adaptive"});
+    const test::CliResult result =
+        runCli({"plot", arg(dir / "mowa.wav"), "--frame", "7", "-m", "7.95", "--no-adaptive"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(test::directoryNames(dir.path()),
               (std::vector<std::string>{"mowa.wav", "mowa.wav_07.95_noadapt_frame7-spectrum.png",
@@ -191,11 +255,15 @@ TEST(PlotRefusals, BadNamesFramesAndScalesWriteNothing) {
     const std::vector<Refusal> refusals{
         {{"plot", input, "--frame", "3", "-o", prefix, "--time", "s,x"}, 2, "x"},
         {{"plot", input, "--frame", "3", "-o", prefix, "--spectra", "s"}, 2, "s"},
-        {{"plot", input, "--frame", "3", "-o", prefix, "-m", "5", "--spectra", "S,aI"}, 2, "mode 12.2 only"},
+        {{"plot", input, "--frame", "3", "-o", prefix, "-m", "5", "--spectra", "S,aI"},
+         2,
+         "mode 12.2 only"},
         {{"plot", input, "--frame", "3", "-o", prefix, "--scale", "0"}, 2, "other than 0"},
         {{"plot", input, "--frame", "-1", "-o", prefix}, 2, "--frame"},
         {{"plot", input, "-o", prefix}, 2, "--frame"},
-        {{"plot", input, "--frame", "284", "-o", prefix}, 1, "frame 284 does not exist: the input has 283 frames"},
+        {{"plot", input, "--frame", "284", "-o", prefix},
+         1,
+         "frame 284 does not exist: the input has 283 frames"},
         {{"plot", arg(dir / "none.wav"), "--frame", "1", "-o", prefix}, 1, "input file not found"},
     };
     for (const Refusal& r : refusals) {
@@ -212,8 +280,8 @@ TEST(PlotRefusals, BadNamesFramesAndScalesWriteNothing) {
 #else  // built without the chart drawing
 
 TEST(Plot, IsReportedAsUnavailable) {
-    const zorvel::test::CliResult result =
-        zorvel::test::runCli({"plot", zorvel::test::arg(zorvel::test::samplePath()), "--frame", "1"});
+    const zorvel::test::CliResult result = zorvel::test::runCli(
+        {"plot", zorvel::test::arg(zorvel::test::samplePath()), "--frame", "1"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.err.find("built without the chart drawing"), std::string::npos) << result.err;
 }
