@@ -16,9 +16,12 @@
 #include "coder/AlgebraicSearch.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "coder/Subframe.h"
+#include "coder/Zorvellib.h"
 
 namespace zorvel {
 namespace {
@@ -61,7 +64,7 @@ struct ModeLayout {
     PositionLists lists;  // nested search, p0 first
 };
 
-constexpr std::array<ModeLayout, 8> kLayouts{{
+constexpr std::array<ModeLayout, kModeCount> kLayouts{{
     {10, SearchKind::pairwise, 5, {}},
     {8, SearchKind::pairwise, 4, {}},
     {4, SearchKind::nested, 0, {kTrack0, kTrack1, kTrack2, kTracks3And4}},
@@ -72,7 +75,10 @@ constexpr std::array<ModeLayout, 8> kLayouts{{
     {2, SearchKind::trackPairs, 0, {}},
 }};
 
-const ModeLayout& layoutOf(int mode) { return kLayouts[(mode >= 1 && mode <= 8 ? mode : 1) - 1]; }
+// Any other mode codes as mode 1, as the coder itself does.
+const ModeLayout& layoutOf(int mode) {
+    return kLayouts[(mode >= 1 && mode <= kModeCount ? mode : 1) - 1];
+}
 
 // The best Q so far as numerator and denominator; Q = 0 at the start.
 struct Best {
@@ -153,18 +159,21 @@ private:
         const Compact& c = cross_[l][l];
         const std::size_t count = list.size();
         // Most inner loops hold no candidate better than the best as it
-        // stands: form N^2*bestD - bestN2*D for all of them in one sweep and
-        // walk them in order only from the first one that is positive.
-        Compact margin;
+        // stands, that is with N^2*bestD - bestN2*D > 0. One sweep ANDs the
+        // bit patterns of these differences: a set sign bit in the result
+        // means every difference is negative, and the loop can be skipped;
+        // otherwise it is walked in order.
         const double bestD = best_.D;
         const double bestN2 = best_.N2;
+        std::uint64_t allNegative = ~std::uint64_t{0};
         for (std::size_t i = 0; i < count; ++i) {
             const double Nc = N + d[i];
-            margin[i] = Nc * Nc * bestD - bestN2 * energy(diagonal + diag[i], cross + c[i]);
+            const double difference =
+                Nc * Nc * bestD - bestN2 * energy(diagonal + diag[i], cross + c[i]);
+            allNegative &= std::bit_cast<std::uint64_t>(difference);
         }
-        std::size_t first = 0;
-        while (first < count && !(margin[first] > 0.0)) ++first;
-        for (std::size_t i = first; i < count; ++i) {
+        if ((allNegative >> 63) != 0) return;
+        for (std::size_t i = 0; i < count; ++i) {
             const double Nc = N + d[i];
             const double Dc = energy(diagonal + diag[i], cross + c[i]);
             if (best_.improvedBy(Nc, Dc)) {
