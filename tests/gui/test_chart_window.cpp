@@ -370,13 +370,18 @@ TEST_F(ChartWindow, EndStopsOnTheLastCompleteFrame) {
     EXPECT_EQ(text("Ed_frame"), QString::number(k));
     EXPECT_EQ(*log, (Log{"busy", "restore"}));
     const QString last = readouts();
+    log->clear();
     click("BT_next");  // nothing further to read: the same frame, redrawn
     EXPECT_EQ(readouts(), last);
+    EXPECT_TRUE(log->empty()) << "\">>\" leaves the cursor alone";
     edit("Ed_frame")->setText("1000");
     click("BT_refresh");
     EXPECT_EQ(text("Ed_frame"), QString::number(k));
+    EXPECT_EQ(*log, (Log{"busy", "restore"}));
+    log->clear();
     click("BT_start");
     EXPECT_EQ(text("Ed_frame"), "1");
+    EXPECT_TRUE(log->empty()) << "\"|<\" leaves the cursor alone";
     form->hide();
 }
 
