@@ -3,7 +3,9 @@
 // the test builds here from the window's start state and the named boxes.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
+#include <memory>
 
 #include "tests/TestSupport.h"
 #include "tests/cli/CliRun.h"
@@ -23,17 +25,25 @@ using test::arg;
 using test::runCli;
 using test::TempDir;
 
-// The renderers need a Qt application for their fonts; one for the whole run.
-void ensureApplication() {
-    static int argc = 1;
-    static char name[] = "test_cli_plot";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication* application = [] {
+// The renderers need a Qt application for their fonts: one for the whole
+// run, on the offscreen platform, gone before the process ends.
+class OffscreenQt : public ::testing::Environment {
+public:
+    void SetUp() override {
         qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QGuiApplication(argc, argv);
-    }();
-    (void)application;
-}
+        application_ = std::make_unique<QGuiApplication>(argc_, argv_.data());
+    }
+    void TearDown() override { application_.reset(); }
+
+private:
+    int argc_ = 1;
+    std::array<char, 14> name_{"test_cli_plot"};
+    std::array<char*, 2> argv_{name_.data(), nullptr};
+    std::unique_ptr<QGuiApplication> application_;
+};
+
+[[maybe_unused]] const ::testing::Environment* const kOffscreenQt =
+    ::testing::AddGlobalTestEnvironment(new OffscreenQt);
 
 // The window's boxes, written out in full: s, s', sp, sw, sw', v, gpy, gcc, u, resLP, resLTP.
 TimeTraceSelection traces(bool s, bool s1, bool sp, bool sw, bool sw1, bool v, bool gpy, bool gcc,
@@ -104,10 +114,7 @@ QImage loadPng(const fs::path& file) {
     return image.convertToFormat(QImage::Format_RGB32);
 }
 
-class PlotImages : public ::testing::TestWithParam<PlotCase> {
-protected:
-    void SetUp() override { ensureApplication(); }
-};
+class PlotImages : public ::testing::TestWithParam<PlotCase> {};
 
 TEST_P(PlotImages, AreTheWindowsRenderingOfTheFrame) {
     const PlotCase c = GetParam();
