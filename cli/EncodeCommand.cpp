@@ -175,6 +175,10 @@ int runEncode(const EncodeArguments& arguments) {
     else if (!rows.empty())
         printTable(std::cout, rows);
     std::cout.flush();
+    if (std::cout.fail()) {
+        std::cerr << "zorvel-cli: could not write the result table to standard output\n";
+        return kExitFailed;
+    }
     return rows.size() == jobs.size() ? kExitOk : kExitFailed;
 }
 

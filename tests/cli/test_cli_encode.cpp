@@ -132,11 +132,16 @@ TEST(EncodeModes, EveryRateAndNumberNamesItsMode) {
 TEST(EncodeModes, AnythingElseIsAUsageErrorThatWritesNothing) {
     const TempDir dir;
     const fs::path input = copySample(dir);
+    const std::vector<std::uint8_t> old{'o', 'l', 'd'};
+    test::writeBytes(dir / "mowa.wav_12.20_sout.wav", old);
     for (const std::string bad : {"13", "0", "9", "12.3", "7.45", "fast", ""}) {
-        const test::CliResult result = runCli({"encode", arg(input), "-m", bad});
+        const test::CliResult result = runCli({"encode", arg(input), "-m", bad, "-y"});
         EXPECT_EQ(result.exitCode, 2) << bad;
         EXPECT_TRUE(contains(result.err, "unknown mode '" + bad + "'")) << result.err;
-        EXPECT_EQ(directoryNames(dir.path()), std::vector<std::string>{"mowa.wav"}) << bad;
+        EXPECT_EQ(directoryNames(dir.path()),
+                  (std::vector<std::string>{"mowa.wav", "mowa.wav_12.20_sout.wav"}))
+            << bad;
+        EXPECT_EQ(readBytes(dir / "mowa.wav_12.20_sout.wav"), old) << bad;
     }
 }
 
@@ -254,9 +259,12 @@ TEST(EncodeBatch, TableShowsFramesAndSnrsToTwoDecimals) {
 TEST(EncodeFailure, MissingInputIsNamedAndTheOtherFilesStillRun) {
     const TempDir dir;
     const fs::path input = copySample(dir);
+    const std::vector<std::uint8_t> old{'o', 'l', 'd'};
+    test::writeBytes(dir / "missing.wav_12.20_sout.wav", old);
     const test::CliResult result =
-        runCli({"encode", arg(dir / "missing.wav"), arg(input), "--csv"});
+        runCli({"encode", arg(dir / "missing.wav"), arg(input), "--csv", "-y"});
     EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(readBytes(dir / "missing.wav_12.20_sout.wav"), old);
     EXPECT_TRUE(
         contains(result.err, "zorvel-cli: " + arg(dir / "missing.wav") + ": input file not found"))
         << result.err;
