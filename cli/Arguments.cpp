@@ -21,18 +21,6 @@ CLI::Validator modeWord() {
         "", "mode");
 }
 
-// The chart window takes any finite scale but 0, which would flatten every trace.
-CLI::Validator nonZeroScale() {
-    return CLI::Validator(
-        [](std::string& text) -> std::string {
-            double value = 0.0;
-            if (!CLI::detail::lexical_cast(text, value) || !std::isfinite(value) || value == 0.0)
-                return "the scale must be a number other than 0, not '" + text + "'";
-            return {};
-        },
-        "", "scale");
-}
-
 void addCoderOptions(CLI::App& command, CoderChoice& coder) {
     command.add_option("-m,--mode", coder.mode, "Coder mode: " + acceptedModesText())
         ->transform(modeWord())
@@ -77,6 +65,18 @@ CLI::App* defineFrames(CLI::App& app, FramesArguments& a) {
 }
 
 #ifdef ZORVEL_CLI_PLOTS
+// The chart window takes any finite scale but 0, which would flatten every trace.
+CLI::Validator nonZeroScale() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            double value = 0.0;
+            if (!CLI::detail::lexical_cast(text, value) || !std::isfinite(value) || value == 0.0)
+                return "the scale must be a number other than 0, not '" + text + "'";
+            return {};
+        },
+        "", "scale");
+}
+
 void addNameList(CLI::App& plot, const std::string& name, std::vector<std::string>& target,
                  const std::vector<std::string>& names, const std::string& what) {
     std::vector<std::string> accepted = names;
