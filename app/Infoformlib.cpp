@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QScreen>
 
+#include "charts/FormFont.h"
 #include "ui_Infoformlib.h"
 
 namespace {
@@ -13,9 +14,7 @@ constexpr int kFormFontPixels = 11;
 constexpr int kNoticeFontPixels = 13;
 
 void setFontPixels(QWidget& widget, int pixels) {
-    QFont font = widget.font();
-    font.setPixelSize(pixels);
-    widget.setFont(font);
+    widget.setFont(zorvel::formFont(widget.font(), pixels));
 }
 
 }  // namespace

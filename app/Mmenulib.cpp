@@ -9,6 +9,7 @@
 
 #include "app/Infoformlib.h"
 #include "app/ZorvelApplication.h"
+#include "charts/FormFont.h"
 #include "charts/Testformlib.h"
 #include "coder/Zorvellib.h"
 #include "ui_Mmenulib.h"
@@ -75,9 +76,7 @@ private:
 TMMenu::TMMenu(zorvel::UserDialogs& dialogs, zorvel::EncodeRun encode, QWidget* parent)
     : QMainWindow(parent), ui(new Ui::TMMenu), dialogs_(dialogs), encode_(std::move(encode)) {
     ui->setupUi(this);
-    QFont formFont = font();
-    formFont.setPixelSize(kFormFontPixels);
-    setFont(formFont);
+    setFont(zorvel::formFont(font(), kFormFontPixels));
     move(kWindowPosition);
 
     OpenDialog1.defaultSuffix = QStringLiteral("wav");

@@ -1,5 +1,7 @@
 #include "charts/Testformlib.h"
 
+#include "charts/FormFont.h"
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFile>
@@ -23,10 +25,6 @@ const QString kFrameNotAnInteger = QStringLiteral("Numer ramki musi być liczbą
 constexpr int kFormLeft = 8;
 constexpr int kFormTop = 11;
 constexpr int kFormFontPixels = 11;
-// Where "MS Sans Serif" is missing, a narrow face keeps the captions within
-// the controls' fixed widths.
-const QStringList kFormFontFamilies = {QStringLiteral("MS Sans Serif"),
-                                       QStringLiteral("DejaVu Sans Condensed")};
 constexpr int kReadoutGap = 5;  // between a subframe's k and gp readouts
 
 // The coder mode whose two LP analyses use different windows.
@@ -39,10 +37,7 @@ TTestForm::TTestForm(QWidget* parent)
       ui_(std::make_unique<Ui::TTestForm>()),
       dialogs_(std::make_unique<zorvel::QtChartDialogs>()) {
     ui_->setupUi(this);
-    QFont formFont = font();
-    formFont.setFamilies(kFormFontFamilies);
-    formFont.setPixelSize(kFormFontPixels);
-    setFont(formFont);
+    setFont(zorvel::formFont(font(), kFormFontPixels));
     move(kFormLeft, kFormTop);
     timeImage_ = zorvel::newChartImage(ui_->Im_time->width(), ui_->Im_time->height());
     spectrumImage_ = zorvel::newChartImage(ui_->Im_freq->width(), ui_->Im_freq->height());

@@ -8,7 +8,7 @@ PACKAGES="
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libsndfile1-dev
-  espeak-ng sox xvfb imagemagick fonts-dejavu-core
+  espeak-ng sox xvfb imagemagick fonts-dejavu-core fonts-dejavu-extra
 "
 
 if [ "$(id -u)" -eq 0 ]; then
