@@ -1,5 +1,6 @@
 #include "coder/Filters.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 
@@ -12,27 +13,40 @@ PowerTable makePowers(double g) {
     return p;
 }
 
+// The last ten history samples followed by the block, so that the filter
+// loops read one array without testing for the block start.
+constexpr int kMaxBlock = 2 * kFrameSamples;
+using Extended = std::array<double, kLpOrder + kMaxBlock>;
+
+void loadHistory(std::span<const double> history, Extended& buffer) {
+    assert(history.size() >= kLpOrder);
+    std::copy(history.end() - kLpOrder, history.end(), buffer.begin());
+}
+
 // Pole-zero filter A(z/g1)/A(z/g2), shared by the weighting and post-filters.
 void poleZeroFilter(LpSpan a, const FilterFactors& g, std::span<const double> inputHistory,
                     std::span<const double> outputHistory, std::span<const double> input,
                     std::span<double> output) {
     const int count = static_cast<int>(input.size());
-    assert(output.size() == input.size());
-    assert(inputHistory.size() >= kLpOrder && outputHistory.size() >= kLpOrder);
-    const PowerTable& p1 = g.num;
-    const PowerTable& p2 = g.den;
-    const int xh = static_cast<int>(inputHistory.size());
-    const int yh = static_cast<int>(outputHistory.size());
-    for (int i = 0; i < count; ++i) {
-        double y = input[i];
-        for (int j = 1; j <= kLpOrder; ++j) {
-            const double x = i - j >= 0 ? input[i - j] : inputHistory[xh + i - j];
-            const double yPast = i - j >= 0 ? output[i - j] : outputHistory[yh + i - j];
-            y += p1[j - 1] * a[j] * x;
-            y -= p2[j - 1] * a[j] * yPast;
-        }
-        output[i] = y;
+    assert(output.size() == input.size() && count <= kMaxBlock);
+    std::array<double, kLpOrder + 1> num{}, den{};  // g^j * a_j
+    for (int j = 1; j <= kLpOrder; ++j) {
+        num[j] = g.num[j - 1] * a[j];
+        den[j] = g.den[j - 1] * a[j];
     }
+    Extended x, y;
+    loadHistory(inputHistory, x);
+    loadHistory(outputHistory, y);
+    std::copy(input.begin(), input.end(), x.begin() + kLpOrder);
+    for (int i = kLpOrder; i < kLpOrder + count; ++i) {
+        double acc = x[i];
+        for (int j = 1; j <= kLpOrder; ++j) {
+            acc += num[j] * x[i - j];
+            acc -= den[j] * y[i - j];
+        }
+        y[i] = acc;
+    }
+    std::copy(y.begin() + kLpOrder, y.begin() + kLpOrder + count, output.begin());
 }
 
 }  // namespace
@@ -50,17 +64,16 @@ const FilterFactors& postFilterFactors() {
 void synthesisFilter(LpSpan a, std::span<const double> outputHistory,
                      std::span<const double> input, std::span<double> output) {
     const int count = static_cast<int>(input.size());
-    assert(output.size() == input.size());
-    assert(outputHistory.size() >= kLpOrder);
-    const int yh = static_cast<int>(outputHistory.size());
+    assert(output.size() == input.size() && count <= kMaxBlock);
+    Extended y;
+    loadHistory(outputHistory, y);
     for (int i = 0; i < count; ++i) {
-        double y = input[i];
-        for (int j = 1; j <= kLpOrder; ++j) {
-            const double yPast = i - j >= 0 ? output[i - j] : outputHistory[yh + i - j];
-            y -= a[j] * yPast;
-        }
-        output[i] = y;
+        const int at = kLpOrder + i;
+        double acc = input[i];
+        for (int j = 1; j <= kLpOrder; ++j) acc -= a[j] * y[at - j];
+        y[at] = acc;
     }
+    std::copy(y.begin() + kLpOrder, y.begin() + kLpOrder + count, output.begin());
 }
 
 void weightingFilter(LpSpan a, std::span<const double> inputHistory,
@@ -79,9 +92,23 @@ void convolve(std::span<const double> input, std::span<const double> impulseResp
               std::span<double> output) {
     const int count = static_cast<int>(output.size());
     assert(input.size() >= output.size() && impulseResponse.size() >= output.size());
-    for (int i = 0; i < count; ++i) {
+    const auto x = input.data();
+    const auto h = impulseResponse.data();
+    // Four outputs per pass, each still summed over increasing j: the terms
+    // all four share first, then the later terms of the longer sums.
+    constexpr int kLanes = 4;
+    int i = 0;
+    for (; i + kLanes <= count; i += kLanes) {
+        std::array<double, kLanes> y{};
+        for (int j = 0; j <= i; ++j)
+            for (int k = 0; k < kLanes; ++k) y[k] += x[j] * h[i + k - j];
+        for (int k = 1; k < kLanes; ++k)
+            for (int j = i + 1; j <= i + k; ++j) y[k] += x[j] * h[i + k - j];
+        std::copy(y.begin(), y.end(), output.begin() + i);
+    }
+    for (; i < count; ++i) {
         double y = 0.0;
-        for (int j = 0; j <= i; ++j) y += input[j] * impulseResponse[i - j];
+        for (int j = 0; j <= i; ++j) y += x[j] * h[i - j];
         output[i] = y;
     }
 }

@@ -36,11 +36,18 @@ private:
     std::array<double, 2 * kFrameSamples> w_{};
 };
 
+// C[T] = sum_{n=n0..n0+79} w(n) w(n-T) for T = 0..159, each sum over
+// increasing n; four lags share one pass over the signal.
 void correlate(const WeightedHistory& w, int n0, Signal& C) {
-    for (int T = 0; T < kFrameSamples; ++T) {
-        double sum = 0.0;
-        for (int n = n0; n < n0 + kHalfFrameSamples; ++n) sum += w(n) * w(n - T);
-        C[T] = sum;
+    constexpr int kLagsPerPass = 4;
+    static_assert(kFrameSamples % kLagsPerPass == 0);
+    for (int T = 0; T < kFrameSamples; T += kLagsPerPass) {
+        std::array<double, kLagsPerPass> sum{};
+        for (int n = n0; n < n0 + kHalfFrameSamples; ++n) {
+            const double wn = w(n);
+            for (int k = 0; k < kLagsPerPass; ++k) sum[k] += wn * w(n - T - k);
+        }
+        for (int k = 0; k < kLagsPerPass; ++k) C[T + k] = sum[k];
     }
 }
 
