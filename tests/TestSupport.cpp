@@ -54,6 +54,12 @@ void writeSamples(const std::filesystem::path& file, const std::vector<std::int1
     writeBytes(file, bytes);
 }
 
+void stableCoefficients(std::mt19937& rng, LpCoeffs& a) {
+    std::uniform_real_distribution<double> u(-0.3, 0.3);
+    a[0] = 1.0;
+    for (int j = 1; j < kLpCoeffs; ++j) a[j] = u(rng) / j;
+}
+
 std::uint32_t testSeed(std::uint32_t fallback) {
     std::uint32_t seed = fallback;
     if (const char* env = std::getenv("ZORVEL_SEED")) seed = static_cast<std::uint32_t>(std::strtoul(env, nullptr, 10));

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "coder/Frame.h"
+
 namespace zorvel::test {
 
 // A fresh directory under the system's temporary directory, removed with the object.
@@ -25,6 +27,13 @@ private:
 };
 
 std::filesystem::path samplePath();  // the bundled speech sample
+
+// A path with no file behind it: a coder built on it has no frames, and its
+// stages can be driven on records filled by the test.
+inline constexpr const char* kNoInput = "/nonexistent/zorvel/none.wav";
+
+// Random LP coefficients a0 = 1, |a_j| < 0.3/j: a stable, smooth A(z).
+void stableCoefficients(std::mt19937& rng, LpCoeffs& a);
 
 std::vector<std::uint8_t> readBytes(const std::filesystem::path& file);
 void writeBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes);

@@ -14,7 +14,7 @@ namespace zorvel {
 namespace {
 
 constexpr int L = kSubframeSamples;
-const char* const kNoInput = "/nonexistent/zorvel/none.wav";
+using test::kNoInput;
 
 // A monic, decaying impulse response with random detail.
 void randomImpulseResponse(std::mt19937& rng, std::array<double, kImpulseResponseSamples>& h) {

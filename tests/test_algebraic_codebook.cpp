@@ -16,7 +16,7 @@ namespace zorvel {
 namespace {
 
 constexpr int L = kSubframeSamples;
-const char* const kNoInput = "/nonexistent/zorvel/none.wav";
+using test::kNoInput;
 using Positions = std::vector<int>;
 using Reals = std::vector<long double>;
 

@@ -13,7 +13,7 @@ namespace zorvel {
 namespace {
 
 constexpr int L = kSubframeSamples;
-const char* const kNoInput = "/nonexistent/zorvel/none.wav";
+using test::kNoInput;
 
 struct EnhancementCase {
     int mode;
@@ -98,11 +98,7 @@ TEST(Enhancement, NotAppliedAtOrBelowHalfGain) {
 // Synthesis: subframe by subframe with the record histories equals one
 // direct recursion over the whole frame (set I for 0..79, set II for 80..159).
 
-void stableCoefficients(std::mt19937& rng, LpCoeffs& a) {
-    std::uniform_real_distribution<double> u(-0.3, 0.3);
-    a[0] = 1.0;
-    for (int j = 1; j < kLpCoeffs; ++j) a[j] = u(rng) / j;
-}
+using test::stableCoefficients;
 
 TEST(Synthesis, SubframesEqualDirectFilteringOfTheFrame) {
     const std::uint32_t seed = test::testSeed();

@@ -13,7 +13,7 @@
 namespace zorvel {
 namespace {
 
-const char* kNoInput = "/nonexistent/zorvel-input.wav";
+using test::kNoInput;
 
 LpCoeffs trivialPredictor() {
     LpCoeffs a{};

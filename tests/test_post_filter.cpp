@@ -13,13 +13,9 @@ namespace zorvel {
 namespace {
 
 constexpr int L = kSubframeSamples;
-const char* const kNoInput = "/nonexistent/zorvel/none.wav";
+using test::kNoInput;
 
-void stableCoefficients(std::mt19937& rng, LpCoeffs& a) {
-    std::uniform_real_distribution<double> u(-0.4, 0.4);
-    a[0] = 1.0;
-    for (int j = 1; j < kLpCoeffs; ++j) a[j] = u(rng) / j;
-}
+using test::stableCoefficients;
 
 // A(z/0.7)/A(z/0.75) over samples 160..319 of a timeline whose first 160
 // samples are the history.
