@@ -180,7 +180,7 @@ protected:
 
 // --- start state ---------------------------------------------------------------------------
 
-struct ControlSpec {
+struct ControlRow {
     const char* name;
     const char* className;
     const char* parentName;
@@ -191,7 +191,7 @@ struct ControlSpec {
     bool enabled;
 };
 
-const ControlSpec kControls[] = {
+const ControlRow kControls[] = {
     {"Label1", "QLabel", "centralwidget", {17, 7, 71, 13}, "Plik wejsciowy:", false, true, true},
     {"Edit1", "QLineEdit", "centralwidget", {16, 24, 417, 21}, "", false, true, false},
     {"Label2", "QLabel", "centralwidget", {16, 57, 70, 13}, "Plik wyjsciowy:", false, true, true},
@@ -241,18 +241,18 @@ QString captionOf(QWidget& widget) {
 }
 
 TEST_F(MainWindowTest, EveryControlStartsWhereAndAsTheFormSays) {
-    for (const ControlSpec& spec : kControls) {
-        SCOPED_TRACE(spec.name);
-        auto& widget = control<QWidget>(spec.name);
-        EXPECT_STREQ(widget.metaObject()->className(), spec.className);
+    for (const ControlRow& row : kControls) {
+        SCOPED_TRACE(row.name);
+        auto& widget = control<QWidget>(row.name);
+        EXPECT_STREQ(widget.metaObject()->className(), row.className);
         ASSERT_NE(widget.parentWidget(), nullptr);
-        EXPECT_EQ(widget.parentWidget()->objectName(), QString(spec.parentName));
-        EXPECT_EQ(widget.geometry(), spec.geometry);
-        EXPECT_EQ(captionOf(widget), QString::fromUtf8(spec.text));
-        EXPECT_EQ(!widget.isHidden(), spec.shown);
-        EXPECT_EQ(widget.isEnabled(), spec.enabled);
+        EXPECT_EQ(widget.parentWidget()->objectName(), QString(row.parentName));
+        EXPECT_EQ(widget.geometry(), row.geometry);
+        EXPECT_EQ(captionOf(widget), QString::fromUtf8(row.text));
+        EXPECT_EQ(!widget.isHidden(), row.shown);
+        EXPECT_EQ(widget.isEnabled(), row.enabled);
         if (auto* button = qobject_cast<QRadioButton*>(&widget)) {
-            EXPECT_EQ(button->isChecked(), spec.checked);
+            EXPECT_EQ(button->isChecked(), row.checked);
         }
     }
     EXPECT_FALSE(control<QLineEdit>("Edit2").isReadOnly());
