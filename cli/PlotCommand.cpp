@@ -79,25 +79,35 @@ std::filesystem::path defaultPrefix(const PlotArguments& a) {
     return prefix + "_frame" + std::to_string(a.frame);
 }
 
-void savePng(const QImage& image, const std::filesystem::path& file,
-             const std::filesystem::path& input, StagingArea& area) {
-    checkOutput(input, file, true);
-    StagedFile staged(area, file);
-    if (!image.save(QString::fromStdString(staged.temporary().string()), "PNG"))
-        throw FileError("could not write '" + file.string() + "'");
-    staged.commit(true);
+// The two picture files of a prefix.
+struct PictureNames {
+    std::filesystem::path time;
+    std::filesystem::path spectrum;
+};
+
+PictureNames pictureNames(const std::filesystem::path& prefix) {
+    return {prefix.string() + "-time.png", prefix.string() + "-spectrum.png"};
 }
 
-// The chart window's images of the coder's two records.
-void drawAndSave(const SpeechCoder& coder, const PlotOptions& options,
-                 const std::filesystem::path& prefix, const std::filesystem::path& input,
+void savePng(const QImage& image, const StagedFile& staged) {
+    if (!image.save(QString::fromStdString(staged.temporary().string()), "PNG"))
+        throw FileError("could not write '" + staged.finalName().string() + "'");
+}
+
+// The chart window's images of the coder's two records. Both are written in
+// full before either takes its name, so a failure leaves the old files.
+void drawAndSave(const SpeechCoder& coder, const PlotOptions& options, const PictureNames& names,
                  StagingArea& area) {
     QImage time = newChartImage(kTimeImageWidth, kTimeImageHeight);
     renderTimeImage(time, coder.previousFrame(), coder.currentFrame(), options);
     QImage spectrum = newChartImage(kSpectrumImageWidth, kSpectrumImageHeight);
     renderSpectrumImage(spectrum, coder.currentFrame(), options);
-    savePng(time, prefix.string() + "-time.png", input, area);
-    savePng(spectrum, prefix.string() + "-spectrum.png", input, area);
+    StagedFile stagedTime(area, names.time);
+    StagedFile stagedSpectrum(area, names.spectrum);
+    savePng(time, stagedTime);
+    savePng(spectrum, stagedSpectrum);
+    stagedTime.commit(true);
+    stagedSpectrum.commit(true);
 }
 
 PlotOptions plotOptions(const PlotArguments& a) {
@@ -140,6 +150,12 @@ private:
 
 int plotFrame(const PlotArguments& a) {
     checkInput(a.input);
+    const std::filesystem::path prefix =
+        a.prefix.empty() ? defaultPrefix(a) : std::filesystem::path(a.prefix);
+    // Both names are refused or accepted before anything is coded or written.
+    const PictureNames names = pictureNames(prefix);
+    checkOutput(a.input, names.time, true);
+    checkOutput(a.input, names.spectrum, true);
     const PlotOptions options = plotOptions(a);
     StagingArea area;
     InterruptCleanup cleanup(area);  // before Qt starts any thread
@@ -149,9 +165,7 @@ int plotFrame(const PlotArguments& a) {
     if (coder.goToFrame(a.frame) != 0)
         throw FileError("frame " + std::to_string(a.frame) + " does not exist: the input has " +
                         std::to_string(coder.frameCount()) + " frames");
-    const std::filesystem::path prefix =
-        a.prefix.empty() ? defaultPrefix(a) : std::filesystem::path(a.prefix);
-    drawAndSave(coder, options, prefix, a.input, area);
+    drawAndSave(coder, options, names, area);
     return kExitOk;
 }
 

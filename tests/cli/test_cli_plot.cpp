@@ -281,6 +281,33 @@ TEST(PlotRefusals, BadNamesFramesAndScalesWriteNothing) {
     }
 }
 
+// A refused second picture must not cost the first one: both names are
+// checked before either file is written.
+TEST(PlotRefusals, AnUnusableSecondNameLeavesTheFirstFileAsItWas) {
+    const TempDir dir;
+    const std::vector<std::uint8_t> old{'s', 't', 'a', 'r', 'y'};
+    for (const std::string refused : {"spectrum", "time"}) {
+        SCOPED_TRACE(refused);
+        const std::string kept = refused == "spectrum" ? "time" : "spectrum";
+        const fs::path keptFile = dir / ("p-" + kept + ".png");
+        const fs::path refusedFile = dir / ("p-" + refused + ".png");
+        test::writeBytes(keptFile, old);
+        fs::create_directory(refusedFile);
+
+        const test::CliResult result =
+            runCli({"plot", arg(test::samplePath()), "--frame", "3", "-o", arg(dir / "p")});
+        EXPECT_EQ(result.exitCode, 1) << result.err;
+        EXPECT_NE(result.err.find("output '" + arg(refusedFile) + "' is a directory"),
+                  std::string::npos)
+            << result.err;
+        EXPECT_EQ(test::readBytes(keptFile), old);
+        EXPECT_EQ(test::directoryNames(dir.path()),
+                  (std::vector<std::string>{"p-spectrum.png", "p-time.png"}));
+        fs::remove(refusedFile);
+        fs::remove(keptFile);
+    }
+}
+
 }  // namespace
 }  // namespace zorvel
 
