@@ -97,7 +97,9 @@ void TTestForm::openForFile(const QString& fileName, int mode, bool noAdaptiveCo
     coder_->noAdaptiveCodebook = noAdaptiveCodebook ? 1 : 0;
     show();
     setWindowTitle(zorvel::windowCaption(mode, fileName));
-    const bool twoAnalyses = coder_->mode() == kModeWithTwoAnalyses;
+    // Decided by the mode asked for: a value outside 1..8 is no mode 1 here,
+    // although the coder runs it as one.
+    const bool twoAnalyses = mode == kModeWithTwoAnalyses;
     ui_->CB_aI->setChecked(twoAnalyses);
     ui_->CB_aI->setEnabled(twoAnalyses);
     clearImages();

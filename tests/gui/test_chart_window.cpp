@@ -264,6 +264,22 @@ TEST_F(ChartWindow, ResponseOfWindowIIsOfferedOnlyInMode1) {
     form->hide();
 }
 
+// The box follows the mode the window was opened with, not the coder's mode:
+// a value outside 1..8 (which the coder runs as 1) is not mode 1.
+TEST_F(ChartWindow, ResponseOfWindowIFollowsTheModeGivenNotTheCoders) {
+    auto* aI = control<QCheckBox>("CB_aI");
+    for (const int mode : {0, 9, -1}) {
+        openSample(1);
+        ASSERT_TRUE(aI->isChecked() && aI->isEnabled());
+        openSample(mode);
+        EXPECT_EQ(form->coder()->mode(), 1) << mode;
+        EXPECT_FALSE(aI->isChecked()) << mode;
+        EXPECT_FALSE(aI->isEnabled()) << mode;
+        EXPECT_TRUE(str(form->windowTitle()).starts_with("ZORVEL - Wykresy - ")) << mode;
+    }
+    form->hide();
+}
+
 TEST_F(ChartWindow, CaptionTable) {
     const char* captions[] = {"ZORVEL - tryb: 12.2 [kb/s]", "ZORVEL - tryb: 10.2 [kb/s]",
                               "ZORVEL - tryb: 7.95 [kb/s]", "ZORVEL - tryb: 7.40 [kb/s]",
