@@ -6,7 +6,8 @@
 
 int main(int argc, char** argv) {
     using namespace zorvel::cli;
-    CLI::App app{"zorvel-cli: the Zorvel ACELP speech coder for scripts"};
+    // Named here, so that help and errors do not show the path it was started by.
+    CLI::App app{"zorvel-cli: the Zorvel ACELP speech coder for scripts", "zorvel-cli"};
     Arguments arguments;
     const Subcommands commands = defineCommandLine(app, arguments);
     try {

@@ -418,6 +418,17 @@ TEST(CommandLine, HelpOnEverySubcommandAndVersion) {
     EXPECT_EQ(version.out.rfind("zorvel-cli ", 0), 0u) << version.out;
 }
 
+TEST(CommandLine, HelpNamesTheProgramNotThePathItWasStartedBy) {
+    const test::CliResult top = runCli({"--help"});
+    EXPECT_EQ(top.out.rfind("zorvel-cli", 0), 0u) << top.out;
+    EXPECT_TRUE(contains(top.out, "Usage: zorvel-cli [OPTIONS] SUBCOMMAND")) << top.out;
+    for (const std::string command : {"encode", "frames", "plot"}) {
+        const test::CliResult help = runCli({command, "--help"});
+        EXPECT_TRUE(contains(help.out, "Usage: zorvel-cli " + command + " [OPTIONS]")) << help.out;
+        EXPECT_FALSE(contains(help.out, ZORVEL_CLI)) << help.out;
+    }
+}
+
 TEST(CommandLine, NoSubcommandOrAnUnknownOptionIsAUsageError) {
     EXPECT_EQ(runCli({}).exitCode, 2);
     EXPECT_EQ(runCli({"encode"}).exitCode, 2);
