@@ -635,7 +635,10 @@ int fftradix(double re[], double im[], std::size_t total, std::size_t length, st
     } catch (const std::bad_alloc&) {
         return fail({kFftMemoryError});
     }
-    if (largestGeneralFactor(factors) > buffers.factorCapacity ||
+    // Buffers that were never had (maxima of 0 on released buffers) fail even
+    // where this length would not use them.
+    if (!buffers.tempRe || !buffers.permutation ||
+        largestGeneralFactor(factors) > buffers.factorCapacity ||
         permutationNeed(factors) > buffers.permutationCapacity)
         return fail({kFftMemoryError});
 

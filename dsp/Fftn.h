@@ -71,9 +71,11 @@ int fftn(int ndim, const int dims[], double re[], double im[], int signAndStride
 // factor other than 3 and 5 must not exceed maxFactor, and when the square-free
 // middle of the factor list has two or more factors, their product less one
 // must not exceed maxPermutation (kFftMemoryError otherwise). Buffers larger
-// than asked for, left by an earlier call, count in full. A length below 2
-// returns 0 at once. A span that is not a multiple of the length, or a total
-// that is not a multiple of the span, is kFftDimensionError.
+// than asked for, left by an earlier call, count in full; a buffer that was
+// never had (a maximum of 0 and nothing left) is kFftMemoryError even where
+// this length would not use it. A length below 2 returns 0 at once. A span
+// that is not a multiple of the length, or a total that is not a multiple of
+// the span, is kFftDimensionError.
 int fftradix(double re[], double im[], std::size_t total, std::size_t length, std::size_t span,
              int signAndStride, std::size_t maxFactor, std::size_t maxPermutation);
 

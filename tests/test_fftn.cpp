@@ -497,6 +497,29 @@ TEST(FftBuffers, GrownBuffersAreKeptUntilReleased) {
     EXPECT_EQ(errors.text(), std::string(kFftMemoryError));
 }
 
+// Maxima of 0 on released buffers leave arrays missing: a memory failure even
+// for a length that would need none of them; buffers left by an earlier call
+// count in full, so the same call then succeeds.
+TEST(FftBuffers, MissingBuffersAreAMemoryFailure) {
+    for (const auto& [maxFactor, maxPermutation] :
+         {std::pair<std::size_t, std::size_t>{0, 0}, {0, 8}, {8, 0}}) {
+        fftrelease();
+        std::vector<double> re(8, 1.0), im(8, 2.0);
+        CerrCapture errors;
+        EXPECT_EQ(fftradix(re.data(), im.data(), 8, 8, 8, 1, maxFactor, maxPermutation), -1)
+            << maxFactor << " " << maxPermutation;
+        EXPECT_EQ(errors.text(), std::string(kFftMemoryError)) << maxFactor << " " << maxPermutation;
+        EXPECT_TRUE(std::all_of(re.begin(), re.end(), [](double v) { return v == 1.0; }));
+        EXPECT_TRUE(std::all_of(im.begin(), im.end(), [](double v) { return v == 2.0; }));
+    }
+    fftrelease();
+    std::vector<double> re(8, 1.0), im(8, 0.0);
+    ASSERT_EQ(fftradix(re.data(), im.data(), 8, 8, 8, 1, 1, 1), 0);
+    EXPECT_EQ(re[0], 8.0);
+    EXPECT_EQ(fftradix(re.data(), im.data(), 8, 8, 8, 1, 0, 0), 0);
+    fftrelease();
+}
+
 TEST(FftBuffers, EachThreadHasItsOwnBuffers) {
     fftrelease();
     std::vector<double> re(13, 1.0), im(13, 0.0);
