@@ -1,8 +1,8 @@
 #include "coder/Filters.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cmath>
+#include <stdexcept>
 
 namespace zorvel {
 namespace {
@@ -18,8 +18,22 @@ PowerTable makePowers(double g) {
 constexpr int kMaxBlock = 2 * kFrameSamples;
 using Extended = std::array<double, kLpOrder + kMaxBlock>;
 
+// A block these filters cannot serve is refused before anything is read or
+// written: the output must match the input, the block must fit the working
+// buffer and each history must reach the filter order back.
+void checkBlock(std::span<const double> input, std::span<double> output) {
+    if (output.size() != input.size())
+        throw std::invalid_argument("filter output and input differ in length");
+    if (input.size() > static_cast<std::size_t>(kMaxBlock))
+        throw std::invalid_argument("filter block longer than 320 samples");
+}
+
+void checkHistory(std::span<const double> history) {
+    if (history.size() < static_cast<std::size_t>(kLpOrder))
+        throw std::invalid_argument("filter history shorter than the filter order");
+}
+
 void loadHistory(std::span<const double> history, Extended& buffer) {
-    assert(history.size() >= kLpOrder);
     std::copy(history.end() - kLpOrder, history.end(), buffer.begin());
 }
 
@@ -27,8 +41,10 @@ void loadHistory(std::span<const double> history, Extended& buffer) {
 void poleZeroFilter(LpSpan a, const FilterFactors& g, std::span<const double> inputHistory,
                     std::span<const double> outputHistory, std::span<const double> input,
                     std::span<double> output) {
+    checkBlock(input, output);
+    checkHistory(inputHistory);
+    checkHistory(outputHistory);
     const int count = static_cast<int>(input.size());
-    assert(output.size() == input.size() && count <= kMaxBlock);
     std::array<double, kLpOrder + 1> num{}, den{};  // g^j * a_j
     for (int j = 1; j <= kLpOrder; ++j) {
         num[j] = g.num[j - 1] * a[j];
@@ -63,8 +79,9 @@ const FilterFactors& postFilterFactors() {
 
 void synthesisFilter(LpSpan a, std::span<const double> outputHistory,
                      std::span<const double> input, std::span<double> output) {
+    checkBlock(input, output);
+    checkHistory(outputHistory);
     const int count = static_cast<int>(input.size());
-    assert(output.size() == input.size() && count <= kMaxBlock);
     Extended y;
     loadHistory(outputHistory, y);
     for (int i = 0; i < count; ++i) {
@@ -90,8 +107,9 @@ void formantPostFilter(LpSpan a, std::span<const double> inputHistory,
 
 void convolve(std::span<const double> input, std::span<const double> impulseResponse,
               std::span<double> output) {
+    if (input.size() < output.size() || impulseResponse.size() < output.size())
+        throw std::invalid_argument("convolution input or response shorter than its output");
     const int count = static_cast<int>(output.size());
-    assert(input.size() >= output.size() && impulseResponse.size() >= output.size());
     const auto x = input.data();
     const auto h = impulseResponse.data();
     // Four outputs per pass, each still summed over increasing j: the terms

@@ -5,7 +5,10 @@
 // ten are read (history[count - k] is the sample k steps before the block).
 //
 // The output must not overlap the input or a history; the two histories of
-// one call may be the same array.
+// one call may be the same array. A block the filters cannot serve (output
+// and input of different lengths, more than 320 samples, a history shorter
+// than ten samples, a convolution input or response shorter than its output)
+// is refused with std::invalid_argument before anything is written.
 #pragma once
 
 #include <array>

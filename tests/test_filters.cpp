@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <random>
+#include <stdexcept>
 #include <vector>
 
 #include "coder/Filters.h"
@@ -122,6 +123,40 @@ TEST(Convolve, UnitImpulseGivesTheResponse) {
     std::array<double, 40> y{};
     convolve(impulse, h, y);
     for (int n = 0; n < 40; ++n) EXPECT_EQ(y[n], h[n]);
+}
+
+// Blocks the filters cannot serve are refused before anything is read or
+// written: a history shorter than the filter order, an output of another
+// length than the input, a block longer than the filters' working buffer, and
+// a convolution whose input or response is shorter than its output.
+TEST(FilterSizes, UnservableBlocksAreRefused) {
+    const LpCoeffs a = stableCoeffs();
+    const std::vector<double> shortHistory(kLpOrder - 1, 1.0);
+    const std::vector<double> history(40, 1.0);
+    const std::vector<double> x(40, 1.0);
+    std::vector<double> y(40, 7.0);
+    std::vector<double> shortOutput(39, 7.0);
+    EXPECT_THROW(synthesisFilter(a, shortHistory, x, y), std::invalid_argument);
+    EXPECT_THROW(weightingFilter(a, shortHistory, history, x, y), std::invalid_argument);
+    EXPECT_THROW(weightingFilter(a, history, shortHistory, x, y), std::invalid_argument);
+    EXPECT_THROW(formantPostFilter(a, shortHistory, shortHistory, x, y), std::invalid_argument);
+    EXPECT_THROW(synthesisFilter(a, history, x, shortOutput), std::invalid_argument);
+    EXPECT_THROW(weightingFilter(a, history, history, x, shortOutput), std::invalid_argument);
+    for (double v : y) EXPECT_EQ(v, 7.0);
+    for (double v : shortOutput) EXPECT_EQ(v, 7.0);
+
+    const std::vector<double> longX(4 * kN, 1.0);
+    std::vector<double> longY(4 * kN, 7.0);
+    EXPECT_THROW(synthesisFilter(a, history, longX, longY), std::invalid_argument);
+    EXPECT_THROW(formantPostFilter(a, history, history, longX, longY), std::invalid_argument);
+    for (double v : longY) EXPECT_EQ(v, 7.0);
+
+    const std::vector<double> h(40, 0.5);
+    std::vector<double> z(41, 7.0);
+    EXPECT_THROW(convolve(x, std::span(h).first(20), std::span(z).first(40)), std::invalid_argument);
+    EXPECT_THROW(convolve(std::span(x).first(20), h, std::span(z).first(40)), std::invalid_argument);
+    EXPECT_THROW(convolve(x, h, z), std::invalid_argument);
+    for (double v : z) EXPECT_EQ(v, 7.0);
 }
 
 // Filtering block by block, each block with the blocks before it as history,
