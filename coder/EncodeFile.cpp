@@ -5,9 +5,10 @@
 // current record.
 //
 // The run refuses to start (result 1) before it opens anything for writing
-// when the input cannot be read (missing, unreadable, a directory) or when
-// the output names the input file itself, by any path or link; it reports a failed write (a full disk, say) as 1 after closing
-// both files.
+// when the input cannot be read (missing, unreadable, a directory, a read
+// error at its first sample) or when the output names the input file itself,
+// by any path or link; it reports a failed write (a full disk, say) or a
+// read error later in the input as 1 after closing both files.
 #include <algorithm>
 #include <array>
 #include <limits>
@@ -26,6 +27,17 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     return same && !error;
 }
 
+// Whether the input yields data: a first read that fails with an error (not
+// with the end of the file) means nothing can be coded. The stream is put
+// back at byte 60 either way.
+bool inputReadable(std::ifstream& input) {
+    input.peek();
+    const bool readable = !input.bad();
+    input.clear();
+    input.seekg(kSampleDataOffset, std::ios::beg);
+    return readable && !input.fail();
+}
+
 // The data size field holds 32 bits; a longer run keeps the largest size
 // the header can state.
 std::uint32_t headerDataSize(std::int64_t frames) {
@@ -40,6 +52,7 @@ int SpeechCoder::encodeFile(const std::filesystem::path& outputName, int saveOpt
     std::error_code error;
     if (!input.is_open() || input.fail() || std::filesystem::is_directory(inputName_, error))
         return 1;
+    if (!inputReadable(input)) return 1;
     if (sameFile(inputName_, outputName)) return 1;
 
     output.open(outputName, std::ios::binary | std::ios::trunc);
@@ -71,8 +84,9 @@ int SpeechCoder::encodeFile(const std::filesystem::path& outputName, int saveOpt
     const bool writeFailed = output.fail();
     output.close();
     const bool closeFailed = output.fail();
+    const bool readFailed = input.bad();  // the input ended in an error, not at its end
     input.close();
-    return writeFailed || closeFailed ? 1 : 0;
+    return writeFailed || closeFailed || readFailed ? 1 : 0;
 }
 
 }  // namespace zorvel

@@ -42,7 +42,7 @@ public:
 
     // The encoding run: codes the whole input and writes the chosen signal as
     // a WAV file with samples from byte 60. Returns 0 on success, 1 when the
-    // input or output cannot be used or a write failed.
+    // input or output cannot be used or a read or write failed.
     int encodeFile(const std::filesystem::path& outputName, int saveOption);
 
     // 1 switches the adaptive codebook contribution off.

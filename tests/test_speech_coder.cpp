@@ -201,6 +201,26 @@ TEST(EncodingRun, MissingInputLeavesExistingOutputUntouched) {
     EXPECT_EQ(test::readBytes(dir / "out.wav"), old);
 }
 
+// An input that opens but fails when read (an I/O error; /proc/self/mem fails
+// so at byte 60, which no process maps) is not an empty input: the run is
+// refused before the output is opened.
+TEST(EncodingRun, InputWithReadErrorLeavesExistingOutputUntouched) {
+    const fs::path unreadable = "/proc/self/mem";
+    {
+        std::ifstream probe(unreadable, std::ios::binary);
+        probe.seekg(60);
+        probe.get();
+        if (!probe.bad()) GTEST_SKIP() << unreadable << " does not fail when read here";
+    }
+    test::TempDir dir;
+    const std::vector<std::uint8_t> old(1234, 0x42);
+    test::writeBytes(dir / "out.wav", old);
+    SpeechCoder coder(unreadable, 1);
+    EXPECT_EQ(coder.encodeFile(dir / "out.wav", 1), 1);
+    EXPECT_EQ(test::readBytes(dir / "out.wav"), old);
+    EXPECT_EQ(coder.frameCount(), 0);
+}
+
 TEST(EncodingRun, DirectoryAsInputIsRefused) {
     test::TempDir dir;
     fs::create_directory(dir / "folder.wav");
