@@ -29,12 +29,13 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 
 // Whether the input yields data: a first read that fails with an error (not
 // with the end of the file) means nothing can be coded. The stream is put
-// back at byte 60 either way.
+// back where it was either way.
 bool inputReadable(std::ifstream& input) {
+    const auto position = input.tellg();
     input.peek();
     const bool readable = !input.bad();
     input.clear();
-    input.seekg(kSampleDataOffset, std::ios::beg);
+    input.seekg(position);
     return readable && !input.fail();
 }
 
