@@ -69,6 +69,7 @@ int SpeechCoder::encodeFile(const std::filesystem::path& outputName, int saveOpt
 
     const bool postProcessed = saveOption == kSavePostProcessed;
     std::array<char, 2 * kFrameSamples> bytes{};
+    std::int64_t framesWritten = 0;  // this run's frames, wherever the coder stood before it
     while (nextFrame() == 0) {
         const Signal& signal = postProcessed ? currentFrame_->postProcessedSpeech
                                              : currentFrame_->synthesizedSpeech;
@@ -79,8 +80,9 @@ int SpeechCoder::encodeFile(const std::filesystem::path& outputName, int saveOpt
         }
         output.write(bytes.data(), bytes.size());
         if (output.fail()) break;  // nothing more can reach the file
+        ++framesWritten;
     }
-    writeWaveHeader(output, headerDataSize(frameCount_));
+    writeWaveHeader(output, headerDataSize(framesWritten));
     output.flush();
     const bool writeFailed = output.fail();
     output.close();

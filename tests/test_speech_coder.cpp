@@ -182,6 +182,19 @@ TEST_P(SaveOptionTest, WritesTheChosenSignal) {
 
 INSTANTIATE_TEST_SUITE_P(Options, SaveOptionTest, ::testing::Values(0, 1, 2, 3));
 
+// The header counts the frames this run wrote, also on a coder that had
+// already been moved into the file.
+TEST(EncodingRun, HeaderCountsTheFramesOfThisRun) {
+    test::TempDir dir;
+    test::writeSamples(dir / "in.wav", randomSamples(5 * kFrameSamples, 9));
+    SpeechCoder coder(dir / "in.wav", 1);
+    ASSERT_EQ(coder.goToFrame(2), 0);
+    ASSERT_EQ(coder.encodeFile(dir / "out.wav", 1), 0);
+    const auto bytes = test::readBytes(dir / "out.wav");
+    ASSERT_EQ(bytes.size(), 60u + 3u * 320u);
+    EXPECT_EQ(bytes[40] | bytes[41] << 8 | bytes[42] << 16 | bytes[43] << 24, 3 * 320);
+}
+
 TEST(EncodingRun, ExistingOutputIsOverwrittenNotAppended) {
     test::TempDir dir;
     test::writeSamples(dir / "in.wav", randomSamples(2 * kFrameSamples, 3));
