@@ -30,6 +30,14 @@ void checkInput(const std::filesystem::path& input) {
     std::ifstream stream(input, std::ios::binary);
     if (!stream.is_open())
         throw FileError("input cannot be read: " + std::generic_category().message(errno));
+    // A file that opens but fails its first read (an I/O error, not the end
+    // of the file) would otherwise pass for an input without frames.
+    errno = 0;
+    stream.peek();
+    if (stream.bad()) {
+        const int error = errno != 0 ? errno : EIO;
+        throw FileError("input cannot be read: " + std::generic_category().message(error));
+    }
 }
 
 void checkOutput(const std::filesystem::path& input, const std::filesystem::path& output,

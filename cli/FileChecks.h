@@ -16,7 +16,8 @@ public:
 // True when both paths name one existing file, by any path or link.
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
-// The input exists, is a regular file and can be opened for reading.
+// The input exists, is a regular file, can be opened for reading and its
+// first read does not fail with an error.
 void checkInput(const std::filesystem::path& input);
 
 // The output is not the input itself and not a directory; an existing output

@@ -282,6 +282,19 @@ TEST(EncodeFailure, DirectoryAsInputIsRefused) {
     EXPECT_EQ(directoryNames(dir.path()), std::vector<std::string>{"sub.wav"});
 }
 
+TEST(EncodeFailure, AnInputWhoseReadsFailIsNamedAsTheCause) {
+    // A process's own memory file opens, but reads with an I/O error where
+    // nothing is mapped: the input is at fault, not the output.
+    const TempDir dir;
+    const test::CliResult result =
+        runCli({"encode", "/proc/self/mem", "-o", arg(dir / "out.wav")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(contains(result.err, "zorvel-cli: /proc/self/mem: input cannot be read"))
+        << result.err;
+    EXPECT_FALSE(contains(result.err, "could not write")) << result.err;
+    EXPECT_TRUE(directoryNames(dir.path()).empty());
+}
+
 TEST(EncodeFailure, UnwritableDirectoryIsReportedAndKeepsItsFiles) {
     const TempDir dir;
     fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read |

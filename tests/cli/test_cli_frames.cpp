@@ -268,5 +268,24 @@ TEST(FramesEdges, RefusalsNameTheProblemAndTouchNothing) {
     EXPECT_EQ(test::directoryNames(dir.path()), std::vector<std::string>{"in.wav"});
 }
 
+// A file that opens but whose reads fail (a process's own memory file reads
+// with an I/O error where nothing is mapped) is no input of zero frames.
+TEST(FramesEdges, AnInputWhoseReadsFailIsAFailureNotAnEmptyResult) {
+    const TempDir dir;
+    for (const std::string format : {"csv", "json"}) {
+        const test::CliResult toOut = runCli({"frames", "/proc/self/mem", "--format", format});
+        EXPECT_EQ(toOut.exitCode, 1) << format << ": " << toOut.out;
+        EXPECT_NE(toOut.err.find("zorvel-cli: /proc/self/mem: input cannot be read"),
+                  std::string::npos)
+            << toOut.err;
+        EXPECT_EQ(toOut.out, "") << format;
+
+        const test::CliResult toFile =
+            runCli({"frames", "/proc/self/mem", "--format", format, "-o", arg(dir / "f.out")});
+        EXPECT_EQ(toFile.exitCode, 1) << format;
+        EXPECT_TRUE(test::directoryNames(dir.path()).empty()) << format;
+    }
+}
+
 }  // namespace
 }  // namespace zorvel

@@ -272,6 +272,8 @@ TEST(PlotRefusals, BadNamesFramesAndScalesWriteNothing) {
          1,
          "frame 284 does not exist: the input has 283 frames"},
         {{"plot", arg(dir / "none.wav"), "--frame", "1", "-o", prefix}, 1, "input file not found"},
+        // Opens, but reads with an I/O error: no input of zero frames.
+        {{"plot", "/proc/self/mem", "--frame", "1", "-o", prefix}, 1, "input cannot be read"},
     };
     for (const Refusal& r : refusals) {
         const test::CliResult result = runCli(r.args);
