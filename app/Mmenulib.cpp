@@ -3,6 +3,7 @@
 #include <array>
 #include <utility>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QRadioButton>
@@ -234,5 +235,9 @@ int TMMenu::runEncoding(const zorvel::EncodeRequest& request) {
     }
     dialogs_.setBusyCursor();
     busyCursor = true;
-    return encode_(request);
+    const int result = encode_(request);
+    // Clicks and keys given during the run reach the still disabled window
+    // now and are dropped, instead of acting once it is enabled again.
+    QCoreApplication::processEvents();
+    return result;
 }

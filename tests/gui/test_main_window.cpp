@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -539,6 +540,30 @@ TEST_F(MainWindowTest, RunIsGivenTheControlsOfTheWindow) {
     EXPECT_EQ(runs[1].request.saveOption, zorvel::kSavePostProcessed);
     EXPECT_TRUE(runs[1].request.noAdaptiveCodebook);
     EXPECT_TRUE(dialogs.informations.empty());  // a run that succeeds says nothing
+}
+
+// An impatient second click on "Kodowanie" while the run goes on must not
+// start another run once the window is enabled again.
+TEST_F(MainWindowTest, ClicksDuringTheRunAreDropped) {
+    zt::TempDir dir;
+    chooseFile(qPath(makeInput(dir, "c.wav", 1)));
+    auto& button = control<QAbstractButton>("BT_Kodowanie");
+    runAction = [&button](const EncodeRequest&) {
+        const QPointF at = button.rect().center();
+        const QPointF global = button.mapToGlobal(at);
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QCoreApplication::postEvent(
+                &button, new QMouseEvent(type, at, global, Qt::LeftButton,
+                                         type == QEvent::MouseButtonPress ? Qt::LeftButton
+                                                                          : Qt::NoButton,
+                                         Qt::NoModifier));
+        }
+        return 0;
+    };
+    click("BT_Kodowanie");
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    EXPECT_EQ(runs.size(), 1u);
+    expectIdleWindow();
 }
 
 class NoticeTest : public MainWindowTest, public ::testing::WithParamInterface<int> {};
