@@ -17,22 +17,6 @@
 
 namespace {
 
-// What hangs on each mode button, indexed by CoderMode - 1.
-struct ModeEntry {
-    const char* fileSuffix;
-    const char* noticeText;
-};
-constexpr std::array<ModeEntry, zorvel::kModeCount> kModes{{
-    {"_12.20", "12.2 [kb/s]"},
-    {"_10.20", "10.2 [kb/s]"},
-    {"_07.95", "7.95 [kb/s]"},
-    {"_07.40", "7.40 [kb/s]"},
-    {"_06.70", "6.70 [kb/s]"},
-    {"_05.90", "5.90 [kb/s]"},
-    {"_05.15", "5.15 [kb/s]"},
-    {"_04.75", "4.75 [kb/s]"},
-}};
-
 const QString kMissingInput = QStringLiteral("Plik wejsciowy nie istnieje!");
 const QString kOverwriteQuestion = QStringLiteral("Plik wyjsciowy istnieje.\n\nNadpisac?");
 const QString kEncodingFailed = QStringLiteral(
@@ -45,8 +29,10 @@ constexpr int kFormFontPixels = 11;
 constexpr QPoint kWindowPosition{261, 191};
 
 QString noticeText(int mode) {
-    return QStringLiteral("Kodowanie w trybie ") + QString::fromUtf8(kModes[mode - 1].noticeText) +
-           QStringLiteral(" trwa. Proszę czekac...");
+    const std::string_view rate = zorvel::coderModeName(mode).rate;
+    return QStringLiteral("Kodowanie w trybie ") +
+           QString::fromUtf8(rate.data(), static_cast<qsizetype>(rate.size())) +
+           QStringLiteral(" [kb/s] trwa. Proszę czekac...");
 }
 
 // A plain file (not a directory) at `name`.
@@ -147,17 +133,10 @@ int TMMenu::selectedMode() const {
 }
 
 void TMMenu::updateOutputName() {
-    const auto buttons = modeButtons();
-    QString modeSuffix;
-    for (int k = 1; k <= zorvel::kModeCount; ++k) {
-        if (buttons[k - 1]->isChecked()) modeSuffix = QString::fromUtf8(kModes[k - 1].fileSuffix);
-    }
-    QString optionSuffix = ui->RB_soutp->isChecked() ? QStringLiteral("_spout")
-                                                     : QStringLiteral("_sout");
-    if (ui->RB_noadapt->isChecked()) optionSuffix += QStringLiteral("_noadapt");
-
+    const std::string suffix = zorvel::outputNameSuffix(
+        selectedMode(), ui->RB_soutp->isChecked(), ui->RB_noadapt->isChecked());
     ui->Edit1->setText(OpenDialog1.fileName);
-    ui->Edit2->setText(OpenDialog1.fileName + modeSuffix + optionSuffix + QStringLiteral(".wav"));
+    ui->Edit2->setText(OpenDialog1.fileName + QString::fromStdString(suffix));
 }
 
 void TMMenu::Open1Click() {

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <string>
 
+#include "coder/CoderMode.h"
+
 namespace zorvel {
 
 namespace {
@@ -87,10 +89,10 @@ std::optional<int> parseInteger(const QString& text) {
 }
 
 QString modeCaption(int mode) {
-    static constexpr const char* kRates[] = {"12.2", "10.2", "7.95", "7.40",
-                                             "6.70", "5.90", "5.15", "4.75"};
-    if (mode < 1 || mode > 8) return QStringLiteral("ZORVEL - Wykresy");
-    return QStringLiteral("ZORVEL - tryb: %1 [kb/s]").arg(QLatin1String(kRates[mode - 1]));
+    if (mode < 1 || mode > kModeCount) return QStringLiteral("ZORVEL - Wykresy");
+    const std::string_view rate = zorvel::coderModeName(mode).rate;
+    return QStringLiteral("ZORVEL - tryb: %1 [kb/s]")
+        .arg(QLatin1String(rate.data(), static_cast<qsizetype>(rate.size())));
 }
 
 QString windowCaption(int mode, const QString& fileName) {

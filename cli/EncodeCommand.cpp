@@ -9,10 +9,10 @@
 #include <chrono>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <thread>
 
 #include "cli/FileChecks.h"
-#include "cli/Modes.h"
 #include "cli/Progress.h"
 #include "cli/ResultTable.h"
 #include "cli/StagedOutput.h"
@@ -134,11 +134,7 @@ std::filesystem::path defaultOutputName(const std::filesystem::path& input, int 
                                         bool postProcessed, bool noAdaptiveCodebook,
                                         const std::filesystem::path& directory) {
     const std::filesystem::path base = directory.empty() ? input : directory / input.filename();
-    std::string name = base.string();
-    name += modeName(mode).fileSuffix;
-    name += postProcessed ? "_spout" : "_sout";
-    if (noAdaptiveCodebook) name += "_noadapt";
-    return name + ".wav";
+    return base.string() + outputNameSuffix(mode, postProcessed, noAdaptiveCodebook);
 }
 
 int runEncode(const EncodeArguments& arguments) {

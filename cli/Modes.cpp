@@ -1,28 +1,36 @@
 #include "cli/Modes.h"
 
-#include <algorithm>
-#include <stdexcept>
+#include <charconv>
+
+#include "coder/CoderMode.h"
 
 namespace zorvel::cli {
+namespace {
 
-std::optional<int> modeFromText(std::string_view text) {
-    for (const ModeName& name : kModeNames) {
-        if (std::ranges::find(name.accepted, text) != name.accepted.end()) return name.mode;
-    }
-    return std::nullopt;
+std::optional<double> decimal(std::string_view text) {
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    return value;
 }
 
-const ModeName& modeName(int mode) {
-    if (mode < 1 || mode > static_cast<int>(kModeNames.size()))
-        throw std::out_of_range("no coder mode " + std::to_string(mode));
-    return kModeNames[static_cast<std::size_t>(mode - 1)];
+}  // namespace
+
+std::optional<int> modeFromText(std::string_view text) {
+    for (int mode = 1; mode <= kModeCount; ++mode)
+        if (text == std::to_string(mode)) return mode;
+    const std::optional<double> rate = decimal(text);
+    if (!rate) return std::nullopt;
+    for (int mode = 1; mode <= kModeCount; ++mode)
+        if (*rate == decimal(coderModeName(mode).rate)) return mode;
+    return std::nullopt;
 }
 
 std::string acceptedModesText() {
     std::string text;
-    for (const ModeName& name : kModeNames) {
-        text += std::string(name.rate);
-        text += name.mode < static_cast<int>(kModeNames.size()) ? ", " : "";
+    for (const CoderModeName& name : kCoderModeNames) {
+        if (!text.empty()) text += ", ";
+        text += name.rate;
     }
     return text + " (kbit/s) or 1..8";
 }

@@ -11,7 +11,6 @@
 
 #include "charts/Plots.h"
 #include "cli/FileChecks.h"
-#include "cli/Modes.h"
 #include "cli/StagedOutput.h"
 #include "coder/Zorvellib.h"
 
@@ -74,7 +73,7 @@ Selection selection(const std::array<BoxName<Selection>, N>& boxes,
 
 std::filesystem::path defaultPrefix(const PlotArguments& a) {
     std::string prefix = a.input;
-    prefix += modeName(a.coder.mode).fileSuffix;
+    prefix += coderModeName(a.coder.mode).fileSuffix;
     if (a.coder.noAdaptiveCodebook) prefix += "_noadapt";
     return prefix + "_frame" + std::to_string(a.frame);
 }

@@ -12,13 +12,11 @@
 #include <memory>
 #include <span>
 
+#include "coder/CoderMode.h"
 #include "coder/Frame.h"
 
 namespace zorvel {
 
-// CoderMode: 1 = 12.2, 2 = 10.2, 3 = 7.95, 4 = 7.40, 5 = 6.70, 6 = 5.90,
-// 7 = 5.15, 8 = 4.75 kbit/s.
-inline constexpr int kModeCount = 8;
 inline constexpr int kInterpolationTaps = 61;  // 1/6-sample resolution, 10 samples each side
 inline constexpr int kLpWindowSamples = 240;
 

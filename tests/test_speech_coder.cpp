@@ -43,6 +43,15 @@ TEST(FrameRecord, ClearZeroesAndMarksNoPulses) {
     EXPECT_EQ(r.lpErrorII, 0.0);
 }
 
+TEST(CoderModeNames, OutputNameSuffixFollowsModeAndOptions) {
+    EXPECT_EQ(outputNameSuffix(1, false, false), "_12.20_sout.wav");
+    EXPECT_EQ(outputNameSuffix(7, true, true), "_05.15_spout_noadapt.wav");
+    EXPECT_EQ(outputNameSuffix(4, false, true), "_07.40_sout_noadapt.wav");
+    EXPECT_EQ(outputNameSuffix(9, true, false), "_12.20_spout.wav");  // coded as mode 1
+    EXPECT_EQ(coderModeName(3).rate, "7.95");
+    EXPECT_EQ(coderModeName(8).fileSuffix, "_04.75");
+}
+
 TEST(SpeechCoder, ModeOutsideRangeCodesAsMode1) {
     for (int mode : {0, 9, -3}) {
         SpeechCoder coder(test::samplePath(), mode);

@@ -136,7 +136,7 @@ TEST(EncodeModes, AnythingElseIsAUsageErrorThatWritesNothing) {
     const fs::path input = copySample(dir);
     const std::vector<std::uint8_t> old{'o', 'l', 'd'};
     test::writeBytes(dir / "mowa.wav_12.20_sout.wav", old);
-    for (const std::string bad : {"13", "0", "9", "12.3", "7.45", "fast", ""}) {
+    for (const std::string bad : {"13", "0", "9", "12.3", "7.45", "fast", "", "nan", "inf", "7.95x", " 7.95"}) {
         const test::CliResult result = runCli({"encode", arg(input), "-m", bad, "-y"});
         EXPECT_EQ(result.exitCode, 2) << bad;
         EXPECT_TRUE(contains(result.err, "unknown mode '" + bad + "'")) << result.err;
