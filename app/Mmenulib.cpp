@@ -201,9 +201,7 @@ void TMMenu::BT_KodowanieClick() {
 
 int TMMenu::runEncoding(const zorvel::EncodeRequest& request) {
     setEnabled(false);
-    bool busyCursor = false;
-    const OnScopeExit restore([this, &busyCursor] {
-        if (busyCursor) dialogs_.restoreCursor();
+    const OnScopeExit restore([this] {
         if (InfoForm) InfoForm->hide();
         setEnabled(true);
         show();
@@ -212,8 +210,7 @@ int TMMenu::runEncoding(const zorvel::EncodeRequest& request) {
         InfoForm->showNotice(noticeText(request.mode));
         InfoForm->paintNow();
     }
-    dialogs_.setBusyCursor();
-    busyCursor = true;
+    const zorvel::BusyCursor busy(dialogs_);  // restored first when the run ends
     const int result = encode_(request);
     // Clicks and keys given during the run reach the still disabled window
     // now and are dropped, instead of acting once it is enabled again.

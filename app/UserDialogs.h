@@ -1,11 +1,14 @@
-// The windows' conversations with the user that block or change the screen:
-// message boxes, the file-open dialog and the busy cursor. The program uses
+// The main window's conversations with the user that block or change the
+// screen: beyond the chart window's information box and busy cursor, the
+// confirmation and error boxes and the file-open dialog. The program uses
 // QtUserDialogs; the tests put a recording implementation in its place.
 #pragma once
 
 #include <optional>
 
 #include <QString>
+
+#include "charts/ChartDialogs.h"
 
 class QWidget;
 
@@ -19,12 +22,8 @@ struct OpenDialogSettings {
     QString fileName;  // the dialog's current file name; empty until a file was chosen
 };
 
-class UserDialogs {
+class UserDialogs : public ChartDialogs {
 public:
-    virtual ~UserDialogs() = default;
-
-    // Information box with one OK button.
-    virtual void information(QWidget* parent, const QString& text) = 0;
     // Confirmation box with Yes and No buttons; false only when the answer is No.
     virtual bool confirm(QWidget* parent, const QString& text) = 0;
     // Error box for an exception that escaped an event handler.
@@ -32,9 +31,6 @@ public:
     // Runs a file-open dialog; the chosen path, or nothing when cancelled.
     virtual std::optional<QString> openFileName(QWidget* parent,
                                                 const OpenDialogSettings& settings) = 0;
-    // Saves the screen cursor and shows the hourglass; restoreCursor undoes it.
-    virtual void setBusyCursor() = 0;
-    virtual void restoreCursor() = 0;
 };
 
 // The real Qt message boxes, file dialog and override cursor.
