@@ -8,6 +8,8 @@ PACKAGES="
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libsndfile1-dev
+  qt6-multimedia-dev qt6-svg-dev qt6-translations-l10n
+  clang clang-format
   espeak-ng sox xvfb imagemagick fonts-dejavu-core fonts-dejavu-extra
 "
 
