@@ -1,6 +1,6 @@
 #include "app/EncodeRun.h"
 
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 
 namespace zorvel {
 

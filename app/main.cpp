@@ -3,18 +3,18 @@
 // until the event loop ends with the closing of the main window.
 #include <exception>
 
-#include "app/Infoformlib.h"
-#include "app/Mmenulib.h"
+#include "app/ProgressNotice.h"
+#include "app/MainWindow.h"
 #include "app/UserDialogs.h"
 #include "app/ZorvelApplication.h"
-#include "charts/Testformlib.h"
+#include "charts/ChartWindow.h"
 
 namespace {
 
 int runWindows(zorvel::UserDialogs& dialogs) {
-    TMMenu MMenu(dialogs);
-    TTestForm TestForm;
-    TInfoForm InfoForm;
+    zorvel::MainWindow MMenu(dialogs);
+    zorvel::ChartWindow TestForm;
+    zorvel::ProgressNotice InfoForm;
     MMenu.setForms(&TestForm, &InfoForm);
     MMenu.show();
     return QApplication::exec();

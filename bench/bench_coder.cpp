@@ -4,7 +4,7 @@
 // speech per frame) the coder runs on one core.
 #include <benchmark/benchmark.h>
 
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 
 namespace {
 

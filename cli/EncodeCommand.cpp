@@ -16,7 +16,7 @@
 #include "cli/Progress.h"
 #include "cli/ResultTable.h"
 #include "cli/StagedOutput.h"
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 #include "sound/Wave.h"
 
 namespace zorvel::cli {

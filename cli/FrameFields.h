@@ -8,7 +8,7 @@
 #include <string_view>
 #include <variant>
 
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 
 namespace zorvel::cli {
 

@@ -9,10 +9,10 @@
 #include <iostream>
 #include <string_view>
 
-#include "charts/Plots.h"
+#include "plots/Plots.h"
 #include "cli/FileChecks.h"
 #include "cli/StagedOutput.h"
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 
 namespace zorvel::cli {
 namespace {

@@ -18,7 +18,7 @@
 
 #include "coder/Filters.h"
 #include "coder/Subframe.h"
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 
 namespace zorvel {
 namespace {

@@ -14,7 +14,7 @@
 #include "coder/AlgebraicSearch.h"
 #include "coder/Filters.h"
 #include "coder/Subframe.h"
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 
 namespace zorvel {
 namespace {

@@ -21,7 +21,7 @@
 #include <cstdint>
 
 #include "coder/Subframe.h"
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 
 namespace zorvel {
 namespace {

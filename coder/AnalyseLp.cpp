@@ -9,7 +9,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 
 namespace zorvel {
 namespace {

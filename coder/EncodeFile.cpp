@@ -14,7 +14,7 @@
 #include <limits>
 #include <system_error>
 
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 #include "sound/Wave.h"
 
 namespace zorvel {

@@ -10,7 +10,7 @@
 #include <cmath>
 
 #include "coder/Subframe.h"
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 
 namespace zorvel {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 
 namespace zorvel {
 

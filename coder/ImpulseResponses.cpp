@@ -4,7 +4,7 @@
 // currentFrame. A pole-zero pass gives A(z/0.94)/A(z/0.6), an all-pole pass
 // in place adds 1/A(z).
 #include "coder/Filters.h"
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 
 namespace zorvel {
 namespace {

@@ -1,7 +1,7 @@
 // LP residual e(n) = s(n) + sum_j a_j s(n-j). Reads `speech`, `lpCoeffsI`
 // (samples 0..79) and `lpCoeffsII` (80..159) of currentFrame and the last ten
 // samples of `speech` of previousFrame; writes `lpResidual` of currentFrame.
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 
 namespace zorvel {
 

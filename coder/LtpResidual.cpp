@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "coder/Subframe.h"
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 
 namespace zorvel {
 

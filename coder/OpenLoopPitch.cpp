@@ -10,7 +10,7 @@
 #include <span>
 
 #include "coder/Filters.h"
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 
 namespace zorvel {
 namespace {

@@ -9,7 +9,7 @@
 // the lag-0 and lag-1 autocorrelations of 22 samples of h_f.
 #include "coder/Filters.h"
 #include "coder/Subframe.h"
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 
 namespace zorvel {
 namespace {

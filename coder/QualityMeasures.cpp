@@ -11,7 +11,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 
 namespace zorvel {
 namespace {

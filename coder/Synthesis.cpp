@@ -7,7 +7,7 @@
 // forms the next target.
 #include "coder/Filters.h"
 #include "coder/Subframe.h"
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 
 namespace zorvel {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "coder/AlgebraicSearch.h"
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 #include "tests/TestSupport.h"
 
 namespace zorvel {

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 #include "tests/TestSupport.h"
 
 namespace zorvel {

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 #include "tests/TestSupport.h"
 
 namespace zorvel {

@@ -6,7 +6,7 @@
 #include <numbers>
 #include <random>
 
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 #include "tests/TestSupport.h"
 
 namespace zorvel {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "coder/QualityMeasures.h"
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 #include "tests/TestSupport.h"
 
 namespace zorvel {

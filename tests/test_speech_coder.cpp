@@ -6,7 +6,7 @@
 #include <fstream>
 #include <random>
 
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 #include "sound/Wave.h"
 #include "tests/TestSupport.h"
 

@@ -7,7 +7,7 @@
 #include <limits>
 #include <sstream>
 
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 #include "sound/Wave.h"
 #include "tests/TestSupport.h"
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <random>
 
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 #include "tests/TestSupport.h"
 #include "tests/cli/CliRun.h"
 

@@ -5,7 +5,7 @@
 #include <charconv>
 #include <nlohmann/json.hpp>
 
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 #include "tests/TestSupport.h"
 #include "tests/cli/CliRun.h"
 

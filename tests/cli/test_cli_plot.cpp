@@ -14,8 +14,8 @@
 #include <QGuiApplication>
 #include <QImage>
 
-#include "charts/Plots.h"
-#include "coder/Zorvellib.h"
+#include "plots/Plots.h"
+#include "coder/SpeechCoder.h"
 
 namespace zorvel {
 namespace {

@@ -15,9 +15,9 @@
 #include <random>
 #include <stdexcept>
 
-#include "charts/Readouts.h"
-#include "charts/Testformlib.h"
-#include "coder/Zorvellib.h"
+#include "plots/Readouts.h"
+#include "charts/ChartWindow.h"
+#include "coder/SpeechCoder.h"
 #include "tests/TestSupport.h"
 
 // Readable QStrings in failure messages.
@@ -51,37 +51,37 @@ std::string numbered(const char* prefix, int n) {
     return QString("%1%2").arg(prefix).arg(n).toStdString();
 }
 
-class ChartWindow : public ::testing::Test {
+class ChartWindowTest : public ::testing::Test {
 protected:
-    ChartWindow() { form = makeForm(log); }
+    ChartWindowTest() { form = makeForm(log); }
 
-    static std::unique_ptr<TTestForm> makeForm(std::shared_ptr<Log>& log) {
-        auto window = std::make_unique<TTestForm>();
+    static std::unique_ptr<ChartWindow> makeForm(std::shared_ptr<Log>& log) {
+        auto window = std::make_unique<ChartWindow>();
         log = std::make_shared<Log>();
         window->setDialogs(std::make_unique<RecordingDialogs>(log));
         return window;
     }
 
     template <typename T>
-    T* control(const char* name, TTestForm* window = nullptr) const {
+    T* control(const char* name, ChartWindow* window = nullptr) const {
         T* c = (window ? window : form.get())->findChild<T*>(name);
         if (c == nullptr) throw std::runtime_error(std::string("no control ") + name);
         return c;
     }
-    QLineEdit* edit(const char* name, TTestForm* window = nullptr) const {
+    QLineEdit* edit(const char* name, ChartWindow* window = nullptr) const {
         return control<QLineEdit>(name, window);
     }
-    QString text(const char* name, TTestForm* window = nullptr) const {
+    QString text(const char* name, ChartWindow* window = nullptr) const {
         return edit(name, window)->text();
     }
-    void click(const char* name, TTestForm* window = nullptr) const {
+    void click(const char* name, ChartWindow* window = nullptr) const {
         control<QAbstractButton>(name, window)->click();
     }
     void openSample(int mode = 1) { form->openForFile(sample(), mode, false); }
     static QString sample() { return QString::fromStdString(test::samplePath().string()); }
 
     // The readouts as one text, for comparing two states of the window.
-    QString readouts(TTestForm* window = nullptr) const {
+    QString readouts(ChartWindow* window = nullptr) const {
         QString all;
         for (const char* name : {"Ed_frame", "Editk1", "Editk2", "Editk3", "Editk4", "Ed_gp1",
                                  "Ed_gp2", "Ed_gp3", "Ed_gp4", "EdSNR", "EdSNRseg", "EdSNRall"}) {
@@ -91,7 +91,7 @@ protected:
     }
 
     std::shared_ptr<Log> log;
-    std::unique_ptr<TTestForm> form;
+    std::unique_ptr<ChartWindow> form;
 };
 
 // ---------------------------------------------------------------------------
@@ -135,7 +135,7 @@ const BoxCase kBoxes[] = {
      186, 505},
 };
 
-TEST_F(ChartWindow, CheckBoxesHaveTheirCaptionsHintsStatesAndPlaces) {
+TEST_F(ChartWindowTest, CheckBoxesHaveTheirCaptionsHintsStatesAndPlaces) {
     for (const BoxCase& b : kBoxes) {
         const auto* box = control<QCheckBox>(b.name);
         EXPECT_EQ(str(box->text()), b.caption) << b.name;
@@ -145,7 +145,7 @@ TEST_F(ChartWindow, CheckBoxesHaveTheirCaptionsHintsStatesAndPlaces) {
     }
 }
 
-TEST_F(ChartWindow, ImagesButtonsAndLabelsSitWhereTheFormPutsThem) {
+TEST_F(ChartWindowTest, ImagesButtonsAndLabelsSitWhereTheFormPutsThem) {
     EXPECT_EQ(form->windowTitle(), "TestForm");
     EXPECT_EQ(form->objectName(), "TestForm");
     EXPECT_EQ(form->size(), QSize(1009, 712));
@@ -228,7 +228,7 @@ TEST_F(ChartWindow, ImagesButtonsAndLabelsSitWhereTheFormPutsThem) {
 // ---------------------------------------------------------------------------
 // Setup
 
-TEST_F(ChartWindow, SetupShowsFrameOneWithTheCaptionOfTheMode) {
+TEST_F(ChartWindowTest, SetupShowsFrameOneWithTheCaptionOfTheMode) {
     test::TempDir dir;
     const auto file = dir / "b.wav";
     std::filesystem::copy_file(test::samplePath(), file);
@@ -249,7 +249,7 @@ TEST_F(ChartWindow, SetupShowsFrameOneWithTheCaptionOfTheMode) {
     form->hide();
 }
 
-TEST_F(ChartWindow, ResponseOfWindowIIsOfferedOnlyInMode1) {
+TEST_F(ChartWindowTest, ResponseOfWindowIIsOfferedOnlyInMode1) {
     auto* aI = control<QCheckBox>("CB_aI");
     auto* aII = control<QCheckBox>("CB_aII");
     openSample(1);
@@ -266,7 +266,7 @@ TEST_F(ChartWindow, ResponseOfWindowIIsOfferedOnlyInMode1) {
 
 // The box follows the mode the window was opened with, not the coder's mode:
 // a value outside 1..8 (which the coder runs as 1) is not mode 1.
-TEST_F(ChartWindow, ResponseOfWindowIFollowsTheModeGivenNotTheCoders) {
+TEST_F(ChartWindowTest, ResponseOfWindowIFollowsTheModeGivenNotTheCoders) {
     auto* aI = control<QCheckBox>("CB_aI");
     for (const int mode : {0, 9, -1}) {
         openSample(1);
@@ -280,7 +280,7 @@ TEST_F(ChartWindow, ResponseOfWindowIFollowsTheModeGivenNotTheCoders) {
     form->hide();
 }
 
-TEST_F(ChartWindow, CaptionTable) {
+TEST_F(ChartWindowTest, CaptionTable) {
     const char* captions[] = {"ZORVEL - tryb: 12.2 [kb/s]", "ZORVEL - tryb: 10.2 [kb/s]",
                               "ZORVEL - tryb: 7.95 [kb/s]", "ZORVEL - tryb: 7.40 [kb/s]",
                               "ZORVEL - tryb: 6.70 [kb/s]", "ZORVEL - tryb: 5.90 [kb/s]",
@@ -291,9 +291,9 @@ TEST_F(ChartWindow, CaptionTable) {
     EXPECT_EQ(windowCaption(9, "/x/y/mowa.wav"), "ZORVEL - Wykresy - mowa.wav");
 }
 
-TEST_F(ChartWindow, ClosingEmitsClosedHidesAndKeepsTheCoder) {
+TEST_F(ChartWindowTest, ClosingEmitsClosedHidesAndKeepsTheCoder) {
     openSample();
-    QSignalSpy spy(form.get(), &TTestForm::closed);
+    QSignalSpy spy(form.get(), &ChartWindow::closed);
     form->close();
     EXPECT_EQ(spy.count(), 1);
     EXPECT_FALSE(form->isVisible());
@@ -302,7 +302,7 @@ TEST_F(ChartWindow, ClosingEmitsClosedHidesAndKeepsTheCoder) {
 }
 
 // The window's pictures are exactly the plot renderers' on the coder's records.
-TEST_F(ChartWindow, ImagesAreThoseOfThePlotRenderers) {
+TEST_F(ChartWindowTest, ImagesAreThoseOfThePlotRenderers) {
     openSample();
     form->findChild<QLineEdit*>("Ed_frame")->setText("40");
     click("BT_refresh");
@@ -325,7 +325,7 @@ TEST_F(ChartWindow, ImagesAreThoseOfThePlotRenderers) {
 // ---------------------------------------------------------------------------
 // Navigation
 
-TEST_F(ChartWindow, PreviousOnFrameOneShowsTheClearedFrameZero) {
+TEST_F(ChartWindowTest, PreviousOnFrameOneShowsTheClearedFrameZero) {
     openSample();
     const QString frameOne = readouts();
     const QImage frameOneImage = form->timeImage();
@@ -351,7 +351,7 @@ TEST_F(ChartWindow, PreviousOnFrameOneShowsTheClearedFrameZero) {
     form->hide();
 }
 
-TEST_F(ChartWindow, GoingBackEqualsAFreshWindowSteppedForward) {
+TEST_F(ChartWindowTest, GoingBackEqualsAFreshWindowSteppedForward) {
     openSample();
     edit("Ed_frame")->setText("5");
     click("BT_refresh");
@@ -373,7 +373,7 @@ TEST_F(ChartWindow, GoingBackEqualsAFreshWindowSteppedForward) {
     form->hide();
 }
 
-TEST_F(ChartWindow, EndStopsOnTheLastCompleteFrame) {
+TEST_F(ChartWindowTest, EndStopsOnTheLastCompleteFrame) {
     test::TempDir dir;
     const int k = 6;
     std::mt19937 random(test::testSeed());
@@ -401,7 +401,7 @@ TEST_F(ChartWindow, EndStopsOnTheLastCompleteFrame) {
     form->hide();
 }
 
-TEST_F(ChartWindow, FrameTextThatIsNoIntegerChangesNothing) {
+TEST_F(ChartWindowTest, FrameTextThatIsNoIntegerChangesNothing) {
     openSample();
     click("BT_next");
     const QString before = readouts();
@@ -422,7 +422,7 @@ TEST_F(ChartWindow, FrameTextThatIsNoIntegerChangesNothing) {
     form->hide();
 }
 
-TEST_F(ChartWindow, ScaleThatIsNoNumberOrZeroStopsTheRedrawBeforeItClears) {
+TEST_F(ChartWindowTest, ScaleThatIsNoNumberOrZeroStopsTheRedrawBeforeItClears) {
     openSample();
     const QString frameOne = readouts();
     const QImage time = form->timeImage();
@@ -444,7 +444,7 @@ TEST_F(ChartWindow, ScaleThatIsNoNumberOrZeroStopsTheRedrawBeforeItClears) {
     form->hide();
 }
 
-TEST_F(ChartWindow, ScaleChangesTheTimeGainAndNotTheSpectra) {
+TEST_F(ChartWindowTest, ScaleChangesTheTimeGainAndNotTheSpectra) {
     openSample();
     edit("Ed_frame")->setText("60");
     click("BT_refresh");
@@ -464,7 +464,7 @@ TEST_F(ChartWindow, ScaleChangesTheTimeGainAndNotTheSpectra) {
     form->hide();
 }
 
-TEST_F(ChartWindow, SubframeReadoutsFollowTheView) {
+TEST_F(ChartWindowTest, SubframeReadoutsFollowTheView) {
     openSample();
     const char* lags[] = {"Editk1", "Editk2", "Editk3", "Editk4"};
     const char* gains[] = {"Ed_gp1", "Ed_gp2", "Ed_gp3", "Ed_gp4"};
@@ -492,7 +492,7 @@ TEST_F(ChartWindow, SubframeReadoutsFollowTheView) {
     form->hide();
 }
 
-TEST_F(ChartWindow, ReadoutsShowTheCodersValues) {
+TEST_F(ChartWindowTest, ReadoutsShowTheCodersValues) {
     openSample();
     edit("Ed_frame")->setText("70");
     click("BT_refresh");
@@ -512,7 +512,7 @@ TEST_F(ChartWindow, ReadoutsShowTheCodersValues) {
     form->hide();
 }
 
-TEST_F(ChartWindow, EveryCheckBoxAndRadioButtonRedraws) {
+TEST_F(ChartWindowTest, EveryCheckBoxAndRadioButtonRedraws) {
     openSample();
     edit("Ed_scale")->setText("x");  // a redraw now shows the scale message
     int expected = 0;
@@ -531,7 +531,7 @@ TEST_F(ChartWindow, EveryCheckBoxAndRadioButtonRedraws) {
     form->hide();
 }
 
-TEST_F(ChartWindow, ColourSchemesAndSetupKeepsTheChosenOne) {
+TEST_F(ChartWindowTest, ColourSchemesAndSetupKeepsTheChosenOne) {
     openSample();
     EXPECT_EQ(form->timeImage().pixel(300, 30), darkColours().background);
     click("RadioButton2");
@@ -553,7 +553,7 @@ TEST_F(ChartWindow, ColourSchemesAndSetupKeepsTheChosenOne) {
 
 // In mode 1 the two LP analyses differ, so the window-I response shows
 // under the window-II one.
-TEST_F(ChartWindow, Mode1ShowsTwoDifferentResponses) {
+TEST_F(ChartWindowTest, Mode1ShowsTwoDifferentResponses) {
     openSample(1);
     edit("Ed_frame")->setText("80");
     click("BT_refresh");

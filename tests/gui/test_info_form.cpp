@@ -7,18 +7,20 @@
 #include <QScreen>
 #include <QTest>
 
-#include "app/Infoformlib.h"
+#include "app/ProgressNotice.h"
 
 namespace {
 
-QLabel& noticeLabel(TInfoForm& form) {
+using zorvel::ProgressNotice;
+
+QLabel& noticeLabel(ProgressNotice& form) {
     auto* label = form.findChild<QLabel*>("Label1");
     if (label == nullptr) throw std::runtime_error("no Label1");
     return *label;
 }
 
 TEST(InfoFormTest, StartsHiddenFramelessWithItsCaptionAndText) {
-    TInfoForm form;
+    ProgressNotice form;
     EXPECT_EQ(form.objectName(), "InfoForm");
     EXPECT_FALSE(form.isVisible());
     EXPECT_TRUE(form.isWindow());
@@ -29,7 +31,7 @@ TEST(InfoFormTest, StartsHiddenFramelessWithItsCaptionAndText) {
 }
 
 TEST(InfoFormTest, SizesAndFontsFollowTheForm) {
-    TInfoForm form;
+    ProgressNotice form;
     // The client area of 440 x 33 is held to the minimum height of 60.
     EXPECT_EQ(form.size(), QSize(440, 60));
     EXPECT_EQ(form.minimumSize(), QSize(240, 60));
@@ -48,7 +50,7 @@ TEST(InfoFormTest, SizesAndFontsFollowTheForm) {
 }
 
 TEST(InfoFormTest, ShowNoticeShowsTheTextCentredOnTheScreen) {
-    TInfoForm form;
+    ProgressNotice form;
     const QString text = QString::fromUtf8("Kodowanie w trybie 6.70 [kb/s] trwa. Proszę czekac...");
     form.showNotice(text);
     form.paintNow();

@@ -31,12 +31,12 @@
 #include <tuple>
 #include <vector>
 
-#include "app/Infoformlib.h"
-#include "app/Mmenulib.h"
+#include "app/ProgressNotice.h"
+#include "app/MainWindow.h"
 #include "app/UserDialogs.h"
 #include "app/ZorvelApplication.h"
-#include "charts/Testformlib.h"
-#include "coder/Zorvellib.h"
+#include "charts/ChartWindow.h"
+#include "coder/SpeechCoder.h"
 #include "tests/TestSupport.h"
 
 // Readable failure messages for Qt strings.
@@ -44,7 +44,10 @@ void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStd
 
 namespace {
 
+using zorvel::ChartWindow;
 using zorvel::EncodeRequest;
+using zorvel::MainWindow;
+using zorvel::ProgressNotice;
 using zorvel::OpenDialogSettings;
 namespace fs = std::filesystem;
 namespace zt = zorvel::test;
@@ -174,9 +177,9 @@ protected:
     RecordingDialogs dialogs;
     std::vector<RunObservation> runs;
     std::function<int(const EncodeRequest&)> runAction;
-    TTestForm testForm;
-    TInfoForm infoForm;
-    TMMenu window;
+    ChartWindow testForm;
+    ProgressNotice infoForm;
+    MainWindow window;
 };
 
 // --- start state ---------------------------------------------------------------------------

@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "charts/Canvas.h"
-#include "charts/Plots.h"
+#include "plots/Canvas.h"
+#include "plots/Plots.h"
 #include "tests/TestSupport.h"
 
 // Readable QStrings in failure messages.

@@ -5,7 +5,7 @@
 // adaptive trace that is shown.
 #include <QString>
 
-#include "charts/Plots.h"
+#include "plots/Plots.h"
 
 namespace zorvel {
 

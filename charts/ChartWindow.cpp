@@ -1,4 +1,4 @@
-#include "charts/Testformlib.h"
+#include "charts/ChartWindow.h"
 
 #include "charts/FormFont.h"
 
@@ -10,12 +10,11 @@
 #include <QRadioButton>
 #include <filesystem>
 
-#include "charts/Readouts.h"
-#include "coder/Zorvellib.h"
-#include "ui_Testformlib.h"
+#include "plots/Readouts.h"
+#include "coder/SpeechCoder.h"
+#include "ui_ChartWindow.h"
 
-using zorvel::BusyCursor;
-using zorvel::PlotOptions;
+namespace zorvel {
 
 namespace {
 
@@ -32,71 +31,71 @@ constexpr int kModeWithTwoAnalyses = 1;
 
 }  // namespace
 
-TTestForm::TTestForm(QWidget* parent)
+ChartWindow::ChartWindow(QWidget* parent)
     : QWidget(parent),
-      ui_(std::make_unique<Ui::TTestForm>()),
-      dialogs_(std::make_unique<zorvel::QtChartDialogs>()) {
+      ui_(std::make_unique<Ui::ChartWindow>()),
+      dialogs_(std::make_unique<QtChartDialogs>()) {
     ui_->setupUi(this);
-    setFont(zorvel::formFont(font(), kFormFontPixels));
+    setFont(formFont(font(), kFormFontPixels));
     move(kFormLeft, kFormTop);
-    timeImage_ = zorvel::newChartImage(ui_->Im_time->width(), ui_->Im_time->height());
-    spectrumImage_ = zorvel::newChartImage(ui_->Im_freq->width(), ui_->Im_freq->height());
+    timeImage_ = newChartImage(ui_->Im_time->width(), ui_->Im_time->height());
+    spectrumImage_ = newChartImage(ui_->Im_freq->width(), ui_->Im_freq->height());
     clearImages();
     connectHandlers();
 }
 
-TTestForm::~TTestForm() = default;
+ChartWindow::~ChartWindow() = default;
 
-void TTestForm::connectHandlers() {
-    using Handler = void (TTestForm::*)();
+void ChartWindow::connectHandlers() {
+    using Handler = void (ChartWindow::*)();
     const std::pair<QAbstractButton*, Handler> buttons[] = {
-        {ui_->BT_start, &TTestForm::BT_startClick},
-        {ui_->BT_prev, &TTestForm::BT_prevClick},
-        {ui_->BT_next, &TTestForm::BT_nextClick},
-        {ui_->BT_end, &TTestForm::BT_endClick},
-        {ui_->BT_refresh, &TTestForm::BT_refreshClick},
-        {ui_->RB1, &TTestForm::RB1Click},
-        {ui_->RB2, &TTestForm::RB2Click},
-        {ui_->RadioButton1, &TTestForm::RadioButton1Click},
-        {ui_->RadioButton2, &TTestForm::RadioButton2Click},
-        {ui_->CB1, &TTestForm::CB1Click},
-        {ui_->CB2, &TTestForm::CB2Click},
-        {ui_->CB4, &TTestForm::CB4Click},
-        {ui_->CB5, &TTestForm::CB5Click},
-        {ui_->CB6, &TTestForm::CB6Click},
-        {ui_->CB7, &TTestForm::CB7Click},
-        {ui_->CB_resLP, &TTestForm::CB_resLPClick},
-        {ui_->CB_resLTP, &TTestForm::CB_resLTPClick},
-        {ui_->CB_spn, &TTestForm::CB_spnClick},
-        {ui_->CB_v, &TTestForm::CB_vClick},
-        {ui_->CB_un, &TTestForm::CB_unClick},
-        {ui_->CB_S, &TTestForm::CB_SClick},
-        {ui_->CB_Sw, &TTestForm::CB_SwClick},
-        {ui_->CB_Sout, &TTestForm::CB_SwClick},
-        {ui_->CB_Sp, &TTestForm::CB_SwClick},
-        {ui_->CB_aI, &TTestForm::CB_aIClick},
-        {ui_->CB_aII, &TTestForm::CB_aIIClick},
-        {ui_->CB_RLP, &TTestForm::CB_RLPClick},
-        {ui_->CB_RLTP, &TTestForm::CB_RLTPClick},
+        {ui_->BT_start, &ChartWindow::BT_startClick},
+        {ui_->BT_prev, &ChartWindow::BT_prevClick},
+        {ui_->BT_next, &ChartWindow::BT_nextClick},
+        {ui_->BT_end, &ChartWindow::BT_endClick},
+        {ui_->BT_refresh, &ChartWindow::BT_refreshClick},
+        {ui_->RB1, &ChartWindow::RB1Click},
+        {ui_->RB2, &ChartWindow::RB2Click},
+        {ui_->RadioButton1, &ChartWindow::RadioButton1Click},
+        {ui_->RadioButton2, &ChartWindow::RadioButton2Click},
+        {ui_->CB1, &ChartWindow::CB1Click},
+        {ui_->CB2, &ChartWindow::CB2Click},
+        {ui_->CB4, &ChartWindow::CB4Click},
+        {ui_->CB5, &ChartWindow::CB5Click},
+        {ui_->CB6, &ChartWindow::CB6Click},
+        {ui_->CB7, &ChartWindow::CB7Click},
+        {ui_->CB_resLP, &ChartWindow::CB_resLPClick},
+        {ui_->CB_resLTP, &ChartWindow::CB_resLTPClick},
+        {ui_->CB_spn, &ChartWindow::CB_spnClick},
+        {ui_->CB_v, &ChartWindow::CB_vClick},
+        {ui_->CB_un, &ChartWindow::CB_unClick},
+        {ui_->CB_S, &ChartWindow::CB_SClick},
+        {ui_->CB_Sw, &ChartWindow::CB_SwClick},
+        {ui_->CB_Sout, &ChartWindow::CB_SwClick},
+        {ui_->CB_Sp, &ChartWindow::CB_SwClick},
+        {ui_->CB_aI, &ChartWindow::CB_aIClick},
+        {ui_->CB_aII, &ChartWindow::CB_aIIClick},
+        {ui_->CB_RLP, &ChartWindow::CB_RLPClick},
+        {ui_->CB_RLTP, &ChartWindow::CB_RLTPClick},
     };
     for (const auto& [button, handler] : buttons) {
         connect(button, &QAbstractButton::clicked, this, handler);
     }
 }
 
-void TTestForm::setDialogs(std::unique_ptr<zorvel::ChartDialogs> dialogs) {
+void ChartWindow::setDialogs(std::unique_ptr<ChartDialogs> dialogs) {
     dialogs_ = std::move(dialogs);
 }
 
 // Setup ----------------------------------------------------------------------
 
-void TTestForm::openForFile(const QString& fileName, int mode, bool noAdaptiveCodebook) {
+void ChartWindow::openForFile(const QString& fileName, int mode, bool noAdaptiveCodebook) {
     // The coder of an earlier setup goes once the new one is built.
-    coder_ = std::make_unique<zorvel::SpeechCoder>(
+    coder_ = std::make_unique<SpeechCoder>(
         std::filesystem::path(QFile::encodeName(fileName).toStdString()), mode);
     coder_->noAdaptiveCodebook = noAdaptiveCodebook ? 1 : 0;
     show();
-    setWindowTitle(zorvel::windowCaption(mode, fileName));
+    setWindowTitle(windowCaption(mode, fileName));
     // Decided by the mode asked for: a value outside 1..8 is no mode 1 here,
     // although the coder runs it as one.
     const bool twoAnalyses = mode == kModeWithTwoAnalyses;
@@ -111,26 +110,26 @@ void TTestForm::openForFile(const QString& fileName, int mode, bool noAdaptiveCo
     redrawCharts();
 }
 
-void TTestForm::setColourScheme(int scheme) {
-    if (const auto colours = zorvel::schemeColours(scheme)) chartColours_ = *colours;
+void ChartWindow::setColourScheme(int scheme) {
+    if (const auto colours = schemeColours(scheme)) chartColours_ = *colours;
 }
 
-int TTestForm::checkedColourScheme() const {
-    return ui_->RadioButton2->isChecked() ? zorvel::kLightScheme : zorvel::kDarkScheme;
+int ChartWindow::checkedColourScheme() const {
+    return ui_->RadioButton2->isChecked() ? kLightScheme : kDarkScheme;
 }
 
-void TTestForm::closeEvent(QCloseEvent* event) {
+void ChartWindow::closeEvent(QCloseEvent* event) {
     FormClose();
     QWidget::closeEvent(event);  // hidden, not destroyed; the coder stays
 }
 
-void TTestForm::FormClose() { emit closed(); }
+void ChartWindow::FormClose() { emit closed(); }
 
 // Drawing and readouts -------------------------------------------------------
 
-bool TTestForm::twoFrames() const { return !ui_->RB1->isChecked(); }
+bool ChartWindow::twoFrames() const { return !ui_->RB1->isChecked(); }
 
-PlotOptions TTestForm::plotOptions() const {
+PlotOptions ChartWindow::plotOptions() const {
     PlotOptions options;
     options.traces = {
         .speech = ui_->CB1->isChecked(),
@@ -162,73 +161,71 @@ PlotOptions TTestForm::plotOptions() const {
     return options;
 }
 
-void TTestForm::redrawCharts() {
+void ChartWindow::redrawCharts() {
     if (!coder_) return;
-    const std::optional<double> scale = zorvel::parseNumber(ui_->Ed_scale->text());
+    const std::optional<double> scale = parseNumber(ui_->Ed_scale->text());
     if (!scale || *scale == 0.0) {
         dialogs_->information(this, kScaleNotANumber);
         return;
     }
-    timeGain_ = zorvel::timeGainForScale(*scale, timeImage_.height());
+    timeGain_ = timeGainForScale(*scale, timeImage_.height());
     const bool two = twoFrames();
     const PlotOptions options = plotOptions();
-    zorvel::renderTimeImage(timeImage_, coder_->previousFrame(), coder_->currentFrame(), options);
+    renderTimeImage(timeImage_, coder_->previousFrame(), coder_->currentFrame(), options);
     setAxisCaptions(two);
     placeSubframeReadouts(two);
-    zorvel::renderSpectrumImage(spectrumImage_, coder_->currentFrame(), options);
+    renderSpectrumImage(spectrumImage_, coder_->currentFrame(), options);
     showImages();
     showReadouts();
 }
 
-void TTestForm::clearImages() {
+void ChartWindow::clearImages() {
     {
-        zorvel::Canvas canvas(timeImage_);
-        zorvel::clearImage(canvas, chartColours_);
+        Canvas canvas(timeImage_);
+        clearImage(canvas, chartColours_);
     }
     {
-        zorvel::Canvas canvas(spectrumImage_);
-        zorvel::clearImage(canvas, chartColours_);
+        Canvas canvas(spectrumImage_);
+        clearImage(canvas, chartColours_);
     }
     showImages();
 }
 
-void TTestForm::showImages() {
+void ChartWindow::showImages() {
     ui_->Im_time->setPixmap(QPixmap::fromImage(timeImage_));
     ui_->Im_freq->setPixmap(QPixmap::fromImage(spectrumImage_));
 }
 
-void TTestForm::setAxisCaptions(bool twoFrames) {
+void ChartWindow::setAxisCaptions(bool twoFrames) {
     QLabel* const labels[] = {ui_->L1, ui_->L2, ui_->L3, ui_->L4, ui_->L5,
                               ui_->L6, ui_->L7, ui_->L8, ui_->L9};
-    const auto captions = zorvel::timeAxisCaptions(twoFrames);
+    const auto captions = timeAxisCaptions(twoFrames);
     for (std::size_t i = 0; i < captions.size(); ++i) labels[i]->setText(captions[i]);
 }
 
-void TTestForm::placeSubframeReadouts(bool twoFrames) {
+void ChartWindow::placeSubframeReadouts(bool twoFrames) {
     QLineEdit* const lags[] = {ui_->Editk1, ui_->Editk2, ui_->Editk3, ui_->Editk4};
     QLineEdit* const gains[] = {ui_->Ed_gp1, ui_->Ed_gp2, ui_->Ed_gp3, ui_->Ed_gp4};
     const auto lefts =
-        zorvel::subframeReadoutLefts(twoFrames, ui_->Im_time->x(), ui_->Im_time->width());
-    for (int a = 0; a < zorvel::kSubframes; ++a) {
+        subframeReadoutLefts(twoFrames, ui_->Im_time->x(), ui_->Im_time->width());
+    for (int a = 0; a < kSubframes; ++a) {
         lags[a]->move(lefts[a], lags[a]->y());
         gains[a]->move(lefts[a] + lags[a]->width() + kReadoutGap, gains[a]->y());
     }
 }
 
-void TTestForm::showReadouts() {
-    using zorvel::formatGeneral;
-    using zorvel::formatInteger;
+void ChartWindow::showReadouts() {
     QLineEdit* const lags[] = {ui_->Editk1, ui_->Editk2, ui_->Editk3, ui_->Editk4};
     QLineEdit* const gains[] = {ui_->Ed_gp1, ui_->Ed_gp2, ui_->Ed_gp3, ui_->Ed_gp4};
-    const zorvel::FrameRecord& current = coder_->currentFrame();
+    const FrameRecord& current = coder_->currentFrame();
     ui_->Ed_frame->setText(formatInteger(coder_->frameCount()));
-    for (int a = 0; a < zorvel::kSubframes; ++a) {
+    for (int a = 0; a < kSubframes; ++a) {
         lags[a]->setText(QStringLiteral("k%1=").arg(a + 1) + formatInteger(current.pitchLag[a]));
         gains[a]->setText(QStringLiteral("gp%1=").arg(a + 1) + formatGeneral(current.pitchGain[a]));
     }
-    ui_->EdSNR->setText(formatGeneral(zorvel::roundToTwoDecimals(coder_->frameSnr())));
-    ui_->EdSNRseg->setText(formatGeneral(zorvel::roundToTwoDecimals(coder_->segmentalSnr())));
-    ui_->EdSNRall->setText(formatGeneral(zorvel::roundToTwoDecimals(coder_->overallSnr())));
+    ui_->EdSNR->setText(formatGeneral(roundToTwoDecimals(coder_->frameSnr())));
+    ui_->EdSNRseg->setText(formatGeneral(roundToTwoDecimals(coder_->segmentalSnr())));
+    ui_->EdSNRall->setText(formatGeneral(roundToTwoDecimals(coder_->overallSnr())));
     // A text longer than its box shows its beginning, as the prefix says what it is.
     for (QLineEdit* readout : {ui_->Ed_frame, ui_->Editk1, ui_->Editk2, ui_->Editk3, ui_->Editk4,
                                ui_->Ed_gp1, ui_->Ed_gp2, ui_->Ed_gp3, ui_->Ed_gp4, ui_->EdSNR,
@@ -239,13 +236,13 @@ void TTestForm::showReadouts() {
 
 // Navigation -----------------------------------------------------------------
 
-void TTestForm::BT_startClick() {
+void ChartWindow::BT_startClick() {
     if (!coder_) return;
     coder_->goToFrame(1);
     redrawCharts();
 }
 
-void TTestForm::BT_prevClick() {
+void ChartWindow::BT_prevClick() {
     if (!coder_) return;
     {
         BusyCursor busy(*dialogs_);
@@ -254,13 +251,13 @@ void TTestForm::BT_prevClick() {
     redrawCharts();
 }
 
-void TTestForm::BT_nextClick() {
+void ChartWindow::BT_nextClick() {
     if (!coder_) return;
     coder_->goToFrame(coder_->frameCount() + 1);
     redrawCharts();
 }
 
-void TTestForm::BT_endClick() {
+void ChartWindow::BT_endClick() {
     if (!coder_) return;
     {
         BusyCursor busy(*dialogs_);
@@ -270,9 +267,9 @@ void TTestForm::BT_endClick() {
     redrawCharts();
 }
 
-void TTestForm::BT_refreshClick() {
+void ChartWindow::BT_refreshClick() {
     if (!coder_) return;
-    const std::optional<int> frame = zorvel::parseInteger(ui_->Ed_frame->text());
+    const std::optional<int> frame = parseInteger(ui_->Ed_frame->text());
     if (!frame) {
         dialogs_->information(this, kFrameNotAnInteger);
         return;
@@ -286,44 +283,46 @@ void TTestForm::BT_refreshClick() {
 
 // View and colour radio buttons ---------------------------------------------
 
-void TTestForm::RB1Click() {
+void ChartWindow::RB1Click() {
     ui_->RB1->setChecked(true);  // auto-exclusive: RB2 goes off
     redrawCharts();
 }
 
-void TTestForm::RB2Click() {
+void ChartWindow::RB2Click() {
     ui_->RB2->setChecked(true);
     redrawCharts();
 }
 
-void TTestForm::RadioButton1Click() {
+void ChartWindow::RadioButton1Click() {
     ui_->RadioButton1->setChecked(true);
-    setColourScheme(zorvel::kDarkScheme);
+    setColourScheme(kDarkScheme);
     redrawCharts();
 }
 
-void TTestForm::RadioButton2Click() {
+void ChartWindow::RadioButton2Click() {
     ui_->RadioButton2->setChecked(true);
-    setColourScheme(zorvel::kLightScheme);
+    setColourScheme(kLightScheme);
     redrawCharts();
 }
 
 // Check boxes: each only redraws -------------------------------------------
 
-void TTestForm::CB1Click() { redrawCharts(); }
-void TTestForm::CB2Click() { redrawCharts(); }
-void TTestForm::CB4Click() { redrawCharts(); }
-void TTestForm::CB5Click() { redrawCharts(); }
-void TTestForm::CB6Click() { redrawCharts(); }
-void TTestForm::CB7Click() { redrawCharts(); }
-void TTestForm::CB_resLPClick() { redrawCharts(); }
-void TTestForm::CB_resLTPClick() { redrawCharts(); }
-void TTestForm::CB_spnClick() { redrawCharts(); }
-void TTestForm::CB_vClick() { redrawCharts(); }
-void TTestForm::CB_unClick() { redrawCharts(); }
-void TTestForm::CB_SClick() { redrawCharts(); }
-void TTestForm::CB_SwClick() { redrawCharts(); }
-void TTestForm::CB_aIClick() { redrawCharts(); }
-void TTestForm::CB_aIIClick() { redrawCharts(); }
-void TTestForm::CB_RLPClick() { redrawCharts(); }
-void TTestForm::CB_RLTPClick() { redrawCharts(); }
+void ChartWindow::CB1Click() { redrawCharts(); }
+void ChartWindow::CB2Click() { redrawCharts(); }
+void ChartWindow::CB4Click() { redrawCharts(); }
+void ChartWindow::CB5Click() { redrawCharts(); }
+void ChartWindow::CB6Click() { redrawCharts(); }
+void ChartWindow::CB7Click() { redrawCharts(); }
+void ChartWindow::CB_resLPClick() { redrawCharts(); }
+void ChartWindow::CB_resLTPClick() { redrawCharts(); }
+void ChartWindow::CB_spnClick() { redrawCharts(); }
+void ChartWindow::CB_vClick() { redrawCharts(); }
+void ChartWindow::CB_unClick() { redrawCharts(); }
+void ChartWindow::CB_SClick() { redrawCharts(); }
+void ChartWindow::CB_SwClick() { redrawCharts(); }
+void ChartWindow::CB_aIClick() { redrawCharts(); }
+void ChartWindow::CB_aIIClick() { redrawCharts(); }
+void ChartWindow::CB_RLPClick() { redrawCharts(); }
+void ChartWindow::CB_RLTPClick() { redrawCharts(); }
+
+}  // namespace zorvel

@@ -1,4 +1,4 @@
-#include "charts/Canvas.h"
+#include "plots/Canvas.h"
 
 #include <QFontMetrics>
 #include <algorithm>

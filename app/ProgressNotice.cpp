@@ -1,10 +1,12 @@
-#include "app/Infoformlib.h"
+#include "app/ProgressNotice.h"
 
 #include <QCoreApplication>
 #include <QScreen>
 
 #include "charts/FormFont.h"
-#include "ui_Infoformlib.h"
+#include "ui_ProgressNotice.h"
+
+namespace zorvel {
 
 namespace {
 
@@ -14,39 +16,41 @@ constexpr int kFormFontPixels = 11;
 constexpr int kNoticeFontPixels = 13;
 
 void setFontPixels(QWidget& widget, int pixels) {
-    widget.setFont(zorvel::formFont(widget.font(), pixels));
+    widget.setFont(formFont(widget.font(), pixels));
 }
 
 }  // namespace
 
-TInfoForm::TInfoForm(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), ui(new Ui::TInfoForm) {
+ProgressNotice::ProgressNotice(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), ui(new Ui::ProgressNotice) {
     ui->setupUi(this);
     setFontPixels(*this, kFormFontPixels);
     setFontPixels(*ui->Label1, kNoticeFontPixels);
 }
 
-TInfoForm::~TInfoForm() = default;
+ProgressNotice::~ProgressNotice() = default;
 
-void TInfoForm::showNotice(const QString& text) {
+void ProgressNotice::showNotice(const QString& text) {
     centreOnScreen();
     show();
     ui->Label1->setText(text);
 }
 
-void TInfoForm::paintNow() {
+void ProgressNotice::paintNow() {
     // A window that has just been shown is drawn once the window system has
     // mapped it; let that happen (no user input is taken) before painting.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     repaint();
 }
 
-QString TInfoForm::text() const { return ui->Label1->text(); }
+QString ProgressNotice::text() const { return ui->Label1->text(); }
 
-void TInfoForm::centreOnScreen() {
+void ProgressNotice::centreOnScreen() {
     const QScreen* screen = this->screen();
     if (screen == nullptr) return;
     QRect frame = frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     move(frame.topLeft());
 }
+
+}  // namespace zorvel

@@ -1,4 +1,4 @@
-// The main window MMenu (class TMMenu): the input file, the output name, the
+// The main window MMenu (class MainWindow): the input file, the output name, the
 // coder mode, the output signal and the adaptive-codebook option; the
 // encoding run with its progress notice, and the way to the chart window.
 // The window keeps no state besides its controls and its open dialog: every
@@ -16,24 +16,27 @@
 #include "app/UserDialogs.h"
 
 namespace Ui {
-class TMMenu;
+class MainWindow;
 }
 class QRadioButton;
-class TInfoForm;
-class TTestForm;
 
-class TMMenu : public QMainWindow {
+namespace zorvel {
+
+class ChartWindow;
+class ProgressNotice;
+
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     // `dialogs` must outlive the window; `encode` runs the coder (the real
     // one unless a test supplies another).
-    explicit TMMenu(zorvel::UserDialogs& dialogs, zorvel::EncodeRun encode = zorvel::runSpeechCoder,
+    explicit MainWindow(UserDialogs& dialogs, EncodeRun encode = runSpeechCoder,
                     QWidget* parent = nullptr);
-    ~TMMenu() override;
+    ~MainWindow() override;
 
     // The chart window and the progress notice, created after this window;
     // called once, by start-up.
-    void setForms(TTestForm* testForm, TInfoForm* infoForm);
+    void setForms(ChartWindow* testForm, ProgressNotice* infoForm);
 
     // CoderMode of the checked mode button (1 when none is checked).
     int selectedMode() const;
@@ -41,7 +44,7 @@ public:
     // + option suffix + ".wav".
     void updateOutputName();
 
-    const zorvel::OpenDialogSettings& openDialog() const { return OpenDialog1; }
+    const OpenDialogSettings& openDialog() const { return OpenDialog1; }
 
     // Event handlers, connected to their controls by the constructor.
     void Open1Click();
@@ -62,7 +65,7 @@ public:
     void BT_KodowanieClick();
 
 private:
-    using Handler = void (TMMenu::*)();
+    using Handler = void (MainWindow::*)();
 
     // RadioButton1..RadioButton8, indexed by CoderMode - 1.
     std::array<const QRadioButton*, 8> modeButtons() const;
@@ -71,12 +74,14 @@ private:
     void runHandler(Handler handler);
     // The window disabled, the notice shown and the hourglass cursor for the
     // length of the run; all three undone also when the run throws.
-    int runEncoding(const zorvel::EncodeRequest& request);
+    int runEncoding(const EncodeRequest& request);
 
-    std::unique_ptr<Ui::TMMenu> ui;
-    zorvel::OpenDialogSettings OpenDialog1;
-    zorvel::UserDialogs& dialogs_;
-    zorvel::EncodeRun encode_;
-    QPointer<TTestForm> TestForm;
-    QPointer<TInfoForm> InfoForm;
+    std::unique_ptr<Ui::MainWindow> ui;
+    OpenDialogSettings OpenDialog1;
+    UserDialogs& dialogs_;
+    EncodeRun encode_;
+    QPointer<ChartWindow> TestForm;
+    QPointer<ProgressNotice> InfoForm;
 };
+
+}  // namespace zorvel

@@ -1,4 +1,4 @@
-// The progress notice InfoForm (class TInfoForm): a frameless window centred
+// The progress notice InfoForm (class ProgressNotice): a frameless window centred
 // on the screen with one bold line of text, shown while an encoding run
 // keeps the event loop busy.
 #pragma once
@@ -9,14 +9,16 @@
 #include <QWidget>
 
 namespace Ui {
-class TInfoForm;
+class ProgressNotice;
 }
 
-class TInfoForm : public QWidget {
+namespace zorvel {
+
+class ProgressNotice : public QWidget {
     Q_OBJECT
 public:
-    explicit TInfoForm(QWidget* parent = nullptr);
-    ~TInfoForm() override;
+    explicit ProgressNotice(QWidget* parent = nullptr);
+    ~ProgressNotice() override;
 
     // Shows the notice, then sets the caption of its label to `text`.
     void showNotice(const QString& text);
@@ -28,5 +30,7 @@ public:
 private:
     void centreOnScreen();
 
-    std::unique_ptr<Ui::TInfoForm> ui;
+    std::unique_ptr<Ui::ProgressNotice> ui;
 };
+
+}  // namespace zorvel

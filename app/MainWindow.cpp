@@ -1,4 +1,4 @@
-#include "app/Mmenulib.h"
+#include "app/MainWindow.h"
 
 #include <array>
 #include <utility>
@@ -8,12 +8,14 @@
 #include <QFileInfo>
 #include <QRadioButton>
 
-#include "app/Infoformlib.h"
+#include "app/ProgressNotice.h"
 #include "app/ZorvelApplication.h"
 #include "charts/FormFont.h"
-#include "charts/Testformlib.h"
-#include "coder/Zorvellib.h"
-#include "ui_Mmenulib.h"
+#include "charts/ChartWindow.h"
+#include "coder/SpeechCoder.h"
+#include "ui_MainWindow.h"
+
+namespace zorvel {
 
 namespace {
 
@@ -29,7 +31,7 @@ constexpr int kFormFontPixels = 11;
 constexpr QPoint kWindowPosition{261, 191};
 
 QString noticeText(int mode) {
-    const std::string_view rate = zorvel::coderModeName(mode).rate;
+    const std::string_view rate = coderModeName(mode).rate;
     return QStringLiteral("Kodowanie w trybie ") +
            QString::fromUtf8(rate.data(), static_cast<qsizetype>(rate.size())) +
            QStringLiteral(" [kb/s] trwa. Proszę czekac...");
@@ -60,10 +62,10 @@ private:
 
 }  // namespace
 
-TMMenu::TMMenu(zorvel::UserDialogs& dialogs, zorvel::EncodeRun encode, QWidget* parent)
-    : QMainWindow(parent), ui(new Ui::TMMenu), dialogs_(dialogs), encode_(std::move(encode)) {
+MainWindow::MainWindow(UserDialogs& dialogs, EncodeRun encode, QWidget* parent)
+    : QMainWindow(parent), ui(new Ui::MainWindow), dialogs_(dialogs), encode_(std::move(encode)) {
     ui->setupUi(this);
-    setFont(zorvel::formFont(font(), kFormFontPixels));
+    setFont(formFont(font(), kFormFontPixels));
     move(kWindowPosition);
 
     OpenDialog1.defaultSuffix = QStringLiteral("wav");
@@ -72,36 +74,36 @@ TMMenu::TMMenu(zorvel::UserDialogs& dialogs, zorvel::EncodeRun encode, QWidget* 
     connectHandlers();
 }
 
-TMMenu::~TMMenu() = default;
+MainWindow::~MainWindow() = default;
 
-void TMMenu::setForms(TTestForm* testForm, TInfoForm* infoForm) {
+void MainWindow::setForms(ChartWindow* testForm, ProgressNotice* infoForm) {
     TestForm = testForm;
     InfoForm = infoForm;
-    if (TestForm) connect(TestForm, &TTestForm::closed, this, [this] { show(); });
+    if (TestForm) connect(TestForm, &ChartWindow::closed, this, [this] { show(); });
 }
 
-void TMMenu::connectHandlers() {
-    connect(ui->Open1, &QAction::triggered, this, [this] { runHandler(&TMMenu::Open1Click); });
-    connect(ui->Exit1, &QAction::triggered, this, [this] { runHandler(&TMMenu::Exit1Click); });
+void MainWindow::connectHandlers() {
+    connect(ui->Open1, &QAction::triggered, this, [this] { runHandler(&MainWindow::Open1Click); });
+    connect(ui->Exit1, &QAction::triggered, this, [this] { runHandler(&MainWindow::Exit1Click); });
     connect(ui->BT_Wykresy, &QPushButton::clicked, this,
-            [this] { runHandler(&TMMenu::BT_WykresyClick); });
+            [this] { runHandler(&MainWindow::BT_WykresyClick); });
     connect(ui->BT_Kodowanie, &QPushButton::clicked, this,
-            [this] { runHandler(&TMMenu::BT_KodowanieClick); });
+            [this] { runHandler(&MainWindow::BT_KodowanieClick); });
 
     // A radio button's handler runs when the button becomes checked.
     const std::array<std::pair<QRadioButton*, Handler>, 12> radioHandlers{{
-        {ui->RadioButton1, &TMMenu::RadioButton1Click},
-        {ui->RadioButton2, &TMMenu::RadioButton2Click},
-        {ui->RadioButton3, &TMMenu::RadioButton3Click},
-        {ui->RadioButton4, &TMMenu::RadioButton4Click},
-        {ui->RadioButton5, &TMMenu::RadioButton5Click},
-        {ui->RadioButton6, &TMMenu::RadioButton6Click},
-        {ui->RadioButton7, &TMMenu::RadioButton7Click},
-        {ui->RadioButton8, &TMMenu::RadioButton8Click},
-        {ui->RB_sout, &TMMenu::RB_soutClick},
-        {ui->RB_soutp, &TMMenu::RB_soutpClick},
-        {ui->RB_adapt, &TMMenu::RB_adaptClick},
-        {ui->RB_noadapt, &TMMenu::RB_noadaptClick},
+        {ui->RadioButton1, &MainWindow::RadioButton1Click},
+        {ui->RadioButton2, &MainWindow::RadioButton2Click},
+        {ui->RadioButton3, &MainWindow::RadioButton3Click},
+        {ui->RadioButton4, &MainWindow::RadioButton4Click},
+        {ui->RadioButton5, &MainWindow::RadioButton5Click},
+        {ui->RadioButton6, &MainWindow::RadioButton6Click},
+        {ui->RadioButton7, &MainWindow::RadioButton7Click},
+        {ui->RadioButton8, &MainWindow::RadioButton8Click},
+        {ui->RB_sout, &MainWindow::RB_soutClick},
+        {ui->RB_soutp, &MainWindow::RB_soutpClick},
+        {ui->RB_adapt, &MainWindow::RB_adaptClick},
+        {ui->RB_noadapt, &MainWindow::RB_noadaptClick},
     }};
     for (const auto& [button, handler] : radioHandlers) {
         connect(button, &QRadioButton::toggled, this, [this, handler](bool checked) {
@@ -110,58 +112,58 @@ void TMMenu::connectHandlers() {
     }
 }
 
-void TMMenu::runHandler(Handler handler) {
+void MainWindow::runHandler(Handler handler) {
     try {
         (this->*handler)();
     } catch (const std::exception& error) {
-        zorvel::reportEscapedException(error);
+        reportEscapedException(error);
     }
 }
 
-std::array<const QRadioButton*, zorvel::kModeCount> TMMenu::modeButtons() const {
+std::array<const QRadioButton*, kModeCount> MainWindow::modeButtons() const {
     return {ui->RadioButton1, ui->RadioButton2, ui->RadioButton3, ui->RadioButton4,
             ui->RadioButton5, ui->RadioButton6, ui->RadioButton7, ui->RadioButton8};
 }
 
-int TMMenu::selectedMode() const {
+int MainWindow::selectedMode() const {
     const auto buttons = modeButtons();
     int mode = 1;
-    for (int k = 1; k <= zorvel::kModeCount; ++k) {
+    for (int k = 1; k <= kModeCount; ++k) {
         if (buttons[k - 1]->isChecked()) mode = k;
     }
     return mode;
 }
 
-void TMMenu::updateOutputName() {
-    const std::string suffix = zorvel::outputNameSuffix(
+void MainWindow::updateOutputName() {
+    const std::string suffix = outputNameSuffix(
         selectedMode(), ui->RB_soutp->isChecked(), ui->RB_noadapt->isChecked());
     ui->Edit1->setText(OpenDialog1.fileName);
     ui->Edit2->setText(OpenDialog1.fileName + QString::fromStdString(suffix));
 }
 
-void TMMenu::Open1Click() {
+void MainWindow::Open1Click() {
     if (const auto chosen = dialogs_.openFileName(this, OpenDialog1)) {
         OpenDialog1.fileName = *chosen;
         updateOutputName();
     }
 }
 
-void TMMenu::Exit1Click() { close(); }
+void MainWindow::Exit1Click() { close(); }
 
-void TMMenu::RadioButton1Click() { updateOutputName(); }
-void TMMenu::RadioButton2Click() { updateOutputName(); }
-void TMMenu::RadioButton3Click() { updateOutputName(); }
-void TMMenu::RadioButton4Click() { updateOutputName(); }
-void TMMenu::RadioButton5Click() { updateOutputName(); }
-void TMMenu::RadioButton6Click() { updateOutputName(); }
-void TMMenu::RadioButton7Click() { updateOutputName(); }
-void TMMenu::RadioButton8Click() { updateOutputName(); }
-void TMMenu::RB_soutClick() { updateOutputName(); }
-void TMMenu::RB_soutpClick() { updateOutputName(); }
-void TMMenu::RB_adaptClick() { updateOutputName(); }
-void TMMenu::RB_noadaptClick() { updateOutputName(); }
+void MainWindow::RadioButton1Click() { updateOutputName(); }
+void MainWindow::RadioButton2Click() { updateOutputName(); }
+void MainWindow::RadioButton3Click() { updateOutputName(); }
+void MainWindow::RadioButton4Click() { updateOutputName(); }
+void MainWindow::RadioButton5Click() { updateOutputName(); }
+void MainWindow::RadioButton6Click() { updateOutputName(); }
+void MainWindow::RadioButton7Click() { updateOutputName(); }
+void MainWindow::RadioButton8Click() { updateOutputName(); }
+void MainWindow::RB_soutClick() { updateOutputName(); }
+void MainWindow::RB_soutpClick() { updateOutputName(); }
+void MainWindow::RB_adaptClick() { updateOutputName(); }
+void MainWindow::RB_noadaptClick() { updateOutputName(); }
 
-void TMMenu::BT_WykresyClick() {
+void MainWindow::BT_WykresyClick() {
     const int mode = selectedMode();
     const bool noAdaptiveCodebook = ui->RB_noadapt->isChecked();
     const QString inputName = ui->Edit1->text();
@@ -180,7 +182,7 @@ void TMMenu::BT_WykresyClick() {
     }
 }
 
-void TMMenu::BT_KodowanieClick() {
+void MainWindow::BT_KodowanieClick() {
     const QString inputName = ui->Edit1->text();
     if (!fileExists(inputName)) {
         dialogs_.information(this, kMissingInput);
@@ -189,17 +191,17 @@ void TMMenu::BT_KodowanieClick() {
     const QString outputName = ui->Edit2->text();
     if (fileExists(outputName) && !dialogs_.confirm(this, kOverwriteQuestion)) return;
 
-    zorvel::EncodeRequest request;
+    EncodeRequest request;
     request.mode = selectedMode();
     request.inputName = toPath(inputName);
     request.outputName = toPath(outputName);
     request.noAdaptiveCodebook = ui->RB_noadapt->isChecked();
-    request.saveOption = ui->RB_sout->isChecked() ? zorvel::kSaveSynthesized
-                                                  : zorvel::kSavePostProcessed;
+    request.saveOption = ui->RB_sout->isChecked() ? kSaveSynthesized
+                                                  : kSavePostProcessed;
     if (runEncoding(request) != 0) dialogs_.information(this, kEncodingFailed);
 }
 
-int TMMenu::runEncoding(const zorvel::EncodeRequest& request) {
+int MainWindow::runEncoding(const EncodeRequest& request) {
     setEnabled(false);
     const OnScopeExit restore([this] {
         if (InfoForm) InfoForm->hide();
@@ -210,10 +212,12 @@ int TMMenu::runEncoding(const zorvel::EncodeRequest& request) {
         InfoForm->showNotice(noticeText(request.mode));
         InfoForm->paintNow();
     }
-    const zorvel::BusyCursor busy(dialogs_);  // restored first when the run ends
+    const BusyCursor busy(dialogs_);  // restored first when the run ends
     const int result = encode_(request);
     // Clicks and keys given during the run reach the still disabled window
     // now and are dropped, instead of acting once it is enabled again.
     QCoreApplication::processEvents();
     return result;
 }
+
+}  // namespace zorvel

@@ -1,4 +1,4 @@
-#include "charts/PlotScale.h"
+#include "plots/PlotScale.h"
 
 #include <cmath>
 

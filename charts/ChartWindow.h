@@ -1,4 +1,4 @@
-// The chart window TTestForm (instance TestForm): builds its own coder for the
+// The chart window ChartWindow (instance TestForm): builds its own coder for the
 // file, mode and adaptive-codebook option chosen in the main window, moves it
 // to any frame and shows the previous and the current frame record as a time
 // plot (Im_time) and a spectrum plot (Im_freq), with the frame number, the
@@ -10,23 +10,23 @@
 #include <QWidget>
 #include <memory>
 
-#include "charts/ChartColours.h"
+#include "plots/ChartColours.h"
 #include "charts/ChartDialogs.h"
-#include "charts/Plots.h"
+#include "plots/Plots.h"
 
 namespace Ui {
-class TTestForm;
+class ChartWindow;
 }
 
 namespace zorvel {
-class SpeechCoder;
-}
 
-class TTestForm : public QWidget {
+class SpeechCoder;
+
+class ChartWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TTestForm(QWidget* parent = nullptr);
-    ~TTestForm() override;
+    explicit ChartWindow(QWidget* parent = nullptr);
+    ~ChartWindow() override;
 
     // Setup for a file: a new coder at frame 1, caption, colours, charts.
     void openForFile(const QString& fileName, int mode, bool noAdaptiveCodebook);
@@ -40,17 +40,17 @@ public:
     void placeSubframeReadouts(bool twoFrames);
 
     // Replaces the message boxes and the cursor (tests record them instead).
-    void setDialogs(std::unique_ptr<zorvel::ChartDialogs> dialogs);
+    void setDialogs(std::unique_ptr<ChartDialogs> dialogs);
 
     // Read access for the program's other parts and the tests.
-    const zorvel::SpeechCoder* coder() const { return coder_.get(); }
+    const SpeechCoder* coder() const { return coder_.get(); }
     double timeGain() const { return timeGain_; }
     double spectrumGain() const { return spectrumGain_; }
-    const zorvel::ChartColours& chartColours() const { return chartColours_; }
+    const ChartColours& chartColours() const { return chartColours_; }
     const QImage& timeImage() const { return timeImage_; }
     const QImage& spectrumImage() const { return spectrumImage_; }
     // What the boxes, the view and the colours ask the plots to draw.
-    zorvel::PlotOptions plotOptions() const;
+    PlotOptions plotOptions() const;
 
 signals:
     void closed();
@@ -96,12 +96,14 @@ private:
     void setAxisCaptions(bool twoFrames);
     void showReadouts();
 
-    std::unique_ptr<Ui::TTestForm> ui_;
-    std::unique_ptr<zorvel::ChartDialogs> dialogs_;
-    std::unique_ptr<zorvel::SpeechCoder> coder_;
+    std::unique_ptr<Ui::ChartWindow> ui_;
+    std::unique_ptr<ChartDialogs> dialogs_;
+    std::unique_ptr<SpeechCoder> coder_;
     double timeGain_ = 1.0;
     double spectrumGain_ = 1.0;
-    zorvel::ChartColours chartColours_ = zorvel::darkColours();
+    ChartColours chartColours_ = darkColours();
     QImage timeImage_;
     QImage spectrumImage_;
 };
+
+}  // namespace zorvel

@@ -1,6 +1,6 @@
 // The two renderers: everything the chart window draws on each image, in the
 // window's order, on a fresh canvas with pen width 1.
-#include "charts/Plots.h"
+#include "plots/Plots.h"
 
 namespace zorvel {
 

@@ -11,9 +11,9 @@
 #include <QImage>
 #include <span>
 
-#include "charts/Canvas.h"
-#include "charts/ChartColours.h"
-#include "charts/PlotScale.h"
+#include "plots/Canvas.h"
+#include "plots/ChartColours.h"
+#include "plots/PlotScale.h"
 #include "coder/Frame.h"
 
 namespace zorvel {

@@ -6,7 +6,7 @@
 #include <QString>
 #include <algorithm>
 
-#include "charts/Plots.h"
+#include "plots/Plots.h"
 #include "dsp/Fftn.h"
 
 namespace zorvel {

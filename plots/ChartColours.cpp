@@ -1,4 +1,4 @@
-#include "charts/ChartColours.h"
+#include "plots/ChartColours.h"
 
 namespace zorvel {
 

@@ -1,6 +1,6 @@
 // The coder object: construction, reset and movement through the input.
 // codeFrame only orders the stages; each stage lives in its own file.
-#include "coder/Zorvellib.h"
+#include "coder/SpeechCoder.h"
 
 #include <cmath>
 #include <numbers>

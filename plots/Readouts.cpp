@@ -1,4 +1,4 @@
-#include "charts/Readouts.h"
+#include "plots/Readouts.h"
 
 #include <QFileInfo>
 #include <charconv>
