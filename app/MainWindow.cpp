@@ -1,17 +1,16 @@
 #include "app/MainWindow.h"
 
-#include <array>
-#include <utility>
-
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QRadioButton>
+#include <array>
+#include <utility>
 
 #include "app/ProgressNotice.h"
 #include "app/ZorvelApplication.h"
-#include "charts/FormFont.h"
 #include "charts/ChartWindow.h"
+#include "charts/FormFont.h"
 #include "coder/SpeechCoder.h"
 #include "ui_MainWindow.h"
 
@@ -50,13 +49,13 @@ std::filesystem::path toPath(const QString& name) {
 // Calls its function when the scope ends, however it ends.
 template <typename Function>
 class OnScopeExit {
-public:
+  public:
     explicit OnScopeExit(Function function) : function_(std::move(function)) {}
     ~OnScopeExit() { function_(); }
     OnScopeExit(const OnScopeExit&) = delete;
     OnScopeExit& operator=(const OnScopeExit&) = delete;
 
-private:
+  private:
     Function function_;
 };
 
@@ -135,8 +134,8 @@ int MainWindow::selectedMode() const {
 }
 
 void MainWindow::updateOutputName() {
-    const std::string suffix = outputNameSuffix(
-        selectedMode(), ui->RB_soutp->isChecked(), ui->RB_noadapt->isChecked());
+    const std::string suffix =
+        outputNameSuffix(selectedMode(), ui->RB_soutp->isChecked(), ui->RB_noadapt->isChecked());
     ui->Edit1->setText(OpenDialog1.fileName);
     ui->Edit2->setText(OpenDialog1.fileName + QString::fromStdString(suffix));
 }
@@ -196,8 +195,7 @@ void MainWindow::BT_KodowanieClick() {
     request.inputName = toPath(inputName);
     request.outputName = toPath(outputName);
     request.noAdaptiveCodebook = ui->RB_noadapt->isChecked();
-    request.saveOption = ui->RB_sout->isChecked() ? kSaveSynthesized
-                                                  : kSavePostProcessed;
+    request.saveOption = ui->RB_sout->isChecked() ? kSaveSynthesized : kSavePostProcessed;
     if (runEncoding(request) != 0) dialogs_.information(this, kEncodingFailed);
 }
 

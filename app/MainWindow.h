@@ -5,12 +5,11 @@
 // action reads the controls afresh.
 #pragma once
 
-#include <array>
-#include <memory>
-
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
+#include <array>
+#include <memory>
 
 #include "app/EncodeRun.h"
 #include "app/UserDialogs.h"
@@ -27,11 +26,11 @@ class ProgressNotice;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     // `dialogs` must outlive the window; `encode` runs the coder (the real
     // one unless a test supplies another).
     explicit MainWindow(UserDialogs& dialogs, EncodeRun encode = runSpeechCoder,
-                    QWidget* parent = nullptr);
+                        QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The chart window and the progress notice, created after this window;
@@ -64,7 +63,7 @@ public:
     void BT_WykresyClick();
     void BT_KodowanieClick();
 
-private:
+  private:
     using Handler = void (MainWindow::*)();
 
     // RadioButton1..RadioButton8, indexed by CoderMode - 1.

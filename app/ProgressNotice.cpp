@@ -15,9 +15,7 @@ namespace {
 constexpr int kFormFontPixels = 11;
 constexpr int kNoticeFontPixels = 13;
 
-void setFontPixels(QWidget& widget, int pixels) {
-    widget.setFont(formFont(widget.font(), pixels));
-}
+void setFontPixels(QWidget& widget, int pixels) { widget.setFont(formFont(widget.font(), pixels)); }
 
 }  // namespace
 

@@ -3,10 +3,9 @@
 // keeps the event loop busy.
 #pragma once
 
-#include <memory>
-
 #include <QString>
 #include <QWidget>
+#include <memory>
 
 namespace Ui {
 class ProgressNotice;
@@ -16,7 +15,7 @@ namespace zorvel {
 
 class ProgressNotice : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit ProgressNotice(QWidget* parent = nullptr);
     ~ProgressNotice() override;
 
@@ -27,7 +26,7 @@ public:
 
     QString text() const;
 
-private:
+  private:
     void centreOnScreen();
 
     std::unique_ptr<Ui::ProgressNotice> ui;

@@ -16,8 +16,8 @@ void QtUserDialogs::information(QWidget* parent, const QString& text) {
 }
 
 bool QtUserDialogs::confirm(QWidget* parent, const QString& text) {
-    const auto answer = QMessageBox::question(parent, boxTitle(), text,
-                                              QMessageBox::Yes | QMessageBox::No);
+    const auto answer =
+        QMessageBox::question(parent, boxTitle(), text, QMessageBox::Yes | QMessageBox::No);
     return answer != QMessageBox::No;
 }
 
@@ -29,8 +29,7 @@ std::optional<QString> QtUserDialogs::openFileName(QWidget* parent,
                                                    const OpenDialogSettings& settings) {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(settings.fileMustExist ? QFileDialog::ExistingFile
-                                              : QFileDialog::AnyFile);
+    dialog.setFileMode(settings.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setNameFilter(settings.nameFilter);
     dialog.setDefaultSuffix(settings.defaultSuffix);
     if (!settings.fileName.isEmpty()) dialog.selectFile(settings.fileName);

@@ -4,9 +4,8 @@
 // QtUserDialogs; the tests put a recording implementation in its place.
 #pragma once
 
-#include <optional>
-
 #include <QString>
+#include <optional>
 
 #include "charts/ChartDialogs.h"
 
@@ -23,7 +22,7 @@ struct OpenDialogSettings {
 };
 
 class UserDialogs : public ChartDialogs {
-public:
+  public:
     // Confirmation box with Yes and No buttons; false only when the answer is No.
     virtual bool confirm(QWidget* parent, const QString& text) = 0;
     // Error box for an exception that escaped an event handler.
@@ -35,7 +34,7 @@ public:
 
 // The real Qt message boxes, file dialog and override cursor.
 class QtUserDialogs final : public UserDialogs {
-public:
+  public:
     void information(QWidget* parent, const QString& text) override;
     bool confirm(QWidget* parent, const QString& text) override;
     void showError(QWidget* parent, const QString& text) override;

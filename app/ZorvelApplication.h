@@ -3,16 +3,15 @@
 // action never ends the program.
 #pragma once
 
-#include <exception>
-
 #include <QApplication>
+#include <exception>
 
 #include "app/UserDialogs.h"
 
 namespace zorvel {
 
 class ZorvelApplication : public QApplication {
-public:
+  public:
     ZorvelApplication(int& argc, char** argv, UserDialogs& dialogs);
 
     bool notify(QObject* receiver, QEvent* event) override;
@@ -22,7 +21,7 @@ public:
 
     void setDialogs(UserDialogs& dialogs) { dialogs_ = &dialogs; }
 
-private:
+  private:
     UserDialogs* dialogs_;
 };
 

@@ -3,8 +3,8 @@
 // until the event loop ends with the closing of the main window.
 #include <exception>
 
-#include "app/ProgressNotice.h"
 #include "app/MainWindow.h"
+#include "app/ProgressNotice.h"
 #include "app/UserDialogs.h"
 #include "app/ZorvelApplication.h"
 #include "charts/ChartWindow.h"

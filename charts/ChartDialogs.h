@@ -10,7 +10,7 @@ class QWidget;
 namespace zorvel {
 
 class ChartDialogs {
-public:
+  public:
     virtual ~ChartDialogs() = default;
     // Information box with one OK button.
     virtual void information(QWidget* parent, const QString& text) = 0;
@@ -20,7 +20,7 @@ public:
 };
 
 class QtChartDialogs final : public ChartDialogs {
-public:
+  public:
     void information(QWidget* parent, const QString& text) override;
     void setBusyCursor() override;
     void restoreCursor() override;
@@ -28,13 +28,13 @@ public:
 
 // The hourglass for the life of the object; restored however the scope ends.
 class BusyCursor {
-public:
+  public:
     explicit BusyCursor(ChartDialogs& dialogs) : dialogs_(dialogs) { dialogs_.setBusyCursor(); }
     ~BusyCursor() { dialogs_.restoreCursor(); }
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
 
-private:
+  private:
     ChartDialogs& dialogs_;
 };
 

@@ -1,7 +1,5 @@
 #include "charts/ChartWindow.h"
 
-#include "charts/FormFont.h"
-
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFile>
@@ -10,8 +8,9 @@
 #include <QRadioButton>
 #include <filesystem>
 
-#include "plots/Readouts.h"
+#include "charts/FormFont.h"
 #include "coder/SpeechCoder.h"
+#include "plots/Readouts.h"
 #include "ui_ChartWindow.h"
 
 namespace zorvel {
@@ -206,8 +205,7 @@ void ChartWindow::setAxisCaptions(bool twoFrames) {
 void ChartWindow::placeSubframeReadouts(bool twoFrames) {
     QLineEdit* const lags[] = {ui_->Editk1, ui_->Editk2, ui_->Editk3, ui_->Editk4};
     QLineEdit* const gains[] = {ui_->Ed_gp1, ui_->Ed_gp2, ui_->Ed_gp3, ui_->Ed_gp4};
-    const auto lefts =
-        subframeReadoutLefts(twoFrames, ui_->Im_time->x(), ui_->Im_time->width());
+    const auto lefts = subframeReadoutLefts(twoFrames, ui_->Im_time->x(), ui_->Im_time->width());
     for (int a = 0; a < kSubframes; ++a) {
         lags[a]->move(lefts[a], lags[a]->y());
         gains[a]->move(lefts[a] + lags[a]->width() + kReadoutGap, gains[a]->y());
@@ -227,9 +225,9 @@ void ChartWindow::showReadouts() {
     ui_->EdSNRseg->setText(formatGeneral(roundToTwoDecimals(coder_->segmentalSnr())));
     ui_->EdSNRall->setText(formatGeneral(roundToTwoDecimals(coder_->overallSnr())));
     // A text longer than its box shows its beginning, as the prefix says what it is.
-    for (QLineEdit* readout : {ui_->Ed_frame, ui_->Editk1, ui_->Editk2, ui_->Editk3, ui_->Editk4,
-                               ui_->Ed_gp1, ui_->Ed_gp2, ui_->Ed_gp3, ui_->Ed_gp4, ui_->EdSNR,
-                               ui_->EdSNRseg, ui_->EdSNRall}) {
+    for (QLineEdit* readout :
+         {ui_->Ed_frame, ui_->Editk1, ui_->Editk2, ui_->Editk3, ui_->Editk4, ui_->Ed_gp1,
+          ui_->Ed_gp2, ui_->Ed_gp3, ui_->Ed_gp4, ui_->EdSNR, ui_->EdSNRseg, ui_->EdSNRall}) {
         readout->setCursorPosition(0);
     }
 }

@@ -10,8 +10,8 @@
 #include <QWidget>
 #include <memory>
 
-#include "plots/ChartColours.h"
 #include "charts/ChartDialogs.h"
+#include "plots/ChartColours.h"
 #include "plots/Plots.h"
 
 namespace Ui {
@@ -24,7 +24,7 @@ class SpeechCoder;
 
 class ChartWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit ChartWindow(QWidget* parent = nullptr);
     ~ChartWindow() override;
 
@@ -52,10 +52,10 @@ public:
     // What the boxes, the view and the colours ask the plots to draw.
     PlotOptions plotOptions() const;
 
-signals:
+  signals:
     void closed();
 
-public slots:
+  public slots:
     void FormClose();
     void BT_startClick();
     void BT_prevClick();
@@ -84,10 +84,10 @@ public slots:
     void CB_RLPClick();
     void CB_RLTPClick();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void connectHandlers();
     bool twoFrames() const;
     int checkedColourScheme() const;

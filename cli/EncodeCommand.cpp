@@ -92,8 +92,7 @@ ResultRow encodeOne(const EncodeJob& job, const EncodeArguments& a, StagingArea&
     const int result = coder.encodeFile(staged.temporary(),
                                         a.postProcessed ? kSavePostProcessed : kSaveSynthesized);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    if (result != 0)
-        throw FileError("could not write the output '" + job.output.string() + "'");
+    if (result != 0) throw FileError("could not write the output '" + job.output.string() + "'");
     staged.commit(a.overwrite);
 
     ResultRow row{job.input.string(), coder.frameCount(), coder.segmentalSnr(), coder.overallSnr(),

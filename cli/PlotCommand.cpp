@@ -9,10 +9,10 @@
 #include <iostream>
 #include <string_view>
 
-#include "plots/Plots.h"
 #include "cli/FileChecks.h"
 #include "cli/StagedOutput.h"
 #include "coder/SpeechCoder.h"
+#include "plots/Plots.h"
 
 namespace zorvel::cli {
 namespace {
@@ -133,14 +133,14 @@ void showQtErrorsOnly(QtMsgType type, const QMessageLogContext&, const QString& 
 // The drawing needs a Qt application for its fonts; it runs on the offscreen
 // platform whatever the environment says, so no display is needed.
 class OffscreenApplication {
-public:
+  public:
     OffscreenApplication() {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         qInstallMessageHandler(showQtErrorsOnly);
         application_.emplace(argc_, argv_.data());
     }
 
-private:
+  private:
     int argc_ = 1;
     std::array<char, 11> name_{"zorvel-cli"};
     std::array<char*, 2> argv_{name_.data(), nullptr};

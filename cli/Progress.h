@@ -15,7 +15,7 @@ namespace zorvel::cli {
 // Per file: the frames it will give, the temporary output while it is being
 // written (its size tells how many frames are done) and whether it is over.
 class BatchProgress {
-public:
+  public:
     explicit BatchProgress(std::vector<std::int64_t> expectedFrames);
 
     void begin(std::size_t file, std::filesystem::path temporaryOutput);
@@ -26,7 +26,7 @@ public:
     std::size_t finishedFiles() const;
     std::size_t files() const { return entries_.size(); }
 
-private:
+  private:
     struct Entry {
         std::int64_t expectedFrames = 0;
         std::filesystem::path temporaryOutput;
@@ -43,7 +43,7 @@ private:
 // (only when `enabled`), and prints messages above it. Messages go to standard
 // error in either case, one whole line at a time.
 class ProgressBar {
-public:
+  public:
     ProgressBar(const BatchProgress& progress, bool enabled);
     ~ProgressBar();
     ProgressBar(const ProgressBar&) = delete;
@@ -51,7 +51,7 @@ public:
 
     void message(std::string_view line);
 
-private:
+  private:
     void run(std::stop_token stop);
     void draw();   // with mutex_ held
     void erase();  // with mutex_ held

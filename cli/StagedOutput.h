@@ -13,7 +13,7 @@ namespace zorvel::cli {
 
 // The temporary files in flight, shared by the threads of one command.
 class StagingArea {
-public:
+  public:
     // Creates an empty file beside `finalName` under a fresh hidden name
     // (permissions as for any new file) and returns its path. Throws
     // FileError naming the directory and the reason when it cannot.
@@ -31,7 +31,7 @@ public:
     // process is about to end on an interrupt.
     void discardAll() noexcept;
 
-private:
+  private:
     void forget(const std::filesystem::path& temporary);
 
     std::mutex mutex_;
@@ -43,7 +43,7 @@ private:
 // One output on its way: created on construction, removed on destruction
 // unless committed.
 class StagedFile {
-public:
+  public:
     StagedFile(StagingArea& area, std::filesystem::path finalName);
     ~StagedFile();
     StagedFile(const StagedFile&) = delete;
@@ -53,7 +53,7 @@ public:
     const std::filesystem::path& finalName() const { return finalName_; }
     void commit(bool replace);
 
-private:
+  private:
     StagingArea& area_;
     std::filesystem::path finalName_;
     std::filesystem::path temporary_;
@@ -65,13 +65,13 @@ private:
 // signal. Build it before any other thread is started: threads inherit the
 // blocked signals from the thread that starts them.
 class InterruptCleanup {
-public:
+  public:
     explicit InterruptCleanup(StagingArea& area);
     ~InterruptCleanup();
     InterruptCleanup(const InterruptCleanup&) = delete;
     InterruptCleanup& operator=(const InterruptCleanup&) = delete;
 
-private:
+  private:
     static void watch(std::stop_token stop, StagingArea& area, sigset_t watched);
 
     sigset_t signals_{};

@@ -17,8 +17,8 @@
 #include <array>
 
 #include "coder/Filters.h"
-#include "coder/Subframe.h"
 #include "coder/SpeechCoder.h"
+#include "coder/Subframe.h"
 
 namespace zorvel {
 namespace {
@@ -27,7 +27,7 @@ constexpr int kLagSearchHalfWidth = 3;  // candidates L0-3..L0+3
 constexpr int kMinOpenLoopLag = 18;
 constexpr int kMaxOpenLoopLag = 143;
 constexpr double kMaxPitchGain = 1.2;
-constexpr int kInterpolationStep = 6;   // interpolationTable6 resolution: 1/6 sample
+constexpr int kInterpolationStep = 6;  // interpolationTable6 resolution: 1/6 sample
 constexpr int kInterpolationHalfTaps = 10;
 constexpr int kPastSamples = kFrameSamples;  // past excitation held before the subframe
 
@@ -38,8 +38,8 @@ using ExcitationBuffer = std::array<double, kPastSamples + kSubframeSamples>;
 void fillPastExcitation(const FrameRecord& previous, const FrameRecord& current, int a,
                         ExcitationBuffer& buffer) {
     const int start = a * kSubframeSamples;
-    const auto next = std::copy(previous.excitation.begin() + start, previous.excitation.end(),
-                                buffer.begin());
+    const auto next =
+        std::copy(previous.excitation.begin() + start, previous.excitation.end(), buffer.begin());
     std::copy(current.excitation.begin(), current.excitation.begin() + start, next);
 }
 
@@ -58,8 +58,7 @@ int searchIntegerLag(ExcitationBuffer& buffer, ConstSubframeSpan lpResidual, Con
     double best = 0.0;
     std::array<double, kSubframeSamples> y{};
     for (int j = L0 - kLagSearchHalfWidth; j <= L0 + kLagSearchHalfWidth; ++j) {
-        convolve(std::span<const double>(buffer).subspan(kPastSamples - j, kSubframeSamples), h,
-                 y);
+        convolve(std::span<const double>(buffer).subspan(kPastSamples - j, kSubframeSamples), h, y);
         const double R = dot(x, y);
         const double E = dot(y, y);
         if (E != 0.0 && R / E > best) {

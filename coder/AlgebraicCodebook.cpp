@@ -13,8 +13,8 @@
 
 #include "coder/AlgebraicSearch.h"
 #include "coder/Filters.h"
-#include "coder/Subframe.h"
 #include "coder/SpeechCoder.h"
+#include "coder/Subframe.h"
 
 namespace zorvel {
 namespace {

@@ -20,8 +20,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "coder/Subframe.h"
 #include "coder/SpeechCoder.h"
+#include "coder/Subframe.h"
 
 namespace zorvel {
 namespace {
@@ -50,7 +50,7 @@ constexpr auto kTracks1And3 = interleavedTracks<kTrackStep>(std::array{1, 3});
 constexpr auto kTracks2And4 = interleavedTracks<kTrackStep>(std::array{2, 4});
 constexpr auto kMode6Second = interleavedTracks<8>(std::array{0, 1, 3, 7});
 constexpr std::array<std::span<const int>, kTrackStep> kStep5Tracks{kTrack0, kTrack1, kTrack2,
-                                                                   kTrack3, kTrack4};
+                                                                    kTrack3, kTrack4};
 
 constexpr int kMaxNestedPulses = 4;
 using PositionLists = std::array<std::span<const int>, kMaxNestedPulses>;
@@ -58,9 +58,9 @@ using PositionLists = std::array<std::span<const int>, kMaxNestedPulses>;
 enum class SearchKind { pairwise, nested, trackPairs };
 
 struct ModeLayout {
-    int pulses;          // K
+    int pulses;  // K
     SearchKind kind;
-    int trackCount;      // NT of the pairwise search (track of n = n mod NT)
+    int trackCount;       // NT of the pairwise search (track of n = n mod NT)
     PositionLists lists;  // nested search, p0 first
 };
 
@@ -101,7 +101,7 @@ double energy(double diagonal, double cross) { return diagonal + 2.0 * cross; }
 // 7, 8). The arrays are compact per list: entry i belongs to position
 // lists[l][i], so the inner loops run over contiguous memory.
 class NestedSearch {
-public:
+  public:
     NestedSearch(SubframeVector d, CorrelationMatrix phi, Best& best, PulseVector& positions)
         : d_(d), phi_(phi), best_(best), positions_(positions) {}
 
@@ -123,7 +123,7 @@ public:
         level<0>(0.0, 0.0, 0.0);
     }
 
-private:
+  private:
     static constexpr std::size_t kMaxListSize = 20;
     using Compact = std::array<double, kMaxListSize>;
 
@@ -192,7 +192,8 @@ private:
     std::array<std::span<const int>, kMaxNestedPulses> lists_;
     std::array<Compact, kMaxNestedPulses> dC_;         // d at list l's positions
     std::array<Compact, kMaxNestedPulses> diagonalC_;  // phi(m, m) at list l's positions
-    std::array<std::array<Compact, L>, kMaxNestedPulses> phiC_;  // phiC_[l][m][i] = phi(m, list_l[i])
+    std::array<std::array<Compact, L>, kMaxNestedPulses>
+        phiC_;  // phiC_[l][m][i] = phi(m, list_l[i])
     // cross_[k][l][i]: cross at list l's position i with the pulses of levels 0..k-1 fixed.
     std::array<std::array<Compact, kMaxNestedPulses>, kMaxNestedPulses> cross_;
     std::array<int, kMaxNestedPulses> chosen_{};
@@ -223,7 +224,7 @@ PulseVector trackPairSearch(int a, SubframeVector d, CorrelationMatrix phi) {
 // A set of pulses being built for the pairwise search: its sums and cross(m)
 // for every position.
 class PulseSet {
-public:
+  public:
     PulseSet(SubframeVector d, CorrelationMatrix phi) : d_(d), phi_(phi) {}
     double N() const { return N_; }
     double diagonal() const { return diagonal_; }
@@ -240,7 +241,7 @@ public:
         for (int k = 0; k < L; ++k) cross_[k] += row[k];
     }
 
-private:
+  private:
     SubframeVector d_;
     CorrelationMatrix phi_;
     std::array<double, L> cross_{};
@@ -273,7 +274,7 @@ Best scoreOfSet(PulseVector m, SubframeVector d, CorrelationMatrix phi) {
 // The same set of pulses may come out for two choices of the second track;
 // the overall comparison then scores them alike and keeps the first.
 class PairwiseSearch {
-public:
+  public:
     PairwiseSearch(int trackCount, SubframeVector d, CorrelationMatrix phi, SubframeVector b)
         : NT_(trackCount), d_(d), phi_(phi) {
         findTrackMaxima(b);
@@ -300,7 +301,7 @@ public:
         return positions;
     }
 
-private:
+  private:
     void findTrackMaxima(SubframeVector b) {
         for (int t = 0; t < NT_; ++t) {
             maxima_[t] = 0.0;
@@ -344,8 +345,8 @@ private:
                 const double crossP = set.cross() + set.cross(p);
                 for (int q = trackB; q < L; q += NT_) {
                     const double N = Np + set.d(q);
-                    const double D = energy(diagonalP + set.phi(q, q),
-                                            crossP + set.cross(q) + set.phi(p, q));
+                    const double D =
+                        energy(diagonalP + set.phi(q, q), crossP + set.cross(q) + set.phi(p, q));
                     if (pairBest.improvedBy(N, D)) {
                         pairBest.take(N, D);
                         chosenA = p;

@@ -71,8 +71,8 @@ int SpeechCoder::encodeFile(const std::filesystem::path& outputName, int saveOpt
     std::array<char, 2 * kFrameSamples> bytes{};
     std::int64_t framesWritten = 0;  // this run's frames, wherever the coder stood before it
     while (nextFrame() == 0) {
-        const Signal& signal = postProcessed ? currentFrame_->postProcessedSpeech
-                                             : currentFrame_->synthesizedSpeech;
+        const Signal& signal =
+            postProcessed ? currentFrame_->postProcessedSpeech : currentFrame_->synthesizedSpeech;
         for (int i = 0; i < kFrameSamples; ++i) {
             const auto sample = static_cast<std::uint16_t>(toSample(signal[i]));
             bytes[2 * i] = static_cast<char>(sample & 0xFF);

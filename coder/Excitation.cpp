@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "coder/Subframe.h"
 #include "coder/SpeechCoder.h"
+#include "coder/Subframe.h"
 
 namespace zorvel {
 namespace {

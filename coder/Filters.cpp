@@ -77,8 +77,8 @@ const FilterFactors& postFilterFactors() {
     return factors;
 }
 
-void synthesisFilter(LpSpan a, std::span<const double> outputHistory,
-                     std::span<const double> input, std::span<double> output) {
+void synthesisFilter(LpSpan a, std::span<const double> outputHistory, std::span<const double> input,
+                     std::span<double> output) {
     checkBlock(input, output);
     checkHistory(outputHistory);
     const int count = static_cast<int>(input.size());

@@ -18,16 +18,16 @@
 
 namespace zorvel {
 
-inline constexpr double kGamma1 = 0.94;          // numerator factor of W(z)
-inline constexpr double kGamma2 = 0.6;           // denominator factor of W(z)
-inline constexpr double kPostFilterNum = 0.7;    // numerator factor of the formant post-filter
-inline constexpr double kPostFilterDen = 0.75;   // denominator factor of the formant post-filter
+inline constexpr double kGamma1 = 0.94;         // numerator factor of W(z)
+inline constexpr double kGamma2 = 0.6;          // denominator factor of W(z)
+inline constexpr double kPostFilterNum = 0.7;   // numerator factor of the formant post-filter
+inline constexpr double kPostFilterDen = 0.75;  // denominator factor of the formant post-filter
 
 using LpSpan = std::span<const double, kLpCoeffs>;
 
 // 1/A(z): y(i) = x(i) - sum_j a_j y(i-j).
-void synthesisFilter(LpSpan a, std::span<const double> outputHistory,
-                     std::span<const double> input, std::span<double> output);
+void synthesisFilter(LpSpan a, std::span<const double> outputHistory, std::span<const double> input,
+                     std::span<double> output);
 
 // W(z) = A(z/0.94)/A(z/0.6).
 void weightingFilter(LpSpan a, std::span<const double> inputHistory,

@@ -11,8 +11,8 @@
 
 namespace zorvel {
 
-inline constexpr int kFrameSamples = 160;     // 20 ms at 8000 Hz
-inline constexpr int kSubframeSamples = 40;   // 5 ms
+inline constexpr int kFrameSamples = 160;    // 20 ms at 8000 Hz
+inline constexpr int kSubframeSamples = 40;  // 5 ms
 inline constexpr int kSubframes = kFrameSamples / kSubframeSamples;
 inline constexpr int kHalfFrameSamples = kFrameSamples / 2;
 inline constexpr int kLpOrder = 10;
@@ -25,14 +25,14 @@ using Signal = std::array<double, kFrameSamples>;
 using LpCoeffs = std::array<double, kLpCoeffs>;
 
 struct FrameRecord {
-    Signal speech;                     // s(n), the input samples as read
-    Signal weightedSpeech;             // sw(n)
-    Signal formantPostFiltered;        // synthesized speech after the formant post-filter
-    Signal postProcessedSpeech;        // sp(n), output of SaveOption 2
-    LpCoeffs lpCoeffsI;                // set I, samples 0..79
-    double lpErrorI;                   // final prediction error E10 of set I
-    LpCoeffs lpCoeffsII;               // set II, samples 80..159
-    double lpErrorII;                  // final prediction error E10 of set II
+    Signal speech;               // s(n), the input samples as read
+    Signal weightedSpeech;       // sw(n)
+    Signal formantPostFiltered;  // synthesized speech after the formant post-filter
+    Signal postProcessedSpeech;  // sp(n), output of SaveOption 2
+    LpCoeffs lpCoeffsI;          // set I, samples 0..79
+    double lpErrorI;             // final prediction error E10 of set I
+    LpCoeffs lpCoeffsII;         // set II, samples 80..159
+    double lpErrorII;            // final prediction error E10 of set II
     std::array<double, kImpulseResponseSamples> impulseResponseI;   // W(z)/A(z), set I
     std::array<double, kImpulseResponseSamples> impulseResponseII;  // W(z)/A(z), set II
     Signal postFilterImpulseResponse;  // 40 samples of the formant post-filter per subframe
@@ -43,25 +43,25 @@ struct FrameRecord {
     Signal lpResidual;                 // short-term prediction residual ("resLP")
     Signal ltpResidual;                // long-term prediction residual ("resLTP")
     std::array<std::int32_t, kSubframes> pitchLag;
-    Signal targetSignal;               // x(n)
+    Signal targetSignal;  // x(n)
     Signal zeroInputResponse;
-    Signal adaptiveWeightedSynthesis;  // gp*y(n)
-    Signal adaptiveSynthesis;          // 1/A(z) applied to gp*v(n)
-    Signal adaptiveExcitation;         // v(n), scaled in place to gp*v(n)
-    Signal excitation;                 // u(n) = gp*v(n) + gc*c(n)
+    Signal adaptiveWeightedSynthesis;                 // gp*y(n)
+    Signal adaptiveSynthesis;                         // 1/A(z) applied to gp*v(n)
+    Signal adaptiveExcitation;                        // v(n), scaled in place to gp*v(n)
+    Signal excitation;                                // u(n) = gp*v(n) + gc*c(n)
     std::array<double, kSubframes> pitchGain;         // gp
     std::array<double, kSubframes> pitchGainApplied;  // the gain applied to v(n), y(n)
-    Signal codebookTarget;             // x2(n)
-    Signal backwardFilteredTarget;     // d(n), times the pulse sign
+    Signal codebookTarget;                            // x2(n)
+    Signal backwardFilteredTarget;                    // d(n), times the pulse sign
     std::array<double, kSubframeSamples * kSubframeSamples> impulseCorrelation;  // phi, row-major
-    Signal signSelector;               // b(n)
-    Signal pulseSign;                  // s(n) = +1 or -1
-    std::array<std::int32_t, kSubframes * kPulsesPerSubframe> pulsePositions;  // -1 = none
-    Signal algebraicExcitation;        // c(n), scaled in place to gc*c(n)
+    Signal signSelector;                                                         // b(n)
+    Signal pulseSign;                                                            // s(n) = +1 or -1
+    std::array<std::int32_t, kSubframes * kPulsesPerSubframe> pulsePositions;    // -1 = none
+    Signal algebraicExcitation;                   // c(n), scaled in place to gc*c(n)
     std::array<double, kSubframes> codebookGain;  // gc
-    Signal enhancedExcitation;         // u'(n)
-    Signal synthesizedSpeech;          // s'(n), output of SaveOption 1
-    Signal weightedSynthesizedSpeech;  // sw'(n)
+    Signal enhancedExcitation;                    // u'(n)
+    Signal synthesizedSpeech;                     // s'(n), output of SaveOption 1
+    Signal weightedSynthesizedSpeech;             // sw'(n)
 };
 
 // Zeroes every field and sets every pulse position to kNoPulse. (The fields

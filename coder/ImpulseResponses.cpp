@@ -9,8 +9,7 @@
 namespace zorvel {
 namespace {
 
-void weightedSynthesisResponse(const LpCoeffs& a,
-                               std::array<double, kImpulseResponseSamples>& h) {
+void weightedSynthesisResponse(const LpCoeffs& a, std::array<double, kImpulseResponseSamples>& h) {
     const FilterFactors& g = weightingFactors();
     h.fill(0.0);
     h[0] += 1.0;

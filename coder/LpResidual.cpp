@@ -12,7 +12,8 @@ void SpeechCoder::computeLpResidual() {
     for (int n = 0; n < kFrameSamples; ++n) {
         const LpCoeffs& a = n < kHalfFrameSamples ? frame.lpCoeffsI : frame.lpCoeffsII;
         double e = s[n];
-        for (int j = 1; j <= kLpOrder; ++j) e += a[j] * (n - j >= 0 ? s[n - j] : past[kFrameSamples + n - j]);
+        for (int j = 1; j <= kLpOrder; ++j)
+            e += a[j] * (n - j >= 0 ? s[n - j] : past[kFrameSamples + n - j]);
         frame.lpResidual[n] = e;
     }
 }

@@ -6,8 +6,8 @@
 // The prediction works on the LP residual's own past, not on the excitation.
 #include <stdexcept>
 
-#include "coder/Subframe.h"
 #include "coder/SpeechCoder.h"
+#include "coder/Subframe.h"
 
 namespace zorvel {
 

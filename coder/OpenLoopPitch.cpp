@@ -25,14 +25,14 @@ constexpr double kShortLagPreference = 0.85;
 
 // w(n) for n = -160..159: previous frame's weighted speech, then the current one.
 class WeightedHistory {
-public:
+  public:
     WeightedHistory(const Signal& previous, const Signal& current) {
         std::copy(previous.begin(), previous.end(), w_.begin());
         std::copy(current.begin(), current.end(), w_.begin() + kFrameSamples);
     }
     double operator()(int n) const { return w_[kFrameSamples + n]; }
 
-private:
+  private:
     std::array<double, 2 * kFrameSamples> w_{};
 };
 

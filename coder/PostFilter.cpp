@@ -8,8 +8,8 @@
 // tilt compensation sp(n) = f(n) - mu*f(n-1) with mu = 0.8*r1/r0, r0 and r1
 // the lag-0 and lag-1 autocorrelations of 22 samples of h_f.
 #include "coder/Filters.h"
-#include "coder/Subframe.h"
 #include "coder/SpeechCoder.h"
+#include "coder/Subframe.h"
 
 namespace zorvel {
 namespace {

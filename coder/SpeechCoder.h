@@ -27,7 +27,7 @@ inline constexpr int kSavePostProcessed = 2;
 using LpWindow = std::array<double, kLpWindowSamples>;
 
 class SpeechCoder {
-public:
+  public:
     SpeechCoder(const std::filesystem::path& inputName, int mode);
     ~SpeechCoder();
     SpeechCoder(const SpeechCoder&) = delete;
@@ -84,7 +84,7 @@ public:
 
     friend int readFrame(FrameRecord& record, SpeechCoder& coder);
 
-private:
+  private:
     std::ifstream input;
     std::ofstream output;
     std::array<double, kInterpolationTaps> interpolationTable6_{};

@@ -6,8 +6,8 @@
 // own filter memory, apart from the adaptive-contribution synthesis that
 // forms the next target.
 #include "coder/Filters.h"
-#include "coder/Subframe.h"
 #include "coder/SpeechCoder.h"
+#include "coder/Subframe.h"
 
 namespace zorvel {
 
@@ -18,8 +18,8 @@ void SpeechCoder::synthesizeSubframe(int a) {
     const LpCoeffs& lp = subframeLpCoeffs(frame, a);
     const ConstSubframeSpan pastSpeech =
         precedingBlock(frame.synthesizedSpeech, previous.synthesizedSpeech, a);
-    const ConstSubframeSpan pastWeighted = precedingBlock(
-        frame.weightedSynthesizedSpeech, previous.weightedSynthesizedSpeech, a);
+    const ConstSubframeSpan pastWeighted =
+        precedingBlock(frame.weightedSynthesizedSpeech, previous.weightedSynthesizedSpeech, a);
     const SubframeSpan speech = subframeOf(frame.synthesizedSpeech, a);
 
     synthesisFilter(lp, pastSpeech, subframeOf(frame.enhancedExcitation, a), speech);

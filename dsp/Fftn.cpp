@@ -145,7 +145,7 @@ std::size_t permutationNeed(const FftFactors& f) {
 // s' = s + (sd c - cd s) with cd = 2 sin^2(theta/2), sd = sin theta, each step
 // after the first renormalised by the factor 2 - (c'^2 + s'^2).
 class TwiddleWalk {
-public:
+  public:
     explicit TwiddleWalk(double theta)
         : cd_(2.0 * std::sin(theta / 2) * std::sin(theta / 2)), sd_(std::sin(theta)) {}
 
@@ -163,7 +163,7 @@ public:
         w_ = {c * r, s * r};
     }
 
-private:
+  private:
     double cd_;
     double sd_;
     Complex w_{1.0, 0.0};
@@ -199,8 +199,7 @@ void runPass(const Layout& layout, std::size_t blockLength, std::size_t p, doubl
     TwiddleWalk twiddle(2.0 * signedPi / static_cast<double>(blockLength));
     for (std::size_t j = 1; j < m; ++j) {
         twiddle.advance();
-        runGroup(layout, j * layout.pointStep, blockStep, step, twiddle.current(), true,
-                 butterfly);
+        runGroup(layout, j * layout.pointStep, blockStep, step, twiddle.current(), true, butterfly);
     }
 }
 
@@ -368,9 +367,15 @@ void runAllPasses(DataView d, const Layout& layout, const FftFactors& factors, d
     for (int i = 0; i < factors.count; ++i) {
         const std::size_t p = factors.factor[i];
         switch (p) {
-            case 2: runPass(layout, blockLength, p, signedPi, Radix2{d}); break;
-            case 3: runPass(layout, blockLength, p, signedPi, Radix3{d, sigma * kSin60}); break;
-            case 4: runPass(layout, blockLength, p, signedPi, Radix4{d, sigma}); break;
+            case 2:
+                runPass(layout, blockLength, p, signedPi, Radix2{d});
+                break;
+            case 3:
+                runPass(layout, blockLength, p, signedPi, Radix3{d, sigma * kSin60});
+                break;
+            case 4:
+                runPass(layout, blockLength, p, signedPi, Radix4{d, sigma});
+                break;
             case 5:
                 runPass(layout, blockLength, p, signedPi, Radix5{d, sin72, cos144, sin144});
                 break;
@@ -440,7 +445,8 @@ void reverseSquareDigits(DataView d, const Layout& layout, const FftFactors& fac
 // Fills permutation[D] with the slot where the value at middle slot D belongs:
 // D read as big-endian digits over the middle factors, rewritten little-endian.
 // The last slot (all digits at their maximum) stays and is not listed.
-void buildMiddlePermutation(std::span<const std::size_t> middle, std::span<std::size_t> permutation) {
+void buildMiddlePermutation(std::span<const std::size_t> middle,
+                            std::span<std::size_t> permutation) {
     const int digits = static_cast<int>(middle.size());
     std::array<std::size_t, kMaxFftFactors> targetWeight{};
     std::size_t weight = 1;

@@ -21,7 +21,7 @@
 namespace zorvel {
 
 class Canvas {
-public:
+  public:
     explicit Canvas(QImage& image);
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
@@ -45,7 +45,7 @@ public:
     // Text with its cell's top-left corner at (x, y), on the brush colour.
     void textOut(int x, int y, const QString& text);
 
-private:
+  private:
     void paintBlock(std::int64_t x, std::int64_t y);
     void line(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1);
 

@@ -6,8 +6,8 @@
 #include <QString>
 #include <algorithm>
 
-#include "plots/Plots.h"
 #include "dsp/Fftn.h"
+#include "plots/Plots.h"
 
 namespace zorvel {
 

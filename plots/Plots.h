@@ -11,10 +11,10 @@
 #include <QImage>
 #include <span>
 
+#include "coder/Frame.h"
 #include "plots/Canvas.h"
 #include "plots/ChartColours.h"
 #include "plots/PlotScale.h"
-#include "coder/Frame.h"
 
 namespace zorvel {
 

@@ -1,10 +1,11 @@
 #!/bin/sh
-# Installs what Zorvel needs, then builds and runs every test twice: in the
+# Installs what Zorvel needs, checks the formatting of every C++ file, then builds and runs every test twice: in the
 # release build and in the AddressSanitizer + UndefinedBehaviorSanitizer build.
 set -eu
 cd "$(dirname "$0")/.."
 
 ./scripts/install-deps.sh
+./scripts/check-format.sh
 jobs="$(nproc 2>/dev/null || echo 2)"
 
 for preset in release sanitize; do

@@ -1,12 +1,12 @@
 #include "tests/TestSupport.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <stdexcept>
-
-#include <unistd.h>
 
 namespace zorvel::test {
 
@@ -62,7 +62,8 @@ void stableCoefficients(std::mt19937& rng, LpCoeffs& a) {
 
 std::uint32_t testSeed(std::uint32_t fallback) {
     std::uint32_t seed = fallback;
-    if (const char* env = std::getenv("ZORVEL_SEED")) seed = static_cast<std::uint32_t>(std::strtoul(env, nullptr, 10));
+    if (const char* env = std::getenv("ZORVEL_SEED"))
+        seed = static_cast<std::uint32_t>(std::strtoul(env, nullptr, 10));
     std::cout << "[ seed ] ZORVEL_SEED=" << seed << "\n";
     return seed;
 }

@@ -74,9 +74,9 @@ TEST(AdaptiveCodebook, SilentSubframeKeepsOpenLoopLagAndZeroGain) {
 // seven have the same R/E = c and the search's tie and sign rules decide.
 
 struct ConstantCase {
-    double c;           // weighted speech = c * (filtered all-ones vector)
-    double gp;          // expected pitch gain
-    int lagOffset;      // expected lag - L0
+    double c;       // weighted speech = c * (filtered all-ones vector)
+    double gp;      // expected pitch gain
+    int lagOffset;  // expected lag - L0
 };
 
 class ConstantExcitation : public ::testing::TestWithParam<ConstantCase> {};
@@ -105,12 +105,12 @@ TEST_P(ConstantExcitation, GainClippingAndFirstMaximum) {
 
 INSTANTIATE_TEST_SUITE_P(
     Gains, ConstantExcitation,
-    ::testing::Values(ConstantCase{2.0, 1.2, -3},     // clipped, smallest lag on a tie
-                      ConstantCase{1.3, 1.2, -3},     // just above the limit
-                      ConstantCase{1.1, 1.1, -3},     // below: kept
+    ::testing::Values(ConstantCase{2.0, 1.2, -3},  // clipped, smallest lag on a tie
+                      ConstantCase{1.3, 1.2, -3},  // just above the limit
+                      ConstantCase{1.1, 1.1, -3},  // below: kept
                       ConstantCase{0.4, 0.4, -3},
-                      ConstantCase{-1.0, 0.0, 0},     // all R < 0: lag stays L0, gp 0
-                      ConstantCase{0.0, 0.0, 0}));    // R = 0 is not better than 0
+                      ConstantCase{-1.0, 0.0, 0},   // all R < 0: lag stays L0, gp 0
+                      ConstantCase{0.0, 0.0, 0}));  // R = 0 is not better than 0
 
 TEST(AdaptiveCodebook, RawGainExactlyAtLimitGivesLimit) {
     SpeechCoder coder(kNoInput, 3);
@@ -153,8 +153,7 @@ TEST_P(PlantedLag, SearchFindsLagAndGainAcrossBothRecords) {
     for (int n = 0; n < L; ++n)
         delayed[n] = pastExcitation(prev, cur, kFrameSamples + 40 * a + n - T);
     const std::vector<long double> y = convolveRef(delayed, responseOf(cur, a));
-    for (int n = 0; n < L; ++n)
-        cur.weightedSpeech[40 * a + n] = static_cast<double>(kGain * y[n]);
+    for (int n = 0; n < L; ++n) cur.weightedSpeech[40 * a + n] = static_cast<double>(kGain * y[n]);
 
     coder.searchAdaptiveCodebook(a);
     EXPECT_EQ(cur.pitchLag[a], T) << "seed " << seed;
@@ -267,7 +266,8 @@ TEST(AdaptiveCodebook, RealRunMatchesBruteForceLagAndLinearity) {
         const FrameRecord& prev = coder.previousFrame();
         const FrameRecord& f = coder.currentFrame();
         long double scale = 1.0L;
-        for (double v : f.weightedSpeech) scale = std::max(scale, std::fabs(static_cast<long double>(v)));
+        for (double v : f.weightedSpeech)
+            scale = std::max(scale, std::fabs(static_cast<long double>(v)));
         for (int a = 0; a < kSubframes; ++a) {
             const int L0 = openLoopLagOf(f, a);
             std::vector<long double> x(f.targetSignal.begin() + 40 * a,

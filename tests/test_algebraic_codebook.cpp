@@ -29,8 +29,7 @@ const Positions kT4{4, 9, 14, 19, 24, 29, 34, 39};
 const Positions kMode3P3{3, 4, 8, 9, 13, 14, 18, 19, 23, 24, 28, 29, 33, 34, 38, 39};
 const Positions kOdd1{1, 3, 6, 8, 11, 13, 16, 18, 21, 23, 26, 28, 31, 33, 36, 38};
 const Positions kOdd2{2, 4, 7, 9, 12, 14, 17, 19, 22, 24, 27, 29, 32, 34, 37, 39};
-const Positions kMode6P1{0,  1,  3,  7,  8,  9,  11, 15, 16, 17,
-                         19, 23, 24, 25, 27, 31, 32, 33, 35, 39};
+const Positions kMode6P1{0, 1, 3, 7, 8, 9, 11, 15, 16, 17, 19, 23, 24, 25, 27, 31, 32, 33, 35, 39};
 const std::array<Positions, 5> kStep5{kT0, kT1, kT2, kT3, kT4};
 const int kStart[4][4] = {{0, 1, 2, 3}, {0, 2, 3, 4}, {0, 1, 2, 4}, {0, 1, 3, 4}};
 
@@ -170,12 +169,17 @@ Winner bruteForcePairwise(const Reals& d, const Reals& phi, const Reals& b,
 
 Winner bruteForce(int mode, int a, const Reference& ref) {
     switch (mode) {
-        case 1: return bruteForcePairwise(ref.d, ref.phi, ref.b, ref.s, 5);
-        case 2: return bruteForcePairwise(ref.d, ref.phi, ref.b, ref.s, 4);
+        case 1:
+            return bruteForcePairwise(ref.d, ref.phi, ref.b, ref.s, 5);
+        case 2:
+            return bruteForcePairwise(ref.d, ref.phi, ref.b, ref.s, 4);
         case 3:
-        case 4: return bruteForceNested(ref.d, ref.phi, {kT0, kT1, kT2, kMode3P3});
-        case 5: return bruteForceNested(ref.d, ref.phi, {kT0, kOdd1, kOdd2});
-        case 6: return bruteForceNested(ref.d, ref.phi, {kOdd1, kMode6P1});
+        case 4:
+            return bruteForceNested(ref.d, ref.phi, {kT0, kT1, kT2, kMode3P3});
+        case 5:
+            return bruteForceNested(ref.d, ref.phi, {kT0, kOdd1, kOdd2});
+        case 6:
+            return bruteForceNested(ref.d, ref.phi, {kOdd1, kMode6P1});
         default: {
             Winner w;
             for (int r = 0; r < 2; ++r)

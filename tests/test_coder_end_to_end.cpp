@@ -22,7 +22,8 @@ std::vector<short> readWithSndfile(const fs::path& file, SF_INFO& info) {
     SNDFILE* sf = sf_open(file.c_str(), SFM_READ, &info);
     if (sf == nullptr) throw std::runtime_error("libsndfile cannot open " + file.string());
     std::vector<short> samples(static_cast<std::size_t>(info.frames * info.channels));
-    const sf_count_t got = sf_read_short(sf, samples.data(), static_cast<sf_count_t>(samples.size()));
+    const sf_count_t got =
+        sf_read_short(sf, samples.data(), static_cast<sf_count_t>(samples.size()));
     sf_close(sf);
     samples.resize(static_cast<std::size_t>(got));
     return samples;

@@ -33,7 +33,7 @@ TEST_P(Enhancement, FactorAndKeptEnergy) {
     const int a = 2;
     for (int n = 40 * a; n < 40 * a + L; ++n) {
         fr.adaptiveExcitation[n] = tc.gp * u(rng);  // gp * v
-        fr.algebraicExcitation[n] = u(rng);          // gc * c
+        fr.algebraicExcitation[n] = u(rng);         // gc * c
     }
     fr.pitchGain[a] = tc.gp;
     coder.buildExcitation(a);
@@ -44,7 +44,8 @@ TEST_P(Enhancement, FactorAndKeptEnergy) {
         const long double un = static_cast<long double>(fr.adaptiveExcitation[40 * a + n]) +
                                fr.algebraicExcitation[40 * a + n];
         EXPECT_DOUBLE_EQ(fr.excitation[40 * a + n], static_cast<double>(un)) << "n " << n;
-        enhanced[n] = un + static_cast<long double>(tc.f) * tc.gp * fr.adaptiveExcitation[40 * a + n];
+        enhanced[n] =
+            un + static_cast<long double>(tc.f) * tc.gp * fr.adaptiveExcitation[40 * a + n];
         E1 += un * un;
         E2 += enhanced[n] * enhanced[n];
     }
@@ -65,15 +66,12 @@ TEST_P(Enhancement, FactorAndKeptEnergy) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Factors, Enhancement,
-                         ::testing::Values(EnhancementCase{1, 1.2, 0.3},
-                                           EnhancementCase{1, 0.9, 0.25},
-                                           EnhancementCase{1, 1.0, 0.25},
-                                           EnhancementCase{3, 0.9, 0.45},
-                                           EnhancementCase{3, 0.6, 0.4},
-                                           EnhancementCase{3, 0.8, 0.4},
-                                           EnhancementCase{7, 1.2, 0.6},
-                                           EnhancementCase{2, 0.51, 0.4}));
+INSTANTIATE_TEST_SUITE_P(
+    Factors, Enhancement,
+    ::testing::Values(EnhancementCase{1, 1.2, 0.3}, EnhancementCase{1, 0.9, 0.25},
+                      EnhancementCase{1, 1.0, 0.25}, EnhancementCase{3, 0.9, 0.45},
+                      EnhancementCase{3, 0.6, 0.4}, EnhancementCase{3, 0.8, 0.4},
+                      EnhancementCase{7, 1.2, 0.6}, EnhancementCase{2, 0.51, 0.4}));
 
 TEST(Enhancement, NotAppliedAtOrBelowHalfGain) {
     std::mt19937 rng(test::testSeed());

@@ -25,7 +25,7 @@ namespace zorvel {
 namespace {
 
 using LComplex = std::complex<long double>;
-using Spectrum = std::vector<LComplex>;             // reference results, long double
+using Spectrum = std::vector<LComplex>;            // reference results, long double
 using Points = std::vector<std::complex<double>>;  // transform inputs
 
 // ---------------------------------------------------------------- references
@@ -120,7 +120,7 @@ Spectrum toSpectrum(const Points& x) {
 // interleaved array of (re, im) pairs. Unused places hold a marker that must
 // survive.
 class StridedData {
-public:
+  public:
     static constexpr double kGapMarker = -12345.5;
 
     StridedData(const Points& x, std::size_t stride, bool interleaved)
@@ -156,7 +156,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::size_t stride_;
     bool interleaved_;
     std::size_t places_ = 0;
@@ -191,14 +191,14 @@ long double largestMagnitude(const Spectrum& x) {
 
 // Captures what is written to std::cerr while it lives.
 class CerrCapture {
-public:
+  public:
     CerrCapture() : old_(std::cerr.rdbuf(captured_.rdbuf())) {}
     ~CerrCapture() { std::cerr.rdbuf(old_); }
     CerrCapture(const CerrCapture&) = delete;
     CerrCapture& operator=(const CerrCapture&) = delete;
     std::string text() const { return captured_.str(); }
 
-private:
+  private:
     std::ostringstream captured_;
     std::streambuf* old_;
 };
@@ -250,8 +250,8 @@ TEST_P(FftAgainstDirectDft, MatchesWithinTolerance) {
     for (int sign : {1, -1}) {
         const Spectrum expected = directDft(x, sign);
         for (int stride : {1, 2}) {
-            SCOPED_TRACE(::testing::Message() << "n=" << n << " sign=" << sign
-                                              << " stride=" << stride);
+            SCOPED_TRACE(::testing::Message()
+                         << "n=" << n << " sign=" << sign << " stride=" << stride);
             StridedData data(x, stride, stride == 2);
             ASSERT_EQ(fft1d(n, data, sign * stride), 0);
             EXPECT_TRUE(matchesReference(data, expected, kTolerance));
@@ -310,8 +310,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FactorCase{160, {4, 2, 5, 4}}, FactorCase{1000, {5, 2, 2, 5, 2, 5}},
                       FactorCase{8, {2, 2, 2}}, FactorCase{36, {3, 4, 3}}, FactorCase{7, {7}},
                       FactorCase{236196, {3, 3, 3, 3, 3, 4, 3, 3, 3, 3, 3}},
-                      FactorCase{1u << 22, {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4}},
-                      FactorCase{2, {2}}, FactorCase{4, {4}}, FactorCase{16, {4, 4}},
+                      FactorCase{1u << 22, {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4}}, FactorCase{2, {2}},
+                      FactorCase{4, {4}}, FactorCase{16, {4, 4}},
                       FactorCase{2310, {2, 3, 5, 7, 11}}, FactorCase{1, {}}));
 
 TEST(FactorList, TooManyFactorsIsRefused) {
@@ -334,7 +334,8 @@ TEST(FactorList, InvariantsUpTo5000) {
         EXPECT_EQ(product, n);
         const int q = f.squareCount;
         for (int i = 0; i < q; ++i) EXPECT_EQ(f.factor[i], f.factor[count - 1 - i]) << "n=" << n;
-        for (int i = q + 1; i < count - q; ++i) EXPECT_LT(f.factor[i - 1], f.factor[i]) << "n=" << n;
+        for (int i = q + 1; i < count - q; ++i)
+            EXPECT_LT(f.factor[i - 1], f.factor[i]) << "n=" << n;
     }
 }
 
@@ -349,8 +350,8 @@ void expectSampledBinsMatch(const Points& x, StridedData& data, int sign, std::m
     for (std::size_t k : bins) {
         const LComplex expected = directBin(x, k, sign);
         const long double error = std::abs(data.at(k) - expected) / scale;
-        EXPECT_LT(error, kTolerance) << "bin " << k << ": expected " << expected << ", actual "
-                                     << data.at(k);
+        EXPECT_LT(error, kTolerance)
+            << "bin " << k << ": expected " << expected << ", actual " << data.at(k);
     }
 }
 
@@ -448,9 +449,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(FftLimits, FftradixRefusesInconsistentSpans) {
     std::vector<double> re(12, 1.0), im(12, 1.0);
-    for (auto [total, length, span] : {std::array<std::size_t, 3>{12, 4, 6},
-                                       std::array<std::size_t, 3>{12, 4, 8},
-                                       std::array<std::size_t, 3>{12, 4, 0}}) {
+    for (auto [total, length, span] :
+         {std::array<std::size_t, 3>{12, 4, 6}, std::array<std::size_t, 3>{12, 4, 8},
+          std::array<std::size_t, 3>{12, 4, 0}}) {
         CerrCapture errors;
         EXPECT_EQ(fftradix(re.data(), im.data(), total, length, span, 1, 4, 4), -1)
             << total << " " << length << " " << span;
@@ -508,7 +509,8 @@ TEST(FftBuffers, MissingBuffersAreAMemoryFailure) {
         CerrCapture errors;
         EXPECT_EQ(fftradix(re.data(), im.data(), 8, 8, 8, 1, maxFactor, maxPermutation), -1)
             << maxFactor << " " << maxPermutation;
-        EXPECT_EQ(errors.text(), std::string(kFftMemoryError)) << maxFactor << " " << maxPermutation;
+        EXPECT_EQ(errors.text(), std::string(kFftMemoryError))
+            << maxFactor << " " << maxPermutation;
         EXPECT_TRUE(std::all_of(re.begin(), re.end(), [](double v) { return v == 1.0; }));
         EXPECT_TRUE(std::all_of(im.begin(), im.end(), [](double v) { return v == 2.0; }));
     }
@@ -638,8 +640,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, FftNormalisation,
                                            NormalisationCase{-1.0, 1.0},
                                            NormalisationCase{-0.5, 1.0},
                                            NormalisationCase{-4.0, 2.0},
-                                           NormalisationCase{4.0, 1.0},
-                                           NormalisationCase{2.0, 2.0},
+                                           NormalisationCase{4.0, 1.0}, NormalisationCase{2.0, 2.0},
                                            NormalisationCase{0.5, 8.0},
                                            NormalisationCase{NAN, 4.0}));
 
@@ -705,26 +706,26 @@ TEST_P(FftMultiDimensional, MatchesDirectMultiDimensionalDft) {
     const int sign = signAndStride > 0 ? 1 : -1;
     const std::size_t stride = std::abs(signAndStride);
     StridedData data(x, stride, stride == 2);
-    ASSERT_EQ(fftn(static_cast<int>(dims.size()), dims.data(), data.re(), data.im(),
-                   signAndStride, 0.0),
-              0);
+    ASSERT_EQ(
+        fftn(static_cast<int>(dims.size()), dims.data(), data.re(), data.im(), signAndStride, 0.0),
+        0);
     EXPECT_TRUE(matchesReference(data, directDftMulti(x, dims, sign), kTolerance));
     EXPECT_TRUE(data.gapsIntact(total));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Shapes, FftMultiDimensional,
-    ::testing::Values(MultiCase{{4, 2}, -1}, MultiCase{{6, 5, 4}, 2}, MultiCase{{10, 12}, -2},
-                      MultiCase{{3, 30}, 1}, MultiCase{{30, 3}, -1}, MultiCase{{7, 1, 4}, 1},
-                      MultiCase{{2, 36, 2}, -3}, MultiCase{{13, 9}, 2}),
-    [](const ::testing::TestParamInfo<MultiCase>& info) {
-        std::ostringstream name;
-        for (std::size_t d = 0; d < info.param.dims.size(); ++d)
-            name << (d == 0 ? "" : "x") << info.param.dims[d];
-        const int s = info.param.signAndStride;
-        name << (s > 0 ? "_plus" : "_minus") << "_stride" << std::abs(s);
-        return name.str();
-    });
+INSTANTIATE_TEST_SUITE_P(Shapes, FftMultiDimensional,
+                         ::testing::Values(MultiCase{{4, 2}, -1}, MultiCase{{6, 5, 4}, 2},
+                                           MultiCase{{10, 12}, -2}, MultiCase{{3, 30}, 1},
+                                           MultiCase{{30, 3}, -1}, MultiCase{{7, 1, 4}, 1},
+                                           MultiCase{{2, 36, 2}, -3}, MultiCase{{13, 9}, 2}),
+                         [](const ::testing::TestParamInfo<MultiCase>& info) {
+                             std::ostringstream name;
+                             for (std::size_t d = 0; d < info.param.dims.size(); ++d)
+                                 name << (d == 0 ? "" : "x") << info.param.dims[d];
+                             const int s = info.param.signAndStride;
+                             name << (s > 0 ? "_plus" : "_minus") << "_stride" << std::abs(s);
+                             return name.str();
+                         });
 
 }  // namespace
 }  // namespace zorvel

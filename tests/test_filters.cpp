@@ -60,7 +60,8 @@ TEST(SynthesisFilter, InvertedByTheInverseFilter) {
     // A(z) applied to the output gives back the input.
     for (int n = 0; n < kN; ++n) {
         long double e = y[n];
-        for (int j = 1; j <= kLpOrder && j <= n; ++j) e += static_cast<long double>(a[j]) * y[n - j];
+        for (int j = 1; j <= kLpOrder && j <= n; ++j)
+            e += static_cast<long double>(a[j]) * y[n - j];
         ASSERT_NEAR(static_cast<double>(e), x[n], 1e-9 * 1000.0) << "n=" << n;
     }
 }
@@ -111,7 +112,8 @@ TEST(FormantPostFilter, ImpulseResponseStart) {
     formantPostFilter(a, zero, zero, std::span(impulse).first(40), h);
     EXPECT_EQ(h[0], 1.0);
     EXPECT_NEAR(h[1], (0.7 - 0.75) * a[1], 1e-15);
-    const auto ref = referencePoleZero(a, 0.7, 0.75, std::vector<double>(impulse.begin(), impulse.begin() + 40));
+    const auto ref =
+        referencePoleZero(a, 0.7, 0.75, std::vector<double>(impulse.begin(), impulse.begin() + 40));
     for (int n = 0; n < 40; ++n) EXPECT_NEAR(h[n], static_cast<double>(ref[n]), 1e-13) << "n=" << n;
 }
 
@@ -153,8 +155,10 @@ TEST(FilterSizes, UnservableBlocksAreRefused) {
 
     const std::vector<double> h(40, 0.5);
     std::vector<double> z(41, 7.0);
-    EXPECT_THROW(convolve(x, std::span(h).first(20), std::span(z).first(40)), std::invalid_argument);
-    EXPECT_THROW(convolve(std::span(x).first(20), h, std::span(z).first(40)), std::invalid_argument);
+    EXPECT_THROW(convolve(x, std::span(h).first(20), std::span(z).first(40)),
+                 std::invalid_argument);
+    EXPECT_THROW(convolve(std::span(x).first(20), h, std::span(z).first(40)),
+                 std::invalid_argument);
     EXPECT_THROW(convolve(x, h, z), std::invalid_argument);
     for (double v : z) EXPECT_EQ(v, 7.0);
 }
@@ -168,9 +172,15 @@ class BlockFiltering : public ::testing::TestWithParam<std::tuple<Kind, int>> {}
 void run(Kind kind, const LpCoeffs& a, std::span<const double> xHistory,
          std::span<const double> yHistory, std::span<const double> x, std::span<double> y) {
     switch (kind) {
-        case Kind::Synthesis: synthesisFilter(a, yHistory, x, y); break;
-        case Kind::Weighting: weightingFilter(a, xHistory, yHistory, x, y); break;
-        case Kind::PostFilter: formantPostFilter(a, xHistory, yHistory, x, y); break;
+        case Kind::Synthesis:
+            synthesisFilter(a, yHistory, x, y);
+            break;
+        case Kind::Weighting:
+            weightingFilter(a, xHistory, yHistory, x, y);
+            break;
+        case Kind::PostFilter:
+            formantPostFilter(a, xHistory, yHistory, x, y);
+            break;
     }
 }
 

@@ -14,7 +14,8 @@ namespace {
 
 // Solves the normal equations sum_j a_j r[|i-j|] = -r[i], i = 1..10, by
 // Gaussian elimination in long double; returns a0..a10 and E = sum_j a_j r[j].
-std::array<long double, kLpCoeffs + 1> solveNormalEquations(const std::array<double, kLpCoeffs>& r) {
+std::array<long double, kLpCoeffs + 1> solveNormalEquations(
+    const std::array<double, kLpCoeffs>& r) {
     long double m[kLpOrder][kLpOrder + 1];
     for (int i = 0; i < kLpOrder; ++i) {
         for (int j = 0; j < kLpOrder; ++j) m[i][j] = r[std::abs(i - j)];
@@ -121,7 +122,8 @@ TEST(LevinsonDurbin, SolvesTheNormalEquations) {
         levinsonDurbin(r, out);
         const auto ref = solveNormalEquations(r);
         for (int j = 0; j <= kLpOrder; ++j)
-            ASSERT_NEAR(out[j], static_cast<double>(ref[j]), 1e-9) << "trial " << trial << " j=" << j;
+            ASSERT_NEAR(out[j], static_cast<double>(ref[j]), 1e-9)
+                << "trial " << trial << " j=" << j;
         ASSERT_NEAR(out[kLpCoeffs], static_cast<double>(ref[kLpCoeffs]), 1e-9 * r[0]) << trial;
     }
 }
@@ -150,7 +152,8 @@ TEST_P(AnalyseLpTest, MatchesWindowedAutocorrelationSolve) {
         EXPECT_DOUBLE_EQ(r[0], 1.0001 * energy);  // E0 is 1.0001 times the windowed energy
         const auto ref = solveNormalEquations(r);
         EXPECT_EQ(a[0], 1.0);
-        for (int j = 1; j <= kLpOrder; ++j) EXPECT_NEAR(a[j], static_cast<double>(ref[j]), 1e-8) << j;
+        for (int j = 1; j <= kLpOrder; ++j)
+            EXPECT_NEAR(a[j], static_cast<double>(ref[j]), 1e-8) << j;
         EXPECT_NEAR(E, static_cast<double>(ref[kLpCoeffs]), 1e-9 * r[0]);
     };
     check(coder.lpWindowI(), frame.lpCoeffsI, frame.lpErrorI);

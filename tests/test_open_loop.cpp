@@ -81,8 +81,12 @@ TEST(OpenLoopPitch, CorrelationsMatchTheirDefinition) {
         long double c1 = 0, c2 = 0;
         for (int n = 0; n < 80; ++n) c1 += static_cast<long double>(w[160 + n]) * w[160 + n - T];
         for (int n = 80; n < 160; ++n) c2 += static_cast<long double>(w[160 + n]) * w[160 + n - T];
-        ASSERT_NEAR(f.openLoopCorrI[T], static_cast<double>(c1), 1e-9 * std::fabs(static_cast<double>(c1)) + 1e-3) << T;
-        ASSERT_NEAR(f.openLoopCorrII[T], static_cast<double>(c2), 1e-9 * std::fabs(static_cast<double>(c2)) + 1e-3) << T;
+        ASSERT_NEAR(f.openLoopCorrI[T], static_cast<double>(c1),
+                    1e-9 * std::fabs(static_cast<double>(c1)) + 1e-3)
+            << T;
+        ASSERT_NEAR(f.openLoopCorrII[T], static_cast<double>(c2),
+                    1e-9 * std::fabs(static_cast<double>(c2)) + 1e-3)
+            << T;
     }
     EXPECT_EQ(f.openLoopLagI, 57);
 }
@@ -130,7 +134,8 @@ TEST(WeightedSpeech, ContinuousAcrossFramesWithSetI) {
                 acc -= std::pow(0.6L, j) * f.lpCoeffsI[j] * y[i - j];
             }
             y.push_back(acc);
-            maxError = std::max(maxError, std::fabs(f.weightedSpeech[n] - static_cast<double>(acc)));
+            maxError =
+                std::max(maxError, std::fabs(f.weightedSpeech[n] - static_cast<double>(acc)));
             maxValue = std::max(maxValue, std::fabs(f.weightedSpeech[n]));
         }
     }
@@ -182,7 +187,9 @@ TEST(LpResidual, SwitchesSetAtSample80AndReadsPreviousSpeech) {
     f.lpCoeffsI = {1.0, -1.2, 0.9, -0.45, 0.2, -0.1, 0.05, -0.02, 0.01, -0.005, 0.002};
     f.lpCoeffsII = {1.0, -0.8, 0.3, -0.1, 0.05, 0.0, 0.0, 0.01, 0.0, 0.0, -0.01};
     coder.computeLpResidual();
-    const auto s = [&](int n) { return n >= 0 ? f.speech[n] : coder.previousFrame().speech[160 + n]; };
+    const auto s = [&](int n) {
+        return n >= 0 ? f.speech[n] : coder.previousFrame().speech[160 + n];
+    };
     for (int n : {0, 5, 79, 80, 85, 159}) {
         const LpCoeffs& a = n < 80 ? f.lpCoeffsI : f.lpCoeffsII;
         long double e = s(n);

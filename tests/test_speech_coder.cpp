@@ -147,14 +147,16 @@ TEST_P(FrameCount, OnlyWholeFramesAreCoded) {
     ASSERT_EQ(bytes.size(), c.frames > 0 ? 60u + dataSize : 44u);
     EXPECT_EQ(bytes[40] | bytes[41] << 8 | bytes[42] << 16 | bytes[43] << 24, dataSize);
     EXPECT_EQ(bytes[4] | bytes[5] << 8 | bytes[6] << 16 | bytes[7] << 24, dataSize + 36);
-    for (std::size_t i = 44; i < std::min<std::size_t>(60, bytes.size()); ++i) EXPECT_EQ(bytes[i], 0) << i;
+    for (std::size_t i = 44; i < std::min<std::size_t>(60, bytes.size()); ++i)
+        EXPECT_EQ(bytes[i], 0) << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, FrameCount,
                          ::testing::Values(LengthCase{0, 0, 0}, LengthCase{159, 1, 0},
                                            LengthCase{160, 0, 1}, LengthCase{3 * 160, 0, 3},
                                            LengthCase{3 * 160 + 159, 0, 3},
-                                           LengthCase{3 * 160 + 1, 1, 3}, LengthCase{7 * 160, 0, 7}));
+                                           LengthCase{3 * 160 + 1, 1, 3},
+                                           LengthCase{7 * 160, 0, 7}));
 
 TEST(SpeechCoder, ShortFilesHaveNoFrames) {
     test::TempDir dir;

@@ -26,22 +26,24 @@ TEST(WaveHeader, ExactBytesAndWritePositionKept) {
     writeWaveHeader(stream, 320 * 5);
     EXPECT_EQ(stream.tellp(), 77);
     const std::string b = stream.str();
-    const unsigned char expected[44] = {
-        'R', 'I', 'F', 'F', 0x64, 0x06, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-        16, 0, 0, 0, 1, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x80, 0x3E, 0, 0,
-        2, 0, 16, 0, 'd', 'a', 't', 'a', 0x40, 0x06, 0, 0};
+    const unsigned char expected[44] = {'R',  'I',  'F', 'F', 0x64, 0x06, 0, 0, 'W', 'A', 'V', 'E',
+                                        'f',  'm',  't', ' ', 16,   0,    0, 0, 1,   0,   1,   0,
+                                        0x40, 0x1F, 0,   0,   0x80, 0x3E, 0, 0, 2,   0,   16,  0,
+                                        'd',  'a',  't', 'a', 0x40, 0x06, 0, 0};
     for (int i = 0; i < 44; ++i)
         EXPECT_EQ(static_cast<unsigned char>(b[i]), expected[i]) << "byte " << i;
-    for (int i = 44; i < 100; ++i) EXPECT_EQ(b[i], '\x55') << "byte " << i << " must stay untouched";
+    for (int i = 44; i < 100; ++i)
+        EXPECT_EQ(b[i], '\x55') << "byte " << i << " must stay untouched";
     EXPECT_EQ(le32(b, 4), 1600u + 36u);
     EXPECT_EQ(le32(b, 28), 16000u);
 }
 
 TEST(SampleConversion, TruncatesAndClipsSymmetrically) {
     const std::pair<double, int> cases[] = {
-        {32766.9, 32766}, {32767.2, 32767}, {40000.0, 32767},  {1.0e12, 32767},
+        {32766.9, 32766},   {32767.2, 32767},   {40000.0, 32767},  {1.0e12, 32767},
         {-32767.5, -32767}, {-32768.0, -32767}, {-1.0e12, -32767}, {-1.9, -1},
-        {1.9, 1}, {0.999, 0}, {-0.999, 0}, {0.0, 0}, {-32766.9, -32766}, {1234.5, 1234}};
+        {1.9, 1},           {0.999, 0},         {-0.999, 0},       {0.0, 0},
+        {-32766.9, -32766}, {1234.5, 1234}};
     for (auto [x, expected] : cases) EXPECT_EQ(toSample(x), expected) << "x=" << x;
 }
 
@@ -60,7 +62,8 @@ TEST(EncodingRun, ReadBackByLibsndfile) {
     {
         SpeechCoder reference(test::samplePath(), 3);
         while (reference.nextFrame() == 0)
-            for (double v : reference.currentFrame().synthesizedSpeech) expected.push_back(toSample(v));
+            for (double v : reference.currentFrame().synthesizedSpeech)
+                expected.push_back(toSample(v));
     }
     SpeechCoder coder(test::samplePath(), 3);
     ASSERT_EQ(coder.encodeFile(out, kSaveSynthesized), 0);

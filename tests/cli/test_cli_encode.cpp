@@ -115,11 +115,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(EncodeModes, EveryRateAndNumberNamesItsMode) {
     const std::vector<std::pair<std::string, std::string>> spellings{
-        {"12.2", "_12.20"}, {"12.20", "_12.20"}, {"1", "_12.20"},    {"10.2", "_10.20"},
-        {"2", "_10.20"},    {"7.95", "_07.95"},  {"3", "_07.95"},    {"7.40", "_07.40"},
-        {"7.4", "_07.40"},  {"4", "_07.40"},     {"6.70", "_06.70"}, {"6.7", "_06.70"},
-        {"5", "_06.70"},    {"5.90", "_05.90"},  {"6", "_05.90"},    {"5.15", "_05.15"},
-        {"7", "_05.15"},    {"4.75", "_04.75"},  {"8", "_04.75"},    {"10.20", "_10.20"},
+        {"12.2", "_12.20"},  {"12.20", "_12.20"}, {"1", "_12.20"},     {"10.2", "_10.20"},
+        {"2", "_10.20"},     {"7.95", "_07.95"},  {"3", "_07.95"},     {"7.40", "_07.40"},
+        {"7.4", "_07.40"},   {"4", "_07.40"},     {"6.70", "_06.70"},  {"6.7", "_06.70"},
+        {"5", "_06.70"},     {"5.90", "_05.90"},  {"6", "_05.90"},     {"5.15", "_05.15"},
+        {"7", "_05.15"},     {"4.75", "_04.75"},  {"8", "_04.75"},     {"10.20", "_10.20"},
         {"07.95", "_07.95"}, {"07.40", "_07.40"}, {"06.70", "_06.70"}, {"05.90", "_05.90"},
         {"05.15", "_05.15"}, {"04.75", "_04.75"}};  // the spellings of the file names too
     const TempDir dir;
@@ -136,7 +136,8 @@ TEST(EncodeModes, AnythingElseIsAUsageErrorThatWritesNothing) {
     const fs::path input = copySample(dir);
     const std::vector<std::uint8_t> old{'o', 'l', 'd'};
     test::writeBytes(dir / "mowa.wav_12.20_sout.wav", old);
-    for (const std::string bad : {"13", "0", "9", "12.3", "7.45", "fast", "", "nan", "inf", "7.95x", " 7.95"}) {
+    for (const std::string bad :
+         {"13", "0", "9", "12.3", "7.45", "fast", "", "nan", "inf", "7.95x", " 7.95"}) {
         const test::CliResult result = runCli({"encode", arg(input), "-m", bad, "-y"});
         EXPECT_EQ(result.exitCode, 2) << bad;
         EXPECT_TRUE(contains(result.err, "unknown mode '" + bad + "'")) << result.err;
@@ -288,8 +289,7 @@ TEST(EncodeFailure, AnInputWhoseReadsFailIsNamedAsTheCause) {
     // A process's own memory file opens, but reads with an I/O error where
     // nothing is mapped: the input is at fault, not the output.
     const TempDir dir;
-    const test::CliResult result =
-        runCli({"encode", "/proc/self/mem", "-o", arg(dir / "out.wav")});
+    const test::CliResult result = runCli({"encode", "/proc/self/mem", "-o", arg(dir / "out.wav")});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(contains(result.err, "zorvel-cli: /proc/self/mem: input cannot be read"))
         << result.err;

@@ -14,8 +14,8 @@
 #include <QGuiApplication>
 #include <QImage>
 
-#include "plots/Plots.h"
 #include "coder/SpeechCoder.h"
+#include "plots/Plots.h"
 
 namespace zorvel {
 namespace {
@@ -28,14 +28,14 @@ using test::TempDir;
 // The renderers need a Qt application for their fonts: one for the whole
 // run, on the offscreen platform, gone before the process ends.
 class OffscreenQt : public ::testing::Environment {
-public:
+  public:
     void SetUp() override {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         application_ = std::make_unique<QGuiApplication>(argc_, argv_.data());
     }
     void TearDown() override { application_.reset(); }
 
-private:
+  private:
     int argc_ = 1;
     std::array<char, 14> name_{"test_cli_plot"};
     std::array<char*, 2> argv_{name_.data(), nullptr};

@@ -66,7 +66,8 @@ std::vector<std::int16_t> voicedSignal() {
 std::vector<std::int16_t> roughSignal() {
     std::vector<std::int16_t> s(2000, 0);
     Lcg rng{777u};
-    for (int n = 0; n < 2400; ++n) s.push_back(clip16(3 * static_cast<std::int64_t>(rng.next(30000))));
+    for (int n = 0; n < 2400; ++n)
+        s.push_back(clip16(3 * static_cast<std::int64_t>(rng.next(30000))));
     s.push_back(32767);
     s.insert(s.end(), 1599, 0);
     for (int n = 0; n < 2000; ++n) s.push_back((n / 25) % 2 == 0 ? 20000 : -20000);
@@ -76,10 +77,9 @@ std::vector<std::int16_t> roughSignal() {
 
 std::string sha256(const fs::path& file) {
     const std::vector<std::uint8_t> bytes = test::readBytes(file);
-    return QCryptographicHash::hash(
-               QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                          static_cast<qsizetype>(bytes.size())),
-               QCryptographicHash::Sha256)
+    return QCryptographicHash::hash(QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                               static_cast<qsizetype>(bytes.size())),
+                                    QCryptographicHash::Sha256)
         .toHex()
         .toStdString();
 }
@@ -87,7 +87,7 @@ std::string sha256(const fs::path& file) {
 const char* const kModes[] = {"12.2", "10.2", "7.95", "7.40", "6.70", "5.90", "5.15", "4.75"};
 
 class GoldenOutputs : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         dir_ = new TempDir;
         test::writeSamples(*dir_ / "voiced.wav", voicedSignal());
@@ -119,7 +119,8 @@ TEST_F(GoldenOutputs, EncodedFilesOfEveryModeAndOption) {
             for (const bool noAdaptive : {false, true}) {
                 const fs::path out = *dir_ / ("out-" + std::to_string(m));
                 fs::create_directories(out);
-                std::vector<std::string> args{"encode", "-m", kModes[m], "-d", arg(out), "-y", "-j", "2"};
+                std::vector<std::string> args{"encode", "-m", kModes[m], "-d",
+                                              arg(out), "-y", "-j",      "2"};
                 if (post) args.push_back("--post");
                 if (noAdaptive) args.push_back("--no-adaptive");
                 for (const char* input : inputs) args.push_back(arg(*dir_ / input));
@@ -147,10 +148,12 @@ TEST_F(GoldenOutputs, FramesExportOfEveryMode) {
     std::map<std::string, std::string> actual;
     for (int m = 0; m < 8; ++m) {
         for (const bool noAdaptive : {false, true}) {
-            const std::string key = std::string("mowa ") + kModes[m] + (noAdaptive ? " noadapt" : "");
+            const std::string key =
+                std::string("mowa ") + kModes[m] + (noAdaptive ? " noadapt" : "");
             const fs::path out = *dir_ / "frames.json";
-            std::vector<std::string> args{"frames", arg(*dir_ / "mowa.wav"), "-m", kModes[m],
-                                          "--format", "json", "-o", arg(out)};
+            std::vector<std::string> args{
+                "frames", arg(*dir_ / "mowa.wav"), "-m", kModes[m], "--format", "json", "-o",
+                arg(out)};
             if (noAdaptive) args.push_back("--no-adaptive");
             test::CliResult r = runCli(args);
             ASSERT_EQ(r.exitCode, 0) << r.err;

@@ -15,9 +15,9 @@
 #include <random>
 #include <stdexcept>
 
-#include "plots/Readouts.h"
 #include "charts/ChartWindow.h"
 #include "coder/SpeechCoder.h"
+#include "plots/Readouts.h"
 #include "tests/TestSupport.h"
 
 // Readable QStrings in failure messages.
@@ -34,13 +34,13 @@ const QString kFrameMessage = "Numer ramki musi być liczbą całkowitą.";
 using Log = std::vector<QString>;
 
 class RecordingDialogs final : public ChartDialogs {
-public:
+  public:
     explicit RecordingDialogs(std::shared_ptr<Log> log) : log_(std::move(log)) {}
     void information(QWidget*, const QString& text) override { log_->push_back("info: " + text); }
     void setBusyCursor() override { log_->push_back("busy"); }
     void restoreCursor() override { log_->push_back("restore"); }
 
-private:
+  private:
     std::shared_ptr<Log> log_;
 };
 
@@ -52,7 +52,7 @@ std::string numbered(const char* prefix, int n) {
 }
 
 class ChartWindowTest : public ::testing::Test {
-protected:
+  protected:
     ChartWindowTest() { form = makeForm(log); }
 
     static std::unique_ptr<ChartWindow> makeForm(std::shared_ptr<Log>& log) {

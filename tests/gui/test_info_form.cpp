@@ -70,7 +70,8 @@ TEST(InfoFormTest, ShowNoticeShowsTheTextCentredOnTheScreen) {
     form.hide();
     form.showNotice(QString::fromUtf8("Kodowanie w trybie 12.2 [kb/s] trwa. Proszę czekac..."));
     EXPECT_TRUE(form.isVisible());
-    EXPECT_EQ(form.text(), QString::fromUtf8("Kodowanie w trybie 12.2 [kb/s] trwa. Proszę czekac..."));
+    EXPECT_EQ(form.text(),
+              QString::fromUtf8("Kodowanie w trybie 12.2 [kb/s] trwa. Proszę czekac..."));
 }
 
 }  // namespace

@@ -21,7 +21,6 @@
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
-
 #include <cstdio>
 #include <deque>
 #include <functional>
@@ -31,8 +30,8 @@
 #include <tuple>
 #include <vector>
 
-#include "app/ProgressNotice.h"
 #include "app/MainWindow.h"
+#include "app/ProgressNotice.h"
 #include "app/UserDialogs.h"
 #include "app/ZorvelApplication.h"
 #include "charts/ChartWindow.h"
@@ -47,8 +46,8 @@ namespace {
 using zorvel::ChartWindow;
 using zorvel::EncodeRequest;
 using zorvel::MainWindow;
-using zorvel::ProgressNotice;
 using zorvel::OpenDialogSettings;
+using zorvel::ProgressNotice;
 namespace fs = std::filesystem;
 namespace zt = zorvel::test;
 
@@ -60,7 +59,7 @@ const QString kEncodingFailed = QString::fromUtf8(
 
 // Records every conversation with the user and answers from prepared values.
 class RecordingDialogs : public zorvel::UserDialogs {
-public:
+  public:
     std::vector<QString> informations;
     std::vector<QString> confirmations;
     std::vector<QString> errors;
@@ -116,7 +115,7 @@ struct RunObservation {
 };
 
 class MainWindowTest : public ::testing::Test {
-protected:
+  protected:
     MainWindowTest() : window(dialogs, [this](const EncodeRequest& r) { return observeRun(r); }) {
         applicationDialogs() = RecordingDialogs{};
         window.setForms(&testForm, &infoForm);
@@ -143,7 +142,8 @@ protected:
         if (auto* radio = qobject_cast<QRadioButton*>(&button)) {
             QStyleOptionButton option;
             option.initFrom(radio);
-            at = radio->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &option, radio)
+            at = radio->style()
+                     ->subElementRect(QStyle::SE_RadioButtonIndicator, &option, radio)
                      .center();
         }
         QTest::mouseClick(&button, Qt::LeftButton, {}, at);
@@ -200,39 +200,134 @@ const ControlRow kControls[] = {
     {"Edit1", "QLineEdit", "centralwidget", {16, 24, 417, 21}, "", false, true, false},
     {"Label2", "QLabel", "centralwidget", {16, 57, 70, 13}, "Plik wyjsciowy:", false, true, true},
     {"Edit2", "QLineEdit", "centralwidget", {16, 76, 417, 21}, "", false, true, true},
-    {"GroupBox1", "QGroupBox", "centralwidget", {16, 114, 417, 95}, " Tryb kodera: ", false,
-     true, true},
-    {"RadioButton1", "QRadioButton", "centralwidget", {53, 134, 113, 17}, "~ 12.2 [kb/s]", true,
-     true, true},
-    {"RadioButton2", "QRadioButton", "centralwidget", {53, 157, 113, 17}, "~ 10.2 [kb/s]", false,
-     true, true},
-    {"RadioButton3", "QRadioButton", "centralwidget", {53, 180, 113, 17}, "~ 7.95 / 7.45 [kb/s]",
-     false, true, true},
-    {"RadioButton4", "QRadioButton", "centralwidget", {135, 389, 113, 17}, "~ 7.40 kb/s", false,
-     false, false},
-    {"RadioButton5", "QRadioButton", "centralwidget", {209, 134, 113, 17}, "~ 6.70 [kb/s]", false,
-     true, true},
-    {"RadioButton6", "QRadioButton", "centralwidget", {209, 157, 113, 17}, "~ 5.90 [kb/s]", false,
-     true, true},
-    {"RadioButton7", "QRadioButton", "centralwidget", {209, 180, 113, 17}, "~ 5.15 / 4.75 [kb/s]",
-     false, true, true},
-    {"RadioButton8", "QRadioButton", "centralwidget", {138, 367, 113, 17}, "~ 4.75 kb/s", false,
-     false, false},
-    {"GroupBox2", "QGroupBox", "centralwidget", {16, 216, 417, 65}, " Opcje zapisu: ", false,
-     true, true},
-    {"RB_sout", "QRadioButton", "GroupBox2", {37, 18, 175, 17}, "Sygnal przed post-processingiem",
-     true, true, true},
-    {"RB_soutp", "QRadioButton", "GroupBox2", {37, 42, 185, 17}, "Sygnal po post-processingu",
-     false, true, true},
-    {"GroupBox3", "QGroupBox", "centralwidget", {16, 288, 417, 65}, " Opcje dodatkowe ", false,
-     true, true},
-    {"RB_adapt", "QRadioButton", "GroupBox3", {38, 20, 211, 17}, "Używaj słownika adaptacyjnego",
-     true, true, true},
-    {"RB_noadapt", "QRadioButton", "GroupBox3", {38, 41, 243, 17},
-     "NIE używaj słownika adaptacyjnego", false, true, true},
-    {"BT_Wykresy", "QPushButton", "centralwidget", {16, 367, 85, 33}, "Wykresy", false, true,
+    {"GroupBox1",
+     "QGroupBox",
+     "centralwidget",
+     {16, 114, 417, 95},
+     " Tryb kodera: ",
+     false,
+     true,
      true},
-    {"BT_Kodowanie", "QPushButton", "centralwidget", {347, 367, 85, 33}, "Kodowanie", false, true,
+    {"RadioButton1",
+     "QRadioButton",
+     "centralwidget",
+     {53, 134, 113, 17},
+     "~ 12.2 [kb/s]",
+     true,
+     true,
+     true},
+    {"RadioButton2",
+     "QRadioButton",
+     "centralwidget",
+     {53, 157, 113, 17},
+     "~ 10.2 [kb/s]",
+     false,
+     true,
+     true},
+    {"RadioButton3",
+     "QRadioButton",
+     "centralwidget",
+     {53, 180, 113, 17},
+     "~ 7.95 / 7.45 [kb/s]",
+     false,
+     true,
+     true},
+    {"RadioButton4",
+     "QRadioButton",
+     "centralwidget",
+     {135, 389, 113, 17},
+     "~ 7.40 kb/s",
+     false,
+     false,
+     false},
+    {"RadioButton5",
+     "QRadioButton",
+     "centralwidget",
+     {209, 134, 113, 17},
+     "~ 6.70 [kb/s]",
+     false,
+     true,
+     true},
+    {"RadioButton6",
+     "QRadioButton",
+     "centralwidget",
+     {209, 157, 113, 17},
+     "~ 5.90 [kb/s]",
+     false,
+     true,
+     true},
+    {"RadioButton7",
+     "QRadioButton",
+     "centralwidget",
+     {209, 180, 113, 17},
+     "~ 5.15 / 4.75 [kb/s]",
+     false,
+     true,
+     true},
+    {"RadioButton8",
+     "QRadioButton",
+     "centralwidget",
+     {138, 367, 113, 17},
+     "~ 4.75 kb/s",
+     false,
+     false,
+     false},
+    {"GroupBox2",
+     "QGroupBox",
+     "centralwidget",
+     {16, 216, 417, 65},
+     " Opcje zapisu: ",
+     false,
+     true,
+     true},
+    {"RB_sout",
+     "QRadioButton",
+     "GroupBox2",
+     {37, 18, 175, 17},
+     "Sygnal przed post-processingiem",
+     true,
+     true,
+     true},
+    {"RB_soutp",
+     "QRadioButton",
+     "GroupBox2",
+     {37, 42, 185, 17},
+     "Sygnal po post-processingu",
+     false,
+     true,
+     true},
+    {"GroupBox3",
+     "QGroupBox",
+     "centralwidget",
+     {16, 288, 417, 65},
+     " Opcje dodatkowe ",
+     false,
+     true,
+     true},
+    {"RB_adapt",
+     "QRadioButton",
+     "GroupBox3",
+     {38, 20, 211, 17},
+     "Używaj słownika adaptacyjnego",
+     true,
+     true,
+     true},
+    {"RB_noadapt",
+     "QRadioButton",
+     "GroupBox3",
+     {38, 41, 243, 17},
+     "NIE używaj słownika adaptacyjnego",
+     false,
+     true,
+     true},
+    {"BT_Wykresy", "QPushButton", "centralwidget", {16, 367, 85, 33}, "Wykresy", false, true, true},
+    {"BT_Kodowanie",
+     "QPushButton",
+     "centralwidget",
+     {347, 367, 85, 33},
+     "Kodowanie",
+     false,
+     true,
      true},
 };
 
@@ -556,10 +651,10 @@ TEST_F(MainWindowTest, ClicksDuringTheRunAreDropped) {
         const QPointF global = button.mapToGlobal(at);
         for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
             QCoreApplication::postEvent(
-                &button, new QMouseEvent(type, at, global, Qt::LeftButton,
-                                         type == QEvent::MouseButtonPress ? Qt::LeftButton
-                                                                          : Qt::NoButton,
-                                         Qt::NoModifier));
+                &button,
+                new QMouseEvent(type, at, global, Qt::LeftButton,
+                                type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                                Qt::NoModifier));
         }
         return 0;
     };
@@ -599,8 +694,10 @@ TEST_F(MainWindowTest, NoticeNamesTheRateNotTheButtonCaption) {
     click("RadioButton7");
     click("BT_Kodowanie");
     ASSERT_EQ(runs.size(), 2u);
-    EXPECT_EQ(runs[0].noticeText, QString::fromUtf8("Kodowanie w trybie 7.95 [kb/s] trwa. Proszę czekac..."));
-    EXPECT_EQ(runs[1].noticeText, QString::fromUtf8("Kodowanie w trybie 5.15 [kb/s] trwa. Proszę czekac..."));
+    EXPECT_EQ(runs[0].noticeText,
+              QString::fromUtf8("Kodowanie w trybie 7.95 [kb/s] trwa. Proszę czekac..."));
+    EXPECT_EQ(runs[1].noticeText,
+              QString::fromUtf8("Kodowanie w trybie 5.15 [kb/s] trwa. Proszę czekac..."));
 }
 
 TEST_F(MainWindowTest, ThrowingRunRestoresTheWindowAndReachesTheApplicationHandler) {
@@ -784,7 +881,7 @@ TEST_F(MainWindowTest, HidingForTheChartWindowDoesNotEndTheProgram) {
 // --- the application's exception handler ---------------------------------------------------
 
 class ThrowingWidget : public QWidget {
-public:
+  public:
     bool event(QEvent* event) override {
         if (event->type() == QEvent::User) throw std::runtime_error("zdarzenie nie powiodło się");
         return QWidget::event(event);
@@ -810,11 +907,12 @@ int main(int argc, char** argv) {
     // Windows are tested offscreen, also when the build lists the tests.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     // The offscreen platform lacks the keyboard grab and raising that menus ask for.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-        if (type != QtWarningMsg || !text.startsWith("This plugin does not support")) {
-            std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
-        }
-    });
+    qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (type != QtWarningMsg || !text.startsWith("This plugin does not support")) {
+                std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+            }
+        });
     zorvel::ZorvelApplication application(argc, argv, applicationDialogs());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -378,7 +378,7 @@ TEST(ChartColours, SchemesAndUnknownValues) {
 // Time image
 
 class TimeImage : public ::testing::TestWithParam<int> {
-protected:
+  protected:
     ChartColours colours() const { return *schemeColours(GetParam()); }
     PlotOptions options(bool twoFrames) const {
         PlotOptions o = nothingShown();
@@ -690,7 +690,7 @@ int referenceSpectrumY(const Signal& x, int k) {
 }
 
 class SpectrumImage : public ::testing::TestWithParam<int> {
-protected:
+  protected:
     PlotOptions options() const {
         PlotOptions o = nothingShown();
         o.colours = *schemeColours(GetParam());
