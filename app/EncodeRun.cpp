@@ -4,9 +4,9 @@
 
 namespace zorvel {
 
-int runSpeechCoder(const EncodeRequest& request) {
+RunResult runSpeechCoder(const EncodeRequest& request) {
     SpeechCoder coder(request.inputName, request.mode);
-    if (request.noAdaptiveCodebook) coder.noAdaptiveCodebook = 1;
+    coder.noAdaptiveCodebook = request.noAdaptiveCodebook;
     return coder.encodeFile(request.outputName, request.saveOption);
 }
 

@@ -6,22 +6,24 @@
 #include <filesystem>
 #include <functional>
 
+#include "coder/SpeechCoder.h"
+
 namespace zorvel {
 
 struct EncodeRequest {
     std::filesystem::path inputName;
     std::filesystem::path outputName;
-    int mode = 1;                     // CoderMode 1..8
+    CoderMode mode = CoderMode::rate12_2;
     bool noAdaptiveCodebook = false;  // "NIE używaj słownika adaptacyjnego"
-    int saveOption = 1;               // 1 = before, 2 = after post-processing
+    SaveOption saveOption = SaveOption::synthesized;
 };
 
-// Returns what SpeechCoder::encodeFile returns: 0 on success, 1 on failure.
-using EncodeRun = std::function<int(const EncodeRequest&)>;
+// Returns what SpeechCoder::encodeFile returns.
+using EncodeRun = std::function<RunResult(const EncodeRequest&)>;
 
 // Builds a SpeechCoder for the input and mode, sets its adaptive-codebook
 // flag and runs encodeFile; the coder (and with it both files) is gone when
 // this returns, also when it throws.
-int runSpeechCoder(const EncodeRequest& request);
+RunResult runSpeechCoder(const EncodeRequest& request);
 
 }  // namespace zorvel

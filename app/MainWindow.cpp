@@ -29,8 +29,8 @@ constexpr int kFormFontPixels = 11;
 // Where the window opens; the form gives only its size to Qt.
 constexpr QPoint kWindowPosition{261, 191};
 
-QString noticeText(int mode) {
-    const std::string_view rate = coderModeName(mode).rate;
+QString noticeText(CoderMode mode) {
+    const std::string_view rate = rulesOf(mode).rate;
     return QStringLiteral("Kodowanie w trybie ") +
            QString::fromUtf8(rate.data(), static_cast<qsizetype>(rate.size())) +
            QStringLiteral(" [kb/s] trwa. Proszę czekac...");
@@ -124,11 +124,11 @@ std::array<const QRadioButton*, kModeCount> MainWindow::modeButtons() const {
             ui->RadioButton5, ui->RadioButton6, ui->RadioButton7, ui->RadioButton8};
 }
 
-int MainWindow::selectedMode() const {
+CoderMode MainWindow::selectedMode() const {
     const auto buttons = modeButtons();
-    int mode = 1;
-    for (int k = 1; k <= kModeCount; ++k) {
-        if (buttons[k - 1]->isChecked()) mode = k;
+    CoderMode mode = CoderMode::rate12_2;
+    for (int k = 0; k < kModeCount; ++k) {
+        if (buttons[k]->isChecked()) mode = kAllCoderModes[k];
     }
     return mode;
 }
@@ -163,7 +163,7 @@ void MainWindow::RB_adaptClick() { updateOutputName(); }
 void MainWindow::RB_noadaptClick() { updateOutputName(); }
 
 void MainWindow::BT_WykresyClick() {
-    const int mode = selectedMode();
+    const CoderMode mode = selectedMode();
     const bool noAdaptiveCodebook = ui->RB_noadapt->isChecked();
     const QString inputName = ui->Edit1->text();
     if (!fileExists(inputName)) {
@@ -195,11 +195,12 @@ void MainWindow::BT_KodowanieClick() {
     request.inputName = toPath(inputName);
     request.outputName = toPath(outputName);
     request.noAdaptiveCodebook = ui->RB_noadapt->isChecked();
-    request.saveOption = ui->RB_sout->isChecked() ? kSaveSynthesized : kSavePostProcessed;
-    if (runEncoding(request) != 0) dialogs_.information(this, kEncodingFailed);
+    request.saveOption =
+        ui->RB_sout->isChecked() ? SaveOption::synthesized : SaveOption::postProcessed;
+    if (runEncoding(request) != RunResult::completed) dialogs_.information(this, kEncodingFailed);
 }
 
-int MainWindow::runEncoding(const EncodeRequest& request) {
+RunResult MainWindow::runEncoding(const EncodeRequest& request) {
     setEnabled(false);
     const OnScopeExit restore([this] {
         if (InfoForm) InfoForm->hide();
@@ -211,7 +212,7 @@ int MainWindow::runEncoding(const EncodeRequest& request) {
         InfoForm->paintNow();
     }
     const BusyCursor busy(dialogs_);  // restored first when the run ends
-    const int result = encode_(request);
+    const RunResult result = encode_(request);
     // Clicks and keys given during the run reach the still disabled window
     // now and are dropped, instead of acting once it is enabled again.
     QCoreApplication::processEvents();

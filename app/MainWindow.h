@@ -37,8 +37,8 @@ class MainWindow : public QMainWindow {
     // called once, by start-up.
     void setForms(ChartWindow* testForm, ProgressNotice* infoForm);
 
-    // CoderMode of the checked mode button (1 when none is checked).
-    int selectedMode() const;
+    // The mode of the checked mode button (12.2 when none is checked).
+    CoderMode selectedMode() const;
     // Edit1 := the open dialog's file name; Edit2 := that name + mode suffix
     // + option suffix + ".wav".
     void updateOutputName();
@@ -66,14 +66,14 @@ class MainWindow : public QMainWindow {
   private:
     using Handler = void (MainWindow::*)();
 
-    // RadioButton1..RadioButton8, indexed by CoderMode - 1.
-    std::array<const QRadioButton*, 8> modeButtons() const;
+    // RadioButton1..RadioButton8, in the order of the mode table.
+    std::array<const QRadioButton*, kModeCount> modeButtons() const;
     void connectHandlers();
     // Runs a handler; an exception it throws goes to the application's handler.
     void runHandler(Handler handler);
     // The window disabled, the notice shown and the hourglass cursor for the
     // length of the run; all three undone also when the run throws.
-    int runEncoding(const EncodeRequest& request);
+    RunResult runEncoding(const EncodeRequest& request);
 
     std::unique_ptr<Ui::MainWindow> ui;
     OpenDialogSettings OpenDialog1;

@@ -11,13 +11,13 @@ namespace {
 constexpr double kFrameSeconds = 0.02;  // 160 samples at 8000 Hz
 
 void BM_CodeSample(benchmark::State& state) {
-    const int mode = static_cast<int>(state.range(0));
+    const zorvel::CoderMode mode = *zorvel::modeFromNumber(static_cast<int>(state.range(0)));
     const bool noAdaptive = state.range(1) != 0;
     std::int64_t frames = 0;
     for (auto _ : state) {
         zorvel::SpeechCoder coder(ZORVEL_SAMPLE, mode);
-        coder.noAdaptiveCodebook = noAdaptive ? 1 : 0;
-        while (coder.nextFrame() == 0) {
+        coder.noAdaptiveCodebook = noAdaptive;
+        while (coder.nextFrame() == zorvel::FrameStep::coded) {
         }
         if (coder.frameCount() == 0) {
             state.SkipWithError("the bundled sample has no frames");

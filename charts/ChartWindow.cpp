@@ -25,9 +25,6 @@ constexpr int kFormTop = 11;
 constexpr int kFormFontPixels = 11;
 constexpr int kReadoutGap = 5;  // between a subframe's k and gp readouts
 
-// The coder mode whose two LP analyses use different windows.
-constexpr int kModeWithTwoAnalyses = 1;
-
 }  // namespace
 
 ChartWindow::ChartWindow(QWidget* parent)
@@ -88,16 +85,14 @@ void ChartWindow::setDialogs(std::unique_ptr<ChartDialogs> dialogs) {
 
 // Setup ----------------------------------------------------------------------
 
-void ChartWindow::openForFile(const QString& fileName, int mode, bool noAdaptiveCodebook) {
+void ChartWindow::openForFile(const QString& fileName, CoderMode mode, bool noAdaptiveCodebook) {
     // The coder of an earlier setup goes once the new one is built.
     coder_ = std::make_unique<SpeechCoder>(
         std::filesystem::path(QFile::encodeName(fileName).toStdString()), mode);
-    coder_->noAdaptiveCodebook = noAdaptiveCodebook ? 1 : 0;
+    coder_->noAdaptiveCodebook = noAdaptiveCodebook;
     show();
     setWindowTitle(windowCaption(mode, fileName));
-    // Decided by the mode asked for: a value outside 1..8 is no mode 1 here,
-    // although the coder runs it as one.
-    const bool twoAnalyses = mode == kModeWithTwoAnalyses;
+    const bool twoAnalyses = rulesOf(mode).twoLpAnalyses;
     ui_->CB_aI->setChecked(twoAnalyses);
     ui_->CB_aI->setEnabled(twoAnalyses);
     clearImages();
@@ -109,12 +104,10 @@ void ChartWindow::openForFile(const QString& fileName, int mode, bool noAdaptive
     redrawCharts();
 }
 
-void ChartWindow::setColourScheme(int scheme) {
-    if (const auto colours = schemeColours(scheme)) chartColours_ = *colours;
-}
+void ChartWindow::setColourScheme(ColourScheme scheme) { chartColours_ = schemeColours(scheme); }
 
-int ChartWindow::checkedColourScheme() const {
-    return ui_->RadioButton2->isChecked() ? kLightScheme : kDarkScheme;
+ColourScheme ChartWindow::checkedColourScheme() const {
+    return ui_->RadioButton2->isChecked() ? ColourScheme::light : ColourScheme::dark;
 }
 
 void ChartWindow::closeEvent(QCloseEvent* event) {
@@ -259,7 +252,7 @@ void ChartWindow::BT_endClick() {
     if (!coder_) return;
     {
         BusyCursor busy(*dialogs_);
-        while (coder_->goToFrame(coder_->frameCount() + 1) == 0) {
+        while (coder_->goToFrame(coder_->frameCount() + 1) == FrameStep::coded) {
         }
     }
     redrawCharts();
@@ -293,13 +286,13 @@ void ChartWindow::RB2Click() {
 
 void ChartWindow::RadioButton1Click() {
     ui_->RadioButton1->setChecked(true);
-    setColourScheme(kDarkScheme);
+    setColourScheme(ColourScheme::dark);
     redrawCharts();
 }
 
 void ChartWindow::RadioButton2Click() {
     ui_->RadioButton2->setChecked(true);
-    setColourScheme(kLightScheme);
+    setColourScheme(ColourScheme::light);
     redrawCharts();
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "charts/ChartDialogs.h"
+#include "coder/CoderMode.h"
 #include "plots/ChartColours.h"
 #include "plots/Plots.h"
 
@@ -29,13 +30,12 @@ class ChartWindow : public QWidget {
     ~ChartWindow() override;
 
     // Setup for a file: a new coder at frame 1, caption, colours, charts.
-    void openForFile(const QString& fileName, int mode, bool noAdaptiveCodebook);
+    void openForFile(const QString& fileName, CoderMode mode, bool noAdaptiveCodebook);
 
     // Both images and every readout from the coder's two records.
     void redrawCharts();
-    // Fills ChartColours from a ColourScheme (1 dark, 2 light); any other value
-    // changes nothing. Does not redraw.
-    void setColourScheme(int scheme);
+    // Fills ChartColours from a ColourScheme. Does not redraw.
+    void setColourScheme(ColourScheme scheme);
     // Puts the k and gp readouts of each subframe under its start in Im_time.
     void placeSubframeReadouts(bool twoFrames);
 
@@ -90,7 +90,7 @@ class ChartWindow : public QWidget {
   private:
     void connectHandlers();
     bool twoFrames() const;
-    int checkedColourScheme() const;
+    ColourScheme checkedColourScheme() const;
     void clearImages();
     void showImages();
     void setAxisCaptions(bool twoFrames);

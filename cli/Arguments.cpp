@@ -9,13 +9,13 @@
 namespace zorvel::cli {
 namespace {
 
-// Turns a rate or a mode number into the mode number the option stores.
+// Turns a rate or a mode number into the table index the option stores.
 CLI::Validator modeWord() {
     return CLI::Validator(
         [](std::string& text) -> std::string {
-            const std::optional<int> mode = modeFromText(text);
+            const std::optional<CoderMode> mode = modeFromText(text);
             if (!mode) return "unknown mode '" + text + "': give " + acceptedModesText();
-            text = std::to_string(*mode);
+            text = std::to_string(modeIndex(*mode));
             return {};
         },
         "", "mode");

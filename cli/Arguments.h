@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "coder/CoderMode.h"
+
 namespace zorvel::cli {
 
 enum ExitCode : int {
@@ -16,7 +18,7 @@ enum ExitCode : int {
 
 // What every subcommand needs to build a coder.
 struct CoderChoice {
-    int mode = 1;  // CoderMode 1..8
+    CoderMode mode = CoderMode::rate12_2;
     bool noAdaptiveCodebook = false;
 };
 

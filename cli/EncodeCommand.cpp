@@ -87,12 +87,13 @@ ResultRow encodeOne(const EncodeJob& job, const EncodeArguments& a, StagingArea&
     StagedFile staged(area, job.output);
     progress.begin(slot, staged.temporary());
     SpeechCoder coder(job.input, a.coder.mode);
-    if (a.coder.noAdaptiveCodebook) coder.noAdaptiveCodebook = 1;
+    coder.noAdaptiveCodebook = a.coder.noAdaptiveCodebook;
     const auto start = std::chrono::steady_clock::now();
-    const int result = coder.encodeFile(staged.temporary(),
-                                        a.postProcessed ? kSavePostProcessed : kSaveSynthesized);
+    const RunResult result = coder.encodeFile(
+        staged.temporary(), a.postProcessed ? SaveOption::postProcessed : SaveOption::synthesized);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    if (result != 0) throw FileError("could not write the output '" + job.output.string() + "'");
+    if (result != RunResult::completed)
+        throw FileError("could not write the output '" + job.output.string() + "'");
     staged.commit(a.overwrite);
 
     ResultRow row{job.input.string(), coder.frameCount(), coder.segmentalSnr(), coder.overallSnr(),
@@ -129,7 +130,7 @@ void codeJobs(std::vector<EncodeJob*>& runnable, const EncodeArguments& a, unsig
 
 }  // namespace
 
-std::filesystem::path defaultOutputName(const std::filesystem::path& input, int mode,
+std::filesystem::path defaultOutputName(const std::filesystem::path& input, CoderMode mode,
                                         bool postProcessed, bool noAdaptiveCodebook,
                                         const std::filesystem::path& directory) {
     const std::filesystem::path base = directory.empty() ? input : directory / input.filename();

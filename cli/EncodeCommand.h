@@ -11,7 +11,7 @@ namespace zorvel::cli {
 // The main window's output name: the input path as given + mode suffix +
 // "_sout" or "_spout" + "_noadapt" when the adaptive codebook is off + ".wav";
 // with a directory, that name of the input's file name inside it.
-std::filesystem::path defaultOutputName(const std::filesystem::path& input, int mode,
+std::filesystem::path defaultOutputName(const std::filesystem::path& input, CoderMode mode,
                                         bool postProcessed, bool noAdaptiveCodebook,
                                         const std::filesystem::path& directory);
 

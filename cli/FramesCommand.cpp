@@ -42,7 +42,7 @@ void addFields(Json& object, std::span<const FrameField> fields, const SpeechCod
 void writeJson(SpeechCoder& coder, bool signals, std::ostream& out) {
     out << '[';
     const char* separator = "\n";
-    while (coder.nextFrame() == 0) {
+    while (coder.nextFrame() == FrameStep::coded) {
         Json frame = Json::object();
         addFields(frame, parameterFields(), coder);
         if (signals) addFields(frame, signalFields(), coder);
@@ -81,12 +81,12 @@ void writeCsvLine(const SpeechCoder& coder, bool header, std::ostream& out) {
 
 void writeCsv(SpeechCoder& coder, std::ostream& out) {
     writeCsvLine(coder, true, out);  // the list lengths are fixed, so the cleared coder names them
-    while (coder.nextFrame() == 0) writeCsvLine(coder, false, out);
+    while (coder.nextFrame() == FrameStep::coded) writeCsvLine(coder, false, out);
 }
 
 void writeFrames(const FramesArguments& a, std::ostream& out) {
     SpeechCoder coder(a.input, a.coder.mode);
-    if (a.coder.noAdaptiveCodebook) coder.noAdaptiveCodebook = 1;
+    coder.noAdaptiveCodebook = a.coder.noAdaptiveCodebook;
     if (a.format == "json")
         writeJson(coder, a.signals, out);
     else

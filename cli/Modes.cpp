@@ -16,21 +16,21 @@ std::optional<double> decimal(std::string_view text) {
 
 }  // namespace
 
-std::optional<int> modeFromText(std::string_view text) {
-    for (int mode = 1; mode <= kModeCount; ++mode)
-        if (text == std::to_string(mode)) return mode;
+std::optional<CoderMode> modeFromText(std::string_view text) {
+    for (const CoderMode mode : kAllCoderModes)
+        if (text == std::to_string(modeNumber(mode))) return mode;
     const std::optional<double> rate = decimal(text);
     if (!rate) return std::nullopt;
-    for (int mode = 1; mode <= kModeCount; ++mode)
-        if (*rate == decimal(coderModeName(mode).rate)) return mode;
+    for (const CoderMode mode : kAllCoderModes)
+        if (*rate == decimal(rulesOf(mode).rate)) return mode;
     return std::nullopt;
 }
 
 std::string acceptedModesText() {
     std::string text;
-    for (const CoderModeName& name : kCoderModeNames) {
+    for (const CoderModeRules& rules : kCoderModes) {
         if (!text.empty()) text += ", ";
-        text += name.rate;
+        text += rules.rate;
     }
     return text + " (kbit/s) or 1..8";
 }

@@ -6,10 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "coder/CoderMode.h"
+
 namespace zorvel::cli {
 
 // The mode a command-line word names, or nothing.
-std::optional<int> modeFromText(std::string_view text);
+std::optional<CoderMode> modeFromText(std::string_view text);
 
 // "12.2, 10.2, ..., 4.75 (kbit/s) or 1..8", for messages and help.
 std::string acceptedModesText();

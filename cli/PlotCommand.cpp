@@ -73,7 +73,7 @@ Selection selection(const std::array<BoxName<Selection>, N>& boxes,
 
 std::filesystem::path defaultPrefix(const PlotArguments& a) {
     std::string prefix = a.input;
-    prefix += coderModeName(a.coder.mode).fileSuffix;
+    prefix += rulesOf(a.coder.mode).fileSuffix;
     if (a.coder.noAdaptiveCodebook) prefix += "_noadapt";
     return prefix + "_frame" + std::to_string(a.frame);
 }
@@ -115,7 +115,7 @@ PlotOptions plotOptions(const PlotArguments& a) {
     options.spectra = selection(kSpectrumBoxes, a.spectra);
     // Outside mode 12.2 both LP analyses use one window: the window unchecks
     // and disables the set-I response.
-    if (a.spectra.empty()) options.spectra.responseI = a.coder.mode == 1;
+    if (a.spectra.empty()) options.spectra.responseI = rulesOf(a.coder.mode).twoLpAnalyses;
     options.twoFrames = !a.oneFrame;
     options.timeGain = timeGainForScale(a.scalePercent, kTimeImageHeight);
     options.spectrumGain = 1.0;
@@ -160,8 +160,8 @@ int plotFrame(const PlotArguments& a) {
     InterruptCleanup cleanup(area);  // before Qt starts any thread
     OffscreenApplication application;
     SpeechCoder coder(a.input, a.coder.mode);
-    if (a.coder.noAdaptiveCodebook) coder.noAdaptiveCodebook = 1;
-    if (coder.goToFrame(a.frame) != 0)
+    coder.noAdaptiveCodebook = a.coder.noAdaptiveCodebook;
+    if (coder.goToFrame(a.frame) != FrameStep::coded)
         throw FileError("frame " + std::to_string(a.frame) + " does not exist: the input has " +
                         std::to_string(coder.frameCount()) + " frames");
     drawAndSave(coder, options, names, area);
@@ -184,7 +184,7 @@ int runPlot(const PlotArguments& arguments) {
     const auto named = [&](std::string_view name) {
         return std::ranges::find(arguments.spectra, name) != arguments.spectra.end();
     };
-    if (named("aI") && arguments.coder.mode != 1)
+    if (named("aI") && !rulesOf(arguments.coder.mode).twoLpAnalyses)
         return usageError("plot",
                           "the set-I response aI is shown in mode 12.2 only (in every "
                           "other mode both LP analyses use one window)");

@@ -133,7 +133,7 @@ void SpeechCoder::searchAdaptiveCodebook(int a) {
     frame.pitchLag[a] = T;
 
     interpolateAdaptiveVector(buffer, interpolationTable6_, T, v);
-    if (noAdaptiveCodebook != 0) std::fill(v.begin(), v.end(), 0.0);
+    if (noAdaptiveCodebook) std::fill(v.begin(), v.end(), 0.0);
 
     convolve(v, h, y);
     const double gp = pitchGainOf(x, y);

@@ -55,10 +55,10 @@ double rootOrOne(std::span<const double> v) {
     return root != 0.0 ? root : kZeroNormReplacement;
 }
 
-// Mode 1 weighs the LTP residual and d by their norms; the other modes use d.
-void selectSigns(int mode, ConstSubframeSpan ltpResidual, ConstSubframeSpan d, SubframeSpan b,
+// b(n) from the LTP residual and d weighed by their norms, or from d alone.
+void selectSigns(SignRule rule, ConstSubframeSpan ltpResidual, ConstSubframeSpan d, SubframeSpan b,
                  SubframeSpan s) {
-    if (mode == 1) {
+    if (rule == SignRule::residualAndTarget) {
         const double Er = rootOrOne(ltpResidual);
         const double Ed = rootOrOne(d);
         for (int n = 0; n < L; ++n) b[n] = ltpResidual[n] / Er + d[n] / Ed;
@@ -88,7 +88,7 @@ void SpeechCoder::searchAlgebraicCodebook(int a) {
     Matrix& phi = frame.impulseCorrelation;
 
     backwardFilter(x2, h, d);
-    selectSigns(mode_, subframeOf(frame.ltpResidual, a), d, b, s);
+    selectSigns(rulesOf(mode_).signRule, subframeOf(frame.ltpResidual, a), d, b, s);
     for (int n = 0; n < L; ++n) d[n] *= s[n];
     signedCorrelationMatrix(h, s, phi);
 

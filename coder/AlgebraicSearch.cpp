@@ -55,30 +55,22 @@ constexpr std::array<std::span<const int>, kTrackStep> kStep5Tracks{kTrack0, kTr
 constexpr int kMaxNestedPulses = 4;
 using PositionLists = std::array<std::span<const int>, kMaxNestedPulses>;
 
-enum class SearchKind { pairwise, nested, trackPairs };
-
-struct ModeLayout {
-    int pulses;  // K
-    SearchKind kind;
-    int trackCount;       // NT of the pairwise search (track of n = n mod NT)
-    PositionLists lists;  // nested search, p0 first
-};
-
-constexpr std::array<ModeLayout, kModeCount> kLayouts{{
-    {10, SearchKind::pairwise, 5, {}},
-    {8, SearchKind::pairwise, 4, {}},
-    {4, SearchKind::nested, 0, {kTrack0, kTrack1, kTrack2, kTracks3And4}},
-    {4, SearchKind::nested, 0, {kTrack0, kTrack1, kTrack2, kTracks3And4}},
-    {3, SearchKind::nested, 0, {kTrack0, kTracks1And3, kTracks2And4, {}}},
-    {2, SearchKind::nested, 0, {kTracks1And3, kMode6Second, {}, {}}},
-    {2, SearchKind::trackPairs, 0, {}},
-    {2, SearchKind::trackPairs, 0, {}},
+// The position lists of the nested search, p0 first; empty for the other searches.
+constexpr std::array<PositionLists, kModeCount> kNestedLists{{
+    {},
+    {},
+    {kTrack0, kTrack1, kTrack2, kTracks3And4},
+    {kTrack0, kTrack1, kTrack2, kTracks3And4},
+    {kTrack0, kTracks1And3, kTracks2And4, {}},
+    {kTracks1And3, kMode6Second, {}, {}},
+    {},
+    {},
 }};
 
-// Any other mode codes as mode 1, as the coder itself does.
-const ModeLayout& layoutOf(int mode) {
-    return kLayouts[(mode >= 1 && mode <= kModeCount ? mode : 1) - 1];
-}
+struct ModeLayout {
+    int pulses;           // K
+    PositionLists lists;  // nested search, p0 first
+};
 
 // The best Q so far as numerator and denominator; Q = 0 at the start.
 struct Best {
@@ -373,18 +365,16 @@ class PairwiseSearch {
 
 }  // namespace
 
-int pulseCount(int mode) { return layoutOf(mode).pulses; }
-
-PulseVector searchPulsePositions(int mode, int a, SubframeVector d, CorrelationMatrix phi,
+PulseVector searchPulsePositions(CoderMode mode, int a, SubframeVector d, CorrelationMatrix phi,
                                  SubframeVector b) {
     checkSubframe(a);
-    const ModeLayout& layout = layoutOf(mode);
-    switch (layout.kind) {
-        case SearchKind::pairwise:
-            return PairwiseSearch(layout.trackCount, d, phi, b).run();
-        case SearchKind::nested:
-            return nestedSearch(layout, d, phi);
-        case SearchKind::trackPairs:
+    const CoderModeRules& rules = rulesOf(mode);
+    switch (rules.pulseSearch) {
+        case PulseSearch::pairwise:
+            return PairwiseSearch(rules.pairwiseTracks, d, phi, b).run();
+        case PulseSearch::nested:
+            return nestedSearch(ModeLayout{rules.pulses, kNestedLists[modeIndex(mode)]}, d, phi);
+        case PulseSearch::trackPairs:
             return trackPairSearch(a, d, phi);
     }
     return {};

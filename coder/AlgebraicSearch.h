@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <span>
 
+#include "coder/CoderMode.h"
 #include "coder/Frame.h"
 
 namespace zorvel {
@@ -19,9 +20,6 @@ namespace zorvel {
 using PulseVector = std::array<std::int32_t, kPulsesPerSubframe>;  // kNoPulse = none
 using SubframeVector = std::span<const double, kSubframeSamples>;
 using CorrelationMatrix = std::span<const double, kSubframeSamples * kSubframeSamples>;
-
-// K, the number of pulses of a coder mode 1..8.
-int pulseCount(int mode);
 
 // The starting positions of the two step-5 track pairs searched in modes 7
 // and 8 in subframe a: pair r takes p0 from track startTable[a][r] and p1
@@ -33,10 +31,10 @@ inline constexpr std::array<std::array<int, 4>, kSubframes> startTable{{
     {0, 1, 3, 4},
 }};
 
-// The chosen positions of `mode` (1..8) in subframe a (0..3), in pulse order;
+// The chosen positions of `mode` in subframe a (0..3), in pulse order;
 // entries without a pulse are kNoPulse. phi is row-major (row i = positions
 // 40i..40i+39). b, the sign selector, fixes the track maxima of modes 1, 2.
-PulseVector searchPulsePositions(int mode, int a, SubframeVector d, CorrelationMatrix phi,
+PulseVector searchPulsePositions(CoderMode mode, int a, SubframeVector d, CorrelationMatrix phi,
                                  SubframeVector b);
 
 }  // namespace zorvel

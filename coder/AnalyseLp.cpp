@@ -68,8 +68,8 @@ const std::array<double, kLpCoeffs>& lagWindow() {
     return lambda;
 }
 
-void buildLpWindows(int mode, LpWindow& windowI, LpWindow& windowII) {
-    if (mode == 1) {
+void buildLpWindows(CoderMode mode, LpWindow& windowI, LpWindow& windowII) {
+    if (rulesOf(mode).twoLpAnalyses) {
         twoHalvesHammingWindow(160, 80, windowI);
         hammingCosineWindow(232, 8, windowII);
     } else {

@@ -2,12 +2,13 @@
 
 namespace zorvel {
 
-const CoderModeName& coderModeName(int mode) {
-    return kCoderModeNames[(mode >= 1 && mode <= kModeCount ? mode : 1) - 1];
+std::optional<CoderMode> modeFromNumber(int number) {
+    if (number < 1 || number > kModeCount) return std::nullopt;
+    return kAllCoderModes[number - 1];
 }
 
-std::string outputNameSuffix(int mode, bool postProcessed, bool noAdaptiveCodebook) {
-    std::string suffix(coderModeName(mode).fileSuffix);
+std::string outputNameSuffix(CoderMode mode, bool postProcessed, bool noAdaptiveCodebook) {
+    std::string suffix(rulesOf(mode).fileSuffix);
     suffix += postProcessed ? "_spout" : "_sout";
     if (noAdaptiveCodebook) suffix += "_noadapt";
     return suffix + ".wav";

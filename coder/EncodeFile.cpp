@@ -49,28 +49,28 @@ std::uint32_t headerDataSize(std::int64_t frames) {
 
 }  // namespace
 
-int SpeechCoder::encodeFile(const std::filesystem::path& outputName, int saveOption) {
+RunResult SpeechCoder::encodeFile(const std::filesystem::path& outputName, SaveOption saveOption) {
     std::error_code error;
     if (!input.is_open() || input.fail() || std::filesystem::is_directory(inputName_, error))
-        return 1;
-    if (!inputReadable(input)) return 1;
-    if (sameFile(inputName_, outputName)) return 1;
+        return RunResult::failed;
+    if (!inputReadable(input)) return RunResult::failed;
+    if (sameFile(inputName_, outputName)) return RunResult::failed;
 
     output.open(outputName, std::ios::binary | std::ios::trunc);
-    if (!output.is_open()) return 1;
+    if (!output.is_open()) return RunResult::failed;
     // Samples start at byte 60; the bytes before it read as zero until the
     // header is written over 0..43 at the end.
     output.seekp(kSampleDataOffset);
     if (output.fail()) {
         output.close();
         input.close();
-        return 1;
+        return RunResult::failed;
     }
 
-    const bool postProcessed = saveOption == kSavePostProcessed;
+    const bool postProcessed = saveOption == SaveOption::postProcessed;
     std::array<char, 2 * kFrameSamples> bytes{};
     std::int64_t framesWritten = 0;  // this run's frames, wherever the coder stood before it
-    while (nextFrame() == 0) {
+    while (nextFrame() == FrameStep::coded) {
         const Signal& signal =
             postProcessed ? currentFrame_->postProcessedSpeech : currentFrame_->synthesizedSpeech;
         for (int i = 0; i < kFrameSamples; ++i) {
@@ -89,7 +89,7 @@ int SpeechCoder::encodeFile(const std::filesystem::path& outputName, int saveOpt
     const bool closeFailed = output.fail();
     const bool readFailed = input.bad();  // the input ended in an error, not at its end
     input.close();
-    return writeFailed || closeFailed || readFailed ? 1 : 0;
+    return writeFailed || closeFailed || readFailed ? RunResult::failed : RunResult::completed;
 }
 
 }  // namespace zorvel

@@ -16,16 +16,17 @@ namespace zorvel {
 namespace {
 
 constexpr double kMinEnhancedGain = 0.5;  // no enhancement at or below this gp
-constexpr double kMode1Factor = 0.25;
-constexpr double kMode1GainKnee = 1.0;
+constexpr double kGentleFactor = 0.25;
+constexpr double kGentleGainKnee = 1.0;
 constexpr double kFactor = 0.4;
 constexpr double kGainKnee = 0.8;
 constexpr double kHighGainFactor = 0.5;
 constexpr double kNoScaling = 1.0;
 
-// f: mode 1 emphasises less, and both grow with gp above their knee.
-double enhancementFactor(int mode, double gp) {
-    if (mode == 1) return gp > kMode1GainKnee ? kMode1Factor * gp : kMode1Factor;
+// f: the gentle rule emphasises less, and both grow with gp above their knee.
+double enhancementFactor(EnhancementRule rule, double gp) {
+    if (rule == EnhancementRule::gentle)
+        return gp > kGentleGainKnee ? kGentleFactor * gp : kGentleFactor;
     return gp > kGainKnee ? kHighGainFactor * gp : kFactor;
 }
 
@@ -47,7 +48,7 @@ void SpeechCoder::buildExcitation(int a) {
 
     double E1 = 0.0;
     for (double x : u) E1 += x * x;
-    const double f = enhancementFactor(mode_, gp);
+    const double f = enhancementFactor(rulesOf(mode_).enhancementRule, gp);
     double E2 = 0.0;
     for (int n = 0; n < kSubframeSamples; ++n) {
         enhanced[n] = u[n] + f * gp * adaptive[n];

@@ -94,7 +94,7 @@ void SpeechCoder::findOpenLoopLags() {
     correlate(w, half, frame.openLoopCorrII);
     frame.openLoopLagI = searchLag(w, 0, frame.openLoopCorrI);
     frame.openLoopLagII = searchLag(w, half, frame.openLoopCorrII);
-    if (mode_ == 7 || mode_ == 8) frame.openLoopLagII = frame.openLoopLagI;
+    if (rulesOf(mode_).oneOpenLoopLagPerFrame) frame.openLoopLagII = frame.openLoopLagI;
 }
 
 }  // namespace zorvel

@@ -22,8 +22,8 @@ std::array<double, kInterpolationTaps> buildInterpolationTable6() {
     return table;
 }
 
-SpeechCoder::SpeechCoder(const std::filesystem::path& inputName, int mode)
-    : mode_(mode >= 1 && mode <= kModeCount ? mode : 1), inputName_(inputName) {
+SpeechCoder::SpeechCoder(const std::filesystem::path& inputName, CoderMode mode)
+    : mode_(mode), inputName_(inputName) {
     buildLpWindows(mode_, lpWindowI_, lpWindowII_);
     interpolationTable6_ = buildInterpolationTable6();
     previousFrame_ = std::make_unique<FrameRecord>();
@@ -49,22 +49,22 @@ void SpeechCoder::reset() {
     input.seekg(kSampleDataOffset, std::ios::beg);
 }
 
-int SpeechCoder::nextFrame() {
+FrameStep SpeechCoder::nextFrame() {
     auto record = std::make_unique<FrameRecord>();
-    if (readFrame(*record, *this) != 0) return 1;
+    if (readFrame(*record, *this) != 0) return FrameStep::endOfInput;
     previousFrame_ = std::move(currentFrame_);
     currentFrame_ = std::move(record);
     ++frameCount_;
     codeFrame();
-    return 0;
+    return FrameStep::coded;
 }
 
-int SpeechCoder::goToFrame(int n) {
+FrameStep SpeechCoder::goToFrame(int n) {
     if (n < frameCount_) reset();
     while (frameCount_ < n) {
-        if (nextFrame() != 0) return 1;
+        if (nextFrame() == FrameStep::endOfInput) return FrameStep::endOfInput;
     }
-    return 0;
+    return FrameStep::coded;
 }
 
 void SpeechCoder::codeFrame() {

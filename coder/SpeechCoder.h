@@ -20,33 +20,47 @@ namespace zorvel {
 inline constexpr int kInterpolationTaps = 61;  // 1/6-sample resolution, 10 samples each side
 inline constexpr int kLpWindowSamples = 240;
 
-// SaveOption: which signal an encoding run writes.
-inline constexpr int kSaveSynthesized = 1;
-inline constexpr int kSavePostProcessed = 2;
+// Which signal an encoding run writes.
+enum class SaveOption {
+    synthesized,    // the synthesized speech before post-processing
+    postProcessed,  // after it
+};
+
+// What a step through the input found.
+enum class FrameStep {
+    coded,       // the frame asked for is current
+    endOfInput,  // the input ended first; the last complete frame stays current
+};
+
+// How an encoding run ended.
+enum class RunResult {
+    completed,
+    failed,  // the input or output could not be used, or a read or write failed
+};
 
 using LpWindow = std::array<double, kLpWindowSamples>;
 
 class SpeechCoder {
   public:
-    SpeechCoder(const std::filesystem::path& inputName, int mode);
+    SpeechCoder(const std::filesystem::path& inputName, CoderMode mode);
     ~SpeechCoder();
     SpeechCoder(const SpeechCoder&) = delete;
     SpeechCoder& operator=(const SpeechCoder&) = delete;
 
     void reset();
-    int goToFrame(int n);
-    int nextFrame();
+    FrameStep goToFrame(int n);
+    [[nodiscard]] FrameStep nextFrame();
     void codeFrame();
 
     // The encoding run: codes the whole input and writes the chosen signal as
-    // a WAV file with samples from byte 60. Returns 0 on success, 1 when the
-    // input or output cannot be used or a read or write failed.
-    int encodeFile(const std::filesystem::path& outputName, int saveOption);
+    // a WAV file with samples from byte 60.
+    [[nodiscard]] RunResult encodeFile(const std::filesystem::path& outputName,
+                                       SaveOption saveOption);
 
-    // 1 switches the adaptive codebook contribution off.
-    std::uint8_t noAdaptiveCodebook = 0;
+    // Switches the adaptive codebook contribution off.
+    bool noAdaptiveCodebook = false;
 
-    int mode() const { return mode_; }
+    CoderMode mode() const { return mode_; }
     int frameCount() const { return frameCount_; }
     const FrameRecord& previousFrame() const { return *previousFrame_; }
     const FrameRecord& currentFrame() const { return *currentFrame_; }
@@ -92,7 +106,7 @@ class SpeechCoder {
     LpWindow lpWindowII_{};
     double signalEnergySum_ = 0.0;
     double noiseEnergySum_ = 0.0;
-    int mode_ = 1;
+    CoderMode mode_;
     std::unique_ptr<FrameRecord> previousFrame_;
     std::unique_ptr<FrameRecord> currentFrame_;
     int frameCount_ = 0;
@@ -114,7 +128,7 @@ double computeSnr(std::span<const double> reference, std::span<const double> tes
 const std::array<double, kLpCoeffs>& lagWindow();
 
 // Analysis windows and interpolation table built by the constructor.
-void buildLpWindows(int mode, LpWindow& windowI, LpWindow& windowII);
+void buildLpWindows(CoderMode mode, LpWindow& windowI, LpWindow& windowII);
 std::array<double, kInterpolationTaps> buildInterpolationTable6();
 
 }  // namespace zorvel

@@ -44,15 +44,8 @@ ChartColours lightColours() {
     };
 }
 
-std::optional<ChartColours> schemeColours(int scheme) {
-    switch (scheme) {
-        case kDarkScheme:
-            return darkColours();
-        case kLightScheme:
-            return lightColours();
-        default:
-            return std::nullopt;
-    }
+ChartColours schemeColours(ColourScheme scheme) {
+    return scheme == ColourScheme::light ? lightColours() : darkColours();
 }
 
 }  // namespace zorvel

@@ -2,13 +2,13 @@
 #pragma once
 
 #include <QColor>
-#include <optional>
 
 namespace zorvel {
 
-// ColourScheme
-inline constexpr int kDarkScheme = 1;   // "Ciemne"
-inline constexpr int kLightScheme = 2;  // "Jasne"
+enum class ColourScheme {
+    dark,   // "Ciemne"
+    light,  // "Jasne"
+};
 
 struct ChartColours {
     QRgb speech;               // s(n) and |S(f)|
@@ -36,7 +36,6 @@ inline constexpr QRgb kPostFilterTraceColour = 0xFFFF0000;  // formant post-filt
 ChartColours darkColours();
 ChartColours lightColours();
 
-// The colours of a ColourScheme; nothing for any other value.
-std::optional<ChartColours> schemeColours(int scheme);
+ChartColours schemeColours(ColourScheme scheme);
 
 }  // namespace zorvel

@@ -52,10 +52,10 @@ std::array<QString, 9> timeAxisCaptions(bool twoFrames) {
     return {"0", "", "5", "", "10", "", "15", "", "20"};
 }
 
-int pulseBase(bool filteredAdaptiveShown, bool adaptiveShown) {
-    if (adaptiveShown) return kStemsOnAdaptive;
-    if (filteredAdaptiveShown) return kStemsOnFilteredAdaptive;
-    return kStemsOnZeroLine;
+PulseBase pulseBase(bool filteredAdaptiveShown, bool adaptiveShown) {
+    if (adaptiveShown) return PulseBase::adaptive;
+    if (filteredAdaptiveShown) return PulseBase::filteredAdaptive;
+    return PulseBase::zeroLine;
 }
 
 double spectrumLevel(double re, double im) {

@@ -51,11 +51,13 @@ QString amplitudeLabel(int y, int height, double timeGain);
 // Captions of the labels L1..L9 under the time plot.
 std::array<QString, 9> timeAxisCaptions(bool twoFrames);
 
-// Which trace the algebraic stems stand on: 0 the zero line, 1 gp*y(n), 2 v(n).
-inline constexpr int kStemsOnZeroLine = 0;
-inline constexpr int kStemsOnFilteredAdaptive = 1;
-inline constexpr int kStemsOnAdaptive = 2;
-int pulseBase(bool filteredAdaptiveShown, bool adaptiveShown);
+// The trace the algebraic stems stand on.
+enum class PulseBase {
+    zeroLine,
+    filteredAdaptive,  // gp*y(n)
+    adaptive,          // v(n)
+};
+PulseBase pulseBase(bool filteredAdaptiveShown, bool adaptiveShown);
 
 // Spectrum plot -------------------------------------------------------------
 

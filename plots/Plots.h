@@ -90,9 +90,9 @@ void plotSignalPair(Canvas& canvas, std::span<const double, kFrameSamples> previ
                     std::span<const double, kFrameSamples> currentValues, double timeGain);
 
 // gc*c(n) stems standing on the trace chosen by `base` (see pulseBase).
-void plotPulses(Canvas& canvas, const FrameRecord& current, int base, double timeGain);
+void plotPulses(Canvas& canvas, const FrameRecord& current, PulseBase base, double timeGain);
 void plotPulsePair(Canvas& canvas, const FrameRecord& previous, const FrameRecord& current,
-                   int base, double timeGain);
+                   PulseBase base, double timeGain);
 
 // 1, 2 and 3 kHz lines, level lines every 40 pixels with labels, "[dB]", "[kHz]".
 void drawSpectrumGrid(Canvas& canvas, const ChartColours& colours);

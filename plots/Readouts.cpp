@@ -88,14 +88,13 @@ std::optional<int> parseInteger(const QString& text) {
     return value;
 }
 
-QString modeCaption(int mode) {
-    if (mode < 1 || mode > kModeCount) return QStringLiteral("ZORVEL - Wykresy");
-    const std::string_view rate = zorvel::coderModeName(mode).rate;
+QString modeCaption(CoderMode mode) {
+    const std::string_view rate = rulesOf(mode).rate;
     return QStringLiteral("ZORVEL - tryb: %1 [kb/s]")
         .arg(QLatin1String(rate.data(), static_cast<qsizetype>(rate.size())));
 }
 
-QString windowCaption(int mode, const QString& fileName) {
+QString windowCaption(CoderMode mode, const QString& fileName) {
     return modeCaption(mode) + QStringLiteral(" - ") + QFileInfo(fileName).fileName();
 }
 

@@ -8,6 +8,8 @@
 #include <array>
 #include <optional>
 
+#include "coder/CoderMode.h"
+
 namespace zorvel {
 
 // Decimal integer: an optional minus sign and the digits.
@@ -29,12 +31,12 @@ std::optional<double> parseNumber(const QString& text, const QLocale& locale = Q
 // Text of an edit box as a decimal integer; surrounding blanks are ignored.
 std::optional<int> parseInteger(const QString& text);
 
-// "ZORVEL - tryb: 12.2 [kb/s]" ... for modes 1..8, "ZORVEL - Wykresy" otherwise.
-QString modeCaption(int mode);
+// "ZORVEL - tryb: 12.2 [kb/s]" and so on, one for each mode.
+QString modeCaption(CoderMode mode);
 
 // The window caption for a mode and an input path: the mode caption, " - "
 // and the file name without its directory.
-QString windowCaption(int mode, const QString& fileName);
+QString windowCaption(CoderMode mode, const QString& fileName);
 
 // Left edges of Editk1..Editk4 under the start of each subframe of the current
 // frame, for a time image at `imageLeft` that is `imageWidth` wide.

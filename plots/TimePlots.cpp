@@ -55,19 +55,20 @@ bool drawTrace(Canvas& canvas, const TraceEntry& entry, const FrameRecord& previ
 }
 
 // The array the stems of `base` stand on, or none.
-const Signal* stemBase(const FrameRecord& frame, int base) {
+const Signal* stemBase(const FrameRecord& frame, PulseBase base) {
     switch (base) {
-        case kStemsOnFilteredAdaptive:
+        case PulseBase::filteredAdaptive:
             return &frame.adaptiveWeightedSynthesis;
-        case kStemsOnAdaptive:
+        case PulseBase::adaptive:
             return &frame.adaptiveExcitation;
-        default:
-            return nullptr;
+        case PulseBase::zeroLine:
+            break;
     }
+    return nullptr;
 }
 
 // Stems of one frame whose sample i stands at stemX(firstSample + i, W, samplesAcross).
-void plotFrameStems(Canvas& canvas, const FrameRecord& frame, int base, double timeGain,
+void plotFrameStems(Canvas& canvas, const FrameRecord& frame, PulseBase base, double timeGain,
                     int firstSample, int samplesAcross) {
     const Signal* baseValues = stemBase(frame, base);
     const int H = canvas.height();
@@ -86,7 +87,7 @@ void drawStems(Canvas& canvas, const FrameRecord& previous, const FrameRecord& c
     const int savedWidth = canvas.penWidth();
     canvas.setPenWidth(kStemPenWidth);
     canvas.setPenColour(options.colours.algebraic);
-    const int base = pulseBase(options.traces.filteredAdaptive, options.traces.adaptive);
+    const PulseBase base = pulseBase(options.traces.filteredAdaptive, options.traces.adaptive);
     if (options.twoFrames) {
         plotPulsePair(canvas, previous, current, base, options.timeGain);
     } else {
@@ -167,12 +168,12 @@ void plotSignalPair(Canvas& canvas, std::span<const double, kFrameSamples> previ
     }
 }
 
-void plotPulses(Canvas& canvas, const FrameRecord& current, int base, double timeGain) {
+void plotPulses(Canvas& canvas, const FrameRecord& current, PulseBase base, double timeGain) {
     plotFrameStems(canvas, current, base, timeGain, 0, kFrameSamples);
 }
 
 void plotPulsePair(Canvas& canvas, const FrameRecord& previous, const FrameRecord& current,
-                   int base, double timeGain) {
+                   PulseBase base, double timeGain) {
     plotFrameStems(canvas, previous, base, timeGain, 0, kSamplesAcrossTwoFrames);
     plotFrameStems(canvas, current, base, timeGain, kFrameSamples, kSamplesAcrossTwoFrames);
 }

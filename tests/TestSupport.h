@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "coder/CoderMode.h"
 #include "coder/Frame.h"
 
 namespace zorvel::test {
@@ -27,6 +28,10 @@ class TempDir {
 };
 
 std::filesystem::path samplePath();  // the bundled speech sample
+
+// The mode the command line and the exported files number `number` (1..8),
+// for suites parameterised over those numbers.
+inline CoderMode modeNumbered(int number) { return kAllCoderModes.at(number - 1); }
 
 // A path with no file behind it: a coder built on it has no frames, and its
 // stages can be driven on records filled by the test.

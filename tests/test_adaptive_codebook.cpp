@@ -48,7 +48,7 @@ TEST(AdaptiveCodebook, SilentSubframeKeepsOpenLoopLagAndZeroGain) {
     const std::uint32_t seed = test::testSeed();
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> u(-1000.0, 1000.0);
-    SpeechCoder coder(kNoInput, 1);
+    SpeechCoder coder(kNoInput, CoderMode::rate12_2);
     FrameRecord& cur = coder.currentFrame();
     randomImpulseResponse(rng, cur.impulseResponseI);
     randomImpulseResponse(rng, cur.impulseResponseII);
@@ -83,7 +83,7 @@ class ConstantExcitation : public ::testing::TestWithParam<ConstantCase> {};
 
 TEST_P(ConstantExcitation, GainClippingAndFirstMaximum) {
     const ConstantCase tc = GetParam();
-    SpeechCoder coder(kNoInput, 3);
+    SpeechCoder coder(kNoInput, CoderMode::rate7_95);
     FrameRecord& prev = coder.previousFrame();
     FrameRecord& cur = coder.currentFrame();
     // All-zero LP coefficients make 1/A(z) and W(z) identities; h = unit impulse.
@@ -113,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ConstantCase{0.0, 0.0, 0}));  // R = 0 is not better than 0
 
 TEST(AdaptiveCodebook, RawGainExactlyAtLimitGivesLimit) {
-    SpeechCoder coder(kNoInput, 3);
+    SpeechCoder coder(kNoInput, CoderMode::rate7_95);
     FrameRecord& prev = coder.previousFrame();
     FrameRecord& cur = coder.currentFrame();
     cur.impulseResponseI[0] = 1.0;
@@ -136,7 +136,7 @@ TEST_P(PlantedLag, SearchFindsLagAndGainAcrossBothRecords) {
     const std::uint32_t seed = test::testSeed() + static_cast<std::uint32_t>(a);
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> u(-3000.0, 3000.0);
-    SpeechCoder coder(kNoInput, 5);
+    SpeechCoder coder(kNoInput, CoderMode::rate6_70);
     FrameRecord& prev = coder.previousFrame();
     FrameRecord& cur = coder.currentFrame();
     randomImpulseResponse(rng, cur.impulseResponseI);
@@ -176,7 +176,7 @@ TEST(AdaptiveCodebook, ShortLagRepeatsTheVector) {
     const std::uint32_t seed = test::testSeed();
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> u(-3000.0, 3000.0);
-    SpeechCoder coder(kNoInput, 2);
+    SpeechCoder coder(kNoInput, CoderMode::rate10_2);
     FrameRecord& prev = coder.previousFrame();
     FrameRecord& cur = coder.currentFrame();
     randomImpulseResponse(rng, cur.impulseResponseI);
@@ -206,7 +206,7 @@ TEST(LtpResidual, UsesTheResidualsOwnPastAcrossTheFrameBoundary) {
     const std::uint32_t seed = test::testSeed();
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> u(-2000.0, 2000.0);
-    SpeechCoder coder(kNoInput, 1);
+    SpeechCoder coder(kNoInput, CoderMode::rate12_2);
     FrameRecord& prev = coder.previousFrame();
     FrameRecord& cur = coder.currentFrame();
     for (double& e : prev.lpResidual) e = u(rng);
@@ -231,10 +231,10 @@ TEST(LtpResidual, UsesTheResidualsOwnPastAcrossTheFrameBoundary) {
 // Real coding runs.
 
 TEST(AdaptiveCodebook, SwitchedOffLeavesOnlyTheTarget) {
-    SpeechCoder coder(test::samplePath(), 1);
-    coder.noAdaptiveCodebook = 1;
+    SpeechCoder coder(test::samplePath(), CoderMode::rate12_2);
+    coder.noAdaptiveCodebook = true;
     int frames = 0;
-    while (coder.nextFrame() == 0 && frames < 80) {
+    while (coder.nextFrame() == FrameStep::coded && frames < 80) {
         ++frames;
         const FrameRecord& f = coder.currentFrame();
         for (int n = 0; n < kFrameSamples; ++n) {
@@ -258,10 +258,10 @@ TEST(AdaptiveCodebook, SwitchedOffLeavesOnlyTheTarget) {
 // records, and the target bookkeeping: by linearity of the filters,
 // x2 = sw - (weighted adaptive contribution including its zero-input part).
 TEST(AdaptiveCodebook, RealRunMatchesBruteForceLagAndLinearity) {
-    SpeechCoder coder(test::samplePath(), 3);
+    SpeechCoder coder(test::samplePath(), CoderMode::rate7_95);
     int frames = 0;
     int positiveGains = 0;
-    while (coder.nextFrame() == 0 && frames < 120) {
+    while (coder.nextFrame() == FrameStep::coded && frames < 120) {
         ++frames;
         const FrameRecord& prev = coder.previousFrame();
         const FrameRecord& f = coder.currentFrame();

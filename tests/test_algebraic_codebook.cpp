@@ -217,7 +217,7 @@ TEST_P(RandomTargets, StageMatchesDirectSumsAndBruteForce) {
     constexpr int kTrials = 4;
     for (int trial = 0; trial < kTrials; ++trial) {
         SCOPED_TRACE("seed " + std::to_string(seed) + " trial " + std::to_string(trial));
-        SpeechCoder coder(kNoInput, mode);
+        SpeechCoder coder(kNoInput, test::modeNumbered(mode));
         FrameRecord& f = coder.currentFrame();
         randomResponse(rng, f.impulseResponseI);
         randomResponse(rng, f.impulseResponseII);
@@ -241,7 +241,7 @@ TEST_P(RandomTargets, StageMatchesDirectSumsAndBruteForce) {
                 << "row " << i / L << " column " << i % L;
 
         const Winner w = bruteForce(mode, a, ref);
-        const int K = pulseCount(mode);
+        const int K = rulesOf(test::modeNumbered(mode)).pulses;
         Positions chosen;
         for (int k = 0; k < kPulsesPerSubframe; ++k) {
             const int p = f.pulsePositions[10 * a + k];
@@ -298,7 +298,7 @@ class SilentTarget : public ::testing::TestWithParam<int> {};
 
 TEST_P(SilentTarget, NoPulsesUnitGainZeroVector) {
     const int mode = GetParam();
-    SpeechCoder coder(kNoInput, mode);
+    SpeechCoder coder(kNoInput, test::modeNumbered(mode));
     FrameRecord& f = coder.currentFrame();
     std::mt19937 rng(test::testSeed());
     randomResponse(rng, f.impulseResponseI);
@@ -318,7 +318,7 @@ INSTANTIATE_TEST_SUITE_P(AllModes, SilentTarget, ::testing::Range(1, kModeCount 
 // a code vector of amplitude 2 on one position of every track, so the best
 // code vector of mode 2 doubles each of them.
 TEST(AlgebraicCodebook, CoincidingPulsesGiveAmplitudeTwo) {
-    SpeechCoder coder(kNoInput, 2);
+    SpeechCoder coder(kNoInput, CoderMode::rate10_2);
     FrameRecord& f = coder.currentFrame();
     for (int n = 0; n < kImpulseResponseSamples; ++n) f.impulseResponseI[n] = std::pow(0.5, n);
     const std::array<int, 4> planted{28, 5, 10, 19};  // tracks 0, 1, 2, 3 of step 4
@@ -343,7 +343,7 @@ TEST(AlgebraicCodebook, CoincidingPulsesGiveAmplitudeTwo) {
 // In mode 1 the sign follows b, which mixes in the LTP residual: where the
 // residual outweighs d, the stored d is negative.
 TEST(AlgebraicCodebook, Mode1SignComesFromSelectorNotFromTarget) {
-    SpeechCoder coder(kNoInput, 1);
+    SpeechCoder coder(kNoInput, CoderMode::rate12_2);
     FrameRecord& f = coder.currentFrame();
     f.impulseResponseI[0] = 1.0;  // d = x2
     for (int n = 0; n < L; ++n) {
@@ -362,12 +362,12 @@ TEST(AlgebraicCodebook, ModesWithFewerPulsesLeaveTheRestEmpty) {
     std::mt19937 rng(test::testSeed());
     std::uniform_real_distribution<double> u(-1000.0, 1000.0);
     for (int mode = 1; mode <= kModeCount; ++mode) {
-        SpeechCoder coder(kNoInput, mode);
+        SpeechCoder coder(kNoInput, test::modeNumbered(mode));
         FrameRecord& f = coder.currentFrame();
         randomResponse(rng, f.impulseResponseI);
         for (double& v : f.codebookTarget) v = u(rng);
         coder.searchAlgebraicCodebook(1);
-        const int K = pulseCount(mode);
+        const int K = rulesOf(test::modeNumbered(mode)).pulses;
         constexpr std::array<int, kModeCount> kPulses{10, 8, 4, 4, 3, 2, 2, 2};
         EXPECT_EQ(K, kPulses[mode - 1]);
         for (int k = 0; k < kPulsesPerSubframe; ++k) {

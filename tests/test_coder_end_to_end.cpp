@@ -43,9 +43,9 @@ struct RunSummary {
 
 // Codes the whole sample, checking every record on the way.
 RunSummary codeSample(int mode, bool noAdaptive) {
-    SpeechCoder coder(test::samplePath(), mode);
+    SpeechCoder coder(test::samplePath(), test::modeNumbered(mode));
     coder.noAdaptiveCodebook = noAdaptive ? 1 : 0;
-    while (coder.nextFrame() == 0) {
+    while (coder.nextFrame() == FrameStep::coded) {
         const FrameRecord& f = coder.currentFrame();
         const int k = coder.frameCount();
         EXPECT_TRUE(allFinite(f.synthesizedSpeech)) << "frame " << k;
@@ -99,17 +99,18 @@ TEST_P(EveryMode, EncodingRunsAreReadableAndReproducible) {
     test::TempDir dir;
     SF_INFO in{};
     const std::vector<short> input = readWithSndfile(test::samplePath(), in);
-    for (int option : {kSaveSynthesized, kSavePostProcessed}) {
-        SCOPED_TRACE("SaveOption " + std::to_string(option));
-        const fs::path first = dir / ("first" + std::to_string(option) + ".wav");
-        const fs::path second = dir / ("second" + std::to_string(option) + ".wav");
+    for (const SaveOption option : {SaveOption::synthesized, SaveOption::postProcessed}) {
+        const std::string name = option == SaveOption::synthesized ? "sout" : "spout";
+        SCOPED_TRACE("SaveOption " + name);
+        const fs::path first = dir / ("first-" + name + ".wav");
+        const fs::path second = dir / ("second-" + name + ".wav");
         {
-            SpeechCoder coder(test::samplePath(), mode);
-            ASSERT_EQ(coder.encodeFile(first, option), 0);
+            SpeechCoder coder(test::samplePath(), test::modeNumbered(mode));
+            ASSERT_EQ(coder.encodeFile(first, option), RunResult::completed);
         }
         {
-            SpeechCoder coder(test::samplePath(), mode);
-            ASSERT_EQ(coder.encodeFile(second, option), 0);
+            SpeechCoder coder(test::samplePath(), test::modeNumbered(mode));
+            ASSERT_EQ(coder.encodeFile(second, option), RunResult::completed);
         }
         EXPECT_EQ(test::readBytes(first), test::readBytes(second));
 
@@ -132,7 +133,7 @@ TEST_P(EveryMode, EncodingRunsAreReadableAndReproducible) {
         }
         EXPECT_GT(energy, 0.0L);
         const double snr = static_cast<double>(10.0L * std::log10(S / N));
-        if (option == kSaveSynthesized) {
+        if (option == SaveOption::synthesized) {
             EXPECT_NEAR(snr, summaryOf(mode, false).overallSnr, 0.5);
         } else {
             EXPECT_GT(snr, 0.0);
@@ -154,9 +155,9 @@ TEST(CoderEndToEnd, SilenceCodesToSilence) {
     const fs::path file = dir / "silence.wav";
     test::writeSamples(file, std::vector<std::int16_t>(3 * kFrameSamples, 0));
     for (int mode = 1; mode <= kModeCount; ++mode) {
-        SpeechCoder coder(file, mode);
+        SpeechCoder coder(file, test::modeNumbered(mode));
         for (int k = 1; k <= 3; ++k) {
-            ASSERT_EQ(coder.goToFrame(k), 0);
+            ASSERT_EQ(coder.goToFrame(k), FrameStep::coded);
             const FrameRecord& f = coder.currentFrame();
             for (int a = 0; a < kSubframes; ++a) {
                 EXPECT_EQ(f.pitchLag[a], a < 2 ? f.openLoopLagI : f.openLoopLagII);
@@ -176,7 +177,7 @@ TEST(CoderEndToEnd, SilenceCodesToSilence) {
 }
 
 TEST(CoderEndToEnd, SubframeStagesRejectAnInvalidSubframe) {
-    SpeechCoder coder("/nonexistent/zorvel/none.wav", 1);
+    SpeechCoder coder("/nonexistent/zorvel/none.wav", CoderMode::rate12_2);
     for (int a : {-1, 4}) {
         EXPECT_THROW(coder.searchAdaptiveCodebook(a), std::out_of_range);
         EXPECT_THROW(coder.computeLtpResidual(a), std::out_of_range);

@@ -28,7 +28,7 @@ TEST_P(Enhancement, FactorAndKeptEnergy) {
     const std::uint32_t seed = test::testSeed();
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> u(-500.0, 500.0);
-    SpeechCoder coder(kNoInput, tc.mode);
+    SpeechCoder coder(kNoInput, test::modeNumbered(tc.mode));
     FrameRecord& fr = coder.currentFrame();
     const int a = 2;
     for (int n = 40 * a; n < 40 * a + L; ++n) {
@@ -77,7 +77,7 @@ TEST(Enhancement, NotAppliedAtOrBelowHalfGain) {
     std::mt19937 rng(test::testSeed());
     std::uniform_real_distribution<double> u(-500.0, 500.0);
     for (double gp : {0.5, 0.3, 0.0}) {
-        SpeechCoder coder(kNoInput, 3);
+        SpeechCoder coder(kNoInput, CoderMode::rate7_95);
         FrameRecord& fr = coder.currentFrame();
         for (int n = 0; n < L; ++n) {
             fr.adaptiveExcitation[n] = gp * u(rng);
@@ -102,7 +102,7 @@ TEST(Synthesis, SubframesEqualDirectFilteringOfTheFrame) {
     const std::uint32_t seed = test::testSeed();
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> u(-2000.0, 2000.0);
-    SpeechCoder coder(kNoInput, 1);
+    SpeechCoder coder(kNoInput, CoderMode::rate12_2);
     FrameRecord& prev = coder.previousFrame();
     FrameRecord& cur = coder.currentFrame();
     stableCoefficients(rng, cur.lpCoeffsI);
@@ -142,7 +142,7 @@ TEST(Synthesis, SubframesEqualDirectFilteringOfTheFrame) {
 
 TEST(Synthesis, ZeroHistoryAndZeroExcitationGiveSilence) {
     std::mt19937 rng(test::testSeed());
-    SpeechCoder coder(kNoInput, 4);
+    SpeechCoder coder(kNoInput, CoderMode::rate7_40);
     FrameRecord& cur = coder.currentFrame();
     stableCoefficients(rng, cur.lpCoeffsI);
     stableCoefficients(rng, cur.lpCoeffsII);

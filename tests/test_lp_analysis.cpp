@@ -52,7 +52,7 @@ std::array<double, kLpCoeffs> autocorrelation(const std::vector<double>& x) {
 
 TEST(LpWindows, Mode1EndValuesAndPeaks) {
     LpWindow w1{}, w2{};
-    buildLpWindows(1, w1, w2);
+    buildLpWindows(CoderMode::rate12_2, w1, w2);
     EXPECT_NEAR(w1[0], 0.08, 1e-15);
     EXPECT_NEAR(w1[159], 1.0, 1e-15);
     EXPECT_NEAR(w1[160], 1.0, 1e-15);
@@ -67,7 +67,7 @@ TEST(LpWindows, Mode1EndValuesAndPeaks) {
 TEST(LpWindows, OtherModesShareOneWindow) {
     for (int mode = 2; mode <= 8; ++mode) {
         LpWindow w1{}, w2{};
-        buildLpWindows(mode, w1, w2);
+        buildLpWindows(test::modeNumbered(mode), w1, w2);
         EXPECT_EQ(w1, w2) << "mode " << mode;
         EXPECT_NEAR(w1[0], 0.08, 1e-15);
         EXPECT_EQ(w1[200], 1.0);
@@ -132,7 +132,7 @@ class AnalyseLpTest : public ::testing::TestWithParam<int> {};
 
 TEST_P(AnalyseLpTest, MatchesWindowedAutocorrelationSolve) {
     const int mode = GetParam();
-    SpeechCoder coder("/nonexistent/zorvel-input.wav", mode);
+    SpeechCoder coder("/nonexistent/zorvel-input.wav", test::modeNumbered(mode));
     std::mt19937 rng(test::testSeed());
     std::normal_distribution<double> noise(0.0, 3000.0);
     for (double& v : coder.previousFrame().speech) v = std::trunc(noise(rng));
@@ -167,7 +167,7 @@ TEST_P(AnalyseLpTest, MatchesWindowedAutocorrelationSolve) {
 }
 
 TEST_P(AnalyseLpTest, SilenceGivesTheTrivialPredictor) {
-    SpeechCoder coder("/nonexistent/zorvel-input.wav", GetParam());
+    SpeechCoder coder("/nonexistent/zorvel-input.wav", test::modeNumbered(GetParam()));
     coder.analyseLp();
     const FrameRecord& frame = coder.currentFrame();
     for (const LpCoeffs* a : {&frame.lpCoeffsI, &frame.lpCoeffsII}) {

@@ -45,7 +45,7 @@ std::vector<double> repeatedPattern(int period, int length, std::uint32_t seed) 
 
 TEST(OpenLoopPitch, SilenceGivesLag72AndZeroArrays) {
     for (int mode = 1; mode <= 8; ++mode) {
-        SpeechCoder coder(kNoInput, mode);
+        SpeechCoder coder(kNoInput, test::modeNumbered(mode));
         coder.analyseLp();
         coder.findOpenLoopLags();
         const FrameRecord& f = coder.currentFrame();
@@ -62,7 +62,7 @@ TEST(OpenLoopPitch, SilenceGivesLag72AndZeroArrays) {
 TEST(OpenLoopPitch, ShortLagPreferredOnPeriodicSignal) {
     // Period 40: lags 40, 80 and 120 correlate equally; 80 wins 72..143 as the
     // smaller of two equal maxima, and 40 replaces it because it exceeds 0.85 times it.
-    SpeechCoder coder(kNoInput, 1);
+    SpeechCoder coder(kNoInput, CoderMode::rate12_2);
     prepareWeighted(coder, repeatedPattern(40, 2 * kFrameSamples, test::testSeed()));
     coder.findOpenLoopLags();
     const FrameRecord& f = coder.currentFrame();
@@ -72,7 +72,7 @@ TEST(OpenLoopPitch, ShortLagPreferredOnPeriodicSignal) {
 }
 
 TEST(OpenLoopPitch, CorrelationsMatchTheirDefinition) {
-    SpeechCoder coder(kNoInput, 3);
+    SpeechCoder coder(kNoInput, CoderMode::rate7_95);
     const auto w = repeatedPattern(57, 2 * kFrameSamples, test::testSeed());
     prepareWeighted(coder, w);
     coder.findOpenLoopLags();
@@ -101,7 +101,7 @@ std::vector<double> twoPeriods() {
 
 TEST(OpenLoopPitch, HalvesAreIndependentExceptInModes7And8) {
     for (int mode = 1; mode <= 8; ++mode) {
-        SpeechCoder coder(kNoInput, mode);
+        SpeechCoder coder(kNoInput, test::modeNumbered(mode));
         prepareWeighted(coder, twoPeriods());
         coder.currentFrame().lpCoeffsII = trivialPredictor();
         coder.findOpenLoopLags();
@@ -119,11 +119,11 @@ TEST(OpenLoopPitch, HalvesAreIndependentExceptInModes7And8) {
 // each frame's set I: a long-double difference equation over the whole file
 // agrees with the records frame after frame.
 TEST(WeightedSpeech, ContinuousAcrossFramesWithSetI) {
-    SpeechCoder coder(test::samplePath(), 1);
+    SpeechCoder coder(test::samplePath(), CoderMode::rate12_2);
     std::vector<double> x(10, 0.0);
     std::vector<long double> y(10, 0.0L);
     double maxError = 0.0, maxValue = 0.0;
-    for (int frame = 0; frame < 40 && coder.nextFrame() == 0; ++frame) {
+    for (int frame = 0; frame < 40 && coder.nextFrame() == FrameStep::coded; ++frame) {
         const FrameRecord& f = coder.currentFrame();
         for (int n = 0; n < kFrameSamples; ++n) {
             x.push_back(f.speech[n]);
@@ -144,7 +144,7 @@ TEST(WeightedSpeech, ContinuousAcrossFramesWithSetI) {
 }
 
 TEST(ImpulseResponses, StartValuesAndComposition) {
-    SpeechCoder coder(kNoInput, 1);
+    SpeechCoder coder(kNoInput, CoderMode::rate12_2);
     FrameRecord& f = coder.currentFrame();
     f.lpCoeffsI = {1.0, -1.2, 0.9, -0.45, 0.2, -0.1, 0.05, -0.02, 0.01, -0.005, 0.002};
     f.lpCoeffsII = {1.0, -0.8, 0.3, -0.1, 0.05, 0.0, 0.0, 0.01, 0.0, 0.0, -0.01};
@@ -164,7 +164,7 @@ TEST(ImpulseResponses, StartValuesAndComposition) {
 }
 
 TEST(ImpulseResponses, TrivialPredictorGivesImpulse) {
-    SpeechCoder coder(kNoInput, 2);
+    SpeechCoder coder(kNoInput, CoderMode::rate10_2);
     FrameRecord& f = coder.currentFrame();
     f.lpCoeffsI = f.lpCoeffsII = trivialPredictor();
     for (int n = 0; n < kFrameSamples; ++n) f.speech[n] = n * 3.0 - 100.0;
@@ -178,7 +178,7 @@ TEST(ImpulseResponses, TrivialPredictorGivesImpulse) {
 }
 
 TEST(LpResidual, SwitchesSetAtSample80AndReadsPreviousSpeech) {
-    SpeechCoder coder(kNoInput, 1);
+    SpeechCoder coder(kNoInput, CoderMode::rate12_2);
     std::mt19937 rng(test::testSeed());
     std::uniform_real_distribution<double> dist(-5000, 5000);
     for (double& v : coder.previousFrame().speech) v = std::trunc(dist(rng));
@@ -200,8 +200,8 @@ TEST(LpResidual, SwitchesSetAtSample80AndReadsPreviousSpeech) {
 
 TEST(ImpulseResponses, IdenticalOutsideMode1OnRealSpeech) {
     for (int mode : {1, 2, 5, 8}) {
-        SpeechCoder coder(test::samplePath(), mode);
-        ASSERT_EQ(coder.goToFrame(60), 0);
+        SpeechCoder coder(test::samplePath(), test::modeNumbered(mode));
+        ASSERT_EQ(coder.goToFrame(60), FrameStep::coded);
         const FrameRecord& f = coder.currentFrame();
         if (mode == 1) {
             EXPECT_NE(f.impulseResponseI, f.impulseResponseII);

@@ -53,7 +53,7 @@ TEST(PostFilter, MatchesDirectFilteringAndTilt) {
     const std::uint32_t seed = test::testSeed();
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> u(-3000.0, 3000.0);
-    SpeechCoder coder(kNoInput, 2);
+    SpeechCoder coder(kNoInput, CoderMode::rate10_2);
     FrameRecord& prev = coder.previousFrame();
     FrameRecord& cur = coder.currentFrame();
     stableCoefficients(rng, cur.lpCoeffsI);
@@ -90,7 +90,7 @@ TEST(PostFilter, MatchesDirectFilteringAndTilt) {
 // With only a1 set, h_f(1) = (0.7 - 0.75) a1 < 0 and the tilt factor comes
 // out negative; it is used unchanged.
 TEST(PostFilter, NegativeTiltFactorIsUsed) {
-    SpeechCoder coder(kNoInput, 1);
+    SpeechCoder coder(kNoInput, CoderMode::rate12_2);
     FrameRecord& prev = coder.previousFrame();
     FrameRecord& cur = coder.currentFrame();
     cur.lpCoeffsI[0] = cur.lpCoeffsII[0] = 1.0;
@@ -113,7 +113,7 @@ TEST(PostFilter, NegativeTiltFactorIsUsed) {
 
 TEST(PostFilter, SilenceStaysSilent) {
     std::mt19937 rng(test::testSeed());
-    SpeechCoder coder(kNoInput, 5);
+    SpeechCoder coder(kNoInput, CoderMode::rate6_70);
     FrameRecord& cur = coder.currentFrame();
     stableCoefficients(rng, cur.lpCoeffsI);
     stableCoefficients(rng, cur.lpCoeffsII);

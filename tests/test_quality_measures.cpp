@@ -42,10 +42,10 @@ TEST(SegmentalSnr, RunningMeanOfFrameValues) {
 
 // Step through the sample frame by frame and redo every measure from the records.
 TEST(QualityMeasures, RealRunBookkeeping) {
-    SpeechCoder coder(test::samplePath(), 5);
+    SpeechCoder coder(test::samplePath(), CoderMode::rate6_70);
     long double S = 0.0L, N = 0.0L, sumOfSnr = 0.0L;
     int frames = 0;
-    while (coder.nextFrame() == 0) {
+    while (coder.nextFrame() == FrameStep::coded) {
         ++frames;
         const FrameRecord& f = coder.currentFrame();
         for (int n = 0; n < kFrameSamples; ++n) {
@@ -77,15 +77,15 @@ TEST(QualityMeasures, SilentFramesBeforeSpeech) {
         samples.push_back(static_cast<std::int16_t>(speech[i] | (speech[i + 1] << 8)));
     const auto file = dir / "silence-then-speech.wav";
     test::writeSamples(file, samples);
-    SpeechCoder coder(file, 3);
+    SpeechCoder coder(file, CoderMode::rate7_95);
     for (int k = 1; k <= 2; ++k) {
-        ASSERT_EQ(coder.goToFrame(k), 0);
+        ASSERT_EQ(coder.goToFrame(k), FrameStep::coded);
         EXPECT_EQ(coder.frameSnr(), 0.0);
         EXPECT_EQ(coder.segmentalSnr(), 0.0);
         EXPECT_EQ(coder.overallSnr(), 0.0);
         EXPECT_EQ(coder.signalEnergySum(), 0.0);
     }
-    ASSERT_EQ(coder.goToFrame(3), 0);
+    ASSERT_EQ(coder.goToFrame(3), FrameStep::coded);
     EXPECT_NE(coder.frameSnr(), 0.0);
     EXPECT_NEAR(coder.segmentalSnr(), coder.frameSnr() / 3.0, 1e-12);
     EXPECT_NEAR(coder.overallSnr(), coder.frameSnr(), 1e-9);  // only frame 3 has energy

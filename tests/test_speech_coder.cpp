@@ -43,29 +43,45 @@ TEST(FrameRecord, ClearZeroesAndMarksNoPulses) {
     EXPECT_EQ(r.lpErrorII, 0.0);
 }
 
-TEST(CoderModeNames, OutputNameSuffixFollowsModeAndOptions) {
-    EXPECT_EQ(outputNameSuffix(1, false, false), "_12.20_sout.wav");
-    EXPECT_EQ(outputNameSuffix(7, true, true), "_05.15_spout_noadapt.wav");
-    EXPECT_EQ(outputNameSuffix(4, false, true), "_07.40_sout_noadapt.wav");
-    EXPECT_EQ(outputNameSuffix(9, true, false), "_12.20_spout.wav");  // coded as mode 1
-    EXPECT_EQ(coderModeName(3).rate, "7.95");
-    EXPECT_EQ(coderModeName(8).fileSuffix, "_04.75");
+TEST(CoderModes, OutputNameSuffixFollowsModeAndOptions) {
+    EXPECT_EQ(outputNameSuffix(CoderMode::rate12_2, false, false), "_12.20_sout.wav");
+    EXPECT_EQ(outputNameSuffix(CoderMode::rate5_15, true, true), "_05.15_spout_noadapt.wav");
+    EXPECT_EQ(outputNameSuffix(CoderMode::rate7_40, false, true), "_07.40_sout_noadapt.wav");
+    EXPECT_EQ(rulesOf(CoderMode::rate7_95).rate, "7.95");
+    EXPECT_EQ(rulesOf(CoderMode::rate4_75).fileSuffix, "_04.75");
 }
 
-TEST(SpeechCoder, ModeOutsideRangeCodesAsMode1) {
-    for (int mode : {0, 9, -3}) {
-        SpeechCoder coder(test::samplePath(), mode);
-        EXPECT_EQ(coder.mode(), 1);
-        EXPECT_EQ(coder.noAdaptiveCodebook, 0);
-        SpeechCoder mode1(test::samplePath(), 1);
-        ASSERT_EQ(coder.goToFrame(30), 0);
-        ASSERT_EQ(mode1.goToFrame(30), 0);
-        EXPECT_TRUE(recordsEqual(coder.currentFrame(), mode1.currentFrame()));
+// The numbers 1..8 seen outside name the modes in the order of the table.
+TEST(CoderModes, NumbersOneToEightOnly) {
+    const char* const rates[] = {"12.2", "10.2", "7.95", "7.40", "6.70", "5.90", "5.15", "4.75"};
+    for (int number = 1; number <= kModeCount; ++number) {
+        const std::optional<CoderMode> mode = modeFromNumber(number);
+        ASSERT_TRUE(mode) << number;
+        EXPECT_EQ(modeNumber(*mode), number);
+        EXPECT_EQ(rulesOf(*mode).rate, rates[number - 1]);
     }
+    for (int number : {0, 9, -3}) EXPECT_FALSE(modeFromNumber(number)) << number;
+}
+
+// The rules that set modes apart: 12.2 alone has two LP analyses, the
+// gentle enhancement and signs from the LTP residual; 5.15 and 4.75 alone
+// keep one open-loop lag per frame.
+TEST(CoderModes, RulesOfTheTable) {
+    for (const CoderMode mode : kAllCoderModes) {
+        const CoderModeRules& rules = rulesOf(mode);
+        const bool is122 = mode == CoderMode::rate12_2;
+        EXPECT_EQ(rules.twoLpAnalyses, is122);
+        EXPECT_EQ(rules.enhancementRule == EnhancementRule::gentle, is122);
+        EXPECT_EQ(rules.signRule == SignRule::residualAndTarget, is122);
+        EXPECT_EQ(rules.oneOpenLoopLagPerFrame,
+                  mode == CoderMode::rate5_15 || mode == CoderMode::rate4_75);
+    }
+    const int pulses[] = {10, 8, 4, 4, 3, 2, 2, 2};
+    for (int k = 0; k < kModeCount; ++k) EXPECT_EQ(kCoderModes[k].pulses, pulses[k]) << k;
 }
 
 TEST(SpeechCoder, ResetStateAfterConstructionAndAfterCoding) {
-    SpeechCoder coder(test::samplePath(), 2);
+    SpeechCoder coder(test::samplePath(), CoderMode::rate10_2);
     const FrameRecord cleared = clearedRecord();
     for (int pass = 0; pass < 2; ++pass) {
         EXPECT_EQ(coder.frameCount(), 0);
@@ -77,17 +93,17 @@ TEST(SpeechCoder, ResetStateAfterConstructionAndAfterCoding) {
         EXPECT_EQ(coder.unitImpulse()[0], 1.0);
         for (int n = 1; n < kFrameSamples; ++n) EXPECT_EQ(coder.unitImpulse()[n], 0.0);
         for (double v : coder.zeroSignal()) EXPECT_EQ(v, 0.0);
-        ASSERT_EQ(coder.goToFrame(20), 0);
+        ASSERT_EQ(coder.goToFrame(20), FrameStep::coded);
         coder.reset();
     }
 }
 
 TEST(SpeechCoder, BackAndForthEqualsAFreshRun) {
-    SpeechCoder coder(test::samplePath(), 1);
-    ASSERT_EQ(coder.goToFrame(5), 0);
-    ASSERT_EQ(coder.goToFrame(3), 0);
-    SpeechCoder fresh(test::samplePath(), 1);
-    ASSERT_EQ(fresh.goToFrame(3), 0);
+    SpeechCoder coder(test::samplePath(), CoderMode::rate12_2);
+    ASSERT_EQ(coder.goToFrame(5), FrameStep::coded);
+    ASSERT_EQ(coder.goToFrame(3), FrameStep::coded);
+    SpeechCoder fresh(test::samplePath(), CoderMode::rate12_2);
+    ASSERT_EQ(fresh.goToFrame(3), FrameStep::coded);
     EXPECT_EQ(coder.frameCount(), 3);
     EXPECT_TRUE(recordsEqual(coder.previousFrame(), fresh.previousFrame()));
     EXPECT_TRUE(recordsEqual(coder.currentFrame(), fresh.currentFrame()));
@@ -97,10 +113,10 @@ TEST(SpeechCoder, BackAndForthEqualsAFreshRun) {
 }
 
 TEST(SpeechCoder, PreviousRecordIsNotTouchedByTheNextFrame) {
-    SpeechCoder coder(test::samplePath(), 5);
-    ASSERT_EQ(coder.goToFrame(40), 0);
+    SpeechCoder coder(test::samplePath(), CoderMode::rate6_70);
+    ASSERT_EQ(coder.goToFrame(40), FrameStep::coded);
     const FrameRecord frame40 = coder.currentFrame();
-    ASSERT_EQ(coder.nextFrame(), 0);
+    ASSERT_EQ(coder.nextFrame(), FrameStep::coded);
     EXPECT_TRUE(recordsEqual(coder.previousFrame(), frame40));
 }
 
@@ -108,8 +124,8 @@ TEST(SpeechCoder, FirstFrameReadsFromByte60) {
     test::TempDir dir;
     const auto samples = randomSamples(2 * kFrameSamples, test::testSeed());
     test::writeSamples(dir / "in.wav", samples);
-    SpeechCoder coder(dir / "in.wav", 1);
-    ASSERT_EQ(coder.goToFrame(2), 0);
+    SpeechCoder coder(dir / "in.wav", CoderMode::rate12_2);
+    ASSERT_EQ(coder.goToFrame(2), FrameStep::coded);
     for (int n = 0; n < kFrameSamples; ++n) {
         ASSERT_EQ(coder.previousFrame().speech[n], samples[n]) << n;
         ASSERT_EQ(coder.currentFrame().speech[n], samples[kFrameSamples + n]) << n;
@@ -132,16 +148,16 @@ TEST_P(FrameCount, OnlyWholeFramesAreCoded) {
     if (c.extraBytes) {
         std::ofstream(dir / "in.wav", std::ios::binary | std::ios::app).write("\x01", c.extraBytes);
     }
-    SpeechCoder coder(dir / "in.wav", 3);
+    SpeechCoder coder(dir / "in.wav", CoderMode::rate7_95);
     int frames = 0;
-    while (coder.goToFrame(coder.frameCount() + 1) == 0) ++frames;
+    while (coder.goToFrame(coder.frameCount() + 1) == FrameStep::coded) ++frames;
     EXPECT_EQ(frames, c.frames);
     EXPECT_EQ(coder.frameCount(), c.frames);
-    EXPECT_EQ(coder.nextFrame(), 1);
+    EXPECT_EQ(coder.nextFrame(), FrameStep::endOfInput);
     EXPECT_EQ(coder.frameCount(), c.frames);
 
-    SpeechCoder run(dir / "in.wav", 3);
-    ASSERT_EQ(run.encodeFile(dir / "out.wav", kSaveSynthesized), 0);
+    SpeechCoder run(dir / "in.wav", CoderMode::rate7_95);
+    ASSERT_EQ(run.encodeFile(dir / "out.wav", SaveOption::synthesized), RunResult::completed);
     const auto bytes = test::readBytes(dir / "out.wav");
     const std::uint32_t dataSize = 320u * c.frames;
     ASSERT_EQ(bytes.size(), c.frames > 0 ? 60u + dataSize : 44u);
@@ -162,27 +178,28 @@ TEST(SpeechCoder, ShortFilesHaveNoFrames) {
     test::TempDir dir;
     for (int size : {0, 30, 60}) {
         test::writeBytes(dir / "short.wav", std::vector<std::uint8_t>(size, 0x11));
-        SpeechCoder coder(dir / "short.wav", 1);
-        EXPECT_EQ(coder.goToFrame(1), 1) << size;
+        SpeechCoder coder(dir / "short.wav", CoderMode::rate12_2);
+        EXPECT_EQ(coder.goToFrame(1), FrameStep::endOfInput) << size;
         EXPECT_EQ(coder.frameCount(), 0);
     }
 }
 
 // The output holds, from byte 60, the chosen signal of every frame.
-class SaveOptionTest : public ::testing::TestWithParam<int> {};
+class SaveOptionTest : public ::testing::TestWithParam<SaveOption> {};
 
 TEST_P(SaveOptionTest, WritesTheChosenSignal) {
-    const int option = GetParam();
+    const SaveOption option = GetParam();
     test::TempDir dir;
     std::vector<std::int16_t> expected;
-    SpeechCoder reference(test::samplePath(), 6);
-    while (reference.nextFrame() == 0) {
+    SpeechCoder reference(test::samplePath(), CoderMode::rate5_90);
+    while (reference.nextFrame() == FrameStep::coded) {
         const FrameRecord& f = reference.currentFrame();
-        const Signal& s = option == 2 ? f.postProcessedSpeech : f.synthesizedSpeech;
+        const Signal& s =
+            option == SaveOption::postProcessed ? f.postProcessedSpeech : f.synthesizedSpeech;
         for (double v : s) expected.push_back(toSample(v));
     }
-    SpeechCoder coder(test::samplePath(), 6);
-    ASSERT_EQ(coder.encodeFile(dir / "out.wav", option), 0);
+    SpeechCoder coder(test::samplePath(), CoderMode::rate5_90);
+    ASSERT_EQ(coder.encodeFile(dir / "out.wav", option), RunResult::completed);
     const auto bytes = test::readBytes(dir / "out.wav");
     ASSERT_EQ(bytes.size(), 60 + 2 * expected.size());
     for (std::size_t k = 0; k < expected.size(); ++k) {
@@ -191,16 +208,17 @@ TEST_P(SaveOptionTest, WritesTheChosenSignal) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Options, SaveOptionTest, ::testing::Values(0, 1, 2, 3));
+INSTANTIATE_TEST_SUITE_P(Options, SaveOptionTest,
+                         ::testing::Values(SaveOption::synthesized, SaveOption::postProcessed));
 
 // The header counts the frames this run wrote, also on a coder that had
 // already been moved into the file.
 TEST(EncodingRun, HeaderCountsTheFramesOfThisRun) {
     test::TempDir dir;
     test::writeSamples(dir / "in.wav", randomSamples(5 * kFrameSamples, 9));
-    SpeechCoder coder(dir / "in.wav", 1);
-    ASSERT_EQ(coder.goToFrame(2), 0);
-    ASSERT_EQ(coder.encodeFile(dir / "out.wav", 1), 0);
+    SpeechCoder coder(dir / "in.wav", CoderMode::rate12_2);
+    ASSERT_EQ(coder.goToFrame(2), FrameStep::coded);
+    ASSERT_EQ(coder.encodeFile(dir / "out.wav", SaveOption::synthesized), RunResult::completed);
     const auto bytes = test::readBytes(dir / "out.wav");
     ASSERT_EQ(bytes.size(), 60u + 3u * 320u);
     EXPECT_EQ(bytes[40] | bytes[41] << 8 | bytes[42] << 16 | bytes[43] << 24, 3 * 320);
@@ -210,8 +228,8 @@ TEST(EncodingRun, ExistingOutputIsOverwrittenNotAppended) {
     test::TempDir dir;
     test::writeSamples(dir / "in.wav", randomSamples(2 * kFrameSamples, 3));
     test::writeBytes(dir / "out.wav", std::vector<std::uint8_t>(5000, 0x77));
-    SpeechCoder coder(dir / "in.wav", 1);
-    ASSERT_EQ(coder.encodeFile(dir / "out.wav", 1), 0);
+    SpeechCoder coder(dir / "in.wav", CoderMode::rate12_2);
+    ASSERT_EQ(coder.encodeFile(dir / "out.wav", SaveOption::synthesized), RunResult::completed);
     EXPECT_EQ(fs::file_size(dir / "out.wav"), 60u + 640u);
 }
 
@@ -220,8 +238,8 @@ TEST(EncodingRun, MissingInputLeavesExistingOutputUntouched) {
     test::TempDir dir;
     const std::vector<std::uint8_t> old(1234, 0x42);
     test::writeBytes(dir / "out.wav", old);
-    SpeechCoder coder(dir / "missing.wav", 1);
-    EXPECT_EQ(coder.encodeFile(dir / "out.wav", 1), 1);
+    SpeechCoder coder(dir / "missing.wav", CoderMode::rate12_2);
+    EXPECT_EQ(coder.encodeFile(dir / "out.wav", SaveOption::synthesized), RunResult::failed);
     EXPECT_EQ(test::readBytes(dir / "out.wav"), old);
 }
 
@@ -239,8 +257,8 @@ TEST(EncodingRun, InputWithReadErrorLeavesExistingOutputUntouched) {
     test::TempDir dir;
     const std::vector<std::uint8_t> old(1234, 0x42);
     test::writeBytes(dir / "out.wav", old);
-    SpeechCoder coder(unreadable, 1);
-    EXPECT_EQ(coder.encodeFile(dir / "out.wav", 1), 1);
+    SpeechCoder coder(unreadable, CoderMode::rate12_2);
+    EXPECT_EQ(coder.encodeFile(dir / "out.wav", SaveOption::synthesized), RunResult::failed);
     EXPECT_EQ(test::readBytes(dir / "out.wav"), old);
     EXPECT_EQ(coder.frameCount(), 0);
 }
@@ -248,21 +266,22 @@ TEST(EncodingRun, InputWithReadErrorLeavesExistingOutputUntouched) {
 TEST(EncodingRun, DirectoryAsInputIsRefused) {
     test::TempDir dir;
     fs::create_directory(dir / "folder.wav");
-    SpeechCoder coder(dir / "folder.wav", 1);
-    EXPECT_EQ(coder.encodeFile(dir / "out.wav", 1), 1);
+    SpeechCoder coder(dir / "folder.wav", CoderMode::rate12_2);
+    EXPECT_EQ(coder.encodeFile(dir / "out.wav", SaveOption::synthesized), RunResult::failed);
     EXPECT_FALSE(fs::exists(dir / "out.wav"));
 }
 
 TEST(EncodingRun, UnwritableOutputIsReported) {
     test::TempDir dir;
-    SpeechCoder coder(test::samplePath(), 1);
-    EXPECT_EQ(coder.encodeFile(dir / "no-such-dir" / "out.wav", 1), 1);
+    SpeechCoder coder(test::samplePath(), CoderMode::rate12_2);
+    EXPECT_EQ(coder.encodeFile(dir / "no-such-dir" / "out.wav", SaveOption::synthesized),
+              RunResult::failed);
 }
 
 TEST(EncodingRun, FullDiskIsReported) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
-    SpeechCoder coder(test::samplePath(), 7);
-    EXPECT_EQ(coder.encodeFile("/dev/full", 1), 1);
+    SpeechCoder coder(test::samplePath(), CoderMode::rate5_15);
+    EXPECT_EQ(coder.encodeFile("/dev/full", SaveOption::synthesized), RunResult::failed);
 }
 
 TEST(EncodingRun, OutputNamingTheInputIsRefused) {
@@ -275,13 +294,13 @@ TEST(EncodingRun, OutputNamingTheInputIsRefused) {
     const fs::path spellings[] = {dir / "in.wav", dir / "sub" / ".." / "in.wav",
                                   dir / "." / "in.wav", dir / "link.wav", dir / "hard.wav"};
     for (const auto& out : spellings) {
-        SpeechCoder coder(dir / "in.wav", 1);
-        EXPECT_EQ(coder.encodeFile(out, 1), 1) << out;
+        SpeechCoder coder(dir / "in.wav", CoderMode::rate12_2);
+        EXPECT_EQ(coder.encodeFile(out, SaveOption::synthesized), RunResult::failed) << out;
         EXPECT_EQ(test::readBytes(dir / "in.wav"), original) << out;
     }
     // And the other way round: coding through the link onto the real name.
-    SpeechCoder viaLink(dir / "link.wav", 1);
-    EXPECT_EQ(viaLink.encodeFile(dir / "in.wav", 1), 1);
+    SpeechCoder viaLink(dir / "link.wav", CoderMode::rate12_2);
+    EXPECT_EQ(viaLink.encodeFile(dir / "in.wav", SaveOption::synthesized), RunResult::failed);
     EXPECT_EQ(test::readBytes(dir / "in.wav"), original);
 }
 

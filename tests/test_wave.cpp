@@ -60,13 +60,13 @@ TEST(EncodingRun, ReadBackByLibsndfile) {
     const auto out = dir / "out.wav";
     std::vector<double> expected;
     {
-        SpeechCoder reference(test::samplePath(), 3);
-        while (reference.nextFrame() == 0)
+        SpeechCoder reference(test::samplePath(), CoderMode::rate7_95);
+        while (reference.nextFrame() == FrameStep::coded)
             for (double v : reference.currentFrame().synthesizedSpeech)
                 expected.push_back(toSample(v));
     }
-    SpeechCoder coder(test::samplePath(), 3);
-    ASSERT_EQ(coder.encodeFile(out, kSaveSynthesized), 0);
+    SpeechCoder coder(test::samplePath(), CoderMode::rate7_95);
+    ASSERT_EQ(coder.encodeFile(out, SaveOption::synthesized), RunResult::completed);
 
     SF_INFO info{};
     SNDFILE* file = sf_open(out.c_str(), SFM_READ, &info);

@@ -25,11 +25,11 @@ using test::TempDir;
 std::vector<std::uint8_t> encodeDirectly(const fs::path& input, int mode, bool post,
                                          bool noAdaptive) {
     const TempDir scratch;
-    SpeechCoder coder(input, mode);
-    if (noAdaptive) coder.noAdaptiveCodebook = 1;
-    EXPECT_EQ(
-        coder.encodeFile(scratch / "reference.wav", post ? kSavePostProcessed : kSaveSynthesized),
-        0);
+    SpeechCoder coder(input, test::modeNumbered(mode));
+    coder.noAdaptiveCodebook = noAdaptive;
+    EXPECT_EQ(coder.encodeFile(scratch / "reference.wav",
+                               post ? SaveOption::postProcessed : SaveOption::synthesized),
+              RunResult::completed);
     return readBytes(scratch / "reference.wav");
 }
 
@@ -219,8 +219,8 @@ TEST(EncodeBatch, CsvTableHoldsTheCodersOwnNumbers) {
     const test::CliResult result = runCli({"encode", arg(input), "-m", "10.2", "--csv"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
 
-    SpeechCoder coder(input, 2);
-    while (coder.nextFrame() == 0) {
+    SpeechCoder coder(input, CoderMode::rate10_2);
+    while (coder.nextFrame() == FrameStep::coded) {
     }
     const auto lines = splitLines(result.out);
     ASSERT_EQ(lines.size(), 2u);
@@ -239,8 +239,8 @@ TEST(EncodeBatch, TableShowsFramesAndSnrsToTwoDecimals) {
     const fs::path input = copySample(dir);
     const test::CliResult result = runCli({"encode", arg(input)});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    SpeechCoder coder(input, 1);
-    while (coder.nextFrame() == 0) {
+    SpeechCoder coder(input, CoderMode::rate12_2);
+    while (coder.nextFrame() == FrameStep::coded) {
     }
     const auto lines = splitLines(result.out);
     ASSERT_EQ(lines.size(), 2u);

@@ -120,10 +120,10 @@ TEST_P(FramesJson, EveryFrameHoldsTheCodersValuesInTheRecordsOrder) {
     const json frames = json::parse(result.out);
     ASSERT_TRUE(frames.is_array());
 
-    SpeechCoder coder(test::samplePath(), c.mode);
-    if (c.noAdaptive) coder.noAdaptiveCodebook = 1;
+    SpeechCoder coder(test::samplePath(), test::modeNumbered(c.mode));
+    if (c.noAdaptive) coder.noAdaptiveCodebook = true;
     std::size_t n = 0;
-    while (coder.nextFrame() == 0) {
+    while (coder.nextFrame() == FrameStep::coded) {
         ASSERT_LT(n, frames.size());
         const json& frame = frames[n++];
         ASSERT_EQ(keysOf(frame), namesOf(expectedParameters(coder)));
@@ -145,9 +145,9 @@ TEST(FramesSignals, EverySignalArrayOfTheRecordIsAdded) {
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, "");
     const json frames = json::parse(test::readText(dir / "f.json"));
-    SpeechCoder coder(test::samplePath(), 4);
+    SpeechCoder coder(test::samplePath(), CoderMode::rate7_40);
     std::size_t n = 0;
-    while (coder.nextFrame() == 0) {
+    while (coder.nextFrame() == FrameStep::coded) {
         ASSERT_LT(n, frames.size());
         std::vector<std::string> names = namesOf(expectedParameters(coder));
         const std::vector<std::string> signals = namesOf(expectedSignals(coder));
@@ -193,11 +193,11 @@ TEST(FramesCsv, OneNamedColumnPerValueReadingBackExactly) {
     std::string line;
     ASSERT_TRUE(std::getline(lines, line));
 
-    SpeechCoder coder(test::samplePath(), 2);
-    coder.noAdaptiveCodebook = 1;
+    SpeechCoder coder(test::samplePath(), CoderMode::rate10_2);
+    coder.noAdaptiveCodebook = true;
     EXPECT_EQ(splitCommas(line), csvHeader(expectedParameters(coder)));
     int frames = 0;
-    while (coder.nextFrame() == 0) {
+    while (coder.nextFrame() == FrameStep::coded) {
         ASSERT_TRUE(std::getline(lines, line)) << "missing frame " << coder.frameCount();
         const std::vector<std::string> cells = splitCommas(line);
         std::size_t column = 0;

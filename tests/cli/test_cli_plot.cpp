@@ -127,9 +127,9 @@ TEST_P(PlotImages, AreTheWindowsRenderingOfTheFrame) {
     EXPECT_EQ(test::directoryNames(dir.path()),
               (std::vector<std::string>{"p-spectrum.png", "p-time.png"}));
 
-    SpeechCoder coder(test::samplePath(), c.mode);
-    if (c.noAdaptive) coder.noAdaptiveCodebook = 1;
-    ASSERT_EQ(coder.goToFrame(c.frame), 0);
+    SpeechCoder coder(test::samplePath(), test::modeNumbered(c.mode));
+    if (c.noAdaptive) coder.noAdaptiveCodebook = true;
+    ASSERT_EQ(coder.goToFrame(c.frame), FrameStep::coded);
     PlotOptions options;
     options.traces = c.traces;
     options.spectra = c.spectra;

@@ -77,7 +77,9 @@ class ChartWindowTest : public ::testing::Test {
     void click(const char* name, ChartWindow* window = nullptr) const {
         control<QAbstractButton>(name, window)->click();
     }
-    void openSample(int mode = 1) { form->openForFile(sample(), mode, false); }
+    void openSample(CoderMode mode = CoderMode::rate12_2) {
+        form->openForFile(sample(), mode, false);
+    }
     static QString sample() { return QString::fromStdString(test::samplePath().string()); }
 
     // The readouts as one text, for comparing two states of the window.
@@ -232,51 +234,35 @@ TEST_F(ChartWindowTest, SetupShowsFrameOneWithTheCaptionOfTheMode) {
     test::TempDir dir;
     const auto file = dir / "b.wav";
     std::filesystem::copy_file(test::samplePath(), file);
-    form->openForFile(QString::fromStdString(file.string()), 8, false);
+    form->openForFile(QString::fromStdString(file.string()), CoderMode::rate4_75, false);
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(str(form->windowTitle()), "ZORVEL - tryb: 4.75 [kb/s] - b.wav");
     ASSERT_NE(form->coder(), nullptr);
     EXPECT_EQ(form->coder()->frameCount(), 1);
-    EXPECT_EQ(form->coder()->mode(), 8);
-    EXPECT_EQ(form->coder()->noAdaptiveCodebook, 0);
+    EXPECT_EQ(form->coder()->mode(), CoderMode::rate4_75);
+    EXPECT_FALSE(form->coder()->noAdaptiveCodebook);
     EXPECT_EQ(text("Ed_frame"), "1");
     EXPECT_EQ(form->timeGain(), 233.0 / 65536.0);
     EXPECT_EQ(form->spectrumGain(), 1.0);
     EXPECT_EQ(control<QLabel>("L5")->text(), "-0");
     EXPECT_TRUE(log->empty());
-    form->openForFile(QString::fromStdString(file.string()), 1, true);
-    EXPECT_EQ(form->coder()->noAdaptiveCodebook, 1);
+    form->openForFile(QString::fromStdString(file.string()), CoderMode::rate12_2, true);
+    EXPECT_TRUE(form->coder()->noAdaptiveCodebook);
     form->hide();
 }
 
 TEST_F(ChartWindowTest, ResponseOfWindowIIsOfferedOnlyInMode1) {
     auto* aI = control<QCheckBox>("CB_aI");
     auto* aII = control<QCheckBox>("CB_aII");
-    openSample(1);
+    openSample(CoderMode::rate12_2);
     EXPECT_TRUE(aI->isChecked() && aI->isEnabled());
     aII->setChecked(false);
-    openSample(4);
+    openSample(CoderMode::rate7_40);
     EXPECT_FALSE(aI->isChecked());
     EXPECT_FALSE(aI->isEnabled());
     EXPECT_FALSE(aII->isChecked()) << "setup leaves CB_aII alone";
-    openSample(1);
+    openSample(CoderMode::rate12_2);
     EXPECT_TRUE(aI->isChecked() && aI->isEnabled());
-    form->hide();
-}
-
-// The box follows the mode the window was opened with, not the coder's mode:
-// a value outside 1..8 (which the coder runs as 1) is not mode 1.
-TEST_F(ChartWindowTest, ResponseOfWindowIFollowsTheModeGivenNotTheCoders) {
-    auto* aI = control<QCheckBox>("CB_aI");
-    for (const int mode : {0, 9, -1}) {
-        openSample(1);
-        ASSERT_TRUE(aI->isChecked() && aI->isEnabled());
-        openSample(mode);
-        EXPECT_EQ(form->coder()->mode(), 1) << mode;
-        EXPECT_FALSE(aI->isChecked()) << mode;
-        EXPECT_FALSE(aI->isEnabled()) << mode;
-        EXPECT_TRUE(str(form->windowTitle()).starts_with("ZORVEL - Wykresy - ")) << mode;
-    }
     form->hide();
 }
 
@@ -285,10 +271,10 @@ TEST_F(ChartWindowTest, CaptionTable) {
                               "ZORVEL - tryb: 7.95 [kb/s]", "ZORVEL - tryb: 7.40 [kb/s]",
                               "ZORVEL - tryb: 6.70 [kb/s]", "ZORVEL - tryb: 5.90 [kb/s]",
                               "ZORVEL - tryb: 5.15 [kb/s]", "ZORVEL - tryb: 4.75 [kb/s]"};
-    for (int mode = 1; mode <= 8; ++mode) EXPECT_EQ(str(modeCaption(mode)), captions[mode - 1]);
-    EXPECT_EQ(modeCaption(0), "ZORVEL - Wykresy");
-    EXPECT_EQ(modeCaption(9), "ZORVEL - Wykresy");
-    EXPECT_EQ(windowCaption(9, "/x/y/mowa.wav"), "ZORVEL - Wykresy - mowa.wav");
+    for (int k = 0; k < kModeCount; ++k)
+        EXPECT_EQ(str(modeCaption(kAllCoderModes[k])), captions[k]);
+    EXPECT_EQ(windowCaption(CoderMode::rate5_90, "/x/y/mowa.wav"),
+              "ZORVEL - tryb: 5.90 [kb/s] - mowa.wav");
 }
 
 TEST_F(ChartWindowTest, ClosingEmitsClosedHidesAndKeepsTheCoder) {
@@ -362,7 +348,7 @@ TEST_F(ChartWindowTest, GoingBackEqualsAFreshWindowSteppedForward) {
 
     std::shared_ptr<Log> freshLog;
     auto fresh = makeForm(freshLog);
-    fresh->openForFile(sample(), 1, false);
+    fresh->openForFile(sample(), CoderMode::rate12_2, false);
     click("BT_next", fresh.get());
     click("BT_next", fresh.get());
     EXPECT_EQ(text("Ed_frame", fresh.get()), "3");
@@ -381,7 +367,7 @@ TEST_F(ChartWindowTest, EndStopsOnTheLastCompleteFrame) {
     std::vector<std::int16_t> samples(k * kFrameSamples + 100);  // and a partial frame
     for (auto& s : samples) s = static_cast<std::int16_t>(sample(random));
     test::writeSamples(dir / "k.wav", samples);
-    form->openForFile(QString::fromStdString((dir / "k.wav").string()), 2, false);
+    form->openForFile(QString::fromStdString((dir / "k.wav").string()), CoderMode::rate10_2, false);
     click("BT_end");
     EXPECT_EQ(text("Ed_frame"), QString::number(k));
     EXPECT_EQ(*log, (Log{"busy", "restore"}));
@@ -539,9 +525,7 @@ TEST_F(ChartWindowTest, ColourSchemesAndSetupKeepsTheChosenOne) {
     EXPECT_EQ(form->chartColours().background, lightColours().background);
     EXPECT_EQ(form->timeImage().pixel(300, 30), lightColours().background);
     EXPECT_EQ(form->spectrumImage().pixel(298, 150), lightColours().grid);
-    form->setColourScheme(7);  // no such scheme: nothing changes
-    EXPECT_EQ(form->chartColours().speech, lightColours().speech);
-    openSample(2);
+    openSample(CoderMode::rate10_2);
     EXPECT_TRUE(control<QRadioButton>("RadioButton2")->isChecked());
     EXPECT_EQ(form->chartColours().speech, lightColours().speech);
     EXPECT_EQ(form->timeImage().pixel(300, 30), lightColours().background);
@@ -554,7 +538,7 @@ TEST_F(ChartWindowTest, ColourSchemesAndSetupKeepsTheChosenOne) {
 // In mode 1 the two LP analyses differ, so the window-I response shows
 // under the window-II one.
 TEST_F(ChartWindowTest, Mode1ShowsTwoDifferentResponses) {
-    openSample(1);
+    openSample(CoderMode::rate12_2);
     edit("Ed_frame")->setText("80");
     click("BT_refresh");
     const QImage both = form->spectrumImage();

@@ -48,6 +48,7 @@ using zorvel::EncodeRequest;
 using zorvel::MainWindow;
 using zorvel::OpenDialogSettings;
 using zorvel::ProgressNotice;
+using zorvel::RunResult;
 namespace fs = std::filesystem;
 namespace zt = zorvel::test;
 
@@ -123,10 +124,10 @@ class MainWindowTest : public ::testing::Test {
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
 
-    int observeRun(const EncodeRequest& request) {
+    RunResult observeRun(const EncodeRequest& request) {
         runs.push_back({request, window.isEnabled(), infoForm.isVisible(), infoForm.text(),
                         dialogs.busyDepth});
-        return runAction ? runAction(request) : 0;
+        return runAction ? runAction(request) : RunResult::completed;
     }
 
     template <typename T>
@@ -176,7 +177,7 @@ class MainWindowTest : public ::testing::Test {
 
     RecordingDialogs dialogs;
     std::vector<RunObservation> runs;
-    std::function<int(const EncodeRequest&)> runAction;
+    std::function<RunResult(const EncodeRequest&)> runAction;
     ChartWindow testForm;
     ProgressNotice infoForm;
     MainWindow window;
@@ -521,7 +522,7 @@ TEST_P(OutputNameTest, FollowsModeAndOptions) {
     expected += ".wav";
     EXPECT_EQ(edit1(), "/dane/nagrania/zdanie 1.wav");
     EXPECT_EQ(edit2(), expected);
-    EXPECT_EQ(window.selectedMode(), mode);
+    EXPECT_EQ(window.selectedMode(), zt::modeNumbered(mode));
 
     // Going back to the defaults puts the default option suffix back.
     if (postProcessed) click("RB_sout");
@@ -630,12 +631,12 @@ TEST_F(MainWindowTest, RunIsGivenTheControlsOfTheWindow) {
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_EQ(runs[0].request.inputName, input);
     EXPECT_EQ(runs[0].request.outputName, dir / "b.wav_05.90_sout.wav");
-    EXPECT_EQ(runs[0].request.mode, 6);
-    EXPECT_EQ(runs[0].request.saveOption, zorvel::kSaveSynthesized);
+    EXPECT_EQ(runs[0].request.mode, zorvel::CoderMode::rate5_90);
+    EXPECT_EQ(runs[0].request.saveOption, zorvel::SaveOption::synthesized);
     EXPECT_FALSE(runs[0].request.noAdaptiveCodebook);
     EXPECT_EQ(runs[1].request.outputName, dir / "inna nazwa.wav");
-    EXPECT_EQ(runs[1].request.mode, 6);
-    EXPECT_EQ(runs[1].request.saveOption, zorvel::kSavePostProcessed);
+    EXPECT_EQ(runs[1].request.mode, zorvel::CoderMode::rate5_90);
+    EXPECT_EQ(runs[1].request.saveOption, zorvel::SaveOption::postProcessed);
     EXPECT_TRUE(runs[1].request.noAdaptiveCodebook);
     EXPECT_TRUE(dialogs.informations.empty());  // a run that succeeds says nothing
 }
@@ -656,7 +657,7 @@ TEST_F(MainWindowTest, ClicksDuringTheRunAreDropped) {
                                 type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
                                 Qt::NoModifier));
         }
-        return 0;
+        return RunResult::completed;
     };
     click("BT_Kodowanie");
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
@@ -675,7 +676,7 @@ TEST_P(NoticeTest, RunShowsTheModeTextWithTheWindowDisabledAndBusy) {
 
     ASSERT_EQ(runs.size(), 1u);
     const RunObservation& seen = runs.front();
-    EXPECT_EQ(seen.request.mode, mc.mode);
+    EXPECT_EQ(seen.request.mode, zt::modeNumbered(mc.mode));
     EXPECT_FALSE(seen.windowEnabled);
     EXPECT_TRUE(seen.noticeVisible);
     EXPECT_EQ(seen.noticeText, QString::fromUtf8("Kodowanie w trybie ") + mc.noticeRate +
@@ -703,7 +704,7 @@ TEST_F(MainWindowTest, NoticeNamesTheRateNotTheButtonCaption) {
 TEST_F(MainWindowTest, ThrowingRunRestoresTheWindowAndReachesTheApplicationHandler) {
     zt::TempDir dir;
     chooseFile(qPath(makeInput(dir, "e.wav", 1)));
-    runAction = [](const EncodeRequest&) -> int {
+    runAction = [](const EncodeRequest&) -> RunResult {
         throw std::runtime_error("Brak pamięci w trakcie kodowania");
     };
     bool restoredAtMessage = false;
@@ -731,7 +732,7 @@ TEST_F(MainWindowTest, ThrowingRunRestoresTheWindowAndReachesTheApplicationHandl
 TEST_F(MainWindowTest, FailedRunIsReportedAfterTheWindowIsRestored) {
     zt::TempDir dir;
     chooseFile(qPath(makeInput(dir, "f.wav", 1)));
-    runAction = [](const EncodeRequest&) { return 1; };
+    runAction = [](const EncodeRequest&) { return RunResult::failed; };
     bool enabledAtMessage = false;
     bool noticeAtMessage = true;
     int busyAtMessage = -1;
@@ -770,10 +771,11 @@ TEST_P(SampleRunTest, WindowRunEqualsDirectCoderRun) {
     const fs::path input = dir / "mowa.wav";
     fs::copy_file(zt::samplePath(), input);
 
-    zorvel::SpeechCoder direct(input, mode);
-    direct.noAdaptiveCodebook = noAdaptive ? 1 : 0;
-    const int saveOption = postProcessed ? zorvel::kSavePostProcessed : zorvel::kSaveSynthesized;
-    ASSERT_EQ(direct.encodeFile(dir / "direct.wav", saveOption), 0);
+    zorvel::SpeechCoder direct(input, zt::modeNumbered(mode));
+    direct.noAdaptiveCodebook = noAdaptive;
+    const zorvel::SaveOption saveOption =
+        postProcessed ? zorvel::SaveOption::postProcessed : zorvel::SaveOption::synthesized;
+    ASSERT_EQ(direct.encodeFile(dir / "direct.wav", saveOption), RunResult::completed);
 
     runAction = zorvel::runSpeechCoder;
     chooseFile(qPath(input));
@@ -820,8 +822,8 @@ TEST_F(MainWindowTest, WykresyHandsFileModeAndOptionToTheChartWindowUntilItClose
     EXPECT_TRUE(testForm.isVisible());
     EXPECT_EQ(testForm.windowTitle(), "ZORVEL - tryb: 6.70 [kb/s] - h.wav");
     ASSERT_NE(testForm.coder(), nullptr);
-    EXPECT_EQ(testForm.coder()->mode(), 5);
-    EXPECT_EQ(testForm.coder()->noAdaptiveCodebook, 1);
+    EXPECT_EQ(testForm.coder()->mode(), zorvel::CoderMode::rate6_70);
+    EXPECT_TRUE(testForm.coder()->noAdaptiveCodebook);
     EXPECT_EQ(testForm.coder()->frameCount(), 1);
 
     testForm.close();
@@ -835,8 +837,8 @@ TEST_F(MainWindowTest, WykresyHandsFileModeAndOptionToTheChartWindowUntilItClose
     click("BT_Wykresy");
     EXPECT_FALSE(window.isVisible());
     ASSERT_NE(testForm.coder(), nullptr);
-    EXPECT_EQ(testForm.coder()->mode(), 1);
-    EXPECT_EQ(testForm.coder()->noAdaptiveCodebook, 0);
+    EXPECT_EQ(testForm.coder()->mode(), zorvel::CoderMode::rate12_2);
+    EXPECT_FALSE(testForm.coder()->noAdaptiveCodebook);
     testForm.close();
     EXPECT_TRUE(window.isVisible());
 }

@@ -332,10 +332,10 @@ TEST(PlotScale, TimeAxisCaptions) {
 }
 
 TEST(PlotScale, StemsStandOnTheAdaptiveTraceThatIsShown) {
-    EXPECT_EQ(pulseBase(false, false), kStemsOnZeroLine);
-    EXPECT_EQ(pulseBase(true, false), kStemsOnFilteredAdaptive);
-    EXPECT_EQ(pulseBase(false, true), kStemsOnAdaptive);
-    EXPECT_EQ(pulseBase(true, true), kStemsOnAdaptive);
+    EXPECT_EQ(pulseBase(false, false), PulseBase::zeroLine);
+    EXPECT_EQ(pulseBase(true, false), PulseBase::filteredAdaptive);
+    EXPECT_EQ(pulseBase(false, true), PulseBase::adaptive);
+    EXPECT_EQ(pulseBase(true, true), PulseBase::adaptive);
 }
 
 TEST(PlotScale, SpectrumLevelsAndColumns) {
@@ -358,10 +358,11 @@ TEST(PlotScale, SpectrumLevelsAndColumns) {
 // ---------------------------------------------------------------------------
 // Colours
 
-TEST(ChartColours, SchemesAndUnknownValues) {
-    const auto dark = schemeColours(kDarkScheme);
-    const auto light = schemeColours(kLightScheme);
-    ASSERT_TRUE(dark && light);
+TEST(ChartColours, Schemes) {
+    const ChartColours darkScheme = schemeColours(ColourScheme::dark);
+    const ChartColours lightScheme = schemeColours(ColourScheme::light);
+    const ChartColours* const dark = &darkScheme;
+    const ChartColours* const light = &lightScheme;
     EXPECT_EQ(dark->speech, qRgb(0x00, 0xFF, 0xFF));
     EXPECT_EQ(dark->background, qRgb(0, 0, 0));
     EXPECT_EQ(dark->grid, qRgb(0x80, 0x80, 0x80));
@@ -370,16 +371,14 @@ TEST(ChartColours, SchemesAndUnknownValues) {
     EXPECT_EQ(light->background, qRgb(0xEE, 0xEE, 0xEE));
     EXPECT_EQ(light->grid, qRgb(0xBB, 0xBB, 0xBB));
     EXPECT_EQ(light->text, dark->text);
-    EXPECT_FALSE(schemeColours(0));
-    EXPECT_FALSE(schemeColours(3));
 }
 
 // ---------------------------------------------------------------------------
 // Time image
 
-class TimeImage : public ::testing::TestWithParam<int> {
+class TimeImage : public ::testing::TestWithParam<ColourScheme> {
   protected:
-    ChartColours colours() const { return *schemeColours(GetParam()); }
+    ChartColours colours() const { return schemeColours(GetParam()); }
     PlotOptions options(bool twoFrames) const {
         PlotOptions o = nothingShown();
         o.twoFrames = twoFrames;
@@ -671,7 +670,8 @@ TEST(TimeImageSize, PlotsScaleToTheImage) {
     EXPECT_EQ(image.pixel(80, 30), o.colours.grid);  // 320 div 4
 }
 
-INSTANTIATE_TEST_SUITE_P(BothSchemes, TimeImage, ::testing::Values(kDarkScheme, kLightScheme));
+INSTANTIATE_TEST_SUITE_P(BothSchemes, TimeImage,
+                         ::testing::Values(ColourScheme::dark, ColourScheme::light));
 
 // ---------------------------------------------------------------------------
 // Spectrum image
@@ -689,11 +689,11 @@ int referenceSpectrumY(const Signal& x, int k) {
     return spectrumY(level, 1.0, SH);
 }
 
-class SpectrumImage : public ::testing::TestWithParam<int> {
+class SpectrumImage : public ::testing::TestWithParam<ColourScheme> {
   protected:
     PlotOptions options() const {
         PlotOptions o = nothingShown();
-        o.colours = *schemeColours(GetParam());
+        o.colours = schemeColours(GetParam());
         return o;
     }
 };
@@ -826,7 +826,8 @@ TEST_P(SpectrumImage, TimeScaleLeavesTheSpectraAlone) {
     EXPECT_EQ(renderSpectrum(current, o), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothSchemes, SpectrumImage, ::testing::Values(kDarkScheme, kLightScheme));
+INSTANTIATE_TEST_SUITE_P(BothSchemes, SpectrumImage,
+                         ::testing::Values(ColourScheme::dark, ColourScheme::light));
 
 }  // namespace
 }  // namespace zorvel
