@@ -24,8 +24,6 @@ const QString kEncodingFailed = QStringLiteral(
     "Kodowanie nie powiodło się: nie można odczytać pliku wejściowego lub zapisać pliku "
     "wyjściowego.");
 
-// The form's type size; Qt Designer forms can state sizes only in points.
-constexpr int kFormFontPixels = 11;
 // Where the window opens; the form gives only its size to Qt.
 constexpr QPoint kWindowPosition{261, 191};
 

@@ -10,10 +10,7 @@ namespace zorvel {
 
 namespace {
 
-// The forms are drawn for type measured in pixels, which Qt Designer forms
-// cannot state; the sizes are set here.
-constexpr int kFormFontPixels = 11;
-constexpr int kNoticeFontPixels = 13;
+constexpr int kNoticeFontPixels = 13;  // the notice's one line
 
 void setFontPixels(QWidget& widget, int pixels) { widget.setFont(formFont(widget.font(), pixels)); }
 

@@ -11,10 +11,6 @@ QString boxTitle() { return QGuiApplication::applicationDisplayName(); }
 
 }  // namespace
 
-void QtUserDialogs::information(QWidget* parent, const QString& text) {
-    QMessageBox::information(parent, boxTitle(), text, QMessageBox::Ok);
-}
-
 bool QtUserDialogs::confirm(QWidget* parent, const QString& text) {
     const auto answer =
         QMessageBox::question(parent, boxTitle(), text, QMessageBox::Yes | QMessageBox::No);
@@ -38,9 +34,5 @@ std::optional<QString> QtUserDialogs::openFileName(QWidget* parent,
     if (chosen.isEmpty()) return std::nullopt;
     return chosen.first();
 }
-
-void QtUserDialogs::setBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-
-void QtUserDialogs::restoreCursor() { QApplication::restoreOverrideCursor(); }
 
 }  // namespace zorvel

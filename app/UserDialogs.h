@@ -35,13 +35,15 @@ class UserDialogs : public ChartDialogs {
 // The real Qt message boxes, file dialog and override cursor.
 class QtUserDialogs final : public UserDialogs {
   public:
-    void information(QWidget* parent, const QString& text) override;
+    void information(QWidget* parent, const QString& text) override {
+        showInformationBox(parent, text);
+    }
     bool confirm(QWidget* parent, const QString& text) override;
     void showError(QWidget* parent, const QString& text) override;
     std::optional<QString> openFileName(QWidget* parent,
                                         const OpenDialogSettings& settings) override;
-    void setBusyCursor() override;
-    void restoreCursor() override;
+    void setBusyCursor() override { showBusyCursor(); }
+    void restoreCursor() override { restoreBusyCursor(); }
 };
 
 }  // namespace zorvel

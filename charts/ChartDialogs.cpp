@@ -5,12 +5,12 @@
 
 namespace zorvel {
 
-void QtChartDialogs::information(QWidget* parent, const QString& text) {
-    QMessageBox::information(parent, QApplication::applicationDisplayName(), text);
+void showInformationBox(QWidget* parent, const QString& text) {
+    QMessageBox::information(parent, QApplication::applicationDisplayName(), text, QMessageBox::Ok);
 }
 
-void QtChartDialogs::setBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+void showBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
 
-void QtChartDialogs::restoreCursor() { QApplication::restoreOverrideCursor(); }
+void restoreBusyCursor() { QApplication::restoreOverrideCursor(); }
 
 }  // namespace zorvel

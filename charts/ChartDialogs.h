@@ -19,11 +19,18 @@ class ChartDialogs {
     virtual void restoreCursor() = 0;
 };
 
+// The real Qt information box and override cursor, for every window's dialogs.
+void showInformationBox(QWidget* parent, const QString& text);
+void showBusyCursor();
+void restoreBusyCursor();
+
 class QtChartDialogs final : public ChartDialogs {
   public:
-    void information(QWidget* parent, const QString& text) override;
-    void setBusyCursor() override;
-    void restoreCursor() override;
+    void information(QWidget* parent, const QString& text) override {
+        showInformationBox(parent, text);
+    }
+    void setBusyCursor() override { showBusyCursor(); }
+    void restoreCursor() override { restoreBusyCursor(); }
 };
 
 // The hourglass for the life of the object; restored however the scope ends.

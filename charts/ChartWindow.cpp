@@ -22,7 +22,6 @@ const QString kFrameNotAnInteger = QStringLiteral("Numer ramki musi być liczbą
 
 constexpr int kFormLeft = 8;
 constexpr int kFormTop = 11;
-constexpr int kFormFontPixels = 11;
 constexpr int kReadoutGap = 5;  // between a subframe's k and gp readouts
 
 }  // namespace

@@ -7,6 +7,9 @@
 
 namespace zorvel {
 
+// The forms' type size. Qt Designer forms can state sizes only in points.
+inline constexpr int kFormFontPixels = 11;
+
 QFont formFont(const QFont& base, int pixels);
 
 }  // namespace zorvel

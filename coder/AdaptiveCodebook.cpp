@@ -43,12 +43,6 @@ void fillPastExcitation(const FrameRecord& previous, const FrameRecord& current,
     std::copy(current.excitation.begin(), current.excitation.begin() + start, next);
 }
 
-double dot(std::span<const double> p, std::span<const double> q) {
-    double sum = 0.0;
-    for (std::size_t n = 0; n < p.size(); ++n) sum += p[n] * q[n];
-    return sum;
-}
-
 // The integer lag with the largest R/E; the LP residual stands in for the
 // not yet known excitation of the subframe.
 int searchIntegerLag(ExcitationBuffer& buffer, ConstSubframeSpan lpResidual, ConstSubframeSpan x,

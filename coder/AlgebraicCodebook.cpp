@@ -68,12 +68,6 @@ void selectSigns(SignRule rule, ConstSubframeSpan ltpResidual, ConstSubframeSpan
     for (int n = 0; n < L; ++n) s[n] = b[n] >= 0.0 ? 1.0 : -1.0;
 }
 
-double dot(std::span<const double> p, std::span<const double> q) {
-    double sum = 0.0;
-    for (std::size_t n = 0; n < p.size(); ++n) sum += p[n] * q[n];
-    return sum;
-}
-
 }  // namespace
 
 void SpeechCoder::searchAlgebraicCodebook(int a) {

@@ -20,6 +20,16 @@ constexpr double kUndefinedSnr = 0.0;  // dB, when S or N is not positive
 
 double decibels(double S, double N) { return 10.0 * std::log10(S / N); }
 
+// Adds sum s^2 to S and sum (s - s')^2 to N, sample by sample.
+void addEnergies(std::span<const double> reference, std::span<const double> test, double& S,
+                 double& N) {
+    for (std::size_t n = 0; n < reference.size(); ++n) {
+        const double error = reference[n] - test[n];
+        S += reference[n] * reference[n];
+        N += error * error;
+    }
+}
+
 }  // namespace
 
 double computeSnr(std::span<const double> reference, std::span<const double> test) {
@@ -27,11 +37,7 @@ double computeSnr(std::span<const double> reference, std::span<const double> tes
         throw std::invalid_argument("computeSnr: signals of different lengths");
     double S = 0.0;
     double N = 0.0;
-    for (std::size_t n = 0; n < reference.size(); ++n) {
-        const double error = reference[n] - test[n];
-        S += reference[n] * reference[n];
-        N += error * error;
-    }
+    addEnergies(reference, test, S, N);
     return N > 0.0 && S > 0.0 ? decibels(S, N) : kUndefinedSnr;
 }
 
@@ -45,11 +51,7 @@ void SpeechCoder::updateQualityMeasures() {
     const Signal& synthesized = currentFrame_->synthesizedSpeech;
     frameSnr_ = computeSnr(s, synthesized);
     segmentalSnr_ = runningMean(segmentalSnr_, frameCount_, frameSnr_);
-    for (int n = 0; n < kFrameSamples; ++n) {
-        const double error = s[n] - synthesized[n];
-        signalEnergySum_ += s[n] * s[n];
-        noiseEnergySum_ += error * error;
-    }
+    addEnergies(s, synthesized, signalEnergySum_, noiseEnergySum_);
     if (signalEnergySum_ > 0.0 && noiseEnergySum_ > 0.0)
         overallSnr_ = decibels(signalEnergySum_, noiseEnergySum_);
 }

@@ -35,6 +35,13 @@ inline ConstSubframeSpan precedingBlock(const Signal& current, const Signal& pre
     return a == 0 ? subframeOf(previous, kSubframes - 1) : subframeOf(current, a - 1);
 }
 
+// sum p(n) q(n), n ascending.
+inline double dot(std::span<const double> p, std::span<const double> q) {
+    double sum = 0.0;
+    for (std::size_t n = 0; n < p.size(); ++n) sum += p[n] * q[n];
+    return sum;
+}
+
 inline bool inFirstHalf(int a) { return a * kSubframeSamples < kHalfFrameSamples; }
 
 inline const LpCoeffs& subframeLpCoeffs(const FrameRecord& frame, int a) {

@@ -406,6 +406,39 @@ void swapPositions(DataView d, const Layout& layout, std::size_t a, std::size_t 
     }
 }
 
+// Counts through big-endian mixed-radix numbers (the last digit moving
+// fastest) and keeps the value of the same digits read in reverse: digit i
+// weighs the product of the radices before it.
+class ReversedCounter {
+  public:
+    explicit ReversedCounter(std::span<const std::size_t> radix) : radix_(radix) {
+        std::size_t weight = 1;
+        for (std::size_t i = 0; i < radix_.size(); ++i) {
+            weight_[i] = weight;
+            weight *= radix_[i];
+        }
+    }
+
+    std::size_t value() const { return value_; }
+
+    void advance() {
+        for (std::size_t i = radix_.size(); i-- > 0;) {
+            if (++digit_[i] < radix_[i]) {
+                value_ += weight_[i];
+                return;
+            }
+            digit_[i] = 0;
+            value_ -= (radix_[i] - 1) * weight_[i];
+        }
+    }
+
+  private:
+    std::span<const std::size_t> radix_;
+    std::array<std::size_t, kMaxFftFactors> weight_{};
+    std::array<std::size_t, kMaxFftFactors> digit_{};
+    std::size_t value_ = 0;
+};
+
 // First stage: with the square-free middle taken as one digit, the factor list
 // reads the same from both ends, so reversing the digits of a position is its
 // own inverse and is done by exchanging pairs. Afterwards X[k] sits at k except
@@ -421,24 +454,11 @@ void reverseSquareDigits(DataView d, const Layout& layout, const FftFactors& fac
 
     // Position digits are big-endian (the last digit has weight 1); the reversed
     // position gives digit i the weight of the radices before it.
-    std::array<std::size_t, kMaxFftFactors> reversedWeight{};
-    std::size_t weight = 1;
-    for (int i = 0; i < digits; ++i) {
-        reversedWeight[i] = weight;
-        weight *= radix[i];
-    }
-    std::array<std::size_t, kMaxFftFactors> digit{};
-    std::size_t reversed = 0;
+    ReversedCounter reversed(
+        std::span<const std::size_t>(radix.data(), static_cast<std::size_t>(digits)));
     for (std::size_t position = 0; position < layout.length; ++position) {
-        if (reversed > position) swapPositions(d, layout, position, reversed);
-        for (int i = digits - 1; i >= 0; --i) {
-            if (++digit[i] < radix[i]) {
-                reversed += reversedWeight[i];
-                break;
-            }
-            digit[i] = 0;
-            reversed -= (radix[i] - 1) * reversedWeight[i];
-        }
+        if (reversed.value() > position) swapPositions(d, layout, position, reversed.value());
+        reversed.advance();
     }
 }
 
@@ -447,25 +467,10 @@ void reverseSquareDigits(DataView d, const Layout& layout, const FftFactors& fac
 // The last slot (all digits at their maximum) stays and is not listed.
 void buildMiddlePermutation(std::span<const std::size_t> middle,
                             std::span<std::size_t> permutation) {
-    const int digits = static_cast<int>(middle.size());
-    std::array<std::size_t, kMaxFftFactors> targetWeight{};
-    std::size_t weight = 1;
-    for (int i = 0; i < digits; ++i) {
-        targetWeight[i] = weight;
-        weight *= middle[i];
-    }
-    std::array<std::size_t, kMaxFftFactors> digit{};
-    std::size_t target = 0;
+    ReversedCounter target(middle);
     for (std::size_t slot = 0; slot < permutation.size(); ++slot) {
-        permutation[slot] = target;
-        for (int i = digits - 1; i >= 0; --i) {
-            if (++digit[i] < middle[i]) {
-                target += targetWeight[i];
-                break;
-            }
-            digit[i] = 0;
-            target -= (middle[i] - 1) * targetWeight[i];
-        }
+        permutation[slot] = target.value();
+        target.advance();
     }
 }
 
