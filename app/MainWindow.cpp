@@ -24,6 +24,8 @@ const QString kEncodingFailed = QStringLiteral(
     "Kodowanie nie powiodło się: nie można odczytać pliku wejściowego lub zapisać pliku "
     "wyjściowego.");
 
+const QString kAllFilesFilter = QStringLiteral("Wszystkie pliki (*)");
+
 // The form's type size; Qt Designer forms can state sizes only in points.
 constexpr int kFormFontPixels = 11;
 // Where the window opens; the form gives only its size to Qt.
@@ -66,10 +68,15 @@ MainWindow::MainWindow(UserDialogs& dialogs, EncodeRun encode, QWidget* parent)
     ui->setupUi(this);
     setFont(formFont(font(), kFormFontPixels));
     move(kWindowPosition);
+    // The controls sit where the form puts them and do not follow the window's
+    // size: the window keeps the form's size.
+    setFixedSize(size());
 
     OpenDialog1.defaultSuffix = QStringLiteral("wav");
     OpenDialog1.fileMustExist = true;
-    OpenDialog1.nameFilter = QStringLiteral("Wave files (*.wav)");
+    // The coder reads any file with samples from byte 60, so beside the WAV
+    // files the dialog offers all files (.w60, .raw, .pcm inputs).
+    OpenDialog1.nameFilters = {QStringLiteral("Wave files (*.wav)"), kAllFilesFilter};
     connectHandlers();
 }
 

@@ -5,24 +5,18 @@
 #include <QMessageBox>
 
 namespace zorvel {
-namespace {
-
-QString boxTitle() { return QGuiApplication::applicationDisplayName(); }
-
-}  // namespace
-
 void QtUserDialogs::information(QWidget* parent, const QString& text) {
-    QMessageBox::information(parent, boxTitle(), text, QMessageBox::Ok);
+    QMessageBox::information(parent, messageBoxTitle(), text, QMessageBox::Ok);
 }
 
 bool QtUserDialogs::confirm(QWidget* parent, const QString& text) {
     const auto answer =
-        QMessageBox::question(parent, boxTitle(), text, QMessageBox::Yes | QMessageBox::No);
+        QMessageBox::question(parent, messageBoxTitle(), text, QMessageBox::Yes | QMessageBox::No);
     return answer != QMessageBox::No;
 }
 
 void QtUserDialogs::showError(QWidget* parent, const QString& text) {
-    QMessageBox::critical(parent, boxTitle(), text, QMessageBox::Ok);
+    QMessageBox::critical(parent, messageBoxTitle(), text, QMessageBox::Ok);
 }
 
 std::optional<QString> QtUserDialogs::openFileName(QWidget* parent,
@@ -30,7 +24,7 @@ std::optional<QString> QtUserDialogs::openFileName(QWidget* parent,
     QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(settings.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    dialog.setNameFilter(settings.nameFilter);
+    dialog.setNameFilters(settings.nameFilters);
     dialog.setDefaultSuffix(settings.defaultSuffix);
     if (!settings.fileName.isEmpty()) dialog.selectFile(settings.fileName);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;

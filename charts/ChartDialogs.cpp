@@ -5,8 +5,10 @@
 
 namespace zorvel {
 
+QString messageBoxTitle() { return QStringLiteral("ZORVEL"); }
+
 void QtChartDialogs::information(QWidget* parent, const QString& text) {
-    QMessageBox::information(parent, QApplication::applicationDisplayName(), text);
+    QMessageBox::information(parent, messageBoxTitle(), text);
 }
 
 void QtChartDialogs::setBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
