@@ -61,16 +61,19 @@ class ReadoutElision final : public QObject {
         const QRect area = readoutTextArea(box_);
         const QFontMetrics metrics = box_.fontMetrics();
         const QString shown = readoutShownPart(box_.text(), metrics, area.width());
-        const int left = area.left() + metrics.horizontalAdvance(shown);
-        // Vertically centred as QLineEdit centres its line.
+        // Where QLineEdit put the text: glyphs at fractional positions from the
+        // area's left edge, the line centred vertically.
+        const qreal left = area.left() + QFontMetricsF(box_.font()).horizontalAdvance(shown);
         const int lineTop = area.top() + (area.height() - metrics.height() + 1) / 2;
         QPainter painter(&box_);
         painter.setClipRect(area);
-        painter.fillRect(QRect(left, area.top(), area.right() - left + 1, area.height()),
+        // Over the rest of the line: the background, then the ellipsis.
+        const int blankLeft = static_cast<int>(left);
+        painter.fillRect(QRect(blankLeft, lineTop, area.right() - blankLeft + 1, metrics.height()),
                          box_.palette().brush(QPalette::Base));
         painter.setPen(box_.palette().color(QPalette::Text));
         painter.setFont(box_.font());
-        painter.drawText(QPoint(left, lineTop + metrics.ascent()), kEllipsis);
+        painter.drawText(QPointF(left, lineTop + metrics.ascent()), kEllipsis);
     }
 
     QLineEdit& box_;
