@@ -1,5 +1,6 @@
 #include "app/ZorvelApplication.h"
 
+#include <QIcon>
 #include <QMessageBox>
 
 #include "app/Translations.h"
@@ -12,6 +13,8 @@ ZorvelApplication::ZorvelApplication(int& argc, char** argv, UserDialogs& dialog
     // title, and the titles are exactly the forms' captions.
     setApplicationName(QStringLiteral("zorvel"));
     setDesktopFileName(QStringLiteral("zorvel"));
+    // The installed icon (share/icons/hicolor), for every window.
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("zorvel")));
     installPolishQtTranslations(*this);
 }
 

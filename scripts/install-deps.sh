@@ -9,7 +9,7 @@ PACKAGES="
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libsndfile1-dev
   qt6-multimedia-dev qt6-svg-dev qt6-translations-l10n
-  clang clang-format
+  clang clang-format desktop-file-utils
   espeak-ng sox xvfb imagemagick fonts-dejavu-core fonts-dejavu-extra
 "
 
