@@ -107,7 +107,8 @@ else
   echo "$fields"
   echo "$fields" | grep -qx "Package: zorvel" || fail "package name is not zorvel"
   depends="$(dpkg-deb -f "$package" Depends)"
-  for needed in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins qt6-translations-l10n; do
+  for needed in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins qt6-translations-l10n \
+    fonts-dejavu-extra; do
     echo "$depends" | tr ',' '\n' | sed 's/^ *//; s/ .*//' | grep -qx "$needed" ||
       fail "Depends lacks $needed"
   done
