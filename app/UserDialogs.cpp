@@ -7,7 +7,6 @@
 #include <QTreeView>
 
 namespace zorvel {
-
 namespace {
 
 // Room for a long file name beside its size, type and date.
@@ -27,6 +26,7 @@ void fitFileList(QFileDialog& dialog) {
 }
 
 }  // namespace
+
 void QtUserDialogs::information(QWidget* parent, const QString& text) {
     QMessageBox::information(parent, messageBoxTitle(), text, QMessageBox::Ok);
 }
