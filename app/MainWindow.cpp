@@ -24,6 +24,8 @@ const QString kEncodingFailed = QStringLiteral(
     "Kodowanie nie powiodło się: nie można odczytać pliku wejściowego lub zapisać pliku "
     "wyjściowego.");
 
+const QString kAllFilesFilter = QStringLiteral("Wszystkie pliki (*)");
+
 // Where the window opens; the form gives only its size to Qt.
 constexpr QPoint kWindowPosition{261, 191};
 
@@ -64,10 +66,15 @@ MainWindow::MainWindow(UserDialogs& dialogs, EncodeRun encode, QWidget* parent)
     ui->setupUi(this);
     setFont(formFont(font(), kFormFontPixels));
     move(kWindowPosition);
+    // The controls sit where the form puts them and do not follow the window's
+    // size: the window keeps the form's size.
+    setFixedSize(size());
 
     OpenDialog1.defaultSuffix = QStringLiteral("wav");
     OpenDialog1.fileMustExist = true;
-    OpenDialog1.nameFilter = QStringLiteral("Wave files (*.wav)");
+    // The coder reads any file with samples from byte 60, so beside the WAV
+    // files the dialog offers all files (.w60, .raw, .pcm inputs).
+    OpenDialog1.nameFilters = {QStringLiteral("Wave files (*.wav)"), kAllFilesFilter};
     connectHandlers();
 }
 

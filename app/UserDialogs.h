@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 #include "charts/ChartDialogs.h"
@@ -15,8 +16,8 @@ namespace zorvel {
 
 // The settings of a file-open dialog and the file name it last returned.
 struct OpenDialogSettings {
-    QString nameFilter;     // Qt filter text, e.g. "Wave files (*.wav)"
-    QString defaultSuffix;  // appended to a typed name that has none
+    QStringList nameFilters;  // Qt filter texts, e.g. "Wave files (*.wav)"; the first is selected
+    QString defaultSuffix;    // appended to a typed name that has none
     bool fileMustExist = true;
     QString fileName;  // the dialog's current file name; empty until a file was chosen
 };

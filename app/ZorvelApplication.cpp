@@ -1,13 +1,21 @@
 #include "app/ZorvelApplication.h"
 
+#include <QIcon>
 #include <QMessageBox>
+
+#include "app/Translations.h"
 
 namespace zorvel {
 
 ZorvelApplication::ZorvelApplication(int& argc, char** argv, UserDialogs& dialogs)
     : QApplication(argc, argv), dialogs_(&dialogs) {
-    setApplicationName("zorvel");
-    setApplicationDisplayName("Zorvel");
+    // No display name: Qt would append it to every window's and dialog's
+    // title, and the titles are exactly the forms' captions.
+    setApplicationName(QStringLiteral("zorvel"));
+    setDesktopFileName(QStringLiteral("zorvel"));
+    // The installed icon (share/icons/hicolor), for every window.
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("zorvel")));
+    installPolishQtTranslations(*this);
 }
 
 bool ZorvelApplication::notify(QObject* receiver, QEvent* event) {
@@ -28,8 +36,7 @@ void reportEscapedException(const std::exception& error) {
         application->showException(error);
         return;
     }
-    QMessageBox::critical(nullptr, QGuiApplication::applicationDisplayName(),
-                          QString::fromLocal8Bit(error.what()));
+    QMessageBox::critical(nullptr, messageBoxTitle(), QString::fromLocal8Bit(error.what()));
 }
 
 }  // namespace zorvel

@@ -5,8 +5,10 @@
 
 namespace zorvel {
 
+QString messageBoxTitle() { return QStringLiteral("ZORVEL"); }
+
 void showInformationBox(QWidget* parent, const QString& text) {
-    QMessageBox::information(parent, QApplication::applicationDisplayName(), text, QMessageBox::Ok);
+    QMessageBox::information(parent, messageBoxTitle(), text, QMessageBox::Ok);
 }
 
 void showBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }

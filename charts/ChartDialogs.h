@@ -9,6 +9,10 @@ class QWidget;
 
 namespace zorvel {
 
+// The title of every message box: the program's name alone (the windows'
+// captions begin with it).
+QString messageBoxTitle();
+
 class ChartDialogs {
   public:
     virtual ~ChartDialogs() = default;

@@ -6,9 +6,12 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QRadioButton>
+#include <QShortcut>
 #include <filesystem>
 
+#include "charts/ChartWindowHints.h"
 #include "charts/FormFont.h"
+#include "charts/ReadoutBox.h"
 #include "coder/SpeechCoder.h"
 #include "plots/Readouts.h"
 #include "ui_ChartWindow.h"
@@ -33,6 +36,16 @@ ChartWindow::ChartWindow(QWidget* parent)
     ui_->setupUi(this);
     setFont(formFont(font(), kFormFontPixels));
     move(kFormLeft, kFormTop);
+    // The controls sit where the form puts them: the window keeps its size.
+    setFixedSize(size());
+    setChartWindowHints(*this);
+    for (QLineEdit* readout :
+         {ui_->Editk1, ui_->Editk2, ui_->Editk3, ui_->Editk4, ui_->Ed_gp1, ui_->Ed_gp2, ui_->Ed_gp3,
+          ui_->Ed_gp4, ui_->EdSNR, ui_->EdSNRseg, ui_->EdSNRall}) {
+        makeReadoutBox(*readout);
+    }
+    // Escape leaves the window as its close box does, back to the main window.
+    new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
     timeImage_ = newChartImage(ui_->Im_time->width(), ui_->Im_time->height());
     spectrumImage_ = newChartImage(ui_->Im_freq->width(), ui_->Im_freq->height());
     clearImages();

@@ -443,7 +443,8 @@ TEST_F(MainWindowTest, OpenDialogAsksForAnExistingWaveFile) {
     chooseFile("/dane/mowa.wav");
     ASSERT_EQ(dialogs.openRequests.size(), 1u);
     const OpenDialogSettings& asked = dialogs.openRequests.front();
-    EXPECT_EQ(asked.nameFilter, "Wave files (*.wav)");
+    // WAV files first, then every file: any file with samples from byte 60 is an input.
+    EXPECT_EQ(asked.nameFilters, QStringList({"Wave files (*.wav)", "Wszystkie pliki (*)"}));
     EXPECT_EQ(asked.defaultSuffix, "wav");
     EXPECT_TRUE(asked.fileMustExist);
     EXPECT_EQ(asked.fileName, "");

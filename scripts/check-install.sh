@@ -1,0 +1,126 @@
+#!/bin/sh
+# Checks what a build installs, or the Debian package it makes.
+#
+#     scripts/check-install.sh BUILD_DIR          # cmake --install into a temporary prefix
+#     scripts/check-install.sh --deb BUILD_DIR    # cpack -G DEB, then the package's files and fields
+#
+# Run by CTest (tests installed_files and debian_package) on a complete build.
+set -eu
+
+deb=0
+if [ "${1:-}" = "--deb" ]; then
+  deb=1
+  shift
+fi
+build="$(cd "${1:?usage: check-install.sh [--deb] BUILD_DIR}" && pwd)"
+source_dir="$(cd "$(dirname "$0")/.." && pwd)"
+work="$(mktemp -d "${TMPDIR:-/tmp}/zorvel-install-XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+icon_sizes="16 32 48 64 128 256"
+
+# Width and height of a PNG, from its IHDR chunk (bytes 16..23, big-endian).
+png_size() {
+  od -An -tu1 -j16 -N8 "$1" |
+    awk '{ printf "%dx%d\n", $1*16777216 + $2*65536 + $3*256 + $4, $5*16777216 + $6*65536 + $7*256 + $8 }'
+}
+
+# The files of an installed tree under PREFIX (…/usr or the like).
+check_tree() {
+  prefix="$1"
+  for program in zorvel zorvel-cli; do
+    [ -x "$prefix/bin/$program" ] || fail "bin/$program missing or not executable"
+    # Nothing of the build tree may be needed at run time.
+    if readelf -d "$prefix/bin/$program" 2>/dev/null | grep -E 'R(UN)?PATH' | grep -q "$build"; then
+      fail "bin/$program still looks for libraries in the build tree"
+    fi
+  done
+
+  desktop="$prefix/share/applications/zorvel.desktop"
+  if [ -f "$desktop" ]; then
+    desktop-file-validate "$desktop" || fail "zorvel.desktop is not a valid desktop entry"
+    for line in "Type=Application" "Name=Zorvel" "Exec=zorvel" "Icon=zorvel" "Terminal=false"; do
+      grep -qx "$line" "$desktop" || fail "zorvel.desktop lacks the line $line"
+    done
+  else
+    fail "share/applications/zorvel.desktop missing"
+  fi
+
+  cmp -s "$prefix/share/icons/hicolor/scalable/apps/zorvel.svg" "$source_dir/packaging/zorvel.svg" ||
+    fail "share/icons/hicolor/scalable/apps/zorvel.svg missing or not the project's icon"
+  for size in $icon_sizes; do
+    png="$prefix/share/icons/hicolor/${size}x${size}/apps/zorvel.png"
+    if [ -f "$png" ]; then
+      [ "$(head -c 8 "$png" | od -An -tx1 | tr -d ' \n')" = "89504e470d0a1a0a" ] ||
+        fail "$png is no PNG"
+      [ "$(png_size "$png")" = "${size}x${size}" ] ||
+        fail "$png is $(png_size "$png"), not ${size}x${size}"
+    else
+      fail "icon ${size}x${size} missing"
+    fi
+  done
+
+  cmp -s "$prefix/share/zorvel/mowa.wav" "$source_dir/samples/mowa.wav" ||
+    fail "share/zorvel/mowa.wav missing or not the bundled sample"
+  [ -f "$prefix/share/doc/zorvel/README.md" ] || fail "share/doc/zorvel/README.md missing"
+}
+
+# The installed programs run from the installed tree.
+check_programs() {
+  prefix="$1"
+  version="$("$prefix/bin/zorvel-cli" --version)" || fail "installed zorvel-cli --version failed"
+  echo "$version" | grep -q "$(sed -n 's/^project(Zorvel VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")" ||
+    fail "installed zorvel-cli reports '$version'"
+
+  # The installed CLI on the installed sample writes what the built one writes.
+  mkdir -p "$work/installed" "$work/built"
+  "$prefix/bin/zorvel-cli" encode "$prefix/share/zorvel/mowa.wav" -m 7.95 -d "$work/installed" -y >/dev/null ||
+    fail "installed zorvel-cli could not encode the installed sample"
+  "$build/cli/zorvel-cli" encode "$source_dir/samples/mowa.wav" -m 7.95 -d "$work/built" -y >/dev/null ||
+    fail "built zorvel-cli could not encode the sample"
+  cmp -s "$work/installed/mowa.wav_07.95_sout.wav" "$work/built/mowa.wav_07.95_sout.wav" ||
+    fail "installed and built zorvel-cli write different output"
+
+  # The desktop program starts and keeps running until it is stopped
+  # (timeout's 124), offscreen here; under X it opens its main window.
+  status=0
+  QT_QPA_PLATFORM=offscreen timeout 3 "$prefix/bin/zorvel" >"$work/zorvel.log" 2>&1 || status=$?
+  [ "$status" -eq 124 ] || { cat "$work/zorvel.log" >&2; fail "installed zorvel ended with $status instead of running"; }
+}
+
+if [ "$deb" -eq 0 ]; then
+  cmake --install "$build" --prefix "$work/prefix" >/dev/null
+  check_tree "$work/prefix"
+  check_programs "$work/prefix"
+else
+  (cd "$build" && cpack -G DEB -B "$work/package" >/dev/null)
+  set -- "$work"/package/zorvel_*.deb
+  [ -f "$1" ] || { echo "FAIL: cpack made no zorvel_*.deb" >&2; exit 1; }
+  package="$1"
+  fields="$(dpkg-deb -f "$package" Package Architecture Depends)"
+  echo "$fields"
+  echo "$fields" | grep -qx "Package: zorvel" || fail "package name is not zorvel"
+  depends="$(dpkg-deb -f "$package" Depends)"
+  for needed in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins qt6-translations-l10n \
+    fonts-dejavu-extra; do
+    echo "$depends" | tr ',' '\n' | sed 's/^ *//; s/ .*//' | grep -qx "$needed" ||
+      fail "Depends lacks $needed"
+  done
+  # Every file under /usr, the tree as installed above.
+  dpkg-deb -c "$package" | awk '{ print $6 }' | grep -v '/$' | grep -v '^\./usr/' &&
+    fail "the package has files outside /usr"
+  dpkg-deb -x "$package" "$work/root"
+  check_tree "$work/root/usr"
+fi
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed" >&2
+  exit 1
+fi
+echo "Installation checks passed."
