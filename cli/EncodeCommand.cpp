@@ -149,7 +149,7 @@ int runEncode(const EncodeArguments& arguments) {
             continue;
         }
         runnable.push_back(&job);
-        expected.push_back(expectedFrames(job.input));
+        expected.push_back(framesInFile(job.input));
     }
 
     StagingArea area;
