@@ -1,5 +1,8 @@
 #include "cli/FileChecks.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <system_error>
 
 #include "sound/SpeechInput.h"
@@ -18,13 +21,16 @@ void checkInput(const std::filesystem::path& input) {
 
 void checkOutput(const std::filesystem::path& input, const std::filesystem::path& output,
                  bool overwrite) {
-    std::error_code error;
-    const auto status = std::filesystem::status(output, error);
-    if (!std::filesystem::exists(status)) return;
+    if (output == "-") return;
+    struct stat status {};
+    if (stat(output.c_str(), &status) != 0) {
+        if (errno == ENOENT) return;  // a missing directory is reported when it is written
+        throw FileError("cannot use the output " + quoted(output) + ": " +
+                        std::generic_category().message(errno));
+    }
     if (sameFile(input, output))
         throw FileError("output " + quoted(output) + " is the input file itself");
-    if (std::filesystem::is_directory(status))
-        throw FileError("output " + quoted(output) + " is a directory");
+    if (S_ISDIR(status.st_mode)) throw FileError("output " + quoted(output) + " is a directory");
     if (!overwrite) throw FileError("output " + quoted(output) + " exists; use -y to overwrite it");
 }
 

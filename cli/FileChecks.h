@@ -18,7 +18,9 @@ class FileError : public std::runtime_error {
 void checkInput(const std::filesystem::path& input);
 
 // The output is not the input itself and not a directory; an existing output
-// is refused unless `overwrite`.
+// (also a device or a FIFO, which is then written in place) is refused unless
+// `overwrite`. "-" (standard output) always passes; a name the system cannot
+// look up is refused with the system's reason.
 void checkOutput(const std::filesystem::path& input, const std::filesystem::path& output,
                  bool overwrite);
 
