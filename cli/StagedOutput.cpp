@@ -290,11 +290,25 @@ void StagingArea::discardAll() noexcept {
     closed_ = true;
 }
 
+namespace {
+
+// Where a link leads, when the name is a link that leads to a file.
+std::filesystem::path linkTarget(const std::filesystem::path& name) {
+    struct stat status {};
+    if (lstat(name.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return name;
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::canonical(name, error);
+    return error ? name : target;
+}
+
+}  // namespace
+
 StagedFile::StagedFile(StagingArea& area, std::filesystem::path finalName)
     : area_(area),
       finalName_(std::move(finalName)),
+      target_(linkTarget(finalName_)),
       place_(outputPlace(finalName_)),
-      entry_(area.create(finalName_, place_)) {}
+      entry_(area.create(target_, place_)) {}
 
 StagedFile::~StagedFile() {
     if (!committed_) area_.discard(entry_);
@@ -304,7 +318,7 @@ std::filesystem::path StagedFile::temporary() const { return procName(entry_.fd)
 
 void StagedFile::commit(bool replace) {
     committed_ = true;  // a commit, failed or not, has let go of the staged file
-    area_.commit(entry_, finalName_, place_, replace);
+    area_.commit(entry_, place_ == OutputPlace::NewFile ? target_ : finalName_, place_, replace);
 }
 
 InterruptCleanup::InterruptCleanup(StagingArea& area) {

@@ -74,7 +74,8 @@ class StagingArea {
 };
 
 // One output on its way: staged on construction, discarded on destruction
-// unless committed.
+// unless committed. A final name that is a link to a regular file is written
+// where the link leads, so the link stays.
 class StagedFile {
   public:
     StagedFile(StagingArea& area, std::filesystem::path finalName);
@@ -93,6 +94,7 @@ class StagedFile {
   private:
     StagingArea& area_;
     std::filesystem::path finalName_;
+    std::filesystem::path target_;  // the file a link leads to, or the final name
     OutputPlace place_;
     StagingArea::Entry entry_;
     bool committed_ = false;
