@@ -1,5 +1,6 @@
 #include "cli/Arguments.h"
 
+#include <charconv>
 #include <cmath>
 #include <iostream>
 
@@ -21,6 +22,20 @@ CLI::Validator modeWord() {
         "", "mode");
 }
 
+// A count of threads: a whole number from 1 up, said plainly when it is not.
+CLI::Validator threadCount() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            unsigned value = 0;
+            const auto [end, error] =
+                std::from_chars(text.data(), text.data() + text.size(), value);
+            if (error != std::errc{} || end != text.data() + text.size() || value < 1)
+                return "-j takes a number of threads from 1 up, not '" + text + "'";
+            return {};
+        },
+        "", "threads");
+}
+
 void addCoderOptions(CLI::App& command, CoderChoice& coder) {
     command.add_option("-m,--mode", coder.mode, "Coder mode: " + acceptedModesText())
         ->transform(modeWord())
@@ -38,12 +53,13 @@ CLI::App* defineEncode(CLI::App& app, EncodeArguments& a) {
     encode->add_flag("--post", a.postProcessed,
                      "Write the speech after post-processing (name suffix _spout)");
     CLI::Option* output = encode->add_option(
-        "-o,--output", a.output, "Output file (one input only); default INPUT_<mode>_sout.wav");
-    CLI::Option* directory =
-        encode->add_option("-d,--directory", a.directory, "Put the outputs into this directory");
+        "-o,--output", a.output,
+        "Output file (one input only; - for standard output); default INPUT_<mode>_sout.wav");
+    CLI::Option* directory = encode->add_option(
+        "-d,--directory", a.directory, "Put the outputs into this directory (made if missing)");
     output->excludes(directory);
     encode->add_option("-j,--jobs", a.jobs, "Files coded at once (default: one per core)")
-        ->check(CLI::PositiveNumber);
+        ->check(threadCount());
     encode->add_flag("-y,--yes", a.overwrite, "Overwrite existing outputs");
     encode->add_flag("--csv", a.csv, "Print the result table as CSV");
     encode->footer("Example: zorvel-cli encode corpus/*.wav -m 7.95 -d out -j 4");
@@ -59,7 +75,8 @@ CLI::App* defineFrames(CLI::App& app, FramesArguments& a) {
         ->check(CLI::IsMember({"csv", "json"}))
         ->capture_default_str();
     frames->add_flag("--signals", a.signals, "Add every 160-sample array of the record (JSON)");
-    frames->add_option("-o,--output", a.output, "Output file (default: standard output)");
+    frames->add_option("-o,--output", a.output, "Output file (default or -: standard output)");
+    frames->add_flag("-y,--yes", a.overwrite, "Overwrite an existing output");
     frames->footer("Example: zorvel-cli frames mowa.wav -m 12.2 --format json -o mowa.json");
     return frames;
 }
@@ -97,6 +114,7 @@ CLI::App* definePlot(CLI::App& app, PlotArguments& a) {
     addCoderOptions(*plot, a.coder);
     plot->add_option("-o,--output", a.prefix,
                      "Prefix of the two PNG files (default INPUT_<mode>_frame<N>)");
+    plot->add_flag("-y,--yes", a.overwrite, "Overwrite existing pictures");
     plot->add_flag("--one-frame", a.oneFrame, "Current frame only (default: previous and current)");
     plot->add_flag("--light", a.light, "Light colours (default: dark)");
     plot->add_option("--scale", a.scalePercent, "Vertical scale of the time image in percent")

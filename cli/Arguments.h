@@ -26,8 +26,8 @@ struct EncodeArguments {
     std::vector<std::string> inputs;
     CoderChoice coder;
     bool postProcessed = false;  // write sp(n) instead of s'(n)
-    std::string output;          // -o, one input only
-    std::string directory;       // -d
+    std::string output;          // -o, one input only; "-": standard output
+    std::string directory;       // -d, made with its parents when missing
     unsigned jobs = 0;           // 0: one per core
     bool overwrite = false;      // -y
     bool csv = false;
@@ -38,14 +38,16 @@ struct FramesArguments {
     CoderChoice coder;
     std::string format = "csv";
     bool signals = false;
-    std::string output;  // empty: standard output
+    std::string output;      // empty or "-": standard output
+    bool overwrite = false;  // -y
 };
 
 struct PlotArguments {
     std::string input;
     int frame = 0;
     CoderChoice coder;
-    std::string prefix;  // empty: named after the input
+    std::string prefix;      // empty: named after the input
+    bool overwrite = false;  // -y
     bool oneFrame = false;
     bool light = false;
     double scalePercent = 100.0;

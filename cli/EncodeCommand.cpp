@@ -10,6 +10,7 @@
 #include <iostream>
 #include <map>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "cli/FileChecks.h"
@@ -17,6 +18,7 @@
 #include "cli/ResultTable.h"
 #include "cli/StagedOutput.h"
 #include "coder/SpeechCoder.h"
+#include "sound/DescriptorStream.h"
 #include "sound/Wave.h"
 
 namespace zorvel::cli {
@@ -82,6 +84,8 @@ std::vector<EncodeJob> planJobs(const EncodeArguments& a) {
 }
 
 // One encoding run, exactly the desktop program's, into a staged output.
+// The run writes through the staged file's descriptor and never opens the
+// output by a name, so nothing it does can make a file an interrupt missed.
 ResultRow encodeOne(const EncodeJob& job, const EncodeArguments& a, StagingArea& area,
                     BatchProgress& progress, std::size_t slot) {
     StagedFile staged(area, job.output);
@@ -89,11 +93,16 @@ ResultRow encodeOne(const EncodeJob& job, const EncodeArguments& a, StagingArea&
     SpeechCoder coder(job.input, a.coder.mode);
     coder.noAdaptiveCodebook = a.coder.noAdaptiveCodebook;
     const auto start = std::chrono::steady_clock::now();
+    DescriptorStream stream(staged.descriptor(), false);
     const RunResult result = coder.encodeFile(
-        staged.temporary(), a.postProcessed ? SaveOption::postProcessed : SaveOption::synthesized);
+        stream, a.postProcessed ? SaveOption::postProcessed : SaveOption::synthesized);
+    stream.flush();
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    if (result != RunResult::completed)
-        throw FileError("could not write the output '" + job.output.string() + "'");
+    if (result != RunResult::completed || stream.fail()) {
+        const int error = stream.lastError();
+        throw FileError("could not write the output '" + job.output.string() + "'" +
+                        (error != 0 ? ": " + std::generic_category().message(error) : ""));
+    }
     staged.commit(a.overwrite);
 
     ResultRow row{job.input.string(), coder.frameCount(), coder.segmentalSnr(), coder.overallSnr(),
@@ -141,6 +150,16 @@ int runEncode(const EncodeArguments& arguments) {
     if (!arguments.output.empty() && arguments.inputs.size() > 1)
         return usageError("encode", "-o names one output file; use -d for several inputs");
 
+    if (!arguments.directory.empty()) {
+        // As mkdir -p: the directory and any missing parents.
+        std::error_code error;
+        std::filesystem::create_directories(arguments.directory, error);
+        if (error) {
+            std::cerr << "zorvel-cli: cannot create the directory '" << arguments.directory
+                      << "': " << error.message() << '\n';
+            return kExitFailed;
+        }
+    }
     std::vector<EncodeJob> jobs = planJobs(arguments);
     std::vector<EncodeJob*> runnable;
     std::vector<std::int64_t> expected;
@@ -150,7 +169,7 @@ int runEncode(const EncodeArguments& arguments) {
             continue;
         }
         runnable.push_back(&job);
-        expected.push_back(expectedFrames(job.input));
+        expected.push_back(framesInFile(job.input));
     }
 
     StagingArea area;
@@ -165,12 +184,14 @@ int runEncode(const EncodeArguments& arguments) {
     std::vector<ResultRow> rows;
     for (const EncodeJob& job : jobs)
         if (job.result) rows.push_back(*job.result);
+    // With the output on standard output the table goes to standard error.
+    std::ostream& table = arguments.output == "-" ? std::cerr : std::cout;
     if (arguments.csv)
-        printCsv(std::cout, rows);
+        printCsv(table, rows);
     else if (!rows.empty())
-        printTable(std::cout, rows);
-    std::cout.flush();
-    if (std::cout.fail()) {
+        printTable(table, rows);
+    table.flush();
+    if (table.fail()) {
         std::cerr << "zorvel-cli: could not write the result table to standard output\n";
         return kExitFailed;
     }

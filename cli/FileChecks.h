@@ -13,19 +13,15 @@ class FileError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// True when both paths name one existing file, by any path or link.
-bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
-
 // The input exists, is a regular file, can be opened for reading and its
-// first read does not fail with an error.
+// first read does not fail with an error: the coder's own test of its input.
 void checkInput(const std::filesystem::path& input);
 
 // The output is not the input itself and not a directory; an existing output
-// is refused unless `overwrite`.
+// (also a device or a FIFO, which is then written in place) is refused unless
+// `overwrite`. "-" (standard output) always passes; a name the system cannot
+// look up is refused with the system's reason.
 void checkOutput(const std::filesystem::path& input, const std::filesystem::path& output,
                  bool overwrite);
-
-// Input file size in frames the coder will read (samples from byte 60).
-std::int64_t expectedFrames(const std::filesystem::path& input);
 
 }  // namespace zorvel::cli

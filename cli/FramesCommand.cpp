@@ -4,15 +4,16 @@
 // shortest text that reads back to the same double.
 #include "cli/FramesCommand.h"
 
-#include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
+#include <system_error>
 #include <vector>
 
 #include "cli/FileChecks.h"
 #include "cli/FrameFields.h"
 #include "cli/NumberText.h"
 #include "cli/StagedOutput.h"
+#include "sound/DescriptorStream.h"
 
 namespace zorvel::cli {
 namespace {
@@ -93,13 +94,28 @@ void writeFrames(const FramesArguments& a, std::ostream& out) {
         writeCsv(coder, out);
 }
 
+void checkWritten(DescriptorStream& stream, const std::string& name) {
+    stream.flush();
+    if (!stream.fail()) return;
+    const int error = stream.lastError();
+    throw FileError("could not write '" + name + "'" +
+                    (error != 0 ? ": " + std::generic_category().message(error) : ""));
+}
+
+// A new file is staged and named when complete; a device or a FIFO is
+// written as the rows come.
 void writeFramesToFile(const FramesArguments& a, StagingArea& area) {
+    if (outputPlace(a.output) == OutputPlace::InPlace) {
+        DescriptorStream stream(openInPlace(a.output), true);
+        writeFrames(a, stream);
+        checkWritten(stream, a.output);
+        return;
+    }
     StagedFile staged(area, a.output);
-    std::ofstream file(staged.temporary(), std::ios::binary | std::ios::trunc);
-    writeFrames(a, file);
-    file.close();
-    if (file.fail()) throw FileError("could not write '" + a.output + "'");
-    staged.commit(true);
+    DescriptorStream stream(staged.descriptor(), false);
+    writeFrames(a, stream);
+    checkWritten(stream, a.output);
+    staged.commit(a.overwrite);
 }
 
 }  // namespace
@@ -109,10 +125,11 @@ int runFrames(const FramesArguments& arguments) {
         return usageError("frames", "--signals needs --format json");
     try {
         checkInput(arguments.input);
-        if (!arguments.output.empty()) checkOutput(arguments.input, arguments.output, true);
+        const bool toFile = !arguments.output.empty() && arguments.output != "-";
+        if (toFile) checkOutput(arguments.input, arguments.output, arguments.overwrite);
         StagingArea area;
         InterruptCleanup cleanup(area);
-        if (!arguments.output.empty()) {
+        if (toFile) {
             writeFramesToFile(arguments, area);
         } else {
             writeFrames(arguments, std::cout);

@@ -3,6 +3,7 @@
 // the window's own renderers paint the two images offscreen.
 #include "cli/PlotCommand.h"
 
+#include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
 #include <array>
@@ -88,15 +89,23 @@ PictureNames pictureNames(const std::filesystem::path& prefix) {
     return {prefix.string() + "-time.png", prefix.string() + "-spectrum.png"};
 }
 
+// The PNG bytes are made in memory and written through the staged file's
+// descriptor: every write is checked (a full disk fails the run), and the
+// names go to the system as the bytes given, never through a text conversion.
 void savePng(const QImage& image, const StagedFile& staged) {
-    if (!image.save(QString::fromStdString(staged.temporary().string()), "PNG"))
-        throw FileError("could not write '" + staged.finalName().string() + "'");
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG"))
+        throw FileError("could not encode '" + staged.finalName().string() + "' as PNG");
+    writeAll(staged.descriptor(), bytes.constData(), static_cast<std::size_t>(bytes.size()),
+             staged.finalName());
 }
 
 // The chart window's images of the coder's two records. Both are written in
 // full before either takes its name, so a failure leaves the old files.
 void drawAndSave(const SpeechCoder& coder, const PlotOptions& options, const PictureNames& names,
-                 StagingArea& area) {
+                 StagingArea& area, bool overwrite) {
     QImage time = newChartImage(kTimeImageWidth, kTimeImageHeight);
     renderTimeImage(time, coder.previousFrame(), coder.currentFrame(), options);
     QImage spectrum = newChartImage(kSpectrumImageWidth, kSpectrumImageHeight);
@@ -105,8 +114,8 @@ void drawAndSave(const SpeechCoder& coder, const PlotOptions& options, const Pic
     StagedFile stagedSpectrum(area, names.spectrum);
     savePng(time, stagedTime);
     savePng(spectrum, stagedSpectrum);
-    stagedTime.commit(true);
-    stagedSpectrum.commit(true);
+    stagedTime.commit(overwrite);
+    stagedSpectrum.commit(overwrite);
 }
 
 PlotOptions plotOptions(const PlotArguments& a) {
@@ -153,8 +162,8 @@ int plotFrame(const PlotArguments& a) {
         a.prefix.empty() ? defaultPrefix(a) : std::filesystem::path(a.prefix);
     // Both names are refused or accepted before anything is coded or written.
     const PictureNames names = pictureNames(prefix);
-    checkOutput(a.input, names.time, true);
-    checkOutput(a.input, names.spectrum, true);
+    checkOutput(a.input, names.time, a.overwrite);
+    checkOutput(a.input, names.spectrum, a.overwrite);
     const PlotOptions options = plotOptions(a);
     StagingArea area;
     InterruptCleanup cleanup(area);  // before Qt starts any thread
@@ -164,7 +173,7 @@ int plotFrame(const PlotArguments& a) {
     if (coder.goToFrame(a.frame) != FrameStep::coded)
         throw FileError("frame " + std::to_string(a.frame) + " does not exist: the input has " +
                         std::to_string(coder.frameCount()) + " frames");
-    drawAndSave(coder, options, names, area);
+    drawAndSave(coder, options, names, area, a.overwrite);
     return kExitOk;
 }
 
@@ -184,6 +193,10 @@ int runPlot(const PlotArguments& arguments) {
     const auto named = [&](std::string_view name) {
         return std::ranges::find(arguments.spectra, name) != arguments.spectra.end();
     };
+    if (arguments.prefix == "-")
+        return usageError("plot",
+                          "-o - (standard output) takes one file, and plot writes two: give a "
+                          "prefix");
     if (named("aI") && !rulesOf(arguments.coder.mode).twoLpAnalyses)
         return usageError("plot",
                           "the set-I response aI is shown in mode 12.2 only (in every "

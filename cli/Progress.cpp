@@ -6,8 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "coder/Frame.h"
-#include "sound/Wave.h"
+#include "sound/SpeechInput.h"
 
 namespace zorvel::cli {
 namespace {
@@ -41,8 +40,8 @@ std::int64_t BatchProgress::framesWritten(const Entry& entry) {
     std::error_code error;
     const auto size =
         static_cast<std::int64_t>(std::filesystem::file_size(entry.temporaryOutput, error));
-    if (error || size <= kSampleDataOffset) return 0;
-    return std::min(entry.expectedFrames, (size - kSampleDataOffset) / (2 * kFrameSamples));
+    if (error) return 0;
+    return std::min(entry.expectedFrames, framesInBytes(size));
 }
 
 double BatchProgress::fraction() const {

@@ -1,47 +1,81 @@
-// Outputs are never left half-written. Each is written under a temporary name
-// in its own directory and moved to its final name only once complete; a run
-// that fails, throws or is interrupted removes its temporary file.
+// Outputs are never left half-written, and never put in the place of what is
+// not an ordinary file. A new output is written into an anonymous file in its
+// own directory (O_TMPFILE), which gets its name only once complete; where the
+// file system has no anonymous files, into a hidden temporary name that an
+// interrupt removes and that a later run removes when its process is gone.
+// An output that exists and is not a regular file (a device, a FIFO, a socket,
+// or a link to one), and standard output ("-"), are written in place: the
+// output is made in memory and copied there once complete.
 #pragma once
 
 #include <csignal>
 #include <filesystem>
 #include <mutex>
 #include <set>
+#include <string>
 #include <thread>
 
 namespace zorvel::cli {
 
-// The temporary files in flight, shared by the threads of one command.
+// Where an output name leads.
+enum class OutputPlace {
+    NewFile,         // absent or a regular file: staged beside it, then named
+    InPlace,         // exists and is not a regular file: written into as it is
+    StandardOutput,  // "-"
+};
+
+// "-" is standard output; an existing name whose file (links followed) is not
+// a regular file or a directory is written in place.
+OutputPlace outputPlace(const std::filesystem::path& name);
+
+// Opens an existing non-regular output for writing, as it is (no truncation,
+// no creation). Throws FileError with the system's reason.
+int openInPlace(const std::filesystem::path& name);
+
+// Writes all of `size` bytes to `fd`; throws FileError naming `name` with the
+// system's reason (a full disk, say) when it cannot.
+void writeAll(int fd, const char* data, std::size_t size, const std::filesystem::path& name);
+
+// The staged outputs in flight, shared by the threads of one command.
 class StagingArea {
   public:
-    // Creates an empty file beside `finalName` under a fresh hidden name
-    // (permissions as for any new file) and returns its path. Throws
-    // FileError naming the directory and the reason when it cannot.
-    std::filesystem::path create(const std::filesystem::path& finalName);
+    struct Entry {
+        int fd = -1;                // the staged file, open for reading and writing
+        int directory = -1;         // the final name's directory (new files only)
+        std::string temporaryName;  // hidden name in that directory; empty when anonymous
+    };
 
-    // Moves `temporary` to `finalName`. Without `replace` an existing file of
-    // that name is never overwritten, even one that appeared meanwhile.
-    // Throws FileError (and removes `temporary`) when the move fails.
-    void commit(const std::filesystem::path& temporary, const std::filesystem::path& finalName,
+    // Stages `finalName` (see OutputPlace). Throws FileError naming the
+    // directory and the reason when it cannot.
+    Entry create(const std::filesystem::path& finalName, OutputPlace place);
+
+    // Gives the staged file its final name or copies it to its place. Without
+    // `replace` an existing file of that name is never overwritten, even one
+    // that appeared meanwhile. Throws FileError (and discards the staged file)
+    // when it fails.
+    void commit(Entry& entry, const std::filesystem::path& finalName, OutputPlace place,
                 bool replace);
 
-    void discard(const std::filesystem::path& temporary) noexcept;
+    void discard(Entry& entry) noexcept;
 
-    // Removes every temporary file in flight and refuses new ones: the
-    // process is about to end on an interrupt.
+    // Removes every named temporary file in flight and refuses new ones and
+    // commits: the process is about to end on an interrupt.
     void discardAll() noexcept;
 
   private:
-    void forget(const std::filesystem::path& temporary);
+    std::string temporaryName(const std::string& finalLeaf);
+    void removeLeftovers(int directory, const std::filesystem::path& path);
 
     std::mutex mutex_;
-    std::set<std::filesystem::path> inFlight_;
+    std::set<std::pair<int, std::string>> named_;  // directory fd, temporary name
+    std::set<std::filesystem::path> cleaned_;      // directories searched for leftovers
     unsigned long serial_ = 0;
     bool closed_ = false;
 };
 
-// One output on its way: created on construction, removed on destruction
-// unless committed.
+// One output on its way: staged on construction, discarded on destruction
+// unless committed. A final name that is a link to a regular file is written
+// where the link leads, so the link stays.
 class StagedFile {
   public:
     StagedFile(StagingArea& area, std::filesystem::path finalName);
@@ -49,14 +83,20 @@ class StagedFile {
     StagedFile(const StagedFile&) = delete;
     StagedFile& operator=(const StagedFile&) = delete;
 
-    const std::filesystem::path& temporary() const { return temporary_; }
+    // The staged file, open for reading, writing and seeking.
+    int descriptor() const { return entry_.fd; }
+    // A name that opens the staged file itself ("/proc/self/fd/N"), for
+    // writers that take a name; it never creates a file of its own.
+    std::filesystem::path temporary() const;
     const std::filesystem::path& finalName() const { return finalName_; }
     void commit(bool replace);
 
   private:
     StagingArea& area_;
     std::filesystem::path finalName_;
-    std::filesystem::path temporary_;
+    std::filesystem::path target_;  // the file a link leads to, or the final name
+    OutputPlace place_;
+    StagingArea::Entry entry_;
     bool committed_ = false;
 };
 

@@ -6,6 +6,8 @@
 // whole current frame), autocorrelation r[0..10], Gaussian lag window with
 // white-noise correction, Levinson-Durbin of order 10. No look-ahead, no
 // quantisation, no interpolation.
+#include "coder/AnalyseLp.h"
+
 #include <cmath>
 #include <numbers>
 

@@ -5,39 +5,19 @@
 // current record.
 //
 // The run refuses to start (result 1) before it opens anything for writing
-// when the input cannot be read (missing, unreadable, a directory, a read
-// error at its first sample) or when the output names the input file itself,
-// by any path or link; it reports a failed write (a full disk, say) or a
-// read error later in the input as 1 after closing both files.
+// when the input cannot be used (not a regular file, unreadable, a read error
+// at its first sample) or when the output names the input file itself, by any
+// path or link; it reports a failed write (a full disk, say) or a read error
+// later in the input as 1 after closing both files.
 #include <algorithm>
 #include <array>
 #include <limits>
-#include <system_error>
 
 #include "coder/SpeechCoder.h"
 #include "sound/Wave.h"
 
 namespace zorvel {
 namespace {
-
-bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-    std::error_code error;
-    if (!std::filesystem::exists(b, error)) return false;
-    const bool same = std::filesystem::equivalent(a, b, error);
-    return same && !error;
-}
-
-// Whether the input yields data: a first read that fails with an error (not
-// with the end of the file) means nothing can be coded. The stream is put
-// back where it was either way.
-bool inputReadable(std::ifstream& input) {
-    const auto position = input.tellg();
-    input.peek();
-    const bool readable = !input.bad();
-    input.clear();
-    input.seekg(position);
-    return readable && !input.fail();
-}
 
 // The data size field holds 32 bits; a longer run keeps the largest size
 // the header can state.
@@ -50,19 +30,21 @@ std::uint32_t headerDataSize(std::int64_t frames) {
 }  // namespace
 
 RunResult SpeechCoder::encodeFile(const std::filesystem::path& outputName, SaveOption saveOption) {
-    std::error_code error;
-    if (!input.is_open() || input.fail() || std::filesystem::is_directory(inputName_, error))
-        return RunResult::failed;
-    if (!inputReadable(input)) return RunResult::failed;
-    if (sameFile(inputName_, outputName)) return RunResult::failed;
-
+    if (!input.usable() || input.isFile(outputName)) return RunResult::failed;
     output.open(outputName, std::ios::binary | std::ios::trunc);
     if (!output.is_open()) return RunResult::failed;
+    const RunResult result = encodeFile(static_cast<std::ostream&>(output), saveOption);
+    output.close();
+    const bool closeFailed = output.fail();
+    return result != RunResult::completed || closeFailed ? RunResult::failed : RunResult::completed;
+}
+
+RunResult SpeechCoder::encodeFile(std::ostream& stream, SaveOption saveOption) {
+    if (!input.usable()) return RunResult::failed;
     // Samples start at byte 60; the bytes before it read as zero until the
     // header is written over 0..43 at the end.
-    output.seekp(kSampleDataOffset);
-    if (output.fail()) {
-        output.close();
+    stream.seekp(kSampleDataOffset);
+    if (stream.fail()) {
         input.close();
         return RunResult::failed;
     }
@@ -78,18 +60,16 @@ RunResult SpeechCoder::encodeFile(const std::filesystem::path& outputName, SaveO
             bytes[2 * i] = static_cast<char>(sample & 0xFF);
             bytes[2 * i + 1] = static_cast<char>(sample >> 8);
         }
-        output.write(bytes.data(), bytes.size());
-        if (output.fail()) break;  // nothing more can reach the file
+        stream.write(bytes.data(), bytes.size());
+        if (stream.fail()) break;  // nothing more can reach the file
         ++framesWritten;
     }
-    writeWaveHeader(output, headerDataSize(framesWritten));
-    output.flush();
-    const bool writeFailed = output.fail();
-    output.close();
-    const bool closeFailed = output.fail();
-    const bool readFailed = input.bad();  // the input ended in an error, not at its end
+    writeWaveHeader(stream, headerDataSize(framesWritten));
+    stream.flush();
+    const bool writeFailed = stream.fail();
+    const bool readFailed = input.failed();  // the input ended in an error, not at its end
     input.close();
-    return writeFailed || closeFailed || readFailed ? RunResult::failed : RunResult::completed;
+    return writeFailed || readFailed ? RunResult::failed : RunResult::completed;
 }
 
 }  // namespace zorvel

@@ -1,11 +1,8 @@
 // Frame record clearing and the frame reader.
-// readFrame reads 160 signed 16-bit little-endian samples from the coder's
-// input into record.speech; a frame that cannot be read whole is dropped.
+// readFrame takes the next 160 samples of the coder's input (the file layout
+// is the sound input's business) into record.speech; a frame that cannot be
+// read whole is dropped.
 #include "coder/Frame.h"
-
-#include <algorithm>
-
-#include "coder/SpeechCoder.h"
 
 namespace zorvel {
 
@@ -14,18 +11,9 @@ void clearFrameRecord(FrameRecord& record) {
     record.pulsePositions.fill(kNoPulse);
 }
 
-int readFrame(FrameRecord& record, SpeechCoder& coder) {
+int readFrame(FrameRecord& record, SpeechInput& input) {
     clearFrameRecord(record);
-    std::array<char, 2 * kFrameSamples> bytes{};
-    coder.input.read(bytes.data(), bytes.size());
-    const auto got = static_cast<int>(coder.input.gcount());
-    const int whole = got / 2;
-    for (int i = 0; i < whole; ++i) {
-        const auto lo = static_cast<std::uint8_t>(bytes[2 * i]);
-        const auto hi = static_cast<std::uint8_t>(bytes[2 * i + 1]);
-        record.speech[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(lo | (hi << 8)));
-    }
-    return got == static_cast<int>(bytes.size()) ? 0 : 1;
+    return input.readSamples(record.speech);
 }
 
 }  // namespace zorvel

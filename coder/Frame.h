@@ -9,9 +9,10 @@
 #include <array>
 #include <cstdint>
 
+#include "sound/SpeechInput.h"
+
 namespace zorvel {
 
-inline constexpr int kFrameSamples = 160;    // 20 ms at 8000 Hz
 inline constexpr int kSubframeSamples = 40;  // 5 ms
 inline constexpr int kSubframes = kFrameSamples / kSubframeSamples;
 inline constexpr int kHalfFrameSamples = kFrameSamples / 2;
@@ -68,10 +69,8 @@ struct FrameRecord {
 // that each stage writes before anything reads them are zeroed as well.)
 void clearFrameRecord(FrameRecord& record);
 
-class SpeechCoder;
-
 // Fills a freshly allocated record with the next 160 samples of the coder's
 // input. Returns 0 when a whole frame was read, 1 otherwise (end of input).
-int readFrame(FrameRecord& record, SpeechCoder& coder);
+int readFrame(FrameRecord& record, SpeechInput& input);
 
 }  // namespace zorvel

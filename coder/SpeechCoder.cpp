@@ -2,35 +2,20 @@
 // codeFrame only orders the stages; each stage lives in its own file.
 #include "coder/SpeechCoder.h"
 
-#include <cmath>
-#include <numbers>
-
 #include "sound/Wave.h"
 
 namespace zorvel {
 
-std::array<double, kInterpolationTaps> buildInterpolationTable6() {
-    constexpr double pi = std::numbers::pi;
-    std::array<double, kInterpolationTaps> table{};
-    table[0] = 1.0;
-    for (int i = 1; i < kInterpolationTaps - 1; ++i) {
-        const double hamming = 0.54 + 0.46 * std::cos(2.0 * pi * i / 60.0);
-        const double x = pi * i / 6.0;
-        table[i] = hamming * std::sin(x) / x;
-    }
-    table[kInterpolationTaps - 1] = 0.0;
-    return table;
-}
-
 SpeechCoder::SpeechCoder(const std::filesystem::path& inputName, CoderMode mode)
-    : mode_(mode), inputName_(inputName) {
+    : SpeechCoder(SpeechInput(inputName), mode) {}
+
+SpeechCoder::SpeechCoder(SpeechInput input, CoderMode mode) : input(std::move(input)), mode_(mode) {
     buildLpWindows(mode_, lpWindowI_, lpWindowII_);
     interpolationTable6_ = buildInterpolationTable6();
     previousFrame_ = std::make_unique<FrameRecord>();
     currentFrame_ = std::make_unique<FrameRecord>();
     clearFrameRecord(*previousFrame_);
     clearFrameRecord(*currentFrame_);
-    input.open(inputName, std::ios::binary);
     reset();
 }
 
@@ -45,13 +30,12 @@ void SpeechCoder::reset() {
     zeroSignal_.fill(0.0);
     unitImpulse_.fill(0.0);
     unitImpulse_[0] = 1.0;
-    input.clear();
-    input.seekg(kSampleDataOffset, std::ios::beg);
+    input.rewind();
 }
 
 FrameStep SpeechCoder::nextFrame() {
     auto record = std::make_unique<FrameRecord>();
-    if (readFrame(*record, *this) != 0) return FrameStep::endOfInput;
+    if (readFrame(*record, input) != 0) return FrameStep::endOfInput;
     previousFrame_ = std::move(currentFrame_);
     currentFrame_ = std::move(record);
     ++frameCount_;

@@ -10,15 +10,15 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <span>
+#include <ostream>
 
+#include "coder/AnalyseLp.h"
 #include "coder/CoderMode.h"
 #include "coder/Frame.h"
+#include "coder/InterpolationTable.h"
+#include "sound/SpeechInput.h"
 
 namespace zorvel {
-
-inline constexpr int kInterpolationTaps = 61;  // 1/6-sample resolution, 10 samples each side
-inline constexpr int kLpWindowSamples = 240;
 
 // Which signal an encoding run writes.
 enum class SaveOption {
@@ -38,11 +38,13 @@ enum class RunResult {
     failed,  // the input or output could not be used, or a read or write failed
 };
 
-using LpWindow = std::array<double, kLpWindowSamples>;
-
 class SpeechCoder {
   public:
+    // The input is read from byte 60 on; an input that is not a regular file
+    // (or cannot be read) gives a coder without frames.
     SpeechCoder(const std::filesystem::path& inputName, CoderMode mode);
+    // The same on an input already opened, e.g. an in-memory stream.
+    SpeechCoder(SpeechInput input, CoderMode mode);
     ~SpeechCoder();
     SpeechCoder(const SpeechCoder&) = delete;
     SpeechCoder& operator=(const SpeechCoder&) = delete;
@@ -56,6 +58,9 @@ class SpeechCoder {
     // a WAV file with samples from byte 60.
     [[nodiscard]] RunResult encodeFile(const std::filesystem::path& outputName,
                                        SaveOption saveOption);
+    // The same run into `stream`, opened by the caller for writing and
+    // seeking; the caller closes it. The input is closed at the end.
+    [[nodiscard]] RunResult encodeFile(std::ostream& stream, SaveOption saveOption);
 
     // Switches the adaptive codebook contribution off.
     bool noAdaptiveCodebook = false;
@@ -96,10 +101,8 @@ class SpeechCoder {
     // Closing stage.
     void updateQualityMeasures();
 
-    friend int readFrame(FrameRecord& record, SpeechCoder& coder);
-
   private:
-    std::ifstream input;
+    SpeechInput input;
     std::ofstream output;
     std::array<double, kInterpolationTaps> interpolationTable6_{};
     LpWindow lpWindowI_{};
@@ -115,20 +118,6 @@ class SpeechCoder {
     double overallSnr_ = 0.0;
     Signal zeroSignal_{};
     Signal unitImpulse_{};
-    std::filesystem::path inputName_;  // kept to refuse an output that is the input itself
 };
-
-// Levinson-Durbin, order 10: r[0..10] -> out[0..10] = a0..a10, out[11] = E10.
-void levinsonDurbin(std::span<const double, kLpCoeffs> r, std::span<double, kLpCoeffs + 1> out);
-
-// SNR in dB of `test` against `reference`; 0 when either energy is not positive.
-double computeSnr(std::span<const double> reference, std::span<const double> test);
-
-// Lag window lambda[0..10]: white-noise correction 1.0001 and a 60 Hz Gaussian.
-const std::array<double, kLpCoeffs>& lagWindow();
-
-// Analysis windows and interpolation table built by the constructor.
-void buildLpWindows(CoderMode mode, LpWindow& windowI, LpWindow& windowII);
-std::array<double, kInterpolationTaps> buildInterpolationTable6();
 
 }  // namespace zorvel

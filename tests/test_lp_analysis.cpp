@@ -6,6 +6,8 @@
 #include <numbers>
 #include <random>
 
+#include "coder/AnalyseLp.h"
+#include "coder/InterpolationTable.h"
 #include "coder/SpeechCoder.h"
 #include "tests/TestSupport.h"
 

@@ -138,6 +138,18 @@ inline std::vector<std::string> directoryNames(const std::filesystem::path& dire
     return names;
 }
 
+// True when the process has a file open in `directory`: an output staged
+// there, which has no name yet.
+inline bool writesInto(pid_t pid, const std::filesystem::path& directory) {
+    std::error_code error;
+    const std::filesystem::path fds = "/proc/" + std::to_string(pid) + "/fd";
+    for (const auto& entry : std::filesystem::directory_iterator(fds, error)) {
+        const std::filesystem::path target = std::filesystem::read_symlink(entry.path(), error);
+        if (!error && target.parent_path() == directory) return true;
+    }
+    return false;
+}
+
 // The CLI's words for a path.
 inline std::string arg(const std::filesystem::path& path) { return path.string(); }
 

@@ -323,13 +323,24 @@ TEST(EncodeFailure, UnwritableDirectoryIsReportedAndKeepsItsFiles) {
     fs::permissions(locked, fs::perms::owner_all);
 }
 
-TEST(EncodeFailure, MissingOutputDirectoryIsReported) {
+// A missing directory is made with its parents, as mkdir -p makes it; one
+// that cannot be made is reported with the system's reason.
+TEST(EncodeOutput, MissingDirectoryIsMadeWithItsParents) {
     const TempDir dir;
     const fs::path input = copySample(dir);
-    const test::CliResult result = runCli({"encode", arg(input), "-d", arg(dir / "nowhere")});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(contains(result.err, "No such file or directory")) << result.err;
-    EXPECT_EQ(directoryNames(dir.path()), std::vector<std::string>{"mowa.wav"});
+    const test::CliResult result = runCli({"encode", arg(input), "-d", arg(dir / "a" / "b")});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(directoryNames(dir / "a" / "b"), std::vector<std::string>{"mowa.wav_12.20_sout.wav"});
+    EXPECT_EQ(readBytes(dir / "a" / "b" / "mowa.wav_12.20_sout.wav"),
+              encodeDirectly(input, 1, false, false));
+
+    const test::CliResult underAFile =
+        runCli({"encode", arg(input), "-d", arg(dir / "mowa.wav" / "sub")});
+    EXPECT_EQ(underAFile.exitCode, 1);
+    EXPECT_TRUE(contains(underAFile.err, "zorvel-cli: cannot create the directory '" +
+                                             arg(dir / "mowa.wav" / "sub") + "': Not a directory"))
+        << underAFile.err;
+    EXPECT_EQ(directoryNames(dir.path()), (std::vector<std::string>{"a", "mowa.wav"}));
 }
 
 TEST(EncodeFailure, ExistingOutputNeedsYes) {
@@ -405,11 +416,11 @@ TEST(EncodeFailure, AnInterruptedRunLeavesNoOutput) {
     const TempDir scratch;
     const fs::path input = writeNoise(dir / "long.wav", 40000, test::testSeed());
     const test::CliProcess process = test::startCli({"encode", arg(input)}, scratch);
-    // Wait until the output is being written, then interrupt.
+    // Wait until the output is being written (an anonymous file in the
+    // directory, open in the process), then interrupt.
     bool writing = false;
     for (int wait = 0; wait < 4000 && !writing; ++wait) {
-        for (const std::string& name : directoryNames(dir.path()))
-            writing |= contains(name, ".part-");
+        writing = test::writesInto(process.pid, dir.path());
         if (!writing) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ASSERT_TRUE(writing) << "no output was ever started";

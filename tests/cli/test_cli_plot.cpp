@@ -297,7 +297,7 @@ TEST(PlotRefusals, AnUnusableSecondNameLeavesTheFirstFileAsItWas) {
         fs::create_directory(refusedFile);
 
         const test::CliResult result =
-            runCli({"plot", arg(test::samplePath()), "--frame", "3", "-o", arg(dir / "p")});
+            runCli({"plot", arg(test::samplePath()), "--frame", "3", "-o", arg(dir / "p"), "-y"});
         EXPECT_EQ(result.exitCode, 1) << result.err;
         EXPECT_NE(result.err.find("output '" + arg(refusedFile) + "' is a directory"),
                   std::string::npos)

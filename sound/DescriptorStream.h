@@ -1,0 +1,56 @@
+// A standard stream over an open POSIX file descriptor, so that a file can be
+// opened with the flags the job needs (non-blocking, anonymous, in place) and
+// still be read and written as any std::istream or std::ostream. The stream
+// reads and writes through one buffer, seeks with lseek and keeps the errno of
+// a failed call.
+#pragma once
+
+#include <array>
+#include <istream>
+#include <streambuf>
+
+namespace zorvel {
+
+class DescriptorBuffer : public std::streambuf {
+  public:
+    // The buffer closes `fd` on destruction when it owns it.
+    DescriptorBuffer(int fd, bool owned);
+    ~DescriptorBuffer() override;
+    DescriptorBuffer(const DescriptorBuffer&) = delete;
+    DescriptorBuffer& operator=(const DescriptorBuffer&) = delete;
+
+    int descriptor() const { return fd_; }
+    // The errno of the last failed read, write or seek; 0 when none failed.
+    int lastError() const { return error_; }
+
+  protected:
+    int_type underflow() override;
+    int_type overflow(int_type c) override;
+    int sync() override;
+    pos_type seekoff(off_type offset, std::ios::seekdir direction,
+                     std::ios::openmode which) override;
+    pos_type seekpos(pos_type position, std::ios::openmode which) override;
+
+  private:
+    bool flushWrites();
+    void dropReads();
+
+    int fd_;
+    bool owned_;
+    int error_ = 0;
+    std::array<char, 1 << 16> buffer_{};
+};
+
+class DescriptorStream : public std::iostream {
+  public:
+    DescriptorStream(int fd, bool owned) : std::iostream(nullptr), buffer_(fd, owned) {
+        rdbuf(&buffer_);
+    }
+    int descriptor() const { return buffer_.descriptor(); }
+    int lastError() const { return buffer_.lastError(); }
+
+  private:
+    DescriptorBuffer buffer_;
+};
+
+}  // namespace zorvel

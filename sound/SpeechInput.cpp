@@ -1,0 +1,125 @@
+// The input file is opened non-blocking (a FIFO without a writer would hold
+// the open forever), checked by its descriptor (so the file checked is the
+// file read) and then read blocking through a descriptor stream.
+#include "sound/SpeechInput.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <system_error>
+
+#include "sound/DescriptorStream.h"
+
+namespace zorvel {
+namespace {
+
+std::string systemText(int error) { return std::generic_category().message(error); }
+
+std::string openProblem(int error) {
+    if (error == ENOENT) return "input file not found";
+    return "input cannot be opened: " + systemText(error);
+}
+
+std::string typeProblem(mode_t mode) {
+    if (S_ISDIR(mode)) return "input is a directory";
+    return "input is not a regular file";
+}
+
+}  // namespace
+
+std::int64_t framesInBytes(std::int64_t bytes) {
+    if (bytes <= kSampleDataOffset) return 0;
+    return (bytes - kSampleDataOffset) / kFrameBytes;
+}
+
+std::int64_t framesInFile(const std::filesystem::path& file) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(file, error);
+    return error ? 0 : framesInBytes(static_cast<std::int64_t>(size));
+}
+
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    struct stat first {};
+    struct stat second {};
+    if (stat(a.c_str(), &first) != 0 || stat(b.c_str(), &second) != 0) return false;
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+SpeechInput::SpeechInput(const std::filesystem::path& file) {
+    const int fd = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        problem_ = openProblem(errno);
+        return;
+    }
+    struct stat status {};
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        problem_ = fstat(fd, &status) != 0 ? openProblem(errno) : typeProblem(status.st_mode);
+        ::close(fd);
+        return;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    device_ = status.st_dev;
+    inode_ = status.st_ino;
+    fromFile_ = true;
+    auto stream = std::make_unique<DescriptorStream>(fd, true);
+    // A file that opens but fails its first read (an I/O error, not the end
+    // of the file) would otherwise pass for an input without frames.
+    stream->seekg(kSampleDataOffset);
+    stream->peek();
+    if (stream->bad()) {
+        const int error = stream->lastError() != 0 ? stream->lastError() : EIO;
+        problem_ = "input cannot be read: " + systemText(error);
+    }
+    stream_ = std::move(stream);
+    rewind();
+}
+
+SpeechInput::SpeechInput(std::unique_ptr<std::istream> stream) : stream_(std::move(stream)) {
+    if (!stream_) problem_ = "no input stream";
+    rewind();
+}
+
+SpeechInput::~SpeechInput() = default;
+SpeechInput::SpeechInput(SpeechInput&&) noexcept = default;
+SpeechInput& SpeechInput::operator=(SpeechInput&&) noexcept = default;
+
+void SpeechInput::rewind() {
+    if (!stream_) return;
+    stream_->clear();
+    stream_->seekg(kSampleDataOffset, std::ios::beg);
+}
+
+int SpeechInput::readSamples(std::span<double, kFrameSamples> speech) {
+    std::array<char, kFrameBytes> bytes{};
+    std::streamsize got = 0;
+    if (stream_ && usable()) {
+        stream_->read(bytes.data(), bytes.size());
+        got = stream_->gcount();
+    }
+    const auto whole = static_cast<int>(got / 2);
+    for (int i = 0; i < kFrameSamples; ++i) {
+        if (i >= whole) {
+            speech[i] = 0.0;
+            continue;
+        }
+        const auto lo = static_cast<std::uint8_t>(bytes[2 * i]);
+        const auto hi = static_cast<std::uint8_t>(bytes[2 * i + 1]);
+        speech[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(lo | (hi << 8)));
+    }
+    return got == static_cast<std::streamsize>(bytes.size()) ? 0 : 1;
+}
+
+bool SpeechInput::failed() const { return stream_ && stream_->bad(); }
+
+bool SpeechInput::isFile(const std::filesystem::path& other) const {
+    struct stat status {};
+    if (!fromFile_ || stat(other.c_str(), &status) != 0) return false;
+    return status.st_dev == device_ && status.st_ino == inode_;
+}
+
+void SpeechInput::close() { stream_.reset(); }
+
+}  // namespace zorvel
