@@ -3,6 +3,7 @@
 // the window's own renderers paint the two images offscreen.
 #include "cli/PlotCommand.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <array>
@@ -84,27 +85,37 @@ struct PictureNames {
     std::filesystem::path spectrum;
 };
 
-PictureNames pictureNames(const std::filesystem::path& prefix) {
-    return {prefix.string() + "-time.png", prefix.string() + "-spectrum.png"};
+PictureNames pictureNames(const std::filesystem::path& prefix, bool svg) {
+    const std::string extension = svg ? ".svg" : ".png";
+    return {prefix.string() + "-time" + extension, prefix.string() + "-spectrum" + extension};
 }
 
-void savePng(const QImage& image, const StagedFile& staged) {
-    if (!image.save(QString::fromStdString(staged.temporary().string()), "PNG"))
-        throw FileError("could not write '" + staged.finalName().string() + "'");
+// The picture as PNG (painted as the window paints it) or as SVG vectors.
+void savePicture(const Picture& picture, bool svg, const StagedFile& staged) {
+    const QString name = QString::fromStdString(staged.temporary().string());
+    bool written = false;
+    if (svg) {
+        QFile file(name);
+        written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                  file.write(pictureSvg(picture)) >= 0 && file.flush();
+    } else {
+        written = pictureImage(picture).save(name, "PNG");
+    }
+    if (!written) throw FileError("could not write '" + staged.finalName().string() + "'");
 }
 
 // The chart window's images of the coder's two records. Both are written in
 // full before either takes its name, so a failure leaves the old files.
 void drawAndSave(const SpeechCoder& coder, const PlotOptions& options, const PictureNames& names,
-                 StagingArea& area) {
-    QImage time = newChartImage(kTimeImageWidth, kTimeImageHeight);
-    renderTimeImage(time, coder.previousFrame(), coder.currentFrame(), options);
-    QImage spectrum = newChartImage(kSpectrumImageWidth, kSpectrumImageHeight);
-    renderSpectrumImage(spectrum, coder.currentFrame(), options);
+                 bool svg, StagingArea& area) {
+    const Picture time = describeTimePicture(kTimeImageWidth, kTimeImageHeight,
+                                             coder.previousFrame(), coder.currentFrame(), options);
+    const Picture spectrum = describeSpectrumPicture(kSpectrumImageWidth, kSpectrumImageHeight,
+                                                     coder.currentFrame(), options);
     StagedFile stagedTime(area, names.time);
     StagedFile stagedSpectrum(area, names.spectrum);
-    savePng(time, stagedTime);
-    savePng(spectrum, stagedSpectrum);
+    savePicture(time, svg, stagedTime);
+    savePicture(spectrum, svg, stagedSpectrum);
     stagedTime.commit(true);
     stagedSpectrum.commit(true);
 }
@@ -152,7 +163,7 @@ int plotFrame(const PlotArguments& a) {
     const std::filesystem::path prefix =
         a.prefix.empty() ? defaultPrefix(a) : std::filesystem::path(a.prefix);
     // Both names are refused or accepted before anything is coded or written.
-    const PictureNames names = pictureNames(prefix);
+    const PictureNames names = pictureNames(prefix, a.svg);
     checkOutput(a.input, names.time, true);
     checkOutput(a.input, names.spectrum, true);
     const PlotOptions options = plotOptions(a);
@@ -164,7 +175,7 @@ int plotFrame(const PlotArguments& a) {
     if (coder.goToFrame(a.frame) != 0)
         throw FileError("frame " + std::to_string(a.frame) + " does not exist: the input has " +
                         std::to_string(coder.frameCount()) + " frames");
-    drawAndSave(coder, options, names, area);
+    drawAndSave(coder, options, names, a.svg, area);
     return kExitOk;
 }
 
