@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <filesystem>
 
+#include "charts/ChartTools.h"
 #include "charts/FormFont.h"
 #include "coder/SpeechCoder.h"
 #include "plots/Readouts.h"
@@ -41,6 +42,9 @@ ChartWindow::ChartWindow(QWidget* parent)
     spectrumImage_ = newChartImage(ui_->Im_freq->width(), ui_->Im_freq->height());
     clearImages();
     connectHandlers();
+    tools_ = std::make_unique<ChartTools>(
+        *this, *ui_->Im_time, *ui_->Im_freq,
+        [this](const QString& text) { dialogs_->information(this, text); });
 }
 
 ChartWindow::~ChartWindow() = default;
@@ -93,6 +97,7 @@ void ChartWindow::openForFile(const QString& fileName, int mode, bool noAdaptive
     coder_ = std::make_unique<SpeechCoder>(
         std::filesystem::path(QFile::encodeName(fileName).toStdString()), mode);
     coder_->noAdaptiveCodebook = noAdaptiveCodebook ? 1 : 0;
+    fileName_ = fileName;
     show();
     setWindowTitle(windowCaption(mode, fileName));
     // Decided by the mode asked for: a value outside 1..8 is no mode 1 here,
