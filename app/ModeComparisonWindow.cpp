@@ -2,9 +2,12 @@
 
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
 #include <QMetaObject>
 #include <QPixmap>
 #include <QProgressBar>
@@ -39,7 +42,14 @@ ModeComparisonWindow::ModeComparisonWindow(QWidget* parent)
       progress_(new QProgressBar(this)),
       table_(new QTableWidget(kModeCount, static_cast<int>(kColumns.size()), this)),
       chart_(new QLabel(this)),
-      timer_(new QTimer(this)) {
+      timer_(new QTimer(this)),
+      chartMenu_(new QMenu(this)),
+      saveFileName_([](QWidget* parent, const QString& caption, const QString& suggested,
+                       const QString& filter) {
+          return QFileDialog::getSaveFileName(parent, caption, suggested, filter);
+      }),
+      inform_(
+          [this](const QString& text) { QMessageBox::information(this, windowTitle(), text); }) {
     setWindowTitle(kModeComparisonTitle);
     progress_->setRange(0, kProgressSteps);
     table_->setHorizontalHeaderLabels(kColumns);
@@ -55,6 +65,31 @@ ModeComparisonWindow::ModeComparisonWindow(QWidget* parent)
     layout->addWidget(chart_);
     timer_->setInterval(kProgressIntervalMs);
     connect(timer_, &QTimer::timeout, this, &ModeComparisonWindow::showProgress);
+
+    const std::pair<QString, PictureFile> saves[] = {
+        {QStringLiteral("Zapisz wykres jako PNG..."), PictureFile::Png},
+        {QStringLiteral("Zapisz wykres jako PNG (2x)..."), PictureFile::Png2x},
+        {QStringLiteral("Zapisz wykres jako SVG..."), PictureFile::Svg},
+    };
+    for (const auto& [text, format] : saves)
+        connect(chartMenu_->addAction(text), &QAction::triggered, this,
+                [this, format] { saveChart(format); });
+    chart_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(chart_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (figures_) chartMenu_->popup(chart_->mapToGlobal(at));
+    });
+}
+
+void ModeComparisonWindow::saveChart(PictureFile format) {
+    if (!figures_) return;
+    const bool svg = format == PictureFile::Svg;
+    const QString name = saveFileName_(
+        this, QStringLiteral("Zapisz wykres"),
+        fileLabel_->text() + (svg ? QStringLiteral("_snr.svg") : QStringLiteral("_snr.png")),
+        svg ? QStringLiteral("Obrazy SVG (*.svg)") : QStringLiteral("Obrazy PNG (*.png)"));
+    if (name.isEmpty()) return;
+    if (!savePictureFile(describeSweepChart(*figures_, caption_), format, name))
+        inform_(QStringLiteral("Nie można zapisać pliku %1.").arg(name));
 }
 
 ModeComparisonWindow::~ModeComparisonWindow() { endWorker(); }

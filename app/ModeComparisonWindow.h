@@ -12,9 +12,11 @@
 #include <optional>
 #include <thread>
 
+#include "charts/ChartTools.h"
 #include "coder/ModeSweep.h"
 
 class QLabel;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
@@ -40,6 +42,13 @@ class ModeComparisonWindow : public QWidget {
     const QImage& chartImage() const { return chartImage_; }
     QTableWidget& table() { return *table_; }
     QProgressBar& progress() { return *progress_; }
+    // The chart's context menu: the chart as PNG (1x, 2x) or SVG.
+    QMenu& chartMenu() { return *chartMenu_; }
+    void setSaveFileName(ChartTools::SaveFileName saveFileName) {
+        saveFileName_ = std::move(saveFileName);
+    }
+    // `inform` shows a message (a file that cannot be written).
+    void setInform(std::function<void(const QString&)> inform) { inform_ = std::move(inform); }
 
     // The chart's caption for a file: its name, and the adaptive-codebook option.
     static QString chartCaption(const QString& fileName, bool noAdaptiveCodebook);
@@ -54,12 +63,16 @@ class ModeComparisonWindow : public QWidget {
     void showProgress();
     void showFigures(const SweepRow& figures);
     void endWorker();
+    void saveChart(PictureFile format);
 
     QLabel* fileLabel_;
     QProgressBar* progress_;
     QTableWidget* table_;
     QLabel* chart_;
     QTimer* timer_;
+    QMenu* chartMenu_;
+    ChartTools::SaveFileName saveFileName_;
+    std::function<void(const QString&)> inform_;
     QImage chartImage_;
     QString caption_;
     std::optional<SweepRow> figures_;

@@ -120,7 +120,7 @@ class ChartPlaybackTest : public ::testing::Test {
         window->openForFile(QString::fromStdString(test::samplePath().string()), 1, false);
         window->findChild<QLineEdit*>("Ed_frame")->setText("42");
         window->BT_refreshClick();
-        QApplication::setActiveWindow(window.get());
+        window->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
 

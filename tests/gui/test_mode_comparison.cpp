@@ -8,7 +8,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
+#include <QSvgRenderer>
 #include <QTableWidget>
 #include <QTest>
 
@@ -114,6 +116,23 @@ TEST_F(MainWindowToolsTest, ComparisonWindowShowsTheSweepFiguresOfTheInput) {
     EXPECT_EQ(comparison->chartImage(),
               pictureImage(describeSweepChart(expected, QStringLiteral("mowa.wav"))));
     EXPECT_TRUE(dialogs.informations.empty());
+
+    // The chart for reports, from the chart's context menu.
+    const test::TempDir dir;
+    QString answer;
+    comparison->setSaveFileName(
+        [&](QWidget*, const QString&, const QString&, const QString&) { return answer; });
+    answer = QString::fromStdString((dir / "snr.png").string());
+    comparison->chartMenu().actions()[0]->trigger();
+    QImage png;
+    ASSERT_TRUE(png.load(answer, "PNG"));
+    EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), comparison->chartImage());
+    answer = QString::fromStdString((dir / "snr.svg").string());
+    comparison->chartMenu().actions()[2]->trigger();
+    const std::vector<std::uint8_t> svg = test::readBytes(dir / "snr.svg");
+    EXPECT_TRUE(QSvgRenderer(QByteArray(reinterpret_cast<const char*>(svg.data()),
+                                        static_cast<qsizetype>(svg.size())))
+                    .isValid());
 }
 
 TEST_F(MainWindowToolsTest, ClosingTheComparisonWindowCancelsTheComputation) {
