@@ -7,6 +7,7 @@
 #include <array>
 #include <utility>
 
+#include "app/MainWindowTools.h"
 #include "app/ProgressNotice.h"
 #include "app/ZorvelApplication.h"
 #include "charts/ChartWindow.h"
@@ -76,6 +77,12 @@ MainWindow::MainWindow(UserDialogs& dialogs, EncodeRun encode, QWidget* parent)
     // files the dialog offers all files (.w60, .raw, .pcm inputs).
     OpenDialog1.nameFilters = {QStringLiteral("Wave files (*.wav)"), kAllFilesFilter};
     connectHandlers();
+    tools_ = std::make_unique<MainWindowTools>(
+        *this, *ui->File1, ui->Exit1,
+        MainWindowTools::Controls{[this] { return ui->Edit1->text(); },
+                                  [this] { return ui->Edit2->text(); },
+                                  [this] { return ui->RB_noadapt->isChecked(); }},
+        [this](const QString& text) { dialogs_.information(this, text); });
 }
 
 MainWindow::~MainWindow() = default;

@@ -22,6 +22,7 @@ class QRadioButton;
 namespace zorvel {
 
 class ChartWindow;
+class MainWindowTools;
 class ProgressNotice;
 
 class MainWindow : public QMainWindow {
@@ -44,6 +45,8 @@ class MainWindow : public QMainWindow {
     void updateOutputName();
 
     const OpenDialogSettings& openDialog() const { return OpenDialog1; }
+    // The menu's playback and mode comparison.
+    MainWindowTools& tools() { return *tools_; }
 
     // Event handlers, connected to their controls by the constructor.
     void Open1Click();
@@ -81,6 +84,7 @@ class MainWindow : public QMainWindow {
     EncodeRun encode_;
     QPointer<ChartWindow> TestForm;
     QPointer<ProgressNotice> InfoForm;
+    std::unique_ptr<MainWindowTools> tools_;
 };
 
 }  // namespace zorvel

@@ -9,6 +9,7 @@
 #include <QShortcut>
 #include <filesystem>
 
+#include "charts/ChartTools.h"
 #include "charts/ChartWindowHints.h"
 #include "charts/FormFont.h"
 #include "charts/ReadoutBox.h"
@@ -50,6 +51,9 @@ ChartWindow::ChartWindow(QWidget* parent)
     spectrumImage_ = newChartImage(ui_->Im_freq->width(), ui_->Im_freq->height());
     clearImages();
     connectHandlers();
+    tools_ = std::make_unique<ChartTools>(
+        *this, *ui_->Im_time, *ui_->Im_freq,
+        [this](const QString& text) { dialogs_->information(this, text); });
 }
 
 ChartWindow::~ChartWindow() = default;
@@ -102,6 +106,7 @@ void ChartWindow::openForFile(const QString& fileName, CoderMode mode, bool noAd
     coder_ = std::make_unique<SpeechCoder>(
         std::filesystem::path(QFile::encodeName(fileName).toStdString()), mode);
     coder_->noAdaptiveCodebook = noAdaptiveCodebook;
+    fileName_ = fileName;
     show();
     setWindowTitle(windowCaption(mode, fileName));
     const bool twoAnalyses = rulesOf(mode).twoLpAnalyses;

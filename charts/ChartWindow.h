@@ -22,6 +22,7 @@ class ChartWindow;
 namespace zorvel {
 
 class SpeechCoder;
+class ChartTools;
 
 class ChartWindow : public QWidget {
     Q_OBJECT
@@ -49,6 +50,10 @@ class ChartWindow : public QWidget {
     const ChartColours& chartColours() const { return chartColours_; }
     const QImage& timeImage() const { return timeImage_; }
     const QImage& spectrumImage() const { return spectrumImage_; }
+    // The input file of the last setup.
+    const QString& fileName() const { return fileName_; }
+    // The images' context menus, the playback keys and the playback.
+    ChartTools& tools() { return *tools_; }
     // What the boxes, the view and the colours ask the plots to draw.
     PlotOptions plotOptions() const;
 
@@ -104,6 +109,8 @@ class ChartWindow : public QWidget {
     ChartColours chartColours_ = darkColours();
     QImage timeImage_;
     QImage spectrumImage_;
+    QString fileName_;
+    std::unique_ptr<ChartTools> tools_;  // uses the form: goes first
 };
 
 }  // namespace zorvel

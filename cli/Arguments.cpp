@@ -81,6 +81,25 @@ CLI::App* defineFrames(CLI::App& app, FramesArguments& a) {
     return frames;
 }
 
+CLI::App* defineSweep(CLI::App& app, SweepArguments& a) {
+    CLI::App* sweep = app.add_subcommand(
+        "sweep", "Code each file in all eight modes and print the SNRs of every mode");
+    sweep->add_option("INPUT", a.inputs, "Input files: 8 kHz mono 16-bit, samples from byte 60")
+        ->required();
+    sweep->add_flag("--post", a.postProcessed,
+                    "As encode --post (the SNRs compare s'(n) with s(n) either way)");
+    sweep->add_flag("--no-adaptive", a.noAdaptiveCodebook, "Switch the adaptive codebook off");
+    sweep->add_flag("--csv", a.csv, "Print the table as CSV");
+#ifdef ZORVEL_CLI_PLOTS
+    sweep->add_option("--plot", a.plot, "Draw SNR against bit rate into OUT.png or OUT.svg")
+        ->type_name("OUT");
+#endif
+    sweep->add_option("-j,--jobs", a.jobs, "Codings run at once (default: one per core)")
+        ->check(CLI::PositiveNumber);
+    sweep->footer("Example: zorvel-cli sweep corpus/*.wav --plot snr.svg -j 4");
+    return sweep;
+}
+
 #ifdef ZORVEL_CLI_PLOTS
 // The chart window takes any finite scale but 0, which would flatten every trace.
 CLI::Validator nonZeroScale() {
@@ -106,14 +125,15 @@ void addNameList(CLI::App& plot, const std::string& name, std::vector<std::strin
 CLI::App* definePlot(CLI::App& app, PlotArguments& a) {
     CLI::App* plot = app.add_subcommand(
         "plot",
-        "Draw one frame as the chart window shows it: PREFIX-time.png, PREFIX-spectrum.png");
+        "Draw one frame as the chart window shows it: PREFIX-time.png, PREFIX-spectrum.png "
+        "(.svg with --svg)");
     plot->add_option("INPUT", a.input, "Input file")->required();
     plot->add_option("--frame", a.frame, "Frame number (0: the cleared state before frame 1)")
         ->required()
         ->check(CLI::NonNegativeNumber);
     addCoderOptions(*plot, a.coder);
     plot->add_option("-o,--output", a.prefix,
-                     "Prefix of the two PNG files (default INPUT_<mode>_frame<N>)");
+                     "Prefix of the two picture files (default INPUT_<mode>_frame<N>)");
     plot->add_flag("-y,--yes", a.overwrite, "Overwrite existing pictures");
     plot->add_flag("--one-frame", a.oneFrame, "Current frame only (default: previous and current)");
     plot->add_flag("--light", a.light, "Light colours (default: dark)");
@@ -123,6 +143,7 @@ CLI::App* definePlot(CLI::App& app, PlotArguments& a) {
     addNameList(*plot, "--time", a.traces, traceNames(), "Time traces (default s,s')");
     addNameList(*plot, "--spectra", a.spectra, spectrumNames(),
                 "Spectra (default S,aI,aII; aI in mode 12.2 only)");
+    plot->add_flag("--svg", a.svg, "Write SVG vector pictures instead of PNG");
     plot->footer("Example: zorvel-cli plot mowa.wav --frame 42 --time \"s,s',gcc\" -o f42");
     return plot;
 }
@@ -141,7 +162,7 @@ Subcommands defineCommandLine(CLI::App& app, Arguments& arguments) {
     app.set_version_flag("--version", std::string("zorvel-cli ") + ZORVEL_VERSION);
     app.require_subcommand(1);
     return {defineEncode(app, arguments.encode), defineFrames(app, arguments.frames),
-            definePlot(app, arguments.plot)};
+            definePlot(app, arguments.plot), defineSweep(app, arguments.sweep)};
 }
 
 int reportParseOutcome(CLI::App& app, const CLI::ParseError& error) {

@@ -53,12 +53,23 @@ struct PlotArguments {
     double scalePercent = 100.0;
     std::vector<std::string> traces;   // short names; empty: the window's start state
     std::vector<std::string> spectra;  // short names; empty: the window's start state
+    bool svg = false;                  // SVG pictures instead of PNG
+};
+
+struct SweepArguments {
+    std::vector<std::string> inputs;
+    bool noAdaptiveCodebook = false;
+    bool postProcessed = false;  // as encode --post: the SNRs always compare s'(n) with s(n)
+    bool csv = false;
+    std::string plot;   // OUT.png or OUT.svg; empty: no chart
+    unsigned jobs = 0;  // 0: one per core
 };
 
 struct Arguments {
     EncodeArguments encode;
     FramesArguments frames;
     PlotArguments plot;
+    SweepArguments sweep;
 };
 
 // The subcommands, as CLI11 hands them back after parsing.
@@ -66,6 +77,7 @@ struct Subcommands {
     CLI::App* encode = nullptr;
     CLI::App* frames = nullptr;
     CLI::App* plot = nullptr;
+    CLI::App* sweep = nullptr;
 };
 
 // Declares the subcommands and options of `app`, bound to `arguments`.

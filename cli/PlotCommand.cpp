@@ -85,19 +85,25 @@ struct PictureNames {
     std::filesystem::path spectrum;
 };
 
-PictureNames pictureNames(const std::filesystem::path& prefix) {
-    return {prefix.string() + "-time.png", prefix.string() + "-spectrum.png"};
+PictureNames pictureNames(const std::filesystem::path& prefix, bool svg) {
+    const std::string extension = svg ? ".svg" : ".png";
+    return {prefix.string() + "-time" + extension, prefix.string() + "-spectrum" + extension};
 }
 
-// The PNG bytes are made in memory and written through the staged file's
-// descriptor: every write is checked (a full disk fails the run), and the
-// names go to the system as the bytes given, never through a text conversion.
-void savePng(const QImage& image, const StagedFile& staged) {
+// The picture as PNG (painted as the window paints it) or as SVG vectors. The
+// bytes are made in memory and written through the staged file's descriptor:
+// every write is checked (a full disk fails the run), and the names go to the
+// system as the bytes given, never through a text conversion.
+void savePicture(const Picture& picture, bool svg, const StagedFile& staged) {
     QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG"))
-        throw FileError("could not encode '" + staged.finalName().string() + "' as PNG");
+    if (svg) {
+        bytes = pictureSvg(picture);
+    } else {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!pictureImage(picture).save(&buffer, "PNG"))
+            throw FileError("could not encode '" + staged.finalName().string() + "' as PNG");
+    }
     writeAll(staged.descriptor(), bytes.constData(), static_cast<std::size_t>(bytes.size()),
              staged.finalName());
 }
@@ -105,15 +111,15 @@ void savePng(const QImage& image, const StagedFile& staged) {
 // The chart window's images of the coder's two records. Both are written in
 // full before either takes its name, so a failure leaves the old files.
 void drawAndSave(const SpeechCoder& coder, const PlotOptions& options, const PictureNames& names,
-                 StagingArea& area, bool overwrite) {
-    QImage time = newChartImage(kTimeImageWidth, kTimeImageHeight);
-    renderTimeImage(time, coder.previousFrame(), coder.currentFrame(), options);
-    QImage spectrum = newChartImage(kSpectrumImageWidth, kSpectrumImageHeight);
-    renderSpectrumImage(spectrum, coder.currentFrame(), options);
+                 bool svg, StagingArea& area, bool overwrite) {
+    const Picture time = describeTimePicture(kTimeImageWidth, kTimeImageHeight,
+                                             coder.previousFrame(), coder.currentFrame(), options);
+    const Picture spectrum = describeSpectrumPicture(kSpectrumImageWidth, kSpectrumImageHeight,
+                                                     coder.currentFrame(), options);
     StagedFile stagedTime(area, names.time);
     StagedFile stagedSpectrum(area, names.spectrum);
-    savePng(time, stagedTime);
-    savePng(spectrum, stagedSpectrum);
+    savePicture(time, svg, stagedTime);
+    savePicture(spectrum, svg, stagedSpectrum);
     stagedTime.commit(overwrite);
     stagedSpectrum.commit(overwrite);
 }
@@ -161,7 +167,7 @@ int plotFrame(const PlotArguments& a) {
     const std::filesystem::path prefix =
         a.prefix.empty() ? defaultPrefix(a) : std::filesystem::path(a.prefix);
     // Both names are refused or accepted before anything is coded or written.
-    const PictureNames names = pictureNames(prefix);
+    const PictureNames names = pictureNames(prefix, a.svg);
     checkOutput(a.input, names.time, a.overwrite);
     checkOutput(a.input, names.spectrum, a.overwrite);
     const PlotOptions options = plotOptions(a);
@@ -173,7 +179,7 @@ int plotFrame(const PlotArguments& a) {
     if (coder.goToFrame(a.frame) != FrameStep::coded)
         throw FileError("frame " + std::to_string(a.frame) + " does not exist: the input has " +
                         std::to_string(coder.frameCount()) + " frames");
-    drawAndSave(coder, options, names, area, a.overwrite);
+    drawAndSave(coder, options, names, a.svg, area, a.overwrite);
     return kExitOk;
 }
 

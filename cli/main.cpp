@@ -3,6 +3,7 @@
 #include "cli/EncodeCommand.h"
 #include "cli/FramesCommand.h"
 #include "cli/PlotCommand.h"
+#include "cli/SweepCommand.h"
 
 int main(int argc, char** argv) {
     using namespace zorvel::cli;
@@ -17,5 +18,6 @@ int main(int argc, char** argv) {
     }
     if (commands.encode->parsed()) return runEncode(arguments.encode);
     if (commands.frames->parsed()) return runFrames(arguments.frames);
+    if (commands.sweep->parsed()) return runSweep(arguments.sweep);
     return runPlot(arguments.plot);
 }

@@ -32,15 +32,43 @@ Canvas::Canvas(QImage& image) : painter_(&image), width_(image.width()), height_
     painter_.setFont(canvasFont());
 }
 
+Canvas::Canvas(Picture& picture)
+    : width_(picture.width), height_(picture.height), picture_(&picture) {}
+
+void Canvas::setTextScale(int scale) {
+    if (picture_ != nullptr) return;
+    QFont font = canvasFont();
+    font.setPixelSize(font.pixelSize() * std::max(scale, 1));
+    painter_.setFont(font);
+}
+
 void Canvas::moveTo(std::int64_t x, std::int64_t y) {
     penX_ = pinned(x);
     penY_ = pinned(y);
+    openPolyline_ = -1;
 }
 
 void Canvas::lineTo(std::int64_t x, std::int64_t y) {
     x = pinned(x);
     y = pinned(y);
-    line(penX_, penY_, x, y);
+    if (picture_ != nullptr) {
+        // A lineTo continues the polyline it follows while the pen stays the same.
+        const QPoint to(static_cast<int>(x), static_cast<int>(y));
+        auto* open = openPolyline_ >= 0
+                         ? std::get_if<PicturePolyline>(&picture_->items[openPolyline_])
+                         : nullptr;
+        if (open != nullptr && open->colour == penColour_ && open->width == penWidth_) {
+            open->points.push_back(to);
+        } else {
+            openPolyline_ = static_cast<int>(picture_->items.size());
+            picture_->items.emplace_back(
+                PicturePolyline{penColour_,
+                                penWidth_,
+                                {QPoint(static_cast<int>(penX_), static_cast<int>(penY_)), to}});
+        }
+    } else {
+        line(penX_, penY_, x, y);
+    }
     penX_ = x;
     penY_ = y;
 }
@@ -96,6 +124,12 @@ void Canvas::rectangle(int x1, int y1, int x2, int y2) {
     const int w = x2 - x1;
     const int h = y2 - y1;
     if (w <= 0 || h <= 0) return;
+    if (picture_ != nullptr) {
+        openPolyline_ = -1;
+        picture_->items.emplace_back(
+            PictureRectangle{x1, y1, x2, y2, penColour_, penWidth_, brushColour_});
+        return;
+    }
     painter_.fillRect(QRect(x1, y1, w, h), QColor::fromRgb(brushColour_));
     const QColor pen = QColor::fromRgb(penColour_);
     const int t = penWidth_;
@@ -106,6 +140,14 @@ void Canvas::rectangle(int x1, int y1, int x2, int y2) {
 }
 
 void Canvas::textOut(int x, int y, const QString& text) {
+    if (picture_ != nullptr) {
+        const QFontMetrics metrics(canvasFont());
+        openPolyline_ = -1;
+        picture_->items.emplace_back(PictureText{x, y, text, fontColour_, brushColour_,
+                                                 metrics.horizontalAdvance(text), metrics.height(),
+                                                 metrics.ascent()});
+        return;
+    }
     const QFontMetrics metrics(painter_.font());
     painter_.fillRect(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()),
                       QColor::fromRgb(brushColour_));

@@ -18,11 +18,15 @@
 #include <QString>
 #include <cstdint>
 
+#include "plots/Picture.h"
+
 namespace zorvel {
 
 class Canvas {
   public:
     explicit Canvas(QImage& image);
+    // Records every operation into `picture` instead of painting (see Picture).
+    explicit Canvas(Picture& picture);
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
 
@@ -45,6 +49,9 @@ class Canvas {
     // Text with its cell's top-left corner at (x, y), on the brush colour.
     void textOut(int x, int y, const QString& text);
 
+    // Text `scale` times the canvas font's size, for pictures painted larger.
+    void setTextScale(int scale);
+
   private:
     void paintBlock(std::int64_t x, std::int64_t y);
     void line(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1);
@@ -58,6 +65,8 @@ class Canvas {
     QRgb fontColour_ = 0xFF000000;
     std::int64_t penX_ = 0;
     std::int64_t penY_ = 0;
+    Picture* picture_ = nullptr;  // recording, not painting
+    int openPolyline_ = -1;       // the recorded polyline a lineTo continues
 };
 
 // The font of all text inside the chart images. It is fixed, not taken from

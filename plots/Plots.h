@@ -63,6 +63,13 @@ struct PlotOptions {
 // A blank chart image of the given size, in the format the plots draw on.
 QImage newChartImage(int width, int height);
 
+// The descriptions of the two images of a given size: the primitives the
+// renderers below paint (see Picture).
+Picture describeTimePicture(int width, int height, const FrameRecord& previous,
+                            const FrameRecord& current, const PlotOptions& options);
+Picture describeSpectrumPicture(int width, int height, const FrameRecord& current,
+                                const PlotOptions& options);
+
 // Everything the window draws on its time image: cleared, grid, traces.
 void renderTimeImage(QImage& image, const FrameRecord& previous, const FrameRecord& current,
                      const PlotOptions& options);

@@ -423,18 +423,32 @@ TEST_F(MainWindowTest, TabOrderFollowsTheForm) {
     EXPECT_EQ(chain, expected);
 }
 
-TEST_F(MainWindowTest, MenuHasPlikWithOpenAndExit) {
+// Open first and Exit last; between them, each group between separators,
+// playback and the mode comparison.
+TEST_F(MainWindowTest, MenuHasPlikWithOpenPlaybackComparisonAndExit) {
     QMenuBar* bar = window.menuBar();
     EXPECT_EQ(bar->objectName(), "MainMenu1");
     ASSERT_EQ(bar->actions().size(), 1);
     auto& file = control<QMenu>("File1");
     EXPECT_EQ(bar->actions().front(), file.menuAction());
     EXPECT_EQ(file.title(), "&Plik");
-    ASSERT_EQ(file.actions().size(), 2);
-    EXPECT_EQ(file.actions()[0]->objectName(), "Open1");
-    EXPECT_EQ(file.actions()[0]->text(), "&Otworz...");
-    EXPECT_EQ(file.actions()[1]->objectName(), "Exit1");
-    EXPECT_EQ(file.actions()[1]->text(), "&Wyjscie");
+    const QList<QAction*> actions = file.actions();
+    ASSERT_EQ(actions.size(), 9);
+    EXPECT_EQ(actions[0]->objectName(), "Open1");
+    EXPECT_EQ(actions[0]->text(), "&Otworz...");
+    const char* const texts[] = {"",
+                                 "Odtwórz plik wejściowy",
+                                 "Odtwórz plik wyjściowy",
+                                 "Zatrzymaj odtwarzanie",
+                                 "",
+                                 "Porównanie trybów...",
+                                 ""};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(actions[i + 1]->isSeparator(), *texts[i] == '\0') << i + 1;
+        EXPECT_EQ(actions[i + 1]->text(), QString::fromUtf8(texts[i])) << i + 1;
+    }
+    EXPECT_EQ(actions[8]->objectName(), "Exit1");
+    EXPECT_EQ(actions[8]->text(), "&Wyjscie");
 }
 
 // --- open dialog and output-name rule ------------------------------------------------------

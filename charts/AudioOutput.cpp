@@ -1,0 +1,91 @@
+#include "charts/AudioOutput.h"
+
+#include <QAudioFormat>
+#include <QAudioSink>
+#include <QBuffer>
+#include <QMediaDevices>
+#include <QMetaObject>
+
+#include "sound/Wave.h"
+
+namespace zorvel {
+
+QByteArray playbackPcm(std::span<const double> samples) {
+    QByteArray pcm(static_cast<qsizetype>(2 * samples.size()), '\0');
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const auto sample = static_cast<std::uint16_t>(toSample(samples[i]));
+        pcm[static_cast<qsizetype>(2 * i)] = static_cast<char>(sample & 0xFF);
+        pcm[static_cast<qsizetype>(2 * i + 1)] = static_cast<char>(sample >> 8);
+    }
+    return pcm;
+}
+
+QtAudioSink::OutputList QtAudioSink::defaultOutputs() {
+    return [] { return QMediaDevices::audioOutputs(); };
+}
+
+QtAudioSink::QtAudioSink(OutputList outputs)
+    : outputs_(std::move(outputs)), context_(std::make_unique<QObject>()) {}
+
+QtAudioSink::~QtAudioSink() { stop(); }
+
+bool QtAudioSink::play(const QByteArray& pcm, std::function<void()> finished) {
+    stop();
+    const QList<QAudioDevice> devices = outputs_();
+    if (devices.isEmpty()) return false;
+    QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (device.isNull() || !devices.contains(device)) device = devices.front();
+
+    QAudioFormat format;
+    format.setSampleRate(kSampleRate);
+    format.setChannelCount(1);
+    format.setSampleFormat(QAudioFormat::Int16);
+    if (!device.isFormatSupported(format)) return false;
+
+    buffer_ = std::make_unique<QBuffer>();
+    buffer_->setData(pcm);
+    buffer_->open(QIODevice::ReadOnly);
+    sink_ = std::make_unique<QAudioSink>(device, format);
+    QObject::connect(sink_.get(), &QAudioSink::stateChanged, context_.get(),
+                     [this, playback = playback_](QAudio::State state) {
+                         const bool ended =
+                             state == QAudio::IdleState ||
+                             (state == QAudio::StoppedState && sink_->error() != QAudio::NoError);
+                         // The sink is not ended from inside its own signal.
+                         if (ended)
+                             QMetaObject::invokeMethod(
+                                 context_.get(),
+                                 [this, playback] {
+                                     if (playback == playback_) finish();
+                                 },
+                                 Qt::QueuedConnection);
+                     });
+    sink_->start(buffer_.get());
+    if (sink_->error() != QAudio::NoError || sink_->state() == QAudio::StoppedState) {
+        stop();
+        return false;
+    }
+    finished_ = std::move(finished);
+    return true;
+}
+
+void QtAudioSink::finish() {
+    auto finished = std::move(finished_);
+    stop();
+    if (finished) finished();
+}
+
+void QtAudioSink::stop() {
+    finished_ = nullptr;
+    ++playback_;  // a queued end of the stopped playback finds another number
+    if (sink_) {
+        sink_->disconnect();
+        sink_->stop();
+    }
+    sink_.reset();
+    buffer_.reset();
+}
+
+bool QtAudioSink::playing() const { return sink_ != nullptr; }
+
+}  // namespace zorvel

@@ -1,0 +1,167 @@
+#include "charts/ChartTools.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QSaveFile>
+#include <QShortcut>
+
+#include "charts/ChartWindow.h"
+#include "coder/SpeechCoder.h"
+
+namespace zorvel {
+namespace {
+
+const QString kSaveFailed = QStringLiteral("Nie można zapisać pliku %1.");
+
+struct PlaybackEntry {
+    const char* name;  // as the check boxes name the signal
+    const char* key;   // shown after a tab, as Qt shows a shortcut
+    PlaybackSignal signal;
+};
+constexpr PlaybackEntry kPlaybackEntries[] = {
+    {"s'(n)", "\tSpacja", PlaybackSignal::Synthesized},
+    {"s(n)", "\tShift+Spacja", PlaybackSignal::Speech},
+    {"sp(n)", "", PlaybackSignal::PostProcessed},
+};
+
+struct PictureEntry {
+    const char* text;
+    PictureFile format;
+};
+constexpr PictureEntry kPictureEntries[] = {
+    {"Zapisz obraz jako PNG...", PictureFile::Png},
+    {"Zapisz obraz jako PNG (2x)...", PictureFile::Png2x},
+    {"Zapisz obraz jako SVG...", PictureFile::Svg},
+};
+
+QString defaultSaveFileName(QWidget* parent, const QString& caption, const QString& suggested,
+                            const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, caption, suggested, filter);
+}
+
+QString extensionOf(PictureFile format) {
+    return format == PictureFile::Svg ? QStringLiteral("svg") : QStringLiteral("png");
+}
+
+}  // namespace
+
+bool savePictureFile(const Picture& picture, PictureFile format, const QString& fileName) {
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    bool written = false;
+    if (format == PictureFile::Svg) {
+        written = file.write(pictureSvg(picture)) >= 0;
+    } else {
+        const int scale = format == PictureFile::Png2x ? 2 : 1;
+        written = pictureImage(picture, scale).save(&file, "PNG");
+    }
+    if (!written) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+ChartTools::ChartTools(ChartWindow& window, QLabel& timeImage, QLabel& spectrumImage,
+                       std::function<void(const QString&)> inform)
+    : window_(window),
+      inform_(std::move(inform)),
+      playback_(std::make_unique<ChartPlayback>(std::make_unique<QtAudioSink>(), inform_)),
+      timeMenu_(std::make_unique<QMenu>()),
+      spectrumMenu_(std::make_unique<QMenu>()),
+      saveFileName_(defaultSaveFileName) {
+    buildMenus();
+    for (auto [label, menu] :
+         {std::pair{&timeImage, timeMenu_.get()}, std::pair{&spectrumImage, spectrumMenu_.get()}}) {
+        label->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(label, &QWidget::customContextMenuRequested, menu,
+                [label, menu](const QPoint& at) { menu->popup(label->mapToGlobal(at)); });
+    }
+    auto* space = new QShortcut(QKeySequence(Qt::Key_Space), &window_);
+    connect(space, &QShortcut::activated, this, [this] { playShown(PlaybackSignal::Synthesized); });
+    auto* shiftSpace = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_Space), &window_);
+    connect(shiftSpace, &QShortcut::activated, this, [this] { playShown(PlaybackSignal::Speech); });
+    // Hiding the window ends its sound.
+    connect(&window_, &ChartWindow::closed, this, [this] { playback_->stop(); });
+}
+
+ChartTools::~ChartTools() = default;
+
+void ChartTools::buildMenus() {
+    for (const PlaybackEntry& entry : kPlaybackEntries) {
+        const QString text = QStringLiteral("Odtwórz %1 – pokazane ramki").arg(entry.name) +
+                             QString::fromUtf8(entry.key);
+        QAction* shown = timeMenu_->addAction(text);
+        connect(shown, &QAction::triggered, this, [this, entry] { playShown(entry.signal); });
+    }
+    timeMenu_->addSeparator();
+    for (const PlaybackEntry& entry : kPlaybackEntries) {
+        QAction* rest = timeMenu_->addAction(
+            QStringLiteral("Odtwórz %1 – od bieżącej ramki do końca pliku").arg(entry.name));
+        connect(rest, &QAction::triggered, this, [this, entry] { playRestOfFile(entry.signal); });
+    }
+    QAction* stop = timeMenu_->addAction(QStringLiteral("Zatrzymaj odtwarzanie"));
+    connect(stop, &QAction::triggered, playback_.get(), &ChartPlayback::stop);
+    connect(timeMenu_.get(), &QMenu::aboutToShow, this,
+            [this, stop] { stop->setEnabled(playback_->active()); });
+    timeMenu_->addSeparator();
+    for (const PictureEntry& entry : kPictureEntries) {
+        connect(timeMenu_->addAction(QString::fromUtf8(entry.text)), &QAction::triggered, this,
+                [this, entry] { saveTimePicture(entry.format); });
+        connect(spectrumMenu_->addAction(QString::fromUtf8(entry.text)), &QAction::triggered, this,
+                [this, entry] { saveSpectrumPicture(entry.format); });
+    }
+}
+
+void ChartTools::playShown(PlaybackSignal signal) {
+    const SpeechCoder* coder = window_.coder();
+    if (coder == nullptr) return;
+    playback_->toggleSamples(shownSamples(coder->previousFrame(), coder->currentFrame(), signal,
+                                          window_.plotOptions().twoFrames));
+}
+
+void ChartTools::playRestOfFile(PlaybackSignal signal) {
+    const SpeechCoder* coder = window_.coder();
+    if (coder == nullptr) return;
+    RestOfFile request;
+    request.input = std::filesystem::path(QFile::encodeName(window_.fileName()).toStdString());
+    request.mode = coder->mode();
+    request.noAdaptiveCodebook = coder->noAdaptiveCodebook != 0;
+    request.firstFrame = std::max(coder->frameCount(), 1);
+    playback_->toggleRestOfFile(request, signal);
+}
+
+void ChartTools::saveTimePicture(PictureFile format) {
+    const SpeechCoder* coder = window_.coder();
+    if (coder == nullptr) return;
+    const QImage& image = window_.timeImage();
+    savePicture(describeTimePicture(image.width(), image.height(), coder->previousFrame(),
+                                    coder->currentFrame(), window_.plotOptions()),
+                format, QStringLiteral("czas"));
+}
+
+void ChartTools::saveSpectrumPicture(PictureFile format) {
+    const SpeechCoder* coder = window_.coder();
+    if (coder == nullptr) return;
+    const QImage& image = window_.spectrumImage();
+    savePicture(describeSpectrumPicture(image.width(), image.height(), coder->currentFrame(),
+                                        window_.plotOptions()),
+                format, QStringLiteral("widmo"));
+}
+
+void ChartTools::savePicture(const Picture& picture, PictureFile format, const QString& what) {
+    const QString extension = extensionOf(format);
+    const QString suggested = QStringLiteral("%1_ramka%2-%3.%4")
+                                  .arg(window_.fileName())
+                                  .arg(window_.coder()->frameCount())
+                                  .arg(what, extension);
+    const QString filter = format == PictureFile::Svg ? QStringLiteral("Obrazy SVG (*.svg)")
+                                                      : QStringLiteral("Obrazy PNG (*.png)");
+    const QString name = saveFileName_(&window_, QStringLiteral("Zapisz obraz"), suggested, filter);
+    if (name.isEmpty()) return;
+    if (!savePictureFile(picture, format, name)) inform_(kSaveFailed.arg(name));
+}
+
+}  // namespace zorvel

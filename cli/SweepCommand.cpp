@@ -1,0 +1,143 @@
+// Refuses unreadable inputs (reported by name, the others still run), codes
+// the rest in all modes on a pool of threads (coder/ModeSweep), prints the
+// table and writes the chart through a staged output.
+#include "cli/SweepCommand.h"
+
+#include <iostream>
+#include <thread>
+
+#include "cli/FileChecks.h"
+#include "cli/StagedOutput.h"
+#include "cli/SweepTable.h"
+#include "coder/ModeSweep.h"
+
+#ifdef ZORVEL_CLI_PLOTS
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+
+#include "plots/SweepChart.h"
+#endif
+
+namespace zorvel::cli {
+namespace {
+
+enum class ChartFormat { None, Png, Svg };
+
+// The chart's format by the name's extension; nothing for any other name.
+std::optional<ChartFormat> chartFormat(const std::string& name) {
+    if (name.empty()) return ChartFormat::None;
+    const std::string extension = std::filesystem::path(name).extension().string();
+    if (extension == ".png" || extension == ".PNG") return ChartFormat::Png;
+    if (extension == ".svg" || extension == ".SVG") return ChartFormat::Svg;
+    return std::nullopt;
+}
+
+#ifdef ZORVEL_CLI_PLOTS
+// Qt's notes about the desktop it does not use mean nothing here; only its
+// errors are shown.
+void showQtErrorsOnly(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::cerr << "zorvel-cli: Qt: " << message.toStdString() << '\n';
+}
+
+// The drawing needs a Qt application for its fonts, on the offscreen platform.
+class OffscreenFonts {
+  public:
+    OffscreenFonts() {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler(showQtErrorsOnly);
+        application_.emplace(argc_, argv_.data());
+    }
+
+  private:
+    int argc_ = 1;
+    std::array<char, 11> name_{"zorvel-cli"};
+    std::array<char*, 2> argv_{name_.data(), nullptr};
+    std::optional<QGuiApplication> application_;
+};
+
+QString chartCaption(const std::vector<SweepTableFile>& files, bool noAdaptiveCodebook) {
+    QString caption =
+        files.size() == 1
+            ? QString::fromStdString(std::filesystem::path(files.front().file).filename().string())
+            : QStringLiteral("Pliki wejściowe: %1").arg(files.size());
+    if (noAdaptiveCodebook) caption += QStringLiteral(" (bez słownika adaptacyjnego)");
+    return caption;
+}
+
+void writeChart(const std::filesystem::path& name, ChartFormat format, const SweepRow& total,
+                const QString& caption, StagingArea& area) {
+    OffscreenFonts fonts;
+    const Picture picture = describeSweepChart(total, caption);
+    StagedFile staged(area, name);
+    const QString temporary = QString::fromStdString(staged.temporary().string());
+    bool written = false;
+    if (format == ChartFormat::Png) {
+        written = pictureImage(picture).save(temporary, "PNG");
+    } else {
+        QFile file(temporary);
+        written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                  file.write(pictureSvg(picture)) >= 0 && file.flush();
+    }
+    if (!written) throw FileError("could not write '" + name.string() + "'");
+    staged.commit(true);
+}
+#endif
+
+}  // namespace
+
+int runSweep(const SweepArguments& arguments) {
+    const std::optional<ChartFormat> format = chartFormat(arguments.plot);
+    if (!format) return usageError("sweep", "--plot names a .png or an .svg file");
+
+    std::vector<std::filesystem::path> inputs;
+    std::vector<SweepTableFile> files;
+    bool refused = false;
+    for (const std::string& input : arguments.inputs) {
+        try {
+            checkInput(input);
+            if (*format != ChartFormat::None) checkOutput(input, arguments.plot, true);
+        } catch (const FileError& error) {
+            std::cerr << "zorvel-cli: " << input << ": " << error.what() << '\n';
+            refused = true;
+            continue;
+        }
+        inputs.emplace_back(input);
+        files.push_back({input, {}});
+    }
+    if (inputs.empty()) return kExitFailed;
+
+    StagingArea area;
+    InterruptCleanup cleanup(area);  // before any thread starts
+    const unsigned threads =
+        arguments.jobs != 0 ? arguments.jobs : std::max(std::thread::hardware_concurrency(), 1u);
+    const std::optional<SweepResult> result =
+        sweepModes(inputs, arguments.noAdaptiveCodebook, threads);
+    if (!result) return kExitFailed;
+    for (std::size_t i = 0; i < files.size(); ++i) files[i].figures = result->files[i];
+
+    if (arguments.csv)
+        printSweepCsv(std::cout, files, result->total);
+    else
+        printSweepTable(std::cout, files, result->total);
+    std::cout.flush();
+    if (std::cout.fail()) {
+        std::cerr << "zorvel-cli: could not write the table to standard output\n";
+        return kExitFailed;
+    }
+#ifdef ZORVEL_CLI_PLOTS
+    if (*format != ChartFormat::None) {
+        try {
+            writeChart(arguments.plot, *format, result->total,
+                       chartCaption(files, arguments.noAdaptiveCodebook), area);
+        } catch (const std::exception& error) {
+            std::cerr << "zorvel-cli: " << arguments.plot << ": " << error.what() << '\n';
+            return kExitFailed;
+        }
+    }
+#endif
+    return refused ? kExitFailed : kExitOk;
+}
+
+}  // namespace zorvel::cli

@@ -1,0 +1,49 @@
+#include "cli/SweepTable.h"
+
+#include <algorithm>
+#include <iomanip>
+
+#include "cli/NumberText.h"
+
+namespace zorvel::cli {
+namespace {
+
+// Every row of the table: the files' rows, then the totals.
+template <class Row>
+void forEachRow(const std::vector<SweepTableFile>& files, const SweepRow& total, Row row) {
+    for (const SweepTableFile& file : files)
+        for (const ModeFigures& figures : file.figures) row(file.file, figures);
+    for (const ModeFigures& figures : total) row(std::string(kTotalRowName), figures);
+}
+
+}  // namespace
+
+void printSweepTable(std::ostream& out, const std::vector<SweepTableFile>& files,
+                     const SweepRow& total) {
+    std::size_t fileWidth = std::string_view(kTotalRowName).size();
+    for (const SweepTableFile& file : files) fileWidth = std::max(fileWidth, file.file.size());
+    const auto w = static_cast<int>(fileWidth);
+    out << std::left << std::setw(w) << "file" << std::right << std::setw(6) << "mode"
+        << std::setw(8) << "kbit/s" << std::setw(8) << "frames" << std::setw(14) << "SNRseg [dB]"
+        << std::setw(12) << "SNR [dB]" << '\n';
+    out << std::fixed;
+    forEachRow(files, total, [&](const std::string& file, const ModeFigures& f) {
+        out << std::left << std::setw(w) << file << std::right << std::setw(6) << modeNumber(f.mode)
+            << std::setw(8) << rulesOf(f.mode).rate << std::setw(8) << f.frames
+            << std::setprecision(2) << std::setw(14) << f.segmentalSnr << std::setw(12)
+            << f.overallSnr << '\n';
+    });
+    out << std::defaultfloat;
+}
+
+void printSweepCsv(std::ostream& out, const std::vector<SweepTableFile>& files,
+                   const SweepRow& total) {
+    out << "file,mode,bit_rate_kbps,frames,segmental_snr_db,overall_snr_db\n";
+    forEachRow(files, total, [&](const std::string& file, const ModeFigures& f) {
+        out << csvField(file) << ',' << modeNumber(f.mode) << ',' << rulesOf(f.mode).rate << ','
+            << f.frames << ',' << numberText(f.segmentalSnr) << ',' << numberText(f.overallSnr)
+            << '\n';
+    });
+}
+
+}  // namespace zorvel::cli

@@ -1,0 +1,65 @@
+// The eight modes side by side: every input coded in every mode, with the
+// figures an encoding run reports (segmental and overall SNR of s'(n) against
+// s(n)), per file and in total over all files. Nothing is written; the
+// coder's run is the encoding run's, frame for frame.
+//
+// In total over all files: the overall SNR is 10 log10 of the summed signal
+// energies over the summed noise energies of all files, and the segmental SNR
+// is the mean of the frame SNRs of all frames of all files (each file's mean
+// weighted by its frame count).
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "coder/CoderMode.h"
+
+namespace zorvel {
+
+// What one encoding run of one file in one mode reports.
+struct ModeFigures {
+    CoderMode mode = CoderMode::rate12_2;
+    int frames = 0;             // frames coded
+    double segmentalSnr = 0.0;  // dB, mean of the frame SNRs
+    double overallSnr = 0.0;    // dB, from the energy totals
+    double signalEnergy = 0.0;  // sum of s^2
+    double noiseEnergy = 0.0;   // sum of (s - s')^2
+};
+
+using SweepRow = std::array<ModeFigures, kModeCount>;  // in the order of the mode table
+
+// The rate of a mode in kbit/s (12.2, ..., 4.75).
+double modeBitRate(CoderMode mode);
+
+// Codes the whole input in `mode` as an encoding run does, without writing.
+// `cancel` is looked at between frames: nothing is returned once it is set.
+// `onFrame` is called after every coded frame.
+std::optional<ModeFigures> codeInMode(const std::filesystem::path& input, CoderMode mode,
+                                      bool noAdaptiveCodebook,
+                                      const std::atomic<bool>* cancel = nullptr,
+                                      const std::function<void()>& onFrame = {});
+
+// The figures of several files in one mode, in total (see above). The result
+// carries the mode of the first entry; an empty list gives zero figures.
+ModeFigures totalFigures(std::span<const ModeFigures> files);
+
+struct SweepResult {
+    std::vector<SweepRow> files;  // in the order of the inputs
+    SweepRow total{};
+};
+
+// Codes every input in all eight modes on `threads` threads (at least one),
+// each taking the next (file, mode) pair. `onFrame` may be called from any of
+// them. Nothing is returned when `cancel` was set.
+std::optional<SweepResult> sweepModes(const std::vector<std::filesystem::path>& inputs,
+                                      bool noAdaptiveCodebook, unsigned threads,
+                                      const std::atomic<bool>* cancel = nullptr,
+                                      const std::function<void()>& onFrame = {});
+
+}  // namespace zorvel

@@ -1,0 +1,287 @@
+// The chart window's playback and picture files. The PCM handed to the audio
+// output goes through a recording sink (no sound device needed): the frames
+// shown and the rest of the file, as s(n), s'(n) or sp(n), clipped as the
+// output files are; a second press stops; without a device the user gets the
+// Polish message. The context menus save the pictures the window shows.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRadioButton>
+#include <QSvgRenderer>
+#include <QTest>
+#include <QXmlStreamReader>
+#include <cmath>
+#include <limits>
+
+#include "charts/AudioOutput.h"
+#include "charts/ChartTools.h"
+#include "charts/ChartWindow.h"
+#include "coder/SpeechCoder.h"
+#include "sound/Wave.h"
+#include "tests/TestSupport.h"
+
+namespace zorvel {
+namespace {
+
+using Log = std::vector<QString>;
+
+class RecordingDialogs final : public ChartDialogs {
+  public:
+    explicit RecordingDialogs(std::shared_ptr<Log> log) : log_(std::move(log)) {}
+    void information(QWidget*, const QString& text) override { log_->push_back("info: " + text); }
+    void setBusyCursor() override {}
+    void restoreCursor() override {}
+
+  private:
+    std::shared_ptr<Log> log_;
+};
+
+struct SinkLog {
+    std::vector<QByteArray> played;
+    int stops = 0;
+    bool playing = false;
+    std::function<void()> finished;
+};
+
+// Takes the PCM instead of a device, and plays until stopped or finished.
+class RecordingSink final : public AudioSink {
+  public:
+    explicit RecordingSink(std::shared_ptr<SinkLog> log) : log_(std::move(log)) {}
+    bool play(const QByteArray& pcm, std::function<void()> finished) override {
+        log_->played.push_back(pcm);
+        log_->playing = true;
+        log_->finished = std::move(finished);
+        return true;
+    }
+    void stop() override {
+        log_->playing = false;
+        log_->finished = nullptr;
+        ++log_->stops;
+    }
+    bool playing() const override { return log_->playing; }
+
+  private:
+    std::shared_ptr<SinkLog> log_;
+};
+
+std::vector<std::int16_t> pcmSamples(const QByteArray& pcm) {
+    std::vector<std::int16_t> samples(pcm.size() / 2);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::int16_t>(static_cast<std::uint8_t>(pcm[2 * i]) |
+                                               (static_cast<std::uint8_t>(pcm[2 * i + 1]) << 8));
+    return samples;
+}
+
+std::vector<std::int16_t> clipped(const std::vector<const Signal*>& frames) {
+    std::vector<std::int16_t> samples;
+    for (const Signal* frame : frames)
+        for (double v : *frame) samples.push_back(toSample(v));
+    return samples;
+}
+
+// The bytes of whole frames first..last (from 1) of the sample file.
+QByteArray fileFrames(int first, int last) {
+    const std::vector<std::uint8_t> bytes = test::readBytes(test::samplePath());
+    const std::size_t begin = kSampleDataOffset + (first - 1) * 2 * kFrameSamples;
+    const std::size_t end = kSampleDataOffset + last * 2 * kFrameSamples;
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()) + begin,
+                      static_cast<qsizetype>(end - begin));
+}
+
+QAction* menuAction(QMenu& menu, const QString& start) {
+    for (QAction* action : menu.actions())
+        if (action->text().startsWith(start)) return action;
+    throw std::runtime_error("no menu entry " + start.toStdString());
+}
+
+TEST(PlaybackPcm, ClipsAsTheOutputFilesDo) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<double> values{0.0,    1.9, -1.9, 32766.99, 32767.0, 40000.0, -40000.0,
+                                     -32768, nan, inf,  -inf,     255.5,   256.0};
+    const std::vector<std::int16_t> expected{0,      1, -1,    32766,  32767, 32767, -32767,
+                                             -32767, 0, 32767, -32767, 255,   256};
+    const QByteArray pcm = playbackPcm(values);
+    ASSERT_EQ(pcm.size(), 2 * static_cast<qsizetype>(values.size()));
+    EXPECT_EQ(pcmSamples(pcm), expected);
+    // Little-endian: 256 is the bytes 00 01.
+    EXPECT_EQ(pcm[24], '\0');
+    EXPECT_EQ(pcm[25], '\1');
+}
+
+class ChartPlaybackTest : public ::testing::Test {
+  protected:
+    ChartPlaybackTest() {
+        window = std::make_unique<ChartWindow>();
+        window->setDialogs(std::make_unique<RecordingDialogs>(log));
+        window->tools().playback().setSink(std::make_unique<RecordingSink>(sink));
+        window->openForFile(QString::fromStdString(test::samplePath().string()),
+                            CoderMode::rate12_2, false);
+        window->findChild<QLineEdit*>("Ed_frame")->setText("42");
+        window->BT_refreshClick();
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+
+    const SpeechCoder& coder() const { return *window->coder(); }
+
+    // Frames first.. to the end of the sample coded afresh.
+    static std::vector<std::int16_t> codedFrom(int first, Signal FrameRecord::*signal) {
+        SpeechCoder fresh(test::samplePath(), CoderMode::rate12_2);
+        std::vector<std::int16_t> samples;
+        while (fresh.nextFrame() == FrameStep::coded)
+            if (fresh.frameCount() >= first)
+                for (double v : fresh.currentFrame().*signal) samples.push_back(toSample(v));
+        return samples;
+    }
+
+    std::shared_ptr<Log> log = std::make_shared<Log>();
+    std::shared_ptr<SinkLog> sink = std::make_shared<SinkLog>();
+    std::unique_ptr<ChartWindow> window;
+};
+
+TEST_F(ChartPlaybackTest, SpacePlaysTheShownFramesAsSynthesizedSpeechAndASecondPressStops) {
+    ASSERT_EQ(coder().frameCount(), 42);
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    ASSERT_EQ(sink->played.size(), 1u);
+    EXPECT_EQ(pcmSamples(sink->played[0]), clipped({&coder().previousFrame().synthesizedSpeech,
+                                                    &coder().currentFrame().synthesizedSpeech}));
+    EXPECT_TRUE(window->tools().playback().active());
+
+    const int stops = sink->stops;
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    EXPECT_EQ(sink->played.size(), 1u) << "a second press plays nothing";
+    EXPECT_GT(sink->stops, stops);
+    EXPECT_FALSE(window->tools().playback().active());
+    EXPECT_TRUE(log->empty());
+}
+
+TEST_F(ChartPlaybackTest, ShiftSpacePlaysTheInputSamplesOfTheShownFrames) {
+    QTest::keyClick(window.get(), Qt::Key_Space, Qt::ShiftModifier);
+    ASSERT_EQ(sink->played.size(), 1u);
+    // s(n) of frames 41 and 42 are the file's own bytes.
+    EXPECT_EQ(sink->played[0], fileFrames(41, 42));
+}
+
+TEST_F(ChartPlaybackTest, TheOneFrameViewPlaysTheCurrentFrame) {
+    window->findChild<QRadioButton*>("RB1")->click();
+    menuAction(window->tools().timeMenu(), "Odtwórz sp(n) – pokazane")->trigger();
+    ASSERT_EQ(sink->played.size(), 1u);
+    EXPECT_EQ(pcmSamples(sink->played[0]), clipped({&coder().currentFrame().postProcessedSpeech}));
+}
+
+TEST_F(ChartPlaybackTest, FinishedPlaybackLetsTheNextPressPlayAgain) {
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    ASSERT_TRUE(sink->finished);
+    sink->playing = false;
+    sink->finished();
+    EXPECT_FALSE(window->tools().playback().active());
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    EXPECT_EQ(sink->played.size(), 2u);
+}
+
+TEST_F(ChartPlaybackTest, TheRestOfTheFileIsCodedAsideAndTheWindowsCoderStays) {
+    menuAction(window->tools().timeMenu(), "Odtwórz s'(n) – od bieżącej")->trigger();
+    EXPECT_TRUE(window->tools().playback().active());
+    QTRY_VERIFY_WITH_TIMEOUT(sink->played.size() == 1, 30000);
+    EXPECT_EQ(pcmSamples(sink->played[0]), codedFrom(42, &FrameRecord::synthesizedSpeech));
+    EXPECT_EQ(coder().frameCount(), 42);
+
+    // s(n) from frame 42 on: the rest of the file's whole frames.
+    menuAction(window->tools().timeMenu(), "Zatrzymaj")->trigger();
+    EXPECT_FALSE(window->tools().playback().active());
+    menuAction(window->tools().timeMenu(), "Odtwórz s(n) – od bieżącej")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(sink->played.size() == 2, 30000);
+    const auto frames = static_cast<int>((test::readBytes(test::samplePath()).size() - 60) / 320);
+    EXPECT_EQ(sink->played[1], fileFrames(42, frames));
+}
+
+TEST_F(ChartPlaybackTest, StoppingWhilePreparingPlaysNothing) {
+    menuAction(window->tools().timeMenu(), "Odtwórz sp(n) – od bieżącej")->trigger();
+    QTest::keyClick(window.get(), Qt::Key_Space);  // the second press
+    EXPECT_FALSE(window->tools().playback().active());
+    QTest::qWait(300);
+    EXPECT_TRUE(sink->played.empty());
+}
+
+TEST_F(ChartPlaybackTest, ClosingTheWindowStopsTheSound) {
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    ASSERT_TRUE(sink->playing);
+    window->close();
+    EXPECT_FALSE(sink->playing);
+}
+
+TEST_F(ChartPlaybackTest, WithoutASoundDeviceTheUserIsTold) {
+    const QString message = "info: Brak urządzenia dźwiękowego: nie można odtworzyć dźwięku.";
+    window->tools().playback().setSink(
+        std::make_unique<QtAudioSink>([] { return QList<QAudioDevice>{}; }));
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    EXPECT_EQ(*log, Log{message});
+    EXPECT_FALSE(window->tools().playback().active());
+
+    menuAction(window->tools().timeMenu(), "Odtwórz s'(n) – od bieżącej")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(log->size() == 2, 30000);
+    EXPECT_EQ(log->back(), message);
+    EXPECT_FALSE(window->tools().playback().active());
+}
+
+// ---------------------------------------------------------------------------
+// Picture files from the context menus
+
+TEST_F(ChartPlaybackTest, TheMenusSaveTheShownPicturesAsPngAndSvg) {
+    const test::TempDir dir;
+    QString asked;
+    QString answer;
+    window->tools().setSaveFileName(
+        [&](QWidget*, const QString&, const QString& suggested, const QString&) {
+            asked = suggested;
+            return answer;
+        });
+    answer = QString::fromStdString((dir / "czas.png").string());
+    menuAction(window->tools().timeMenu(), "Zapisz obraz jako PNG...")->trigger();
+    EXPECT_TRUE(asked.endsWith("_ramka42-czas.png")) << asked.toStdString();
+    QImage png;
+    ASSERT_TRUE(png.load(answer, "PNG"));
+    EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), window->timeImage());
+
+    answer = QString::fromStdString((dir / "widmo2x.png").string());
+    menuAction(window->tools().spectrumMenu(), "Zapisz obraz jako PNG (2x)...")->trigger();
+    ASSERT_TRUE(png.load(answer, "PNG"));
+    EXPECT_EQ(png.size(), window->spectrumImage().size() * 2);
+
+    answer = QString::fromStdString((dir / "czas.svg").string());
+    menuAction(window->tools().timeMenu(), "Zapisz obraz jako SVG...")->trigger();
+    const std::vector<std::uint8_t> svgBytes = test::readBytes(dir / "czas.svg");
+    const QByteArray svg(reinterpret_cast<const char*>(svgBytes.data()),
+                         static_cast<qsizetype>(svgBytes.size()));
+    EXPECT_TRUE(QSvgRenderer(svg).isValid());
+    QXmlStreamReader xml(svg);
+    int polylines = 0;
+    while (!xml.atEnd())
+        polylines += xml.readNext() == QXmlStreamReader::StartElement &&
+                     xml.name() == QLatin1String("polyline");
+    EXPECT_EQ(polylines, 7 + 3 + 2);  // the grid, s'(n) and s(n)
+
+    answer = QString::fromStdString((dir / "brak" / "x.svg").string());
+    menuAction(window->tools().timeMenu(), "Zapisz obraz jako SVG...")->trigger();
+    ASSERT_EQ(log->size(), 1u);
+    EXPECT_TRUE(log->front().startsWith("info: Nie można zapisać pliku"))
+        << log->front().toStdString();
+
+    answer.clear();  // cancelled
+    menuAction(window->tools().timeMenu(), "Zapisz obraz jako PNG...")->trigger();
+    EXPECT_EQ(log->size(), 1u);
+}
+
+}  // namespace
+}  // namespace zorvel
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale::c());
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
