@@ -67,6 +67,7 @@ int SpeechCoder::encodeFile(const std::filesystem::path& outputName, int saveOpt
         return 1;
     }
 
+    setCheckpoints(nullptr);  // one pass from start to end never jumps
     const bool postProcessed = saveOption == kSavePostProcessed;
     std::array<char, 2 * kFrameSamples> bytes{};
     std::int64_t framesWritten = 0;  // this run's frames, wherever the coder stood before it

@@ -45,8 +45,8 @@ void SpeechCoder::reset() {
     zeroSignal_.fill(0.0);
     unitImpulse_.fill(0.0);
     unitImpulse_[0] = 1.0;
-    input.clear();
-    input.seekg(kSampleDataOffset, std::ios::beg);
+    historyUniform_ = true;
+    seekInput(kSampleDataOffset);
 }
 
 int SpeechCoder::nextFrame() {
@@ -55,11 +55,16 @@ int SpeechCoder::nextFrame() {
     previousFrame_ = std::move(currentFrame_);
     currentFrame_ = std::move(record);
     ++frameCount_;
+    const bool noAdaptive = noAdaptiveCodebook != 0;
+    if (frameCount_ == 1) historyNoAdaptive_ = noAdaptive;
+    if (noAdaptive != historyNoAdaptive_) historyUniform_ = false;
     codeFrame();
+    if (frameCount_ % kCheckpointInterval == 0) keepCheckpoint();
     return 0;
 }
 
 int SpeechCoder::goToFrame(int n) {
+    if (n != frameCount_) restoreNearestCheckpoint(n);
     if (n < frameCount_) reset();
     while (frameCount_ < n) {
         if (nextFrame() != 0) return 1;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <span>
 
+#include "coder/Checkpoints.h"
 #include "coder/CoderMode.h"
 #include "coder/Frame.h"
 
@@ -45,6 +46,14 @@ class SpeechCoder {
 
     // 1 switches the adaptive codebook contribution off.
     std::uint8_t noAdaptiveCodebook = 0;
+
+    // The checkpoints kept while coding and used by goToFrame. By default the
+    // coder keeps its own; a store given here (for instance one filled by
+    // another coder of the same input, mode and setting) is used instead, and
+    // none (nullptr) keeps none. A store made for another adaptive-codebook
+    // setting is replaced by a fresh one of the coder's own.
+    void setCheckpoints(std::shared_ptr<CheckpointStore> store);
+    const std::shared_ptr<CheckpointStore>& checkpoints() const { return checkpoints_; }
 
     int mode() const { return mode_; }
     int frameCount() const { return frameCount_; }
@@ -85,6 +94,12 @@ class SpeechCoder {
     friend int readFrame(FrameRecord& record, SpeechCoder& coder);
 
   private:
+    CheckpointStore* checkpointsForSetting();
+    void keepCheckpoint();
+    void restoreNearestCheckpoint(int n);
+    std::int64_t inputPosition();
+    void seekInput(std::int64_t position);
+
     std::ifstream input;
     std::ofstream output;
     std::array<double, kInterpolationTaps> interpolationTable6_{};
@@ -102,6 +117,12 @@ class SpeechCoder {
     Signal zeroSignal_{};
     Signal unitImpulse_{};
     std::filesystem::path inputName_;  // kept to refuse an output that is the input itself
+    bool keepsCheckpoints_ = true;
+    std::shared_ptr<CheckpointStore> checkpoints_;
+    // Whether frames 1..frameCount were all coded with one adaptive-codebook
+    // setting, and which; only such a history matches a checkpoint.
+    bool historyUniform_ = true;
+    bool historyNoAdaptive_ = false;
 };
 
 // Levinson-Durbin, order 10: r[0..10] -> out[0..10] = a0..a10, out[11] = E10.
