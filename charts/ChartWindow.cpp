@@ -7,8 +7,11 @@
 #include <QPixmap>
 #include <QRadioButton>
 #include <filesystem>
+#include <limits>
 
 #include "charts/FormFont.h"
+#include "charts/FramePass.h"
+#include "charts/OverviewStrip.h"
 #include "coder/SpeechCoder.h"
 #include "plots/Readouts.h"
 #include "ui_ChartWindow.h"
@@ -41,6 +44,7 @@ ChartWindow::ChartWindow(QWidget* parent)
     spectrumImage_ = newChartImage(ui_->Im_freq->width(), ui_->Im_freq->height());
     clearImages();
     connectHandlers();
+    setUpNavigation();
 }
 
 ChartWindow::~ChartWindow() = default;
@@ -93,6 +97,8 @@ void ChartWindow::openForFile(const QString& fileName, int mode, bool noAdaptive
     coder_ = std::make_unique<SpeechCoder>(
         std::filesystem::path(QFile::encodeName(fileName).toStdString()), mode);
     coder_->noAdaptiveCodebook = noAdaptiveCodebook ? 1 : 0;
+    startPass(fileName, mode, noAdaptiveCodebook);
+    coder_->setCheckpoints(pass_->checkpoints());
     show();
     setWindowTitle(windowCaption(mode, fileName));
     // Decided by the mode asked for: a value outside 1..8 is no mode 1 here,
@@ -106,11 +112,13 @@ void ChartWindow::openForFile(const QString& fileName, int mode, bool noAdaptive
     // Every drawing starts with a pen of width 1 (see Canvas).
     setColourScheme(checkedColourScheme());
     coder_->goToFrame(1);
+    strip_->setCurrentFrame(coder_->frameCount());
     redrawCharts();
 }
 
 void ChartWindow::setColourScheme(int scheme) {
     if (const auto colours = schemeColours(scheme)) chartColours_ = *colours;
+    if (strip_) strip_->setColours(chartColours_);
 }
 
 int ChartWindow::checkedColourScheme() const {
@@ -118,6 +126,10 @@ int ChartWindow::checkedColourScheme() const {
 }
 
 void ChartWindow::closeEvent(QCloseEvent* event) {
+    // The pass stops with the window and goes on if the same file is opened again.
+    cancelWaiting();
+    passTimer_.stop();
+    if (pass_) pass_->stop();
     FormClose();
     QWidget::closeEvent(event);  // hidden, not destroyed; the coder stays
 }
@@ -234,49 +246,38 @@ void ChartWindow::showReadouts() {
 
 // Navigation -----------------------------------------------------------------
 
+// Each moves through jump() (ChartNavigation.cpp), which waits for the
+// background pass when no checkpoint is near the frame yet. "|<" also ends
+// such a wait.
 void ChartWindow::BT_startClick() {
-    if (!coder_) return;
-    coder_->goToFrame(1);
-    redrawCharts();
+    if (!coder_ || droppingInput_) return;
+    cancelWaiting();
+    jump(1, false);
 }
 
 void ChartWindow::BT_prevClick() {
-    if (!coder_) return;
-    {
-        BusyCursor busy(*dialogs_);
-        coder_->goToFrame(coder_->frameCount() - 1);
-    }
-    redrawCharts();
+    if (!coder_ || navigationBlocked()) return;
+    jump(coder_->frameCount() - 1, true);
 }
 
 void ChartWindow::BT_nextClick() {
-    if (!coder_) return;
-    coder_->goToFrame(coder_->frameCount() + 1);
-    redrawCharts();
+    if (!coder_ || navigationBlocked()) return;
+    jump(coder_->frameCount() + 1, false);
 }
 
 void ChartWindow::BT_endClick() {
-    if (!coder_) return;
-    {
-        BusyCursor busy(*dialogs_);
-        while (coder_->goToFrame(coder_->frameCount() + 1) == 0) {
-        }
-    }
-    redrawCharts();
+    if (!coder_ || navigationBlocked()) return;
+    jump(std::numeric_limits<int>::max(), true);
 }
 
 void ChartWindow::BT_refreshClick() {
-    if (!coder_) return;
+    if (!coder_ || navigationBlocked()) return;
     const std::optional<int> frame = parseInteger(ui_->Ed_frame->text());
     if (!frame) {
         dialogs_->information(this, kFrameNotAnInteger);
         return;
     }
-    {
-        BusyCursor busy(*dialogs_);
-        coder_->goToFrame(*frame);
-    }
-    redrawCharts();
+    jump(*frame, true);
 }
 
 // View and colour radio buttons ---------------------------------------------

@@ -7,8 +7,10 @@
 
 #include <QImage>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 #include "charts/ChartDialogs.h"
 #include "plots/ChartColours.h"
@@ -21,6 +23,8 @@ class ChartWindow;
 namespace zorvel {
 
 class SpeechCoder;
+class FramePass;
+class OverviewStrip;
 
 class ChartWindow : public QWidget {
     Q_OBJECT
@@ -51,6 +55,17 @@ class ChartWindow : public QWidget {
     const QImage& spectrumImage() const { return spectrumImage_; }
     // What the boxes, the view and the colours ask the plots to draw.
     PlotOptions plotOptions() const;
+
+    // The background pass over the file and the overview strip below the form.
+    const FramePass* framePass() const { return pass_.get(); }
+    OverviewStrip* overviewStrip() const { return strip_; }
+    // A jump past the pass waits for it; the frame it waits for, if any.
+    std::optional<int> waitingFor() const { return waitTarget_; }
+    // Moves to a frame as the navigation does: at once when a checkpoint (or
+    // the current frame) is near, else once the pass has reached one.
+    void goToFrame(int frame);
+    void stepFrames(int delta);
+    void cancelWaiting();
 
   signals:
     void closed();
@@ -86,6 +101,7 @@ class ChartWindow : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void connectHandlers();
@@ -95,6 +111,15 @@ class ChartWindow : public QWidget {
     void showImages();
     void setAxisCaptions(bool twoFrames);
     void showReadouts();
+    // Navigation (ChartNavigation.cpp).
+    void setUpNavigation();
+    void startPass(const QString& fileName, int mode, bool noAdaptiveCodebook);
+    bool navigationBlocked() const;
+    void jump(int frame, bool busy);
+    void step(int frame, bool busy);
+    void pollPass();
+    void dropInputGivenDuringStep();
+    bool handleNavigationKey(int key, bool inLineEdit);
 
     std::unique_ptr<Ui::ChartWindow> ui_;
     std::unique_ptr<ChartDialogs> dialogs_;
@@ -104,6 +129,13 @@ class ChartWindow : public QWidget {
     ChartColours chartColours_ = darkColours();
     QImage timeImage_;
     QImage spectrumImage_;
+    std::unique_ptr<FramePass> pass_;
+    OverviewStrip* strip_ = nullptr;
+    QTimer passTimer_;
+    std::optional<int> waitTarget_;
+    bool waitBusy_ = false;
+    bool droppingInput_ = false;
+    int wheelAngle_ = 0;
 };
 
 }  // namespace zorvel
