@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <limits>
+#include <utility>
 
 #include "charts/ChartWindow.h"
 #include "charts/FramePass.h"
@@ -68,7 +69,12 @@ void ChartWindow::startPass(const QString& fileName, int mode, bool noAdaptiveCo
 bool ChartWindow::navigationBlocked() const { return droppingInput_ || waitTarget_.has_value(); }
 
 void ChartWindow::goToFrame(int frame) {
-    if (!coder_ || navigationBlocked()) return;
+    if (!coder_) return;
+    if (droppingInput_) {
+        latestTarget_ = frame;
+        return;
+    }
+    if (waitTarget_) return;
     jump(frame, true);
 }
 
@@ -124,6 +130,10 @@ void ChartWindow::step(int frame, bool busy) {
     strip_->setCurrentFrame(coder_->frameCount());
     redrawCharts();
     dropInputGivenDuringStep();
+    if (const std::optional<int> latest = std::exchange(latestTarget_, std::nullopt)) {
+        if (*latest != coder_->frameCount())
+            QTimer::singleShot(0, this, [this, frame = *latest] { goToFrame(frame); });
+    }
 }
 
 void ChartWindow::dropInputGivenDuringStep() {

@@ -62,7 +62,9 @@ class ChartWindow : public QWidget {
     // A jump past the pass waits for it; the frame it waits for, if any.
     std::optional<int> waitingFor() const { return waitTarget_; }
     // Moves to a frame as the navigation does: at once when a checkpoint (or
-    // the current frame) is near, else once the pass has reached one.
+    // the current frame) is near, else once the pass has reached one. (The
+    // overview strip's click and drag.) Given while a step runs, the latest
+    // such frame is gone to after the step: a drag ends where the pointer is.
     void goToFrame(int frame);
     void stepFrames(int delta);
     void cancelWaiting();
@@ -135,6 +137,7 @@ class ChartWindow : public QWidget {
     std::optional<int> waitTarget_;
     bool waitBusy_ = false;
     bool droppingInput_ = false;
+    std::optional<int> latestTarget_;  // goToFrame given during a step
     int wheelAngle_ = 0;
 };
 

@@ -30,13 +30,30 @@ int laneHeightOf(double v, double low, double high, int laneHeight) {
     return static_cast<int>(std::lround(t * laneHeight));
 }
 
+// A column's frames: the range and the mean of the frame powers (dB) and
+// SNRs, and the mean lag of its voiced subframes.
 struct Column {
-    double energyDb = kEnergyFloorDb;
+    double energyLow = kEnergyTopDb;
+    double energyHigh = kEnergyFloorDb;
+    double energySum = 0.0;
+    double snrLow = kSnrTopDb;
+    double snrHigh = kSnrFloorDb;
     double snrSum = 0.0;
     int frames = 0;
     double lagSum = 0.0;
     int voiced = 0;
 };
+
+double powerDb(float energy) {
+    const double power = energy / kFrameSamples;
+    return power > 0.0 ? std::max(10.0 * std::log10(power), kEnergyFloorDb) : kEnergyFloorDb;
+}
+
+QColor dimmed(QRgb rgb) {
+    QColor colour = QColor::fromRgb(rgb);
+    colour.setAlpha(90);
+    return colour;
+}
 
 }  // namespace
 
@@ -102,8 +119,12 @@ void OverviewStrip::paintEvent(QPaintEvent*) {
         Column& column = columns[static_cast<std::size_t>(x)];
         for (int f = first; f <= std::min(last, reached); ++f) {
             const FrameSummary& s = pass_->summary(f);
-            const double power = s.energy / kFrameSamples;
-            if (power > 0.0) column.energyDb = std::max(column.energyDb, 10.0 * std::log10(power));
+            const double dB = powerDb(s.energy);
+            column.energyLow = std::min(column.energyLow, dB);
+            column.energyHigh = std::max(column.energyHigh, dB);
+            column.energySum += dB;
+            column.snrLow = std::min<double>(column.snrLow, s.frameSnr);
+            column.snrHigh = std::max<double>(column.snrHigh, s.frameSnr);
             column.snrSum += s.frameSnr;
             ++column.frames;
             for (int a = 0; a < kSubframes; ++a) {
@@ -123,19 +144,30 @@ void OverviewStrip::paintEvent(QPaintEvent*) {
         painter.setPen(grid);
         painter.drawLine(0, lane * laneHeight, w - 1, lane * laneHeight);
     }
-    const int snrZero = 2 * laneHeight - laneHeightOf(0.0, kSnrFloorDb, kSnrTopDb, laneHeight);
+    // y of a value in a lane whose bottom pixel row is `bottom`.
+    const auto yIn = [&](int bottom, double v, double low, double high) {
+        return bottom - laneHeightOf(v, low, high, laneHeight - 2);
+    };
+    const int energyBottom = laneHeight - 1;
+    const int snrBottom = 2 * laneHeight - 1;
+    const int snrZero = yIn(snrBottom, 0.0, kSnrFloorDb, kSnrTopDb);
     painter.setPen(QPen(grid, 1, Qt::DotLine));
     painter.drawLine(0, snrZero, w - 1, snrZero);
     for (int x = 0; x < w; ++x) {
         const Column& column = columns[static_cast<std::size_t>(x)];
         if (column.frames == 0) continue;
-        const int e = laneHeightOf(column.energyDb, kEnergyFloorDb, kEnergyTopDb, laneHeight - 2);
+        // From the quietest to the loudest frame, dim; the mean, bright.
+        painter.setPen(dimmed(colours_.speech));
+        painter.drawLine(x, yIn(energyBottom, column.energyLow, kEnergyFloorDb, kEnergyTopDb), x,
+                         yIn(energyBottom, column.energyHigh, kEnergyFloorDb, kEnergyTopDb));
         painter.setPen(energyColour);
-        if (e > 0) painter.drawLine(x, laneHeight - 1, x, laneHeight - e);
-        const int snr =
-            laneHeightOf(column.snrSum / column.frames, kSnrFloorDb, kSnrTopDb, laneHeight - 2);
+        painter.drawPoint(
+            x, yIn(energyBottom, column.energySum / column.frames, kEnergyFloorDb, kEnergyTopDb));
+        painter.setPen(dimmed(colours_.synthesized));
+        painter.drawLine(x, yIn(snrBottom, column.snrLow, kSnrFloorDb, kSnrTopDb), x,
+                         yIn(snrBottom, column.snrHigh, kSnrFloorDb, kSnrTopDb));
         painter.setPen(snrColour);
-        painter.drawLine(x, snrZero, x, 2 * laneHeight - 1 - snr);
+        painter.drawPoint(x, yIn(snrBottom, column.snrSum / column.frames, kSnrFloorDb, kSnrTopDb));
         if (column.voiced > 0) {
             const int lag =
                 laneHeightOf(column.lagSum / column.voiced, kLagLow, kLagHigh, laneHeight - 3);
@@ -164,8 +196,8 @@ void OverviewStrip::paintEvent(QPaintEvent*) {
     if (!progressText_.isEmpty()) {
         painter.fillRect(QRect(0, 0, static_cast<int>(w * progressFraction_), height()),
                          kProgressColour);
-        painter.setPen(
-            QColor::fromRgb(colours_.text == colours_.background ? 0xFFFFFFFF : colours_.text));
+        const bool darkBackground = qGray(colours_.background) < 128;
+        painter.setPen(darkBackground ? QColor(Qt::white) : QColor(Qt::black));
         QFont bold = painter.font();
         bold.setBold(true);
         painter.setFont(bold);
@@ -183,6 +215,10 @@ void OverviewStrip::mousePressEvent(QMouseEvent* event) {
 
 void OverviewStrip::mouseMoveEvent(QMouseEvent* event) {
     if (event->buttons() & Qt::LeftButton) request(static_cast<int>(event->position().x()));
+}
+
+void OverviewStrip::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) request(static_cast<int>(event->position().x()));
 }
 
 void OverviewStrip::request(int x) {

@@ -1,8 +1,8 @@
 // OverviewStrip: the whole input at a glance, below the chart window's form.
-// Three lanes over the full width, one column per group of frames: the
-// energy of s(n) in dB (the loudest frame of the column), the frame SNR (the
-// column's mean) and the pitch lag (the mean lag of the subframes whose pitch
-// gain is at least kVoicedPitchGain). Frames the background pass has not
+// Three lanes over the full width, one column per group of frames: the mean
+// power of s(n) in dB and the frame SNR (each as the range of the column's
+// frames, dim, with their mean, bright) and the pitch lag (the mean lag of the
+// subframes whose pitch gain is at least kVoicedPitchGain). Frames the background pass has not
 // reached yet stay empty. A vertical marker shows the current frame; a click
 // or a drag asks for the frame under the pointer. While the window waits for
 // the pass, a bar and a line of text show how far it is.
@@ -55,6 +55,7 @@ class OverviewStrip : public QWidget {
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
     void request(int x);

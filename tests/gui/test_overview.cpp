@@ -262,6 +262,21 @@ TEST_F(OverviewWindow, AClickOrDragOnTheStripGoesToTheFrameUnderThePointer) {
     }
     QTest::mouseRelease(strip, Qt::LeftButton, Qt::NoModifier, QPoint(700, 30));
 
+    // Moves that arrive while a step codes: the drag ends where the last one
+    // points, in one jump after the step.
+    QTest::mousePress(strip, Qt::LeftButton, Qt::NoModifier, QPoint(200, 30));
+    for (int x : {220, 240, 260}) {
+        QApplication::postEvent(
+            strip,
+            new QMouseEvent(QEvent::MouseMove, QPointF(x, 30), strip->mapToGlobal(QPointF(x, 30)),
+                            Qt::NoButton, Qt::LeftButton, Qt::NoModifier));
+    }
+    control<QPushButton>("BT_prev")->click();  // the step during which they arrive
+    waitForFrame(overviewFrameAtX(260, strip->width(), total));
+    QTest::mouseRelease(strip, Qt::LeftButton, Qt::NoModifier, QPoint(260, 30));
+    EXPECT_EQ(frame(), overviewFrameAtX(260, strip->width(), total));
+    QTest::mouseMove(strip, QPoint(700, 30));
+
     // The frame reached equals a plain pass's.
     SpeechCoder plain(file, 2);
     plain.setCheckpoints(nullptr);
