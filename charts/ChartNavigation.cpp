@@ -16,7 +16,6 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <filesystem>
-#include <limits>
 #include <utility>
 
 #include "charts/ChartWindow.h"
@@ -29,8 +28,6 @@ namespace zorvel {
 
 namespace {
 
-// A jump to the last frame of the input, whatever its number.
-constexpr int kLastFrame = std::numeric_limits<int>::max();
 constexpr int kPageFrames = 10;
 constexpr int kWheelStepAngle = 120;  // one notch of a common mouse wheel, 1/8 degree units
 constexpr int kPassPollMs = 40;

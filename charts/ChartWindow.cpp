@@ -7,7 +7,6 @@
 #include <QPixmap>
 #include <QRadioButton>
 #include <filesystem>
-#include <limits>
 
 #include "charts/FormFont.h"
 #include "charts/FramePass.h"
@@ -267,7 +266,7 @@ void ChartWindow::BT_nextClick() {
 
 void ChartWindow::BT_endClick() {
     if (!coder_ || navigationBlocked()) return;
-    jump(std::numeric_limits<int>::max(), true);
+    jump(kLastFrame, true);
 }
 
 void ChartWindow::BT_refreshClick() {

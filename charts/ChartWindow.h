@@ -9,6 +9,7 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -113,7 +114,9 @@ class ChartWindow : public QWidget {
     void showImages();
     void setAxisCaptions(bool twoFrames);
     void showReadouts();
-    // Navigation (ChartNavigation.cpp).
+    // Navigation (ChartNavigation.cpp). kLastFrame: a jump to the last frame
+    // of the input, whatever its number.
+    static constexpr int kLastFrame = std::numeric_limits<int>::max();
     void setUpNavigation();
     void startPass(const QString& fileName, int mode, bool noAdaptiveCodebook);
     bool navigationBlocked() const;

@@ -3,6 +3,11 @@
 
 #include <algorithm>
 
+#ifdef __linux__
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
 #include "coder/SpeechCoder.h"
 #include "sound/Wave.h"
 
@@ -71,6 +76,11 @@ void FramePass::stop() {
 }
 
 void FramePass::run() {
+#ifdef __linux__
+    // Below the window's own thread, which codes the steps the user waits for.
+    constexpr int kBackgroundNice = 10;
+    setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kBackgroundNice);
+#endif
     try {
         int frame = reached_.load(std::memory_order_relaxed);
         while (frame < totalFrames_ && !stopRequested_.load(std::memory_order_relaxed)) {
