@@ -12,6 +12,8 @@
 #include "charts/ChartTools.h"
 #include "charts/ChartWindowHints.h"
 #include "charts/FormFont.h"
+#include "charts/FramePass.h"
+#include "charts/OverviewStrip.h"
 #include "charts/ReadoutBox.h"
 #include "coder/SpeechCoder.h"
 #include "plots/Readouts.h"
@@ -37,16 +39,21 @@ ChartWindow::ChartWindow(QWidget* parent)
     ui_->setupUi(this);
     setFont(formFont(font(), kFormFontPixels));
     move(kFormLeft, kFormTop);
-    // The controls sit where the form puts them: the window keeps its size.
-    setFixedSize(size());
     setChartWindowHints(*this);
     for (QLineEdit* readout :
          {ui_->Editk1, ui_->Editk2, ui_->Editk3, ui_->Editk4, ui_->Ed_gp1, ui_->Ed_gp2, ui_->Ed_gp3,
           ui_->Ed_gp4, ui_->EdSNR, ui_->EdSNRseg, ui_->EdSNRall}) {
         makeReadoutBox(*readout);
     }
-    // Escape leaves the window as its close box does, back to the main window.
-    new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
+    // Escape cancels a jump that waits for the background pass; otherwise it
+    // leaves the window as its close box does, back to the main window.
+    new QShortcut(QKeySequence(Qt::Key_Escape), this, this, [this] {
+        if (waitTarget_) {
+            cancelWaiting();
+        } else {
+            close();
+        }
+    });
     timeImage_ = newChartImage(ui_->Im_time->width(), ui_->Im_time->height());
     spectrumImage_ = newChartImage(ui_->Im_freq->width(), ui_->Im_freq->height());
     clearImages();
@@ -54,6 +61,10 @@ ChartWindow::ChartWindow(QWidget* parent)
     tools_ = std::make_unique<ChartTools>(
         *this, *ui_->Im_time, *ui_->Im_freq,
         [this](const QString& text) { dialogs_->information(this, text); });
+    setUpNavigation();
+    // The controls sit where the form puts them, the overview below them: the
+    // window keeps its size.
+    setFixedSize(size());
 }
 
 ChartWindow::~ChartWindow() = default;
@@ -107,6 +118,8 @@ void ChartWindow::openForFile(const QString& fileName, CoderMode mode, bool noAd
         std::filesystem::path(QFile::encodeName(fileName).toStdString()), mode);
     coder_->noAdaptiveCodebook = noAdaptiveCodebook;
     fileName_ = fileName;
+    startPass(fileName, mode, noAdaptiveCodebook);
+    coder_->setCheckpoints(pass_->checkpoints());
     show();
     setWindowTitle(windowCaption(mode, fileName));
     const bool twoAnalyses = rulesOf(mode).twoLpAnalyses;
@@ -118,16 +131,24 @@ void ChartWindow::openForFile(const QString& fileName, CoderMode mode, bool noAd
     // Every drawing starts with a pen of width 1 (see Canvas).
     setColourScheme(checkedColourScheme());
     coder_->goToFrame(1);
+    strip_->setCurrentFrame(coder_->frameCount());
     redrawCharts();
 }
 
-void ChartWindow::setColourScheme(ColourScheme scheme) { chartColours_ = schemeColours(scheme); }
+void ChartWindow::setColourScheme(ColourScheme scheme) {
+    chartColours_ = schemeColours(scheme);
+    if (strip_) strip_->setColours(chartColours_);
+}
 
 ColourScheme ChartWindow::checkedColourScheme() const {
     return ui_->RadioButton2->isChecked() ? ColourScheme::light : ColourScheme::dark;
 }
 
 void ChartWindow::closeEvent(QCloseEvent* event) {
+    // The pass stops with the window and goes on if the same file is opened again.
+    cancelWaiting();
+    passTimer_.stop();
+    if (pass_) pass_->stop();
     FormClose();
     QWidget::closeEvent(event);  // hidden, not destroyed; the coder stays
 }
@@ -244,49 +265,38 @@ void ChartWindow::showReadouts() {
 
 // Navigation -----------------------------------------------------------------
 
+// Each moves through jump() (ChartNavigation.cpp), which waits for the
+// background pass when no checkpoint is near the frame yet. "|<" also ends
+// such a wait.
 void ChartWindow::BT_startClick() {
-    if (!coder_) return;
-    coder_->goToFrame(1);
-    redrawCharts();
+    if (!coder_ || droppingInput_) return;
+    cancelWaiting();
+    jump(1, false);
 }
 
 void ChartWindow::BT_prevClick() {
-    if (!coder_) return;
-    {
-        BusyCursor busy(*dialogs_);
-        coder_->goToFrame(coder_->frameCount() - 1);
-    }
-    redrawCharts();
+    if (!coder_ || navigationBlocked()) return;
+    jump(coder_->frameCount() - 1, true);
 }
 
 void ChartWindow::BT_nextClick() {
-    if (!coder_) return;
-    coder_->goToFrame(coder_->frameCount() + 1);
-    redrawCharts();
+    if (!coder_ || navigationBlocked()) return;
+    jump(coder_->frameCount() + 1, false);
 }
 
 void ChartWindow::BT_endClick() {
-    if (!coder_) return;
-    {
-        BusyCursor busy(*dialogs_);
-        while (coder_->goToFrame(coder_->frameCount() + 1) == FrameStep::coded) {
-        }
-    }
-    redrawCharts();
+    if (!coder_ || navigationBlocked()) return;
+    jump(kLastFrame, true);
 }
 
 void ChartWindow::BT_refreshClick() {
-    if (!coder_) return;
+    if (!coder_ || navigationBlocked()) return;
     const std::optional<int> frame = parseInteger(ui_->Ed_frame->text());
     if (!frame) {
         dialogs_->information(this, kFrameNotAnInteger);
         return;
     }
-    {
-        BusyCursor busy(*dialogs_);
-        coder_->goToFrame(*frame);
-    }
-    redrawCharts();
+    jump(*frame, true);
 }
 
 // View and colour radio buttons ---------------------------------------------

@@ -7,8 +7,11 @@
 
 #include <QImage>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
+#include <limits>
 #include <memory>
+#include <optional>
 
 #include "charts/ChartDialogs.h"
 #include "coder/CoderMode.h"
@@ -23,6 +26,8 @@ namespace zorvel {
 
 class SpeechCoder;
 class ChartTools;
+class FramePass;
+class OverviewStrip;
 
 class ChartWindow : public QWidget {
     Q_OBJECT
@@ -56,6 +61,19 @@ class ChartWindow : public QWidget {
     ChartTools& tools() { return *tools_; }
     // What the boxes, the view and the colours ask the plots to draw.
     PlotOptions plotOptions() const;
+
+    // The background pass over the file and the overview strip below the form.
+    const FramePass* framePass() const { return pass_.get(); }
+    OverviewStrip* overviewStrip() const { return strip_; }
+    // A jump past the pass waits for it; the frame it waits for, if any.
+    std::optional<int> waitingFor() const { return waitTarget_; }
+    // Moves to a frame as the navigation does: at once when a checkpoint (or
+    // the current frame) is near, else once the pass has reached one. (The
+    // overview strip's click and drag.) Given while a step runs, the latest
+    // such frame is gone to after the step: a drag ends where the pointer is.
+    void goToFrame(int frame);
+    void stepFrames(int delta);
+    void cancelWaiting();
 
   signals:
     void closed();
@@ -91,6 +109,7 @@ class ChartWindow : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void connectHandlers();
@@ -100,6 +119,17 @@ class ChartWindow : public QWidget {
     void showImages();
     void setAxisCaptions(bool twoFrames);
     void showReadouts();
+    // Navigation (ChartNavigation.cpp). kLastFrame: a jump to the last frame
+    // of the input, whatever its number.
+    static constexpr int kLastFrame = std::numeric_limits<int>::max();
+    void setUpNavigation();
+    void startPass(const QString& fileName, CoderMode mode, bool noAdaptiveCodebook);
+    bool navigationBlocked() const;
+    void jump(int frame, bool busy);
+    void step(int frame, bool busy);
+    void pollPass();
+    void dropInputGivenDuringStep();
+    bool handleNavigationKey(int key, bool inLineEdit);
 
     std::unique_ptr<Ui::ChartWindow> ui_;
     std::unique_ptr<ChartDialogs> dialogs_;
@@ -111,6 +141,14 @@ class ChartWindow : public QWidget {
     QImage spectrumImage_;
     QString fileName_;
     std::unique_ptr<ChartTools> tools_;  // uses the form: goes first
+    std::unique_ptr<FramePass> pass_;
+    OverviewStrip* strip_ = nullptr;
+    QTimer passTimer_;
+    std::optional<int> waitTarget_;
+    bool waitBusy_ = false;
+    bool droppingInput_ = false;
+    std::optional<int> latestTarget_;  // goToFrame given during a step
+    int wheelAngle_ = 0;
 };
 
 }  // namespace zorvel

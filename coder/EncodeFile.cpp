@@ -49,6 +49,7 @@ RunResult SpeechCoder::encodeFile(std::ostream& stream, SaveOption saveOption) {
         return RunResult::failed;
     }
 
+    setCheckpoints(nullptr);  // one pass from start to end never jumps
     const bool postProcessed = saveOption == SaveOption::postProcessed;
     std::array<char, 2 * kFrameSamples> bytes{};
     std::int64_t framesWritten = 0;  // this run's frames, wherever the coder stood before it

@@ -30,6 +30,7 @@ void SpeechCoder::reset() {
     zeroSignal_.fill(0.0);
     unitImpulse_.fill(0.0);
     unitImpulse_[0] = 1.0;
+    historyUniform_ = true;
     input.rewind();
 }
 
@@ -39,11 +40,16 @@ FrameStep SpeechCoder::nextFrame() {
     previousFrame_ = std::move(currentFrame_);
     currentFrame_ = std::move(record);
     ++frameCount_;
+    const bool noAdaptive = noAdaptiveCodebook != 0;
+    if (frameCount_ == 1) historyNoAdaptive_ = noAdaptive;
+    if (noAdaptive != historyNoAdaptive_) historyUniform_ = false;
     codeFrame();
+    if (frameCount_ % kCheckpointInterval == 0) keepCheckpoint();
     return FrameStep::coded;
 }
 
 FrameStep SpeechCoder::goToFrame(int n) {
+    if (n != frameCount_) restoreNearestCheckpoint(n);
     if (n < frameCount_) reset();
     while (frameCount_ < n) {
         if (nextFrame() == FrameStep::endOfInput) return FrameStep::endOfInput;

@@ -13,6 +13,7 @@
 #include <ostream>
 
 #include "coder/AnalyseLp.h"
+#include "coder/Checkpoints.h"
 #include "coder/CoderMode.h"
 #include "coder/Frame.h"
 #include "coder/InterpolationTable.h"
@@ -65,6 +66,14 @@ class SpeechCoder {
     // Switches the adaptive codebook contribution off.
     bool noAdaptiveCodebook = false;
 
+    // The checkpoints kept while coding and used by goToFrame. By default the
+    // coder keeps its own; a store given here (for instance one filled by
+    // another coder of the same input, mode and setting) is used instead, and
+    // none (nullptr) keeps none. A store made for another adaptive-codebook
+    // setting is replaced by a fresh one of the coder's own.
+    void setCheckpoints(std::shared_ptr<CheckpointStore> store);
+    const std::shared_ptr<CheckpointStore>& checkpoints() const { return checkpoints_; }
+
     CoderMode mode() const { return mode_; }
     int frameCount() const { return frameCount_; }
     const FrameRecord& previousFrame() const { return *previousFrame_; }
@@ -102,6 +111,12 @@ class SpeechCoder {
     void updateQualityMeasures();
 
   private:
+    CheckpointStore* checkpointsForSetting();
+    void keepCheckpoint();
+    void restoreNearestCheckpoint(int n);
+    std::int64_t inputPosition();
+    void seekInput(std::int64_t position);
+
     SpeechInput input;
     std::ofstream output;
     std::array<double, kInterpolationTaps> interpolationTable6_{};
@@ -118,6 +133,12 @@ class SpeechCoder {
     double overallSnr_ = 0.0;
     Signal zeroSignal_{};
     Signal unitImpulse_{};
+    bool keepsCheckpoints_ = true;
+    std::shared_ptr<CheckpointStore> checkpoints_;
+    // Whether frames 1..frameCount were all coded with one adaptive-codebook
+    // setting, and which; only such a history matches a checkpoint.
+    bool historyUniform_ = true;
+    bool historyNoAdaptive_ = false;
 };
 
 }  // namespace zorvel

@@ -86,10 +86,16 @@ SpeechInput::~SpeechInput() = default;
 SpeechInput::SpeechInput(SpeechInput&&) noexcept = default;
 SpeechInput& SpeechInput::operator=(SpeechInput&&) noexcept = default;
 
-void SpeechInput::rewind() {
+void SpeechInput::rewind() { seek(kSampleDataOffset); }
+
+std::int64_t SpeechInput::position() {
+    return stream_ ? static_cast<std::int64_t>(stream_->tellg()) : kSampleDataOffset;
+}
+
+void SpeechInput::seek(std::int64_t position) {
     if (!stream_) return;
     stream_->clear();
-    stream_->seekg(kSampleDataOffset, std::ios::beg);
+    stream_->seekg(position, std::ios::beg);
 }
 
 int SpeechInput::readSamples(std::span<double, kFrameSamples> speech) {

@@ -52,6 +52,11 @@ class SpeechInput {
     // Clears the error state and goes back to byte 60.
     void rewind();
 
+    // The byte the next read starts at, and a return there (clearing the
+    // error state), for coders that resume from a snapshot.
+    std::int64_t position();
+    void seek(std::int64_t position);
+
     // Reads the next 160 samples, each as the double of its integer value.
     // Returns 0 when a whole frame was read; 1 otherwise (the end of the
     // input, or a read error), the elements not read set to 0.

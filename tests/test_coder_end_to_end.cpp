@@ -44,7 +44,7 @@ struct RunSummary {
 // Codes the whole sample, checking every record on the way.
 RunSummary codeSample(int mode, bool noAdaptive) {
     SpeechCoder coder(test::samplePath(), test::modeNumbered(mode));
-    coder.noAdaptiveCodebook = noAdaptive ? 1 : 0;
+    coder.noAdaptiveCodebook = noAdaptive;
     while (coder.nextFrame() == FrameStep::coded) {
         const FrameRecord& f = coder.currentFrame();
         const int k = coder.frameCount();

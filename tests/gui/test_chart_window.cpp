@@ -16,6 +16,7 @@
 #include <stdexcept>
 
 #include "charts/ChartWindow.h"
+#include "charts/OverviewStrip.h"
 #include "coder/SpeechCoder.h"
 #include "plots/Readouts.h"
 #include "tests/TestSupport.h"
@@ -150,7 +151,10 @@ TEST_F(ChartWindowTest, CheckBoxesHaveTheirCaptionsHintsStatesAndPlaces) {
 TEST_F(ChartWindowTest, ImagesButtonsAndLabelsSitWhereTheFormPutsThem) {
     EXPECT_EQ(form->windowTitle(), "TestForm");
     EXPECT_EQ(form->objectName(), "TestForm");
-    EXPECT_EQ(form->size(), QSize(1009, 712));
+    // The form's 1009 x 712, grown by the overview strip below all its controls.
+    EXPECT_EQ(form->width(), 1009);
+    EXPECT_EQ(form->overviewStrip()->geometry(), QRect(11, 712, 977, OverviewStrip::kHeight));
+    EXPECT_EQ(form->height(), 712 + OverviewStrip::kHeight + 8);
     EXPECT_EQ(control<QLabel>("Im_time")->geometry(), QRect(11, 9, 977, 233));
     EXPECT_EQ(control<QLabel>("Im_freq")->geometry(), QRect(390, 296, 598, 329));
     EXPECT_EQ(form->timeImage().size(), QSize(kTimeImageWidth, kTimeImageHeight));

@@ -34,6 +34,7 @@
 #include "app/UserDialogs.h"
 #include "app/ZorvelApplication.h"
 #include "charts/ChartWindow.h"
+#include "charts/OverviewStrip.h"
 #include "charts/ReadoutBox.h"
 #include "coder/SpeechCoder.h"
 #include "plots/Readouts.h"
@@ -391,7 +392,9 @@ TEST(WindowSizes, BothWindowsKeepTheFormsSize) {
     QtUserDialogs dialogs;
     MainWindow main(dialogs);
     ChartWindow chart;
-    const std::pair<QWidget*, QSize> windows[] = {{&main, {459, 454}}, {&chart, {1009, 712}}};
+    // The chart window: the form's 1009 x 712 and the overview strip below it.
+    const QSize chartSize(1009, 712 + OverviewStrip::kHeight + 8);
+    const std::pair<QWidget*, QSize> windows[] = {{&main, {459, 454}}, {&chart, chartSize}};
     for (const auto& [window, size] : windows) {
         SCOPED_TRACE(window->objectName().toStdString());
         window->show();

@@ -1,0 +1,98 @@
+// The background pass over the chart window's input.
+#include "charts/FramePass.h"
+
+#include <algorithm>
+
+#ifdef __linux__
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+#include "coder/SpeechCoder.h"
+#include "sound/SpeechInput.h"
+#include "sound/Wave.h"
+
+namespace zorvel {
+
+FrameSummary summarizeFrame(const FrameRecord& record, double frameSnr) {
+    FrameSummary summary;
+    summary.frameSnr = static_cast<float>(frameSnr);
+    double E = 0.0;
+    for (double s : record.speech) E += s * s;
+    summary.energy = static_cast<float>(E);
+    for (int a = 0; a < kSubframes; ++a) {
+        summary.pitchLag[a] = static_cast<std::int16_t>(record.pitchLag[a]);
+        summary.pitchGain[a] = static_cast<float>(record.pitchGain[a]);
+        summary.codebookGain[a] = static_cast<float>(record.codebookGain[a]);
+    }
+    return summary;
+}
+
+int wholeFramesOf(const std::filesystem::path& input) {
+    constexpr std::int64_t kMostFrames = 1 << 30;  // far beyond any recording
+    return static_cast<int>(std::min(framesInFile(input), kMostFrames));
+}
+
+FramePass::FramePass(const std::filesystem::path& input, CoderMode mode, bool noAdaptiveCodebook)
+    : input_(input), mode_(mode), noAdaptiveCodebook_(noAdaptiveCodebook) {
+    std::error_code error;
+    inputSize_ = std::filesystem::file_size(input, error);
+    inputTime_ = std::filesystem::last_write_time(input, error);
+    totalFrames_ = wholeFramesOf(input);
+    coder_ = std::make_unique<SpeechCoder>(input, mode);
+    coder_->noAdaptiveCodebook = noAdaptiveCodebook;
+    checkpoints_ = std::make_shared<CheckpointStore>(coder_->mode(), noAdaptiveCodebook);
+    coder_->setCheckpoints(checkpoints_);
+    summaries_.resize(static_cast<std::size_t>(totalFrames_));
+    if (totalFrames_ == 0) done_ = true;
+}
+
+FramePass::~FramePass() { stop(); }
+
+bool FramePass::matches(const std::filesystem::path& input, CoderMode mode,
+                        bool noAdaptiveCodebook) const {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(input, error);
+    if (error) return false;
+    const auto time = std::filesystem::last_write_time(input, error);
+    if (error) return false;
+    return input == input_ && mode == mode_ && noAdaptiveCodebook == noAdaptiveCodebook_ &&
+           size == inputSize_ && time == inputTime_;
+}
+
+void FramePass::start() {
+    if (worker_.joinable() || done()) return;
+    stopRequested_.store(false, std::memory_order_relaxed);
+    worker_ = std::thread([this] { run(); });
+}
+
+void FramePass::stop() {
+    if (!worker_.joinable()) return;
+    stopRequested_.store(true, std::memory_order_relaxed);
+    worker_.join();
+}
+
+void FramePass::run() {
+#ifdef __linux__
+    // Below the window's own thread, which codes the steps the user waits for.
+    constexpr int kBackgroundNice = 10;
+    setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kBackgroundNice);
+#endif
+    try {
+        int frame = reached_.load(std::memory_order_relaxed);
+        while (frame < totalFrames_ && !stopRequested_.load(std::memory_order_relaxed)) {
+            if (coder_->nextFrame() == FrameStep::endOfInput) break;
+            summaries_[frame] = summarizeFrame(coder_->currentFrame(), coder_->frameSnr());
+            ++frame;
+            reached_.store(frame, std::memory_order_release);
+        }
+        if (frame >= totalFrames_ || !stopRequested_.load(std::memory_order_relaxed))
+            done_.store(true, std::memory_order_release);
+    } catch (...) {
+        // A stage refused the input: the window's own coder still works, only
+        // without the overview beyond this frame.
+        done_.store(true, std::memory_order_release);
+    }
+}
+
+}  // namespace zorvel

@@ -1,0 +1,87 @@
+// FramePass: the chart window's background pass. A worker thread codes the
+// whole input once with its own coder, filling a checkpoint store that the
+// window's coder shares (so that any jump codes at most one checkpoint
+// interval) and a summary of every frame for the whole-file overview.
+//
+// Threads: only the worker touches the pass's coder while it runs; stop()
+// joins it, and a later start() continues where it stopped, so nothing is
+// coded twice. The summaries are written by the worker before it publishes
+// the number of frames done (release), and read by the window only below that
+// number (acquire); the checkpoint store has its own lock.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "coder/Checkpoints.h"
+#include "coder/Frame.h"
+
+namespace zorvel {
+
+class SpeechCoder;
+
+// What the overview shows of one frame.
+struct FrameSummary {
+    float frameSnr = 0.0f;  // dB
+    float energy = 0.0f;    // sum of s(n)^2 over the frame
+    std::array<std::int16_t, kSubframes> pitchLag{};
+    std::array<float, kSubframes> pitchGain{};
+    std::array<float, kSubframes> codebookGain{};
+};
+
+FrameSummary summarizeFrame(const FrameRecord& record, double frameSnr);
+
+// Whole frames of an input file: the bytes after byte 60, 320 per frame.
+int wholeFramesOf(const std::filesystem::path& input);
+
+class FramePass {
+  public:
+    FramePass(const std::filesystem::path& input, CoderMode mode, bool noAdaptiveCodebook);
+    ~FramePass();
+    FramePass(const FramePass&) = delete;
+    FramePass& operator=(const FramePass&) = delete;
+
+    // Whether this pass codes that input (same path, size and time of change)
+    // with that mode and setting.
+    bool matches(const std::filesystem::path& input, CoderMode mode, bool noAdaptiveCodebook) const;
+
+    // Starts the worker, or continues it after stop(); nothing when done.
+    void start();
+    // Asks the worker to stop and waits for it: it checks after every frame.
+    void stop();
+    bool running() const { return worker_.joinable() && !done_.load(std::memory_order_acquire); }
+    bool done() const { return done_.load(std::memory_order_acquire); }
+
+    // Whole frames of the input, known before coding.
+    int totalFrames() const { return totalFrames_; }
+    // Frames 1..reached() are coded and summarized.
+    int reached() const { return reached_.load(std::memory_order_acquire); }
+    // The summary of frame 1..reached().
+    const FrameSummary& summary(int frame) const { return summaries_[frame - 1]; }
+
+    const std::shared_ptr<CheckpointStore>& checkpoints() const { return checkpoints_; }
+
+  private:
+    void run();
+
+    std::filesystem::path input_;
+    CoderMode mode_;
+    bool noAdaptiveCodebook_;
+    std::uintmax_t inputSize_ = 0;
+    std::filesystem::file_time_type inputTime_{};
+    int totalFrames_ = 0;
+    std::unique_ptr<SpeechCoder> coder_;
+    std::shared_ptr<CheckpointStore> checkpoints_;
+    std::vector<FrameSummary> summaries_;
+    std::atomic<int> reached_{0};
+    std::atomic<bool> stopRequested_{false};
+    std::atomic<bool> done_{false};
+    std::thread worker_;
+};
+
+}  // namespace zorvel

@@ -1,0 +1,391 @@
+// Long inputs in the chart window: the overview strip's frame mapping, the
+// background pass (its summaries, stopping with the window, going on when the
+// same file opens again), jumps that wait for the pass and their cancelling,
+// the keys, the wheel, a click or drag on the strip, and input given during a
+// step that must not turn into further steps.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTest>
+#include <QWheelEvent>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include "charts/ChartDialogs.h"
+#include "charts/ChartWindow.h"
+#include "charts/FramePass.h"
+#include "charts/OverviewStrip.h"
+#include "coder/SpeechCoder.h"
+#include "sound/Wave.h"
+#include "tests/TestSupport.h"
+
+namespace zorvel {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kSampleFrames = 283;
+constexpr int kWaitMs = 120'000;  // the pass under the sanitizers is slow
+
+class SilentDialogs final : public ChartDialogs {
+  public:
+    void information(QWidget*, const QString&) override { ++messages; }
+    void setBusyCursor() override {}
+    void restoreCursor() override {}
+    int messages = 0;
+};
+
+// The bundled sample's frames repeated `copies` times.
+fs::path repeatedSample(const test::TempDir& dir, int copies) {
+    const std::vector<std::uint8_t> sample = test::readBytes(test::samplePath());
+    const std::size_t body = sample.size() - kSampleDataOffset;
+    std::vector<std::uint8_t> bytes(kSampleDataOffset + copies * body);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = i < kSampleDataOffset
+                       ? sample[i]
+                       : sample[kSampleDataOffset + (i - kSampleDataOffset) % body];
+    const fs::path file = dir / ("repeated" + std::to_string(copies) + ".wav");
+    test::writeBytes(file, bytes);
+    return file;
+}
+
+// ---------------------------------------------------------------------------
+// The strip's mapping between columns and frames
+
+struct StripSize {
+    int width;
+    int frames;
+};
+
+class OverviewMapping : public ::testing::TestWithParam<StripSize> {};
+
+TEST_P(OverviewMapping, ColumnsCoverEveryFrameOnceInOrder) {
+    const auto [w, total] = GetParam();
+    EXPECT_EQ(overviewFrameAtX(0, w, total), 1);
+    EXPECT_EQ(overviewFrameAtX(-50, w, total), 1);
+    EXPECT_EQ(overviewFrameAtX(w + 50, w, total), overviewFrameAtX(w - 1, w, total));
+    int previous = 0;
+    for (int x = 0; x < w; ++x) {
+        const int f = overviewFrameAtX(x, w, total);
+        ASSERT_GE(f, std::max(previous, 1)) << "x " << x;
+        ASSERT_LE(f, total) << "x " << x;
+        if (total >= w) {
+            ASSERT_GT(f, previous) << "x " << x;  // no frame in two columns
+        }
+        previous = f;
+    }
+    for (int f = 1; f <= total; ++f) {
+        const int x = overviewXOfFrame(f, w, total);
+        ASSERT_GE(x, 0);
+        ASSERT_LT(x, w);
+        // Column x holds frame f: it starts at or before f, the next after it.
+        ASSERT_LE(overviewFrameAtX(x, w, total), f) << "frame " << f;
+        if (x + 1 < w) {
+            ASSERT_GT(overviewFrameAtX(x + 1, w, total), f) << "frame " << f;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, OverviewMapping,
+                         ::testing::Values(StripSize{977, 90'000}, StripSize{977, 180'000},
+                                           StripSize{977, 977}, StripSize{977, 978},
+                                           StripSize{977, 976}, StripSize{977, 5},
+                                           StripSize{977, 1}, StripSize{7, 100}));
+
+TEST(OverviewMapping, ExactColumnsOfHalfAnHour) {
+    // x * 90000 / 977 + 1
+    EXPECT_EQ(overviewFrameAtX(1, 977, 90'000), 93);
+    EXPECT_EQ(overviewFrameAtX(488, 977, 90'000), 44'954);
+    EXPECT_EQ(overviewFrameAtX(976, 977, 90'000), 89'908);
+    EXPECT_EQ(overviewXOfFrame(90'000, 977, 90'000), 976);
+    EXPECT_EQ(overviewXOfFrame(92, 977, 90'000), 0);
+    EXPECT_EQ(overviewXOfFrame(93, 977, 90'000), 1);
+    EXPECT_EQ(overviewFrameAtX(10, 977, 0), 0);
+    EXPECT_EQ(overviewXOfFrame(10, 977, 0), 0);
+}
+
+// ---------------------------------------------------------------------------
+// The background pass
+
+TEST(FramePass, SummariesAreThoseOfASequentialPass) {
+    test::TempDir dir;
+    const fs::path file = repeatedSample(dir, 2);
+    FramePass pass(file, CoderMode::rate7_95, false);
+    ASSERT_EQ(pass.totalFrames(), 2 * kSampleFrames);
+    pass.start();
+    for (int i = 0; i < kWaitMs && !pass.done(); i += 10) QTest::qWait(10);
+    ASSERT_TRUE(pass.done());
+    pass.stop();
+    ASSERT_EQ(pass.reached(), 2 * kSampleFrames);
+    EXPECT_EQ(pass.checkpoints()->count(), 2u);
+
+    SpeechCoder plain(file, CoderMode::rate7_95);
+    plain.setCheckpoints(nullptr);
+    while (plain.nextFrame() == FrameStep::coded) {
+        const FrameSummary& s = pass.summary(plain.frameCount());
+        const FrameRecord& r = plain.currentFrame();
+        const std::string where = "frame " + std::to_string(plain.frameCount());
+        double E = 0.0;
+        for (double v : r.speech) E += v * v;
+        ASSERT_EQ(s.frameSnr, static_cast<float>(plain.frameSnr())) << where;
+        ASSERT_EQ(s.energy, static_cast<float>(E)) << where;
+        for (int a = 0; a < kSubframes; ++a) {
+            ASSERT_EQ(s.pitchLag[a], r.pitchLag[a]) << where;
+            ASSERT_EQ(s.pitchGain[a], static_cast<float>(r.pitchGain[a])) << where;
+            ASSERT_EQ(s.codebookGain[a], static_cast<float>(r.codebookGain[a])) << where;
+        }
+    }
+    EXPECT_EQ(plain.frameCount(), pass.reached());
+}
+
+TEST(FramePass, AFileWithoutFramesIsDoneAtOnce) {
+    test::TempDir dir;
+    test::writeSamples(dir / "short.wav", std::vector<std::int16_t>(100));
+    FramePass pass(dir / "short.wav", CoderMode::rate12_2, false);
+    EXPECT_EQ(pass.totalFrames(), 0);
+    EXPECT_TRUE(pass.done());
+    pass.start();
+    EXPECT_FALSE(pass.running());
+}
+
+// ---------------------------------------------------------------------------
+// The window
+
+class OverviewWindow : public ::testing::Test {
+  protected:
+    OverviewWindow() {
+        window.setDialogs(std::make_unique<SilentDialogs>());
+        QApplication::setActiveWindow(&window);
+    }
+    ~OverviewWindow() override { window.hide(); }
+
+    void open(const fs::path& file, CoderMode mode = CoderMode::rate12_2) {
+        window.openForFile(QString::fromStdString(file.string()), mode, false);
+    }
+    int frame() const { return window.coder()->frameCount(); }
+    template <typename T>
+    T* control(const char* name) {
+        T* c = window.findChild<T*>(name);
+        if (c == nullptr) throw std::runtime_error(std::string("no control ") + name);
+        return c;
+    }
+    void waitForPass() {
+        for (int i = 0; i < kWaitMs && !window.framePass()->done(); i += 10) QTest::qWait(10);
+        ASSERT_TRUE(window.framePass()->done());
+    }
+    void waitForFrame(int n) {
+        for (int i = 0; i < kWaitMs && frame() != n; i += 10) QTest::qWait(10);
+        ASSERT_EQ(frame(), n);
+    }
+
+    test::TempDir dir;
+    ChartWindow window;
+};
+
+TEST_F(OverviewWindow, KeysStepAndEnterRefreshes) {
+    open(repeatedSample(dir, 1));
+    QWidget* box = control<QWidget>("CB1");
+    QTest::keyClick(box, Qt::Key_Right);
+    EXPECT_EQ(frame(), 2);
+    QTest::keyClick(box, Qt::Key_PageDown);
+    EXPECT_EQ(frame(), 12);
+    QTest::keyClick(&window, Qt::Key_Left);
+    EXPECT_EQ(frame(), 11);
+    QTest::keyClick(control<QWidget>("BT_next"), Qt::Key_PageUp);
+    EXPECT_EQ(frame(), 1);
+    QTest::keyClick(box, Qt::Key_End);  // waits for the pass while it is short of frame 200
+    waitForFrame(kSampleFrames);
+    EXPECT_EQ(control<QLineEdit>("Ed_frame")->text(), QString::number(kSampleFrames));
+    QTest::keyClick(box, Qt::Key_Home);
+    EXPECT_EQ(frame(), 1);
+
+    // In an edit box Left and Right move its cursor; Enter acts as "Odśwież".
+    auto* frameBox = control<QLineEdit>("Ed_frame");
+    frameBox->setText("40");
+    frameBox->setCursorPosition(0);
+    QTest::keyClick(frameBox, Qt::Key_Right);
+    EXPECT_EQ(frame(), 1);
+    EXPECT_EQ(frameBox->cursorPosition(), 1);
+    QTest::keyClick(frameBox, Qt::Key_Return);
+    EXPECT_EQ(frame(), 40);
+    frameBox->setText("7");
+    QTest::keyClick(control<QLineEdit>("Ed_scale"), Qt::Key_Enter);
+    EXPECT_EQ(frame(), 7);
+}
+
+TEST_F(OverviewWindow, TheWheelOverThePlotsStepsFrames) {
+    open(repeatedSample(dir, 1));
+    QWidget* plot = control<QWidget>("Im_time");
+    const QPointF at(100, 100);
+    auto wheel = [&](QWidget* target, int angle) {
+        QWheelEvent event(at, plot->mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &event);
+    };
+    wheel(plot, -240);  // two notches towards the user
+    EXPECT_EQ(frame(), 3);
+    wheel(control<QWidget>("Im_freq"), 120);
+    EXPECT_EQ(frame(), 2);
+    wheel(plot, -60);  // half a notch: nothing yet
+    EXPECT_EQ(frame(), 2);
+    wheel(plot, -60);
+    EXPECT_EQ(frame(), 3);
+}
+
+TEST_F(OverviewWindow, AClickOrDragOnTheStripGoesToTheFrameUnderThePointer) {
+    const fs::path file = repeatedSample(dir, 4);
+    open(file, CoderMode::rate10_2);
+    waitForPass();
+    OverviewStrip* strip = window.overviewStrip();
+    const int total = 4 * kSampleFrames;
+    ASSERT_EQ(strip->totalFrames(), total);
+    for (int x : {0, 1, 300, 488, 976}) {
+        QTest::mouseClick(strip, Qt::LeftButton, Qt::NoModifier, QPoint(x, 40));
+        const int expected = overviewFrameAtX(x, strip->width(), total);
+        EXPECT_EQ(frame(), expected) << "x " << x;
+        EXPECT_EQ(strip->currentFrame(), expected);
+        EXPECT_EQ(control<QLineEdit>("Ed_frame")->text(), QString::number(expected));
+    }
+    // A drag from column 100 to column 700 ends on the frame of column 700.
+    QTest::mousePress(strip, Qt::LeftButton, Qt::NoModifier, QPoint(100, 30));
+    EXPECT_EQ(frame(), overviewFrameAtX(100, strip->width(), total));
+    for (int x : {250, 500, 700}) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(x, 30), strip->mapToGlobal(QPointF(x, 30)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(strip, &move);
+        EXPECT_EQ(frame(), overviewFrameAtX(x, strip->width(), total)) << "x " << x;
+    }
+    QTest::mouseRelease(strip, Qt::LeftButton, Qt::NoModifier, QPoint(700, 30));
+
+    // Moves that arrive while a step codes: the drag ends where the last one
+    // points, in one jump after the step.
+    QTest::mousePress(strip, Qt::LeftButton, Qt::NoModifier, QPoint(200, 30));
+    for (int x : {220, 240, 260}) {
+        QApplication::postEvent(
+            strip,
+            new QMouseEvent(QEvent::MouseMove, QPointF(x, 30), strip->mapToGlobal(QPointF(x, 30)),
+                            Qt::NoButton, Qt::LeftButton, Qt::NoModifier));
+    }
+    control<QPushButton>("BT_prev")->click();  // the step during which they arrive
+    waitForFrame(overviewFrameAtX(260, strip->width(), total));
+    QTest::mouseRelease(strip, Qt::LeftButton, Qt::NoModifier, QPoint(260, 30));
+    EXPECT_EQ(frame(), overviewFrameAtX(260, strip->width(), total));
+    QTest::mouseMove(strip, QPoint(700, 30));
+
+    // The frame reached equals a plain pass's.
+    SpeechCoder plain(file, CoderMode::rate10_2);
+    plain.setCheckpoints(nullptr);
+    ASSERT_EQ(plain.goToFrame(frame()), FrameStep::coded);
+    EXPECT_EQ(window.coder()->overallSnr(), plain.overallSnr());
+    EXPECT_EQ(window.coder()->segmentalSnr(), plain.segmentalSnr());
+}
+
+TEST_F(OverviewWindow, ClosingTheWindowStopsThePassAndOpeningAgainGoesOn) {
+    const fs::path file = repeatedSample(dir, 60);  // 16,980 frames
+    open(file);
+    const FramePass* pass = window.framePass();
+    for (int i = 0; i < kWaitMs && pass->reached() == 0; i += 5) QTest::qWait(5);
+    ASSERT_TRUE(pass->running());
+    window.close();
+    EXPECT_FALSE(pass->running());
+    const int stoppedAt = pass->reached();
+    EXPECT_LT(stoppedAt, pass->totalFrames());
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_EQ(pass->reached(), stoppedAt);
+
+    // The same file again: the same pass continues from where it stopped.
+    open(file);
+    EXPECT_EQ(window.framePass(), pass);
+    EXPECT_GE(pass->reached(), stoppedAt);
+    EXPECT_TRUE(pass->running() || pass->done());
+    // Another mode: a new pass; the old one is stopped and gone.
+    open(file, CoderMode::rate4_75);
+    EXPECT_NE(window.framePass(), nullptr);
+    EXPECT_EQ(window.framePass()->checkpoints()->mode(), CoderMode::rate4_75);
+    window.close();
+    EXPECT_FALSE(window.framePass()->running());
+}
+
+TEST_F(OverviewWindow, AJumpPastThePassWaitsWithProgressAndEscOrStartCancel) {
+    const fs::path file = repeatedSample(dir, 60);
+    open(file);
+    const int total = 60 * kSampleFrames;
+    const int target = total - 5;
+    auto* frameBox = control<QLineEdit>("Ed_frame");
+    frameBox->setText(QString::number(target));
+    control<QPushButton>("BT_refresh")->click();
+    ASSERT_EQ(window.waitingFor(), target);
+    EXPECT_EQ(frame(), 1);
+    QTest::qWait(50);
+    EXPECT_FALSE(window.overviewStrip()->progressText().isEmpty());
+    // Steps given while waiting are dropped, not queued.
+    control<QPushButton>("BT_next")->click();
+    QTest::keyClick(control<QWidget>("CB1"), Qt::Key_Right);
+    EXPECT_EQ(window.waitingFor(), target);
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_FALSE(window.waitingFor());
+    EXPECT_TRUE(window.overviewStrip()->progressText().isEmpty());
+    EXPECT_EQ(frame(), 1);
+    EXPECT_TRUE(window.framePass()->running() || window.framePass()->done());
+
+    frameBox->setText(QString::number(target));
+    control<QPushButton>("BT_refresh")->click();
+    if (window.waitingFor()) {
+        control<QPushButton>("BT_start")->click();  // "|<" ends the wait, at frame 1
+        EXPECT_FALSE(window.waitingFor());
+        EXPECT_EQ(frame(), 1);
+    }
+    frameBox->setText(QString::number(target));
+    control<QPushButton>("BT_refresh")->click();
+    waitForFrame(target);
+    EXPECT_FALSE(window.waitingFor());
+    EXPECT_TRUE(window.overviewStrip()->progressText().isEmpty());
+    EXPECT_EQ(frameBox->text(), QString::number(target));
+    SpeechCoder plain(file, CoderMode::rate12_2);
+    plain.setCheckpoints(nullptr);
+    ASSERT_EQ(plain.goToFrame(target), FrameStep::coded);
+    EXPECT_EQ(window.coder()->overallSnr(), plain.overallSnr());
+    EXPECT_EQ(window.coder()->segmentalSnr(), plain.segmentalSnr());
+    EXPECT_EQ(
+        std::memcmp(&window.coder()->currentFrame(), &plain.currentFrame(), sizeof(FrameRecord)),
+        0);
+}
+
+// Clicks and keys that arrive while a step codes reach the window after it;
+// they are dropped instead of running as further steps.
+TEST_F(OverviewWindow, InputQueuedDuringAStepAddsNoSteps) {
+    open(repeatedSample(dir, 1));
+    window.goToFrame(10);
+    ASSERT_EQ(frame(), 10);
+    for (int i = 0; i < 2; ++i) {
+        QApplication::postEvent(control<QWidget>("CB1"),
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier));
+    }
+    QMetaObject::invokeMethod(control<QPushButton>("BT_next"), "click", Qt::QueuedConnection);
+    QWidget* plot = control<QWidget>("Im_time");
+    QApplication::postEvent(plot, new QWheelEvent(QPointF(5, 5), plot->mapToGlobal(QPointF(5, 5)),
+                                                  QPoint(), QPoint(0, -120), Qt::NoButton,
+                                                  Qt::NoModifier, Qt::NoScrollPhase, false));
+    control<QPushButton>("BT_prev")->click();  // the step; the input above waits meanwhile
+    QApplication::processEvents();
+    EXPECT_EQ(frame(), 9);
+    // Afterwards the same input acts again.
+    QTest::keyClick(control<QWidget>("CB1"), Qt::Key_Right);
+    EXPECT_EQ(frame(), 10);
+}
+
+}  // namespace
+}  // namespace zorvel
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale::c());
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
