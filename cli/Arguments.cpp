@@ -93,6 +93,7 @@ CLI::App* defineSweep(CLI::App& app, SweepArguments& a) {
 #ifdef ZORVEL_CLI_PLOTS
     sweep->add_option("--plot", a.plot, "Draw SNR against bit rate into OUT.png or OUT.svg")
         ->type_name("OUT");
+    sweep->add_flag("-y,--yes", a.overwrite, "Overwrite an existing chart");
 #endif
     sweep->add_option("-j,--jobs", a.jobs, "Codings run at once (default: one per core)")
         ->check(CLI::PositiveNumber);

@@ -61,8 +61,9 @@ struct SweepArguments {
     bool noAdaptiveCodebook = false;
     bool postProcessed = false;  // as encode --post: the SNRs always compare s'(n) with s(n)
     bool csv = false;
-    std::string plot;   // OUT.png or OUT.svg; empty: no chart
-    unsigned jobs = 0;  // 0: one per core
+    std::string plot;        // OUT.png or OUT.svg; empty: no chart
+    bool overwrite = false;  // -y
+    unsigned jobs = 0;       // 0: one per core
 };
 
 struct Arguments {

@@ -3,14 +3,12 @@
 // the window's own renderers paint the two images offscreen.
 #include "cli/PlotCommand.h"
 
-#include <QBuffer>
-#include <QGuiApplication>
-#include <QImage>
 #include <array>
 #include <iostream>
 #include <string_view>
 
 #include "cli/FileChecks.h"
+#include "cli/PictureFiles.h"
 #include "cli/StagedOutput.h"
 #include "coder/SpeechCoder.h"
 #include "plots/Plots.h"
@@ -90,36 +88,18 @@ PictureNames pictureNames(const std::filesystem::path& prefix, bool svg) {
     return {prefix.string() + "-time" + extension, prefix.string() + "-spectrum" + extension};
 }
 
-// The picture as PNG (painted as the window paints it) or as SVG vectors. The
-// bytes are made in memory and written through the staged file's descriptor:
-// every write is checked (a full disk fails the run), and the names go to the
-// system as the bytes given, never through a text conversion.
-void savePicture(const Picture& picture, bool svg, const StagedFile& staged) {
-    QByteArray bytes;
-    if (svg) {
-        bytes = pictureSvg(picture);
-    } else {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        if (!pictureImage(picture).save(&buffer, "PNG"))
-            throw FileError("could not encode '" + staged.finalName().string() + "' as PNG");
-    }
-    writeAll(staged.descriptor(), bytes.constData(), static_cast<std::size_t>(bytes.size()),
-             staged.finalName());
-}
-
 // The chart window's images of the coder's two records. Both are written in
 // full before either takes its name, so a failure leaves the old files.
 void drawAndSave(const SpeechCoder& coder, const PlotOptions& options, const PictureNames& names,
-                 bool svg, StagingArea& area, bool overwrite) {
+                 PictureFormat format, StagingArea& area, bool overwrite) {
     const Picture time = describeTimePicture(kTimeImageWidth, kTimeImageHeight,
                                              coder.previousFrame(), coder.currentFrame(), options);
     const Picture spectrum = describeSpectrumPicture(kSpectrumImageWidth, kSpectrumImageHeight,
                                                      coder.currentFrame(), options);
     StagedFile stagedTime(area, names.time);
     StagedFile stagedSpectrum(area, names.spectrum);
-    savePicture(time, svg, stagedTime);
-    savePicture(spectrum, svg, stagedSpectrum);
+    writePicture(time, format, stagedTime);
+    writePicture(spectrum, format, stagedSpectrum);
     stagedTime.commit(overwrite);
     stagedSpectrum.commit(overwrite);
 }
@@ -138,30 +118,6 @@ PlotOptions plotOptions(const PlotArguments& a) {
     return options;
 }
 
-// Qt's own notes about the desktop it does not use (no runtime directory,
-// no session) mean nothing for drawing into images; only its errors are shown.
-void showQtErrorsOnly(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg)
-        std::cerr << "zorvel-cli: Qt: " << message.toStdString() << '\n';
-}
-
-// The drawing needs a Qt application for its fonts; it runs on the offscreen
-// platform whatever the environment says, so no display is needed.
-class OffscreenApplication {
-  public:
-    OffscreenApplication() {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        qInstallMessageHandler(showQtErrorsOnly);
-        application_.emplace(argc_, argv_.data());
-    }
-
-  private:
-    int argc_ = 1;
-    std::array<char, 11> name_{"zorvel-cli"};
-    std::array<char*, 2> argv_{name_.data(), nullptr};
-    std::optional<QGuiApplication> application_;
-};
-
 int plotFrame(const PlotArguments& a) {
     checkInput(a.input);
     const std::filesystem::path prefix =
@@ -179,7 +135,8 @@ int plotFrame(const PlotArguments& a) {
     if (coder.goToFrame(a.frame) != FrameStep::coded)
         throw FileError("frame " + std::to_string(a.frame) + " does not exist: the input has " +
                         std::to_string(coder.frameCount()) + " frames");
-    drawAndSave(coder, options, names, a.svg, area, a.overwrite);
+    drawAndSave(coder, options, names, a.svg ? PictureFormat::svg : PictureFormat::png, area,
+                a.overwrite);
     return kExitOk;
 }
 

@@ -12,10 +12,7 @@
 #include "coder/ModeSweep.h"
 
 #ifdef ZORVEL_CLI_PLOTS
-#include <QFile>
-#include <QGuiApplication>
-#include <QImage>
-
+#include "cli/PictureFiles.h"
 #include "plots/SweepChart.h"
 #endif
 
@@ -34,29 +31,6 @@ std::optional<ChartFormat> chartFormat(const std::string& name) {
 }
 
 #ifdef ZORVEL_CLI_PLOTS
-// Qt's notes about the desktop it does not use mean nothing here; only its
-// errors are shown.
-void showQtErrorsOnly(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg)
-        std::cerr << "zorvel-cli: Qt: " << message.toStdString() << '\n';
-}
-
-// The drawing needs a Qt application for its fonts, on the offscreen platform.
-class OffscreenFonts {
-  public:
-    OffscreenFonts() {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        qInstallMessageHandler(showQtErrorsOnly);
-        application_.emplace(argc_, argv_.data());
-    }
-
-  private:
-    int argc_ = 1;
-    std::array<char, 11> name_{"zorvel-cli"};
-    std::array<char*, 2> argv_{name_.data(), nullptr};
-    std::optional<QGuiApplication> application_;
-};
-
 QString chartCaption(const std::vector<SweepTableFile>& files, bool noAdaptiveCodebook) {
     QString caption =
         files.size() == 1
@@ -67,21 +41,13 @@ QString chartCaption(const std::vector<SweepTableFile>& files, bool noAdaptiveCo
 }
 
 void writeChart(const std::filesystem::path& name, ChartFormat format, const SweepRow& total,
-                const QString& caption, StagingArea& area) {
-    OffscreenFonts fonts;
+                const QString& caption, StagingArea& area, bool overwrite) {
+    OffscreenApplication fonts;
     const Picture picture = describeSweepChart(total, caption);
     StagedFile staged(area, name);
-    const QString temporary = QString::fromStdString(staged.temporary().string());
-    bool written = false;
-    if (format == ChartFormat::Png) {
-        written = pictureImage(picture).save(temporary, "PNG");
-    } else {
-        QFile file(temporary);
-        written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                  file.write(pictureSvg(picture)) >= 0 && file.flush();
-    }
-    if (!written) throw FileError("could not write '" + name.string() + "'");
-    staged.commit(true);
+    writePicture(picture, format == ChartFormat::Png ? PictureFormat::png : PictureFormat::svg,
+                 staged);
+    staged.commit(overwrite);
 }
 #endif
 
@@ -97,7 +63,8 @@ int runSweep(const SweepArguments& arguments) {
     for (const std::string& input : arguments.inputs) {
         try {
             checkInput(input);
-            if (*format != ChartFormat::None) checkOutput(input, arguments.plot, true);
+            if (*format != ChartFormat::None)
+                checkOutput(input, arguments.plot, arguments.overwrite);
         } catch (const FileError& error) {
             std::cerr << "zorvel-cli: " << input << ": " << error.what() << '\n';
             refused = true;
@@ -130,7 +97,8 @@ int runSweep(const SweepArguments& arguments) {
     if (*format != ChartFormat::None) {
         try {
             writeChart(arguments.plot, *format, result->total,
-                       chartCaption(files, arguments.noAdaptiveCodebook), area);
+                       chartCaption(files, arguments.noAdaptiveCodebook), area,
+                       arguments.overwrite);
         } catch (const std::exception& error) {
             std::cerr << "zorvel-cli: " << arguments.plot << ": " << error.what() << '\n';
             return kExitFailed;

@@ -268,6 +268,18 @@ TEST(ExistingOutputs, EverySubcommandNeedsYes) {
     EXPECT_EQ(readText(coded), runCli({"frames", arg(input)}).out);
     EXPECT_EQ(runCli({"plot", arg(input), "--frame", "1", "-o", arg(d / "p"), "-y"}).exitCode, 0);
     EXPECT_NE(readBytes(d / "p-time.png"), old);
+
+    // sweep's chart, also when its name is not UTF-8.
+    const fs::path chart = d / "snr\xe9.svg";
+    test::writeBytes(chart, old);
+    const test::CliResult sweep = runCli({"sweep", arg(input), "--plot", arg(chart)});
+    EXPECT_EQ(sweep.exitCode, 1);
+    EXPECT_TRUE(contains(sweep.err, "output '" + arg(chart) + "' exists; use -y to overwrite it"))
+        << sweep.err;
+    EXPECT_EQ(readBytes(chart), old);
+    EXPECT_EQ(runCli({"sweep", arg(input), "--plot", arg(chart), "-y"}).exitCode, 0);
+    EXPECT_TRUE(contains(readText(chart), "<svg"));
+    EXPECT_EQ(directoryNames(d.path()).size(), 5u);  // nothing left beside the outputs
 }
 
 // --- 4. A temporary name fits wherever the final name fits -------------------
