@@ -13,13 +13,20 @@
 //
 // Candidates are compared cross-multiplied, N^2 * bestD > bestN2 * D (D > 0
 // for a monic impulse response), which is Q > bestQ without a division.
+//
+// The nested searches also run screened (ScreenedSearch.h), with the same
+// winner; the literal form here stays the reference and the fallback.
 #include "coder/AlgebraicSearch.h"
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
+#include <limits>
 
+#include "coder/ScreenedSearch.h"
+#include "coder/SearchPaths.h"
 #include "coder/Subframe.h"
 #include "coder/Zorvellib.h"
 
@@ -50,7 +57,7 @@ constexpr auto kTracks1And3 = interleavedTracks<kTrackStep>(std::array{1, 3});
 constexpr auto kTracks2And4 = interleavedTracks<kTrackStep>(std::array{2, 4});
 constexpr auto kMode6Second = interleavedTracks<8>(std::array{0, 1, 3, 7});
 constexpr std::array<std::span<const int>, kTrackStep> kStep5Tracks{kTrack0, kTrack1, kTrack2,
-                                                                   kTrack3, kTrack4};
+                                                                    kTrack3, kTrack4};
 
 constexpr int kMaxNestedPulses = 4;
 using PositionLists = std::array<std::span<const int>, kMaxNestedPulses>;
@@ -58,9 +65,9 @@ using PositionLists = std::array<std::span<const int>, kMaxNestedPulses>;
 enum class SearchKind { pairwise, nested, trackPairs };
 
 struct ModeLayout {
-    int pulses;          // K
+    int pulses;  // K
     SearchKind kind;
-    int trackCount;      // NT of the pairwise search (track of n = n mod NT)
+    int trackCount;       // NT of the pairwise search (track of n = n mod NT)
     PositionLists lists;  // nested search, p0 first
 };
 
@@ -101,7 +108,7 @@ double energy(double diagonal, double cross) { return diagonal + 2.0 * cross; }
 // 7, 8). The arrays are compact per list: entry i belongs to position
 // lists[l][i], so the inner loops run over contiguous memory.
 class NestedSearch {
-public:
+  public:
     NestedSearch(SubframeVector d, CorrelationMatrix phi, Best& best, PulseVector& positions)
         : d_(d), phi_(phi), best_(best), positions_(positions) {}
 
@@ -123,7 +130,7 @@ public:
         level<0>(0.0, 0.0, 0.0);
     }
 
-private:
+  private:
     static constexpr std::size_t kMaxListSize = 20;
     using Compact = std::array<double, kMaxListSize>;
 
@@ -192,38 +199,98 @@ private:
     std::array<std::span<const int>, kMaxNestedPulses> lists_;
     std::array<Compact, kMaxNestedPulses> dC_;         // d at list l's positions
     std::array<Compact, kMaxNestedPulses> diagonalC_;  // phi(m, m) at list l's positions
-    std::array<std::array<Compact, L>, kMaxNestedPulses> phiC_;  // phiC_[l][m][i] = phi(m, list_l[i])
+    std::array<std::array<Compact, L>, kMaxNestedPulses>
+        phiC_;  // phiC_[l][m][i] = phi(m, list_l[i])
     // cross_[k][l][i]: cross at list l's position i with the pulses of levels 0..k-1 fixed.
     std::array<std::array<Compact, kMaxNestedPulses>, kMaxNestedPulses> cross_;
     std::array<int, kMaxNestedPulses> chosen_{};
 };
 
-PulseVector nestedSearch(const ModeLayout& layout, SubframeVector d, CorrelationMatrix phi) {
+PulseVector literalNestedSearch(std::span<const PositionLists> runs, int levels, SubframeVector d,
+                                CorrelationMatrix phi) {
     PulseVector positions;
     positions.fill(kNoPulse);
     Best best;
     NestedSearch search(d, phi, best, positions);
-    search.run(std::span(layout.lists).first(static_cast<std::size_t>(layout.pulses)));
+    for (const PositionLists& lists : runs)
+        search.run(std::span(lists).first(static_cast<std::size_t>(levels)));
     return positions;
 }
 
-PulseVector trackPairSearch(int a, SubframeVector d, CorrelationMatrix phi) {
+// The screened search of one instruction set.
+struct ScreenedKernels {
+    bool (*screenable)(const double* d, const double* phi, double& margin);
+    void (*search)(const screened::Problem& p, screened::Best& best);
+};
+
+ScreenedKernels screenedKernels(SearchPath path) {
+    switch (path) {
+#if defined(__x86_64__)
+        case SearchPath::avx2:
+            return {screened::screenableAvx2, screened::searchAvx2};
+        case SearchPath::avx512:
+            return {screened::screenableAvx512, screened::searchAvx512};
+#endif
+        default:
+            return {screened::screenablePortable, screened::searchPortable};
+    }
+}
+
+// The rows of the screen for one run over `lists` (levels 0..levels-1).
+void prepareProblem(const PositionLists& lists, int levels, SubframeVector d, CorrelationMatrix phi,
+                    screened::Problem& p) {
+    using screened::kLastStride;
+    p.levels = levels;
+    p.phi = phi.data();
+    const int last = levels - 1;
+    for (int l = 0; l < levels; ++l) {
+        const std::span<const int> list = lists[l];
+        p.counts[l] = static_cast<int>(list.size());
+        for (int i = 0; i < kLastStride; ++i) {
+            const bool inList = i < p.counts[l];
+            const int m = inList ? list[i] : 0;
+            p.positions[l][i] = inList ? m : kNoPulse;
+            p.d[l][i] = inList ? d[m] : 0.0;
+            p.diag[l][i] = inList ? phi[m * L + m] : 0.0;
+        }
+    }
+    const std::span<const int> lastList = lists[last];
+    for (int j = 0; j < kLastStride; ++j)
+        p.lastE0[j] =
+            j < p.counts[last] ? p.diag[last][j] : std::numeric_limits<double>::infinity();
+    for (int l = 0; l < last; ++l)
+        for (int i = 0; i < p.counts[l]; ++i) {
+            const double* row = &phi[lists[l][i] * L];
+            for (int j = 0; j < kLastStride; ++j)
+                p.twoPhiLast[l][i][j] = j < p.counts[last] ? 2.0 * row[lastList[j]] : 0.0;
+        }
+}
+
+// The runs one after the other with one best, screened where the bound
+// holds, literal otherwise.
+PulseVector nestedSearch(std::span<const PositionLists> runs, int levels, SubframeVector d,
+                         CorrelationMatrix phi, SearchPath path) {
+    if (path == SearchPath::literal) return literalNestedSearch(runs, levels, d, phi);
+    const ScreenedKernels kernels = screenedKernels(path);
+    screened::Problem problem;
+    if (!kernels.screenable(d.data(), phi.data(), problem.margin))
+        return literalNestedSearch(runs, levels, d, phi);
+    screened::Best best{0.0, 1.0, {kNoPulse, kNoPulse, kNoPulse, kNoPulse}, false};
+    for (const PositionLists& lists : runs) {
+        prepareProblem(lists, levels, d, phi, problem);
+        kernels.search(problem, best);
+        if (best.gaveUp) return literalNestedSearch(runs, levels, d, phi);
+    }
     PulseVector positions;
     positions.fill(kNoPulse);
-    Best best;
-    NestedSearch search(d, phi, best, positions);
-    for (int r = 0; r < 2; ++r) {
-        const std::array<std::span<const int>, 2> pair{kStep5Tracks[startTable[a][r]],
-                                                       kStep5Tracks[startTable[a][r + 2]]};
-        search.run(pair);
-    }
+    std::copy(std::begin(best.positions), std::end(best.positions), positions.begin());
     return positions;
 }
 
 // A set of pulses being built for the pairwise search: its sums and cross(m)
 // for every position.
 class PulseSet {
-public:
+  public:
     PulseSet(SubframeVector d, CorrelationMatrix phi) : d_(d), phi_(phi) {}
     double N() const { return N_; }
     double diagonal() const { return diagonal_; }
@@ -240,7 +307,7 @@ public:
         for (int k = 0; k < L; ++k) cross_[k] += row[k];
     }
 
-private:
+  private:
     SubframeVector d_;
     CorrelationMatrix phi_;
     std::array<double, L> cross_{};
@@ -273,7 +340,7 @@ Best scoreOfSet(PulseVector m, SubframeVector d, CorrelationMatrix phi) {
 // The same set of pulses may come out for two choices of the second track;
 // the overall comparison then scores them alike and keeps the first.
 class PairwiseSearch {
-public:
+  public:
     PairwiseSearch(int trackCount, SubframeVector d, CorrelationMatrix phi, SubframeVector b)
         : NT_(trackCount), d_(d), phi_(phi) {
         findTrackMaxima(b);
@@ -300,7 +367,7 @@ public:
         return positions;
     }
 
-private:
+  private:
     void findTrackMaxima(SubframeVector b) {
         for (int t = 0; t < NT_; ++t) {
             maxima_[t] = 0.0;
@@ -344,8 +411,8 @@ private:
                 const double crossP = set.cross() + set.cross(p);
                 for (int q = trackB; q < L; q += NT_) {
                     const double N = Np + set.d(q);
-                    const double D = energy(diagonalP + set.phi(q, q),
-                                            crossP + set.cross(q) + set.phi(p, q));
+                    const double D =
+                        energy(diagonalP + set.phi(q, q), crossP + set.cross(q) + set.phi(p, q));
                     if (pairBest.improvedBy(N, D)) {
                         pairBest.take(N, D);
                         chosenA = p;
@@ -374,19 +441,67 @@ private:
 
 int pulseCount(int mode) { return layoutOf(mode).pulses; }
 
+std::string_view searchPathName(SearchPath path) {
+    switch (path) {
+        case SearchPath::literal:
+            return "literal";
+        case SearchPath::portable:
+            return "portable";
+        case SearchPath::avx2:
+            return "avx2";
+        case SearchPath::avx512:
+            return "avx512";
+    }
+    return "?";
+}
+
+bool searchPathAvailable(SearchPath path) {
+    switch (path) {
+        case SearchPath::literal:
+        case SearchPath::portable:
+            return true;
+#if defined(__x86_64__)
+        case SearchPath::avx2:
+            return __builtin_cpu_supports("avx2");
+        case SearchPath::avx512:
+            return __builtin_cpu_supports("avx512f");
+#endif
+        default:
+            return false;
+    }
+}
+
+SearchPath fastestSearchPath() {
+    static const SearchPath fastest = [] {
+        for (SearchPath path : {SearchPath::avx512, SearchPath::avx2})
+            if (searchPathAvailable(path)) return path;
+        return SearchPath::portable;
+    }();
+    return fastest;
+}
+
 PulseVector searchPulsePositions(int mode, int a, SubframeVector d, CorrelationMatrix phi,
-                                 SubframeVector b) {
+                                 SubframeVector b, SearchPath path) {
     checkSubframe(a);
     const ModeLayout& layout = layoutOf(mode);
     switch (layout.kind) {
         case SearchKind::pairwise:
             return PairwiseSearch(layout.trackCount, d, phi, b).run();
         case SearchKind::nested:
-            return nestedSearch(layout, d, phi);
-        case SearchKind::trackPairs:
-            return trackPairSearch(a, d, phi);
+            return nestedSearch(std::span(&layout.lists, 1), layout.pulses, d, phi, path);
+        case SearchKind::trackPairs: {
+            std::array<PositionLists, 2> runs{};
+            for (int r = 0; r < 2; ++r)
+                runs[r] = {kStep5Tracks[startTable[a][r]], kStep5Tracks[startTable[a][r + 2]]};
+            return nestedSearch(runs, 2, d, phi, path);
+        }
     }
     return {};
+}
+
+PulseVector searchPulsePositions(int mode, int a, SubframeVector d, CorrelationMatrix phi,
+                                 SubframeVector b) {
+    return searchPulsePositions(mode, a, d, phi, b, fastestSearchPath());
 }
 
 }  // namespace zorvel
