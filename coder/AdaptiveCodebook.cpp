@@ -27,7 +27,7 @@ constexpr int kLagSearchHalfWidth = 3;  // candidates L0-3..L0+3
 constexpr int kMinOpenLoopLag = 18;
 constexpr int kMaxOpenLoopLag = 143;
 constexpr double kMaxPitchGain = 1.2;
-constexpr int kInterpolationStep = 6;   // interpolationTable6 resolution: 1/6 sample
+constexpr int kInterpolationStep = 6;  // interpolationTable6 resolution: 1/6 sample
 constexpr int kInterpolationHalfTaps = 10;
 constexpr int kPastSamples = kFrameSamples;  // past excitation held before the subframe
 
@@ -38,8 +38,8 @@ using ExcitationBuffer = std::array<double, kPastSamples + kSubframeSamples>;
 void fillPastExcitation(const FrameRecord& previous, const FrameRecord& current, int a,
                         ExcitationBuffer& buffer) {
     const int start = a * kSubframeSamples;
-    const auto next = std::copy(previous.excitation.begin() + start, previous.excitation.end(),
-                                buffer.begin());
+    const auto next =
+        std::copy(previous.excitation.begin() + start, previous.excitation.end(), buffer.begin());
     std::copy(current.excitation.begin(), current.excitation.begin() + start, next);
 }
 
@@ -58,8 +58,7 @@ int searchIntegerLag(ExcitationBuffer& buffer, ConstSubframeSpan lpResidual, Con
     double best = 0.0;
     std::array<double, kSubframeSamples> y{};
     for (int j = L0 - kLagSearchHalfWidth; j <= L0 + kLagSearchHalfWidth; ++j) {
-        convolve(std::span<const double>(buffer).subspan(kPastSamples - j, kSubframeSamples), h,
-                 y);
+        convolve(std::span<const double>(buffer).subspan(kPastSamples - j, kSubframeSamples), h, y);
         const double R = dot(x, y);
         const double E = dot(y, y);
         if (E != 0.0 && R / E > best) {
@@ -121,8 +120,8 @@ void SpeechCoder::searchAdaptiveCodebook(int a) {
 
     // Zero-input response of the weighted synthesis filter (x holds the
     // unweighted part for a moment), then the target.
-    synthesisFilter(lp, pastSynthesis, std::span(zeroSignal_).first(kSubframeSamples), x);
-    weightingFilter(lp, pastSynthesis, pastWeighted, x, zeroInput);
+    synthesizeAndWeight(lp, pastSynthesis, pastWeighted,
+                        std::span(zeroSignal_).first(kSubframeSamples), x, zeroInput);
     for (int n = 0; n < kSubframeSamples; ++n) x[n] = sw[n] - zeroInput[n];
 
     // A lag outside 18..143 cannot come from the open-loop search; clamping
@@ -147,8 +146,7 @@ void SpeechCoder::searchAdaptiveCodebook(int a) {
     }
     // The adaptive contribution through 1/A(z) and W(z): the filter state of
     // the next subframe's zero-input response (replaces y).
-    synthesisFilter(lp, pastSynthesis, v, synthesis);
-    weightingFilter(lp, pastSynthesis, pastWeighted, synthesis, y);
+    synthesizeAndWeight(lp, pastSynthesis, pastWeighted, v, synthesis, y);
 }
 
 }  // namespace zorvel

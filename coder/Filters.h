@@ -18,16 +18,16 @@
 
 namespace zorvel {
 
-inline constexpr double kGamma1 = 0.94;          // numerator factor of W(z)
-inline constexpr double kGamma2 = 0.6;           // denominator factor of W(z)
-inline constexpr double kPostFilterNum = 0.7;    // numerator factor of the formant post-filter
-inline constexpr double kPostFilterDen = 0.75;   // denominator factor of the formant post-filter
+inline constexpr double kGamma1 = 0.94;         // numerator factor of W(z)
+inline constexpr double kGamma2 = 0.6;          // denominator factor of W(z)
+inline constexpr double kPostFilterNum = 0.7;   // numerator factor of the formant post-filter
+inline constexpr double kPostFilterDen = 0.75;  // denominator factor of the formant post-filter
 
 using LpSpan = std::span<const double, kLpCoeffs>;
 
 // 1/A(z): y(i) = x(i) - sum_j a_j y(i-j).
-void synthesisFilter(LpSpan a, std::span<const double> outputHistory,
-                     std::span<const double> input, std::span<double> output);
+void synthesisFilter(LpSpan a, std::span<const double> outputHistory, std::span<const double> input,
+                     std::span<double> output);
 
 // W(z) = A(z/0.94)/A(z/0.6).
 void weightingFilter(LpSpan a, std::span<const double> inputHistory,
@@ -38,6 +38,28 @@ void weightingFilter(LpSpan a, std::span<const double> inputHistory,
 void formantPostFilter(LpSpan a, std::span<const double> inputHistory,
                        std::span<const double> outputHistory, std::span<const double> input,
                        std::span<double> output);
+
+// Cascades and pairs in one pass. Each output is exactly what the single
+// filters above give, every sum in the same order: a recursion of order 10
+// waits on its own last output, so two independent recursions in one loop
+// run in about the time of one.
+
+// speech = 1/A(z) input, then weighted = W(z) speech, the speech history
+// serving both filters (synthesisFilter followed by weightingFilter).
+void synthesizeAndWeight(LpSpan a, std::span<const double> speechHistory,
+                         std::span<const double> weightedHistory, std::span<const double> input,
+                         std::span<double> speech, std::span<double> weighted);
+
+// One block of a pole-zero filter: its input, the histories and the output.
+struct PoleZeroBlock {
+    std::span<const double> inputHistory;
+    std::span<const double> outputHistory;
+    std::span<const double> input;
+    std::span<double> output;
+};
+
+// formantPostFilter on two independent blocks of equal length.
+void formantPostFilterPair(LpSpan a, const PoleZeroBlock& first, const PoleZeroBlock& second);
 
 // y(i) = sum_{j=0..i} x(j) h(i-j) for i < output.size(); nothing before the block.
 void convolve(std::span<const double> input, std::span<const double> impulseResponse,

@@ -18,13 +18,12 @@ void SpeechCoder::synthesizeSubframe(int a) {
     const LpCoeffs& lp = subframeLpCoeffs(frame, a);
     const ConstSubframeSpan pastSpeech =
         precedingBlock(frame.synthesizedSpeech, previous.synthesizedSpeech, a);
-    const ConstSubframeSpan pastWeighted = precedingBlock(
-        frame.weightedSynthesizedSpeech, previous.weightedSynthesizedSpeech, a);
+    const ConstSubframeSpan pastWeighted =
+        precedingBlock(frame.weightedSynthesizedSpeech, previous.weightedSynthesizedSpeech, a);
     const SubframeSpan speech = subframeOf(frame.synthesizedSpeech, a);
 
-    synthesisFilter(lp, pastSpeech, subframeOf(frame.enhancedExcitation, a), speech);
-    weightingFilter(lp, pastSpeech, pastWeighted, speech,
-                    subframeOf(frame.weightedSynthesizedSpeech, a));
+    synthesizeAndWeight(lp, pastSpeech, pastWeighted, subframeOf(frame.enhancedExcitation, a),
+                        speech, subframeOf(frame.weightedSynthesizedSpeech, a));
 }
 
 }  // namespace zorvel
