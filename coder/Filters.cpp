@@ -4,6 +4,8 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "coder/VectorKernels.h"
+
 namespace zorvel {
 namespace {
 
@@ -173,26 +175,8 @@ void convolve(std::span<const double> input, std::span<const double> impulseResp
               std::span<double> output) {
     if (input.size() < output.size() || impulseResponse.size() < output.size())
         throw std::invalid_argument("convolution input or response shorter than its output");
-    const int count = static_cast<int>(output.size());
-    const auto x = input.data();
-    const auto h = impulseResponse.data();
-    // Four outputs per pass, each still summed over increasing j: the terms
-    // all four share first, then the later terms of the longer sums.
-    constexpr int kLanes = 4;
-    int i = 0;
-    for (; i + kLanes <= count; i += kLanes) {
-        std::array<double, kLanes> y{};
-        for (int j = 0; j <= i; ++j)
-            for (int k = 0; k < kLanes; ++k) y[k] += x[j] * h[i + k - j];
-        for (int k = 1; k < kLanes; ++k)
-            for (int j = i + 1; j <= i + k; ++j) y[k] += x[j] * h[i + k - j];
-        std::copy(y.begin(), y.end(), output.begin() + i);
-    }
-    for (; i < count; ++i) {
-        double y = 0.0;
-        for (int j = 0; j <= i; ++j) y += x[j] * h[i - j];
-        output[i] = y;
-    }
+    kernels::vectorKernels().convolve(input.data(), impulseResponse.data(), output.data(),
+                                      static_cast<int>(output.size()));
 }
 
 }  // namespace zorvel
