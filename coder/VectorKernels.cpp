@@ -1,18 +1,7 @@
-// The portable loops of VectorKernels.h and the choice of instruction set.
+// The choice of instruction set for the loops of VectorKernels.h.
 #include "coder/VectorKernels.h"
 
-#include "coder/VectorKernelsBody.h"
-
 namespace zorvel::kernels {
-
-// Eight outputs per pass: four SSE2 registers of running sums.
-void convolvePortable(const double* x, const double* h, double* y, int count) {
-    convolveBlocks<8>(x, h, y, 0, count);
-}
-
-void correlatePortable(const double* w, int length, int lags, double* C) {
-    correlateBlocks<8>(w, length, 0, lags, C);
-}
 
 const VectorKernels& vectorKernels() {
     static const VectorKernels chosen = []() -> VectorKernels {

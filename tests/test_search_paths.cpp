@@ -211,7 +211,7 @@ TEST_P(SearchPathTest, UniformSubframeKeepsTheVeryFirstCandidate) {
         if (GetParam().mode < 3) continue;
         const PulseVector got =
             searchPulsePositions(GetParam().mode, a, s.d, s.phi, s.b, GetParam().path);
-        const Lists& first = runsOf(GetParam().mode, a).front();
+        const Lists first = runsOf(GetParam().mode, a).front();
         for (std::size_t k = 0; k < first.size(); ++k)
             EXPECT_EQ(got[k], first[k].front()) << "pulse " << k << ", subframe " << a;
     }
