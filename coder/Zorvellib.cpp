@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "sound/Wave.h"
 
@@ -28,6 +29,7 @@ SpeechCoder::SpeechCoder(const std::filesystem::path& inputName, int mode)
     interpolationTable6_ = buildInterpolationTable6();
     previousFrame_ = std::make_unique<FrameRecord>();
     currentFrame_ = std::make_unique<FrameRecord>();
+    spareFrame_ = std::make_unique<FrameRecord>();
     clearFrameRecord(*previousFrame_);
     clearFrameRecord(*currentFrame_);
     input.open(inputName, std::ios::binary);
@@ -50,10 +52,11 @@ void SpeechCoder::reset() {
 }
 
 int SpeechCoder::nextFrame() {
-    auto record = std::make_unique<FrameRecord>();
-    if (readFrame(*record, *this) != 0) return 1;
-    previousFrame_ = std::move(currentFrame_);
-    currentFrame_ = std::move(record);
+    // The record two frames back is no longer read: it takes the new frame,
+    // so that coding allocates nothing frame by frame.
+    if (readFrame(*spareFrame_, *this) != 0) return 1;
+    std::swap(previousFrame_, currentFrame_);
+    std::swap(currentFrame_, spareFrame_);
     ++frameCount_;
     codeFrame();
     return 0;

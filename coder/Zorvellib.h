@@ -27,7 +27,7 @@ inline constexpr int kSavePostProcessed = 2;
 using LpWindow = std::array<double, kLpWindowSamples>;
 
 class SpeechCoder {
-public:
+  public:
     SpeechCoder(const std::filesystem::path& inputName, int mode);
     ~SpeechCoder();
     SpeechCoder(const SpeechCoder&) = delete;
@@ -84,7 +84,7 @@ public:
 
     friend int readFrame(FrameRecord& record, SpeechCoder& coder);
 
-private:
+  private:
     std::ifstream input;
     std::ofstream output;
     std::array<double, kInterpolationTaps> interpolationTable6_{};
@@ -95,6 +95,7 @@ private:
     int mode_ = 1;
     std::unique_ptr<FrameRecord> previousFrame_;
     std::unique_ptr<FrameRecord> currentFrame_;
+    std::unique_ptr<FrameRecord> spareFrame_;  // where the next frame is read
     int frameCount_ = 0;
     double frameSnr_ = 0.0;
     double segmentalSnr_ = 0.0;
