@@ -114,8 +114,8 @@ void SpeechCoder::searchAdaptiveCodebook(int a) {
 
     // Zero-input response of the weighted synthesis filter (x holds the
     // unweighted part for a moment), then the target.
-    synthesisFilter(lp, pastSynthesis, std::span(zeroSignal_).first(kSubframeSamples), x);
-    weightingFilter(lp, pastSynthesis, pastWeighted, x, zeroInput);
+    synthesizeAndWeight(lp, pastSynthesis, pastWeighted,
+                        std::span(zeroSignal_).first(kSubframeSamples), x, zeroInput);
     for (int n = 0; n < kSubframeSamples; ++n) x[n] = sw[n] - zeroInput[n];
 
     // A lag outside 18..143 cannot come from the open-loop search; clamping
@@ -140,8 +140,7 @@ void SpeechCoder::searchAdaptiveCodebook(int a) {
     }
     // The adaptive contribution through 1/A(z) and W(z): the filter state of
     // the next subframe's zero-input response (replaces y).
-    synthesisFilter(lp, pastSynthesis, v, synthesis);
-    weightingFilter(lp, pastSynthesis, pastWeighted, synthesis, y);
+    synthesizeAndWeight(lp, pastSynthesis, pastWeighted, v, synthesis, y);
 }
 
 }  // namespace zorvel

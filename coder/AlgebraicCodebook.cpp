@@ -25,27 +25,33 @@ constexpr double kSilentCodeGain = 1.0;  // gc when the filtered code vector has
 
 using Matrix = std::array<double, L * L>;
 
+// d(n) for all n side by side: step m adds the term x2(n+m) h(m) to every
+// d(n) that has it, so each d(n) still sums over increasing i = n+m.
 void backwardFilter(ConstSubframeSpan x2, ConstSubframeSpan h, SubframeSpan d) {
-    for (int n = 0; n < L; ++n) {
-        double sum = 0.0;
-        for (int i = n; i < L; ++i) sum += x2[i] * h[i - n];
-        d[n] = sum;
+    std::array<double, L> sum{};
+    for (int m = 0; m < L; ++m) {
+        const double hm = h[m];
+        for (int n = 0; n + m < L; ++n) sum[n] += x2[n + m] * hm;
     }
+    std::copy(sum.begin(), sum.end(), d.begin());
 }
 
-// phi(i, j) * s(i) * s(j), diagonal by diagonal: along diagonal
-// delta = j - i the sum gains one term per step from the bottom right
-// corner, in the order of a direct sum over k.
+// phi(i, j) * s(i) * s(j). Along diagonal delta = j - i the sum gains one
+// term per step from the bottom right corner, in the order of a direct sum
+// over k: step t adds h(t + delta) h(t) to every diagonal that is still
+// running, and the diagonal's partial sum is then phi at row i = 39-delta-t.
+// Step t thus completes row 39-t left of the main diagonal; the upper
+// triangle is its mirror.
 void signedCorrelationMatrix(ConstSubframeSpan h, ConstSubframeSpan s, Matrix& phi) {
-    for (int delta = 0; delta < L; ++delta) {
-        double sum = 0.0;
-        for (int i = L - 1 - delta; i >= 0; --i) {
-            sum += h[L - 1 - i] * h[L - 1 - i - delta];
-            const double value = s[i] * s[i + delta] * sum;
-            phi[i * L + i + delta] = value;
-            phi[(i + delta) * L + i] = value;
-        }
+    std::array<double, L> sum{};  // sum[delta]
+    for (int t = 0; t < L; ++t) {
+        const double ht = h[t];
+        for (int delta = 0; delta + t < L; ++delta) sum[delta] += h[t + delta] * ht;
+        const int r = L - 1 - t;
+        for (int c = 0; c <= r; ++c) phi[r * L + c] = s[c] * s[r] * sum[r - c];
     }
+    for (int r = 0; r < L; ++r)
+        for (int c = r + 1; c < L; ++c) phi[r * L + c] = phi[c * L + r];
 }
 
 double rootOrOne(std::span<const double> v) {

@@ -13,13 +13,20 @@
 //
 // Candidates are compared cross-multiplied, N^2 * bestD > bestN2 * D (D > 0
 // for a monic impulse response), which is Q > bestQ without a division.
+//
+// The nested searches also run screened (ScreenedSearch.h), with the same
+// winner; the literal form here stays the reference and the fallback.
 #include "coder/AlgebraicSearch.h"
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
+#include <limits>
 
+#include "coder/ScreenedSearch.h"
+#include "coder/SearchPaths.h"
 #include "coder/SpeechCoder.h"
 #include "coder/Subframe.h"
 
@@ -66,11 +73,6 @@ constexpr std::array<PositionLists, kModeCount> kNestedLists{{
     {},
     {},
 }};
-
-struct ModeLayout {
-    int pulses;           // K
-    PositionLists lists;  // nested search, p0 first
-};
 
 // The best Q so far as numerator and denominator; Q = 0 at the start.
 struct Best {
@@ -191,25 +193,84 @@ class NestedSearch {
     std::array<int, kMaxNestedPulses> chosen_{};
 };
 
-PulseVector nestedSearch(const ModeLayout& layout, SubframeVector d, CorrelationMatrix phi) {
+PulseVector literalNestedSearch(std::span<const PositionLists> runs, int levels, SubframeVector d,
+                                CorrelationMatrix phi) {
     PulseVector positions;
     positions.fill(kNoPulse);
     Best best;
     NestedSearch search(d, phi, best, positions);
-    search.run(std::span(layout.lists).first(static_cast<std::size_t>(layout.pulses)));
+    for (const PositionLists& lists : runs)
+        search.run(std::span(lists).first(static_cast<std::size_t>(levels)));
     return positions;
 }
 
-PulseVector trackPairSearch(int a, SubframeVector d, CorrelationMatrix phi) {
+// The screened search of one instruction set.
+struct ScreenedKernels {
+    bool (*screenable)(const double* d, const double* phi, double& margin);
+    void (*search)(const screened::Problem& p, screened::Best& best);
+};
+
+ScreenedKernels screenedKernels(SearchPath path) {
+    switch (path) {
+#if defined(__x86_64__)
+        case SearchPath::avx2:
+            return {screened::screenableAvx2, screened::searchAvx2};
+        case SearchPath::avx512:
+            return {screened::screenableAvx512, screened::searchAvx512};
+#endif
+        default:
+            return {screened::screenablePortable, screened::searchPortable};
+    }
+}
+
+// The rows of the screen for one run over `lists` (levels 0..levels-1).
+void prepareProblem(const PositionLists& lists, int levels, SubframeVector d, CorrelationMatrix phi,
+                    screened::Problem& p) {
+    using screened::kLastStride;
+    p.levels = levels;
+    p.phi = phi.data();
+    const int last = levels - 1;
+    for (int l = 0; l < levels; ++l) {
+        const std::span<const int> list = lists[l];
+        p.counts[l] = static_cast<int>(list.size());
+        for (int i = 0; i < kLastStride; ++i) {
+            const bool inList = i < p.counts[l];
+            const int m = inList ? list[i] : 0;
+            p.positions[l][i] = inList ? m : kNoPulse;
+            p.d[l][i] = inList ? d[m] : 0.0;
+            p.diag[l][i] = inList ? phi[m * L + m] : 0.0;
+        }
+    }
+    const std::span<const int> lastList = lists[last];
+    for (int j = 0; j < kLastStride; ++j)
+        p.lastE0[j] =
+            j < p.counts[last] ? p.diag[last][j] : std::numeric_limits<double>::infinity();
+    for (int l = 0; l < last; ++l)
+        for (int i = 0; i < p.counts[l]; ++i) {
+            const double* row = &phi[lists[l][i] * L];
+            for (int j = 0; j < kLastStride; ++j)
+                p.twoPhiLast[l][i][j] = j < p.counts[last] ? 2.0 * row[lastList[j]] : 0.0;
+        }
+}
+
+// The runs one after the other with one best, screened where the bound
+// holds, literal otherwise.
+PulseVector nestedSearch(std::span<const PositionLists> runs, int levels, SubframeVector d,
+                         CorrelationMatrix phi, SearchPath path) {
+    if (path == SearchPath::literal) return literalNestedSearch(runs, levels, d, phi);
+    const ScreenedKernels kernels = screenedKernels(path);
+    screened::Problem problem;
+    if (!kernels.screenable(d.data(), phi.data(), problem.margin))
+        return literalNestedSearch(runs, levels, d, phi);
+    screened::Best best{0.0, 1.0, {kNoPulse, kNoPulse, kNoPulse, kNoPulse}, false};
+    for (const PositionLists& lists : runs) {
+        prepareProblem(lists, levels, d, phi, problem);
+        kernels.search(problem, best);
+        if (best.gaveUp) return literalNestedSearch(runs, levels, d, phi);
+    }
     PulseVector positions;
     positions.fill(kNoPulse);
-    Best best;
-    NestedSearch search(d, phi, best, positions);
-    for (int r = 0; r < 2; ++r) {
-        const std::array<std::span<const int>, 2> pair{kStep5Tracks[startTable[a][r]],
-                                                       kStep5Tracks[startTable[a][r + 2]]};
-        search.run(pair);
-    }
+    std::copy(std::begin(best.positions), std::end(best.positions), positions.begin());
     return positions;
 }
 
@@ -365,19 +426,68 @@ class PairwiseSearch {
 
 }  // namespace
 
+std::string_view searchPathName(SearchPath path) {
+    switch (path) {
+        case SearchPath::literal:
+            return "literal";
+        case SearchPath::portable:
+            return "portable";
+        case SearchPath::avx2:
+            return "avx2";
+        case SearchPath::avx512:
+            return "avx512";
+    }
+    return "?";
+}
+
+bool searchPathAvailable(SearchPath path) {
+    switch (path) {
+        case SearchPath::literal:
+        case SearchPath::portable:
+            return true;
+#if defined(__x86_64__)
+        case SearchPath::avx2:
+            return __builtin_cpu_supports("avx2");
+        case SearchPath::avx512:
+            return __builtin_cpu_supports("avx512f");
+#endif
+        default:
+            return false;
+    }
+}
+
+SearchPath fastestSearchPath() {
+    static const SearchPath fastest = [] {
+        for (SearchPath path : {SearchPath::avx512, SearchPath::avx2})
+            if (searchPathAvailable(path)) return path;
+        return SearchPath::portable;
+    }();
+    return fastest;
+}
+
 PulseVector searchPulsePositions(CoderMode mode, int a, SubframeVector d, CorrelationMatrix phi,
-                                 SubframeVector b) {
+                                 SubframeVector b, SearchPath path) {
     checkSubframe(a);
     const CoderModeRules& rules = rulesOf(mode);
     switch (rules.pulseSearch) {
         case PulseSearch::pairwise:
             return PairwiseSearch(rules.pairwiseTracks, d, phi, b).run();
         case PulseSearch::nested:
-            return nestedSearch(ModeLayout{rules.pulses, kNestedLists[modeIndex(mode)]}, d, phi);
-        case PulseSearch::trackPairs:
-            return trackPairSearch(a, d, phi);
+            return nestedSearch(std::span(&kNestedLists[modeIndex(mode)], 1), rules.pulses, d, phi,
+                                path);
+        case PulseSearch::trackPairs: {
+            std::array<PositionLists, 2> runs{};
+            for (int r = 0; r < 2; ++r)
+                runs[r] = {kStep5Tracks[startTable[a][r]], kStep5Tracks[startTable[a][r + 2]]};
+            return nestedSearch(runs, 2, d, phi, path);
+        }
     }
     return {};
+}
+
+PulseVector searchPulsePositions(CoderMode mode, int a, SubframeVector d, CorrelationMatrix phi,
+                                 SubframeVector b) {
+    return searchPulsePositions(mode, a, d, phi, b, fastestSearchPath());
 }
 
 }  // namespace zorvel

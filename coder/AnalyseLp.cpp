@@ -51,12 +51,15 @@ void analyseWindow(const Signal& previousSpeech, const Signal& speech, const LpW
     for (int n = kHalfFrameSamples; n < kLpWindowSamples; ++n)
         x[n] = speech[n - kHalfFrameSamples] * w[n];
 
+    // All eleven lags in one pass over the window, each sum over increasing
+    // n as a sum of its own: the sums no longer wait on one another.
+    std::array<double, kLpCoeffs> sum{};
+    for (int n = 0; n < kLpOrder; ++n)
+        for (int k = 0; k <= n; ++k) sum[k] += x[n] * x[n - k];
+    for (int n = kLpOrder; n < kLpWindowSamples; ++n)
+        for (int k = 0; k < kLpCoeffs; ++k) sum[k] += x[n] * x[n - k];
     std::array<double, kLpCoeffs> r{};
-    for (int k = 0; k < kLpCoeffs; ++k) {
-        double sum = 0.0;
-        for (int n = k; n < kLpWindowSamples; ++n) sum += x[n] * x[n - k];
-        r[k] = sum * lambda[k];
-    }
+    for (int k = 0; k < kLpCoeffs; ++k) r[k] = sum[k] * lambda[k];
     std::array<double, kLpCoeffs + 1> out{};
     levinsonDurbin(r, out);
     for (int j = 0; j < kLpCoeffs; ++j) a[j] = out[j];
@@ -105,6 +108,11 @@ void SpeechCoder::analyseLp() {
     FrameRecord& frame = *currentFrame_;
     const Signal& previousSpeech = previousFrame_->speech;
     analyseWindow(previousSpeech, frame.speech, lpWindowI_, frame.lpCoeffsI, frame.lpErrorI);
+    if (lpWindowII_ == lpWindowI_) {  // every mode but 12.2: one window, one analysis
+        frame.lpCoeffsII = frame.lpCoeffsI;
+        frame.lpErrorII = frame.lpErrorI;
+        return;
+    }
     analyseWindow(previousSpeech, frame.speech, lpWindowII_, frame.lpCoeffsII, frame.lpErrorII);
 }
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "coder/VectorKernels.h"
+
 namespace zorvel {
 namespace {
 
@@ -37,31 +39,57 @@ void loadHistory(std::span<const double> history, Extended& buffer) {
     std::copy(history.end() - kLpOrder, history.end(), buffer.begin());
 }
 
+// The coefficients g^j * a_j of A(z/g1) and A(z/g2), index j = 1..10.
+struct PoleZeroCoeffs {
+    std::array<double, kLpOrder + 1> num{};
+    std::array<double, kLpOrder + 1> den{};
+};
+
+PoleZeroCoeffs poleZeroCoeffs(LpSpan a, const FilterFactors& g) {
+    PoleZeroCoeffs c;
+    for (int j = 1; j <= kLpOrder; ++j) {
+        c.num[j] = g.num[j - 1] * a[j];
+        c.den[j] = g.den[j - 1] * a[j];
+    }
+    return c;
+}
+
+// y[i] of A(z/g1)/A(z/g2) from x[i-10..i] and y[i-10..i-1].
+inline double poleZeroStep(const PoleZeroCoeffs& c, const double* x, const double* y, int i) {
+    double acc = x[i];
+    for (int j = 1; j <= kLpOrder; ++j) {
+        acc += c.num[j] * x[i - j];
+        acc -= c.den[j] * y[i - j];
+    }
+    return acc;
+}
+
+// y[i] of 1/A(z) from its input and y[i-10..i-1].
+inline double synthesisStep(LpSpan a, double input, const double* y, int i) {
+    double acc = input;
+    for (int j = 1; j <= kLpOrder; ++j) acc -= a[j] * y[i - j];
+    return acc;
+}
+
+void checkPoleZeroBlock(std::span<const double> inputHistory, std::span<const double> outputHistory,
+                        std::span<const double> input, std::span<double> output) {
+    checkBlock(input, output);
+    checkHistory(inputHistory);
+    checkHistory(outputHistory);
+}
+
 // Pole-zero filter A(z/g1)/A(z/g2), shared by the weighting and post-filters.
 void poleZeroFilter(LpSpan a, const FilterFactors& g, std::span<const double> inputHistory,
                     std::span<const double> outputHistory, std::span<const double> input,
                     std::span<double> output) {
-    checkBlock(input, output);
-    checkHistory(inputHistory);
-    checkHistory(outputHistory);
+    checkPoleZeroBlock(inputHistory, outputHistory, input, output);
     const int count = static_cast<int>(input.size());
-    std::array<double, kLpOrder + 1> num{}, den{};  // g^j * a_j
-    for (int j = 1; j <= kLpOrder; ++j) {
-        num[j] = g.num[j - 1] * a[j];
-        den[j] = g.den[j - 1] * a[j];
-    }
+    const PoleZeroCoeffs c = poleZeroCoeffs(a, g);
     Extended x, y;
     loadHistory(inputHistory, x);
     loadHistory(outputHistory, y);
     std::copy(input.begin(), input.end(), x.begin() + kLpOrder);
-    for (int i = kLpOrder; i < kLpOrder + count; ++i) {
-        double acc = x[i];
-        for (int j = 1; j <= kLpOrder; ++j) {
-            acc += num[j] * x[i - j];
-            acc -= den[j] * y[i - j];
-        }
-        y[i] = acc;
-    }
+    for (int i = kLpOrder; i < kLpOrder + count; ++i) y[i] = poleZeroStep(c, x.data(), y.data(), i);
     std::copy(y.begin() + kLpOrder, y.begin() + kLpOrder + count, output.begin());
 }
 
@@ -84,12 +112,8 @@ void synthesisFilter(LpSpan a, std::span<const double> outputHistory, std::span<
     const int count = static_cast<int>(input.size());
     Extended y;
     loadHistory(outputHistory, y);
-    for (int i = 0; i < count; ++i) {
-        const int at = kLpOrder + i;
-        double acc = input[i];
-        for (int j = 1; j <= kLpOrder; ++j) acc -= a[j] * y[at - j];
-        y[at] = acc;
-    }
+    for (int i = 0; i < count; ++i)
+        y[kLpOrder + i] = synthesisStep(a, input[i], y.data(), kLpOrder + i);
     std::copy(y.begin() + kLpOrder, y.begin() + kLpOrder + count, output.begin());
 }
 
@@ -105,30 +129,54 @@ void formantPostFilter(LpSpan a, std::span<const double> inputHistory,
     poleZeroFilter(a, postFilterFactors(), inputHistory, outputHistory, input, output);
 }
 
+void synthesizeAndWeight(LpSpan a, std::span<const double> speechHistory,
+                         std::span<const double> weightedHistory, std::span<const double> input,
+                         std::span<double> speech, std::span<double> weighted) {
+    checkBlock(input, speech);
+    checkPoleZeroBlock(speechHistory, weightedHistory, input, weighted);
+    const int count = static_cast<int>(input.size());
+    const PoleZeroCoeffs c = poleZeroCoeffs(a, weightingFactors());
+    Extended s, w;
+    loadHistory(speechHistory, s);
+    loadHistory(weightedHistory, w);
+    // Sample i of the weighting waits only on sample i of the synthesis, so
+    // the two recursions overlap.
+    for (int i = kLpOrder; i < kLpOrder + count; ++i) {
+        s[i] = synthesisStep(a, input[i - kLpOrder], s.data(), i);
+        w[i] = poleZeroStep(c, s.data(), w.data(), i);
+    }
+    std::copy(s.begin() + kLpOrder, s.begin() + kLpOrder + count, speech.begin());
+    std::copy(w.begin() + kLpOrder, w.begin() + kLpOrder + count, weighted.begin());
+}
+
+void formantPostFilterPair(LpSpan a, const PoleZeroBlock& first, const PoleZeroBlock& second) {
+    checkPoleZeroBlock(first.inputHistory, first.outputHistory, first.input, first.output);
+    checkPoleZeroBlock(second.inputHistory, second.outputHistory, second.input, second.output);
+    if (first.input.size() != second.input.size())
+        throw std::invalid_argument("paired filter blocks differ in length");
+    const int count = static_cast<int>(first.input.size());
+    const PoleZeroCoeffs c = poleZeroCoeffs(a, postFilterFactors());
+    Extended x1, y1, x2, y2;
+    loadHistory(first.inputHistory, x1);
+    loadHistory(first.outputHistory, y1);
+    loadHistory(second.inputHistory, x2);
+    loadHistory(second.outputHistory, y2);
+    std::copy(first.input.begin(), first.input.end(), x1.begin() + kLpOrder);
+    std::copy(second.input.begin(), second.input.end(), x2.begin() + kLpOrder);
+    for (int i = kLpOrder; i < kLpOrder + count; ++i) {
+        y1[i] = poleZeroStep(c, x1.data(), y1.data(), i);
+        y2[i] = poleZeroStep(c, x2.data(), y2.data(), i);
+    }
+    std::copy(y1.begin() + kLpOrder, y1.begin() + kLpOrder + count, first.output.begin());
+    std::copy(y2.begin() + kLpOrder, y2.begin() + kLpOrder + count, second.output.begin());
+}
+
 void convolve(std::span<const double> input, std::span<const double> impulseResponse,
               std::span<double> output) {
     if (input.size() < output.size() || impulseResponse.size() < output.size())
         throw std::invalid_argument("convolution input or response shorter than its output");
-    const int count = static_cast<int>(output.size());
-    const auto x = input.data();
-    const auto h = impulseResponse.data();
-    // Four outputs per pass, each still summed over increasing j: the terms
-    // all four share first, then the later terms of the longer sums.
-    constexpr int kLanes = 4;
-    int i = 0;
-    for (; i + kLanes <= count; i += kLanes) {
-        std::array<double, kLanes> y{};
-        for (int j = 0; j <= i; ++j)
-            for (int k = 0; k < kLanes; ++k) y[k] += x[j] * h[i + k - j];
-        for (int k = 1; k < kLanes; ++k)
-            for (int j = i + 1; j <= i + k; ++j) y[k] += x[j] * h[i + k - j];
-        std::copy(y.begin(), y.end(), output.begin() + i);
-    }
-    for (; i < count; ++i) {
-        double y = 0.0;
-        for (int j = 0; j <= i; ++j) y += x[j] * h[i - j];
-        output[i] = y;
-    }
+    kernels::vectorKernels().convolve(input.data(), impulseResponse.data(), output.data(),
+                                      static_cast<int>(output.size()));
 }
 
 }  // namespace zorvel

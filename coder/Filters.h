@@ -39,6 +39,28 @@ void formantPostFilter(LpSpan a, std::span<const double> inputHistory,
                        std::span<const double> outputHistory, std::span<const double> input,
                        std::span<double> output);
 
+// Cascades and pairs in one pass. Each output is exactly what the single
+// filters above give, every sum in the same order: a recursion of order 10
+// waits on its own last output, so two independent recursions in one loop
+// run in about the time of one.
+
+// speech = 1/A(z) input, then weighted = W(z) speech, the speech history
+// serving both filters (synthesisFilter followed by weightingFilter).
+void synthesizeAndWeight(LpSpan a, std::span<const double> speechHistory,
+                         std::span<const double> weightedHistory, std::span<const double> input,
+                         std::span<double> speech, std::span<double> weighted);
+
+// One block of a pole-zero filter: its input, the histories and the output.
+struct PoleZeroBlock {
+    std::span<const double> inputHistory;
+    std::span<const double> outputHistory;
+    std::span<const double> input;
+    std::span<double> output;
+};
+
+// formantPostFilter on two independent blocks of equal length.
+void formantPostFilterPair(LpSpan a, const PoleZeroBlock& first, const PoleZeroBlock& second);
+
 // y(i) = sum_{j=0..i} x(j) h(i-j) for i < output.size(); nothing before the block.
 void convolve(std::span<const double> input, std::span<const double> impulseResponse,
               std::span<double> output);

@@ -2,33 +2,57 @@
 // A(z/0.94) / (A(z/0.6) A(z)), 80 samples. Reads `lpCoeffsI` and
 // `lpCoeffsII`; writes `impulseResponseI` and `impulseResponseII` of
 // currentFrame. A pole-zero pass gives A(z/0.94)/A(z/0.6), an all-pole pass
-// in place adds 1/A(z).
+// over it adds 1/A(z).
 #include "coder/Filters.h"
 #include "coder/SpeechCoder.h"
 
 namespace zorvel {
 namespace {
 
-void weightedSynthesisResponse(const LpCoeffs& a, std::array<double, kImpulseResponseSamples>& h) {
-    const FilterFactors& g = weightingFactors();
-    h.fill(0.0);
-    h[0] += 1.0;
-    for (int i = 0; i < kImpulseResponseSamples; ++i) {
-        const double num = i >= 1 && i <= kLpOrder ? g.num[i - 1] * a[i] : 0.0;
-        double den = 0.0;
-        for (int j = 1; j <= kLpOrder && j <= i; ++j) den += g.den[j - 1] * a[j] * h[i - j];
-        h[i] += num - den;
+using Response = std::array<double, kImpulseResponseSamples>;
+
+// The two passes of one response as recursions sample by sample: p is the
+// pole-zero pass, h the all-pole pass over p. Sample i of h waits only on
+// sample i of p, and the two sets of coefficients run side by side, so four
+// recursions overlap. Each sum keeps the order of the pass it comes from.
+class ResponseRecursion {
+  public:
+    ResponseRecursion(const LpCoeffs& a, Response& h) : a_(a), h_(h) {
+        const FilterFactors& g = weightingFactors();
+        for (int j = 1; j <= kLpOrder; ++j) {
+            num_[j] = g.num[j - 1] * a[j];
+            den_[j] = g.den[j - 1] * a[j];
+        }
     }
-    for (int i = 0; i < kImpulseResponseSamples; ++i)
-        for (int j = 1; j <= kLpOrder && j <= i; ++j) h[i] -= a[j] * h[i - j];
-}
+
+    void step(int i) {
+        const double num = i >= 1 && i <= kLpOrder ? num_[i] : 0.0;
+        double den = 0.0;
+        for (int j = 1; j <= kLpOrder && j <= i; ++j) den += den_[j] * p_[i - j];
+        p_[i] = (i == 0 ? 1.0 : 0.0) + (num - den);
+        double value = p_[i];
+        for (int j = 1; j <= kLpOrder && j <= i; ++j) value -= a_[j] * h_[i - j];
+        h_[i] = value;
+    }
+
+  private:
+    const LpCoeffs& a_;
+    Response& h_;
+    std::array<double, kLpOrder + 1> num_{};  // 0.94^j a_j
+    std::array<double, kLpOrder + 1> den_{};  // 0.6^j a_j
+    Response p_{};
+};
 
 }  // namespace
 
 void SpeechCoder::computeImpulseResponses() {
     FrameRecord& frame = *currentFrame_;
-    weightedSynthesisResponse(frame.lpCoeffsI, frame.impulseResponseI);
-    weightedSynthesisResponse(frame.lpCoeffsII, frame.impulseResponseII);
+    ResponseRecursion first(frame.lpCoeffsI, frame.impulseResponseI);
+    ResponseRecursion second(frame.lpCoeffsII, frame.impulseResponseII);
+    for (int i = 0; i < kImpulseResponseSamples; ++i) {
+        first.step(i);
+        second.step(i);
+    }
 }
 
 }  // namespace zorvel

@@ -11,6 +11,7 @@
 
 #include "coder/Filters.h"
 #include "coder/SpeechCoder.h"
+#include "coder/VectorKernels.h"
 
 namespace zorvel {
 namespace {
@@ -30,25 +31,16 @@ class WeightedHistory {
         std::copy(previous.begin(), previous.end(), w_.begin());
         std::copy(current.begin(), current.end(), w_.begin() + kFrameSamples);
     }
-    double operator()(int n) const { return w_[kFrameSamples + n]; }
+    const double& operator()(int n) const { return w_[kFrameSamples + n]; }
 
   private:
     std::array<double, 2 * kFrameSamples> w_{};
 };
 
 // C[T] = sum_{n=n0..n0+79} w(n) w(n-T) for T = 0..159, each sum over
-// increasing n; four lags share one pass over the signal.
+// increasing n; many lags share one pass over the signal.
 void correlate(const WeightedHistory& w, int n0, Signal& C) {
-    constexpr int kLagsPerPass = 4;
-    static_assert(kFrameSamples % kLagsPerPass == 0);
-    for (int T = 0; T < kFrameSamples; T += kLagsPerPass) {
-        std::array<double, kLagsPerPass> sum{};
-        for (int n = n0; n < n0 + kHalfFrameSamples; ++n) {
-            const double wn = w(n);
-            for (int k = 0; k < kLagsPerPass; ++k) sum[k] += wn * w(n - T - k);
-        }
-        for (int k = 0; k < kLagsPerPass; ++k) C[T + k] = sum[k];
-    }
+    kernels::vectorKernels().correlate(&w(n0), kHalfFrameSamples, kFrameSamples, C.data());
 }
 
 double normalised(const WeightedHistory& w, int n0, const Signal& C, int T) {

@@ -38,10 +38,13 @@ void SpeechCoder::postFilterSubframe(int a) {
     const SubframeSpan sp = subframeOf(frame.postProcessedSpeech, a);
     const auto zeros = std::span(zeroSignal_).first(kSubframeSamples);
 
-    formantPostFilter(lp, precedingBlock(frame.synthesizedSpeech, previous.synthesizedSpeech, a),
-                      precedingBlock(frame.formantPostFiltered, previous.formantPostFiltered, a),
-                      subframeOf(frame.synthesizedSpeech, a), f);
-    formantPostFilter(lp, zeros, zeros, std::span(unitImpulse_).first(kSubframeSamples), hf);
+    // The speech and the filter's impulse response, side by side.
+    formantPostFilterPair(
+        lp,
+        {precedingBlock(frame.synthesizedSpeech, previous.synthesizedSpeech, a),
+         precedingBlock(frame.formantPostFiltered, previous.formantPostFiltered, a),
+         subframeOf(frame.synthesizedSpeech, a), f},
+        {zeros, zeros, std::span(unitImpulse_).first(kSubframeSamples), hf});
 
     const double mu = kTiltFactor * tiltCoefficient(hf);
     double before = precedingBlock(frame.formantPostFiltered, previous.formantPostFiltered,

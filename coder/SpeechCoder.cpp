@@ -2,6 +2,8 @@
 // codeFrame only orders the stages; each stage lives in its own file.
 #include "coder/SpeechCoder.h"
 
+#include <utility>
+
 #include "sound/Wave.h"
 
 namespace zorvel {
@@ -14,6 +16,7 @@ SpeechCoder::SpeechCoder(SpeechInput input, CoderMode mode) : input(std::move(in
     interpolationTable6_ = buildInterpolationTable6();
     previousFrame_ = std::make_unique<FrameRecord>();
     currentFrame_ = std::make_unique<FrameRecord>();
+    spareFrame_ = std::make_unique<FrameRecord>();
     clearFrameRecord(*previousFrame_);
     clearFrameRecord(*currentFrame_);
     reset();
@@ -35,10 +38,11 @@ void SpeechCoder::reset() {
 }
 
 FrameStep SpeechCoder::nextFrame() {
-    auto record = std::make_unique<FrameRecord>();
-    if (readFrame(*record, input) != 0) return FrameStep::endOfInput;
-    previousFrame_ = std::move(currentFrame_);
-    currentFrame_ = std::move(record);
+    // The record two frames back is no longer read: it takes the new frame,
+    // so that coding allocates nothing frame by frame.
+    if (readFrame(*spareFrame_, input) != 0) return FrameStep::endOfInput;
+    std::swap(previousFrame_, currentFrame_);
+    std::swap(currentFrame_, spareFrame_);
     ++frameCount_;
     const bool noAdaptive = noAdaptiveCodebook != 0;
     if (frameCount_ == 1) historyNoAdaptive_ = noAdaptive;

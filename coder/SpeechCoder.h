@@ -117,6 +117,7 @@ class SpeechCoder {
     std::int64_t inputPosition();
     void seekInput(std::int64_t position);
 
+  private:
     SpeechInput input;
     std::ofstream output;
     std::array<double, kInterpolationTaps> interpolationTable6_{};
@@ -127,6 +128,7 @@ class SpeechCoder {
     CoderMode mode_;
     std::unique_ptr<FrameRecord> previousFrame_;
     std::unique_ptr<FrameRecord> currentFrame_;
+    std::unique_ptr<FrameRecord> spareFrame_;  // where the next frame is read
     int frameCount_ = 0;
     double frameSnr_ = 0.0;
     double segmentalSnr_ = 0.0;

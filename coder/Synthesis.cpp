@@ -22,9 +22,8 @@ void SpeechCoder::synthesizeSubframe(int a) {
         precedingBlock(frame.weightedSynthesizedSpeech, previous.weightedSynthesizedSpeech, a);
     const SubframeSpan speech = subframeOf(frame.synthesizedSpeech, a);
 
-    synthesisFilter(lp, pastSpeech, subframeOf(frame.enhancedExcitation, a), speech);
-    weightingFilter(lp, pastSpeech, pastWeighted, speech,
-                    subframeOf(frame.weightedSynthesizedSpeech, a));
+    synthesizeAndWeight(lp, pastSpeech, pastWeighted, subframeOf(frame.enhancedExcitation, a),
+                        speech, subframeOf(frame.weightedSynthesizedSpeech, a));
 }
 
 }  // namespace zorvel

@@ -209,5 +209,67 @@ INSTANTIATE_TEST_SUITE_P(AllFilters, BlockFiltering,
                                                               Kind::PostFilter),
                                             ::testing::Values(10, 40, 80)));
 
+// The cascades and pairs run in one pass give, bit for bit, what the single
+// filters give one after the other, histories included.
+class FusedFilters : public ::testing::TestWithParam<int> {};
+
+TEST_P(FusedFilters, SynthesisAndWeightingEqualTheTwoFilters) {
+    const int count = GetParam();
+    std::mt19937 rng(test::testSeed() + static_cast<std::uint32_t>(count));
+    LpCoeffs a{};
+    for (int trial = 0; trial < 50; ++trial) {
+        test::stableCoefficients(rng, a);
+        const auto input = randomSignal(rng, count, 1000.0);
+        const auto speechHistory = randomSignal(rng, 40, 1000.0);
+        const auto weightedHistory = randomSignal(rng, 40, 1000.0);
+        std::vector<double> speech(count), weighted(count), speech2(count), weighted2(count);
+        synthesisFilter(a, speechHistory, input, speech);
+        weightingFilter(a, speechHistory, weightedHistory, speech, weighted);
+        synthesizeAndWeight(a, speechHistory, weightedHistory, input, speech2, weighted2);
+        for (int n = 0; n < count; ++n) {
+            ASSERT_EQ(speech[n], speech2[n]) << "trial " << trial << " n " << n;
+            ASSERT_EQ(weighted[n], weighted2[n]) << "trial " << trial << " n " << n;
+        }
+    }
+}
+
+TEST_P(FusedFilters, PostFilterPairEqualsTwoPostFilters) {
+    const int count = GetParam();
+    std::mt19937 rng(test::testSeed() + 1000u + static_cast<std::uint32_t>(count));
+    LpCoeffs a{};
+    for (int trial = 0; trial < 50; ++trial) {
+        test::stableCoefficients(rng, a);
+        const auto x1 = randomSignal(rng, count, 1000.0), x2 = randomSignal(rng, count, 1.0);
+        const auto in1 = randomSignal(rng, 40, 1000.0), out1 = randomSignal(rng, 40, 1000.0);
+        const auto in2 = randomSignal(rng, 10, 1.0), out2 = randomSignal(rng, 10, 1.0);
+        std::vector<double> y1(count), y2(count), z1(count), z2(count);
+        formantPostFilter(a, in1, out1, x1, y1);
+        formantPostFilter(a, in2, out2, x2, y2);
+        formantPostFilterPair(a, {in1, out1, x1, z1}, {in2, out2, x2, z2});
+        for (int n = 0; n < count; ++n) {
+            ASSERT_EQ(y1[n], z1[n]) << "trial " << trial << " n " << n;
+            ASSERT_EQ(y2[n], z2[n]) << "trial " << trial << " n " << n;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, FusedFilters, ::testing::Values(1, 40, 80, 160));
+
+TEST(FusedFilters, UnservableBlocksAreRefused) {
+    const LpCoeffs a = stableCoeffs();
+    const std::vector<double> history(40, 1.0), shortHistory(kLpOrder - 1, 1.0);
+    const std::vector<double> x(40, 1.0);
+    std::vector<double> y(40), z(40), shorter(20);
+    EXPECT_THROW(synthesizeAndWeight(a, shortHistory, history, x, y, z), std::invalid_argument);
+    EXPECT_THROW(synthesizeAndWeight(a, history, shortHistory, x, y, z), std::invalid_argument);
+    EXPECT_THROW(synthesizeAndWeight(a, history, history, x, shorter, z), std::invalid_argument);
+    EXPECT_THROW(synthesizeAndWeight(a, history, history, x, y, shorter), std::invalid_argument);
+    EXPECT_THROW(formantPostFilterPair(a, {history, history, x, y},
+                                       {history, history, std::span(x).first(20), shorter}),
+                 std::invalid_argument);
+    EXPECT_THROW(formantPostFilterPair(a, {history, shortHistory, x, y}, {history, history, x, z}),
+                 std::invalid_argument);
+}
+
 }  // namespace
 }  // namespace zorvel

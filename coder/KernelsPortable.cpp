@@ -1,0 +1,72 @@
+// The coder's vector kernels on any processor: two doubles per vector with
+// SSE2, which every x86-64 has, one elsewhere.
+#if defined(__x86_64__)
+#include <emmintrin.h>
+#endif
+
+#include "coder/ScreenedKernel.h"
+#include "coder/VectorKernels.h"
+#include "coder/VectorKernelsBody.h"
+
+namespace zorvel {
+namespace {
+
+#if defined(__x86_64__)
+struct PortableOps {
+    using V = __m128d;
+    static constexpr int kLanes = 2;
+    static V load(const double* p) { return _mm_loadu_pd(p); }
+    static void store(double* p, V v) { _mm_storeu_pd(p, v); }
+    static V set1(double x) { return _mm_set1_pd(x); }
+    static V add(V a, V b) { return _mm_add_pd(a, b); }
+    static V mul(V a, V b) { return _mm_mul_pd(a, b); }
+    static V abs(V a) { return _mm_andnot_pd(_mm_set1_pd(-0.0), a); }
+    static V keepFrom(V a, int t) {  // lane 0 only while t <= 0, lane 1 while t <= 1
+        const __m128i keep = _mm_set_epi64x(t <= 1 ? -1 : 0, t <= 0 ? -1 : 0);
+        return _mm_and_pd(a, _mm_castsi128_pd(keep));
+    }
+    static V max(V a, V b) { return _mm_max_pd(a, b); }
+    static unsigned greater(V a, V b) {
+        return static_cast<unsigned>(_mm_movemask_pd(_mm_cmpgt_pd(a, b)));
+    }
+};
+#else
+struct PortableOps {
+    using V = double;
+    static constexpr int kLanes = 1;
+    static V load(const double* p) { return *p; }
+    static void store(double* p, V v) { *p = v; }
+    static V set1(double x) { return x; }
+    static V add(V a, V b) { return a + b; }
+    static V mul(V a, V b) { return a * b; }
+    static V abs(V a) { return __builtin_fabs(a); }
+    static V keepFrom(V a, int t) { return t <= 0 ? a : 0.0; }
+    static V max(V a, V b) { return a > b ? a : b; }
+    static unsigned greater(V a, V b) { return a > b ? 1u : 0u; }
+};
+#endif
+
+}  // namespace
+
+namespace screened {
+
+bool screenablePortable(const double* d, const double* phi, double& margin) {
+    return checkRange<PortableOps>(d, phi, margin);
+}
+
+void searchPortable(const Problem& p, Best& best) { Kernel<PortableOps>(p, best).run(); }
+
+}  // namespace screened
+
+namespace kernels {
+
+void convolvePortable(const double* x, const double* h, double* y, int count) {
+    convolveWith<PortableOps>(x, h, y, count);
+}
+
+void correlatePortable(const double* w, int length, int lags, double* C) {
+    correlateWith<PortableOps>(w, length, lags, C);
+}
+
+}  // namespace kernels
+}  // namespace zorvel

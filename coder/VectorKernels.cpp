@@ -1,0 +1,17 @@
+// The choice of instruction set for the loops of VectorKernels.h.
+#include "coder/VectorKernels.h"
+
+namespace zorvel::kernels {
+
+const VectorKernels& vectorKernels() {
+    static const VectorKernels chosen = []() -> VectorKernels {
+#if defined(__x86_64__)
+        if (__builtin_cpu_supports("avx512f")) return {convolveAvx512, correlateAvx512};
+        if (__builtin_cpu_supports("avx2")) return {convolveAvx2, correlateAvx2};
+#endif
+        return {convolvePortable, correlatePortable};
+    }();
+    return chosen;
+}
+
+}  // namespace zorvel::kernels
