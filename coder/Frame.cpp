@@ -11,7 +11,7 @@ void clearFrameRecord(FrameRecord& record) {
     record.pulsePositions.fill(kNoPulse);
 }
 
-int readFrame(FrameRecord& record, SpeechInput& input) {
+bool readFrame(FrameRecord& record, SpeechInput& input) {
     clearFrameRecord(record);
     return input.readSamples(record.speech);
 }

@@ -69,8 +69,8 @@ struct FrameRecord {
 // that each stage writes before anything reads them are zeroed as well.)
 void clearFrameRecord(FrameRecord& record);
 
-// Fills a freshly allocated record with the next 160 samples of the coder's
-// input. Returns 0 when a whole frame was read, 1 otherwise (end of input).
-int readFrame(FrameRecord& record, SpeechInput& input);
+// Clears the record and fills it with the next 160 samples of the coder's
+// input. True when a whole frame was read, false at the end of the input.
+[[nodiscard]] bool readFrame(FrameRecord& record, SpeechInput& input);
 
 }  // namespace zorvel

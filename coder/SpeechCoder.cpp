@@ -40,7 +40,7 @@ void SpeechCoder::reset() {
 FrameStep SpeechCoder::nextFrame() {
     // The record two frames back is no longer read: it takes the new frame,
     // so that coding allocates nothing frame by frame.
-    if (readFrame(*spareFrame_, input) != 0) return FrameStep::endOfInput;
+    if (!readFrame(*spareFrame_, input)) return FrameStep::endOfInput;
     std::swap(previousFrame_, currentFrame_);
     std::swap(currentFrame_, spareFrame_);
     ++frameCount_;

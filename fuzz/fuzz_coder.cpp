@@ -23,7 +23,13 @@
 
 namespace {
 
+using zorvel::CoderMode;
 using zorvel::FrameRecord;
+using zorvel::FrameStep;
+using zorvel::kAllCoderModes;
+using zorvel::kModeCount;
+using zorvel::RunResult;
+using zorvel::SaveOption;
 using zorvel::SpeechCoder;
 using zorvel::SpeechInput;
 
@@ -35,10 +41,10 @@ void fail(const char* what) {
     std::abort();
 }
 
-std::unique_ptr<SpeechCoder> makeCoder(const std::string& file, int mode, bool noAdaptive) {
+std::unique_ptr<SpeechCoder> makeCoder(const std::string& file, CoderMode mode, bool noAdaptive) {
     auto coder = std::make_unique<SpeechCoder>(
         SpeechInput(std::make_unique<std::istringstream>(file)), mode);
-    if (noAdaptive) coder->noAdaptiveCodebook = 1;
+    coder->noAdaptiveCodebook = noAdaptive;
     return coder;
 }
 
@@ -56,7 +62,7 @@ std::uint32_t littleEndian32(const std::string& bytes, std::size_t at) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < kControlBytes) return 0;
-    const int mode = data[0] % 8 + 1;
+    const CoderMode mode = kAllCoderModes[data[0] % kModeCount];
     const bool noAdaptive = (data[0] & 0x08) != 0;
     const std::string file(reinterpret_cast<const char*>(data) + kControlBytes,
                            std::min(size - kControlBytes, kMaxFileBytes));
@@ -67,8 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool postProcessed = (data[3] & 1) != 0;
     auto run = makeCoder(file, mode, noAdaptive);
     std::stringstream out(std::string(zorvel::kSampleDataOffset, '\0'));
-    if (run->encodeFile(out,
-                        postProcessed ? zorvel::kSavePostProcessed : zorvel::kSaveSynthesized) != 0)
+    if (run->encodeFile(out, postProcessed ? SaveOption::postProcessed : SaveOption::synthesized) !=
+        RunResult::completed)
         fail("the encoding run failed");
     if (run->frameCount() != frames) fail("frame count differs from the file size");
     const FrameRecord* records[2] = {&run->previousFrame(), &run->currentFrame()};
@@ -98,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto walker = makeCoder(file, mode, noAdaptive);
     for (std::size_t i = 1; i < 3 && frames > 0; ++i) {
         const int target = data[i] % (frames + 1);
-        if (walker->goToFrame(target) != 0 || walker->frameCount() != target)
+        if (walker->goToFrame(target) != FrameStep::coded || walker->frameCount() != target)
             fail("goToFrame missed its frame");
         if (target > 0 && !sameRecord(walker->currentFrame(), *records[target - 1]))
             fail("a frame coded again differs from the run's");

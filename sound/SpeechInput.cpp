@@ -98,7 +98,7 @@ void SpeechInput::seek(std::int64_t position) {
     stream_->seekg(position, std::ios::beg);
 }
 
-int SpeechInput::readSamples(std::span<double, kFrameSamples> speech) {
+bool SpeechInput::readSamples(std::span<double, kFrameSamples> speech) {
     std::array<char, kFrameBytes> bytes{};
     std::streamsize got = 0;
     if (stream_ && usable()) {
@@ -115,7 +115,7 @@ int SpeechInput::readSamples(std::span<double, kFrameSamples> speech) {
         const auto hi = static_cast<std::uint8_t>(bytes[2 * i + 1]);
         speech[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(lo | (hi << 8)));
     }
-    return got == static_cast<std::streamsize>(bytes.size()) ? 0 : 1;
+    return got == static_cast<std::streamsize>(bytes.size());
 }
 
 bool SpeechInput::failed() const { return stream_ && stream_->bad(); }

@@ -58,9 +58,9 @@ class SpeechInput {
     void seek(std::int64_t position);
 
     // Reads the next 160 samples, each as the double of its integer value.
-    // Returns 0 when a whole frame was read; 1 otherwise (the end of the
-    // input, or a read error), the elements not read set to 0.
-    int readSamples(std::span<double, kFrameSamples> speech);
+    // True when a whole frame was read; false at the end of the input or on
+    // a read error, the elements not read set to 0.
+    [[nodiscard]] bool readSamples(std::span<double, kFrameSamples> speech);
 
     // True when reading ended in an error rather than at the end of the input.
     bool failed() const;

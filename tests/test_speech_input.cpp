@@ -47,17 +47,17 @@ TEST(SpeechInput, ReadsSignedLittleEndianSamplesFromByte60) {
     SpeechInput input(memoryStream(bytes));
     ASSERT_TRUE(input.usable()) << input.problem();
     std::array<double, kFrameSamples> speech{};
-    ASSERT_EQ(input.readSamples(speech), 0);
+    ASSERT_TRUE(input.readSamples(speech));
     EXPECT_EQ(speech[0], 1.0);
     EXPECT_EQ(speech[1], -1.0);
     EXPECT_EQ(speech[2], -32768.0);
     EXPECT_EQ(speech[3], 32767.0);
     speech.fill(9.0);
-    EXPECT_EQ(input.readSamples(speech), 1);
+    EXPECT_FALSE(input.readSamples(speech));
     for (double v : speech) EXPECT_EQ(v, 0.0);  // nothing read, nothing left over
     EXPECT_FALSE(input.failed());
     input.rewind();
-    EXPECT_EQ(input.readSamples(speech), 0);
+    EXPECT_TRUE(input.readSamples(speech));
     EXPECT_EQ(speech[3], 32767.0);
 }
 
