@@ -9,6 +9,7 @@
 
 #include "tests/TestSupport.h"
 #include "tests/cli/CliRun.h"
+#include "tests/cli/OffscreenQt.h"
 
 #if __has_include(<QGuiApplication>)
 #include <QGuiApplication>
@@ -24,26 +25,6 @@ namespace fs = std::filesystem;
 using test::arg;
 using test::runCli;
 using test::TempDir;
-
-// The renderers need a Qt application for their fonts: one for the whole
-// run, on the offscreen platform, gone before the process ends.
-class OffscreenQt : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        application_ = std::make_unique<QGuiApplication>(argc_, argv_.data());
-    }
-    void TearDown() override { application_.reset(); }
-
-  private:
-    int argc_ = 1;
-    std::array<char, 14> name_{"test_cli_plot"};
-    std::array<char*, 2> argv_{name_.data(), nullptr};
-    std::unique_ptr<QGuiApplication> application_;
-};
-
-[[maybe_unused]] const ::testing::Environment* const kOffscreenQt =
-    ::testing::AddGlobalTestEnvironment(new OffscreenQt);
 
 // The window's boxes, written out in full: s, s', sp, sw, sw', v, gpy, gcc, u, resLP, resLTP.
 TimeTraceSelection traces(bool s, bool s1, bool sp, bool sw, bool sw1, bool v, bool gpy, bool gcc,

@@ -7,6 +7,7 @@
 
 #include "tests/TestSupport.h"
 #include "tests/cli/CliRun.h"
+#include "tests/cli/OffscreenQt.h"
 
 #if __has_include(<QGuiApplication>)
 #include <QGuiApplication>
@@ -61,24 +62,6 @@ TEST(PlotSvg, WritesBothPicturesAsTheirVectorDescription) {
               pictureSvg(describeSpectrumPicture(kSpectrumImageWidth, kSpectrumImageHeight,
                                                  coder.currentFrame(), options)));
 }
-
-class OffscreenQt : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        application_ = std::make_unique<QGuiApplication>(argc_, argv_.data());
-    }
-    void TearDown() override { application_.reset(); }
-
-  private:
-    int argc_ = 1;
-    std::array<char, 18> name_{"test_cli_plot_svg"};
-    std::array<char*, 2> argv_{name_.data(), nullptr};
-    std::unique_ptr<QGuiApplication> application_;
-};
-
-[[maybe_unused]] const ::testing::Environment* const kOffscreenQt =
-    ::testing::AddGlobalTestEnvironment(new OffscreenQt);
 
 }  // namespace
 }  // namespace zorvel

@@ -11,6 +11,7 @@
 
 #include "tests/TestSupport.h"
 #include "tests/cli/CliRun.h"
+#include "tests/cli/OffscreenQt.h"
 
 #if __has_include(<QGuiApplication>)
 #include <QGuiApplication>
@@ -226,25 +227,6 @@ TEST(SweepChartFile, PngIsTheChartOfTheTotals) {
         pictureImage(describeSweepChart(totalsOf(csvRows(result.out)), QStringLiteral("mowa.wav")));
     EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), expected);
 }
-
-// The chart needs a Qt application for its fonts.
-class OffscreenQt : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        application_ = std::make_unique<QGuiApplication>(argc_, argv_.data());
-    }
-    void TearDown() override { application_.reset(); }
-
-  private:
-    int argc_ = 1;
-    std::array<char, 15> name_{"test_cli_sweep"};
-    std::array<char*, 2> argv_{name_.data(), nullptr};
-    std::unique_ptr<QGuiApplication> application_;
-};
-
-[[maybe_unused]] const ::testing::Environment* const kOffscreenQt =
-    ::testing::AddGlobalTestEnvironment(new OffscreenQt);
 #endif
 
 }  // namespace

@@ -635,12 +635,3 @@ TEST(ReadoutFormats, EditBoxParsing) {
 
 }  // namespace
 }  // namespace zorvel
-
-int main(int argc, char** argv) {
-    // Images and windows are tested offscreen, also when the build lists the tests.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QLocale::setDefault(QLocale::c());
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -75,11 +75,3 @@ TEST(InfoFormTest, ShowNoticeShowsTheTextCentredOnTheScreen) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    // Windows are tested offscreen, also when the build lists the tests.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -206,11 +206,3 @@ TEST(FileSamples, AreTheSixteenBitValuesFromByte60) {
 
 }  // namespace
 }  // namespace zorvel
-
-int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QLocale::setDefault(QLocale::c());
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
