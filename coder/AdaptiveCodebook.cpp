@@ -19,11 +19,14 @@
 #include "coder/Filters.h"
 #include "coder/SpeechCoder.h"
 #include "coder/Subframe.h"
+#include "coder/VectorKernels.h"
 
 namespace zorvel {
 namespace {
 
 constexpr int kLagSearchHalfWidth = 3;  // candidates L0-3..L0+3
+constexpr int kLagCandidates = 2 * kLagSearchHalfWidth + 1;
+static_assert(kLagCandidates <= kernels::kLagLanes);
 constexpr int kMinOpenLoopLag = 18;
 constexpr int kMaxOpenLoopLag = 143;
 constexpr double kMaxPitchGain = 1.2;
@@ -34,6 +37,10 @@ constexpr int kPastSamples = kFrameSamples;  // past excitation held before the 
 // Positions 0..159: the 160 excitation samples before the subframe;
 // position 160 + n: sample n of the subframe.
 using ExcitationBuffer = std::array<double, kPastSamples + kSubframeSamples>;
+// The lag search reads every lane's window, down to kLagLanes - 1 samples
+// before the longest lag's.
+static_assert(kPastSamples - (kMaxOpenLoopLag + kLagSearchHalfWidth) - (kernels::kLagLanes - 1) >=
+              0);
 
 void fillPastExcitation(const FrameRecord& previous, const FrameRecord& current, int a,
                         ExcitationBuffer& buffer) {
@@ -48,16 +55,17 @@ void fillPastExcitation(const FrameRecord& previous, const FrameRecord& current,
 int searchIntegerLag(ExcitationBuffer& buffer, ConstSubframeSpan lpResidual, ConstSubframeSpan x,
                      ConstSubframeSpan h, int L0) {
     std::copy(lpResidual.begin(), lpResidual.end(), buffer.begin() + kPastSamples);
+    // y, R and E of all candidates at once; candidate l is lag first + l.
+    const int first = L0 - kLagSearchHalfWidth;
+    std::array<double, kernels::kLagLanes> R, E;
+    kernels::vectorKernels().lagCorrelations(&buffer[kPastSamples - first], h.data(), x.data(),
+                                             R.data(), E.data());
     int lag = L0;
     double best = 0.0;
-    std::array<double, kSubframeSamples> y{};
-    for (int j = L0 - kLagSearchHalfWidth; j <= L0 + kLagSearchHalfWidth; ++j) {
-        convolve(std::span<const double>(buffer).subspan(kPastSamples - j, kSubframeSamples), h, y);
-        const double R = dot(x, y);
-        const double E = dot(y, y);
-        if (E != 0.0 && R / E > best) {
-            best = R / E;
-            lag = j;
+    for (int l = 0; l < kLagCandidates; ++l) {
+        if (E[l] != 0.0 && R[l] / E[l] > best) {
+            best = R[l] / E[l];
+            lag = first + l;
         }
     }
     return lag;

@@ -4,7 +4,8 @@
 // phi (whole matrix), `signSelector` b, `pulseSign` s, `pulsePositions`,
 // `algebraicExcitation` (gc*c) and `codebookGain` gc.
 //
-// d(n) = sum_{i>=n} x2(i) h(i-n) and phi(i, j) = sum_{k>=max(i,j)} h(k-i) h(k-j).
+// d(n) = sum_{i>=n} x2(i) h(i-n) and phi(i, j) = sum_{k>=max(i,j)} h(k-i) h(k-j),
+// each sum over increasing i or k, formed side by side (VectorKernels.h).
 // The sign of b(n) fixes the sign of a pulse at n; d and phi absorb the signs,
 // so the search sees only unit pulses. The code vector c holds the chosen
 // pulses (two at one position add up); gc = <x2, z> / <z, z> with z = c * h.
@@ -15,6 +16,7 @@
 #include "coder/Filters.h"
 #include "coder/SpeechCoder.h"
 #include "coder/Subframe.h"
+#include "coder/VectorKernels.h"
 
 namespace zorvel {
 namespace {
@@ -22,37 +24,6 @@ namespace {
 constexpr int L = kSubframeSamples;
 constexpr double kZeroNormReplacement = 1.0;
 constexpr double kSilentCodeGain = 1.0;  // gc when the filtered code vector has no energy
-
-using Matrix = std::array<double, L * L>;
-
-// d(n) for all n side by side: step m adds the term x2(n+m) h(m) to every
-// d(n) that has it, so each d(n) still sums over increasing i = n+m.
-void backwardFilter(ConstSubframeSpan x2, ConstSubframeSpan h, SubframeSpan d) {
-    std::array<double, L> sum{};
-    for (int m = 0; m < L; ++m) {
-        const double hm = h[m];
-        for (int n = 0; n + m < L; ++n) sum[n] += x2[n + m] * hm;
-    }
-    std::copy(sum.begin(), sum.end(), d.begin());
-}
-
-// phi(i, j) * s(i) * s(j). Along diagonal delta = j - i the sum gains one
-// term per step from the bottom right corner, in the order of a direct sum
-// over k: step t adds h(t + delta) h(t) to every diagonal that is still
-// running, and the diagonal's partial sum is then phi at row i = 39-delta-t.
-// Step t thus completes row 39-t left of the main diagonal; the upper
-// triangle is its mirror.
-void signedCorrelationMatrix(ConstSubframeSpan h, ConstSubframeSpan s, Matrix& phi) {
-    std::array<double, L> sum{};  // sum[delta]
-    for (int t = 0; t < L; ++t) {
-        const double ht = h[t];
-        for (int delta = 0; delta + t < L; ++delta) sum[delta] += h[t + delta] * ht;
-        const int r = L - 1 - t;
-        for (int c = 0; c <= r; ++c) phi[r * L + c] = s[c] * s[r] * sum[r - c];
-    }
-    for (int r = 0; r < L; ++r)
-        for (int c = r + 1; c < L; ++c) phi[r * L + c] = phi[c * L + r];
-}
 
 double rootOrOne(std::span<const double> v) {
     double energy = 0.0;
@@ -85,12 +56,13 @@ void SpeechCoder::searchAlgebraicCodebook(int a) {
     const SubframeSpan b = subframeOf(frame.signSelector, a);
     const SubframeSpan s = subframeOf(frame.pulseSign, a);
     const SubframeSpan c = subframeOf(frame.algebraicExcitation, a);
-    Matrix& phi = frame.impulseCorrelation;
+    auto& phi = frame.impulseCorrelation;
 
-    backwardFilter(x2, h, d);
+    const kernels::VectorKernels& vector = kernels::vectorKernels();
+    vector.backwardFilter(x2.data(), h.data(), d.data());
     selectSigns(rulesOf(mode_).signRule, subframeOf(frame.ltpResidual, a), d, b, s);
     for (int n = 0; n < L; ++n) d[n] *= s[n];
-    signedCorrelationMatrix(h, s, phi);
+    vector.signedCorrelation(h.data(), s.data(), phi.data());
 
     const PulseVector positions = searchPulsePositions(mode_, a, d, phi, b);
     std::copy(positions.begin(), positions.end(),

@@ -25,6 +25,7 @@
 #include <iterator>
 #include <limits>
 
+#include "coder/PairScan.h"
 #include "coder/ScreenedSearch.h"
 #include "coder/SearchPaths.h"
 #include "coder/SpeechCoder.h"
@@ -204,22 +205,23 @@ PulseVector literalNestedSearch(std::span<const PositionLists> runs, int levels,
     return positions;
 }
 
-// The screened search of one instruction set.
+// The vector searches of one instruction set.
 struct ScreenedKernels {
     bool (*screenable)(const double* d, const double* phi, double& margin);
     void (*search)(const screened::Problem& p, screened::Best& best);
+    pairs::PairBest (*scanPairs)(const pairs::PairStep& step);
 };
 
 ScreenedKernels screenedKernels(SearchPath path) {
     switch (path) {
 #if defined(__x86_64__)
         case SearchPath::avx2:
-            return {screened::screenableAvx2, screened::searchAvx2};
+            return {screened::screenableAvx2, screened::searchAvx2, pairs::scanAvx2};
         case SearchPath::avx512:
-            return {screened::screenableAvx512, screened::searchAvx512};
+            return {screened::screenableAvx512, screened::searchAvx512, pairs::scanAvx512};
 #endif
         default:
-            return {screened::screenablePortable, screened::searchPortable};
+            return {screened::screenablePortable, screened::searchPortable, pairs::scanPortable};
     }
 }
 
@@ -284,6 +286,7 @@ class PulseSet {
     double cross() const { return crossSum_; }
     double d(int m) const { return d_[m]; }
     double cross(int m) const { return cross_[m]; }
+    const double* crossData() const { return cross_.data(); }
     double phi(int i, int j) const { return phi_[i * L + j]; }
 
     void add(int m) {
@@ -328,8 +331,11 @@ Best scoreOfSet(PulseVector m, SubframeVector d, CorrelationMatrix phi) {
 // the overall comparison then scores them alike and keeps the first.
 class PairwiseSearch {
   public:
-    PairwiseSearch(int trackCount, SubframeVector d, CorrelationMatrix phi, SubframeVector b)
-        : NT_(trackCount), d_(d), phi_(phi) {
+    // scanPairs: the vector pair step, or null for the literal loops.
+    using ScanPairs = pairs::PairBest (*)(const pairs::PairStep& step);
+    PairwiseSearch(int trackCount, SubframeVector d, CorrelationMatrix phi, SubframeVector b,
+                   ScanPairs scanPairs)
+        : NT_(trackCount), d_(d), phi_(phi), scanPairs_(scanPairs) {
         findTrackMaxima(b);
     }
 
@@ -340,11 +346,13 @@ class PairwiseSearch {
         int t0 = 0;
         for (int t = 1; t < NT_; ++t)
             if (maxima_[t] > maxima_[t0]) t0 = t;
+        PulseSet first(d_, phi_);
+        first.add(arg_[t0]);
         for (int t1 = 0; t1 < NT_; ++t1) {
             if (t1 == t0) continue;
             PulseVector m;
             m.fill(kNoPulse);
-            if (!searchPairs(t0, t1, m)) continue;  // the last pair found no Q > 0
+            if (!searchPairs(first, t0, t1, m)) continue;  // the last pair found no Q > 0
             const Best last = scoreOfSet(m, d_, phi_);
             if (overall.improvedBy(last)) {
                 overall = last;
@@ -360,18 +368,19 @@ class PairwiseSearch {
             maxima_[t] = 0.0;
             arg_[t] = t;
         }
-        for (int n = 0; n < L; ++n) {
+        for (int n = 0, t = 0; n < L; ++n, t = t + 1 == NT_ ? 0 : t + 1) {
             const double magnitude = std::abs(b[n]);  // s(n) * b(n)
-            if (magnitude > maxima_[n % NT_]) {
-                maxima_[n % NT_] = magnitude;
-                arg_[n % NT_] = n;
+            if (magnitude > maxima_[t]) {
+                maxima_[t] = magnitude;
+                arg_[t] = n;
             }
         }
     }
 
-    // Fixes m0, m1 from the track maxima and m2.. pair by pair. Returns
-    // whether the last pair reached Q > 0.
-    bool searchPairs(int t0, int t1, PulseVector& m) {
+    // Fixes m0, m1 from the track maxima and m2.. pair by pair, starting
+    // from `first`, the set of m0 alone. Returns whether the last pair
+    // reached Q > 0.
+    bool searchPairs(const PulseSet& first, int t0, int t1, PulseVector& m) {
         std::array<int, kMaxTracks> trackOrder{};
         int count = 0;
         trackOrder[count++] = t0;
@@ -379,47 +388,68 @@ class PairwiseSearch {
         for (int t = 0; t < NT_; ++t)
             if (t != t0 && t != t1) trackOrder[count++] = t;
 
-        PulseSet set(d_, phi_);
+        PulseSet set = first;
         m[0] = arg_[t0];
         m[1] = arg_[t1];
-        set.add(m[0]);
         set.add(m[1]);
         bool found = false;
         for (int X = 2; X < 2 * NT_ - 1; X += 2) {
-            Best pairBest;
-            found = false;
-            int chosenA = 0;
-            int chosenB = 0;
             const int trackA = trackOrder[X % NT_];
             const int trackB = trackOrder[(X + 1) % NT_];
-            for (int p = trackA; p < L; p += NT_) {
-                const double Np = set.N() + set.d(p);
-                const double diagonalP = set.diagonal() + set.phi(p, p);
-                const double crossP = set.cross() + set.cross(p);
-                for (int q = trackB; q < L; q += NT_) {
-                    const double N = Np + set.d(q);
-                    const double D =
-                        energy(diagonalP + set.phi(q, q), crossP + set.cross(q) + set.phi(p, q));
-                    if (pairBest.improvedBy(N, D)) {
-                        pairBest.take(N, D);
-                        chosenA = p;
-                        chosenB = q;
-                        found = true;
-                    }
-                }
+            const Pair pair =
+                scanPairs_ ? vectorPair(set, trackA, trackB) : literalPair(set, trackA, trackB);
+            found = pair.found;
+            m[X] = pair.a;
+            m[X + 1] = pair.b;
+            if (X + 2 < 2 * NT_ - 1) {  // no pair follows the last
+                set.add(pair.a);
+                set.add(pair.b);
             }
-            m[X] = chosenA;
-            m[X + 1] = chosenB;
-            set.add(chosenA);
-            set.add(chosenB);
         }
         return found;
+    }
+
+    // The best pair of one step; (0, 0) when no pair reached Q > 0.
+    struct Pair {
+        int a = 0;
+        int b = 0;
+        bool found = false;
+    };
+
+    Pair literalPair(const PulseSet& set, int trackA, int trackB) const {
+        Best pairBest;
+        Pair pair;
+        for (int p = trackA; p < L; p += NT_) {
+            const double Np = set.N() + set.d(p);
+            const double diagonalP = set.diagonal() + set.phi(p, p);
+            const double crossP = set.cross() + set.cross(p);
+            for (int q = trackB; q < L; q += NT_) {
+                const double N = Np + set.d(q);
+                const double D =
+                    energy(diagonalP + set.phi(q, q), crossP + set.cross(q) + set.phi(p, q));
+                if (pairBest.improvedBy(N, D)) {
+                    pairBest.take(N, D);
+                    pair = {p, q, true};
+                }
+            }
+        }
+        return pair;
+    }
+
+    Pair vectorPair(const PulseSet& set, int trackA, int trackB) const {
+        const pairs::PairStep step{d_.data(), phi_.data(),    set.crossData(),
+                                   set.N(),   set.diagonal(), set.cross(),
+                                   trackA,    trackB,         NT_};
+        const pairs::PairBest best = scanPairs_(step);
+        if (best.row < 0) return {};
+        return {trackA + best.row * NT_, trackB + best.column * NT_, true};
     }
 
     static constexpr int kMaxTracks = 5;
     int NT_;
     SubframeVector d_;
     CorrelationMatrix phi_;
+    ScanPairs scanPairs_;
     std::array<double, kMaxTracks> maxima_{};
     std::array<int, kMaxTracks> arg_{};
 };
@@ -471,7 +501,10 @@ PulseVector searchPulsePositions(CoderMode mode, int a, SubframeVector d, Correl
     const CoderModeRules& rules = rulesOf(mode);
     switch (rules.pulseSearch) {
         case PulseSearch::pairwise:
-            return PairwiseSearch(rules.pairwiseTracks, d, phi, b).run();
+            return PairwiseSearch(
+                       rules.pairwiseTracks, d, phi, b,
+                       path == SearchPath::literal ? nullptr : screenedKernels(path).scanPairs)
+                .run();
         case PulseSearch::nested:
             return nestedSearch(std::span(&kNestedLists[modeIndex(mode)], 1), rules.pulses, d, phi,
                                 path);

@@ -2,6 +2,7 @@
 // is compiled with -mavx2 and runs only where the processor has it.
 #include <immintrin.h>
 
+#include "coder/PairScanKernel.h"
 #include "coder/ScreenedKernel.h"
 #include "coder/VectorKernels.h"
 #include "coder/VectorKernelsBody.h"
@@ -18,6 +19,26 @@ struct Avx2Ops {
     static V add(V a, V b) { return _mm256_add_pd(a, b); }
     static V mul(V a, V b) { return _mm256_mul_pd(a, b); }
     static V abs(V a) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a); }
+    static constexpr double kRatioError = 0x1p-52;
+    static V ratio(V a, V b) { return _mm256_div_pd(a, b); }
+    static unsigned atLeast(V a, V b) {
+        return static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(a, b, _CMP_GE_OQ)));
+    }
+    static V strided(const double* base, int stride, int count) {
+        const auto at = [&](int k) { return base[(k < count ? k : count - 1) * stride]; };
+        return _mm256_set_pd(at(3), at(2), at(1), at(0));
+    }
+    static V lane(V a, int k) {
+        const __m256i pair = _mm256_set_epi32(2 * k + 1, 2 * k, 2 * k + 1, 2 * k, 2 * k + 1, 2 * k,
+                                              2 * k + 1, 2 * k);
+        return _mm256_castps_pd(_mm256_permutevar8x32_ps(_mm256_castpd_ps(a), pair));
+    }
+    static double first(V a) { return _mm256_cvtsd_f64(a); }
+    static V keepBelow(V a, int t) {
+        const __m256i lane = _mm256_set_epi64x(3, 2, 1, 0);
+        return _mm256_and_pd(a,
+                             _mm256_castsi256_pd(_mm256_cmpgt_epi64(_mm256_set1_epi64x(t), lane)));
+    }
     static V keepFrom(V a, int t) {
         const __m256i lane = _mm256_set_epi64x(3, 2, 1, 0);
         return _mm256_and_pd(
@@ -41,6 +62,14 @@ void searchAvx2(const Problem& p, Best& best) { Kernel<Avx2Ops>(p, best).run(); 
 
 }  // namespace screened
 
+namespace pairs {
+
+PairBest scanAvx2(const PairStep& step) {
+    return step.tracks == 4 ? scanWith<Avx2Ops, 4>(step) : scanWith<Avx2Ops, 5>(step);
+}
+
+}  // namespace pairs
+
 namespace kernels {
 
 void convolveAvx2(const double* x, const double* h, double* y, int count) {
@@ -49,6 +78,19 @@ void convolveAvx2(const double* x, const double* h, double* y, int count) {
 
 void correlateAvx2(const double* w, int length, int lags, double* C) {
     correlateWith<Avx2Ops>(w, length, lags, C);
+}
+
+void backwardFilterAvx2(const double* x2, const double* h, double* d) {
+    backwardFilterWith<Avx2Ops>(x2, h, d);
+}
+
+void signedCorrelationAvx2(const double* h, const double* s, double* phi) {
+    signedCorrelationWith<Avx2Ops>(h, s, phi);
+}
+
+void lagCorrelationsAvx2(const double* window, const double* h, const double* x, double* R,
+                         double* E) {
+    lagCorrelationsWith<Avx2Ops>(window, h, x, R, E);
 }
 
 }  // namespace kernels

@@ -2,6 +2,7 @@
 // file is compiled with -mavx512f and runs only where the processor has it.
 #include <immintrin.h>
 
+#include "coder/PairScanKernel.h"
 #include "coder/ScreenedKernel.h"
 #include "coder/VectorKernels.h"
 #include "coder/VectorKernelsBody.h"
@@ -18,6 +19,25 @@ struct Avx512Ops {
     static V add(V a, V b) { return _mm512_add_pd(a, b); }
     static V mul(V a, V b) { return _mm512_mul_pd(a, b); }
     static V abs(V a) { return _mm512_abs_pd(a); }
+    // The 14-bit reciprocal and one Newton step: within 2^-27 of 1/b, so the
+    // ratio is within 2^-26 for b of moderate size.
+    static constexpr double kRatioError = 0x1p-26;
+    static V ratio(V a, V b) {
+        const V r0 = _mm512_maskz_rcp14_pd(0xFF, b);
+        const V r1 = _mm512_mul_pd(r0, _mm512_sub_pd(_mm512_set1_pd(2.0), _mm512_mul_pd(b, r0)));
+        return _mm512_mul_pd(a, r1);
+    }
+    static unsigned atLeast(V a, V b) { return _mm512_cmp_pd_mask(a, b, _CMP_GE_OQ); }
+    static V strided(const double* base, int stride, int count) {
+        const auto at = [&](int k) { return base[(k < count ? k : count - 1) * stride]; };
+        return _mm512_set_pd(at(7), at(6), at(5), at(4), at(3), at(2), at(1), at(0));
+    }
+    static V lane(V a, int k) { return _mm512_maskz_permutexvar_pd(0xFF, _mm512_set1_epi64(k), a); }
+    static double first(V a) { return _mm512_cvtsd_f64(a); }
+    static V keepBelow(V a, int t) {
+        const unsigned keep = t <= 0 ? 0u : t >= kLanes ? 0xFFu : (1u << t) - 1u;
+        return _mm512_maskz_mov_pd(static_cast<__mmask8>(keep), a);
+    }
     static V keepFrom(V a, int t) {
         return _mm512_maskz_mov_pd(static_cast<__mmask8>(0xFFu << t), a);
     }
@@ -37,6 +57,14 @@ void searchAvx512(const Problem& p, Best& best) { Kernel<Avx512Ops>(p, best).run
 
 }  // namespace screened
 
+namespace pairs {
+
+PairBest scanAvx512(const PairStep& step) {
+    return step.tracks == 4 ? scanWith<Avx512Ops, 4>(step) : scanWith<Avx512Ops, 5>(step);
+}
+
+}  // namespace pairs
+
 namespace kernels {
 
 void convolveAvx512(const double* x, const double* h, double* y, int count) {
@@ -45,6 +73,19 @@ void convolveAvx512(const double* x, const double* h, double* y, int count) {
 
 void correlateAvx512(const double* w, int length, int lags, double* C) {
     correlateWith<Avx512Ops>(w, length, lags, C);
+}
+
+void backwardFilterAvx512(const double* x2, const double* h, double* d) {
+    backwardFilterWith<Avx512Ops>(x2, h, d);
+}
+
+void signedCorrelationAvx512(const double* h, const double* s, double* phi) {
+    signedCorrelationWith<Avx512Ops>(h, s, phi);
+}
+
+void lagCorrelationsAvx512(const double* window, const double* h, const double* x, double* R,
+                           double* E) {
+    lagCorrelationsWith<Avx512Ops>(window, h, x, R, E);
 }
 
 }  // namespace kernels

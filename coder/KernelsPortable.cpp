@@ -4,6 +4,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "coder/PairScanKernel.h"
 #include "coder/ScreenedKernel.h"
 #include "coder/VectorKernels.h"
 #include "coder/VectorKernelsBody.h"
@@ -21,6 +22,20 @@ struct PortableOps {
     static V add(V a, V b) { return _mm_add_pd(a, b); }
     static V mul(V a, V b) { return _mm_mul_pd(a, b); }
     static V abs(V a) { return _mm_andnot_pd(_mm_set1_pd(-0.0), a); }
+    static constexpr double kRatioError = 0x1p-52;
+    static V ratio(V a, V b) { return _mm_div_pd(a, b); }
+    static unsigned atLeast(V a, V b) {
+        return static_cast<unsigned>(_mm_movemask_pd(_mm_cmpge_pd(a, b)));
+    }
+    static V strided(const double* base, int stride, int count) {
+        return _mm_set_pd(base[(count > 1 ? 1 : 0) * stride], base[0]);
+    }
+    static V lane(V a, int k) { return k == 0 ? _mm_unpacklo_pd(a, a) : _mm_unpackhi_pd(a, a); }
+    static double first(V a) { return _mm_cvtsd_f64(a); }
+    static V keepBelow(V a, int t) {
+        const __m128i keep = _mm_set_epi64x(t > 1 ? -1 : 0, t > 0 ? -1 : 0);
+        return _mm_and_pd(a, _mm_castsi128_pd(keep));
+    }
     static V keepFrom(V a, int t) {  // lane 0 only while t <= 0, lane 1 while t <= 1
         const __m128i keep = _mm_set_epi64x(t <= 1 ? -1 : 0, t <= 0 ? -1 : 0);
         return _mm_and_pd(a, _mm_castsi128_pd(keep));
@@ -40,6 +55,13 @@ struct PortableOps {
     static V add(V a, V b) { return a + b; }
     static V mul(V a, V b) { return a * b; }
     static V abs(V a) { return __builtin_fabs(a); }
+    static constexpr double kRatioError = 0x1p-52;
+    static V ratio(V a, V b) { return a / b; }
+    static unsigned atLeast(V a, V b) { return a >= b ? 1u : 0u; }
+    static V strided(const double* base, int, int) { return base[0]; }
+    static V lane(V a, int) { return a; }
+    static double first(V a) { return a; }
+    static V keepBelow(V a, int t) { return t > 0 ? a : 0.0; }
     static V keepFrom(V a, int t) { return t <= 0 ? a : 0.0; }
     static V max(V a, V b) { return a > b ? a : b; }
     static unsigned greater(V a, V b) { return a > b ? 1u : 0u; }
@@ -58,6 +80,14 @@ void searchPortable(const Problem& p, Best& best) { Kernel<PortableOps>(p, best)
 
 }  // namespace screened
 
+namespace pairs {
+
+PairBest scanPortable(const PairStep& step) {
+    return step.tracks == 4 ? scanWith<PortableOps, 4>(step) : scanWith<PortableOps, 5>(step);
+}
+
+}  // namespace pairs
+
 namespace kernels {
 
 void convolvePortable(const double* x, const double* h, double* y, int count) {
@@ -66,6 +96,19 @@ void convolvePortable(const double* x, const double* h, double* y, int count) {
 
 void correlatePortable(const double* w, int length, int lags, double* C) {
     correlateWith<PortableOps>(w, length, lags, C);
+}
+
+void backwardFilterPortable(const double* x2, const double* h, double* d) {
+    backwardFilterWith<PortableOps>(x2, h, d);
+}
+
+void signedCorrelationPortable(const double* h, const double* s, double* phi) {
+    signedCorrelationWith<PortableOps>(h, s, phi);
+}
+
+void lagCorrelationsPortable(const double* window, const double* h, const double* x, double* R,
+                             double* E) {
+    lagCorrelationsWith<PortableOps>(window, h, x, R, E);
 }
 
 }  // namespace kernels

@@ -1,8 +1,8 @@
 // The ways the pulse-position search can run. All of them choose the same
 // positions; they differ in speed and in what the processor must have.
 // `literal` is the plain enumeration of AlgebraicSearch.cpp, the others the
-// screened search of ScreenedSearch.h (modes 3 to 8; modes 1 and 2 always
-// run the literal pairwise search) with one, four or eight candidates per
+// screened search of ScreenedSearch.h (modes 3 to 8) and the vector pair
+// steps of PairScan.h (modes 1 and 2) with two, four or eight candidates per
 // step. The coder uses the fastest the processor runs, chosen once.
 #pragma once
 

@@ -1,6 +1,7 @@
 // The loops of VectorKernels.h, written once over a set of vector
 // operations `Ops` (see ScreenedKernel.h; here also keepFrom(v, t): v in the
-// lanes t.., +0 in the lanes before). Each instruction set's translation
+// lanes t.., +0 in the lanes before, and keepBelow(v, t): v in the lanes
+// before t, +0 in the others). Each instruction set's translation
 // unit includes this file with its own Ops; everything here has internal
 // linkage and calls nothing but Ops and compiler builtins.
 #pragma once
@@ -83,6 +84,130 @@ void correlateWith(const double* w, int length, int lags, double* C) {
         double sum = 0.0;
         for (int n = 0; n < length; ++n) sum += w[n] * w[n - T];
         C[T] = sum;
+    }
+}
+
+// d(n) = sum_{m=0..39-n} x2(n+m) h(m) for all n side by side, each sum
+// over increasing m: step m adds a term in the lanes n < 40-m and +0 in
+// the others.
+template <class Ops>
+void backwardFilterWith(const double* x2, const double* h, double* d) {
+    using V = typename Ops::V;
+    constexpr int W = Ops::kLanes;
+    constexpr int kLength = kConvolutionBlocks;
+    constexpr int kBlocks = kLength / W;
+    double padded[kLength + W];  // x2 with W zeros after it
+    for (int n = 0; n < kLength; ++n) padded[n] = x2[n];
+    for (int n = kLength; n < kLength + W; ++n) padded[n] = 0.0;
+    V acc[kBlocks];
+    for (V& a : acc) a = Ops::set1(0.0);
+    for (int m = 0; m < kLength; ++m) {
+        const V hm = Ops::set1(h[m]);
+        const int live = kLength - m;
+        for (int b = 0; b * W < live; ++b) {
+            const V term = Ops::mul(Ops::load(padded + b * W + m), hm);
+            acc[b] =
+                Ops::add(acc[b], (b + 1) * W <= live ? term : Ops::keepBelow(term, live - b * W));
+        }
+    }
+    for (int b = 0; b < kBlocks; ++b) Ops::store(d + b * W, acc[b]);
+}
+
+// phi(i, j) s(i) s(j), i, j = 0..39, of phi(i, j) = sum_{k>=max(i,j)}
+// h(k-i) h(k-j). Diagonal delta = j - i gains one term per step from the
+// bottom right corner, in the order of a direct sum over k: step t adds
+// h(t+delta) h(t) to every diagonal still running, and the partial sums
+// after step t are row 39-t left of the main diagonal. The diagonals run
+// side by side in reverse, lane k holding delta = 39-k, so that the row
+// reads them upwards. The upper triangle is the mirror of the lower.
+template <class Ops>
+void signedCorrelationWith(const double* h, const double* s, double* phi) {
+    using V = typename Ops::V;
+    constexpr int W = Ops::kLanes;
+    constexpr int kLength = kConvolutionBlocks;
+    constexpr int kBlocks = kLength / W;
+    double reversed[W + kLength];  // W zeros, then h(39), h(38), ..., h(0)
+    for (int n = 0; n < W; ++n) reversed[n] = 0.0;
+    for (int n = 0; n < kLength; ++n) reversed[W + n] = h[kLength - 1 - n];
+    const double* hr = reversed + W;
+    // sums[t][k]: the sum of diagonal 39-k after step t; W zeros after each row.
+    double sums[kLength][kLength + W];
+    V acc[kBlocks];
+    for (V& a : acc) a = Ops::set1(0.0);
+    for (int t = 0; t < kLength; ++t) {
+        const V ht = Ops::set1(h[t]);
+        for (int b = 0; b < kBlocks; ++b) {
+            if ((b + 1) * W <= t) continue;  // diagonals that have ended
+            const V term = Ops::mul(Ops::load(hr + b * W - t), ht);
+            acc[b] = Ops::add(acc[b], b * W >= t ? term : Ops::keepFrom(term, t - b * W));
+            Ops::store(sums[t] + b * W, acc[b]);
+        }
+        for (int k = kLength; k < kLength + W; ++k) sums[t][k] = 0.0;
+    }
+    double signs[kLength + W];  // s with W zeros after it
+    for (int n = 0; n < kLength; ++n) signs[n] = s[n];
+    for (int n = kLength; n < kLength + W; ++n) signs[n] = 0.0;
+    for (int t = 0; t < kLength; ++t) {
+        const int r = kLength - 1 - t;
+        const V sr = Ops::set1(s[r]);
+        // Columns 0..r; the lanes past r land in the upper triangle, which
+        // the mirror below writes over.
+        for (int c = 0; c <= r; c += W)
+            Ops::store(phi + r * kLength + c,
+                       Ops::mul(Ops::mul(Ops::load(signs + c), sr), Ops::load(sums[t] + t + c)));
+    }
+    for (int r = 0; r < kLength; ++r)
+        for (int c = r + 1; c < kLength; ++c) phi[r * kLength + c] = phi[c * kLength + r];
+}
+
+// For lags l = 0..7, y_l = window[-l..39-l] convolved with h (40 outputs,
+// each summed over increasing j as convolve sums it), R[l] = sum x(n) y_l(n)
+// and E[l] = sum y_l(n)^2 over increasing n. The lags run in the lanes:
+// step j of output i reads window[j-l] for all l at once from a reversed
+// copy. Outputs go in blocks of W with 8/W vectors each, eight running sums
+// that do not wait for each other.
+template <class Ops>
+void lagCorrelationsWith(const double* window, const double* h, const double* x, double* R,
+                         double* E) {
+    using V = typename Ops::V;
+    constexpr int W = Ops::kLanes;
+    constexpr int kLags = kLagLanes;
+    constexpr int G = kLags / W;  // vectors per output
+    constexpr int kLength = kConvolutionBlocks;
+    static_assert(kLags % W == 0 && kLength % W == 0);
+    // reversed[q] = window[39 - q]: step j reads lanes l at reversed[39 - j + l].
+    double reversed[kLength + kLags - 1];
+    for (int q = 0; q < kLength + kLags - 1; ++q) reversed[q] = window[kLength - 1 - q];
+    double y[kLength][kLags];
+    for (int i0 = 0; i0 < kLength; i0 += W) {
+        V acc[W][G];
+        for (auto& output : acc)
+            for (V& a : output) a = Ops::set1(0.0);
+        for (int j = 0; j < i0 + W; ++j) {
+            V xj[G];
+            for (int g = 0; g < G; ++g) xj[g] = Ops::load(reversed + kLength - 1 - j + g * W);
+            for (int b = 0; b < W; ++b) {
+                if (i0 + b < j) continue;
+                const V hv = Ops::set1(h[i0 + b - j]);
+                for (int g = 0; g < G; ++g) acc[b][g] = Ops::add(acc[b][g], Ops::mul(xj[g], hv));
+            }
+        }
+        for (int b = 0; b < W; ++b)
+            for (int g = 0; g < G; ++g) Ops::store(y[i0 + b] + g * W, acc[b][g]);
+    }
+    V r[G], e[G];
+    for (int g = 0; g < G; ++g) r[g] = e[g] = Ops::set1(0.0);
+    for (int n = 0; n < kLength; ++n) {
+        const V xn = Ops::set1(x[n]);
+        for (int g = 0; g < G; ++g) {
+            const V yn = Ops::load(y[n] + g * W);
+            r[g] = Ops::add(r[g], Ops::mul(xn, yn));
+            e[g] = Ops::add(e[g], Ops::mul(yn, yn));
+        }
+    }
+    for (int g = 0; g < G; ++g) {
+        Ops::store(R + g * W, r[g]);
+        Ops::store(E + g * W, e[g]);
     }
 }
 

@@ -166,7 +166,10 @@ class SearchPathTest : public ::testing::TestWithParam<ModePath> {
     }
 
     // The path against the reference (nested modes) and the literal path.
-    void expectAgreement(const Subframe& s, int a, int index) {
+    // Where Q of candidates lie within rounding of each other, the
+    // division-based reference may rank them otherwise than the
+    // cross-multiplied test; there the literal path alone is the reference.
+    void expectAgreement(const Subframe& s, int a, int index, bool divisionDecides = true) {
         const auto [mode, path] = GetParam();
         const PulseVector got =
             searchPulsePositions(test::modeNumbered(mode), a, s.d, s.phi, s.b, path);
@@ -174,7 +177,7 @@ class SearchPathTest : public ::testing::TestWithParam<ModePath> {
             searchPulsePositions(test::modeNumbered(mode), a, s.d, s.phi, s.b, SearchPath::literal);
         ASSERT_EQ(got, literal) << "subframe " << index << " (a = " << a << "): expected "
                                 << describe(literal) << "got " << describe(got);
-        if (mode >= 3) {
+        if (mode >= 3 && divisionDecides) {
             const PulseVector reference = referenceSearch(mode, a, s);
             ASSERT_EQ(got, reference) << "subframe " << index << " (a = " << a << "): expected "
                                       << describe(reference) << "got " << describe(got);
@@ -199,6 +202,25 @@ TEST_P(SearchPathTest, ExactTiesKeepTheFirstCandidate) {
     std::mt19937 rng(seed);
     SCOPED_TRACE("seed " + std::to_string(seed));
     for (int i = 0; i < kTiedSubframes; ++i) expectAgreement(tiedSubframe(rng), i % 4, i);
+}
+
+// Near ties: d and phi a constant each plus noise of 1e-13 relative, so
+// that many candidates have Q within a few units in the last place of each
+// other and the order of the literal comparisons decides the winner.
+TEST_P(SearchPathTest, NearTiesFollowTheLiteralComparisons) {
+    const std::uint32_t seed =
+        test::testSeed() + 300u + static_cast<std::uint32_t>(GetParam().mode);
+    std::mt19937 rng(seed);
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::uniform_real_distribution<double> noise(-1e-13, 1e-13);
+    for (int i = 0; i < 2000; ++i) {
+        Subframe s;
+        for (int n = 0; n < L; ++n) s.d[n] = s.b[n] = 3.0 * (1.0 + noise(rng));
+        for (int r = 0; r < L; ++r)
+            for (int c = r; c < L; ++c)
+                s.phi[r * L + c] = s.phi[c * L + r] = (r == c ? 41.0 : 0.5) * (1.0 + noise(rng));
+        expectAgreement(s, i % 4, i, false);
+    }
 }
 
 // All candidates alike: every one ties with the first, which must stay.

@@ -1,6 +1,7 @@
 // The vector kernels of every instruction set this processor runs against
-// the plain sums they replace, bit for bit: each output of the convolution
-// and each lag of the correlations summed term by term in increasing order.
+// the plain sums they replace, bit for bit: each output of the convolution,
+// each lag of the correlations, d(n), phi(i, j) and the lag candidates' sums
+// summed term by term in increasing order.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -20,16 +21,23 @@ using namespace kernels;
 struct KernelSet {
     std::string name;
     bool available;
-    ConvolveFunction convolve;
-    CorrelateFunction correlate;
+    VectorKernels kernels;
 };
 
 std::vector<KernelSet> kernelSets() {
-    std::vector<KernelSet> sets{{"portable", true, convolvePortable, correlatePortable}};
+    std::vector<KernelSet> sets{{"portable",
+                                 true,
+                                 {convolvePortable, correlatePortable, backwardFilterPortable,
+                                  signedCorrelationPortable, lagCorrelationsPortable}}};
 #if defined(__x86_64__)
-    sets.push_back({"avx2", __builtin_cpu_supports("avx2") != 0, convolveAvx2, correlateAvx2});
-    sets.push_back(
-        {"avx512", __builtin_cpu_supports("avx512f") != 0, convolveAvx512, correlateAvx512});
+    sets.push_back({"avx2",
+                    __builtin_cpu_supports("avx2") != 0,
+                    {convolveAvx2, correlateAvx2, backwardFilterAvx2, signedCorrelationAvx2,
+                     lagCorrelationsAvx2}});
+    sets.push_back({"avx512",
+                    __builtin_cpu_supports("avx512f") != 0,
+                    {convolveAvx512, correlateAvx512, backwardFilterAvx512, signedCorrelationAvx512,
+                     lagCorrelationsAvx512}});
 #endif
     return sets;
 }
@@ -63,7 +71,7 @@ TEST_P(VectorKernelTest, ConvolutionEqualsThePlainSums) {
             auto h = randomSignal(rng, count);
             if (trial % 4 == 1) std::fill(h.begin() + count / 2, h.end(), 0.0);  // exact zeros
             std::vector<double> y(count, 7.0);
-            GetParam().convolve(x.data(), h.data(), y.data(), count);
+            GetParam().kernels.convolve(x.data(), h.data(), y.data(), count);
             for (int i = 0; i < count; ++i) {
                 double sum = 0.0;
                 for (int j = 0; j <= i; ++j) sum += x[j] * h[i - j];
@@ -84,7 +92,7 @@ TEST_P(VectorKernelTest, ConvolutionKeepsZerosAndLocalisesInfinities) {
     x[0] = 3.0;
     x[1] = 3.0;  // y = 3, 3*(-1) + 3*1 = +0, -3, then +0 (terms like 0*(-1) = -0 included)
     x[20] = INFINITY;
-    GetParam().convolve(x.data(), h.data(), y.data(), 40);
+    GetParam().kernels.convolve(x.data(), h.data(), y.data(), 40);
     EXPECT_EQ(y[0], 3.0);
     expectSameBits(0.0, y[1], "output 1");
     EXPECT_EQ(y[2], -3.0);
@@ -101,7 +109,7 @@ TEST_P(VectorKernelTest, CorrelationsEqualThePlainSums) {
             const auto signal = randomSignal(rng, lags + length);
             const double* w = signal.data() + lags;  // w[-lags..length-1]
             std::vector<double> C(lags, 7.0);
-            GetParam().correlate(w, length, lags, C.data());
+            GetParam().kernels.correlate(w, length, lags, C.data());
             for (int T = 0; T < lags; ++T) {
                 double sum = 0.0;
                 for (int n = 0; n < length; ++n) sum += w[n] * w[n - T];
@@ -109,6 +117,90 @@ TEST_P(VectorKernelTest, CorrelationsEqualThePlainSums) {
                                "length " + std::to_string(length) + " lag " + std::to_string(T) +
                                    " trial " + std::to_string(trial));
             }
+        }
+    }
+}
+
+constexpr int L = 40;
+
+// d(n) = sum_{m=0..39-n} x2(n+m) h(m) in order of m.
+void plainBackwardFilter(const double* x2, const double* h, double* d) {
+    for (int n = 0; n < L; ++n) {
+        double sum = 0.0;
+        for (int m = 0; n + m < L; ++m) sum += x2[n + m] * h[m];
+        d[n] = sum;
+    }
+}
+
+// phi(i, j) s(i) s(j) with phi(i, j) = sum over k = max(i, j).. of
+// h(k-i) h(k-j), k increasing; lower triangle formed, upper mirrored.
+void plainSignedCorrelation(const double* h, const double* s, double* phi) {
+    for (int i = 0; i < L; ++i)
+        for (int j = 0; j <= i; ++j) {
+            double sum = 0.0;
+            for (int k = i; k < L; ++k) sum += h[k - j] * h[k - i];
+            phi[i * L + j] = phi[j * L + i] = s[j] * s[i] * sum;
+        }
+}
+
+TEST_P(VectorKernelTest, CodebookCorrelationsEqualThePlainSums) {
+    std::mt19937 rng(test::testSeed() + 2u);
+    for (int trial = 0; trial < 100; ++trial) {
+        const auto x2 = randomSignal(rng, L);
+        auto h = randomSignal(rng, L);
+        if (trial % 4 == 1) std::fill(h.begin() + 25, h.end(), 0.0);  // exact zeros
+        if (trial % 4 == 2) h[trial % L] = INFINITY;                  // reaches only some sums
+        std::vector<double> s(L);
+        for (double& v : s) v = rng() % 2 ? 1.0 : -1.0;
+        std::vector<double> d(L, 7.0), expectedD(L);
+        GetParam().kernels.backwardFilter(x2.data(), h.data(), d.data());
+        plainBackwardFilter(x2.data(), h.data(), expectedD.data());
+        std::vector<double> phi(L * L, 7.0), expectedPhi(L * L);
+        GetParam().kernels.signedCorrelation(h.data(), s.data(), phi.data());
+        plainSignedCorrelation(h.data(), s.data(), expectedPhi.data());
+        for (int n = 0; n < L; ++n) {
+            if (std::isnan(expectedD[n])) {
+                EXPECT_TRUE(std::isnan(d[n])) << "trial " << trial << " d(" << n << ")";
+                continue;
+            }
+            expectSameBits(expectedD[n], d[n],
+                           "trial " + std::to_string(trial) + " d(" + std::to_string(n) + ")");
+        }
+        for (int n = 0; n < L * L; ++n) {
+            if (std::isnan(expectedPhi[n])) {
+                EXPECT_TRUE(std::isnan(phi[n])) << "trial " << trial << " phi " << n;
+                continue;
+            }
+            expectSameBits(expectedPhi[n], phi[n],
+                           "trial " + std::to_string(trial) + " phi(" + std::to_string(n / L) +
+                               ", " + std::to_string(n % L) + ")");
+        }
+    }
+}
+
+TEST_P(VectorKernelTest, LagCandidatesEqualThePlainConvolutionsAndSums) {
+    std::mt19937 rng(test::testSeed() + 3u);
+    for (int trial = 0; trial < 100; ++trial) {
+        const auto buffer = randomSignal(rng, kLagLanes - 1 + L);
+        const double* window = buffer.data() + kLagLanes - 1;  // window[-7..39]
+        const auto h = randomSignal(rng, L);
+        const auto x = randomSignal(rng, L);
+        std::array<double, kLagLanes> R{}, E{};
+        GetParam().kernels.lagCorrelations(window, h.data(), x.data(), R.data(), E.data());
+        for (int l = 0; l < kLagLanes; ++l) {
+            std::array<double, L> y{};
+            for (int i = 0; i < L; ++i) {
+                double sum = 0.0;
+                for (int j = 0; j <= i; ++j) sum += window[j - l] * h[i - j];
+                y[i] = sum;
+            }
+            double expectedR = 0.0, expectedE = 0.0;
+            for (int n = 0; n < L; ++n) expectedR += x[n] * y[n];
+            for (int n = 0; n < L; ++n) expectedE += y[n] * y[n];
+            const std::string where =
+                "trial " + std::to_string(trial) + " lag " + std::to_string(l);
+            expectSameBits(expectedR, R[l], where + " R");
+            expectSameBits(expectedE, E[l], where + " E");
         }
     }
 }
