@@ -102,6 +102,17 @@ double pitchGainOf(ConstSubframeSpan x, ConstSubframeSpan y) {
 
 }  // namespace
 
+SynthesisBlock SpeechCoder::zeroInputBlock(int a) {
+    FrameRecord& frame = *currentFrame_;
+    const FrameRecord& previous = *previousFrame_;
+    return {subframeLpCoeffs(frame, a),
+            precedingBlock(frame.adaptiveSynthesis, previous.adaptiveSynthesis, a),
+            precedingBlock(frame.adaptiveWeightedSynthesis, previous.adaptiveWeightedSynthesis, a),
+            std::span(zeroSignal_).first(kSubframeSamples),
+            subframeOf(frame.targetSignal, a),
+            subframeOf(frame.zeroInputResponse, a)};
+}
+
 void SpeechCoder::searchAdaptiveCodebook(int a) {
     checkSubframe(a);
     FrameRecord& frame = *currentFrame_;
@@ -121,9 +132,10 @@ void SpeechCoder::searchAdaptiveCodebook(int a) {
     const ConstSubframeSpan sw = subframeOf(frame.weightedSpeech, a);
 
     // Zero-input response of the weighted synthesis filter (x holds the
-    // unweighted part for a moment), then the target.
-    synthesizeAndWeight(lp, pastSynthesis, pastWeighted,
-                        std::span(zeroSignal_).first(kSubframeSamples), x, zeroInput);
+    // unweighted part for a moment), then the target. Within a frame's run
+    // the previous subframe's synthesis has formed it already.
+    if (zeroInputReadyFor_ != a) synthesizeAndWeight(zeroInputBlock(a));
+    zeroInputReadyFor_ = -1;
     for (int n = 0; n < kSubframeSamples; ++n) x[n] = sw[n] - zeroInput[n];
 
     // A lag outside 18..143 cannot come from the open-loop search; clamping

@@ -149,6 +149,37 @@ void synthesizeAndWeight(LpSpan a, std::span<const double> speechHistory,
     std::copy(w.begin() + kLpOrder, w.begin() + kLpOrder + count, weighted.begin());
 }
 
+void synthesizeAndWeight(const SynthesisBlock& b) {
+    synthesizeAndWeight(b.a, b.speechHistory, b.weightedHistory, b.input, b.speech, b.weighted);
+}
+
+void synthesizeAndWeightPair(const SynthesisBlock& first, const SynthesisBlock& second) {
+    for (const SynthesisBlock* b : {&first, &second}) {
+        checkBlock(b->input, b->speech);
+        checkPoleZeroBlock(b->speechHistory, b->weightedHistory, b->input, b->weighted);
+    }
+    if (first.input.size() != second.input.size())
+        throw std::invalid_argument("paired filter blocks differ in length");
+    const int count = static_cast<int>(first.input.size());
+    const PoleZeroCoeffs c1 = poleZeroCoeffs(first.a, weightingFactors());
+    const PoleZeroCoeffs c2 = poleZeroCoeffs(second.a, weightingFactors());
+    Extended s1, w1, s2, w2;
+    loadHistory(first.speechHistory, s1);
+    loadHistory(first.weightedHistory, w1);
+    loadHistory(second.speechHistory, s2);
+    loadHistory(second.weightedHistory, w2);
+    for (int i = kLpOrder; i < kLpOrder + count; ++i) {
+        s1[i] = synthesisStep(first.a, first.input[i - kLpOrder], s1.data(), i);
+        s2[i] = synthesisStep(second.a, second.input[i - kLpOrder], s2.data(), i);
+        w1[i] = poleZeroStep(c1, s1.data(), w1.data(), i);
+        w2[i] = poleZeroStep(c2, s2.data(), w2.data(), i);
+    }
+    std::copy(s1.begin() + kLpOrder, s1.begin() + kLpOrder + count, first.speech.begin());
+    std::copy(w1.begin() + kLpOrder, w1.begin() + kLpOrder + count, first.weighted.begin());
+    std::copy(s2.begin() + kLpOrder, s2.begin() + kLpOrder + count, second.speech.begin());
+    std::copy(w2.begin() + kLpOrder, w2.begin() + kLpOrder + count, second.weighted.begin());
+}
+
 void formantPostFilterPair(LpSpan a, const PoleZeroBlock& first, const PoleZeroBlock& second) {
     checkPoleZeroBlock(first.inputHistory, first.outputHistory, first.input, first.output);
     checkPoleZeroBlock(second.inputHistory, second.outputHistory, second.input, second.output);

@@ -50,6 +50,20 @@ void synthesizeAndWeight(LpSpan a, std::span<const double> speechHistory,
                          std::span<const double> weightedHistory, std::span<const double> input,
                          std::span<double> speech, std::span<double> weighted);
 
+// One synthesizeAndWeight call.
+struct SynthesisBlock {
+    LpSpan a;
+    std::span<const double> speechHistory;
+    std::span<const double> weightedHistory;
+    std::span<const double> input;
+    std::span<double> speech;
+    std::span<double> weighted;
+};
+void synthesizeAndWeight(const SynthesisBlock& block);
+
+// synthesizeAndWeight on two independent blocks of equal length.
+void synthesizeAndWeightPair(const SynthesisBlock& first, const SynthesisBlock& second);
+
 // One block of a pole-zero filter: its input, the histories and the output.
 struct PoleZeroBlock {
     std::span<const double> inputHistory;

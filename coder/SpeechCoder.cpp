@@ -34,6 +34,7 @@ void SpeechCoder::reset() {
     unitImpulse_.fill(0.0);
     unitImpulse_[0] = 1.0;
     historyUniform_ = true;
+    zeroInputReadyFor_ = -1;
     input.rewind();
 }
 
@@ -62,6 +63,7 @@ FrameStep SpeechCoder::goToFrame(int n) {
 }
 
 void SpeechCoder::codeFrame() {
+    zeroInputReadyFor_ = -1;
     analyseLp();
     findOpenLoopLags();
     computeImpulseResponses();
@@ -71,7 +73,10 @@ void SpeechCoder::codeFrame() {
         computeLtpResidual(a);
         searchAlgebraicCodebook(a);
         buildExcitation(a);
-        synthesizeSubframe(a);
+        if (a + 1 < kSubframes)
+            synthesizeSubframeWithNextZeroInput(a);
+        else
+            synthesizeSubframe(a);
         postFilterSubframe(a);
     }
     updateQualityMeasures();

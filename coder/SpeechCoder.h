@@ -39,6 +39,8 @@ enum class RunResult {
     failed,  // the input or output could not be used, or a read or write failed
 };
 
+struct SynthesisBlock;
+
 class SpeechCoder {
   public:
     // The input is read from byte 60 on; an input that is not a regular file
@@ -111,6 +113,12 @@ class SpeechCoder {
     void updateQualityMeasures();
 
   private:
+    // The synthesis of subframe a (< 3) and the next subframe's zero-input
+    // response side by side; searchAdaptiveCodebook(a + 1) then uses it.
+    void synthesizeSubframeWithNextZeroInput(int a);
+    SynthesisBlock synthesisBlock(int a);
+    SynthesisBlock zeroInputBlock(int a);
+
     CheckpointStore* checkpointsForSetting();
     void keepCheckpoint();
     void restoreNearestCheckpoint(int n);
@@ -130,6 +138,7 @@ class SpeechCoder {
     std::unique_ptr<FrameRecord> currentFrame_;
     std::unique_ptr<FrameRecord> spareFrame_;  // where the next frame is read
     int frameCount_ = 0;
+    int zeroInputReadyFor_ = -1;  // the subframe whose zero-input response is formed
     double frameSnr_ = 0.0;
     double segmentalSnr_ = 0.0;
     double overallSnr_ = 0.0;

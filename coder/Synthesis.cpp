@@ -11,19 +11,26 @@
 
 namespace zorvel {
 
-void SpeechCoder::synthesizeSubframe(int a) {
+SynthesisBlock SpeechCoder::synthesisBlock(int a) {
     checkSubframe(a);
     FrameRecord& frame = *currentFrame_;
     const FrameRecord& previous = *previousFrame_;
-    const LpCoeffs& lp = subframeLpCoeffs(frame, a);
-    const ConstSubframeSpan pastSpeech =
-        precedingBlock(frame.synthesizedSpeech, previous.synthesizedSpeech, a);
-    const ConstSubframeSpan pastWeighted =
-        precedingBlock(frame.weightedSynthesizedSpeech, previous.weightedSynthesizedSpeech, a);
-    const SubframeSpan speech = subframeOf(frame.synthesizedSpeech, a);
+    return {subframeLpCoeffs(frame, a),
+            precedingBlock(frame.synthesizedSpeech, previous.synthesizedSpeech, a),
+            precedingBlock(frame.weightedSynthesizedSpeech, previous.weightedSynthesizedSpeech, a),
+            subframeOf(frame.enhancedExcitation, a),
+            subframeOf(frame.synthesizedSpeech, a),
+            subframeOf(frame.weightedSynthesizedSpeech, a)};
+}
 
-    synthesizeAndWeight(lp, pastSpeech, pastWeighted, subframeOf(frame.enhancedExcitation, a),
-                        speech, subframeOf(frame.weightedSynthesizedSpeech, a));
+void SpeechCoder::synthesizeSubframe(int a) { synthesizeAndWeight(synthesisBlock(a)); }
+
+// The next subframe's zero-input response needs only the adaptive
+// contribution's filter state of this one, so both recursions run at once.
+void SpeechCoder::synthesizeSubframeWithNextZeroInput(int a) {
+    checkSubframe(a + 1);
+    synthesizeAndWeightPair(synthesisBlock(a), zeroInputBlock(a + 1));
+    zeroInputReadyFor_ = a + 1;
 }
 
 }  // namespace zorvel

@@ -5,8 +5,10 @@
 #include <sndfile.h>
 
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <stdexcept>
+#include <type_traits>
 #include <vector>
 
 #include "coder/SpeechCoder.h"
@@ -172,6 +174,35 @@ TEST(CoderEndToEnd, SilenceCodesToSilence) {
             }
             EXPECT_EQ(coder.frameSnr(), 0.0);
             EXPECT_EQ(coder.overallSnr(), 0.0);
+        }
+    }
+}
+
+// The stages driven one by one on a frame's own records give the record
+// that the frame's run gave, bit for bit: a stage run alone forms for itself
+// what the run forms ahead (the next subframe's zero-input response).
+TEST(CoderEndToEnd, StagesRunOneByOneGiveTheRecordOfTheRun) {
+    static_assert(std::is_trivially_copyable_v<FrameRecord>);
+    for (int mode : {1, 3, 8}) {
+        SpeechCoder coder(test::samplePath(), test::modeNumbered(mode));
+        for (int k = 1; k <= 60; ++k) {
+            ASSERT_EQ(coder.nextFrame(), FrameStep::coded);
+            if (k % 20 != 0) continue;
+            const FrameRecord ran = coder.currentFrame();
+            coder.analyseLp();
+            coder.findOpenLoopLags();
+            coder.computeImpulseResponses();
+            coder.computeLpResidual();
+            for (int a = 0; a < kSubframes; ++a) {
+                coder.searchAdaptiveCodebook(a);
+                coder.computeLtpResidual(a);
+                coder.searchAlgebraicCodebook(a);
+                coder.buildExcitation(a);
+                coder.synthesizeSubframe(a);
+                coder.postFilterSubframe(a);
+            }
+            EXPECT_EQ(std::memcmp(&ran, &coder.currentFrame(), sizeof(FrameRecord)), 0)
+                << "mode " << mode << ", frame " << k;
         }
     }
 }

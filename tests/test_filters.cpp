@@ -253,6 +253,36 @@ TEST_P(FusedFilters, PostFilterPairEqualsTwoPostFilters) {
     }
 }
 
+// Two cascades with their own coefficients, one of them on a zero input as
+// for a zero-input response.
+TEST_P(FusedFilters, SynthesisPairEqualsTwoCascades) {
+    const int count = GetParam();
+    std::mt19937 rng(test::testSeed() + 2000u + static_cast<std::uint32_t>(count));
+    LpCoeffs a1{}, a2{};
+    for (int trial = 0; trial < 50; ++trial) {
+        test::stableCoefficients(rng, a1);
+        test::stableCoefficients(rng, a2);
+        const auto x1 = randomSignal(rng, count, 1000.0);
+        const std::vector<double> x2(count, 0.0);
+        const auto s1History = randomSignal(rng, 40, 1000.0),
+                   w1History = randomSignal(rng, 40, 1.0);
+        const auto s2History = randomSignal(rng, 10, 1000.0),
+                   w2History = randomSignal(rng, 40, 9.0);
+        std::vector<double> s1(count), w1(count), s2(count), w2(count);
+        std::vector<double> t1(count), v1(count), t2(count), v2(count);
+        synthesizeAndWeight(a1, s1History, w1History, x1, s1, w1);
+        synthesizeAndWeight(a2, s2History, w2History, x2, s2, w2);
+        synthesizeAndWeightPair({a1, s1History, w1History, x1, t1, v1},
+                                {a2, s2History, w2History, x2, t2, v2});
+        for (int n = 0; n < count; ++n) {
+            ASSERT_EQ(s1[n], t1[n]) << "trial " << trial << " n " << n;
+            ASSERT_EQ(w1[n], v1[n]) << "trial " << trial << " n " << n;
+            ASSERT_EQ(s2[n], t2[n]) << "trial " << trial << " n " << n;
+            ASSERT_EQ(w2[n], v2[n]) << "trial " << trial << " n " << n;
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Lengths, FusedFilters, ::testing::Values(1, 40, 80, 160));
 
 TEST(FusedFilters, UnservableBlocksAreRefused) {
@@ -268,6 +298,14 @@ TEST(FusedFilters, UnservableBlocksAreRefused) {
                                        {history, history, std::span(x).first(20), shorter}),
                  std::invalid_argument);
     EXPECT_THROW(formantPostFilterPair(a, {history, shortHistory, x, y}, {history, history, x, z}),
+                 std::invalid_argument);
+    std::vector<double> u(40), v(40);
+    EXPECT_THROW(synthesizeAndWeightPair({a, history, history, x, y, z},
+                                         {a, history, shortHistory, x, u, v}),
+                 std::invalid_argument);
+    EXPECT_THROW(synthesizeAndWeightPair({a, history, history, x, y, z},
+                                         {a, history, history, std::span(x).first(20),
+                                          std::span(u).first(20), std::span(v).first(20)}),
                  std::invalid_argument);
 }
 
