@@ -1,11 +1,15 @@
 #include "cli/Arguments.h"
 
+#include <CLI/CLI.hpp>
 #include <charconv>
 #include <cmath>
 #include <iostream>
 
+#include "cli/EncodeCommand.h"
+#include "cli/FramesCommand.h"
 #include "cli/Modes.h"
 #include "cli/PlotCommand.h"
+#include "cli/SweepCommand.h"
 
 namespace zorvel::cli {
 namespace {
@@ -157,8 +161,15 @@ CLI::App* definePlot(CLI::App& app, PlotArguments&) {
 }
 #endif
 
-}  // namespace
+// The subcommands, as CLI11 hands them back after parsing.
+struct Subcommands {
+    CLI::App* encode = nullptr;
+    CLI::App* frames = nullptr;
+    CLI::App* plot = nullptr;
+    CLI::App* sweep = nullptr;
+};
 
+// Declares the subcommands and options of `app`, bound to `arguments`.
 Subcommands defineCommandLine(CLI::App& app, Arguments& arguments) {
     app.set_version_flag("--version", std::string("zorvel-cli ") + ZORVEL_VERSION);
     app.require_subcommand(1);
@@ -166,9 +177,23 @@ Subcommands defineCommandLine(CLI::App& app, Arguments& arguments) {
             definePlot(app, arguments.plot), defineSweep(app, arguments.sweep)};
 }
 
-int reportParseOutcome(CLI::App& app, const CLI::ParseError& error) {
-    const int code = app.exit(error);
-    return code == 0 ? kExitOk : kExitUsage;
+}  // namespace
+
+int runCommandLine(int argc, char** argv) {
+    // Named here, so that help and errors do not show the path it was started by.
+    CLI::App app{"zorvel-cli: the Zorvel ACELP speech coder for scripts", "zorvel-cli"};
+    Arguments arguments;
+    const Subcommands commands = defineCommandLine(app, arguments);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        // CLI11's help, version or error text: 0 for --help and --version.
+        return app.exit(error) == 0 ? kExitOk : kExitUsage;
+    }
+    if (commands.encode->parsed()) return runEncode(arguments.encode);
+    if (commands.frames->parsed()) return runFrames(arguments.frames);
+    if (commands.sweep->parsed()) return runSweep(arguments.sweep);
+    return runPlot(arguments.plot);
 }
 
 int usageError(std::string_view command, std::string_view message) {

@@ -1,9 +1,10 @@
-// The command line of zorvel-cli: its subcommands, their options and the
-// exit codes. Parsing is CLI11's; this unit only declares what there is.
+// The command line of zorvel-cli: what its subcommands take and the exit
+// codes. Parsing is CLI11's, kept inside Arguments.cpp so that no other unit
+// compiles the library's headers.
 #pragma once
 
-#include <CLI/CLI.hpp>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "coder/CoderMode.h"
@@ -73,20 +74,9 @@ struct Arguments {
     SweepArguments sweep;
 };
 
-// The subcommands, as CLI11 hands them back after parsing.
-struct Subcommands {
-    CLI::App* encode = nullptr;
-    CLI::App* frames = nullptr;
-    CLI::App* plot = nullptr;
-    CLI::App* sweep = nullptr;
-};
-
-// Declares the subcommands and options of `app`, bound to `arguments`.
-Subcommands defineCommandLine(CLI::App& app, Arguments& arguments);
-
-// Prints CLI11's help, version or error text and returns the exit code:
-// 0 for --help and --version, kExitUsage for anything else.
-int reportParseOutcome(CLI::App& app, const CLI::ParseError& error);
+// Parses the command line and runs the subcommand it names; returns the
+// exit code. --help, --version and usage errors print CLI11's text.
+int runCommandLine(int argc, char** argv);
 
 // A usage error found after parsing: the message on standard error, kExitUsage.
 int usageError(std::string_view command, std::string_view message);

@@ -185,7 +185,7 @@ class SearchPathTest : public ::testing::TestWithParam<ModePath> {
     }
 };
 
-constexpr int kRandomSubframes = 10000;
+constexpr int kRandomSubframes = test::loopLength(10000);
 
 TEST_P(SearchPathTest, RandomSubframesPickTheReferenceWinner) {
     const std::uint32_t seed = test::testSeed() + static_cast<std::uint32_t>(GetParam().mode);
@@ -194,7 +194,7 @@ TEST_P(SearchPathTest, RandomSubframesPickTheReferenceWinner) {
     for (int i = 0; i < kRandomSubframes; ++i) expectAgreement(randomSubframe(rng), i % 4, i);
 }
 
-constexpr int kTiedSubframes = 2000;
+constexpr int kTiedSubframes = test::loopLength(2000);
 
 TEST_P(SearchPathTest, ExactTiesKeepTheFirstCandidate) {
     const std::uint32_t seed =
@@ -213,7 +213,7 @@ TEST_P(SearchPathTest, NearTiesFollowTheLiteralComparisons) {
     std::mt19937 rng(seed);
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::uniform_real_distribution<double> noise(-1e-13, 1e-13);
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 0; i < test::loopLength(2000); ++i) {
         Subframe s;
         for (int n = 0; n < L; ++n) s.d[n] = s.b[n] = 3.0 * (1.0 + noise(rng));
         for (int r = 0; r < L; ++r)
