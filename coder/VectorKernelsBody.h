@@ -142,7 +142,7 @@ void signedCorrelationWith(const double* h, const double* s, double* phi) {
             acc[b] = Ops::add(acc[b], b * W >= t ? term : Ops::keepFrom(term, t - b * W));
             Ops::store(sums[t] + b * W, acc[b]);
         }
-        for (int k = kLength; k < kLength + W; ++k) sums[t][k] = 0.0;
+        Ops::store(sums[t] + kLength, Ops::set1(0.0));
     }
     double signs[kLength + W];  // s with W zeros after it
     for (int n = 0; n < kLength; ++n) signs[n] = s[n];

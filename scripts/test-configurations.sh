@@ -20,7 +20,8 @@ configurations="${*:-native clang}"
 targets="zorvel-cli test_golden_outputs test_search_paths test_vector_kernels test_algebraic_codebook
     test_coder_end_to_end test_filters"
 tests="GoldenOutputs|SearchPathTest|SearchPaths|VectorKernelTest|RandomTargets|EveryMode|Filter"
-options="-G Ninja -DCMAKE_BUILD_TYPE=Release -DZORVEL_BUILD_GUI=OFF -DZORVEL_BUILD_BENCH=OFF"
+options="-G Ninja -DCMAKE_BUILD_TYPE=Release -DZORVEL_BUILD_GUI=OFF -DZORVEL_BUILD_BENCH=OFF
+    -DZORVEL_TEST_EACH_CASE=ON"
 
 for configuration in $configurations; do
     dir="build/$configuration"
