@@ -30,6 +30,7 @@
 #include "coder/SearchPaths.h"
 #include "coder/SpeechCoder.h"
 #include "coder/Subframe.h"
+#include "coder/VectorKernels.h"
 
 namespace zorvel {
 namespace {
@@ -280,7 +281,9 @@ PulseVector nestedSearch(std::span<const PositionLists> runs, int levels, Subfra
 // for every position.
 class PulseSet {
   public:
-    PulseSet(SubframeVector d, CorrelationMatrix phi) : d_(d), phi_(phi) {}
+    // accumulate: the vector row addition, or null for the plain loop.
+    PulseSet(SubframeVector d, CorrelationMatrix phi, kernels::AccumulateFunction accumulate)
+        : d_(d), phi_(phi), accumulate_(accumulate) {}
     double N() const { return N_; }
     double diagonal() const { return diagonal_; }
     double cross() const { return crossSum_; }
@@ -294,12 +297,16 @@ class PulseSet {
         diagonal_ += phi(m, m);
         crossSum_ += cross_[m];
         const double* row = &phi_[m * L];
-        for (int k = 0; k < L; ++k) cross_[k] += row[k];
+        if (accumulate_)
+            accumulate_(cross_.data(), row);
+        else
+            for (int k = 0; k < L; ++k) cross_[k] += row[k];
     }
 
   private:
     SubframeVector d_;
     CorrelationMatrix phi_;
+    kernels::AccumulateFunction accumulate_;
     std::array<double, L> cross_{};
     double N_ = 0.0;
     double diagonal_ = 0.0;
@@ -308,18 +315,30 @@ class PulseSet {
 
 // Q of a whole set with its sums formed in ascending position order, so
 // that one set reached in different pulse orders scores exactly alike.
-Best scoreOfSet(PulseVector m, SubframeVector d, CorrelationMatrix phi) {
-    std::sort(m.begin(), m.end());
-    const auto first = std::find_if(m.begin(), m.end(), [](int p) { return p != kNoPulse; });
+Best scoreOfSet(const PulseVector& m, SubframeVector d, CorrelationMatrix phi) {
+    // The positions in ascending order, each as often as the set holds it.
+    std::array<std::uint8_t, L> held{};
+    std::uint64_t occupied = 0;
+    for (int p : m) {
+        if (p == kNoPulse) continue;
+        ++held[p];
+        occupied |= std::uint64_t{1} << p;
+    }
+    std::array<int, kPulsesPerSubframe> sorted{};
+    int count = 0;
+    for (; occupied != 0; occupied &= occupied - 1) {
+        const int p = std::countr_zero(occupied);
+        for (int k = 0; k < held[p]; ++k) sorted[count++] = p;
+    }
     double N = 0.0;
     double diagonal = 0.0;
     double cross = 0.0;
-    for (auto k = first; k != m.end(); ++k) {
-        N += d[*k];
-        diagonal += phi[*k * L + *k];
+    for (int k = 0; k < count; ++k) {
+        N += d[sorted[k]];
+        diagonal += phi[sorted[k] * L + sorted[k]];
     }
-    for (auto k = first; k != m.end(); ++k)
-        for (auto l = k + 1; l != m.end(); ++l) cross += phi[*k * L + *l];
+    for (int k = 0; k < count; ++k)
+        for (int l = k + 1; l < count; ++l) cross += phi[sorted[k] * L + sorted[l]];
     Best score;
     score.take(N, energy(diagonal, cross));
     return score;
@@ -346,7 +365,7 @@ class PairwiseSearch {
         int t0 = 0;
         for (int t = 1; t < NT_; ++t)
             if (maxima_[t] > maxima_[t0]) t0 = t;
-        PulseSet first(d_, phi_);
+        PulseSet first(d_, phi_, scanPairs_ ? kernels::vectorKernels().accumulate : nullptr);
         first.add(arg_[t0]);
         for (int t1 = 0; t1 < NT_; ++t1) {
             if (t1 == t0) continue;

@@ -93,5 +93,7 @@ void lagCorrelationsAvx2(const double* window, const double* h, const double* x,
     lagCorrelationsWith<Avx2Ops>(window, h, x, R, E);
 }
 
+void accumulateAvx2(double* sum, const double* row) { accumulateWith<Avx2Ops>(sum, row); }
+
 }  // namespace kernels
 }  // namespace zorvel

@@ -88,5 +88,7 @@ void lagCorrelationsAvx512(const double* window, const double* h, const double* 
     lagCorrelationsWith<Avx512Ops>(window, h, x, R, E);
 }
 
+void accumulateAvx512(double* sum, const double* row) { accumulateWith<Avx512Ops>(sum, row); }
+
 }  // namespace kernels
 }  // namespace zorvel

@@ -111,5 +111,7 @@ void lagCorrelationsPortable(const double* window, const double* h, const double
     lagCorrelationsWith<PortableOps>(window, h, x, R, E);
 }
 
+void accumulatePortable(double* sum, const double* row) { accumulateWith<PortableOps>(sum, row); }
+
 }  // namespace kernels
 }  // namespace zorvel

@@ -29,12 +29,16 @@ inline constexpr int kLagLanes = 8;
 using LagCorrelationsFunction = void (*)(const double* window, const double* h, const double* x,
                                          double* R, double* E);
 
+// sum(k) += row(k), k = 0..39.
+using AccumulateFunction = void (*)(double* sum, const double* row);
+
 struct VectorKernels {
     ConvolveFunction convolve;
     CorrelateFunction correlate;
     BackwardFilterFunction backwardFilter;
     SignedCorrelationFunction signedCorrelation;
     LagCorrelationsFunction lagCorrelations;
+    AccumulateFunction accumulate;
 };
 
 const VectorKernels& vectorKernels();  // the fastest set this processor runs
@@ -45,6 +49,7 @@ void backwardFilterPortable(const double* x2, const double* h, double* d);
 void signedCorrelationPortable(const double* h, const double* s, double* phi);
 void lagCorrelationsPortable(const double* window, const double* h, const double* x, double* R,
                              double* E);
+void accumulatePortable(double* sum, const double* row);
 #if defined(__x86_64__)
 void convolveAvx2(const double* x, const double* h, double* y, int count);
 void correlateAvx2(const double* w, int length, int lags, double* C);
@@ -52,12 +57,14 @@ void backwardFilterAvx2(const double* x2, const double* h, double* d);
 void signedCorrelationAvx2(const double* h, const double* s, double* phi);
 void lagCorrelationsAvx2(const double* window, const double* h, const double* x, double* R,
                          double* E);
+void accumulateAvx2(double* sum, const double* row);
 void convolveAvx512(const double* x, const double* h, double* y, int count);
 void correlateAvx512(const double* w, int length, int lags, double* C);
 void backwardFilterAvx512(const double* x2, const double* h, double* d);
 void signedCorrelationAvx512(const double* h, const double* s, double* phi);
 void lagCorrelationsAvx512(const double* window, const double* h, const double* x, double* R,
                            double* E);
+void accumulateAvx512(double* sum, const double* row);
 #endif
 
 }  // namespace zorvel::kernels

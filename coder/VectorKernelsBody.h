@@ -211,5 +211,13 @@ void lagCorrelationsWith(const double* window, const double* h, const double* x,
     }
 }
 
+template <class Ops>
+void accumulateWith(double* sum, const double* row) {
+    constexpr int W = Ops::kLanes;
+    static_assert(kConvolutionBlocks % W == 0);
+    for (int k = 0; k < kConvolutionBlocks; k += W)
+        Ops::store(sum + k, Ops::add(Ops::load(sum + k), Ops::load(row + k)));
+}
+
 }  // namespace
 }  // namespace zorvel::kernels

@@ -25,19 +25,20 @@ struct KernelSet {
 };
 
 std::vector<KernelSet> kernelSets() {
-    std::vector<KernelSet> sets{{"portable",
-                                 true,
-                                 {convolvePortable, correlatePortable, backwardFilterPortable,
-                                  signedCorrelationPortable, lagCorrelationsPortable}}};
+    std::vector<KernelSet> sets{
+        {"portable",
+         true,
+         {convolvePortable, correlatePortable, backwardFilterPortable, signedCorrelationPortable,
+          lagCorrelationsPortable, accumulatePortable}}};
 #if defined(__x86_64__)
     sets.push_back({"avx2",
                     __builtin_cpu_supports("avx2") != 0,
                     {convolveAvx2, correlateAvx2, backwardFilterAvx2, signedCorrelationAvx2,
-                     lagCorrelationsAvx2}});
+                     lagCorrelationsAvx2, accumulateAvx2}});
     sets.push_back({"avx512",
                     __builtin_cpu_supports("avx512f") != 0,
                     {convolveAvx512, correlateAvx512, backwardFilterAvx512, signedCorrelationAvx512,
-                     lagCorrelationsAvx512}});
+                     lagCorrelationsAvx512, accumulateAvx512}});
 #endif
     return sets;
 }
@@ -203,6 +204,18 @@ TEST_P(VectorKernelTest, LagCandidatesEqualThePlainConvolutionsAndSums) {
             expectSameBits(expectedE, E[l], where + " E");
         }
     }
+}
+
+TEST_P(VectorKernelTest, AccumulationAddsEachRowValueOnce) {
+    std::mt19937 rng(test::testSeed() + 4u);
+    auto sum = randomSignal(rng, L);
+    const auto row = randomSignal(rng, L + 8);  // values past 40 must stay unread
+    std::vector<double> expected = sum;
+    for (int k = 0; k < L; ++k) expected[k] += row[k];
+    sum.push_back(7.0);
+    GetParam().kernels.accumulate(sum.data(), row.data());
+    for (int k = 0; k < L; ++k) expectSameBits(expected[k], sum[k], "value " + std::to_string(k));
+    EXPECT_EQ(sum[L], 7.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllSets, VectorKernelTest, ::testing::ValuesIn(kernelSets()),
