@@ -6,7 +6,8 @@
 // The reference forms each candidate's N and D with the coder's own sums
 // (N = d(m0) + d(m1) + ..., the diagonal in pulse order, cross(mk) summed
 // over the earlier pulses) and takes Q = N^2 / D when it is strictly greater
-// than the best so far, starting from Q = 0.
+// than the best so far, starting from Q = 0; for modes 1 and 2 it follows
+// the pair-by-pair procedure the same way.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -105,6 +106,79 @@ PulseVector referenceSearch(int mode, int a, const Subframe& s) {
     return best;
 }
 
+// Q of a set of pulses by division, its sums formed in ascending position order.
+double setQ(std::vector<int> m, const Subframe& s) {
+    std::sort(m.begin(), m.end());
+    double N = 0.0, diagonal = 0.0, cross = 0.0;
+    for (std::size_t k = 0; k < m.size(); ++k) {
+        N += s.d[m[k]];
+        diagonal += s.phi[m[k] * L + m[k]];
+        for (std::size_t e = 0; e < k; ++e) cross += s.phi[m[e] * L + m[k]];
+    }
+    return N * N / (diagonal + 2.0 * cross);
+}
+
+// Modes 1 and 2 (T tracks of step T): m0 at the largest |b| of the track
+// with the largest maximum, m1 at the maximum of each other track in turn,
+// then pulse pairs on the remaining tracks in the order of the procedure,
+// each pair the strict first maximum of Q by division over the pulses so
+// far; of the sets for the choices of m1, the first of the largest Q.
+PulseVector referencePairwise(int T, const Subframe& s) {
+    std::vector<double> maxima(T, 0.0);
+    std::vector<int> arg(T);
+    for (int t = 0; t < T; ++t) arg[t] = t;
+    for (int n = 0; n < L; ++n)
+        if (std::abs(s.b[n]) > maxima[n % T]) {
+            maxima[n % T] = std::abs(s.b[n]);
+            arg[n % T] = n;
+        }
+    const int t0 =
+        static_cast<int>(std::max_element(maxima.begin(), maxima.end()) - maxima.begin());
+    PulseVector best;
+    best.fill(kNoPulse);
+    double bestQ = 0.0;
+    for (int t1 = 0; t1 < T; ++t1) {
+        if (t1 == t0) continue;
+        std::vector<int> order{t0, t1};
+        for (int t = 0; t < T; ++t)
+            if (t != t0 && t != t1) order.push_back(t);
+        std::vector<int> m{arg[t0], arg[t1]};
+        double pairQ = 0.0;
+        for (int X = 2; X < 2 * T - 1; X += 2) {
+            pairQ = 0.0;
+            int a = 0, b = 0;
+            for (int p = order[X % T]; p < L; p += T)
+                for (int q = order[(X + 1) % T]; q < L; q += T) {
+                    std::vector<int> trial = m;
+                    trial.push_back(p);
+                    trial.push_back(q);
+                    double N = 0.0, diagonal = 0.0, cross = 0.0;
+                    for (std::size_t k = 0; k < trial.size(); ++k) {
+                        N += s.d[trial[k]];
+                        diagonal += s.phi[trial[k] * L + trial[k]];
+                        for (std::size_t e = 0; e < k; ++e) cross += s.phi[trial[e] * L + trial[k]];
+                    }
+                    const double Q = N * N / (diagonal + 2.0 * cross);
+                    if (Q > pairQ) {
+                        pairQ = Q;
+                        a = p;
+                        b = q;
+                    }
+                }
+            m.push_back(a);
+            m.push_back(b);
+        }
+        if (pairQ <= 0.0) continue;
+        const double Q = setQ(m, s);
+        if (Q > bestQ) {
+            bestQ = Q;
+            best.fill(kNoPulse);
+            std::copy(m.begin(), m.end(), best.begin());
+        }
+    }
+    return best;
+}
+
 // d and phi as the coder forms them: a monic response decaying as 0.85^n,
 // a random target filtered backwards, the signs of d absorbed.
 Subframe randomSubframe(std::mt19937& rng) {
@@ -165,7 +239,7 @@ class SearchPathTest : public ::testing::TestWithParam<ModePath> {
                          << " path";
     }
 
-    // The path against the reference (nested modes) and the literal path.
+    // The path against the division-based reference and the literal path.
     // Where Q of candidates lie within rounding of each other, the
     // division-based reference may rank them otherwise than the
     // cross-multiplied test; there the literal path alone is the reference.
@@ -177,8 +251,9 @@ class SearchPathTest : public ::testing::TestWithParam<ModePath> {
             searchPulsePositions(test::modeNumbered(mode), a, s.d, s.phi, s.b, SearchPath::literal);
         ASSERT_EQ(got, literal) << "subframe " << index << " (a = " << a << "): expected "
                                 << describe(literal) << "got " << describe(got);
-        if (mode >= 3 && divisionDecides) {
-            const PulseVector reference = referenceSearch(mode, a, s);
+        if (divisionDecides) {
+            const PulseVector reference =
+                mode >= 3 ? referenceSearch(mode, a, s) : referencePairwise(mode == 1 ? 5 : 4, s);
             ASSERT_EQ(got, reference) << "subframe " << index << " (a = " << a << "): expected "
                                       << describe(reference) << "got " << describe(got);
         }
