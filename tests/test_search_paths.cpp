@@ -147,13 +147,15 @@ PulseVector referencePairwise(int T, const Subframe& s) {
         for (int X = 2; X < 2 * T - 1; X += 2) {
             pairQ = 0.0;
             int a = 0, b = 0;
+            std::array<int, kPulsesPerSubframe> trial{};
+            std::copy(m.begin(), m.end(), trial.begin());
+            const std::size_t K = m.size() + 2;
             for (int p = order[X % T]; p < L; p += T)
                 for (int q = order[(X + 1) % T]; q < L; q += T) {
-                    std::vector<int> trial = m;
-                    trial.push_back(p);
-                    trial.push_back(q);
+                    trial[K - 2] = p;
+                    trial[K - 1] = q;
                     double N = 0.0, diagonal = 0.0, cross = 0.0;
-                    for (std::size_t k = 0; k < trial.size(); ++k) {
+                    for (std::size_t k = 0; k < K; ++k) {
                         N += s.d[trial[k]];
                         diagonal += s.phi[trial[k] * L + trial[k]];
                         for (std::size_t e = 0; e < k; ++e) cross += s.phi[trial[e] * L + trial[k]];
