@@ -34,6 +34,28 @@ struct Avx512Ops {
     }
     static V lane(V a, int k) { return _mm512_maskz_permutexvar_pd(0xFF, _mm512_set1_epi64(k), a); }
     static double first(V a) { return _mm512_cvtsd_f64(a); }
+    // rows[k] becomes column k of the 8 x 8 matrix the rows held.
+    static void transpose(V (&rows)[8]) {
+        V t[8], u[8];
+        for (int k = 0; k < 8; k += 2) {
+            t[k] = _mm512_maskz_unpacklo_pd(0xFF, rows[k], rows[k + 1]);
+            t[k + 1] = _mm512_maskz_unpackhi_pd(0xFF, rows[k], rows[k + 1]);
+        }
+        for (int k = 0; k < 8; k += 4) {
+            u[k] = _mm512_maskz_shuffle_f64x2(0xFF, t[k], t[k + 2], 0x88);
+            u[k + 1] = _mm512_maskz_shuffle_f64x2(0xFF, t[k + 1], t[k + 3], 0x88);
+            u[k + 2] = _mm512_maskz_shuffle_f64x2(0xFF, t[k], t[k + 2], 0xDD);
+            u[k + 3] = _mm512_maskz_shuffle_f64x2(0xFF, t[k + 1], t[k + 3], 0xDD);
+        }
+        for (int k = 0; k < 4; ++k) {
+            rows[k] = _mm512_maskz_shuffle_f64x2(0xFF, u[k], u[k + 4], 0x88);
+            rows[k + 4] = _mm512_maskz_shuffle_f64x2(0xFF, u[k], u[k + 4], 0xDD);
+        }
+    }
+    // a in the lanes up to k, b in the lanes after.
+    static V upperFrom(V a, V b, int k) {
+        return _mm512_mask_blend_pd(static_cast<__mmask8>(0xFFu << (k + 1)), a, b);
+    }
     static V keepBelow(V a, int t) {
         const unsigned keep = t <= 0 ? 0u : t >= kLanes ? 0xFFu : (1u << t) - 1u;
         return _mm512_maskz_mov_pd(static_cast<__mmask8>(keep), a);

@@ -113,6 +113,36 @@ void backwardFilterWith(const double* x2, const double* h, double* d) {
     for (int b = 0; b < kBlocks; ++b) Ops::store(d + b * W, acc[b]);
 }
 
+// The upper triangle of a 40 x 40 row-major matrix from the lower one. With
+// eight lanes (Ops::transpose and Ops::upperFrom) the lower triangle goes in
+// 8 x 8 tiles through the registers; otherwise value by value.
+template <class Ops>
+void mirrorLowerTriangle(double* phi) {
+    constexpr int kLength = kConvolutionBlocks;
+    if constexpr (Ops::kLanes == 8) {
+        using V = typename Ops::V;
+        static_assert(kLength % 8 == 0);
+        for (int R = 0; R < kLength; R += 8)
+            for (int C = 0; C <= R; C += 8) {
+                V tile[8];
+                for (int k = 0; k < 8; ++k) tile[k] = Ops::load(phi + (R + k) * kLength + C);
+                V columns[8];
+                for (int k = 0; k < 8; ++k) columns[k] = tile[k];
+                Ops::transpose(columns);  // columns[k]: column C + k of the tile
+                for (int k = 0; k < 8; ++k) {
+                    if (C == R)  // a tile on the diagonal: row k keeps its lanes up to k
+                        Ops::store(phi + (R + k) * kLength + C,
+                                   Ops::upperFrom(tile[k], columns[k], k));
+                    else
+                        Ops::store(phi + (C + k) * kLength + R, columns[k]);
+                }
+            }
+    } else {
+        for (int r = 0; r < kLength; ++r)
+            for (int c = r + 1; c < kLength; ++c) phi[r * kLength + c] = phi[c * kLength + r];
+    }
+}
+
 // phi(i, j) s(i) s(j), i, j = 0..39, of phi(i, j) = sum_{k>=max(i,j)}
 // h(k-i) h(k-j). Diagonal delta = j - i gains one term per step from the
 // bottom right corner, in the order of a direct sum over k: step t adds
@@ -156,8 +186,7 @@ void signedCorrelationWith(const double* h, const double* s, double* phi) {
             Ops::store(phi + r * kLength + c,
                        Ops::mul(Ops::mul(Ops::load(signs + c), sr), Ops::load(sums[t] + t + c)));
     }
-    for (int r = 0; r < kLength; ++r)
-        for (int c = r + 1; c < kLength; ++c) phi[r * kLength + c] = phi[c * kLength + r];
+    mirrorLowerTriangle<Ops>(phi);
 }
 
 // For lags l = 0..7, y_l = window[-l..39-l] convolved with h (40 outputs,
