@@ -113,21 +113,34 @@ SynthesisBlock SpeechCoder::zeroInputBlock(int a) {
             subframeOf(frame.zeroInputResponse, a)};
 }
 
-void SpeechCoder::searchAdaptiveCodebook(int a) {
+// The adaptive contribution through 1/A(z) and W(z): the filter state of
+// the next subframe's zero-input response (y is replaced).
+SynthesisBlock SpeechCoder::adaptiveContributionBlock(int a) {
     checkSubframe(a);
     FrameRecord& frame = *currentFrame_;
     const FrameRecord& previous = *previousFrame_;
-    const LpCoeffs& lp = subframeLpCoeffs(frame, a);
+    return {subframeLpCoeffs(frame, a),
+            precedingBlock(frame.adaptiveSynthesis, previous.adaptiveSynthesis, a),
+            precedingBlock(frame.adaptiveWeightedSynthesis, previous.adaptiveWeightedSynthesis, a),
+            subframeOf(frame.adaptiveExcitation, a),
+            subframeOf(frame.adaptiveSynthesis, a),
+            subframeOf(frame.adaptiveWeightedSynthesis, a)};
+}
+
+void SpeechCoder::searchAdaptiveCodebook(int a) {
+    findAdaptiveContribution(a);
+    synthesizeAndWeight(adaptiveContributionBlock(a));
+}
+
+void SpeechCoder::findAdaptiveContribution(int a) {
+    checkSubframe(a);
+    FrameRecord& frame = *currentFrame_;
+    const FrameRecord& previous = *previousFrame_;
     const ConstSubframeSpan h = subframeImpulseResponse(frame, a);
-    const ConstSubframeSpan pastSynthesis =
-        precedingBlock(frame.adaptiveSynthesis, previous.adaptiveSynthesis, a);
-    const ConstSubframeSpan pastWeighted =
-        precedingBlock(frame.adaptiveWeightedSynthesis, previous.adaptiveWeightedSynthesis, a);
     const SubframeSpan x = subframeOf(frame.targetSignal, a);
     const SubframeSpan zeroInput = subframeOf(frame.zeroInputResponse, a);
     const SubframeSpan v = subframeOf(frame.adaptiveExcitation, a);
     const SubframeSpan y = subframeOf(frame.adaptiveWeightedSynthesis, a);
-    const SubframeSpan synthesis = subframeOf(frame.adaptiveSynthesis, a);
     const SubframeSpan x2 = subframeOf(frame.codebookTarget, a);
     const ConstSubframeSpan sw = subframeOf(frame.weightedSpeech, a);
 
@@ -158,9 +171,6 @@ void SpeechCoder::searchAdaptiveCodebook(int a) {
         v[n] *= frame.pitchGainApplied[a];
         x2[n] = x[n] - frame.pitchGainApplied[a] * y[n];
     }
-    // The adaptive contribution through 1/A(z) and W(z): the filter state of
-    // the next subframe's zero-input response (replaces y).
-    synthesizeAndWeight(lp, pastSynthesis, pastWeighted, v, synthesis, y);
 }
 
 }  // namespace zorvel

@@ -202,6 +202,37 @@ void formantPostFilterPair(LpSpan a, const PoleZeroBlock& first, const PoleZeroB
     std::copy(y2.begin() + kLpOrder, y2.begin() + kLpOrder + count, second.output.begin());
 }
 
+void synthesizeAndWeightWithPostFilter(const SynthesisBlock& b, const PostFilterBlocks& post) {
+    checkBlock(b.input, b.speech);
+    checkPoleZeroBlock(b.speechHistory, b.weightedHistory, b.input, b.weighted);
+    for (const PoleZeroBlock* p : {&post.speech, &post.response})
+        checkPoleZeroBlock(p->inputHistory, p->outputHistory, p->input, p->output);
+    if (post.speech.input.size() != b.input.size() || post.response.input.size() != b.input.size())
+        throw std::invalid_argument("fused filter blocks differ in length");
+    const int count = static_cast<int>(b.input.size());
+    const PoleZeroCoeffs weighting = poleZeroCoeffs(b.a, weightingFactors());
+    const PoleZeroCoeffs postFilter = poleZeroCoeffs(post.a, postFilterFactors());
+    Extended s, w, x1, y1, x2, y2;
+    loadHistory(b.speechHistory, s);
+    loadHistory(b.weightedHistory, w);
+    loadHistory(post.speech.inputHistory, x1);
+    loadHistory(post.speech.outputHistory, y1);
+    loadHistory(post.response.inputHistory, x2);
+    loadHistory(post.response.outputHistory, y2);
+    std::copy(post.speech.input.begin(), post.speech.input.end(), x1.begin() + kLpOrder);
+    std::copy(post.response.input.begin(), post.response.input.end(), x2.begin() + kLpOrder);
+    for (int i = kLpOrder; i < kLpOrder + count; ++i) {
+        s[i] = synthesisStep(b.a, b.input[i - kLpOrder], s.data(), i);
+        y1[i] = poleZeroStep(postFilter, x1.data(), y1.data(), i);
+        y2[i] = poleZeroStep(postFilter, x2.data(), y2.data(), i);
+        w[i] = poleZeroStep(weighting, s.data(), w.data(), i);
+    }
+    std::copy(s.begin() + kLpOrder, s.begin() + kLpOrder + count, b.speech.begin());
+    std::copy(w.begin() + kLpOrder, w.begin() + kLpOrder + count, b.weighted.begin());
+    std::copy(y1.begin() + kLpOrder, y1.begin() + kLpOrder + count, post.speech.output.begin());
+    std::copy(y2.begin() + kLpOrder, y2.begin() + kLpOrder + count, post.response.output.begin());
+}
+
 void convolve(std::span<const double> input, std::span<const double> impulseResponse,
               std::span<double> output) {
     if (input.size() < output.size() || impulseResponse.size() < output.size())

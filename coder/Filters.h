@@ -75,6 +75,17 @@ struct PoleZeroBlock {
 // formantPostFilter on two independent blocks of equal length.
 void formantPostFilterPair(LpSpan a, const PoleZeroBlock& first, const PoleZeroBlock& second);
 
+// The post-filter of a subframe: the speech and the impulse response.
+struct PostFilterBlocks {
+    LpSpan a;
+    PoleZeroBlock speech;
+    PoleZeroBlock response;
+};
+
+// synthesizeAndWeight(block) and formantPostFilterPair on independent
+// blocks, all of one length, in one pass.
+void synthesizeAndWeightWithPostFilter(const SynthesisBlock& block, const PostFilterBlocks& post);
+
 // y(i) = sum_{j=0..i} x(j) h(i-j) for i < output.size(); nothing before the block.
 void convolve(std::span<const double> input, std::span<const double> impulseResponse,
               std::span<double> output);

@@ -28,31 +28,39 @@ double tiltCoefficient(ConstSubframeSpan hf) {
 
 }  // namespace
 
-void SpeechCoder::postFilterSubframe(int a) {
+PostFilterBlocks SpeechCoder::postFilterBlocks(int a) {
     checkSubframe(a);
     FrameRecord& frame = *currentFrame_;
     const FrameRecord& previous = *previousFrame_;
-    const LpCoeffs& lp = subframeLpCoeffs(frame, a);
-    const SubframeSpan f = subframeOf(frame.formantPostFiltered, a);
-    const SubframeSpan hf = subframeOf(frame.postFilterImpulseResponse, a);
-    const SubframeSpan sp = subframeOf(frame.postProcessedSpeech, a);
     const auto zeros = std::span(zeroSignal_).first(kSubframeSamples);
+    return {subframeLpCoeffs(frame, a),
+            {precedingBlock(frame.synthesizedSpeech, previous.synthesizedSpeech, a),
+             precedingBlock(frame.formantPostFiltered, previous.formantPostFiltered, a),
+             subframeOf(frame.synthesizedSpeech, a), subframeOf(frame.formantPostFiltered, a)},
+            {zeros, zeros, std::span(unitImpulse_).first(kSubframeSamples),
+             subframeOf(frame.postFilterImpulseResponse, a)}};
+}
 
-    // The speech and the filter's impulse response, side by side.
-    formantPostFilterPair(
-        lp,
-        {precedingBlock(frame.synthesizedSpeech, previous.synthesizedSpeech, a),
-         precedingBlock(frame.formantPostFiltered, previous.formantPostFiltered, a),
-         subframeOf(frame.synthesizedSpeech, a), f},
-        {zeros, zeros, std::span(unitImpulse_).first(kSubframeSamples), hf});
-
-    const double mu = kTiltFactor * tiltCoefficient(hf);
+void SpeechCoder::compensateTilt(int a) {
+    checkSubframe(a);
+    FrameRecord& frame = *currentFrame_;
+    const FrameRecord& previous = *previousFrame_;
+    const SubframeSpan f = subframeOf(frame.formantPostFiltered, a);
+    const SubframeSpan sp = subframeOf(frame.postProcessedSpeech, a);
+    const double mu = kTiltFactor * tiltCoefficient(subframeOf(frame.postFilterImpulseResponse, a));
     double before = precedingBlock(frame.formantPostFiltered, previous.formantPostFiltered,
                                    a)[kSubframeSamples - 1];
     for (int n = 0; n < kSubframeSamples; ++n) {
         sp[n] = f[n] - mu * before;
         before = f[n];
     }
+}
+
+void SpeechCoder::postFilterSubframe(int a) {
+    // The speech and the filter's impulse response, side by side.
+    const PostFilterBlocks blocks = postFilterBlocks(a);
+    formantPostFilterPair(blocks.a, blocks.speech, blocks.response);
+    compensateTilt(a);
 }
 
 }  // namespace zorvel

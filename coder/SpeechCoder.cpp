@@ -68,8 +68,16 @@ void SpeechCoder::codeFrame() {
     findOpenLoopLags();
     computeImpulseResponses();
     computeLpResidual();
+    // Independent filters run side by side: the synthesis of a subframe
+    // with the next subframe's zero-input response, the post-filter of a
+    // subframe with the next subframe's adaptive contribution.
     for (int a = 0; a < kSubframes; ++a) {
-        searchAdaptiveCodebook(a);
+        if (a == 0) {
+            searchAdaptiveCodebook(a);
+        } else {
+            findAdaptiveContribution(a);
+            filterAdaptiveContributionWithPostFilter(a);
+        }
         computeLtpResidual(a);
         searchAlgebraicCodebook(a);
         buildExcitation(a);
@@ -77,8 +85,8 @@ void SpeechCoder::codeFrame() {
             synthesizeSubframeWithNextZeroInput(a);
         else
             synthesizeSubframe(a);
-        postFilterSubframe(a);
     }
+    postFilterSubframe(kSubframes - 1);
     updateQualityMeasures();
 }
 

@@ -40,6 +40,7 @@ enum class RunResult {
 };
 
 struct SynthesisBlock;
+struct PostFilterBlocks;
 
 class SpeechCoder {
   public:
@@ -118,6 +119,16 @@ class SpeechCoder {
     void synthesizeSubframeWithNextZeroInput(int a);
     SynthesisBlock synthesisBlock(int a);
     SynthesisBlock zeroInputBlock(int a);
+    // searchAdaptiveCodebook up to the filtering of the adaptive
+    // contribution, and that filtering's block.
+    void findAdaptiveContribution(int a);
+    SynthesisBlock adaptiveContributionBlock(int a);
+    // The adaptive contribution of subframe a (>= 1) filtered side by side
+    // with the post-filter of subframe a - 1, which needs nothing of a.
+    void filterAdaptiveContributionWithPostFilter(int a);
+    // postFilterSubframe's formant filter blocks, and its tilt compensation.
+    PostFilterBlocks postFilterBlocks(int a);
+    void compensateTilt(int a);
 
     CheckpointStore* checkpointsForSetting();
     void keepCheckpoint();
