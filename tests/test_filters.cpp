@@ -283,6 +283,34 @@ TEST_P(FusedFilters, SynthesisPairEqualsTwoCascades) {
     }
 }
 
+// A synthesis cascade and a post-filter pair with their own coefficients.
+TEST_P(FusedFilters, SynthesisWithPostFilterEqualsTheSeparateFilters) {
+    const int count = GetParam();
+    std::mt19937 rng(test::testSeed() + 3000u + static_cast<std::uint32_t>(count));
+    LpCoeffs a1{}, a2{};
+    for (int trial = 0; trial < 50; ++trial) {
+        test::stableCoefficients(rng, a1);
+        test::stableCoefficients(rng, a2);
+        const auto x = randomSignal(rng, count, 1000.0);
+        const auto sHistory = randomSignal(rng, 40, 1000.0), wHistory = randomSignal(rng, 40, 1.0);
+        const auto p1 = randomSignal(rng, count, 1000.0), p2 = randomSignal(rng, count, 1.0);
+        const auto in1 = randomSignal(rng, 40, 1000.0), out1 = randomSignal(rng, 40, 1000.0);
+        const auto in2 = randomSignal(rng, 10, 1.0), out2 = randomSignal(rng, 10, 1.0);
+        std::vector<double> s(count), w(count), y1(count), y2(count);
+        synthesizeAndWeight(a1, sHistory, wHistory, x, s, w);
+        formantPostFilterPair(a2, {in1, out1, p1, y1}, {in2, out2, p2, y2});
+        std::vector<double> t(count), v(count), z1(count), z2(count);
+        synthesizeAndWeightWithPostFilter({a1, sHistory, wHistory, x, t, v},
+                                          {a2, {in1, out1, p1, z1}, {in2, out2, p2, z2}});
+        for (int n = 0; n < count; ++n) {
+            ASSERT_EQ(s[n], t[n]) << "trial " << trial << " n " << n;
+            ASSERT_EQ(w[n], v[n]) << "trial " << trial << " n " << n;
+            ASSERT_EQ(y1[n], z1[n]) << "trial " << trial << " n " << n;
+            ASSERT_EQ(y2[n], z2[n]) << "trial " << trial << " n " << n;
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Lengths, FusedFilters, ::testing::Values(1, 40, 80, 160));
 
 TEST(FusedFilters, UnservableBlocksAreRefused) {
@@ -306,6 +334,16 @@ TEST(FusedFilters, UnservableBlocksAreRefused) {
     EXPECT_THROW(synthesizeAndWeightPair({a, history, history, x, y, z},
                                          {a, history, history, std::span(x).first(20),
                                           std::span(u).first(20), std::span(v).first(20)}),
+                 std::invalid_argument);
+    EXPECT_THROW(synthesizeAndWeightWithPostFilter(
+                     {a, history, history, x, y, z},
+                     {a,
+                      {history, history, x, u},
+                      {history, history, std::span(x).first(20), std::span(v).first(20)}}),
+                 std::invalid_argument);
+    EXPECT_THROW(synthesizeAndWeightWithPostFilter(
+                     {a, history, history, x, y, z},
+                     {a, {history, shortHistory, x, u}, {history, history, x, v}}),
                  std::invalid_argument);
 }
 
