@@ -119,12 +119,9 @@ SynthesisBlock SpeechCoder::adaptiveContributionBlock(int a) {
     checkSubframe(a);
     FrameRecord& frame = *currentFrame_;
     const FrameRecord& previous = *previousFrame_;
-    return {subframeLpCoeffs(frame, a),
-            precedingBlock(frame.adaptiveSynthesis, previous.adaptiveSynthesis, a),
-            precedingBlock(frame.adaptiveWeightedSynthesis, previous.adaptiveWeightedSynthesis, a),
-            subframeOf(frame.adaptiveExcitation, a),
-            subframeOf(frame.adaptiveSynthesis, a),
-            subframeOf(frame.adaptiveWeightedSynthesis, a)};
+    return synthesisBlockOf(subframeLpCoeffs(frame, a), subframeOf(frame.adaptiveExcitation, a),
+                            frame.adaptiveSynthesis, previous.adaptiveSynthesis,
+                            frame.adaptiveWeightedSynthesis, previous.adaptiveWeightedSynthesis, a);
 }
 
 void SpeechCoder::searchAdaptiveCodebook(int a) {

@@ -8,6 +8,7 @@
 #include <span>
 #include <stdexcept>
 
+#include "coder/Filters.h"
 #include "coder/Frame.h"
 
 namespace zorvel {
@@ -33,6 +34,20 @@ inline ConstSubframeSpan subframeOf(const Signal& s, int a) {
 // the same array of the two records.
 inline ConstSubframeSpan precedingBlock(const Signal& current, const Signal& previous, int a) {
     return a == 0 ? subframeOf(previous, kSubframes - 1) : subframeOf(current, a - 1);
+}
+
+// The synthesizeAndWeight block of subframe a that filters `input` into the
+// subframe of `speech` and `weighted` of the current record, with the blocks
+// before as the histories.
+inline SynthesisBlock synthesisBlockOf(const LpCoeffs& lp, std::span<const double> input,
+                                       Signal& speech, const Signal& previousSpeech,
+                                       Signal& weighted, const Signal& previousWeighted, int a) {
+    return {lp,
+            precedingBlock(speech, previousSpeech, a),
+            precedingBlock(weighted, previousWeighted, a),
+            input,
+            subframeOf(speech, a),
+            subframeOf(weighted, a)};
 }
 
 // sum p(n) q(n), n ascending.

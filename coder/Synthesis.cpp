@@ -15,12 +15,9 @@ SynthesisBlock SpeechCoder::synthesisBlock(int a) {
     checkSubframe(a);
     FrameRecord& frame = *currentFrame_;
     const FrameRecord& previous = *previousFrame_;
-    return {subframeLpCoeffs(frame, a),
-            precedingBlock(frame.synthesizedSpeech, previous.synthesizedSpeech, a),
-            precedingBlock(frame.weightedSynthesizedSpeech, previous.weightedSynthesizedSpeech, a),
-            subframeOf(frame.enhancedExcitation, a),
-            subframeOf(frame.synthesizedSpeech, a),
-            subframeOf(frame.weightedSynthesizedSpeech, a)};
+    return synthesisBlockOf(subframeLpCoeffs(frame, a), subframeOf(frame.enhancedExcitation, a),
+                            frame.synthesizedSpeech, previous.synthesizedSpeech,
+                            frame.weightedSynthesizedSpeech, previous.weightedSynthesizedSpeech, a);
 }
 
 void SpeechCoder::synthesizeSubframe(int a) { synthesizeAndWeight(synthesisBlock(a)); }

@@ -87,6 +87,13 @@ void correlateWith(const double* w, int length, int lags, double* C) {
     }
 }
 
+// 40 values followed by W zeros, so that whole vectors read past the end.
+template <int W>
+void copyWithZerosAfter(const double* values, double (&padded)[kConvolutionBlocks + W]) {
+    for (int n = 0; n < kConvolutionBlocks; ++n) padded[n] = values[n];
+    for (int n = kConvolutionBlocks; n < kConvolutionBlocks + W; ++n) padded[n] = 0.0;
+}
+
 // d(n) = sum_{m=0..39-n} x2(n+m) h(m) for all n side by side, each sum
 // over increasing m: step m adds a term in the lanes n < 40-m and +0 in
 // the others.
@@ -96,9 +103,8 @@ void backwardFilterWith(const double* x2, const double* h, double* d) {
     constexpr int W = Ops::kLanes;
     constexpr int kLength = kConvolutionBlocks;
     constexpr int kBlocks = kLength / W;
-    double padded[kLength + W];  // x2 with W zeros after it
-    for (int n = 0; n < kLength; ++n) padded[n] = x2[n];
-    for (int n = kLength; n < kLength + W; ++n) padded[n] = 0.0;
+    double padded[kLength + W];
+    copyWithZerosAfter<W>(x2, padded);
     V acc[kBlocks];
     for (V& a : acc) a = Ops::set1(0.0);
     for (int m = 0; m < kLength; ++m) {
@@ -174,9 +180,8 @@ void signedCorrelationWith(const double* h, const double* s, double* phi) {
         }
         Ops::store(sums[t] + kLength, Ops::set1(0.0));
     }
-    double signs[kLength + W];  // s with W zeros after it
-    for (int n = 0; n < kLength; ++n) signs[n] = s[n];
-    for (int n = kLength; n < kLength + W; ++n) signs[n] = 0.0;
+    double signs[kLength + W];
+    copyWithZerosAfter<W>(s, signs);
     for (int t = 0; t < kLength; ++t) {
         const int r = kLength - 1 - t;
         const V sr = Ops::set1(s[r]);
