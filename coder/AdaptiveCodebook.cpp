@@ -125,11 +125,11 @@ SynthesisBlock SpeechCoder::adaptiveContributionBlock(int a) {
 }
 
 void SpeechCoder::searchAdaptiveCodebook(int a) {
-    findAdaptiveContribution(a);
+    findAdaptiveContribution(a, ZeroInput::toForm);
     synthesizeAndWeight(adaptiveContributionBlock(a));
 }
 
-void SpeechCoder::findAdaptiveContribution(int a) {
+void SpeechCoder::findAdaptiveContribution(int a, ZeroInput zeroInputResponse) {
     checkSubframe(a);
     FrameRecord& frame = *currentFrame_;
     const FrameRecord& previous = *previousFrame_;
@@ -142,10 +142,9 @@ void SpeechCoder::findAdaptiveContribution(int a) {
     const ConstSubframeSpan sw = subframeOf(frame.weightedSpeech, a);
 
     // Zero-input response of the weighted synthesis filter (x holds the
-    // unweighted part for a moment), then the target. Within a frame's run
-    // the previous subframe's synthesis has formed it already.
-    if (zeroInputReadyFor_ != a) synthesizeAndWeight(zeroInputBlock(a));
-    zeroInputReadyFor_ = -1;
+    // unweighted part for a moment), unless the previous subframe's
+    // synthesis formed it already, then the target.
+    if (zeroInputResponse == ZeroInput::toForm) synthesizeAndWeight(zeroInputBlock(a));
     for (int n = 0; n < kSubframeSamples; ++n) x[n] = sw[n] - zeroInput[n];
 
     // A lag outside 18..143 cannot come from the open-loop search; clamping

@@ -34,7 +34,6 @@ void SpeechCoder::reset() {
     unitImpulse_.fill(0.0);
     unitImpulse_[0] = 1.0;
     historyUniform_ = true;
-    zeroInputReadyFor_ = -1;
     input.rewind();
 }
 
@@ -63,7 +62,6 @@ FrameStep SpeechCoder::goToFrame(int n) {
 }
 
 void SpeechCoder::codeFrame() {
-    zeroInputReadyFor_ = -1;
     analyseLp();
     findOpenLoopLags();
     computeImpulseResponses();
@@ -75,7 +73,7 @@ void SpeechCoder::codeFrame() {
         if (a == 0) {
             searchAdaptiveCodebook(a);
         } else {
-            findAdaptiveContribution(a);
+            findAdaptiveContribution(a, ZeroInput::formed);
             filterAdaptiveContributionWithPostFilter(a);
         }
         computeLtpResidual(a);

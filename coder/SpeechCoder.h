@@ -115,13 +115,16 @@ class SpeechCoder {
 
   private:
     // The synthesis of subframe a (< 3) and the next subframe's zero-input
-    // response side by side; searchAdaptiveCodebook(a + 1) then uses it.
+    // response side by side.
     void synthesizeSubframeWithNextZeroInput(int a);
     SynthesisBlock synthesisBlock(int a);
     SynthesisBlock zeroInputBlock(int a);
     // searchAdaptiveCodebook up to the filtering of the adaptive
-    // contribution, and that filtering's block.
-    void findAdaptiveContribution(int a);
+    // contribution, and that filtering's block. The zero-input response of
+    // subframe a is formed here, or was formed with the previous subframe's
+    // synthesis.
+    enum class ZeroInput { toForm, formed };
+    void findAdaptiveContribution(int a, ZeroInput zeroInputResponse);
     SynthesisBlock adaptiveContributionBlock(int a);
     // The adaptive contribution of subframe a (>= 1) filtered side by side
     // with the post-filter of subframe a - 1, which needs nothing of a.
@@ -149,7 +152,6 @@ class SpeechCoder {
     std::unique_ptr<FrameRecord> currentFrame_;
     std::unique_ptr<FrameRecord> spareFrame_;  // where the next frame is read
     int frameCount_ = 0;
-    int zeroInputReadyFor_ = -1;  // the subframe whose zero-input response is formed
     double frameSnr_ = 0.0;
     double segmentalSnr_ = 0.0;
     double overallSnr_ = 0.0;

@@ -33,7 +33,6 @@ void SpeechCoder::filterAdaptiveContributionWithPostFilter(int a) {
 void SpeechCoder::synthesizeSubframeWithNextZeroInput(int a) {
     checkSubframe(a + 1);
     synthesizeAndWeightPair(synthesisBlock(a), zeroInputBlock(a + 1));
-    zeroInputReadyFor_ = a + 1;
 }
 
 }  // namespace zorvel

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <memory>
 
+#include "tests/OffscreenQt.h"
 #include "tests/TestSupport.h"
 #include "tests/cli/CliRun.h"
-#include "tests/cli/OffscreenQt.h"
 
 #if __has_include(<QGuiApplication>)
 #include <QGuiApplication>

@@ -9,9 +9,9 @@
 #include <map>
 #include <sstream>
 
+#include "tests/OffscreenQt.h"
 #include "tests/TestSupport.h"
 #include "tests/cli/CliRun.h"
-#include "tests/cli/OffscreenQt.h"
 
 #if __has_include(<QGuiApplication>)
 #include <QGuiApplication>

@@ -5,7 +5,6 @@
 // renderer; the 2x output doubles every coordinate and pen.
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
 #include <QSvgRenderer>
 #include <QXmlStreamReader>
 #include <random>
@@ -15,6 +14,7 @@
 #include "plots/Picture.h"
 #include "plots/Plots.h"
 #include "plots/SweepChart.h"
+#include "tests/OffscreenQt.h"
 #include "tests/TestSupport.h"
 
 namespace zorvel {
@@ -333,10 +333,3 @@ TEST(SweepChart, SnrAxisCoversEveryValueInWholeSteps) {
 
 }  // namespace
 }  // namespace zorvel
-
-int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

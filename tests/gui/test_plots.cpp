@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QFontMetrics>
-#include <QGuiApplication>
 #include <QPainter>
 #include <cmath>
 #include <numbers>
@@ -15,6 +14,7 @@
 
 #include "plots/Canvas.h"
 #include "plots/Plots.h"
+#include "tests/OffscreenQt.h"
 #include "tests/TestSupport.h"
 
 // Readable QStrings in failure messages.
@@ -831,11 +831,3 @@ INSTANTIATE_TEST_SUITE_P(BothSchemes, SpectrumImage,
 
 }  // namespace
 }  // namespace zorvel
-
-int main(int argc, char** argv) {
-    // Images and windows are tested offscreen, also when the build lists the tests.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
