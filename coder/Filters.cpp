@@ -78,19 +78,67 @@ void checkPoleZeroBlock(std::span<const double> inputHistory, std::span<const do
     checkHistory(outputHistory);
 }
 
-// Pole-zero filter A(z/g1)/A(z/g2), shared by the weighting and post-filters.
-void poleZeroFilter(LpSpan a, const FilterFactors& g, std::span<const double> inputHistory,
-                    std::span<const double> outputHistory, std::span<const double> input,
-                    std::span<double> output) {
-    checkPoleZeroBlock(inputHistory, outputHistory, input, output);
-    const int count = static_cast<int>(input.size());
-    const PoleZeroCoeffs c = poleZeroCoeffs(a, g);
-    Extended x, y;
-    loadHistory(inputHistory, x);
-    loadHistory(outputHistory, y);
-    std::copy(input.begin(), input.end(), x.begin() + kLpOrder);
-    for (int i = kLpOrder; i < kLpOrder + count; ++i) y[i] = poleZeroStep(c, x.data(), y.data(), i);
-    std::copy(y.begin() + kLpOrder, y.begin() + kLpOrder + count, output.begin());
+// One block of a pole-zero filter A(z/g1)/A(z/g2) in progress: the input
+// and the output each with their history in front, so that the steps read
+// one array each. The block is checked before anything is written.
+class PoleZeroRun {
+  public:
+    PoleZeroRun(LpSpan a, const FilterFactors& g, const PoleZeroBlock& block)
+        : c_(poleZeroCoeffs(a, g)), output_(block.output) {
+        checkPoleZeroBlock(block.inputHistory, block.outputHistory, block.input, block.output);
+        loadHistory(block.inputHistory, x_);
+        loadHistory(block.outputHistory, y_);
+        std::copy(block.input.begin(), block.input.end(), x_.begin() + kLpOrder);
+    }
+    std::size_t size() const { return output_.size(); }
+    void step(int i) { y_[i] = poleZeroStep(c_, x_.data(), y_.data(), i); }
+    void store() const {
+        std::copy(y_.begin() + kLpOrder, y_.begin() + kLpOrder + size(), output_.begin());
+    }
+
+  private:
+    PoleZeroCoeffs c_;
+    std::span<double> output_;
+    Extended x_, y_;
+};
+
+// One block of 1/A(z) followed by W(z): sample i of the weighting waits only
+// on sample i of the synthesis, so the two recursions overlap.
+class SynthesisRun {
+  public:
+    explicit SynthesisRun(const SynthesisBlock& block)
+        : a_(block.a), c_(poleZeroCoeffs(block.a, weightingFactors())), block_(block) {
+        checkBlock(block.input, block.speech);
+        checkPoleZeroBlock(block.speechHistory, block.weightedHistory, block.input, block.weighted);
+        loadHistory(block.speechHistory, s_);
+        loadHistory(block.weightedHistory, w_);
+    }
+    std::size_t size() const { return block_.input.size(); }
+    void step(int i) {
+        s_[i] = synthesisStep(a_, block_.input[i - kLpOrder], s_.data(), i);
+        w_[i] = poleZeroStep(c_, s_.data(), w_.data(), i);
+    }
+    void store() const {
+        std::copy(s_.begin() + kLpOrder, s_.begin() + kLpOrder + size(), block_.speech.begin());
+        std::copy(w_.begin() + kLpOrder, w_.begin() + kLpOrder + size(), block_.weighted.begin());
+    }
+
+  private:
+    LpSpan a_;
+    PoleZeroCoeffs c_;
+    const SynthesisBlock& block_;
+    Extended s_, w_;
+};
+
+// Independent runs of one length side by side, sample by sample: each
+// recursion waits on its own last output only, so they overlap.
+template <class... Runs>
+void runSideBySide(Runs&&... runs) {
+    const std::size_t count = (runs.size(), ...);
+    if (((runs.size() != count) || ...))
+        throw std::invalid_argument("filter blocks run together differ in length");
+    for (int i = kLpOrder; i < kLpOrder + static_cast<int>(count); ++i) (runs.step(i), ...);
+    (runs.store(), ...);
 }
 
 }  // namespace
@@ -120,117 +168,36 @@ void synthesisFilter(LpSpan a, std::span<const double> outputHistory, std::span<
 void weightingFilter(LpSpan a, std::span<const double> inputHistory,
                      std::span<const double> outputHistory, std::span<const double> input,
                      std::span<double> output) {
-    poleZeroFilter(a, weightingFactors(), inputHistory, outputHistory, input, output);
+    runSideBySide(PoleZeroRun(a, weightingFactors(), {inputHistory, outputHistory, input, output}));
 }
 
 void formantPostFilter(LpSpan a, std::span<const double> inputHistory,
                        std::span<const double> outputHistory, std::span<const double> input,
                        std::span<double> output) {
-    poleZeroFilter(a, postFilterFactors(), inputHistory, outputHistory, input, output);
+    runSideBySide(
+        PoleZeroRun(a, postFilterFactors(), {inputHistory, outputHistory, input, output}));
 }
 
 void synthesizeAndWeight(LpSpan a, std::span<const double> speechHistory,
                          std::span<const double> weightedHistory, std::span<const double> input,
                          std::span<double> speech, std::span<double> weighted) {
-    checkBlock(input, speech);
-    checkPoleZeroBlock(speechHistory, weightedHistory, input, weighted);
-    const int count = static_cast<int>(input.size());
-    const PoleZeroCoeffs c = poleZeroCoeffs(a, weightingFactors());
-    Extended s, w;
-    loadHistory(speechHistory, s);
-    loadHistory(weightedHistory, w);
-    // Sample i of the weighting waits only on sample i of the synthesis, so
-    // the two recursions overlap.
-    for (int i = kLpOrder; i < kLpOrder + count; ++i) {
-        s[i] = synthesisStep(a, input[i - kLpOrder], s.data(), i);
-        w[i] = poleZeroStep(c, s.data(), w.data(), i);
-    }
-    std::copy(s.begin() + kLpOrder, s.begin() + kLpOrder + count, speech.begin());
-    std::copy(w.begin() + kLpOrder, w.begin() + kLpOrder + count, weighted.begin());
+    synthesizeAndWeight({a, speechHistory, weightedHistory, input, speech, weighted});
 }
 
-void synthesizeAndWeight(const SynthesisBlock& b) {
-    synthesizeAndWeight(b.a, b.speechHistory, b.weightedHistory, b.input, b.speech, b.weighted);
-}
+void synthesizeAndWeight(const SynthesisBlock& block) { runSideBySide(SynthesisRun(block)); }
 
 void synthesizeAndWeightPair(const SynthesisBlock& first, const SynthesisBlock& second) {
-    for (const SynthesisBlock* b : {&first, &second}) {
-        checkBlock(b->input, b->speech);
-        checkPoleZeroBlock(b->speechHistory, b->weightedHistory, b->input, b->weighted);
-    }
-    if (first.input.size() != second.input.size())
-        throw std::invalid_argument("paired filter blocks differ in length");
-    const int count = static_cast<int>(first.input.size());
-    const PoleZeroCoeffs c1 = poleZeroCoeffs(first.a, weightingFactors());
-    const PoleZeroCoeffs c2 = poleZeroCoeffs(second.a, weightingFactors());
-    Extended s1, w1, s2, w2;
-    loadHistory(first.speechHistory, s1);
-    loadHistory(first.weightedHistory, w1);
-    loadHistory(second.speechHistory, s2);
-    loadHistory(second.weightedHistory, w2);
-    for (int i = kLpOrder; i < kLpOrder + count; ++i) {
-        s1[i] = synthesisStep(first.a, first.input[i - kLpOrder], s1.data(), i);
-        s2[i] = synthesisStep(second.a, second.input[i - kLpOrder], s2.data(), i);
-        w1[i] = poleZeroStep(c1, s1.data(), w1.data(), i);
-        w2[i] = poleZeroStep(c2, s2.data(), w2.data(), i);
-    }
-    std::copy(s1.begin() + kLpOrder, s1.begin() + kLpOrder + count, first.speech.begin());
-    std::copy(w1.begin() + kLpOrder, w1.begin() + kLpOrder + count, first.weighted.begin());
-    std::copy(s2.begin() + kLpOrder, s2.begin() + kLpOrder + count, second.speech.begin());
-    std::copy(w2.begin() + kLpOrder, w2.begin() + kLpOrder + count, second.weighted.begin());
+    runSideBySide(SynthesisRun(first), SynthesisRun(second));
 }
 
 void formantPostFilterPair(LpSpan a, const PoleZeroBlock& first, const PoleZeroBlock& second) {
-    checkPoleZeroBlock(first.inputHistory, first.outputHistory, first.input, first.output);
-    checkPoleZeroBlock(second.inputHistory, second.outputHistory, second.input, second.output);
-    if (first.input.size() != second.input.size())
-        throw std::invalid_argument("paired filter blocks differ in length");
-    const int count = static_cast<int>(first.input.size());
-    const PoleZeroCoeffs c = poleZeroCoeffs(a, postFilterFactors());
-    Extended x1, y1, x2, y2;
-    loadHistory(first.inputHistory, x1);
-    loadHistory(first.outputHistory, y1);
-    loadHistory(second.inputHistory, x2);
-    loadHistory(second.outputHistory, y2);
-    std::copy(first.input.begin(), first.input.end(), x1.begin() + kLpOrder);
-    std::copy(second.input.begin(), second.input.end(), x2.begin() + kLpOrder);
-    for (int i = kLpOrder; i < kLpOrder + count; ++i) {
-        y1[i] = poleZeroStep(c, x1.data(), y1.data(), i);
-        y2[i] = poleZeroStep(c, x2.data(), y2.data(), i);
-    }
-    std::copy(y1.begin() + kLpOrder, y1.begin() + kLpOrder + count, first.output.begin());
-    std::copy(y2.begin() + kLpOrder, y2.begin() + kLpOrder + count, second.output.begin());
+    runSideBySide(PoleZeroRun(a, postFilterFactors(), first),
+                  PoleZeroRun(a, postFilterFactors(), second));
 }
 
-void synthesizeAndWeightWithPostFilter(const SynthesisBlock& b, const PostFilterBlocks& post) {
-    checkBlock(b.input, b.speech);
-    checkPoleZeroBlock(b.speechHistory, b.weightedHistory, b.input, b.weighted);
-    for (const PoleZeroBlock* p : {&post.speech, &post.response})
-        checkPoleZeroBlock(p->inputHistory, p->outputHistory, p->input, p->output);
-    if (post.speech.input.size() != b.input.size() || post.response.input.size() != b.input.size())
-        throw std::invalid_argument("fused filter blocks differ in length");
-    const int count = static_cast<int>(b.input.size());
-    const PoleZeroCoeffs weighting = poleZeroCoeffs(b.a, weightingFactors());
-    const PoleZeroCoeffs postFilter = poleZeroCoeffs(post.a, postFilterFactors());
-    Extended s, w, x1, y1, x2, y2;
-    loadHistory(b.speechHistory, s);
-    loadHistory(b.weightedHistory, w);
-    loadHistory(post.speech.inputHistory, x1);
-    loadHistory(post.speech.outputHistory, y1);
-    loadHistory(post.response.inputHistory, x2);
-    loadHistory(post.response.outputHistory, y2);
-    std::copy(post.speech.input.begin(), post.speech.input.end(), x1.begin() + kLpOrder);
-    std::copy(post.response.input.begin(), post.response.input.end(), x2.begin() + kLpOrder);
-    for (int i = kLpOrder; i < kLpOrder + count; ++i) {
-        s[i] = synthesisStep(b.a, b.input[i - kLpOrder], s.data(), i);
-        y1[i] = poleZeroStep(postFilter, x1.data(), y1.data(), i);
-        y2[i] = poleZeroStep(postFilter, x2.data(), y2.data(), i);
-        w[i] = poleZeroStep(weighting, s.data(), w.data(), i);
-    }
-    std::copy(s.begin() + kLpOrder, s.begin() + kLpOrder + count, b.speech.begin());
-    std::copy(w.begin() + kLpOrder, w.begin() + kLpOrder + count, b.weighted.begin());
-    std::copy(y1.begin() + kLpOrder, y1.begin() + kLpOrder + count, post.speech.output.begin());
-    std::copy(y2.begin() + kLpOrder, y2.begin() + kLpOrder + count, post.response.output.begin());
+void synthesizeAndWeightWithPostFilter(const SynthesisBlock& block, const PostFilterBlocks& post) {
+    runSideBySide(SynthesisRun(block), PoleZeroRun(post.a, postFilterFactors(), post.speech),
+                  PoleZeroRun(post.a, postFilterFactors(), post.response));
 }
 
 void convolve(std::span<const double> input, std::span<const double> impulseResponse,
