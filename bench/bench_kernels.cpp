@@ -7,32 +7,11 @@
 #include <random>
 #include <string>
 
-#include "coder/VectorKernels.h"
+#include "coder/simd/Kernels.h"
 
 namespace {
 
-using namespace zorvel::kernels;
-
-struct KernelSet {
-    const char* name;
-    bool available;
-    ConvolveFunction convolve;
-    CorrelateFunction correlate;
-};
-
-KernelSet kernelSet(int index) {
-    switch (index) {
-#if defined(__x86_64__)
-        case 1:
-            return {"avx2", __builtin_cpu_supports("avx2") != 0, convolveAvx2, correlateAvx2};
-        case 2:
-            return {"avx512", __builtin_cpu_supports("avx512f") != 0, convolveAvx512,
-                    correlateAvx512};
-#endif
-        default:
-            return {"portable", index == 0, convolvePortable, correlatePortable};
-    }
-}
+using namespace zorvel::simd;
 
 std::array<double, 320> randomSignal() {
     std::mt19937 rng(20261207u);
@@ -43,25 +22,29 @@ std::array<double, 320> randomSignal() {
 }
 
 void BM_Convolve(benchmark::State& state) {
-    const KernelSet set = kernelSet(static_cast<int>(state.range(0)));
-    if (!set.available) return state.SkipWithError("this processor cannot run the kernels");
-    state.SetLabel(set.name);
+    const InstructionSet set = kInstructionSets[state.range(0)];
+    if (!instructionSetAvailable(set))
+        return state.SkipWithError("this processor cannot run the kernels");
+    state.SetLabel(std::string(instructionSetName(set)));
+    const KernelSet& kernels = kernelsFor(set);
     const auto x = randomSignal();
     std::array<double, 40> y{};
     for (auto _ : state) {
-        set.convolve(x.data(), x.data() + 100, y.data(), 40);
+        kernels.convolve(x.data(), x.data() + 100, y.data(), 40);
         benchmark::DoNotOptimize(y);
     }
 }
 
 void BM_Correlate(benchmark::State& state) {
-    const KernelSet set = kernelSet(static_cast<int>(state.range(0)));
-    if (!set.available) return state.SkipWithError("this processor cannot run the kernels");
-    state.SetLabel(set.name);
+    const InstructionSet set = kInstructionSets[state.range(0)];
+    if (!instructionSetAvailable(set))
+        return state.SkipWithError("this processor cannot run the kernels");
+    state.SetLabel(std::string(instructionSetName(set)));
+    const KernelSet& kernels = kernelsFor(set);
     const auto w = randomSignal();
     std::array<double, 160> C{};
     for (auto _ : state) {
-        set.correlate(w.data() + 160, 80, 160, C.data());
+        kernels.correlate(w.data() + 160, 80, 160, C.data());
         benchmark::DoNotOptimize(C);
     }
 }

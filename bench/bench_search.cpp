@@ -1,14 +1,15 @@
-// The pulse-position search alone, per subframe, in every path this
-// processor runs: random targets through random weighted-synthesis-like
+// The pulse-position search alone, per subframe, literal and on every
+// instruction set this processor runs: random targets through random weighted-synthesis-like
 // responses, as the coder would present them (d and phi signed).
 #include <benchmark/benchmark.h>
 
 #include <array>
 #include <cmath>
 #include <random>
+#include <string>
 #include <vector>
 
-#include "coder/SearchPaths.h"
+#include "coder/AlgebraicSearch.h"
 
 namespace {
 
@@ -51,17 +52,22 @@ std::vector<Subframe> randomSubframes() {
 
 void BM_Search(benchmark::State& state) {
     const CoderMode mode = *modeFromNumber(static_cast<int>(state.range(0)));
-    const auto path = static_cast<SearchPath>(state.range(1));
-    if (!searchPathAvailable(path)) {
+    // path 0: the literal search; 1..3: the instruction sets, slowest first.
+    const bool literal = state.range(1) == 0;
+    const simd::InstructionSet instructions =
+        simd::kInstructionSets[literal ? 0 : state.range(1) - 1];
+    if (!literal && !simd::instructionSetAvailable(instructions)) {
         state.SkipWithError("this processor cannot run the path");
         return;
     }
-    state.SetLabel(std::string(searchPathName(path)));
+    state.SetLabel(literal ? "literal" : std::string(simd::instructionSetName(instructions)));
     static const std::vector<Subframe> set = randomSubframes();
     std::size_t k = 0;
     for (auto _ : state) {
         const Subframe& s = set[k++ % set.size()];
-        benchmark::DoNotOptimize(searchPulsePositions(mode, 1, s.d, s.phi, s.b, path));
+        benchmark::DoNotOptimize(
+            literal ? searchPulsePositionsLiterally(mode, 1, s.d, s.phi, s.b)
+                    : searchPulsePositions(mode, 1, s.d, s.phi, s.b, instructions));
     }
 }
 

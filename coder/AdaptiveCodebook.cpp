@@ -19,14 +19,14 @@
 #include "coder/Filters.h"
 #include "coder/SpeechCoder.h"
 #include "coder/Subframe.h"
-#include "coder/VectorKernels.h"
+#include "coder/simd/Kernels.h"
 
 namespace zorvel {
 namespace {
 
 constexpr int kLagSearchHalfWidth = 3;  // candidates L0-3..L0+3
 constexpr int kLagCandidates = 2 * kLagSearchHalfWidth + 1;
-static_assert(kLagCandidates <= kernels::kLagLanes);
+static_assert(kLagCandidates <= simd::kLagLanes);
 constexpr int kMinOpenLoopLag = 18;
 constexpr int kMaxOpenLoopLag = 143;
 constexpr double kMaxPitchGain = 1.2;
@@ -39,8 +39,7 @@ constexpr int kPastSamples = kFrameSamples;  // past excitation held before the 
 using ExcitationBuffer = std::array<double, kPastSamples + kSubframeSamples>;
 // The lag search reads every lane's window, down to kLagLanes - 1 samples
 // before the longest lag's.
-static_assert(kPastSamples - (kMaxOpenLoopLag + kLagSearchHalfWidth) - (kernels::kLagLanes - 1) >=
-              0);
+static_assert(kPastSamples - (kMaxOpenLoopLag + kLagSearchHalfWidth) - (simd::kLagLanes - 1) >= 0);
 
 void fillPastExcitation(const FrameRecord& previous, const FrameRecord& current, int a,
                         ExcitationBuffer& buffer) {
@@ -57,9 +56,9 @@ int searchIntegerLag(ExcitationBuffer& buffer, ConstSubframeSpan lpResidual, Con
     std::copy(lpResidual.begin(), lpResidual.end(), buffer.begin() + kPastSamples);
     // y, R and E of all candidates at once; candidate l is lag first + l.
     const int first = L0 - kLagSearchHalfWidth;
-    std::array<double, kernels::kLagLanes> R, E;
-    kernels::vectorKernels().lagCorrelations(&buffer[kPastSamples - first], h.data(), x.data(),
-                                             R.data(), E.data());
+    std::array<double, simd::kLagLanes> R, E;
+    simd::fastestKernels().lagCorrelations(&buffer[kPastSamples - first], h.data(), x.data(),
+                                           R.data(), E.data());
     int lag = L0;
     double best = 0.0;
     for (int l = 0; l < kLagCandidates; ++l) {

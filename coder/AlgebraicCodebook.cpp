@@ -5,7 +5,7 @@
 // `algebraicExcitation` (gc*c) and `codebookGain` gc.
 //
 // d(n) = sum_{i>=n} x2(i) h(i-n) and phi(i, j) = sum_{k>=max(i,j)} h(k-i) h(k-j),
-// each sum over increasing i or k, formed side by side (VectorKernels.h).
+// each sum over increasing i or k, formed side by side (simd/Kernels.h).
 // The sign of b(n) fixes the sign of a pulse at n; d and phi absorb the signs,
 // so the search sees only unit pulses. The code vector c holds the chosen
 // pulses (two at one position add up); gc = <x2, z> / <z, z> with z = c * h.
@@ -16,12 +16,11 @@
 #include "coder/Filters.h"
 #include "coder/SpeechCoder.h"
 #include "coder/Subframe.h"
-#include "coder/VectorKernels.h"
+#include "coder/simd/Kernels.h"
 
 namespace zorvel {
 namespace {
 
-constexpr int L = kSubframeSamples;
 constexpr double kZeroNormReplacement = 1.0;
 constexpr double kSilentCodeGain = 1.0;  // gc when the filtered code vector has no energy
 
@@ -38,11 +37,11 @@ void selectSigns(SignRule rule, ConstSubframeSpan ltpResidual, ConstSubframeSpan
     if (rule == SignRule::residualAndTarget) {
         const double Er = rootOrOne(ltpResidual);
         const double Ed = rootOrOne(d);
-        for (int n = 0; n < L; ++n) b[n] = ltpResidual[n] / Er + d[n] / Ed;
+        for (int n = 0; n < kSubframeSamples; ++n) b[n] = ltpResidual[n] / Er + d[n] / Ed;
     } else {
         std::copy(d.begin(), d.end(), b.begin());
     }
-    for (int n = 0; n < L; ++n) s[n] = b[n] >= 0.0 ? 1.0 : -1.0;
+    for (int n = 0; n < kSubframeSamples; ++n) s[n] = b[n] >= 0.0 ? 1.0 : -1.0;
 }
 
 }  // namespace
@@ -58,10 +57,10 @@ void SpeechCoder::searchAlgebraicCodebook(int a) {
     const SubframeSpan c = subframeOf(frame.algebraicExcitation, a);
     auto& phi = frame.impulseCorrelation;
 
-    const kernels::VectorKernels& vector = kernels::vectorKernels();
+    const simd::KernelSet& vector = simd::fastestKernels();
     vector.backwardFilter(x2.data(), h.data(), d.data());
     selectSigns(rulesOf(mode_).signRule, subframeOf(frame.ltpResidual, a), d, b, s);
-    for (int n = 0; n < L; ++n) d[n] *= s[n];
+    for (int n = 0; n < kSubframeSamples; ++n) d[n] *= s[n];
     vector.signedCorrelation(h.data(), s.data(), phi.data());
 
     const PulseVector positions = searchPulsePositions(mode_, a, d, phi, b);
@@ -72,7 +71,7 @@ void SpeechCoder::searchAlgebraicCodebook(int a) {
     for (std::int32_t p : positions)
         if (p != kNoPulse) c[p] += s[p];
 
-    std::array<double, L> z{};
+    std::array<double, kSubframeSamples> z{};
     convolve(c, h, z);
     const double energy = dot(z, z);
     const double gc = energy != 0.0 ? dot(x2, z) / energy : kSilentCodeGain;

@@ -14,8 +14,10 @@
 // Candidates are compared cross-multiplied, N^2 * bestD > bestN2 * D (D > 0
 // for a monic impulse response), which is Q > bestQ without a division.
 //
-// The nested searches also run screened (ScreenedSearch.h), with the same
-// winner; the literal form here stays the reference and the fallback.
+// The nested searches also run screened (simd/ScreenedSearch.h) and the pair
+// steps in vectors (simd/PairScan.h), with the same winner; the literal form
+// here stays the reference and the fallback. `kernels` below is the
+// instruction set's kernels, or null for the literal search.
 #include "coder/AlgebraicSearch.h"
 
 #include <algorithm>
@@ -25,56 +27,11 @@
 #include <iterator>
 #include <limits>
 
-#include "coder/PairScan.h"
-#include "coder/ScreenedSearch.h"
-#include "coder/SearchPaths.h"
-#include "coder/SpeechCoder.h"
 #include "coder/Subframe.h"
-#include "coder/VectorKernels.h"
+#include "coder/simd/Kernels.h"
 
 namespace zorvel {
 namespace {
-
-constexpr int L = kSubframeSamples;
-
-// Positions step*k + offset for k = 0.., ascending.
-template <int Step, std::size_t N>
-constexpr std::array<int, (kSubframeSamples / Step) * N> interleavedTracks(
-    std::array<int, N> offsets) {
-    std::array<int, (kSubframeSamples / Step) * N> p{};
-    std::size_t i = 0;
-    for (int k = 0; k < kSubframeSamples / Step; ++k)
-        for (int offset : offsets) p[i++] = Step * k + offset;
-    return p;
-}
-
-constexpr int kTrackStep = 5;
-constexpr auto kTrack0 = interleavedTracks<kTrackStep>(std::array{0});
-constexpr auto kTrack1 = interleavedTracks<kTrackStep>(std::array{1});
-constexpr auto kTrack2 = interleavedTracks<kTrackStep>(std::array{2});
-constexpr auto kTrack3 = interleavedTracks<kTrackStep>(std::array{3});
-constexpr auto kTrack4 = interleavedTracks<kTrackStep>(std::array{4});
-constexpr auto kTracks3And4 = interleavedTracks<kTrackStep>(std::array{3, 4});
-constexpr auto kTracks1And3 = interleavedTracks<kTrackStep>(std::array{1, 3});
-constexpr auto kTracks2And4 = interleavedTracks<kTrackStep>(std::array{2, 4});
-constexpr auto kMode6Second = interleavedTracks<8>(std::array{0, 1, 3, 7});
-constexpr std::array<std::span<const int>, kTrackStep> kStep5Tracks{kTrack0, kTrack1, kTrack2,
-                                                                    kTrack3, kTrack4};
-
-constexpr int kMaxNestedPulses = 4;
-using PositionLists = std::array<std::span<const int>, kMaxNestedPulses>;
-
-// The position lists of the nested search, p0 first; empty for the other searches.
-constexpr std::array<PositionLists, kModeCount> kNestedLists{{
-    {},
-    {},
-    {kTrack0, kTrack1, kTrack2, kTracks3And4},
-    {kTrack0, kTrack1, kTrack2, kTracks3And4},
-    {kTrack0, kTracks1And3, kTracks2And4, {}},
-    {kTracks1And3, kMode6Second, {}, {}},
-    {},
-    {},
-}};
 
 // The best Q so far as numerator and denominator; Q = 0 at the start.
 struct Best {
@@ -108,11 +65,11 @@ class NestedSearch {
             const std::span<const int> list = lists_[l];
             for (std::size_t i = 0; i < list.size(); ++i) {
                 dC_[l][i] = d_[list[i]];
-                diagonalC_[l][i] = phi_[list[i] * L + list[i]];
+                diagonalC_[l][i] = phi_[list[i] * kSubframeSamples + list[i]];
                 cross_[0][l][i] = 0.0;
             }
-            for (int m = 0; m < L; ++m) {
-                const double* row = &phi_[m * L];
+            for (int m = 0; m < kSubframeSamples; ++m) {
+                const double* row = &phi_[m * kSubframeSamples];
                 for (std::size_t i = 0; i < list.size(); ++i) phiC_[l][m][i] = row[list[i]];
             }
         }
@@ -188,7 +145,7 @@ class NestedSearch {
     std::array<std::span<const int>, kMaxNestedPulses> lists_;
     std::array<Compact, kMaxNestedPulses> dC_;         // d at list l's positions
     std::array<Compact, kMaxNestedPulses> diagonalC_;  // phi(m, m) at list l's positions
-    std::array<std::array<Compact, L>, kMaxNestedPulses>
+    std::array<std::array<Compact, kSubframeSamples>, kMaxNestedPulses>
         phiC_;  // phiC_[l][m][i] = phi(m, list_l[i])
     // cross_[k][l][i]: cross at list l's position i with the pulses of levels 0..k-1 fixed.
     std::array<std::array<Compact, kMaxNestedPulses>, kMaxNestedPulses> cross_;
@@ -206,30 +163,10 @@ PulseVector literalNestedSearch(std::span<const PositionLists> runs, int levels,
     return positions;
 }
 
-// The vector searches of one instruction set.
-struct ScreenedKernels {
-    bool (*screenable)(const double* d, const double* phi, double& margin);
-    void (*search)(const screened::Problem& p, screened::Best& best);
-    pairs::PairBest (*scanPairs)(const pairs::PairStep& step);
-};
-
-ScreenedKernels screenedKernels(SearchPath path) {
-    switch (path) {
-#if defined(__x86_64__)
-        case SearchPath::avx2:
-            return {screened::screenableAvx2, screened::searchAvx2, pairs::scanAvx2};
-        case SearchPath::avx512:
-            return {screened::screenableAvx512, screened::searchAvx512, pairs::scanAvx512};
-#endif
-        default:
-            return {screened::screenablePortable, screened::searchPortable, pairs::scanPortable};
-    }
-}
-
 // The rows of the screen for one run over `lists` (levels 0..levels-1).
 void prepareProblem(const PositionLists& lists, int levels, SubframeVector d, CorrelationMatrix phi,
-                    screened::Problem& p) {
-    using screened::kLastStride;
+                    simd::screened::Problem& p) {
+    using simd::screened::kLastStride;
     p.levels = levels;
     p.phi = phi.data();
     const int last = levels - 1;
@@ -241,7 +178,7 @@ void prepareProblem(const PositionLists& lists, int levels, SubframeVector d, Co
             const int m = inList ? list[i] : 0;
             p.positions[l][i] = inList ? m : kNoPulse;
             p.d[l][i] = inList ? d[m] : 0.0;
-            p.diag[l][i] = inList ? phi[m * L + m] : 0.0;
+            p.diag[l][i] = inList ? phi[m * kSubframeSamples + m] : 0.0;
         }
     }
     const std::span<const int> lastList = lists[last];
@@ -250,7 +187,7 @@ void prepareProblem(const PositionLists& lists, int levels, SubframeVector d, Co
             j < p.counts[last] ? p.diag[last][j] : std::numeric_limits<double>::infinity();
     for (int l = 0; l < last; ++l)
         for (int i = 0; i < p.counts[l]; ++i) {
-            const double* row = &phi[lists[l][i] * L];
+            const double* row = &phi[lists[l][i] * kSubframeSamples];
             for (int j = 0; j < kLastStride; ++j)
                 p.twoPhiLast[l][i][j] = j < p.counts[last] ? 2.0 * row[lastList[j]] : 0.0;
         }
@@ -259,16 +196,15 @@ void prepareProblem(const PositionLists& lists, int levels, SubframeVector d, Co
 // The runs one after the other with one best, screened where the bound
 // holds, literal otherwise.
 PulseVector nestedSearch(std::span<const PositionLists> runs, int levels, SubframeVector d,
-                         CorrelationMatrix phi, SearchPath path) {
-    if (path == SearchPath::literal) return literalNestedSearch(runs, levels, d, phi);
-    const ScreenedKernels kernels = screenedKernels(path);
-    screened::Problem problem;
-    if (!kernels.screenable(d.data(), phi.data(), problem.margin))
+                         CorrelationMatrix phi, const simd::KernelSet* kernels) {
+    if (!kernels) return literalNestedSearch(runs, levels, d, phi);
+    simd::screened::Problem problem;
+    if (!kernels->screenable(d.data(), phi.data(), problem.margin))
         return literalNestedSearch(runs, levels, d, phi);
-    screened::Best best{0.0, 1.0, {kNoPulse, kNoPulse, kNoPulse, kNoPulse}, false};
+    simd::screened::Best best{0.0, 1.0, {kNoPulse, kNoPulse, kNoPulse, kNoPulse}, false};
     for (const PositionLists& lists : runs) {
         prepareProblem(lists, levels, d, phi, problem);
-        kernels.search(problem, best);
+        kernels->screenedSearch(problem, best);
         if (best.gaveUp) return literalNestedSearch(runs, levels, d, phi);
     }
     PulseVector positions;
@@ -282,7 +218,7 @@ PulseVector nestedSearch(std::span<const PositionLists> runs, int levels, Subfra
 class PulseSet {
   public:
     // accumulate: the vector row addition, or null for the plain loop.
-    PulseSet(SubframeVector d, CorrelationMatrix phi, kernels::AccumulateFunction accumulate)
+    PulseSet(SubframeVector d, CorrelationMatrix phi, simd::AccumulateFunction accumulate)
         : d_(d), phi_(phi), accumulate_(accumulate) {}
     double N() const { return N_; }
     double diagonal() const { return diagonal_; }
@@ -290,24 +226,24 @@ class PulseSet {
     double d(int m) const { return d_[m]; }
     double cross(int m) const { return cross_[m]; }
     const double* crossData() const { return cross_.data(); }
-    double phi(int i, int j) const { return phi_[i * L + j]; }
+    double phi(int i, int j) const { return phi_[i * kSubframeSamples + j]; }
 
     void add(int m) {
         N_ += d_[m];
         diagonal_ += phi(m, m);
         crossSum_ += cross_[m];
-        const double* row = &phi_[m * L];
+        const double* row = &phi_[m * kSubframeSamples];
         if (accumulate_)
             accumulate_(cross_.data(), row);
         else
-            for (int k = 0; k < L; ++k) cross_[k] += row[k];
+            for (int k = 0; k < kSubframeSamples; ++k) cross_[k] += row[k];
     }
 
   private:
     SubframeVector d_;
     CorrelationMatrix phi_;
-    kernels::AccumulateFunction accumulate_;
-    std::array<double, L> cross_{};
+    simd::AccumulateFunction accumulate_;
+    std::array<double, kSubframeSamples> cross_{};
     double N_ = 0.0;
     double diagonal_ = 0.0;
     double crossSum_ = 0.0;
@@ -317,7 +253,7 @@ class PulseSet {
 // that one set reached in different pulse orders scores exactly alike.
 Best scoreOfSet(const PulseVector& m, SubframeVector d, CorrelationMatrix phi) {
     // The positions in ascending order, each as often as the set holds it.
-    std::array<std::uint8_t, L> held{};
+    std::array<std::uint8_t, kSubframeSamples> held{};
     std::uint64_t occupied = 0;
     for (int p : m) {
         if (p == kNoPulse) continue;
@@ -335,10 +271,10 @@ Best scoreOfSet(const PulseVector& m, SubframeVector d, CorrelationMatrix phi) {
     double cross = 0.0;
     for (int k = 0; k < count; ++k) {
         N += d[sorted[k]];
-        diagonal += phi[sorted[k] * L + sorted[k]];
+        diagonal += phi[sorted[k] * kSubframeSamples + sorted[k]];
     }
     for (int k = 0; k < count; ++k)
-        for (int l = k + 1; l < count; ++l) cross += phi[sorted[k] * L + sorted[l]];
+        for (int l = k + 1; l < count; ++l) cross += phi[sorted[k] * kSubframeSamples + sorted[l]];
     Best score;
     score.take(N, energy(diagonal, cross));
     return score;
@@ -350,11 +286,9 @@ Best scoreOfSet(const PulseVector& m, SubframeVector d, CorrelationMatrix phi) {
 // the overall comparison then scores them alike and keeps the first.
 class PairwiseSearch {
   public:
-    // scanPairs: the vector pair step, or null for the literal loops.
-    using ScanPairs = pairs::PairBest (*)(const pairs::PairStep& step);
     PairwiseSearch(int trackCount, SubframeVector d, CorrelationMatrix phi, SubframeVector b,
-                   ScanPairs scanPairs)
-        : NT_(trackCount), d_(d), phi_(phi), scanPairs_(scanPairs) {
+                   const simd::KernelSet* kernels)
+        : NT_(trackCount), d_(d), phi_(phi), kernels_(kernels) {
         findTrackMaxima(b);
     }
 
@@ -365,7 +299,7 @@ class PairwiseSearch {
         int t0 = 0;
         for (int t = 1; t < NT_; ++t)
             if (maxima_[t] > maxima_[t0]) t0 = t;
-        PulseSet first(d_, phi_, scanPairs_ ? kernels::vectorKernels().accumulate : nullptr);
+        PulseSet first(d_, phi_, kernels_ ? kernels_->accumulate : nullptr);
         first.add(arg_[t0]);
         for (int t1 = 0; t1 < NT_; ++t1) {
             if (t1 == t0) continue;
@@ -387,7 +321,7 @@ class PairwiseSearch {
             maxima_[t] = 0.0;
             arg_[t] = t;
         }
-        for (int n = 0, t = 0; n < L; ++n, t = t + 1 == NT_ ? 0 : t + 1) {
+        for (int n = 0, t = 0; n < kSubframeSamples; ++n, t = t + 1 == NT_ ? 0 : t + 1) {
             const double magnitude = std::abs(b[n]);  // s(n) * b(n)
             if (magnitude > maxima_[t]) {
                 maxima_[t] = magnitude;
@@ -416,7 +350,7 @@ class PairwiseSearch {
             const int trackA = trackOrder[X % NT_];
             const int trackB = trackOrder[(X + 1) % NT_];
             const Pair pair =
-                scanPairs_ ? vectorPair(set, trackA, trackB) : literalPair(set, trackA, trackB);
+                kernels_ ? vectorPair(set, trackA, trackB) : literalPair(set, trackA, trackB);
             found = pair.found;
             m[X] = pair.a;
             m[X + 1] = pair.b;
@@ -438,11 +372,11 @@ class PairwiseSearch {
     Pair literalPair(const PulseSet& set, int trackA, int trackB) const {
         Best pairBest;
         Pair pair;
-        for (int p = trackA; p < L; p += NT_) {
+        for (int p = trackA; p < kSubframeSamples; p += NT_) {
             const double Np = set.N() + set.d(p);
             const double diagonalP = set.diagonal() + set.phi(p, p);
             const double crossP = set.cross() + set.cross(p);
-            for (int q = trackB; q < L; q += NT_) {
+            for (int q = trackB; q < kSubframeSamples; q += NT_) {
                 const double N = Np + set.d(q);
                 const double D =
                     energy(diagonalP + set.phi(q, q), crossP + set.cross(q) + set.phi(p, q));
@@ -456,10 +390,10 @@ class PairwiseSearch {
     }
 
     Pair vectorPair(const PulseSet& set, int trackA, int trackB) const {
-        const pairs::PairStep step{d_.data(), phi_.data(),    set.crossData(),
-                                   set.N(),   set.diagonal(), set.cross(),
-                                   trackA,    trackB,         NT_};
-        const pairs::PairBest best = scanPairs_(step);
+        const simd::pairs::PairStep step{d_.data(), phi_.data(),    set.crossData(),
+                                         set.N(),   set.diagonal(), set.cross(),
+                                         trackA,    trackB,         NT_};
+        const simd::pairs::PairBest best = kernels_->scanPairs(step);
         if (best.row < 0) return {};
         return {trackA + best.row * NT_, trackB + best.column * NT_, true};
     }
@@ -468,78 +402,48 @@ class PairwiseSearch {
     int NT_;
     SubframeVector d_;
     CorrelationMatrix phi_;
-    ScanPairs scanPairs_;
+    const simd::KernelSet* kernels_;
     std::array<double, kMaxTracks> maxima_{};
     std::array<int, kMaxTracks> arg_{};
 };
 
-}  // namespace
-
-std::string_view searchPathName(SearchPath path) {
-    switch (path) {
-        case SearchPath::literal:
-            return "literal";
-        case SearchPath::portable:
-            return "portable";
-        case SearchPath::avx2:
-            return "avx2";
-        case SearchPath::avx512:
-            return "avx512";
-    }
-    return "?";
-}
-
-bool searchPathAvailable(SearchPath path) {
-    switch (path) {
-        case SearchPath::literal:
-        case SearchPath::portable:
-            return true;
-#if defined(__x86_64__)
-        case SearchPath::avx2:
-            return __builtin_cpu_supports("avx2");
-        case SearchPath::avx512:
-            return __builtin_cpu_supports("avx512f");
-#endif
-        default:
-            return false;
-    }
-}
-
-SearchPath fastestSearchPath() {
-    static const SearchPath fastest = [] {
-        for (SearchPath path : {SearchPath::avx512, SearchPath::avx2})
-            if (searchPathAvailable(path)) return path;
-        return SearchPath::portable;
-    }();
-    return fastest;
-}
-
-PulseVector searchPulsePositions(CoderMode mode, int a, SubframeVector d, CorrelationMatrix phi,
-                                 SubframeVector b, SearchPath path) {
+// The search of the mode's layout on the given kernels (null: literal).
+PulseVector searchLayout(CoderMode mode, int a, SubframeVector d, CorrelationMatrix phi,
+                         SubframeVector b, const simd::KernelSet* kernels) {
     checkSubframe(a);
-    const CoderModeRules& rules = rulesOf(mode);
-    switch (rules.pulseSearch) {
+    const PulseLayout& layout = rulesOf(mode).pulseLayout;
+    switch (layout.search) {
         case PulseSearch::pairwise:
-            return PairwiseSearch(
-                       rules.pairwiseTracks, d, phi, b,
-                       path == SearchPath::literal ? nullptr : screenedKernels(path).scanPairs)
-                .run();
+            return PairwiseSearch(layout.pairwiseTracks, d, phi, b, kernels).run();
         case PulseSearch::nested:
-            return nestedSearch(std::span(&kNestedLists[modeIndex(mode)], 1), rules.pulses, d, phi,
-                                path);
+            return nestedSearch(std::span(&layout.lists, 1), layout.pulses, d, phi, kernels);
         case PulseSearch::trackPairs: {
             std::array<PositionLists, 2> runs{};
-            for (int r = 0; r < 2; ++r)
-                runs[r] = {kStep5Tracks[startTable[a][r]], kStep5Tracks[startTable[a][r + 2]]};
-            return nestedSearch(runs, 2, d, phi, path);
+            for (int r = 0; r < 2; ++r) {
+                const TrackPair pair = layout.trackPairs[a][r];
+                runs[r] = {tracks::kOfStep5[pair.first], tracks::kOfStep5[pair.second]};
+            }
+            return nestedSearch(runs, layout.pulses, d, phi, kernels);
         }
     }
     return {};
 }
 
+}  // namespace
+
 PulseVector searchPulsePositions(CoderMode mode, int a, SubframeVector d, CorrelationMatrix phi,
                                  SubframeVector b) {
-    return searchPulsePositions(mode, a, d, phi, b, fastestSearchPath());
+    return searchLayout(mode, a, d, phi, b, &simd::fastestKernels());
+}
+
+PulseVector searchPulsePositions(CoderMode mode, int a, SubframeVector d, CorrelationMatrix phi,
+                                 SubframeVector b, simd::InstructionSet set) {
+    return searchLayout(mode, a, d, phi, b, &simd::kernelsFor(set));
+}
+
+PulseVector searchPulsePositionsLiterally(CoderMode mode, int a, SubframeVector d,
+                                          CorrelationMatrix phi, SubframeVector b) {
+    return searchLayout(mode, a, d, phi, b, nullptr);
 }
 
 }  // namespace zorvel

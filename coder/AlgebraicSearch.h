@@ -14,6 +14,7 @@
 
 #include "coder/CoderMode.h"
 #include "coder/Frame.h"
+#include "coder/simd/Kernels.h"
 
 namespace zorvel {
 
@@ -21,20 +22,22 @@ using PulseVector = std::array<std::int32_t, kPulsesPerSubframe>;  // kNoPulse =
 using SubframeVector = std::span<const double, kSubframeSamples>;
 using CorrelationMatrix = std::span<const double, kSubframeSamples * kSubframeSamples>;
 
-// The starting positions of the two step-5 track pairs searched in modes 7
-// and 8 in subframe a: pair r takes p0 from track startTable[a][r] and p1
-// from track startTable[a][r + 2].
-inline constexpr std::array<std::array<int, 4>, kSubframes> startTable{{
-    {0, 1, 2, 3},
-    {0, 2, 3, 4},
-    {0, 1, 2, 4},
-    {0, 1, 3, 4},
-}};
-
-// The chosen positions of `mode` in subframe a (0..3), in pulse order;
-// entries without a pulse are kNoPulse. phi is row-major (row i = positions
-// 40i..40i+39). b, the sign selector, fixes the track maxima of modes 1, 2.
+// The chosen positions of `mode` in subframe a (0..3), in pulse order, by
+// the mode's pulse layout (CoderMode.h); entries without a pulse are
+// kNoPulse. phi is row-major (row i = positions 40i..40i+39). b, the sign
+// selector, fixes the track maxima of the pairwise search. The coder's own
+// search runs the vector kernels of the fastest instruction set.
 PulseVector searchPulsePositions(CoderMode mode, int a, SubframeVector d, CorrelationMatrix phi,
                                  SubframeVector b);
+
+// The same search on the kernels of an available instruction set (the
+// screened nested search, the vector pair steps). Every set chooses the
+// positions of the literal search.
+PulseVector searchPulsePositions(CoderMode mode, int a, SubframeVector d, CorrelationMatrix phi,
+                                 SubframeVector b, simd::InstructionSet set);
+
+// The literal enumeration in plain loops: the reference of the others.
+PulseVector searchPulsePositionsLiterally(CoderMode mode, int a, SubframeVector d,
+                                          CorrelationMatrix phi, SubframeVector b);
 
 }  // namespace zorvel

@@ -5,9 +5,13 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+
+#include "coder/Lengths.h"
 
 namespace zorvel {
 
@@ -43,35 +47,141 @@ enum class EnhancementRule {
     standard,  // 0.4, growing as 0.5 gp above gp = 0.8
 };
 
+// The positions of the subframe that lie on interleaved tracks: Step k +
+// offset for k = 0.. below kSubframeSamples, in ascending order.
+template <int Step, std::size_t N>
+constexpr std::array<int, (kSubframeSamples / Step) * N> interleavedTracks(
+    std::array<int, N> offsets) {
+    std::array<int, (kSubframeSamples / Step) * N> positions{};
+    std::size_t i = 0;
+    for (int k = 0; k < kSubframeSamples / Step; ++k)
+        for (int offset : offsets) positions[i++] = Step * k + offset;
+    return positions;
+}
+
+// The position lists the layouts below are made of: the five tracks of step
+// 5, unions of two of them, and the four offsets of step 8 of mode 5.90.
+namespace tracks {
+inline constexpr int kStep = 5;
+inline constexpr auto k0 = interleavedTracks<kStep>(std::array{0});
+inline constexpr auto k1 = interleavedTracks<kStep>(std::array{1});
+inline constexpr auto k2 = interleavedTracks<kStep>(std::array{2});
+inline constexpr auto k3 = interleavedTracks<kStep>(std::array{3});
+inline constexpr auto k4 = interleavedTracks<kStep>(std::array{4});
+inline constexpr auto k3And4 = interleavedTracks<kStep>(std::array{3, 4});
+inline constexpr auto k1And3 = interleavedTracks<kStep>(std::array{1, 3});
+inline constexpr auto k2And4 = interleavedTracks<kStep>(std::array{2, 4});
+inline constexpr auto kStep8 = interleavedTracks<8>(std::array{0, 1, 3, 7});
+inline constexpr std::array<std::span<const int>, kStep> kOfStep5{k0, k1, k2, k3, k4};
+}  // namespace tracks
+
+inline constexpr int kMaxNestedPulses = 4;
+using PositionLists = std::array<std::span<const int>, kMaxNestedPulses>;
+
+// One run of the track-pair search: p0 on track `first`, p1 on track
+// `second` of the step-5 tracks.
+struct TrackPair {
+    int first;
+    int second;
+};
+using TrackPairRuns = std::array<TrackPair, 2>;
+
+// Where the pulses of a subframe may go, and how they are searched.
+struct PulseLayout {
+    PulseSearch search;
+    int pulses;                // K, pulses per subframe
+    int pairwiseTracks = 0;    // pairwise: NT, the track of position n is n mod NT
+    PositionLists lists = {};  // nested: the list of each pulse, p0 (the outermost loop) first
+    std::array<TrackPairRuns, kSubframes> trackPairs = {};  // trackPairs: the runs of subframe a
+};
+
 struct CoderModeRules {
     std::string_view rate;        // kbit/s as the windows show it: "12.2", "7.40"
     std::string_view fileSuffix;  // the mode's part of an output name: "_12.20", "_07.40"
     bool twoLpAnalyses;           // LP sets I and II from differently windowed analyses
     bool oneOpenLoopLagPerFrame;  // the second half's open-loop lag repeats the first
-    int pulses;                   // K, pulses per subframe
-    PulseSearch pulseSearch;
-    int pairwiseTracks;  // NT of the pairwise search (track of n = n mod NT)
+    PulseLayout pulseLayout;
     SignRule signRule;
     EnhancementRule enhancementRule;
 };
 
+// The track pairs of modes 5.15 and 4.75, subframe by subframe.
+inline constexpr std::array<TrackPairRuns, kSubframes> kStep5TrackPairs{{
+    {{{0, 2}, {1, 3}}},
+    {{{0, 3}, {2, 4}}},
+    {{{0, 2}, {1, 4}}},
+    {{{0, 3}, {1, 4}}},
+}};
+
 inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
-    {"12.2", "_12.20", true, false, 10, PulseSearch::pairwise, 5, SignRule::residualAndTarget,
-     EnhancementRule::gentle},
-    {"10.2", "_10.20", false, false, 8, PulseSearch::pairwise, 4, SignRule::targetOnly,
-     EnhancementRule::standard},
-    {"7.95", "_07.95", false, false, 4, PulseSearch::nested, 0, SignRule::targetOnly,
-     EnhancementRule::standard},
-    {"7.40", "_07.40", false, false, 4, PulseSearch::nested, 0, SignRule::targetOnly,
-     EnhancementRule::standard},
-    {"6.70", "_06.70", false, false, 3, PulseSearch::nested, 0, SignRule::targetOnly,
-     EnhancementRule::standard},
-    {"5.90", "_05.90", false, false, 2, PulseSearch::nested, 0, SignRule::targetOnly,
-     EnhancementRule::standard},
-    {"5.15", "_05.15", false, true, 2, PulseSearch::trackPairs, 0, SignRule::targetOnly,
-     EnhancementRule::standard},
-    {"4.75", "_04.75", false, true, 2, PulseSearch::trackPairs, 0, SignRule::targetOnly,
-     EnhancementRule::standard},
+    {.rate = "12.2",
+     .fileSuffix = "_12.20",
+     .twoLpAnalyses = true,
+     .oneOpenLoopLagPerFrame = false,
+     .pulseLayout = {.search = PulseSearch::pairwise, .pulses = 10, .pairwiseTracks = 5},
+     .signRule = SignRule::residualAndTarget,
+     .enhancementRule = EnhancementRule::gentle},
+    {.rate = "10.2",
+     .fileSuffix = "_10.20",
+     .twoLpAnalyses = false,
+     .oneOpenLoopLagPerFrame = false,
+     .pulseLayout = {.search = PulseSearch::pairwise, .pulses = 8, .pairwiseTracks = 4},
+     .signRule = SignRule::targetOnly,
+     .enhancementRule = EnhancementRule::standard},
+    {.rate = "7.95",
+     .fileSuffix = "_07.95",
+     .twoLpAnalyses = false,
+     .oneOpenLoopLagPerFrame = false,
+     .pulseLayout = {.search = PulseSearch::nested,
+                     .pulses = 4,
+                     .lists = {tracks::k0, tracks::k1, tracks::k2, tracks::k3And4}},
+     .signRule = SignRule::targetOnly,
+     .enhancementRule = EnhancementRule::standard},
+    {.rate = "7.40",
+     .fileSuffix = "_07.40",
+     .twoLpAnalyses = false,
+     .oneOpenLoopLagPerFrame = false,
+     .pulseLayout = {.search = PulseSearch::nested,
+                     .pulses = 4,
+                     .lists = {tracks::k0, tracks::k1, tracks::k2, tracks::k3And4}},
+     .signRule = SignRule::targetOnly,
+     .enhancementRule = EnhancementRule::standard},
+    {.rate = "6.70",
+     .fileSuffix = "_06.70",
+     .twoLpAnalyses = false,
+     .oneOpenLoopLagPerFrame = false,
+     .pulseLayout = {.search = PulseSearch::nested,
+                     .pulses = 3,
+                     .lists = {tracks::k0, tracks::k1And3, tracks::k2And4}},
+     .signRule = SignRule::targetOnly,
+     .enhancementRule = EnhancementRule::standard},
+    {.rate = "5.90",
+     .fileSuffix = "_05.90",
+     .twoLpAnalyses = false,
+     .oneOpenLoopLagPerFrame = false,
+     .pulseLayout = {.search = PulseSearch::nested,
+                     .pulses = 2,
+                     .lists = {tracks::k1And3, tracks::kStep8}},
+     .signRule = SignRule::targetOnly,
+     .enhancementRule = EnhancementRule::standard},
+    {.rate = "5.15",
+     .fileSuffix = "_05.15",
+     .twoLpAnalyses = false,
+     .oneOpenLoopLagPerFrame = true,
+     .pulseLayout = {.search = PulseSearch::trackPairs,
+                     .pulses = 2,
+                     .trackPairs = kStep5TrackPairs},
+     .signRule = SignRule::targetOnly,
+     .enhancementRule = EnhancementRule::standard},
+    {.rate = "4.75",
+     .fileSuffix = "_04.75",
+     .twoLpAnalyses = false,
+     .oneOpenLoopLagPerFrame = true,
+     .pulseLayout = {.search = PulseSearch::trackPairs,
+                     .pulses = 2,
+                     .trackPairs = kStep5TrackPairs},
+     .signRule = SignRule::targetOnly,
+     .enhancementRule = EnhancementRule::standard},
 }};
 
 inline constexpr std::array<CoderMode, kModeCount> kAllCoderModes{

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "coder/VectorKernels.h"
+#include "coder/simd/Kernels.h"
 
 namespace zorvel {
 namespace {
@@ -204,8 +204,8 @@ void convolve(std::span<const double> input, std::span<const double> impulseResp
               std::span<double> output) {
     if (input.size() < output.size() || impulseResponse.size() < output.size())
         throw std::invalid_argument("convolution input or response shorter than its output");
-    kernels::vectorKernels().convolve(input.data(), impulseResponse.data(), output.data(),
-                                      static_cast<int>(output.size()));
+    simd::fastestKernels().convolve(input.data(), impulseResponse.data(), output.data(),
+                                    static_cast<int>(output.size()));
 }
 
 }  // namespace zorvel

@@ -9,18 +9,16 @@
 #include <array>
 #include <cstdint>
 
+#include "coder/Lengths.h"
 #include "sound/SpeechInput.h"
 
 namespace zorvel {
 
-inline constexpr int kSubframeSamples = 40;  // 5 ms
-inline constexpr int kSubframes = kFrameSamples / kSubframeSamples;
+static_assert(kSubframes * kSubframeSamples == kFrameSamples);
 inline constexpr int kHalfFrameSamples = kFrameSamples / 2;
 inline constexpr int kLpOrder = 10;
 inline constexpr int kLpCoeffs = kLpOrder + 1;  // a0..a10, a0 = 1
 inline constexpr int kImpulseResponseSamples = 80;
-inline constexpr int kPulsesPerSubframe = 10;
-inline constexpr int kNoPulse = -1;
 
 using Signal = std::array<double, kFrameSamples>;
 using LpCoeffs = std::array<double, kLpCoeffs>;

@@ -11,7 +11,7 @@
 
 #include "coder/Filters.h"
 #include "coder/SpeechCoder.h"
-#include "coder/VectorKernels.h"
+#include "coder/simd/Kernels.h"
 
 namespace zorvel {
 namespace {
@@ -40,7 +40,7 @@ class WeightedHistory {
 // C[T] = sum_{n=n0..n0+79} w(n) w(n-T) for T = 0..159, each sum over
 // increasing n; many lags share one pass over the signal.
 void correlate(const WeightedHistory& w, int n0, Signal& C) {
-    kernels::vectorKernels().correlate(&w(n0), kHalfFrameSamples, kFrameSamples, C.data());
+    simd::fastestKernels().correlate(&w(n0), kHalfFrameSamples, kFrameSamples, C.data());
 }
 
 double normalised(const WeightedHistory& w, int n0, const Signal& C, int T) {

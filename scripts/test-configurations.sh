@@ -19,7 +19,7 @@ jobs="$(nproc 2>/dev/null || echo 2)"
 configurations="${*:-native clang}"
 targets="zorvel-cli test_golden_outputs test_search_paths test_vector_kernels test_algebraic_codebook
     test_coder_end_to_end test_filters"
-tests="GoldenOutputs|SearchPathTest|SearchPaths|VectorKernelTest|RandomTargets|EveryMode|Filter"
+tests="GoldenOutputs|SearchPathTest|SearchPaths|VectorKernelTest|InstructionSets|RandomTargets|EveryMode|Filter"
 options="-G Ninja -DCMAKE_BUILD_TYPE=Release -DZORVEL_BUILD_GUI=OFF -DZORVEL_BUILD_BENCH=OFF
     -DZORVEL_TEST_EACH_CASE=ON"
 

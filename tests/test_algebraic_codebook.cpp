@@ -241,7 +241,7 @@ TEST_P(RandomTargets, StageMatchesDirectSumsAndBruteForce) {
                 << "row " << i / L << " column " << i % L;
 
         const Winner w = bruteForce(mode, a, ref);
-        const int K = rulesOf(test::modeNumbered(mode)).pulses;
+        const int K = rulesOf(test::modeNumbered(mode)).pulseLayout.pulses;
         Positions chosen;
         for (int k = 0; k < kPulsesPerSubframe; ++k) {
             const int p = f.pulsePositions[10 * a + k];
@@ -367,7 +367,7 @@ TEST(AlgebraicCodebook, ModesWithFewerPulsesLeaveTheRestEmpty) {
         randomResponse(rng, f.impulseResponseI);
         for (double& v : f.codebookTarget) v = u(rng);
         coder.searchAlgebraicCodebook(1);
-        const int K = rulesOf(test::modeNumbered(mode)).pulses;
+        const int K = rulesOf(test::modeNumbered(mode)).pulseLayout.pulses;
         constexpr std::array<int, kModeCount> kPulses{10, 8, 4, 4, 3, 2, 2, 2};
         EXPECT_EQ(K, kPulses[mode - 1]);
         for (int k = 0; k < kPulsesPerSubframe; ++k) {

@@ -13,12 +13,13 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "coder/AlgebraicSearch.h"
 #include "coder/CoderMode.h"
-#include "coder/SearchPaths.h"
 #include "tests/TestSupport.h"
 
 namespace zorvel {
@@ -228,6 +229,20 @@ std::string describe(const PulseVector& p) {
     return text;
 }
 
+// A way of running the search: the literal enumeration (no instruction
+// set) or the kernels of one instruction set.
+using SearchPath = std::optional<simd::InstructionSet>;
+constexpr SearchPath kLiteral = std::nullopt;
+
+std::string pathName(SearchPath path) {
+    return path ? std::string(simd::instructionSetName(*path)) : "literal";
+}
+
+PulseVector searchOn(SearchPath path, int mode, int a, const Subframe& s) {
+    return path ? searchPulsePositions(test::modeNumbered(mode), a, s.d, s.phi, s.b, *path)
+                : searchPulsePositionsLiterally(test::modeNumbered(mode), a, s.d, s.phi, s.b);
+}
+
 struct ModePath {
     int mode;
     SearchPath path;
@@ -236,9 +251,9 @@ struct ModePath {
 class SearchPathTest : public ::testing::TestWithParam<ModePath> {
   protected:
     void SetUp() override {
-        if (!searchPathAvailable(GetParam().path))
-            GTEST_SKIP() << "this processor cannot run the " << searchPathName(GetParam().path)
-                         << " path";
+        const SearchPath path = GetParam().path;
+        if (path && !simd::instructionSetAvailable(*path))
+            GTEST_SKIP() << "this processor cannot run the " << pathName(path) << " path";
     }
 
     // The path against the literal path, and the literal path against the
@@ -250,13 +265,11 @@ class SearchPathTest : public ::testing::TestWithParam<ModePath> {
     // is the reference.
     void expectAgreement(const Subframe& s, int a, int index, bool divisionDecides = true) {
         const auto [mode, path] = GetParam();
-        const PulseVector got =
-            searchPulsePositions(test::modeNumbered(mode), a, s.d, s.phi, s.b, path);
-        const PulseVector literal =
-            searchPulsePositions(test::modeNumbered(mode), a, s.d, s.phi, s.b, SearchPath::literal);
+        const PulseVector got = searchOn(path, mode, a, s);
+        const PulseVector literal = searchOn(kLiteral, mode, a, s);
         ASSERT_EQ(got, literal) << "subframe " << index << " (a = " << a << "): expected "
                                 << describe(literal) << "got " << describe(got);
-        if (divisionDecides && path == SearchPath::literal) {
+        if (divisionDecides && path == kLiteral) {
             const PulseVector reference =
                 mode >= 3 ? referenceSearch(mode, a, s) : referencePairwise(mode == 1 ? 5 : 4, s);
             ASSERT_EQ(got, reference) << "subframe " << index << " (a = " << a << "): expected "
@@ -312,8 +325,7 @@ TEST_P(SearchPathTest, UniformSubframeKeepsTheVeryFirstCandidate) {
     for (int a = 0; a < kSubframes; ++a) {
         expectAgreement(s, a, a);
         if (GetParam().mode < 3) continue;
-        const PulseVector got = searchPulsePositions(test::modeNumbered(GetParam().mode), a, s.d,
-                                                     s.phi, s.b, GetParam().path);
+        const PulseVector got = searchOn(GetParam().path, GetParam().mode, a, s);
         const Lists first = runsOf(GetParam().mode, a).front();
         for (std::size_t k = 0; k < first.size(); ++k)
             EXPECT_EQ(got[k], first[k].front()) << "pulse " << k << ", subframe " << a;
@@ -331,10 +343,7 @@ TEST_P(SearchPathTest, ValuesOutsideTheScreenedRangeFollowTheLiteralSearch) {
         for (bool inPhi : {false, true}) {
             Subframe s = randomSubframe(rng);
             (inPhi ? s.phi[3 * L + 7] : s.d[12]) = value;
-            const PulseVector got =
-                searchPulsePositions(test::modeNumbered(mode), 1, s.d, s.phi, s.b, path);
-            EXPECT_EQ(got, searchPulsePositions(test::modeNumbered(mode), 1, s.d, s.phi, s.b,
-                                                SearchPath::literal))
+            EXPECT_EQ(searchOn(path, mode, 1, s), searchOn(kLiteral, mode, 1, s))
                 << "value " << value << (inPhi ? " in phi" : " in d");
             ++index;
         }
@@ -343,34 +352,36 @@ TEST_P(SearchPathTest, ValuesOutsideTheScreenedRangeFollowTheLiteralSearch) {
     for (int i = 0; i < 50; ++i) {
         Subframe s = tiedSubframe(rng);
         for (int n = 0; n < L * L; ++n) s.phi[n] = n % (L + 1) == 0 ? 1.0 : -20.0;
-        EXPECT_EQ(searchPulsePositions(test::modeNumbered(mode), i % 4, s.d, s.phi, s.b, path),
-                  searchPulsePositions(test::modeNumbered(mode), i % 4, s.d, s.phi, s.b,
-                                       SearchPath::literal))
+        EXPECT_EQ(searchOn(path, mode, i % 4, s), searchOn(kLiteral, mode, i % 4, s))
             << "negative energies, subframe " << i;
     }
 }
 
 std::vector<ModePath> allModesAndPaths() {
     std::vector<ModePath> v;
-    for (int mode = 1; mode <= kModeCount; ++mode)
-        for (SearchPath path : kSearchPaths) v.push_back({mode, path});
+    for (int mode = 1; mode <= kModeCount; ++mode) {
+        v.push_back({mode, kLiteral});
+        for (simd::InstructionSet set : simd::kInstructionSets) v.push_back({mode, set});
+    }
     return v;
 }
 
 INSTANTIATE_TEST_SUITE_P(AllModes, SearchPathTest, ::testing::ValuesIn(allModesAndPaths()),
                          [](const auto& info) {
                              return "mode" + std::to_string(info.param.mode) + "_" +
-                                    std::string(searchPathName(info.param.path));
+                                    pathName(info.param.path);
                          });
 
-// The coder's own search is the fastest path this processor has.
-TEST(SearchPaths, CoderUsesTheFastestAvailablePath) {
-    const SearchPath fastest = fastestSearchPath();
-    EXPECT_TRUE(searchPathAvailable(fastest));
-    EXPECT_NE(fastest, SearchPath::literal);
-    for (SearchPath path : kSearchPaths)
-        if (path > fastest) {
-            EXPECT_FALSE(searchPathAvailable(path)) << searchPathName(path);
+// The coder's own search runs on the fastest instruction set: it picks the
+// winner of that set's search (and so the literal one).
+TEST(SearchPaths, CoderSearchesOnTheFastestInstructionSet) {
+    std::mt19937 rng(test::testSeed() + 400u);
+    for (int mode = 1; mode <= kModeCount; ++mode)
+        for (int i = 0; i < 20; ++i) {
+            const Subframe s = randomSubframe(rng);
+            EXPECT_EQ(searchPulsePositions(test::modeNumbered(mode), i % 4, s.d, s.phi, s.b),
+                      searchOn(simd::fastestInstructionSet(), mode, i % 4, s))
+                << "mode " << mode << ", subframe " << i;
         }
 }
 

@@ -77,7 +77,8 @@ TEST(CoderModes, RulesOfTheTable) {
                   mode == CoderMode::rate5_15 || mode == CoderMode::rate4_75);
     }
     const int pulses[] = {10, 8, 4, 4, 3, 2, 2, 2};
-    for (int k = 0; k < kModeCount; ++k) EXPECT_EQ(kCoderModes[k].pulses, pulses[k]) << k;
+    for (int k = 0; k < kModeCount; ++k)
+        EXPECT_EQ(kCoderModes[k].pulseLayout.pulses, pulses[k]) << k;
 }
 
 TEST(SpeechCoder, ResetStateAfterConstructionAndAfterCoding) {

@@ -7,48 +7,26 @@
 #include <array>
 #include <cmath>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "coder/VectorKernels.h"
+#include "coder/simd/Kernels.h"
 #include "tests/TestSupport.h"
 
 namespace zorvel {
 namespace {
 
-using namespace kernels;
+using namespace simd;
 
-struct KernelSet {
-    std::string name;
-    bool available;
-    VectorKernels kernels;
-};
-
-std::vector<KernelSet> kernelSets() {
-    std::vector<KernelSet> sets{
-        {"portable",
-         true,
-         {convolvePortable, correlatePortable, backwardFilterPortable, signedCorrelationPortable,
-          lagCorrelationsPortable, accumulatePortable}}};
-#if defined(__x86_64__)
-    sets.push_back({"avx2",
-                    __builtin_cpu_supports("avx2") != 0,
-                    {convolveAvx2, correlateAvx2, backwardFilterAvx2, signedCorrelationAvx2,
-                     lagCorrelationsAvx2, accumulateAvx2}});
-    sets.push_back({"avx512",
-                    __builtin_cpu_supports("avx512f") != 0,
-                    {convolveAvx512, correlateAvx512, backwardFilterAvx512, signedCorrelationAvx512,
-                     lagCorrelationsAvx512, accumulateAvx512}});
-#endif
-    return sets;
-}
-
-class VectorKernelTest : public ::testing::TestWithParam<KernelSet> {
+class VectorKernelTest : public ::testing::TestWithParam<InstructionSet> {
   protected:
     void SetUp() override {
-        if (!GetParam().available)
-            GTEST_SKIP() << "this processor cannot run the " << GetParam().name << " kernels";
+        if (!instructionSetAvailable(GetParam()))
+            GTEST_SKIP() << "this processor cannot run the " << instructionSetName(GetParam())
+                         << " kernels";
     }
+    const KernelSet& kernels() const { return kernelsFor(GetParam()); }
 };
 
 std::vector<double> randomSignal(std::mt19937& rng, int n) {
@@ -72,7 +50,7 @@ TEST_P(VectorKernelTest, ConvolutionEqualsThePlainSums) {
             auto h = randomSignal(rng, count);
             if (trial % 4 == 1) std::fill(h.begin() + count / 2, h.end(), 0.0);  // exact zeros
             std::vector<double> y(count, 7.0);
-            GetParam().kernels.convolve(x.data(), h.data(), y.data(), count);
+            kernels().convolve(x.data(), h.data(), y.data(), count);
             for (int i = 0; i < count; ++i) {
                 double sum = 0.0;
                 for (int j = 0; j <= i; ++j) sum += x[j] * h[i - j];
@@ -93,7 +71,7 @@ TEST_P(VectorKernelTest, ConvolutionKeepsZerosAndLocalisesInfinities) {
     x[0] = 3.0;
     x[1] = 3.0;  // y = 3, 3*(-1) + 3*1 = +0, -3, then +0 (terms like 0*(-1) = -0 included)
     x[20] = INFINITY;
-    GetParam().kernels.convolve(x.data(), h.data(), y.data(), 40);
+    kernels().convolve(x.data(), h.data(), y.data(), 40);
     EXPECT_EQ(y[0], 3.0);
     expectSameBits(0.0, y[1], "output 1");
     EXPECT_EQ(y[2], -3.0);
@@ -110,7 +88,7 @@ TEST_P(VectorKernelTest, CorrelationsEqualThePlainSums) {
             const auto signal = randomSignal(rng, lags + length);
             const double* w = signal.data() + lags;  // w[-lags..length-1]
             std::vector<double> C(lags, 7.0);
-            GetParam().kernels.correlate(w, length, lags, C.data());
+            kernels().correlate(w, length, lags, C.data());
             for (int T = 0; T < lags; ++T) {
                 double sum = 0.0;
                 for (int n = 0; n < length; ++n) sum += w[n] * w[n - T];
@@ -154,10 +132,10 @@ TEST_P(VectorKernelTest, CodebookCorrelationsEqualThePlainSums) {
         std::vector<double> s(L);
         for (double& v : s) v = rng() % 2 ? 1.0 : -1.0;
         std::vector<double> d(L, 7.0), expectedD(L);
-        GetParam().kernels.backwardFilter(x2.data(), h.data(), d.data());
+        kernels().backwardFilter(x2.data(), h.data(), d.data());
         plainBackwardFilter(x2.data(), h.data(), expectedD.data());
         std::vector<double> phi(L * L, 7.0), expectedPhi(L * L);
-        GetParam().kernels.signedCorrelation(h.data(), s.data(), phi.data());
+        kernels().signedCorrelation(h.data(), s.data(), phi.data());
         plainSignedCorrelation(h.data(), s.data(), expectedPhi.data());
         for (int n = 0; n < L; ++n) {
             if (std::isnan(expectedD[n])) {
@@ -187,7 +165,7 @@ TEST_P(VectorKernelTest, LagCandidatesEqualThePlainConvolutionsAndSums) {
         const auto h = randomSignal(rng, L);
         const auto x = randomSignal(rng, L);
         std::array<double, kLagLanes> R{}, E{};
-        GetParam().kernels.lagCorrelations(window, h.data(), x.data(), R.data(), E.data());
+        kernels().lagCorrelations(window, h.data(), x.data(), R.data(), E.data());
         for (int l = 0; l < kLagLanes; ++l) {
             std::array<double, L> y{};
             for (int i = 0; i < L; ++i) {
@@ -213,13 +191,30 @@ TEST_P(VectorKernelTest, AccumulationAddsEachRowValueOnce) {
     std::vector<double> expected = sum;
     for (int k = 0; k < L; ++k) expected[k] += row[k];
     sum.push_back(7.0);
-    GetParam().kernels.accumulate(sum.data(), row.data());
+    kernels().accumulate(sum.data(), row.data());
     for (int k = 0; k < L; ++k) expectSameBits(expected[k], sum[k], "value " + std::to_string(k));
     EXPECT_EQ(sum[L], 7.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllSets, VectorKernelTest, ::testing::ValuesIn(kernelSets()),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(AllSets, VectorKernelTest, ::testing::ValuesIn(kInstructionSets),
+                         [](const auto& info) {
+                             return std::string(instructionSetName(info.param));
+                         });
+
+// The coder runs the fastest set the processor has, and asking for a set it
+// cannot run is an error, not a crash.
+TEST(InstructionSets, TheCoderRunsTheFastestAvailableSet) {
+    const InstructionSet fastest = fastestInstructionSet();
+    EXPECT_TRUE(instructionSetAvailable(fastest));
+    EXPECT_EQ(&fastestKernels(), &kernelsFor(fastest));
+    for (InstructionSet set : kInstructionSets) {
+        if (set > fastest) {
+            EXPECT_FALSE(instructionSetAvailable(set)) << instructionSetName(set);
+            EXPECT_THROW(kernelsFor(set), std::invalid_argument) << instructionSetName(set);
+        }
+    }
+    EXPECT_TRUE(instructionSetAvailable(InstructionSet::baseline));
+}
 
 }  // namespace
 }  // namespace zorvel

@@ -1,31 +1,50 @@
-// The screened search written once over a set of vector operations `Ops`
-// (see ScreenedSearch.h for the bound). Each instruction set's translation
-// unit includes this file with its own Ops; everything here has internal
-// linkage, so no code built for one instruction set can stand in for
-// another's, and it calls nothing but Ops and compiler builtins.
-//
-// Ops provides: V (a vector of kLanes doubles), load, store, set1, add, mul,
-// abs, max and greater (a bit mask of the lanes where a > b, false for NaN).
+// The screened search written once over the operations of Operations.h (see
+// ScreenedSearch.h for the bound). Each instruction set's translation unit
+// includes this file with its own Ops; everything here has internal linkage,
+// so no code built for one instruction set can stand in for another's.
 #pragma once
 
-#include "coder/ScreenedSearch.h"
+#include "coder/simd/Operations.h"
+#include "coder/simd/ScreenedSearch.h"
 
-namespace zorvel::screened {
+namespace zorvel::simd::screened {
 namespace {
 
-constexpr double kTauSlack = 1.0 - 0x1p-30;
-constexpr double kMarginScale = 0x1p-40;
-
+// The range where the bound holds: every d and phi 0 or of magnitude
+// 2^-100 <= |v| < 2^101. Then N (a sum of up to 4 values of d) and every
+// partial sum of D (up to 16 terms of |phi|) stay below 2^106 and the
+// products N^2 * bestD and bestN2 * D below 2^320; a non-zero sum of such
+// values is at least 2^-152 (their spacing near 2^-100), so no product or
+// quotient formed here comes near the subnormal range (2^-1022). Each step
+// errs by one rounding of at most u = 2^-53 of its result.
 constexpr double kSmallest = 0x1p-100;
 constexpr double kBeyondLargest = 0x1p101;
 
+// margin = 2^-40 M, M the largest |phi|. D is a sum of at most 10 terms
+// (4 diagonal values and 6 doubled cross values) with sum |terms| <= 16 M.
+// Summed in any order, each way of forming it lies within 9 u 16 M < 2^-45 M
+// of the exact sum, and the screen's subtraction of the margin and addition
+// of E(j) add two roundings of at most u (17 M) < 2^-47 M each. So the
+// screen's Do - margin + E(j) lies below the literal D by at least
+// margin - 2^-43 M > 0: the screen never overstates the energy.
+constexpr double kMarginScale = 0x1p-40;
+
+// tau = fl(fl(bestN2 / bestD) (1 - 2^-30)). The literal test
+// fl(N2 bestD) > fl(bestN2 D) gives, for D > 0, N2 > (bestN2 / bestD) D
+// (1 - 2u)(1 + u)^-1 >= (bestN2 / bestD) D (1 - 3u). The screen's right side
+// fl(tau fl(low + E)) is at most (bestN2 / bestD)(1 - 2^-30)(1 + 4u) D, which
+// is below that, as 2^-30 > 8u with ample room. For D <= 0 the screen's side
+// is below zero and every N2 >= 0 passes. So each candidate the literal test
+// takes passes the screen.
+constexpr double kTauSlack = 1.0 - 0x1p-30;
+
 // The range check of ScreenedSearch.h, W values at a time. In range: |v| = 0
 // or 2^-100 <= |v| < 2^101; an infinity or NaN fails |v| < 2^101.
-template <class Ops>
+template <VectorOperations Ops>
 bool checkRange(const double* d, const double* phi, double& margin) {
     using V = typename Ops::V;
     constexpr int W = Ops::kLanes;
-    static_assert(kPositions % W == 0);
+    static_assert(kSubframeSamples % W == 0);
     constexpr unsigned kAll = (1u << W) - 1u;
     const V zero = Ops::set1(0.0);
     const V smallest = Ops::set1(kSmallest);
@@ -39,12 +58,12 @@ bool checkRange(const double* d, const double* phi, double& margin) {
         outside |= kAll & ~(belowBeyond & (~belowSmallest | ~aboveZero));
         return a;
     };
-    for (int n = 0; n < kPositions; n += W) check(d + n);
+    for (int n = 0; n < kSubframeSamples; n += W) check(d + n);
     // Four running maxima, so that no step waits for the one before.
     constexpr int kChains = 4;
-    static_assert(kPositions * kPositions % (kChains * W) == 0);
+    static_assert(kSubframeSamples * kSubframeSamples % (kChains * W) == 0);
     V largest[kChains] = {zero, zero, zero, zero};
-    for (int n = 0; n < kPositions * kPositions; n += kChains * W)
+    for (int n = 0; n < kSubframeSamples * kSubframeSamples; n += kChains * W)
         for (int k = 0; k < kChains; ++k) largest[k] = Ops::max(largest[k], check(phi + n + k * W));
     alignas(64) double lanes[kChains][W];
     for (int k = 0; k < kChains; ++k) Ops::store(lanes[k], largest[k]);
@@ -55,7 +74,7 @@ bool checkRange(const double* d, const double* phi, double& margin) {
     return outside == 0 && overall > 0.0;
 }
 
-template <class Ops>
+template <VectorOperations Ops>
 class Kernel {
   public:
     Kernel(const Problem& p, Best& best) : p_(p), best_(best) {
@@ -72,7 +91,7 @@ class Kernel {
     static constexpr int W = Ops::kLanes;
     static_assert(kLastStride % W == 0);
 
-    double phi(int i, int j) const { return p_.phi[i * kPositions + j]; }
+    double phi(int i, int j) const { return p_.phi[i * kSubframeSamples + j]; }
 
     void updateTau() {
         if (best_.D <= 0.0) {
@@ -193,5 +212,11 @@ class Kernel {
     alignas(64) double E_[kMaxLevels][kLastStride];  // E_[l]: the row with levels 0..l-1 placed
 };
 
+// One run of the search over p's lists, from and into best.
+template <VectorOperations Ops>
+void search(const Problem& p, Best& best) {
+    Kernel<Ops>(p, best).run();
+}
+
 }  // namespace
-}  // namespace zorvel::screened
+}  // namespace zorvel::simd::screened

@@ -1,19 +1,17 @@
 // The coder's vector kernels on any processor: two doubles per vector with
-// SSE2, which every x86-64 has, one elsewhere.
+// SSE2, which every x86-64 has, one elsewhere. The fallback where nothing
+// faster runs, not a reference: the tests hold every set against plain loops.
 #if defined(__x86_64__)
 #include <emmintrin.h>
 #endif
 
-#include "coder/PairScanKernel.h"
-#include "coder/ScreenedKernel.h"
-#include "coder/VectorKernels.h"
-#include "coder/VectorKernelsBody.h"
+#include "coder/simd/KernelSetOf.h"
 
-namespace zorvel {
+namespace zorvel::simd {
 namespace {
 
 #if defined(__x86_64__)
-struct PortableOps {
+struct BaselineOps {
     using V = __m128d;
     static constexpr int kLanes = 2;
     static V load(const double* p) { return _mm_loadu_pd(p); }
@@ -46,7 +44,7 @@ struct PortableOps {
     }
 };
 #else
-struct PortableOps {
+struct BaselineOps {
     using V = double;
     static constexpr int kLanes = 1;
     static V load(const double* p) { return *p; }
@@ -70,48 +68,6 @@ struct PortableOps {
 
 }  // namespace
 
-namespace screened {
+constinit const KernelSet kBaselineKernels = kernelSetOf<BaselineOps>();
 
-bool screenablePortable(const double* d, const double* phi, double& margin) {
-    return checkRange<PortableOps>(d, phi, margin);
-}
-
-void searchPortable(const Problem& p, Best& best) { Kernel<PortableOps>(p, best).run(); }
-
-}  // namespace screened
-
-namespace pairs {
-
-PairBest scanPortable(const PairStep& step) {
-    return step.tracks == 4 ? scanWith<PortableOps, 4>(step) : scanWith<PortableOps, 5>(step);
-}
-
-}  // namespace pairs
-
-namespace kernels {
-
-void convolvePortable(const double* x, const double* h, double* y, int count) {
-    convolveWith<PortableOps>(x, h, y, count);
-}
-
-void correlatePortable(const double* w, int length, int lags, double* C) {
-    correlateWith<PortableOps>(w, length, lags, C);
-}
-
-void backwardFilterPortable(const double* x2, const double* h, double* d) {
-    backwardFilterWith<PortableOps>(x2, h, d);
-}
-
-void signedCorrelationPortable(const double* h, const double* s, double* phi) {
-    signedCorrelationWith<PortableOps>(h, s, phi);
-}
-
-void lagCorrelationsPortable(const double* window, const double* h, const double* x, double* R,
-                             double* E) {
-    lagCorrelationsWith<PortableOps>(window, h, x, R, E);
-}
-
-void accumulatePortable(double* sum, const double* row) { accumulateWith<PortableOps>(sum, row); }
-
-}  // namespace kernels
-}  // namespace zorvel
+}  // namespace zorvel::simd

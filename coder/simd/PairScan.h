@@ -9,28 +9,30 @@
 // same order, so every lane holds the literal N^2 and D bit for bit.
 //
 // The literal scan keeps the first pair of the largest Q wherever the
-// largest stands clear of the rest: with D > 0 and the operands in the
-// normal range, the cross-multiplied test errs only for Q within a few
-// units in the last place of each other. So the step first forms every
-// pair's Q ~ N^2 / D (to within 2^-24). If exactly one pair lies above
-// (1 - 2^-20) times the largest, the literal scan takes it, whatever it took
-// before (all of that has a Q clearly below), and keeps it (all that follows
-// too). Otherwise, and for operands outside the range, the step runs the
-// literal test in order: it takes the first lane that beats the best as it
-// stands and tests the lanes after it again. The pair taken is the literal
-// one by construction.
+// largest stands clear of the rest. So the step first forms every pair's
+// Q' ~ N^2 / D (to within kRatioError, at most 2^-24, of N^2 / D; see
+// PairScanKernel.h for why these two constants hold). If exactly one pair
+// lies above (1 - 2^-20) times the largest Q', the literal scan takes it,
+// whatever it took before (all of that has a Q clearly below), and keeps it
+// (all that follows too). Otherwise, and for operands outside the range, the
+// step runs the literal test in order: it takes the first lane that beats the
+// best as it stands and tests the lanes after it again. The pair taken is the
+// literal one by construction.
 //
 // This header is shared by translation units compiled for different
 // instruction sets: it holds plain data only.
 #pragma once
 
-namespace zorvel::pairs {
+#include "coder/Lengths.h"
 
-inline constexpr int kMaxTrackLength = 10;  // 40 positions on 4 tracks
-inline constexpr int kPositions = 40;
+namespace zorvel::simd::pairs {
+
+inline constexpr int kMinTracks = 4;
+inline constexpr int kMaxTrackLength = kSubframeSamples / kMinTracks;
 
 // One step: the set's sums and cross(m), and the two tracks, track T of
-// `tracks` holding the positions T, T + tracks, T + 2 tracks, ... below 40.
+// `tracks` (4 or 5) holding the positions T, T + tracks, T + 2 tracks, ...
+// of the subframe.
 struct PairStep {
     const double* d;      // d(m), 40
     const double* phi;    // phi(i, j), 40 x 40, row-major
@@ -53,11 +55,4 @@ struct PairBest {
     int column = -1;
 };
 
-// Each instruction set has the same function: the best of one whole step.
-PairBest scanPortable(const PairStep& step);
-#if defined(__x86_64__)
-PairBest scanAvx2(const PairStep& step);
-PairBest scanAvx512(const PairStep& step);
-#endif
-
-}  // namespace zorvel::pairs
+}  // namespace zorvel::simd::pairs

@@ -1,36 +1,46 @@
-// The pair step of PairScan.h written once over a set of vector operations
-// `Ops` (see ScreenedKernel.h). Each instruction set's translation unit
-// includes this file with its own Ops; everything here has internal linkage.
-//
-// Ops also provides strided(base, stride, count) (lane k = base[k stride]
-// for k < count, the lane count-1 in the lanes after), lane(v, k) (lane k in every lane), first(v)
-// (lane 0), atLeast(a, b) (a bit mask of the lanes where a >= b) and ratio(a, b): a / b within a
-// relative error of kRatioError for the operands the kernel gives it.
+// The pair step of PairScan.h written once over the operations of
+// Operations.h. Each instruction set's translation unit includes this file
+// with its own Ops; everything here has internal linkage.
 #pragma once
 
-#include "coder/PairScan.h"
+#include "coder/simd/Operations.h"
+#include "coder/simd/PairScan.h"
 
-namespace zorvel::pairs {
+namespace zorvel::simd::pairs {
 namespace {
 
 // The operands that keep every product of the test and every ratio in the
 // normal range: 2^-200 <= D <= 2^200 and N^2 = 0 or 2^-200 <= N^2 <= 2^200.
+// Then N^2 * D' and N'^2 * D lie within 2^-400..2^400, far from underflow
+// and overflow, and every operation below errs by its rounding alone.
 constexpr double kLeast = 0x1p-200;
 constexpr double kMost = 0x1p200;
-// A ratio this far below the largest can be neither taken after it nor
-// left standing before it (see PairScan.h).
-constexpr double kSeparation = 1.0 - 0x1p-20;
 
-template <class Ops, int T>
+// How far below the largest Q' a pair must lie to be decided by division.
+// With u = 2^-53 and e = kRatioError <= 2^-24:
+// - the literal test fl(N2b * Da) > fl(N2a * Db) orders two pairs as their
+//   exact Q do whenever Qb / Qa lies outside [1 - 3u, 1 + 3u]: each side
+//   carries one rounding of at most u;
+// - if only the pair p has Q' above t = fl(Q'max (1 - 2^-20)), then Q'p =
+//   Q'max, and any other pair q has Q'q <= t <= Q'max (1 - 2^-20)(1 + u).
+//   With Q = Q' (1 +- e) on both: Qq / Qp <= (1 - 2^-20)(1 + u)(1 + e) /
+//   (1 - e) < 1 - 2^-20 + 2^-22 < 1 - 3u;
+// - so every comparison of p with another pair goes as the exact one: p
+//   beats the best before it (whose Q is below, or Q = 0, which p beats as
+//   N2p > 0), and no later pair beats p. The literal scan ends on p.
+constexpr double kSeparation = 1.0 - 0x1p-20;
+constexpr double kLargestRatioError = 0x1p-24;
+
+template <VectorOperations Ops, int T>
 PairBest scanWith(const PairStep& s) {
     using V = typename Ops::V;
     constexpr int W = Ops::kLanes;
-    constexpr int kLength = kPositions / T;  // rows and columns
-    constexpr int rows = kLength;
-    constexpr int columns = kLength;
+    constexpr int kTrackLength = kSubframeSamples / T;
+    constexpr int rows = kTrackLength;     // p
+    constexpr int columns = kTrackLength;  // q
     constexpr int G = (columns + W - 1) / W;
-    static_assert(kLength <= kMaxTrackLength);
-    static_assert(Ops::kRatioError <= 0x1p-24);
+    static_assert(kTrackLength <= kMaxTrackLength);
+    static_assert(Ops::kRatioError <= kLargestRatioError);
     constexpr auto lanesOf = [](int g) { return columns - g * W < W ? columns - g * W : W; };
     // Group g of a track's values: lanes k = g W.. of base[k * stride], the
     // last value repeated in the lanes past the track.
@@ -40,7 +50,7 @@ PairBest scanWith(const PairStep& s) {
     V dQ[G], phiQQ[G], crossQ[G];
     for (int g = 0; g < G; ++g) {
         dQ[g] = group(s.d + s.trackB, T, g);
-        phiQQ[g] = group(s.phi + s.trackB * (kPositions + 1), T * (kPositions + 1), g);
+        phiQQ[g] = group(s.phi + s.trackB * (kSubframeSamples + 1), T * (kSubframeSamples + 1), g);
         crossQ[g] = group(s.cross + s.trackB, T, g);
     }
 
@@ -57,9 +67,9 @@ PairBest scanWith(const PairStep& s) {
     for (int r = 0; r < rows; ++r) {
         const int p = s.trackA + r * T;
         const V Np = Ops::set1(s.N + s.d[p]);
-        const V diagonalP = Ops::set1(s.diagonal + s.phi[p * (kPositions + 1)]);
+        const V diagonalP = Ops::set1(s.diagonal + s.phi[p * (kSubframeSamples + 1)]);
         const V crossP = Ops::set1(s.crossSum + s.cross[p]);
-        const double* row = s.phi + p * kPositions + s.trackB;
+        const double* row = s.phi + p * kSubframeSamples + s.trackB;
         for (int g = 0; g < G; ++g) {
             const V N = Ops::add(Np, dQ[g]);
             const V diagonal = Ops::add(diagonalP, phiQQ[g]);
@@ -129,5 +139,11 @@ PairBest scanWith(const PairStep& s) {
     return best;
 }
 
+// The step of either track count.
+template <VectorOperations Ops>
+PairBest scan(const PairStep& step) {
+    return step.tracks == 4 ? scanWith<Ops, 4>(step) : scanWith<Ops, 5>(step);
+}
+
 }  // namespace
-}  // namespace zorvel::pairs
+}  // namespace zorvel::simd::pairs

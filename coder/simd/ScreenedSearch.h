@@ -26,12 +26,13 @@
 // instruction sets: it holds plain data only.
 #pragma once
 
-namespace zorvel::screened {
+#include "coder/Lengths.h"
+
+namespace zorvel::simd::screened {
 
 inline constexpr int kMaxLevels = 4;      // pulses of the nested layouts
 inline constexpr int kMaxOuterList = 16;  // longest list of an outer level
 inline constexpr int kLastStride = 24;    // longest last list (20) padded to whole vectors
-inline constexpr int kPositions = 40;     // positions of a subframe, phi is 40 x 40
 
 struct Problem {
     int levels;              // 2..4, level 0 outermost
@@ -55,18 +56,4 @@ struct Best {
     bool gaveUp;  // the best energy dropped to zero or below: the bound no longer holds
 };
 
-// Each instruction set has the same two functions:
-// screenable: whether d (40) and phi (40 x 40) are in the range where the
-// bound holds (every value finite and either 0 or of magnitude 2^-100 to below 2^101,
-// phi not all zero); sets margin.
-// search: one run of the search over p's lists, starting from and updating best.
-bool screenablePortable(const double* d, const double* phi, double& margin);
-void searchPortable(const Problem& p, Best& best);
-#if defined(__x86_64__)
-bool screenableAvx2(const double* d, const double* phi, double& margin);
-void searchAvx2(const Problem& p, Best& best);
-bool screenableAvx512(const double* d, const double* phi, double& margin);
-void searchAvx512(const Problem& p, Best& best);
-#endif
-
-}  // namespace zorvel::screened
+}  // namespace zorvel::simd::screened

@@ -1,17 +1,18 @@
-// The loops of VectorKernels.h, written once over a set of vector
-// operations `Ops` (see ScreenedKernel.h; here also keepFrom(v, t): v in the
-// lanes t.., +0 in the lanes before, and keepBelow(v, t): v in the lanes
-// before t, +0 in the others). Each instruction set's translation
-// unit includes this file with its own Ops; everything here has internal
-// linkage and calls nothing but Ops and compiler builtins.
+// The loops of Kernels.h that run many independent sums side by side (the
+// convolution, the correlations, d(n), phi, the lag candidates, the row
+// addition), written once over the operations of Operations.h. Each
+// instruction set's translation unit includes this file with its own Ops;
+// everything here has internal linkage.
 #pragma once
 
 #include <utility>
 
-namespace zorvel::kernels {
-namespace {
+#include "coder/Lengths.h"
+#include "coder/simd/Kernels.h"
+#include "coder/simd/Operations.h"
 
-constexpr int kConvolutionBlocks = 40;  // the coder's convolutions: one subframe
+namespace zorvel::simd {
+namespace {
 
 // Each sum as a plain loop: the form for lengths the vector loop does not serve.
 inline void convolvePlain(const double* x, const double* h, double* y, int count) {
@@ -27,21 +28,20 @@ inline void convolvePlain(const double* x, const double* h, double* y, int count
 // j. At a given j, the blocks after j's own take a term in every lane; j's
 // own block takes one in the lanes i >= j and +0 in the others, which leaves
 // their sums as they are (a sum that starts from +0 is never -0).
-template <class Ops>
+template <VectorOperations Ops>
 void convolveWith(const double* x, const double* h, double* y, int count) {
     using V = typename Ops::V;
     constexpr int W = Ops::kLanes;
-    constexpr int kLength = kConvolutionBlocks;
-    static_assert(kLength % W == 0);
-    constexpr int kBlocks = kLength / W;
-    if (count != kLength) return convolvePlain(x, h, y, count);
-    double padded[W + kLength];  // h with W zeros before it
+    static_assert(kSubframeSamples % W == 0);
+    constexpr int kBlocks = kSubframeSamples / W;
+    if (count != kSubframeSamples) return convolvePlain(x, h, y, count);
+    double padded[W + kSubframeSamples];  // h with W zeros before it
     for (int n = 0; n < W; ++n) padded[n] = 0.0;
-    for (int n = 0; n < kLength; ++n) padded[W + n] = h[n];
+    for (int n = 0; n < kSubframeSamples; ++n) padded[W + n] = h[n];
     const double* hp = padded + W;
     V acc[kBlocks];
     for (V& a : acc) a = Ops::set1(0.0);
-    for (int j = 0; j < kLength; ++j) {
+    for (int j = 0; j < kSubframeSamples; ++j) {
         const V xj = Ops::set1(x[j]);
         const int own = j / W;
         const auto step = [&]<int... b>(std::integer_sequence<int, b...>) {
@@ -60,7 +60,7 @@ void convolveWith(const double* x, const double* h, double* y, int count) {
 // Lags in blocks of 4W: four vectors of running sums per pass over the
 // signal. Lane k of the block starting at T holds lag T + 4W-1-k, so that
 // the lanes read w[n-T-4W+1 ..] upwards; what is left runs lag by lag.
-template <class Ops>
+template <VectorOperations Ops>
 void correlateWith(const double* w, int length, int lags, double* C) {
     using V = typename Ops::V;
     constexpr int W = Ops::kLanes;
@@ -89,27 +89,26 @@ void correlateWith(const double* w, int length, int lags, double* C) {
 
 // 40 values followed by W zeros, so that whole vectors read past the end.
 template <int W>
-void copyWithZerosAfter(const double* values, double (&padded)[kConvolutionBlocks + W]) {
-    for (int n = 0; n < kConvolutionBlocks; ++n) padded[n] = values[n];
-    for (int n = kConvolutionBlocks; n < kConvolutionBlocks + W; ++n) padded[n] = 0.0;
+void copyWithZerosAfter(const double* values, double (&padded)[kSubframeSamples + W]) {
+    for (int n = 0; n < kSubframeSamples; ++n) padded[n] = values[n];
+    for (int n = kSubframeSamples; n < kSubframeSamples + W; ++n) padded[n] = 0.0;
 }
 
 // d(n) = sum_{m=0..39-n} x2(n+m) h(m) for all n side by side, each sum
 // over increasing m: step m adds a term in the lanes n < 40-m and +0 in
 // the others.
-template <class Ops>
+template <VectorOperations Ops>
 void backwardFilterWith(const double* x2, const double* h, double* d) {
     using V = typename Ops::V;
     constexpr int W = Ops::kLanes;
-    constexpr int kLength = kConvolutionBlocks;
-    constexpr int kBlocks = kLength / W;
-    double padded[kLength + W];
+    constexpr int kBlocks = kSubframeSamples / W;
+    double padded[kSubframeSamples + W];
     copyWithZerosAfter<W>(x2, padded);
     V acc[kBlocks];
     for (V& a : acc) a = Ops::set1(0.0);
-    for (int m = 0; m < kLength; ++m) {
+    for (int m = 0; m < kSubframeSamples; ++m) {
         const V hm = Ops::set1(h[m]);
-        const int live = kLength - m;
+        const int live = kSubframeSamples - m;
         for (int b = 0; b * W < live; ++b) {
             const V term = Ops::mul(Ops::load(padded + b * W + m), hm);
             acc[b] =
@@ -120,32 +119,33 @@ void backwardFilterWith(const double* x2, const double* h, double* d) {
 }
 
 // The upper triangle of a 40 x 40 row-major matrix from the lower one. With
-// eight lanes (Ops::transpose and Ops::upperFrom) the lower triangle goes in
-// 8 x 8 tiles through the registers; otherwise value by value.
-template <class Ops>
+// tile operations (eight lanes) the lower triangle goes in 8 x 8 tiles
+// through the registers; otherwise value by value.
+template <VectorOperations Ops>
 void mirrorLowerTriangle(double* phi) {
-    constexpr int kLength = kConvolutionBlocks;
-    if constexpr (Ops::kLanes == 8) {
+    if constexpr (TileOperations<Ops>) {
         using V = typename Ops::V;
-        static_assert(kLength % 8 == 0);
-        for (int R = 0; R < kLength; R += 8)
+        static_assert(kSubframeSamples % 8 == 0);
+        for (int R = 0; R < kSubframeSamples; R += 8)
             for (int C = 0; C <= R; C += 8) {
                 V tile[8];
-                for (int k = 0; k < 8; ++k) tile[k] = Ops::load(phi + (R + k) * kLength + C);
+                for (int k = 0; k < 8; ++k)
+                    tile[k] = Ops::load(phi + (R + k) * kSubframeSamples + C);
                 V columns[8];
                 for (int k = 0; k < 8; ++k) columns[k] = tile[k];
                 Ops::transpose(columns);  // columns[k]: column C + k of the tile
                 for (int k = 0; k < 8; ++k) {
                     if (C == R)  // a tile on the diagonal: row k keeps its lanes up to k
-                        Ops::store(phi + (R + k) * kLength + C,
+                        Ops::store(phi + (R + k) * kSubframeSamples + C,
                                    Ops::upperFrom(tile[k], columns[k], k));
                     else
-                        Ops::store(phi + (C + k) * kLength + R, columns[k]);
+                        Ops::store(phi + (C + k) * kSubframeSamples + R, columns[k]);
                 }
             }
     } else {
-        for (int r = 0; r < kLength; ++r)
-            for (int c = r + 1; c < kLength; ++c) phi[r * kLength + c] = phi[c * kLength + r];
+        for (int r = 0; r < kSubframeSamples; ++r)
+            for (int c = r + 1; c < kSubframeSamples; ++c)
+                phi[r * kSubframeSamples + c] = phi[c * kSubframeSamples + r];
     }
 }
 
@@ -156,21 +156,20 @@ void mirrorLowerTriangle(double* phi) {
 // after step t are row 39-t left of the main diagonal. The diagonals run
 // side by side in reverse, lane k holding delta = 39-k, so that the row
 // reads them upwards. The upper triangle is the mirror of the lower.
-template <class Ops>
+template <VectorOperations Ops>
 void signedCorrelationWith(const double* h, const double* s, double* phi) {
     using V = typename Ops::V;
     constexpr int W = Ops::kLanes;
-    constexpr int kLength = kConvolutionBlocks;
-    constexpr int kBlocks = kLength / W;
-    double reversed[W + kLength];  // W zeros, then h(39), h(38), ..., h(0)
+    constexpr int kBlocks = kSubframeSamples / W;
+    double reversed[W + kSubframeSamples];  // W zeros, then h(39), h(38), ..., h(0)
     for (int n = 0; n < W; ++n) reversed[n] = 0.0;
-    for (int n = 0; n < kLength; ++n) reversed[W + n] = h[kLength - 1 - n];
+    for (int n = 0; n < kSubframeSamples; ++n) reversed[W + n] = h[kSubframeSamples - 1 - n];
     const double* hr = reversed + W;
     // sums[t][k]: the sum of diagonal 39-k after step t; W zeros after each row.
-    double sums[kLength][kLength + W];
+    double sums[kSubframeSamples][kSubframeSamples + W];
     V acc[kBlocks];
     for (V& a : acc) a = Ops::set1(0.0);
-    for (int t = 0; t < kLength; ++t) {
+    for (int t = 0; t < kSubframeSamples; ++t) {
         const V ht = Ops::set1(h[t]);
         for (int b = 0; b < kBlocks; ++b) {
             if ((b + 1) * W <= t) continue;  // diagonals that have ended
@@ -178,17 +177,17 @@ void signedCorrelationWith(const double* h, const double* s, double* phi) {
             acc[b] = Ops::add(acc[b], b * W >= t ? term : Ops::keepFrom(term, t - b * W));
             Ops::store(sums[t] + b * W, acc[b]);
         }
-        Ops::store(sums[t] + kLength, Ops::set1(0.0));
+        Ops::store(sums[t] + kSubframeSamples, Ops::set1(0.0));
     }
-    double signs[kLength + W];
+    double signs[kSubframeSamples + W];
     copyWithZerosAfter<W>(s, signs);
-    for (int t = 0; t < kLength; ++t) {
-        const int r = kLength - 1 - t;
+    for (int t = 0; t < kSubframeSamples; ++t) {
+        const int r = kSubframeSamples - 1 - t;
         const V sr = Ops::set1(s[r]);
         // Columns 0..r; the lanes past r land in the upper triangle, which
         // the mirror below writes over.
         for (int c = 0; c <= r; c += W)
-            Ops::store(phi + r * kLength + c,
+            Ops::store(phi + r * kSubframeSamples + c,
                        Ops::mul(Ops::mul(Ops::load(signs + c), sr), Ops::load(sums[t] + t + c)));
     }
     mirrorLowerTriangle<Ops>(phi);
@@ -200,26 +199,27 @@ void signedCorrelationWith(const double* h, const double* s, double* phi) {
 // step j of output i reads window[j-l] for all l at once from a reversed
 // copy. Outputs go in blocks of W with 8/W vectors each, eight running sums
 // that do not wait for each other.
-template <class Ops>
+template <VectorOperations Ops>
 void lagCorrelationsWith(const double* window, const double* h, const double* x, double* R,
                          double* E) {
     using V = typename Ops::V;
     constexpr int W = Ops::kLanes;
     constexpr int kLags = kLagLanes;
     constexpr int G = kLags / W;  // vectors per output
-    constexpr int kLength = kConvolutionBlocks;
-    static_assert(kLags % W == 0 && kLength % W == 0);
+    static_assert(kLags % W == 0 && kSubframeSamples % W == 0);
     // reversed[q] = window[39 - q]: step j reads lanes l at reversed[39 - j + l].
-    double reversed[kLength + kLags - 1];
-    for (int q = 0; q < kLength + kLags - 1; ++q) reversed[q] = window[kLength - 1 - q];
-    double y[kLength][kLags];
-    for (int i0 = 0; i0 < kLength; i0 += W) {
+    double reversed[kSubframeSamples + kLags - 1];
+    for (int q = 0; q < kSubframeSamples + kLags - 1; ++q)
+        reversed[q] = window[kSubframeSamples - 1 - q];
+    double y[kSubframeSamples][kLags];
+    for (int i0 = 0; i0 < kSubframeSamples; i0 += W) {
         V acc[W][G];
         for (auto& output : acc)
             for (V& a : output) a = Ops::set1(0.0);
         for (int j = 0; j < i0 + W; ++j) {
             V xj[G];
-            for (int g = 0; g < G; ++g) xj[g] = Ops::load(reversed + kLength - 1 - j + g * W);
+            for (int g = 0; g < G; ++g)
+                xj[g] = Ops::load(reversed + kSubframeSamples - 1 - j + g * W);
             for (int b = 0; b < W; ++b) {
                 if (i0 + b < j) continue;
                 const V hv = Ops::set1(h[i0 + b - j]);
@@ -231,7 +231,7 @@ void lagCorrelationsWith(const double* window, const double* h, const double* x,
     }
     V r[G], e[G];
     for (int g = 0; g < G; ++g) r[g] = e[g] = Ops::set1(0.0);
-    for (int n = 0; n < kLength; ++n) {
+    for (int n = 0; n < kSubframeSamples; ++n) {
         const V xn = Ops::set1(x[n]);
         for (int g = 0; g < G; ++g) {
             const V yn = Ops::load(y[n] + g * W);
@@ -245,13 +245,13 @@ void lagCorrelationsWith(const double* window, const double* h, const double* x,
     }
 }
 
-template <class Ops>
+template <VectorOperations Ops>
 void accumulateWith(double* sum, const double* row) {
     constexpr int W = Ops::kLanes;
-    static_assert(kConvolutionBlocks % W == 0);
-    for (int k = 0; k < kConvolutionBlocks; k += W)
+    static_assert(kSubframeSamples % W == 0);
+    for (int k = 0; k < kSubframeSamples; k += W)
         Ops::store(sum + k, Ops::add(Ops::load(sum + k), Ops::load(row + k)));
 }
 
 }  // namespace
-}  // namespace zorvel::kernels
+}  // namespace zorvel::simd

@@ -2,12 +2,9 @@
 // file is compiled with -mavx512f and runs only where the processor has it.
 #include <immintrin.h>
 
-#include "coder/PairScanKernel.h"
-#include "coder/ScreenedKernel.h"
-#include "coder/VectorKernels.h"
-#include "coder/VectorKernelsBody.h"
+#include "coder/simd/KernelSetOf.h"
 
-namespace zorvel {
+namespace zorvel::simd {
 namespace {
 
 struct Avx512Ops {
@@ -69,48 +66,6 @@ struct Avx512Ops {
 
 }  // namespace
 
-namespace screened {
+constinit const KernelSet kAvx512Kernels = kernelSetOf<Avx512Ops>();
 
-bool screenableAvx512(const double* d, const double* phi, double& margin) {
-    return checkRange<Avx512Ops>(d, phi, margin);
-}
-
-void searchAvx512(const Problem& p, Best& best) { Kernel<Avx512Ops>(p, best).run(); }
-
-}  // namespace screened
-
-namespace pairs {
-
-PairBest scanAvx512(const PairStep& step) {
-    return step.tracks == 4 ? scanWith<Avx512Ops, 4>(step) : scanWith<Avx512Ops, 5>(step);
-}
-
-}  // namespace pairs
-
-namespace kernels {
-
-void convolveAvx512(const double* x, const double* h, double* y, int count) {
-    convolveWith<Avx512Ops>(x, h, y, count);
-}
-
-void correlateAvx512(const double* w, int length, int lags, double* C) {
-    correlateWith<Avx512Ops>(w, length, lags, C);
-}
-
-void backwardFilterAvx512(const double* x2, const double* h, double* d) {
-    backwardFilterWith<Avx512Ops>(x2, h, d);
-}
-
-void signedCorrelationAvx512(const double* h, const double* s, double* phi) {
-    signedCorrelationWith<Avx512Ops>(h, s, phi);
-}
-
-void lagCorrelationsAvx512(const double* window, const double* h, const double* x, double* R,
-                           double* E) {
-    lagCorrelationsWith<Avx512Ops>(window, h, x, R, E);
-}
-
-void accumulateAvx512(double* sum, const double* row) { accumulateWith<Avx512Ops>(sum, row); }
-
-}  // namespace kernels
-}  // namespace zorvel
+}  // namespace zorvel::simd

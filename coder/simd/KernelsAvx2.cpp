@@ -2,12 +2,9 @@
 // is compiled with -mavx2 and runs only where the processor has it.
 #include <immintrin.h>
 
-#include "coder/PairScanKernel.h"
-#include "coder/ScreenedKernel.h"
-#include "coder/VectorKernels.h"
-#include "coder/VectorKernelsBody.h"
+#include "coder/simd/KernelSetOf.h"
 
-namespace zorvel {
+namespace zorvel::simd {
 namespace {
 
 struct Avx2Ops {
@@ -52,48 +49,6 @@ struct Avx2Ops {
 
 }  // namespace
 
-namespace screened {
+constinit const KernelSet kAvx2Kernels = kernelSetOf<Avx2Ops>();
 
-bool screenableAvx2(const double* d, const double* phi, double& margin) {
-    return checkRange<Avx2Ops>(d, phi, margin);
-}
-
-void searchAvx2(const Problem& p, Best& best) { Kernel<Avx2Ops>(p, best).run(); }
-
-}  // namespace screened
-
-namespace pairs {
-
-PairBest scanAvx2(const PairStep& step) {
-    return step.tracks == 4 ? scanWith<Avx2Ops, 4>(step) : scanWith<Avx2Ops, 5>(step);
-}
-
-}  // namespace pairs
-
-namespace kernels {
-
-void convolveAvx2(const double* x, const double* h, double* y, int count) {
-    convolveWith<Avx2Ops>(x, h, y, count);
-}
-
-void correlateAvx2(const double* w, int length, int lags, double* C) {
-    correlateWith<Avx2Ops>(w, length, lags, C);
-}
-
-void backwardFilterAvx2(const double* x2, const double* h, double* d) {
-    backwardFilterWith<Avx2Ops>(x2, h, d);
-}
-
-void signedCorrelationAvx2(const double* h, const double* s, double* phi) {
-    signedCorrelationWith<Avx2Ops>(h, s, phi);
-}
-
-void lagCorrelationsAvx2(const double* window, const double* h, const double* x, double* R,
-                         double* E) {
-    lagCorrelationsWith<Avx2Ops>(window, h, x, R, E);
-}
-
-void accumulateAvx2(double* sum, const double* row) { accumulateWith<Avx2Ops>(sum, row); }
-
-}  // namespace kernels
-}  // namespace zorvel
+}  // namespace zorvel::simd
