@@ -1,5 +1,6 @@
 // The coder object: construction, reset and movement through the input.
-// codeFrame only orders the stages; each stage lives in its own file.
+// The order of the stages is in FrameSchedule.cpp; each stage lives in its
+// own file.
 #include "coder/SpeechCoder.h"
 
 #include <utility>
@@ -59,33 +60,6 @@ FrameStep SpeechCoder::goToFrame(int n) {
         if (nextFrame() == FrameStep::endOfInput) return FrameStep::endOfInput;
     }
     return FrameStep::coded;
-}
-
-void SpeechCoder::codeFrame() {
-    analyseLp();
-    findOpenLoopLags();
-    computeImpulseResponses();
-    computeLpResidual();
-    // Independent filters run side by side: the synthesis of a subframe
-    // with the next subframe's zero-input response, the post-filter of a
-    // subframe with the next subframe's adaptive contribution.
-    for (int a = 0; a < kSubframes; ++a) {
-        if (a == 0) {
-            searchAdaptiveCodebook(a);
-        } else {
-            findAdaptiveContribution(a, ZeroInput::formed);
-            filterAdaptiveContributionWithPostFilter(a);
-        }
-        computeLtpResidual(a);
-        searchAlgebraicCodebook(a);
-        buildExcitation(a);
-        if (a + 1 < kSubframes)
-            synthesizeSubframeWithNextZeroInput(a);
-        else
-            synthesizeSubframe(a);
-    }
-    postFilterSubframe(kSubframes - 1);
-    updateQualityMeasures();
 }
 
 }  // namespace zorvel

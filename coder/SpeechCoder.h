@@ -39,6 +39,13 @@ enum class RunResult {
     failed,  // the input or output could not be used, or a read or write failed
 };
 
+// The order in which codeFrame runs the stages; both give the same records
+// bit for bit (FrameSchedule.cpp).
+enum class FrameSchedule {
+    stageOrder,  // one stage after another, as they are defined
+    sideBySide,  // independent filters of neighbouring stages paired: faster
+};
+
 struct SynthesisBlock;
 struct PostFilterBlocks;
 
@@ -68,6 +75,8 @@ class SpeechCoder {
 
     // Switches the adaptive codebook contribution off.
     bool noAdaptiveCodebook = false;
+
+    FrameSchedule schedule = FrameSchedule::sideBySide;
 
     // The checkpoints kept while coding and used by goToFrame. By default the
     // coder keeps its own; a store given here (for instance one filled by
@@ -114,6 +123,8 @@ class SpeechCoder {
     void updateQualityMeasures();
 
   private:
+    void codeFrameInStageOrder();
+    void codeFrameSideBySide();
     // The synthesis of subframe a (< 3) and the next subframe's zero-input
     // response side by side.
     void synthesizeSubframeWithNextZeroInput(int a);

@@ -22,17 +22,4 @@ SynthesisBlock SpeechCoder::synthesisBlock(int a) {
 
 void SpeechCoder::synthesizeSubframe(int a) { synthesizeAndWeight(synthesisBlock(a)); }
 
-void SpeechCoder::filterAdaptiveContributionWithPostFilter(int a) {
-    checkSubframe(a - 1);
-    synthesizeAndWeightWithPostFilter(adaptiveContributionBlock(a), postFilterBlocks(a - 1));
-    compensateTilt(a - 1);
-}
-
-// The next subframe's zero-input response needs only the adaptive
-// contribution's filter state of this one, so both recursions run at once.
-void SpeechCoder::synthesizeSubframeWithNextZeroInput(int a) {
-    checkSubframe(a + 1);
-    synthesizeAndWeightPair(synthesisBlock(a), zeroInputBlock(a + 1));
-}
-
 }  // namespace zorvel

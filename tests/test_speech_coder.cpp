@@ -2,9 +2,12 @@
 // encoding run's files and failure cases.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <fstream>
 #include <random>
+#include <span>
+#include <string>
 
 #include "coder/SpeechCoder.h"
 #include "sound/Wave.h"
@@ -79,6 +82,52 @@ TEST(CoderModes, RulesOfTheTable) {
     const int pulses[] = {10, 8, 4, 4, 3, 2, 2, 2};
     for (int k = 0; k < kModeCount; ++k)
         EXPECT_EQ(kCoderModes[k].pulseLayout.pulses, pulses[k]) << k;
+}
+
+// Every mode's pulse layout places its pulses inside the subframe: the lists
+// of the nested layouts ascend, one per pulse, and the step-5 tracks split
+// the subframe; the track pairs take two different tracks; the pairwise
+// layouts place two pulses per track.
+TEST(CoderModes, PulseLayoutsLieInTheSubframe) {
+    std::array<int, kSubframeSamples> onTrack{};
+    for (int t = 0; t < tracks::kStep; ++t)
+        for (int m : tracks::kOfStep5[t]) {
+            ASSERT_EQ(m % tracks::kStep, t);
+            ++onTrack[m];
+        }
+    for (int count : onTrack) EXPECT_EQ(count, 1);
+    for (const CoderModeRules& rules : kCoderModes) {
+        const PulseLayout& layout = rules.pulseLayout;
+        SCOPED_TRACE(std::string(rules.rate));
+        EXPECT_LE(layout.pulses, kPulsesPerSubframe);
+        switch (layout.search) {
+            case PulseSearch::pairwise:
+                EXPECT_EQ(layout.pulses, 2 * layout.pairwiseTracks);
+                EXPECT_EQ(kSubframeSamples % layout.pairwiseTracks, 0);
+                break;
+            case PulseSearch::nested:
+                for (int k = 0; k < kMaxNestedPulses; ++k) {
+                    const std::span<const int> list = layout.lists[k];
+                    EXPECT_EQ(list.empty(), k >= layout.pulses) << "pulse " << k;
+                    for (std::size_t i = 0; i < list.size(); ++i) {
+                        EXPECT_TRUE(list[i] >= 0 && list[i] < kSubframeSamples) << list[i];
+                        if (i > 0) {
+                            EXPECT_LT(list[i - 1], list[i]);
+                        }
+                    }
+                }
+                break;
+            case PulseSearch::trackPairs:
+                EXPECT_EQ(layout.pulses, 2);
+                for (const TrackPairRuns& runs : layout.trackPairs)
+                    for (const TrackPair& pair : runs) {
+                        EXPECT_NE(pair.first, pair.second);
+                        EXPECT_TRUE(pair.first >= 0 && pair.first < tracks::kStep);
+                        EXPECT_TRUE(pair.second >= 0 && pair.second < tracks::kStep);
+                    }
+                break;
+        }
+    }
 }
 
 TEST(SpeechCoder, ResetStateAfterConstructionAndAfterCoding) {
