@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "cli/FileChecks.h"
+#include "cli/InterruptCleanup.h"
 #include "cli/Progress.h"
 #include "cli/ResultTable.h"
 #include "cli/StagedOutput.h"

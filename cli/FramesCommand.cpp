@@ -11,6 +11,7 @@
 
 #include "cli/FileChecks.h"
 #include "cli/FrameFields.h"
+#include "cli/InterruptCleanup.h"
 #include "cli/NumberText.h"
 #include "cli/StagedOutput.h"
 #include "sound/DescriptorStream.h"

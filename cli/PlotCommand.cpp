@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "cli/FileChecks.h"
+#include "cli/InterruptCleanup.h"
 #include "cli/PictureFiles.h"
 #include "cli/StagedOutput.h"
 #include "coder/SpeechCoder.h"

@@ -1,12 +1,12 @@
 // Every name is used relative to an open descriptor of the output's
 // directory, so a temporary name only has to fit in that directory as the
-// final name does; and a temporary name is never longer than the final name
-// (or than its own unique prefix, when the final name is shorter).
+// final name does. StagingArea::commit chooses one of four ways to put a
+// finished output in its place: a copy to standard output, a copy into a
+// non-regular file in place, and, for a new file, a name given without
+// replacing anything or one that replaces an existing file.
 #include "cli/StagedOutput.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -14,11 +14,11 @@
 
 #include <array>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <system_error>
 
 #include "cli/FileChecks.h"
+#include "cli/TemporaryNames.h"
 
 namespace zorvel::cli {
 namespace {
@@ -37,28 +37,6 @@ std::filesystem::path directoryOf(const std::filesystem::path& file) {
 
 std::string procName(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
-// The process id in a temporary name of this program, or 0: ".zv-PID-N-..."
-// (this version's) or ".NAME.part-PID-N" (earlier versions').
-pid_t temporaryOwner(std::string_view name) {
-    std::string_view digits;
-    if (name.starts_with(".zv-")) {
-        digits = name.substr(4);
-    } else if (const auto part = name.rfind(".part-");
-               name.starts_with('.') && part != std::string_view::npos) {
-        digits = name.substr(part + 6);
-    } else {
-        return 0;
-    }
-    long pid = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), pid);
-    if (error != std::errc{} || end == digits.data() || end == digits.data() + digits.size() ||
-        *end != '-' || pid <= 0)
-        return 0;
-    return static_cast<pid_t>(pid);
-}
-
-bool processGone(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }
-
 // Links the anonymous file `fd` under `name` in `directory`; fails with
 // EEXIST rather than replace anything.
 int linkAnonymous(int fd, int directory, const std::string& name) {
@@ -67,6 +45,18 @@ int linkAnonymous(int fd, int directory, const std::string& name) {
     if (errno != ENOENT) return -1;
     // Without /proc: the descriptor itself (needs CAP_DAC_READ_SEARCH).
     return linkat(fd, "", directory, name.c_str(), AT_EMPTY_PATH);
+}
+
+// Links the anonymous file `fd` under `transient`, then renames that over
+// `name`, replacing whatever `name` was; the transient name does not outlive
+// a failure.
+int linkThenRename(int fd, int directory, const std::string& transient, const std::string& name) {
+    if (linkAnonymous(fd, directory, transient) != 0) return -1;
+    if (renameat(directory, transient.c_str(), directory, name.c_str()) == 0) return 0;
+    const int error = errno;
+    unlinkat(directory, transient.c_str(), 0);
+    errno = error;
+    return -1;
 }
 
 // Rename that fails with EEXIST instead of replacing an existing file.
@@ -92,7 +82,18 @@ void copyTo(int from, int to, const std::filesystem::path& name) {
     }
 }
 
-constexpr std::chrono::milliseconds kWatchInterval{100};
+// Copies the staged file `from` into the existing non-regular file `name`.
+void copyInPlace(int from, const std::filesystem::path& name) {
+    const int target = openInPlace(name);
+    try {
+        copyTo(from, target, name);
+    } catch (...) {
+        close(target);
+        throw;
+    }
+    if (close(target) != 0)
+        throw FileError("cannot write " + quoted(name) + ": " + errnoText(errno));
+}
 
 }  // namespace
 
@@ -128,38 +129,13 @@ void writeAll(int fd, const char* data, std::size_t size, const std::filesystem:
     }
 }
 
-std::string StagingArea::temporaryName(const std::string& finalLeaf) {
-    std::string prefix(".zv-");
-    prefix.append(std::to_string(getpid())).append("-").append(std::to_string(serial_++));
-    prefix.append("-");
-    std::string name = prefix + finalLeaf;
-    name.resize(std::max(finalLeaf.size(), prefix.size()));
-    return name;
+std::string StagingArea::nextTemporaryName(const std::string& finalLeaf) {
+    return temporaryName(finalLeaf, getpid(), serial_++);
 }
 
-void StagingArea::removeLeftovers(int directory, const std::filesystem::path& path) {
-    if (!cleaned_.insert(std::filesystem::absolute(path)).second) return;
-    const int listing = openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listing < 0) return;
-    DIR* entries = fdopendir(listing);
-    if (entries == nullptr) {
-        close(listing);
-        return;
-    }
-    while (const dirent* entry = readdir(entries)) {
-        const pid_t owner = temporaryOwner(entry->d_name);
-        if (owner == 0 || owner == getpid() || !processGone(owner)) continue;
-        // A staged file is locked while its process lives, also one of a
-        // process on another machine sharing this directory.
-        const int fd = openat(directory, entry->d_name,
-                              O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) continue;
-        struct stat status {};
-        if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0)
-            unlinkat(directory, entry->d_name, 0);
-        close(fd);
-    }
-    closedir(entries);
+void StagingArea::removeLeftoversOnce(int directory, const std::filesystem::path& path) {
+    if (cleaned_.insert(std::filesystem::absolute(path)).second)
+        removeLeftoverTemporaries(directory);
 }
 
 StagingArea::Entry StagingArea::create(const std::filesystem::path& finalName, OutputPlace place) {
@@ -179,7 +155,7 @@ StagingArea::Entry StagingArea::create(const std::filesystem::path& finalName, O
     if (entry.directory < 0)
         throw FileError("cannot create the output in " + quoted(directory) + ": " +
                         errnoText(errno));
-    removeLeftovers(entry.directory, directory);
+    removeLeftoversOnce(entry.directory, directory);
     entry.fd = openat(entry.directory, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (entry.fd >= 0) return entry;
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
@@ -190,7 +166,7 @@ StagingArea::Entry StagingArea::create(const std::filesystem::path& finalName, O
     }
     // No anonymous files here: a hidden name, locked while this process lives.
     for (;;) {
-        entry.temporaryName = temporaryName(leaf);
+        entry.temporaryName = nextTemporaryName(leaf);
         entry.fd = openat(entry.directory, entry.temporaryName.c_str(),
                           O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (entry.fd >= 0) break;
@@ -208,54 +184,65 @@ StagingArea::Entry StagingArea::create(const std::filesystem::path& finalName, O
 
 void StagingArea::commit(Entry& entry, const std::filesystem::path& finalName, OutputPlace place,
                          bool replace) {
-    if (place != OutputPlace::NewFile) {
-        // No name is made here, so an interrupt has nothing to wait for: the
-        // copy runs outside the lock (a FIFO may wait for its reader).
-        try {
-            if (place == OutputPlace::StandardOutput) {
-                copyTo(entry.fd, STDOUT_FILENO, "standard output");
-            } else {
-                const int target = openInPlace(finalName);
-                try {
-                    copyTo(entry.fd, target, finalName);
-                } catch (...) {
-                    close(target);
-                    throw;
-                }
-                if (close(target) != 0)
-                    throw FileError("cannot write " + quoted(finalName) + ": " + errnoText(errno));
-            }
-        } catch (...) {
-            discard(entry);
-            throw;
-        }
-        discard(entry);
-        return;
+    if (place == OutputPlace::StandardOutput) {
+        commitToStandardOutput(entry);
+    } else if (place == OutputPlace::InPlace) {
+        commitInPlace(entry, finalName);
+    } else if (replace) {
+        commitReplacing(entry, finalName);
+    } else {
+        commitWithoutReplacing(entry, finalName);
     }
+}
 
+// A copy makes no name, so an interrupt has nothing to wait for: it runs
+// outside the lock (a FIFO may wait for its reader).
+void StagingArea::commitToStandardOutput(Entry& entry) {
+    try {
+        copyTo(entry.fd, STDOUT_FILENO, "standard output");
+    } catch (...) {
+        discard(entry);
+        throw;
+    }
+    discard(entry);
+}
+
+void StagingArea::commitInPlace(Entry& entry, const std::filesystem::path& finalName) {
+    try {
+        copyInPlace(entry.fd, finalName);
+    } catch (...) {
+        discard(entry);
+        throw;
+    }
+    discard(entry);
+}
+
+// A link never replaces, nor does the no-replace rename.
+void StagingArea::commitWithoutReplacing(Entry& entry, const std::filesystem::path& finalName) {
+    nameNewFile(entry, finalName, [&entry](const std::string& leaf) {
+        return entry.temporaryName.empty()
+                   ? linkAnonymous(entry.fd, entry.directory, leaf)
+                   : renameNoReplace(entry.directory, entry.temporaryName, leaf);
+    });
+}
+
+// Replacing needs a rename; an anonymous file gets a name for a moment first.
+void StagingArea::commitReplacing(Entry& entry, const std::filesystem::path& finalName) {
+    nameNewFile(entry, finalName, [this, &entry](const std::string& leaf) {
+        if (entry.temporaryName.empty())
+            return linkThenRename(entry.fd, entry.directory, nextTemporaryName(leaf), leaf);
+        return renameat(entry.directory, entry.temporaryName.c_str(), entry.directory,
+                        leaf.c_str());
+    });
+}
+
+void StagingArea::nameNewFile(Entry& entry, const std::filesystem::path& finalName,
+                              const std::function<int(const std::string& leaf)>& naming) {
     std::unique_lock lock(mutex_);
-    const std::string leaf = finalName.filename().string();
     int result = -1;
-    int error = EINTR;
+    int error = EINTR;  // what an interrupt meanwhile reports
     if (!closed_) {
-        if (entry.temporaryName.empty() && !replace) {
-            result = linkAnonymous(entry.fd, entry.directory, leaf);
-        } else if (entry.temporaryName.empty()) {
-            // Replacing needs a rename: a name for a moment, then the final one.
-            const std::string name = temporaryName(leaf);
-            result = linkAnonymous(entry.fd, entry.directory, name);
-            if (result == 0) {
-                result = renameat(entry.directory, name.c_str(), entry.directory, leaf.c_str());
-                error = errno;
-                if (result != 0) unlinkat(entry.directory, name.c_str(), 0);
-                errno = error;
-            }
-        } else if (replace) {
-            result = renameat(entry.directory, entry.temporaryName.c_str(), entry.directory,
-                              leaf.c_str());
-        } else {
-            result = renameNoReplace(entry.directory, entry.temporaryName, leaf);
-        }
+        result = naming(finalName.filename().string());
         if (result != 0) error = errno;
     }
     if (result == 0) {
@@ -319,40 +306,6 @@ std::filesystem::path StagedFile::temporary() const { return procName(entry_.fd)
 void StagedFile::commit(bool replace) {
     committed_ = true;  // a commit, failed or not, has let go of the staged file
     area_.commit(entry_, place_ == OutputPlace::NewFile ? target_ : finalName_, place_, replace);
-}
-
-InterruptCleanup::InterruptCleanup(StagingArea& area) {
-    sigemptyset(&signals_);
-    sigaddset(&signals_, SIGINT);
-    sigaddset(&signals_, SIGTERM);
-    sigaddset(&signals_, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &signals_, &previousMask_);
-    watcher_ = std::jthread(watch, std::ref(area), signals_);
-}
-
-InterruptCleanup::~InterruptCleanup() {
-    watcher_.request_stop();
-    watcher_.join();
-    pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
-}
-
-void InterruptCleanup::watch(std::stop_token stop, StagingArea& area, sigset_t watched) {
-    const timespec interval{0, std::chrono::nanoseconds(kWatchInterval).count()};
-    while (!stop.stop_requested()) {
-        const int signal = sigtimedwait(&watched, nullptr, &interval);
-        if (signal <= 0) continue;
-        area.discardAll();
-        constexpr char kMessage[] = "\nzorvel-cli: interrupted; unfinished outputs removed\n";
-        [[maybe_unused]] const auto written = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
-        // End by the signal itself, so that the caller sees how the run ended.
-        std::signal(signal, SIG_DFL);
-        sigset_t only;
-        sigemptyset(&only);
-        sigaddset(&only, signal);
-        pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
-        raise(signal);
-        _exit(128 + signal);
-    }
 }
 
 }  // namespace zorvel::cli

@@ -1,19 +1,19 @@
 // Outputs are never left half-written, and never put in the place of what is
 // not an ordinary file. A new output is written into an anonymous file in its
 // own directory (O_TMPFILE), which gets its name only once complete; where the
-// file system has no anonymous files, into a hidden temporary name that an
-// interrupt removes and that a later run removes when its process is gone.
+// file system has no anonymous files, into a hidden temporary name
+// (cli/TemporaryNames.h) that an interrupt removes (cli/InterruptCleanup.h)
+// and that a later run removes when its process is gone.
 // An output that exists and is not a regular file (a device, a FIFO, a socket,
 // or a link to one), and standard output ("-"), are written in place: the
 // output is made in memory and copied there once complete.
 #pragma once
 
-#include <csignal>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 
 namespace zorvel::cli {
 
@@ -63,8 +63,20 @@ class StagingArea {
     void discardAll() noexcept;
 
   private:
-    std::string temporaryName(const std::string& finalLeaf);
-    void removeLeftovers(int directory, const std::filesystem::path& path);
+    // The cases of commit. Each lets go of the staged file, whether it
+    // succeeds or throws.
+    void commitToStandardOutput(Entry& entry);
+    void commitInPlace(Entry& entry, const std::filesystem::path& finalName);
+    void commitWithoutReplacing(Entry& entry, const std::filesystem::path& finalName);
+    void commitReplacing(Entry& entry, const std::filesystem::path& finalName);
+    // Gives a new file its final name by `naming`, which gets the final
+    // name's leaf and returns 0, or -1 with errno set; it runs under the lock
+    // and not at all after an interrupt.
+    void nameNewFile(Entry& entry, const std::filesystem::path& finalName,
+                     const std::function<int(const std::string& leaf)>& naming);
+
+    std::string nextTemporaryName(const std::string& finalLeaf);
+    void removeLeftoversOnce(int directory, const std::filesystem::path& path);
 
     std::mutex mutex_;
     std::set<std::pair<int, std::string>> named_;  // directory fd, temporary name
@@ -98,25 +110,6 @@ class StagedFile {
     OutputPlace place_;
     StagingArea::Entry entry_;
     bool committed_ = false;
-};
-
-// While alive, SIGINT, SIGTERM and SIGHUP are taken by a watcher thread,
-// which removes the staged files and then ends the process by the same
-// signal. Build it before any other thread is started: threads inherit the
-// blocked signals from the thread that starts them.
-class InterruptCleanup {
-  public:
-    explicit InterruptCleanup(StagingArea& area);
-    ~InterruptCleanup();
-    InterruptCleanup(const InterruptCleanup&) = delete;
-    InterruptCleanup& operator=(const InterruptCleanup&) = delete;
-
-  private:
-    static void watch(std::stop_token stop, StagingArea& area, sigset_t watched);
-
-    sigset_t signals_{};
-    sigset_t previousMask_{};
-    std::jthread watcher_;
 };
 
 }  // namespace zorvel::cli

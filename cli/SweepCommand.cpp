@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "cli/FileChecks.h"
+#include "cli/InterruptCleanup.h"
 #include "cli/StagedOutput.h"
 #include "cli/SweepTable.h"
 #include "coder/ModeSweep.h"
