@@ -69,6 +69,10 @@ check_tree() {
   cmp -s "$prefix/share/zorvel/mowa.wav" "$source_dir/samples/mowa.wav" ||
     fail "share/zorvel/mowa.wav missing or not the bundled sample"
   [ -f "$prefix/share/doc/zorvel/README.md" ] || fail "share/doc/zorvel/README.md missing"
+  cmp -s "$prefix/share/doc/zorvel/copyright" "$source_dir/packaging/copyright" ||
+    fail "share/doc/zorvel/copyright missing or not the project's"
+  grep -q "^License: MIT$" "$prefix/share/doc/zorvel/copyright" ||
+    fail "share/doc/zorvel/copyright does not state the licence"
 }
 
 # The installed programs run from the installed tree.
