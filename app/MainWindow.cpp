@@ -1,13 +1,12 @@
 #include "app/MainWindow.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QRadioButton>
 #include <array>
 #include <utility>
 
-#include "app/MainWindowTools.h"
+#include "app/FileMenuActions.h"
+#include "app/FileNames.h"
 #include "app/ProgressNotice.h"
 #include "app/ZorvelApplication.h"
 #include "charts/ChartWindow.h"
@@ -35,16 +34,6 @@ QString noticeText(CoderMode mode) {
     return QStringLiteral("Kodowanie w trybie ") +
            QString::fromUtf8(rate.data(), static_cast<qsizetype>(rate.size())) +
            QStringLiteral(" [kb/s] trwa. Proszę czekac...");
-}
-
-// A plain file (not a directory) at `name`.
-bool fileExists(const QString& name) {
-    const QFileInfo info(name);
-    return !name.isEmpty() && info.exists() && !info.isDir();
-}
-
-std::filesystem::path toPath(const QString& name) {
-    return std::filesystem::path(QFile::encodeName(name).toStdString());
 }
 
 // Calls its function when the scope ends, however it ends.
@@ -77,9 +66,9 @@ MainWindow::MainWindow(UserDialogs& dialogs, EncodeRun encode, QWidget* parent)
     // files the dialog offers all files (.w60, .raw, .pcm inputs).
     OpenDialog1.nameFilters = {QStringLiteral("Wave files (*.wav)"), kAllFilesFilter};
     connectHandlers();
-    tools_ = std::make_unique<MainWindowTools>(
+    fileMenuActions_ = std::make_unique<FileMenuActions>(
         *this, *ui->File1, ui->Exit1,
-        MainWindowTools::Controls{[this] { return ui->Edit1->text(); },
+        FileMenuActions::Controls{[this] { return ui->Edit1->text(); },
                                   [this] { return ui->Edit2->text(); },
                                   [this] { return ui->RB_noadapt->isChecked(); }},
         [this](const QString& text) { dialogs_.information(this, text); });

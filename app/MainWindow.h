@@ -22,7 +22,7 @@ class QRadioButton;
 namespace zorvel {
 
 class ChartWindow;
-class MainWindowTools;
+class FileMenuActions;
 class ProgressNotice;
 
 class MainWindow : public QMainWindow {
@@ -46,7 +46,7 @@ class MainWindow : public QMainWindow {
 
     const OpenDialogSettings& openDialog() const { return OpenDialog1; }
     // The menu's playback and mode comparison.
-    MainWindowTools& tools() { return *tools_; }
+    FileMenuActions& fileMenuActions() { return *fileMenuActions_; }
 
     // Event handlers, connected to their controls by the constructor.
     void Open1Click();
@@ -84,7 +84,7 @@ class MainWindow : public QMainWindow {
     EncodeRun encode_;
     QPointer<ChartWindow> TestForm;
     QPointer<ProgressNotice> InfoForm;
-    std::unique_ptr<MainWindowTools> tools_;
+    std::unique_ptr<FileMenuActions> fileMenuActions_;
 };
 
 }  // namespace zorvel

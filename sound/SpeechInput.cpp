@@ -1,4 +1,4 @@
-// The input file is opened non-blocking (a FIFO without a writer would hold
+// An input file is opened non-blocking (a FIFO without a writer would hold
 // the open forever), checked by its descriptor (so the file checked is the
 // file read) and then read blocking through a descriptor stream.
 #include "sound/SpeechInput.h"
@@ -7,8 +7,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <new>
 #include <system_error>
 
 #include "sound/DescriptorStream.h"
@@ -26,6 +28,52 @@ std::string openProblem(int error) {
 std::string typeProblem(mode_t mode) {
     if (S_ISDIR(mode)) return "input is a directory";
     return "input is not a regular file";
+}
+
+std::string readProblem(int error) { return "input cannot be read: " + systemText(error); }
+
+// A regular file open for blocking reads, or why there is none (fd < 0).
+struct OpenedFile {
+    int fd = -1;
+    struct stat status {};
+    ReadOutcome outcome = ReadOutcome::read;
+    std::string problem;
+};
+
+OpenedFile openRegularFile(const std::filesystem::path& file) {
+    OpenedFile opened;
+    const int fd = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        opened.outcome = error == ENOENT ? ReadOutcome::notFound : ReadOutcome::unreadable;
+        opened.problem = openProblem(error);
+        return opened;
+    }
+    if (fstat(fd, &opened.status) != 0) {
+        const int error = errno;
+        ::close(fd);
+        opened.outcome = ReadOutcome::unreadable;
+        opened.problem = openProblem(error);
+        return opened;
+    }
+    if (!S_ISREG(opened.status.st_mode)) {
+        ::close(fd);
+        opened.outcome = ReadOutcome::notRegularFile;
+        opened.problem = typeProblem(opened.status.st_mode);
+        return opened;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    opened.fd = fd;
+    return opened;
+}
+
+// Signed 16-bit little-endian samples, one per two bytes of `bytes`.
+void decodeSamples(const char* bytes, std::span<double> samples) {
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const auto lo = static_cast<std::uint8_t>(bytes[2 * i]);
+        const auto hi = static_cast<std::uint8_t>(bytes[2 * i + 1]);
+        samples[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(lo | (hi << 8)));
+    }
 }
 
 }  // namespace
@@ -49,29 +97,22 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 }
 
 SpeechInput::SpeechInput(const std::filesystem::path& file) {
-    const int fd = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        problem_ = openProblem(errno);
+    OpenedFile opened = openRegularFile(file);
+    if (opened.fd < 0) {
+        problem_ = std::move(opened.problem);
         return;
     }
-    struct stat status {};
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        problem_ = fstat(fd, &status) != 0 ? openProblem(errno) : typeProblem(status.st_mode);
-        ::close(fd);
-        return;
-    }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    device_ = status.st_dev;
-    inode_ = status.st_ino;
+    device_ = opened.status.st_dev;
+    inode_ = opened.status.st_ino;
     fromFile_ = true;
-    auto stream = std::make_unique<DescriptorStream>(fd, true);
+    auto stream = std::make_unique<DescriptorStream>(opened.fd, true);
     // A file that opens but fails its first read (an I/O error, not the end
     // of the file) would otherwise pass for an input without frames.
     stream->seekg(kSampleDataOffset);
     stream->peek();
     if (stream->bad()) {
         const int error = stream->lastError() != 0 ? stream->lastError() : EIO;
-        problem_ = "input cannot be read: " + systemText(error);
+        problem_ = readProblem(error);
     }
     stream_ = std::move(stream);
     rewind();
@@ -105,16 +146,9 @@ bool SpeechInput::readSamples(std::span<double, kFrameSamples> speech) {
         stream_->read(bytes.data(), bytes.size());
         got = stream_->gcount();
     }
-    const auto whole = static_cast<int>(got / 2);
-    for (int i = 0; i < kFrameSamples; ++i) {
-        if (i >= whole) {
-            speech[i] = 0.0;
-            continue;
-        }
-        const auto lo = static_cast<std::uint8_t>(bytes[2 * i]);
-        const auto hi = static_cast<std::uint8_t>(bytes[2 * i + 1]);
-        speech[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(lo | (hi << 8)));
-    }
+    const auto whole = static_cast<std::size_t>(got / 2);
+    decodeSamples(bytes.data(), speech.first(whole));
+    std::fill(speech.begin() + static_cast<std::ptrdiff_t>(whole), speech.end(), 0.0);
     return got == static_cast<std::streamsize>(bytes.size());
 }
 
@@ -127,5 +161,36 @@ bool SpeechInput::isFile(const std::filesystem::path& other) const {
 }
 
 void SpeechInput::close() { stream_.reset(); }
+
+FileSamples readFileSamples(const std::filesystem::path& file, std::stop_token stop) {
+    OpenedFile opened = openRegularFile(file);
+    if (opened.fd < 0) return {opened.outcome, {}, std::move(opened.problem)};
+    DescriptorStream stream(opened.fd, true);
+    // Whole samples per block, so that only the last block can end in half a sample.
+    constexpr std::size_t kBlockBytes = std::size_t{1} << 16;
+    FileSamples result;
+    try {
+        const auto dataBytes = opened.status.st_size - kSampleDataOffset;
+        if (dataBytes > 0) result.samples.reserve(static_cast<std::size_t>(dataBytes) / 2);
+        std::vector<char> block(kBlockBytes);
+        stream.seekg(kSampleDataOffset);
+        while (stream.good()) {
+            if (stop.stop_requested()) return {ReadOutcome::stopped, {}, "reading stopped"};
+            stream.read(block.data(), static_cast<std::streamsize>(block.size()));
+            const auto whole = static_cast<std::size_t>(stream.gcount() / 2);
+            const std::size_t first = result.samples.size();
+            result.samples.resize(first + whole);
+            decodeSamples(block.data(), std::span(result.samples).subspan(first));
+        }
+    } catch (const std::bad_alloc&) {
+        // A regular file larger than the memory left.
+        return {ReadOutcome::unreadable, {}, readProblem(ENOMEM)};
+    }
+    if (stream.bad()) {
+        const int error = stream.lastError() != 0 ? stream.lastError() : EIO;
+        return {ReadOutcome::unreadable, {}, readProblem(error)};
+    }
+    return result;
+}
 
 }  // namespace zorvel

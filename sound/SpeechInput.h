@@ -3,7 +3,8 @@
 // A SpeechInput reads them from a regular file or from any seekable stream
 // (an in-memory one, say). It refuses anything else at once (a directory, a
 // device, a FIFO, a socket), so that a coder never blocks on opening its input
-// and never reads an endless one.
+// and never reads an endless one. readFileSamples reads a whole file the same
+// way, with the same refusals, for playback.
 #pragma once
 
 #include <sys/types.h>
@@ -13,7 +14,9 @@
 #include <istream>
 #include <memory>
 #include <span>
+#include <stop_token>
 #include <string>
+#include <vector>
 
 #include "sound/Wave.h"
 
@@ -31,6 +34,27 @@ std::int64_t framesInFile(const std::filesystem::path& file);
 
 // True when both paths name one existing file, by any path or link.
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// How reading a whole file ended.
+enum class ReadOutcome {
+    read,            // every sample was read
+    notFound,        // no file by that name
+    notRegularFile,  // a directory, a device, a FIFO or a socket (links followed)
+    unreadable,      // it could not be opened or read
+    stopped,         // a stop was requested before the end
+};
+
+struct FileSamples {
+    ReadOutcome outcome = ReadOutcome::read;
+    std::vector<double> samples;  // every sample when read, else empty
+    std::string problem;          // as SpeechInput::problem(); empty when read
+};
+
+// Every 16-bit sample of `file` from byte 60 on, each as the double of its
+// integer value; an odd last byte is not a sample. What is not a regular file
+// is refused before anything could wait on it. `stop` is looked at between
+// blocks of the file.
+FileSamples readFileSamples(const std::filesystem::path& file, std::stop_token stop = {});
 
 class SpeechInput {
   public:

@@ -1,6 +1,7 @@
 // The sound input: frames from byte 60 out of a file or an in-memory stream,
 // the frame count from a size, and the inputs it refuses without waiting on
-// them (devices, FIFOs, directories), each with the operating system's reason.
+// them (devices, FIFOs, directories), each with the operating system's reason;
+// and the whole file's samples at once, for playback, with the same refusals.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <stop_token>
 
 #include "coder/SpeechCoder.h"
 #include "sound/SpeechInput.h"
@@ -132,6 +134,142 @@ TEST(SpeechInput, AReadErrorIsNotTheEndOfTheInput) {
     const SpeechInput input("/proc/self/mem");
     if (input.usable()) GTEST_SKIP() << "/proc/self/mem reads here";
     EXPECT_EQ(input.problem(), "input cannot be read: Input/output error");
+}
+
+// --- every sample of a file at once ----------------------------------------------------------
+
+// The bytes of a file in the system's layout: a header of `fill` bytes, then
+// the samples as 16-bit little-endian values.
+std::vector<std::uint8_t> layout(const std::vector<std::int16_t>& samples, std::uint8_t fill) {
+    std::vector<std::uint8_t> bytes(kSampleDataOffset, fill);
+    for (const std::int16_t s : samples) {
+        const auto u = static_cast<std::uint16_t>(s);
+        bytes.push_back(static_cast<std::uint8_t>(u & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>(u >> 8));
+    }
+    return bytes;
+}
+
+TEST(FileSamples, AreTheSixteenBitValuesFromByte60) {
+    test::TempDir dir;
+    const std::vector<std::int16_t> values{0, 1, -1, 32767, -32768, 256, -256, 12345};
+    std::vector<std::uint8_t> bytes = layout(values, 0x7f);  // header bytes are never samples
+    bytes.push_back(0x05);                                   // an odd last byte is not a sample
+    test::writeBytes(dir / "x.wav", bytes);
+    const FileSamples read = readFileSamples(dir / "x.wav");
+    EXPECT_EQ(read.outcome, ReadOutcome::read);
+    EXPECT_EQ(read.problem, "");
+    EXPECT_EQ(read.samples, std::vector<double>(values.begin(), values.end()));
+
+    // No whole sample after the header: nothing to play, and no refusal.
+    for (const int size : {0, 1, 59, 60, 61}) {
+        test::writeBytes(dir / "short.wav",
+                         std::vector<std::uint8_t>(static_cast<std::size_t>(size), 0x11));
+        const FileSamples none = readFileSamples(dir / "short.wav");
+        EXPECT_EQ(none.outcome, ReadOutcome::read) << size;
+        EXPECT_TRUE(none.samples.empty()) << size;
+    }
+}
+
+// Files of random samples around the reader's block size (32768 samples),
+// each with and without an odd last byte, read back exactly.
+class FileSamplesLength : public ::testing::TestWithParam<int> {};
+
+TEST_P(FileSamplesLength, ReadBackExactly) {
+    const std::uint32_t seed = test::testSeed() + static_cast<std::uint32_t>(GetParam());
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> value(-32768, 32767);
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(GetParam()));
+    for (std::int16_t& s : samples) s = static_cast<std::int16_t>(value(rng));
+    test::TempDir dir;
+    for (const bool oddByte : {false, true}) {
+        std::vector<std::uint8_t> bytes = layout(samples, 0xAB);
+        if (oddByte) bytes.push_back(0xFF);
+        test::writeBytes(dir / "x.wav", bytes);
+        const FileSamples read = readFileSamples(dir / "x.wav");
+        ASSERT_EQ(read.outcome, ReadOutcome::read) << read.problem;
+        ASSERT_EQ(read.samples.size(), samples.size()) << "odd byte " << oddByte;
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            ASSERT_EQ(read.samples[i], samples[i])
+                << "seed " << seed << ", index " << i << ", odd byte " << oddByte;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AroundTheBlock, FileSamplesLength,
+                         ::testing::Values(1, 160, 32767, 32768, 32769, 3 * 32768 + 5));
+
+// The whole-file reader and the frame reader see the same samples.
+TEST(FileSamples, EqualTheFramesOfASpeechInput) {
+    const FileSamples read = readFileSamples(test::samplePath());
+    ASSERT_EQ(read.outcome, ReadOutcome::read) << read.problem;
+    const std::int64_t frames = framesInFile(test::samplePath());
+    ASSERT_GT(frames, 0);
+    EXPECT_EQ(static_cast<std::int64_t>(read.samples.size()) / kFrameSamples, frames);
+    SpeechInput input(test::samplePath());
+    std::array<double, kFrameSamples> speech{};
+    for (std::int64_t f = 0; f < frames; ++f) {
+        ASSERT_TRUE(input.readSamples(speech)) << "frame " << f;
+        for (int i = 0; i < kFrameSamples; ++i) {
+            ASSERT_EQ(read.samples[static_cast<std::size_t>(f * kFrameSamples + i)], speech[i])
+                << "frame " << f << ", sample " << i;
+        }
+    }
+}
+
+TEST(FileSamples, FollowLinksAndRefuseWhatIsNotARegularFile) {
+    test::TempDir dir;
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);  // no writer ever comes
+    fs::create_directory(dir / "sub");
+    fs::create_symlink(dir / "fifo", dir / "fifo-link");
+    fs::create_symlink("/dev/zero", dir / "zero-link");
+    fs::create_symlink(dir / "loop", dir / "loop");
+    test::writeSamples(dir / "in.wav", {7, -7});
+    fs::create_symlink(dir / "in.wav", dir / "in-link.wav");
+
+    const FileSamples linked = readFileSamples(dir / "in-link.wav");
+    EXPECT_EQ(linked.outcome, ReadOutcome::read);
+    EXPECT_EQ(linked.samples, (std::vector<double>{7, -7}));
+
+    struct Case {
+        fs::path input;
+        ReadOutcome outcome;
+        std::string problem;
+    };
+    const std::vector<Case> cases = {
+        {dir / "missing.wav", ReadOutcome::notFound, "input file not found"},
+        {dir / "sub", ReadOutcome::notRegularFile, "input is a directory"},
+        {dir / "fifo", ReadOutcome::notRegularFile, "input is not a regular file"},
+        {dir / "fifo-link", ReadOutcome::notRegularFile, "input is not a regular file"},
+        {"/dev/zero", ReadOutcome::notRegularFile, "input is not a regular file"},
+        {dir / "zero-link", ReadOutcome::notRegularFile, "input is not a regular file"},
+        {dir / "loop", ReadOutcome::unreadable,
+         "input cannot be opened: Too many levels of symbolic links"},
+    };
+    for (const Case& c : cases) {
+        const FileSamples read = readFileSamples(c.input);
+        EXPECT_EQ(read.outcome, c.outcome) << c.input;
+        EXPECT_EQ(read.problem, c.problem) << c.input;
+        EXPECT_TRUE(read.samples.empty()) << c.input;
+        // The frame reader refuses it in the same words.
+        EXPECT_EQ(SpeechInput(c.input).problem(), c.problem) << c.input;
+    }
+}
+
+TEST(FileSamples, AReadErrorIsReportedNotTakenForTheEnd) {
+    const FileSamples read = readFileSamples("/proc/self/mem");
+    if (read.outcome == ReadOutcome::read) GTEST_SKIP() << "/proc/self/mem reads here";
+    EXPECT_EQ(read.outcome, ReadOutcome::unreadable);
+    EXPECT_EQ(read.problem, "input cannot be read: Input/output error");
+    EXPECT_TRUE(read.samples.empty());
+}
+
+TEST(FileSamples, AStopRequestEndsTheRead) {
+    std::stop_source source;
+    source.request_stop();
+    const FileSamples read = readFileSamples(test::samplePath(), source.get_token());
+    EXPECT_EQ(read.outcome, ReadOutcome::stopped);
+    EXPECT_TRUE(read.samples.empty());
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 // notice, cursor and restore steps, the chart button and the way out.
 // Message boxes, the open dialog and the cursor go to a recording stand-in;
 // the run is either the real coder or a stand-in that observes the window.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
@@ -24,18 +27,23 @@
 #include <cstdio>
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <ostream>
 #include <stdexcept>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
+#include "app/FileMenuActions.h"
 #include "app/MainWindow.h"
 #include "app/ProgressNotice.h"
 #include "app/UserDialogs.h"
 #include "app/ZorvelApplication.h"
 #include "charts/ChartWindow.h"
 #include "coder/SpeechCoder.h"
+#include "sound/SpeechInput.h"
 #include "tests/TestSupport.h"
 
 // Readable failure messages for Qt strings.
@@ -816,6 +824,78 @@ TEST_P(SampleRunTest, WindowRunEqualsDirectCoderRun) {
 INSTANTIATE_TEST_SUITE_P(TwoSettings, SampleRunTest,
                          ::testing::Values(std::make_tuple(1, false, false),
                                            std::make_tuple(7, true, true)));
+
+// --- playing the input and the output file -------------------------------------------------
+
+// Where the main window's playback read its files: the thread of each read.
+struct ReadThreads {
+    std::mutex mutex;
+    std::vector<std::thread::id> threads;
+};
+
+// A FIFO without a writer, a device, a directory or a missing file given to
+// "Odtwórz plik ..." is refused with a message within a second, and every read
+// runs off the window's thread.
+TEST_F(MainWindowTest, PlayingWhatIsNotARegularFileIsRefusedOffTheWindowThread) {
+    zt::TempDir dir;
+    const fs::path fifo = dir / "fifo.wav";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_directory(dir / "katalog");
+    // Were the FIFO opened blocking on a worker, a writer coming and going at
+    // the end lets that open return, so the test fails instead of hanging.
+    struct WriterAtTheEnd {
+        fs::path fifo;
+        ~WriterAtTheEnd() {
+            const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) close(fd);
+        }
+    } writer{fifo};
+
+    auto reads = std::make_shared<ReadThreads>();
+    window.fileMenuActions().setSampleReader([reads](const fs::path& file, std::stop_token stop) {
+        {
+            const std::lock_guard lock(reads->mutex);
+            reads->threads.push_back(std::this_thread::get_id());
+        }
+        return zorvel::readFileSamples(file, stop);
+    });
+    const auto informedWithin1s = [this](std::size_t count) {
+        return QTest::qWaitFor([&] { return dialogs.informations.size() >= count; }, 1000);
+    };
+
+    chooseFile(qPath(fifo));
+    window.fileMenuActions().playInputAction().trigger();
+    EXPECT_TRUE(dialogs.informations.empty());  // the answer comes from the worker
+    ASSERT_TRUE(informedWithin1s(1));
+
+    const std::pair<fs::path, const char*> outputs[] = {
+        {"/dev/zero", "Plik wyjściowy nie jest zwykłym plikiem."},
+        {fifo, "Plik wyjściowy nie jest zwykłym plikiem."},
+        {dir / "katalog", "Plik wyjściowy nie jest zwykłym plikiem."},
+        {dir / "brak.wav", "Plik wyjściowy nie istnieje."},
+    };
+    std::size_t count = 1;
+    for (const auto& [output, message] : outputs) {
+        control<QLineEdit>("Edit2").setText(qPath(output));
+        window.fileMenuActions().playOutputAction().trigger();
+        ASSERT_TRUE(informedWithin1s(++count)) << output;
+        EXPECT_EQ(dialogs.informations.back(), QString::fromUtf8(message)) << output;
+    }
+    chooseFile(qPath(dir / "brak.wav"));
+    window.fileMenuActions().playInputAction().trigger();
+    ASSERT_TRUE(informedWithin1s(++count));
+
+    EXPECT_EQ(dialogs.informations.front(), "Plik wejściowy nie jest zwykłym plikiem.");
+    EXPECT_EQ(dialogs.informations.back(), kMissingInput);
+    EXPECT_EQ(dialogs.informations.size(), count);
+    EXPECT_FALSE(window.fileMenuActions().reading());
+    EXPECT_FALSE(window.fileMenuActions().playback().active());
+    const std::lock_guard lock(reads->mutex);
+    ASSERT_EQ(reads->threads.size(), count);
+    for (const std::thread::id thread : reads->threads) {
+        EXPECT_NE(thread, std::this_thread::get_id());
+    }
+}
 
 // --- chart window and way out --------------------------------------------------------------
 

@@ -2,7 +2,8 @@
 // "Porównanie trybów" (the input in all eight modes, computed in the
 // background, its table and chart equal to the sweep's figures; closing it
 // cancels), and playback of the input and output files through a recording
-// sink.
+// sink, the files read on a worker: a later press replaces a read still
+// going, stopping drops it, and closing waits for it.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -13,9 +14,12 @@
 #include <QSvgRenderer>
 #include <QTableWidget>
 #include <QTest>
+#include <condition_variable>
+#include <mutex>
+#include <stop_token>
 
+#include "app/FileMenuActions.h"
 #include "app/MainWindow.h"
-#include "app/MainWindowTools.h"
 #include "app/ModeComparisonWindow.h"
 #include "app/UserDialogs.h"
 #include "coder/ModeSweep.h"
@@ -61,6 +65,9 @@ class RecordingSink final : public AudioSink {
     std::shared_ptr<SinkLog> log_;
 };
 
+// A bound for a read of the sample on a loaded machine, not a measure of speed.
+constexpr int kReadWaitMs = 10000;
+
 QString sampleName() { return QString::fromStdString(test::samplePath().string()); }
 
 QByteArray bytesFrom60(const std::filesystem::path& file) {
@@ -69,14 +76,19 @@ QByteArray bytesFrom60(const std::filesystem::path& file) {
                       static_cast<qsizetype>(bytes.size() - kSampleDataOffset));
 }
 
-class MainWindowToolsTest : public ::testing::Test {
+class FileMenuActionsTest : public ::testing::Test {
   protected:
-    MainWindowToolsTest() : window(dialogs) {
-        window.tools().playback().setSink(std::make_unique<RecordingSink>(sink));
+    FileMenuActionsTest() : window(dialogs) {
+        actions().playback().setSink(std::make_unique<RecordingSink>(sink));
     }
+    FileMenuActions& actions() { return window.fileMenuActions(); }
     void chooseInput(const QString& name) {
         dialogs.openAnswer = name;
         window.Open1Click();
+    }
+    // Waits until the last press of play has its file read or refused.
+    bool readingEnds() {
+        return QTest::qWaitFor([this] { return !actions().reading(); }, kReadWaitMs);
     }
 
     RecordingDialogs dialogs;
@@ -84,10 +96,10 @@ class MainWindowToolsTest : public ::testing::Test {
     std::shared_ptr<SinkLog> sink = std::make_shared<SinkLog>();
 };
 
-TEST_F(MainWindowToolsTest, ComparisonWindowShowsTheSweepFiguresOfTheInput) {
+TEST_F(FileMenuActionsTest, ComparisonWindowShowsTheSweepFiguresOfTheInput) {
     chooseInput(sampleName());
-    window.tools().comparisonAction().trigger();
-    ModeComparisonWindow* comparison = window.tools().comparisonWindow();
+    actions().comparisonAction().trigger();
+    ModeComparisonWindow* comparison = actions().comparisonWindow();
     ASSERT_NE(comparison, nullptr);
     EXPECT_TRUE(comparison->isVisible());
     EXPECT_EQ(comparison->windowTitle(), "Porównanie trybów");
@@ -137,7 +149,7 @@ TEST_F(MainWindowToolsTest, ComparisonWindowShowsTheSweepFiguresOfTheInput) {
                     .isValid());
 }
 
-TEST_F(MainWindowToolsTest, ClosingTheComparisonWindowCancelsTheComputation) {
+TEST_F(FileMenuActionsTest, ClosingTheComparisonWindowCancelsTheComputation) {
     // A long input: the sample eight times over.
     const test::TempDir dir;
     std::vector<std::uint8_t> bytes = test::readBytes(test::samplePath());
@@ -146,8 +158,8 @@ TEST_F(MainWindowToolsTest, ClosingTheComparisonWindowCancelsTheComputation) {
     test::writeBytes(dir / "dluga.wav", bytes);
     chooseInput(QString::fromStdString((dir / "dluga.wav").string()));
 
-    window.tools().comparisonAction().trigger();
-    ModeComparisonWindow* comparison = window.tools().comparisonWindow();
+    actions().comparisonAction().trigger();
+    ModeComparisonWindow* comparison = actions().comparisonWindow();
     ASSERT_NE(comparison, nullptr);
     EXPECT_TRUE(comparison->running());
     QTest::qWait(150);
@@ -158,50 +170,182 @@ TEST_F(MainWindowToolsTest, ClosingTheComparisonWindowCancelsTheComputation) {
     EXPECT_FALSE(comparison->figures().has_value());
 }
 
-TEST_F(MainWindowToolsTest, ComparisonWithoutAnInputTellsTheUser) {
-    window.tools().comparisonAction().trigger();
-    EXPECT_EQ(window.tools().comparisonWindow(), nullptr);
+TEST_F(FileMenuActionsTest, ComparisonWithoutAnInputTellsTheUser) {
+    actions().comparisonAction().trigger();
+    EXPECT_EQ(actions().comparisonWindow(), nullptr);
     EXPECT_EQ(dialogs.informations, std::vector<QString>{"Plik wejsciowy nie istnieje!"});
 }
 
-TEST_F(MainWindowToolsTest, PlaysTheInputAndTheOutputOfARun) {
+TEST_F(FileMenuActionsTest, PlaysTheInputAndTheOutputOfARun) {
     const test::TempDir dir;
     const std::filesystem::path input = dir / "mowa.wav";
     std::filesystem::copy_file(test::samplePath(), input);
     chooseInput(QString::fromStdString(input.string()));
 
-    window.tools().playOutputAction().trigger();
+    actions().playOutputAction().trigger();
+    ASSERT_TRUE(readingEnds());
     EXPECT_EQ(dialogs.informations, std::vector<QString>{"Plik wyjściowy nie istnieje."});
     EXPECT_TRUE(sink->played.empty());
 
-    window.tools().playInputAction().trigger();
+    actions().playInputAction().trigger();
+    ASSERT_TRUE(readingEnds());
     ASSERT_EQ(sink->played.size(), 1u);
     EXPECT_EQ(sink->played[0], bytesFrom60(input));
-    window.tools().stopAction().trigger();
+    actions().stopAction().trigger();
     EXPECT_FALSE(sink->playing);
 
     window.BT_KodowanieClick();
     const std::filesystem::path output =
         window.findChild<QLineEdit*>("Edit2")->text().toStdString();
     ASSERT_TRUE(std::filesystem::exists(output));
-    window.tools().playOutputAction().trigger();
+    actions().playOutputAction().trigger();
+    ASSERT_TRUE(readingEnds());
     ASSERT_EQ(sink->played.size(), 2u);
     EXPECT_EQ(sink->played[1], bytesFrom60(output));
     EXPECT_EQ(sink->played[1].size(), 283 * 320);
 
     // A second press stops.
-    window.tools().playOutputAction().trigger();
+    actions().playOutputAction().trigger();
+    EXPECT_FALSE(actions().reading());
     EXPECT_EQ(sink->played.size(), 2u);
     EXPECT_FALSE(sink->playing);
+    EXPECT_EQ(dialogs.informations.size(), 1u);
 }
 
-TEST(FileSamples, AreTheSixteenBitValuesFromByte60) {
+// A reader that holds every read until the test lets it go or a stop is
+// requested, then reads the file for real; a stopped read ends there, or,
+// with `finishAfterStop`, reads the file anyway, as a read stopped in its last
+// block does. Held reads count from 0; the reader keeps the object alive as
+// long as a worker may call it.
+class HeldReads : public std::enable_shared_from_this<HeldReads> {
+  public:
+    explicit HeldReads(bool finishAfterStop = false) : finishAfterStop_(finishAfterStop) {}
+    SampleReader reader() {
+        return [self = shared_from_this()](const std::filesystem::path& file,
+                                           std::stop_token stop) { return self->read(file, stop); };
+    }
+    void releaseAll() {
+        const std::lock_guard lock(mutex_);
+        released_ = started_;
+        changed_.notify_all();
+    }
+    int started() {
+        const std::lock_guard lock(mutex_);
+        return started_;
+    }
+    int stopped() {
+        const std::lock_guard lock(mutex_);
+        return stopped_;
+    }
+    int finished() {
+        const std::lock_guard lock(mutex_);
+        return finished_;
+    }
+    bool waitStarted(int count) {
+        return QTest::qWaitFor([&] { return started() >= count; }, kReadWaitMs);
+    }
+
+  private:
+    FileSamples read(const std::filesystem::path& file, std::stop_token stop) {
+        std::unique_lock lock(mutex_);
+        const int number = started_++;
+        const bool released = changed_.wait(lock, stop, [&] { return released_ > number; });
+        if (!released) ++stopped_;
+        FileSamples samples{ReadOutcome::stopped, {}, "reading stopped"};
+        if (released || finishAfterStop_) {
+            lock.unlock();
+            samples = readFileSamples(file, released ? stop : std::stop_token{});
+            lock.lock();
+        }
+        ++finished_;
+        return samples;
+    }
+
+    std::mutex mutex_;
+    std::condition_variable_any changed_;
+    int started_ = 0;
+    int released_ = 0;
+    int stopped_ = 0;
+    int finished_ = 0;
+    const bool finishAfterStop_;
+};
+
+TEST_F(FileMenuActionsTest, APressWhileAFileIsReadReplacesThatRead) {
     const test::TempDir dir;
-    test::writeSamples(dir / "x.wav", {0, 1, -1, 32767, -32768, 256});
-    const auto samples = fileSamples(dir / "x.wav");
-    ASSERT_TRUE(samples);
-    EXPECT_EQ(*samples, (std::vector<double>{0, 1, -1, 32767, -32768, 256}));
-    EXPECT_FALSE(fileSamples(dir / "none.wav"));
+    test::writeSamples(dir / "wyjscie.wav", {100, -100, 32767, -32767, 0});
+    chooseInput(sampleName());
+    window.findChild<QLineEdit*>("Edit2")->setText(
+        QString::fromStdString((dir / "wyjscie.wav").string()));
+    auto held = std::make_shared<HeldReads>();
+    actions().setSampleReader(held->reader());
+
+    actions().playInputAction().trigger();
+    ASSERT_TRUE(held->waitStarted(1));
+    EXPECT_TRUE(actions().reading());
+    EXPECT_TRUE(sink->played.empty());
+
+    // The input's read is stopped; the output's is the one played.
+    actions().playOutputAction().trigger();
+    EXPECT_EQ(held->stopped(), 1);
+    ASSERT_TRUE(held->waitStarted(2));
+    held->releaseAll();
+    ASSERT_TRUE(readingEnds());
+    ASSERT_EQ(sink->played.size(), 1u);
+    EXPECT_EQ(sink->played[0], bytesFrom60(dir / "wyjscie.wav"));
+    EXPECT_TRUE(dialogs.informations.empty());
+}
+
+TEST_F(FileMenuActionsTest, StopDropsAFileStillBeingRead) {
+    chooseInput(sampleName());
+    auto held = std::make_shared<HeldReads>();
+    actions().setSampleReader(held->reader());
+    actions().playInputAction().trigger();
+    ASSERT_TRUE(held->waitStarted(1));
+
+    window.findChild<QMenu*>("File1")->aboutToShow();
+    EXPECT_TRUE(actions().stopAction().isEnabled());
+    actions().stopAction().trigger();
+    EXPECT_FALSE(actions().reading());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held->stopped() == 1; }, kReadWaitMs));
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(sink->played.empty());
+    EXPECT_TRUE(dialogs.informations.empty());
+    window.findChild<QMenu*>("File1")->aboutToShow();
+    EXPECT_FALSE(actions().stopAction().isEnabled());
+
+    // The next press reads and plays as usual.
+    actions().playInputAction().trigger();
+    ASSERT_TRUE(held->waitStarted(2));
+    held->releaseAll();
+    ASSERT_TRUE(readingEnds());
+    ASSERT_EQ(sink->played.size(), 1u);
+    EXPECT_EQ(sink->played[0], bytesFrom60(test::samplePath()));
+}
+
+// The actions go while a file is being read: the read is stopped and waited
+// for, even one that goes on to the end of its file, and its samples are not
+// delivered to the actions gone.
+TEST(FileMenuActionsLifetime, ClosingWhileAFileIsReadStopsAndWaitsForTheRead) {
+    auto informed = std::make_shared<std::vector<QString>>();
+    auto held = std::make_shared<HeldReads>(true);
+    QWidget window;
+    QMenu menu;
+    QAction* exit = menu.addAction(QStringLiteral("Wyjście"));
+    auto actions = std::make_unique<FileMenuActions>(
+        window, menu, exit,
+        FileMenuActions::Controls{[] { return sampleName(); }, [] { return QString(); },
+                                  [] { return false; }},
+        [informed](const QString& text) { informed->push_back(text); });
+    actions->setSampleReader(held->reader());
+    actions->playInputAction().trigger();
+    ASSERT_TRUE(held->waitStarted(1));
+
+    actions.reset();
+    EXPECT_EQ(held->stopped(), 1);
+    EXPECT_EQ(held->finished(), 1);  // the read ended before the actions did
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(informed->empty());
 }
 
 }  // namespace

@@ -1,0 +1,96 @@
+// What the main window's "Plik" menu offers besides opening and leaving:
+// playing the input file and the output file of a run, stopping the sound,
+// and the window "Porównanie trybów" for the chosen input. A file to play is
+// read on a worker thread, so that a long file never holds the window, and
+// through the sound layer, which refuses at once what is not a regular file
+// (a FIFO, a device, a directory); the user is told why.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <stop_token>
+#include <thread>
+
+#include "charts/ChartPlayback.h"
+#include "sound/SpeechInput.h"
+
+class QAction;
+class QMenu;
+class QWidget;
+
+namespace zorvel {
+
+class ModeComparisonWindow;
+
+// Reads every sample of a file to play; readFileSamples unless a test
+// supplies another.
+using SampleReader = std::function<FileSamples(const std::filesystem::path&, std::stop_token)>;
+
+class FileMenuActions : public QObject {
+    Q_OBJECT
+  public:
+    // What the actions read from the main window's controls when used.
+    struct Controls {
+        std::function<QString()> inputName;   // Edit1
+        std::function<QString()> outputName;  // Edit2
+        std::function<bool()> noAdaptiveCodebook;
+    };
+
+    // Adds the entries to `menu` before `before`; `inform` shows a message.
+    FileMenuActions(QWidget& window, QMenu& menu, QAction* before, Controls controls,
+                    std::function<void(const QString&)> inform);
+    // Stops a read still going and waits for it (at most one block of the file).
+    ~FileMenuActions() override;
+
+    void setSampleReader(SampleReader reader) { reader_ = std::move(reader); }
+
+    ChartPlayback& playback() { return *playback_; }
+    ModeComparisonWindow* comparisonWindow() { return comparison_.get(); }
+    QAction& playInputAction() { return *playInput_; }
+    QAction& playOutputAction() { return *playOutput_; }
+    QAction& stopAction() { return *stop_; }
+    QAction& comparisonAction() { return *comparisonAction_; }
+    // True from a press of play until its file has been read or refused.
+    bool reading() const { return reading_; }
+
+    // Reads the file on the worker and plays it, or stops when playing. A
+    // press while an earlier file is still being read replaces that read.
+    void playInput();
+    void playOutput();
+    // Stops the sound, and drops a read still going.
+    void stop();
+    void openComparison();
+
+  private:
+    // What the user is told when a file cannot be played.
+    struct PlayMessages {
+        QString missing;
+        QString notRegularFile;
+        QString unreadable;
+    };
+
+    void playFile(const QString& name, const PlayMessages& messages);
+    // Back on the window's thread: plays the samples of the latest request,
+    // or tells why there are none.
+    void samplesRead(unsigned long request, const FileSamples& read);
+
+    QWidget& window_;
+    Controls controls_;
+    std::function<void(const QString&)> inform_;
+    std::unique_ptr<ChartPlayback> playback_;
+    std::unique_ptr<ModeComparisonWindow> comparison_;
+    QAction* playInput_;
+    QAction* playOutput_;
+    QAction* stop_;
+    QAction* comparisonAction_;
+    SampleReader reader_ = readFileSamples;
+    PlayMessages pending_;       // the messages of the file being read
+    unsigned long request_ = 0;  // the samples of an older request are dropped
+    bool reading_ = false;
+    std::jthread worker_;  // last: stopped and joined before the members it reaches
+};
+
+}  // namespace zorvel
