@@ -12,7 +12,7 @@
 #include <optional>
 #include <thread>
 
-#include "charts/ChartTools.h"
+#include "charts/ChartContextMenus.h"
 #include "coder/ModeSweep.h"
 
 class QLabel;
@@ -44,7 +44,7 @@ class ModeComparisonWindow : public QWidget {
     QProgressBar& progress() { return *progress_; }
     // The chart's context menu: the chart as PNG (1x, 2x) or SVG.
     QMenu& chartMenu() { return *chartMenu_; }
-    void setSaveFileName(ChartTools::SaveFileName saveFileName) {
+    void setSaveFileName(ChartContextMenus::SaveFileName saveFileName) {
         saveFileName_ = std::move(saveFileName);
     }
     // `inform` shows a message (a file that cannot be written).
@@ -71,7 +71,7 @@ class ModeComparisonWindow : public QWidget {
     QLabel* chart_;
     QTimer* timer_;
     QMenu* chartMenu_;
-    ChartTools::SaveFileName saveFileName_;
+    ChartContextMenus::SaveFileName saveFileName_;
     std::function<void(const QString&)> inform_;
     QImage chartImage_;
     QString caption_;

@@ -1,13 +1,5 @@
-// The chart window's movement through long inputs: the background pass and
-// its overview strip, jumps that wait for the pass when no checkpoint is near
-// yet (with progress in the strip, cancelled by Esc or "|<"), the keys
-// (Left/Right one frame, PgUp/PgDn ten, Home/End first/last, Enter in "Ramka"
-// or "Skala" as "Odśwież") and the wheel over the plots.
-//
-// Input given while a step runs is dropped, never turned into further steps:
-// after each step the events that arrived meanwhile are processed with the
-// navigation blocked, and while a jump waits for the pass only Esc, "|<" and
-// closing the window act.
+#include "charts/ChartNavigation.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QKeyEvent>
@@ -19,10 +11,10 @@
 #include <utility>
 
 #include "charts/ChartWindow.h"
-#include "charts/FramePass.h"
 #include "charts/OverviewStrip.h"
+#include "coder/Checkpoints.h"
+#include "coder/FramePass.h"
 #include "coder/SpeechCoder.h"
-#include "ui_ChartWindow.h"
 
 namespace zorvel {
 
@@ -35,23 +27,31 @@ constexpr int kOverviewGap = 8;  // below the strip
 
 }  // namespace
 
-void ChartWindow::setUpNavigation() {
+ChartNavigation::ChartNavigation(ChartWindow& window, QWidget& timePlot, QWidget& spectrumPlot,
+                                 const std::unique_ptr<SpeechCoder>& coder,
+                                 const std::unique_ptr<ChartDialogs>& dialogs)
+    : window_(window),
+      timePlot_(timePlot),
+      spectrumPlot_(spectrumPlot),
+      coder_(coder),
+      dialogs_(dialogs) {
     // The strip goes below every control of the form; the window grows by it.
-    const int formHeight = height();
-    strip_ = new OverviewStrip(this);
-    strip_->setGeometry(ui_->Im_time->x(), formHeight, ui_->Im_time->width(),
-                        OverviewStrip::kHeight);
-    resize(width(), formHeight + OverviewStrip::kHeight + kOverviewGap);
-    connect(strip_, &OverviewStrip::frameRequested, this, &ChartWindow::goToFrame);
+    const int formHeight = window_.height();
+    strip_ = new OverviewStrip(&window_);
+    strip_->setGeometry(timePlot_.x(), formHeight, timePlot_.width(), OverviewStrip::kHeight);
+    window_.resize(window_.width(), formHeight + OverviewStrip::kHeight + kOverviewGap);
+    connect(strip_, &OverviewStrip::frameRequested, this, &ChartNavigation::goToFrame);
 
     passTimer_.setInterval(kPassPollMs);
-    connect(&passTimer_, &QTimer::timeout, this, &ChartWindow::pollPass);
+    connect(&passTimer_, &QTimer::timeout, this, &ChartNavigation::pollPass);
 
-    installEventFilter(this);
-    for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
+    window_.installEventFilter(this);
+    for (QWidget* child : window_.findChildren<QWidget*>()) child->installEventFilter(this);
 }
 
-void ChartWindow::startPass(const QString& fileName, CoderMode mode, bool noAdaptiveCodebook) {
+ChartNavigation::~ChartNavigation() = default;
+
+void ChartNavigation::startPass(const QString& fileName, CoderMode mode, bool noAdaptiveCodebook) {
     const std::filesystem::path input(QFile::encodeName(fileName).toStdString());
     cancelWaiting();
     if (!pass_ || !pass_->matches(input, mode, noAdaptiveCodebook)) {
@@ -63,9 +63,13 @@ void ChartWindow::startPass(const QString& fileName, CoderMode mode, bool noAdap
     passTimer_.start();
 }
 
-bool ChartWindow::navigationBlocked() const { return droppingInput_ || waitTarget_.has_value(); }
+void ChartNavigation::stopPass() {
+    cancelWaiting();
+    passTimer_.stop();
+    if (pass_) pass_->stop();
+}
 
-void ChartWindow::goToFrame(int frame) {
+void ChartNavigation::goToFrame(int frame) {
     if (!coder_) return;
     if (droppingInput_) {
         latestTarget_ = frame;
@@ -75,43 +79,33 @@ void ChartWindow::goToFrame(int frame) {
     jump(frame, true);
 }
 
-void ChartWindow::stepFrames(int delta) {
-    if (!coder_ || navigationBlocked()) return;
+void ChartNavigation::stepFrames(int delta) {
+    if (!coder_ || blocked()) return;
     jump(coder_->frameCount() + delta, delta < 0);
 }
 
-void ChartWindow::cancelWaiting() {
+void ChartNavigation::cancelWaiting() {
     waitTarget_.reset();
-    if (strip_) strip_->setProgress(QString(), 0.0);
+    strip_->setProgress(QString(), 0.0);
 }
 
-namespace {
-
-// The checkpoint a jump from `from` to `frame` would start at, or 0 when it
-// codes from where it is (a forward jump within one interval) or from frame 1.
-int checkpointFor(int frame, int from, int totalFrames) {
-    const int target = std::min(frame, totalFrames);
-    if (target - from <= kCheckpointInterval) return 0;
-    return (target - 1) / kCheckpointInterval * kCheckpointInterval;
+int ChartNavigation::targetOf(int frame) const {
+    return pass_ ? std::min(frame, pass_->totalFrames()) : frame;
 }
 
-}  // namespace
-
-void ChartWindow::jump(int frame, bool busy) {
-    if (pass_ && !pass_->done()) {
-        const int c = checkpointFor(frame, coder_->frameCount(), pass_->totalFrames());
-        if (c > 0 && !pass_->checkpoints()->has(c)) {
-            waitTarget_ = frame;
-            waitBusy_ = busy;
-            passTimer_.start();
-            pollPass();
-            return;
-        }
+void ChartNavigation::jump(int frame, bool busy) {
+    if (pass_ && !pass_->done() &&
+        !pass_->checkpoints()->codesAtMostInterval(coder_->frameCount(), targetOf(frame))) {
+        waitTarget_ = frame;
+        waitBusy_ = busy;
+        passTimer_.start();
+        pollPass();
+        return;
     }
     step(frame, busy);
 }
 
-void ChartWindow::step(int frame, bool busy) {
+void ChartNavigation::step(int frame, bool busy) {
     {
         std::optional<BusyCursor> hourglass;
         if (busy) hourglass.emplace(*dialogs_);
@@ -125,7 +119,7 @@ void ChartWindow::step(int frame, bool busy) {
         }
     }
     strip_->setCurrentFrame(coder_->frameCount());
-    redrawCharts();
+    window_.redrawCharts();
     dropInputGivenDuringStep();
     if (const std::optional<int> latest = std::exchange(latestTarget_, std::nullopt)) {
         if (*latest != coder_->frameCount())
@@ -133,12 +127,12 @@ void ChartWindow::step(int frame, bool busy) {
     }
 }
 
-void ChartWindow::dropInputGivenDuringStep() {
+void ChartNavigation::dropInputGivenDuringStep() {
     const QScopedValueRollback dropping(droppingInput_, true);
     QCoreApplication::processEvents();
 }
 
-void ChartWindow::pollPass() {
+void ChartNavigation::pollPass() {
     if (!pass_) {
         passTimer_.stop();
         return;
@@ -146,12 +140,13 @@ void ChartWindow::pollPass() {
     strip_->update();
     if (waitTarget_) {
         const int frame = *waitTarget_;
-        const int c = checkpointFor(frame, coder_->frameCount(), pass_->totalFrames());
-        if (c == 0 || pass_->done() || pass_->checkpoints()->has(c)) {
+        const int from = coder_->frameCount();
+        if (pass_->done() || pass_->checkpoints()->codesAtMostInterval(from, targetOf(frame))) {
             cancelWaiting();
             step(frame, waitBusy_);
         } else {
             const int shown = frame == kLastFrame ? pass_->totalFrames() : frame;
+            const int c = CheckpointStore::snapshotForShortJump(from, targetOf(frame));
             const double fraction = static_cast<double>(pass_->reached()) / c;
             strip_->setProgress(QStringLiteral("Kodowanie do ramki %1: %2% (Esc lub |< przerywa)")
                                     .arg(shown)
@@ -165,30 +160,30 @@ void ChartWindow::pollPass() {
     }
 }
 
-bool ChartWindow::eventFilter(QObject* watched, QEvent* event) {
+bool ChartNavigation::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return false;
         const bool inLineEdit = qobject_cast<QLineEdit*>(watched) != nullptr;
         if (handleNavigationKey(key->key(), inLineEdit)) return true;
     } else if (event->type() == QEvent::Wheel &&
-               (watched == ui_->Im_time || watched == ui_->Im_freq)) {
+               (watched == &timePlot_ || watched == &spectrumPlot_)) {
         wheelAngle_ += static_cast<QWheelEvent*>(event)->angleDelta().y();
         const int notches = wheelAngle_ / kWheelStepAngle;
         wheelAngle_ -= notches * kWheelStepAngle;
         if (notches != 0) stepFrames(-notches);  // towards the user: later frames
         return true;
     }
-    return QWidget::eventFilter(watched, event);
+    return QObject::eventFilter(watched, event);
 }
 
 // Returns whether the key was a navigation key (acted on or dropped).
-bool ChartWindow::handleNavigationKey(int key, bool inLineEdit) {
+bool ChartNavigation::handleNavigationKey(int key, bool inLineEdit) {
     switch (key) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
             if (!inLineEdit) return false;
-            BT_refreshClick();
+            window_.BT_refreshClick();
             return true;
         case Qt::Key_Left:
         case Qt::Key_Right:
@@ -201,11 +196,11 @@ bool ChartWindow::handleNavigationKey(int key, bool inLineEdit) {
             return true;
         case Qt::Key_Home:
             if (inLineEdit) return false;
-            if (coder_ && !navigationBlocked()) jump(1, false);
+            if (coder_ && !blocked()) jump(1, false);
             return true;
         case Qt::Key_End:
             if (inLineEdit) return false;
-            if (coder_ && !navigationBlocked()) jump(kLastFrame, true);
+            if (coder_ && !blocked()) jump(kLastFrame, true);
             return true;
         default:
             return false;

@@ -9,12 +9,13 @@
 #include <QShortcut>
 #include <filesystem>
 
-#include "charts/ChartTools.h"
+#include "charts/ChartContextMenus.h"
+#include "charts/ChartNavigation.h"
 #include "charts/ChartWindowHints.h"
 #include "charts/FormFont.h"
-#include "charts/FramePass.h"
 #include "charts/OverviewStrip.h"
 #include "charts/ReadoutBox.h"
+#include "coder/FramePass.h"
 #include "coder/SpeechCoder.h"
 #include "plots/Readouts.h"
 #include "ui_ChartWindow.h"
@@ -48,8 +49,8 @@ ChartWindow::ChartWindow(QWidget* parent)
     // Escape cancels a jump that waits for the background pass; otherwise it
     // leaves the window as its close box does, back to the main window.
     new QShortcut(QKeySequence(Qt::Key_Escape), this, this, [this] {
-        if (waitTarget_) {
-            cancelWaiting();
+        if (navigation_->waitingFor()) {
+            navigation_->cancelWaiting();
         } else {
             close();
         }
@@ -58,10 +59,11 @@ ChartWindow::ChartWindow(QWidget* parent)
     spectrumImage_ = newChartImage(ui_->Im_freq->width(), ui_->Im_freq->height());
     clearImages();
     connectHandlers();
-    tools_ = std::make_unique<ChartTools>(
-        *this, *ui_->Im_time, *ui_->Im_freq,
+    navigation_ =
+        std::make_unique<ChartNavigation>(*this, *ui_->Im_time, *ui_->Im_freq, coder_, dialogs_);
+    contextMenus_ = std::make_unique<ChartContextMenus>(
+        *this, *ui_->Im_time, *ui_->Im_freq, navigation_->strip(),
         [this](const QString& text) { dialogs_->information(this, text); });
-    setUpNavigation();
     // The controls sit where the form puts them, the overview below them: the
     // window keeps its size.
     setFixedSize(size());
@@ -118,8 +120,8 @@ void ChartWindow::openForFile(const QString& fileName, CoderMode mode, bool noAd
         std::filesystem::path(QFile::encodeName(fileName).toStdString()), mode);
     coder_->noAdaptiveCodebook = noAdaptiveCodebook;
     fileName_ = fileName;
-    startPass(fileName, mode, noAdaptiveCodebook);
-    coder_->setCheckpoints(pass_->checkpoints());
+    navigation_->startPass(fileName, mode, noAdaptiveCodebook);
+    coder_->setCheckpoints(navigation_->pass()->checkpoints());
     show();
     setWindowTitle(windowCaption(mode, fileName));
     const bool twoAnalyses = rulesOf(mode).twoLpAnalyses;
@@ -131,13 +133,13 @@ void ChartWindow::openForFile(const QString& fileName, CoderMode mode, bool noAd
     // Every drawing starts with a pen of width 1 (see Canvas).
     setColourScheme(checkedColourScheme());
     coder_->goToFrame(1);
-    strip_->setCurrentFrame(coder_->frameCount());
+    navigation_->strip().setCurrentFrame(coder_->frameCount());
     redrawCharts();
 }
 
 void ChartWindow::setColourScheme(ColourScheme scheme) {
     chartColours_ = schemeColours(scheme);
-    if (strip_) strip_->setColours(chartColours_);
+    if (navigation_) navigation_->strip().setColours(chartColours_);
 }
 
 ColourScheme ChartWindow::checkedColourScheme() const {
@@ -146,9 +148,7 @@ ColourScheme ChartWindow::checkedColourScheme() const {
 
 void ChartWindow::closeEvent(QCloseEvent* event) {
     // The pass stops with the window and goes on if the same file is opened again.
-    cancelWaiting();
-    passTimer_.stop();
-    if (pass_) pass_->stop();
+    navigation_->stopPass();
     FormClose();
     QWidget::closeEvent(event);  // hidden, not destroyed; the coder stays
 }
@@ -265,38 +265,44 @@ void ChartWindow::showReadouts() {
 
 // Navigation -----------------------------------------------------------------
 
-// Each moves through jump() (ChartNavigation.cpp), which waits for the
-// background pass when no checkpoint is near the frame yet. "|<" also ends
-// such a wait.
+const FramePass* ChartWindow::framePass() const { return navigation_->pass(); }
+OverviewStrip* ChartWindow::overviewStrip() const { return &navigation_->strip(); }
+std::optional<int> ChartWindow::waitingFor() const { return navigation_->waitingFor(); }
+void ChartWindow::goToFrame(int frame) { navigation_->goToFrame(frame); }
+void ChartWindow::stepFrames(int delta) { navigation_->stepFrames(delta); }
+void ChartWindow::cancelWaiting() { navigation_->cancelWaiting(); }
+
+// Each moves through ChartNavigation::jump, which waits for the background
+// pass when no checkpoint is near the frame yet. "|<" also ends such a wait.
 void ChartWindow::BT_startClick() {
-    if (!coder_ || droppingInput_) return;
-    cancelWaiting();
-    jump(1, false);
+    if (!coder_ || navigation_->droppingInput()) return;
+    navigation_->cancelWaiting();
+    navigation_->jump(1, false);
 }
 
 void ChartWindow::BT_prevClick() {
-    if (!coder_ || navigationBlocked()) return;
-    jump(coder_->frameCount() - 1, true);
+    if (!coder_ || navigation_->blocked()) return;
+    navigation_->jump(coder_->frameCount() - 1, true);
 }
 
 void ChartWindow::BT_nextClick() {
-    if (!coder_ || navigationBlocked()) return;
-    jump(coder_->frameCount() + 1, false);
+    if (!coder_ || navigation_->blocked()) return;
+    navigation_->jump(coder_->frameCount() + 1, false);
 }
 
 void ChartWindow::BT_endClick() {
-    if (!coder_ || navigationBlocked()) return;
-    jump(kLastFrame, true);
+    if (!coder_ || navigation_->blocked()) return;
+    navigation_->jump(ChartNavigation::kLastFrame, true);
 }
 
 void ChartWindow::BT_refreshClick() {
-    if (!coder_ || navigationBlocked()) return;
+    if (!coder_ || navigation_->blocked()) return;
     const std::optional<int> frame = parseInteger(ui_->Ed_frame->text());
     if (!frame) {
         dialogs_->information(this, kFrameNotAnInteger);
         return;
     }
-    jump(*frame, true);
+    navigation_->jump(*frame, true);
 }
 
 // View and colour radio buttons ---------------------------------------------

@@ -7,9 +7,7 @@
 
 #include <QImage>
 #include <QString>
-#include <QTimer>
 #include <QWidget>
-#include <limits>
 #include <memory>
 #include <optional>
 
@@ -25,7 +23,8 @@ class ChartWindow;
 namespace zorvel {
 
 class SpeechCoder;
-class ChartTools;
+class ChartContextMenus;
+class ChartNavigation;
 class FramePass;
 class OverviewStrip;
 
@@ -57,16 +56,17 @@ class ChartWindow : public QWidget {
     const QImage& spectrumImage() const { return spectrumImage_; }
     // The input file of the last setup.
     const QString& fileName() const { return fileName_; }
-    // The images' context menus, the playback keys and the playback.
-    ChartTools& tools() { return *tools_; }
+    // The context menus of the images and the strip, the playback keys and the playback.
+    ChartContextMenus& contextMenus() { return *contextMenus_; }
     // What the boxes, the view and the colours ask the plots to draw.
     PlotOptions plotOptions() const;
 
-    // The background pass over the file and the overview strip below the form.
-    const FramePass* framePass() const { return pass_.get(); }
-    OverviewStrip* overviewStrip() const { return strip_; }
+    // The background pass over the file and the overview strip below the form
+    // (see ChartNavigation).
+    const FramePass* framePass() const;
+    OverviewStrip* overviewStrip() const;
     // A jump past the pass waits for it; the frame it waits for, if any.
-    std::optional<int> waitingFor() const { return waitTarget_; }
+    std::optional<int> waitingFor() const;
     // Moves to a frame as the navigation does: at once when a checkpoint (or
     // the current frame) is near, else once the pass has reached one. (The
     // overview strip's click and drag.) Given while a step runs, the latest
@@ -109,7 +109,6 @@ class ChartWindow : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void connectHandlers();
@@ -119,17 +118,6 @@ class ChartWindow : public QWidget {
     void showImages();
     void setAxisCaptions(bool twoFrames);
     void showReadouts();
-    // Navigation (ChartNavigation.cpp). kLastFrame: a jump to the last frame
-    // of the input, whatever its number.
-    static constexpr int kLastFrame = std::numeric_limits<int>::max();
-    void setUpNavigation();
-    void startPass(const QString& fileName, CoderMode mode, bool noAdaptiveCodebook);
-    bool navigationBlocked() const;
-    void jump(int frame, bool busy);
-    void step(int frame, bool busy);
-    void pollPass();
-    void dropInputGivenDuringStep();
-    bool handleNavigationKey(int key, bool inLineEdit);
 
     std::unique_ptr<Ui::ChartWindow> ui_;
     std::unique_ptr<ChartDialogs> dialogs_;
@@ -140,15 +128,9 @@ class ChartWindow : public QWidget {
     QImage timeImage_;
     QImage spectrumImage_;
     QString fileName_;
-    std::unique_ptr<ChartTools> tools_;  // uses the form: goes first
-    std::unique_ptr<FramePass> pass_;
-    OverviewStrip* strip_ = nullptr;
-    QTimer passTimer_;
-    std::optional<int> waitTarget_;
-    bool waitBusy_ = false;
-    bool droppingInput_ = false;
-    std::optional<int> latestTarget_;  // goToFrame given during a step
-    int wheelAngle_ = 0;
+    // Both use the form, the coder and the dialogs: they go first.
+    std::unique_ptr<ChartNavigation> navigation_;
+    std::unique_ptr<ChartContextMenus> contextMenus_;
 };
 
 }  // namespace zorvel

@@ -1,32 +1,22 @@
 // OverviewStrip: the whole input at a glance, below the chart window's form.
-// Three lanes over the full width, one column per group of frames: the mean
-// power of s(n) in dB and the frame SNR (each as the range of the column's
-// frames, dim, with their mean, bright) and the pitch lag (the mean lag of the
-// subframes whose pitch gain is at least kVoicedPitchGain). Frames the background pass has not
-// reached yet stay empty. A vertical marker shows the current frame; a click
-// or a drag asks for the frame under the pointer. While the window waits for
-// the pass, a bar and a line of text show how far it is.
+// It shows the overview picture of the background pass's summaries (see
+// plots/OverviewPicture.h) with a vertical marker on the current frame; a
+// click or a drag asks for the frame under the pointer (columns map to frames
+// as in plots/OverviewColumns.h). While the window waits for the pass, a bar
+// and a line of text show how far it is.
 #pragma once
 
+#include <QImage>
 #include <QString>
 #include <QWidget>
+#include <span>
 
+#include "coder/FramePass.h"
 #include "plots/ChartColours.h"
+#include "plots/OverviewColumns.h"
+#include "plots/Picture.h"
 
 namespace zorvel {
-
-class FramePass;
-
-// Column x of a strip `width` pixels wide over `totalFrames` frames covers
-// frames overviewFrameAtX(x) .. overviewFrameAtX(x + 1) - 1 (one frame may
-// span several columns when there are fewer frames than pixels). x is clamped
-// to the strip; 0 when there are no frames.
-int overviewFrameAtX(int x, int width, int totalFrames);
-// The last column x whose first frame is at or before `frame` (the column
-// that holds it); frames are clamped to 1..totalFrames.
-int overviewXOfFrame(int frame, int width, int totalFrames);
-
-inline constexpr double kVoicedPitchGain = 0.5;
 
 class OverviewStrip : public QWidget {
     Q_OBJECT
@@ -48,6 +38,9 @@ class OverviewStrip : public QWidget {
     int frameAtX(int x) const { return overviewFrameAtX(x, width(), totalFrames()); }
     int xOfFrame(int frame) const { return overviewXOfFrame(frame, width(), totalFrames()); }
 
+    // The strip as far as the pass has come, without the marker and the progress.
+    Picture picture() const { return pictureOf(summaries()); }
+
   signals:
     void frameRequested(int frame);
 
@@ -58,6 +51,8 @@ class OverviewStrip : public QWidget {
     void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
+    std::span<const FrameSummary> summaries() const;
+    Picture pictureOf(std::span<const FrameSummary> summaries) const;
     void request(int x);
 
     const FramePass* pass_ = nullptr;
@@ -66,6 +61,11 @@ class OverviewStrip : public QWidget {
     int lastRequested_ = -1;
     QString progressText_;
     double progressFraction_ = 0.0;
+    // The picture as last painted, made again when the frames reached, the
+    // size, the pass or the colours change.
+    QImage image_;
+    std::size_t imageFrames_ = 0;
+    bool imageStale_ = true;
 };
 
 }  // namespace zorvel

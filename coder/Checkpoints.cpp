@@ -36,6 +36,22 @@ std::shared_ptr<const CoderSnapshot> CheckpointStore::latestAtOrBefore(int n) co
     return nullptr;
 }
 
+std::shared_ptr<const CoderSnapshot> CheckpointStore::startOfJump(int from, int to) const {
+    auto snapshot = latestAtOrBefore(to - 1);
+    if (snapshot && to > from && snapshot->frameCount <= from) return nullptr;
+    return snapshot;
+}
+
+int CheckpointStore::snapshotForShortJump(int from, int to) {
+    if (to - from <= kCheckpointInterval) return 0;
+    return (to - 1) / kCheckpointInterval * kCheckpointInterval;
+}
+
+bool CheckpointStore::codesAtMostInterval(int from, int to) const {
+    const int c = snapshotForShortJump(from, to);
+    return c == 0 || has(c);
+}
+
 std::size_t CheckpointStore::count() const {
     const std::lock_guard lock(mutex_);
     std::size_t kept = 0;
@@ -83,21 +99,20 @@ void SpeechCoder::keepCheckpoint() {
     store->add(std::move(snapshot));
 }
 
-// Puts the coder at the latest snapshot c <= n - 1 when that saves coding:
-// going back, any such snapshot; going forward, one past the current frame,
-// and only when the frames coded so far are those a reset would give. At least
-// frame n itself is then coded, so the previous record is exact as well.
+// Puts the coder at the snapshot the store starts a jump to frame n at (see
+// CheckpointStore::startOfJump); going forward, only when the frames coded so
+// far are those a reset would give.
 void SpeechCoder::restoreNearestCheckpoint(int n) {
     if (n <= 1) return;
     CheckpointStore* const store = checkpointsForSetting();
     if (!store) return;
-    const auto snapshot = store->latestAtOrBefore(n - 1);
+    const auto snapshot = store->startOfJump(frameCount_, n);
     if (!snapshot) return;
     if (n > frameCount_) {
         const bool sameHistory =
             frameCount_ == 0 ||
             (historyUniform_ && historyNoAdaptive_ == store->noAdaptiveCodebook());
-        if (!sameHistory || snapshot->frameCount <= frameCount_) return;
+        if (!sameHistory) return;
     }
     clearFrameRecord(*previousFrame_);  // replaced by the next frame's rotation
     *currentFrame_ = snapshot->record;

@@ -58,6 +58,25 @@ class CheckpointStore {
     // The snapshot of the largest frame c with 1 <= c <= n, or none.
     std::shared_ptr<const CoderSnapshot> latestAtOrBefore(int n) const;
 
+    // Jumps: the one rule of where a coder at frame `from` (0: before frame 1)
+    // starts coding to reach frame `to`, for the coder and for a window that
+    // waits for a background pass to fill the store.
+    //
+    // The snapshot a jump starts at: the latest of a frame c <= to - 1 (frame
+    // `to` itself is always coded, so its previous record is exact as well)
+    // when that saves coding: going back, any such; going forward, one past
+    // `from`. None: going forward the jump codes on from `from`, going back
+    // from a reset.
+    std::shared_ptr<const CoderSnapshot> startOfJump(int from, int to) const;
+    // The snapshot a jump from `from` to `to` needs to code at most
+    // kCheckpointInterval frames: 0 when it needs none (`to` lies at most one
+    // interval past `from`, or before it), else the latest multiple of the
+    // interval below `to`.
+    static int snapshotForShortJump(int from, int to);
+    // Whether that jump codes at most kCheckpointInterval frames with the
+    // snapshots held now.
+    bool codesAtMostInterval(int from, int to) const;
+
     std::size_t count() const;
     // Memory held by the snapshots, in bytes.
     std::size_t memoryBytes() const;

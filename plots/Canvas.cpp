@@ -108,6 +108,19 @@ void Canvas::line(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_
     std::int64_t last = majorStep > 0 ? highestMajor - major0 : major0 - lowest;
     first = std::max<std::int64_t>(first, 0);
     last = std::min<std::int64_t>(last, n - 1);
+    if (minorDelta == 0) {
+        // Axis-parallel: the blocks of the visited steps form one rectangle.
+        if (first > last || minor0 < lowest || minor0 > highestMinor) return;
+        const std::int64_t a = major0 + majorStep * first;
+        const std::int64_t b = major0 + majorStep * last;
+        const auto low = static_cast<int>(std::min(a, b) - half);
+        const auto length = static_cast<int>(std::abs(b - a) + penWidth_);
+        const auto across = static_cast<int>(minor0 - half);
+        painter_.fillRect(
+            xMajor ? QRect(low, across, length, penWidth_) : QRect(across, low, penWidth_, length),
+            QColor::fromRgb(penColour_));
+        return;
+    }
     for (std::int64_t i = first; i <= last; ++i) {
         const std::int64_t major = major0 + majorStep * i;
         const std::int64_t minor = minor0 + minorStep * ((2 * i * minorDelta + n) / (2 * n));
@@ -145,12 +158,14 @@ void Canvas::textOut(int x, int y, const QString& text) {
         openPolyline_ = -1;
         picture_->items.emplace_back(PictureText{x, y, text, fontColour_, brushColour_,
                                                  metrics.horizontalAdvance(text), metrics.height(),
-                                                 metrics.ascent()});
+                                                 metrics.ascent(), opaqueText_});
         return;
     }
     const QFontMetrics metrics(painter_.font());
-    painter_.fillRect(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()),
-                      QColor::fromRgb(brushColour_));
+    if (opaqueText_) {
+        painter_.fillRect(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()),
+                          QColor::fromRgb(brushColour_));
+    }
     painter_.setPen(QColor::fromRgb(fontColour_));
     painter_.drawText(x, y + metrics.ascent(), text);
 }

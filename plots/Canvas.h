@@ -46,8 +46,10 @@ class Canvas {
     // with the pen, the outline lying inside it.
     void rectangle(int x1, int y1, int x2, int y2);
 
-    // Text with its cell's top-left corner at (x, y), on the brush colour.
+    // Text with its cell's top-left corner at (x, y), on the brush colour or,
+    // after setOpaqueText(false), only its glyphs over what is there.
     void textOut(int x, int y, const QString& text);
+    void setOpaqueText(bool opaque) { opaqueText_ = opaque; }
 
     // Text `scale` times the canvas font's size, for pictures painted larger.
     void setTextScale(int scale);
@@ -63,6 +65,7 @@ class Canvas {
     int penWidth_ = 1;
     QRgb brushColour_ = 0xFFFFFFFF;
     QRgb fontColour_ = 0xFF000000;
+    bool opaqueText_ = true;
     std::int64_t penX_ = 0;
     std::int64_t penY_ = 0;
     Picture* picture_ = nullptr;  // recording, not painting

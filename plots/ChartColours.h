@@ -27,11 +27,23 @@ struct ChartColours {
     QRgb background;           // fill of both images
     QRgb grid;                 // grid lines
     QRgb text;                 // captions and labels inside the images
+    // The overview strip (see plots/OverviewPicture.h), on the background with
+    // its grid lines and labels in the colours above.
+    QRgb overviewPower;         // mean power of s(n) of a column's frames
+    QRgb overviewPowerRange;    // their quietest to their loudest
+    QRgb overviewSnr;           // mean frame SNR of a column's frames
+    QRgb overviewSnrRange;      // their lowest to their highest
+    QRgb overviewLag;           // mean pitch lag of the voiced subframes
+    QRgb overviewNotCoded;      // fill of the frames the background pass has not reached
+    QRgb overviewNotCodedGrid;  // grid lines over that fill
 };
 
 // Colours that belong to no scheme.
 inline constexpr QRgb kOutlineColour = 0xFFFFFFFF;          // outline of a cleared image
 inline constexpr QRgb kPostFilterTraceColour = 0xFFFF0000;  // formant post-filter output
+inline constexpr QRgb kOverviewMarkerColour = 0xFFFFFFFF;   // the current frame in the strip
+// Over the strip while a jump waits for the pass, as far as it has come (translucent).
+inline constexpr QRgb kOverviewProgressColour = 0x8C50A0FF;
 
 ChartColours darkColours();
 ChartColours lightColours();

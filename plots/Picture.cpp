@@ -52,12 +52,14 @@ void writeRectangle(QXmlStreamWriter& xml, const PictureRectangle& r) {
 }
 
 void writeText(QXmlStreamWriter& xml, const PictureText& t) {
-    xml.writeEmptyElement(QStringLiteral("rect"));
-    xml.writeAttribute(QStringLiteral("x"), QString::number(t.x));
-    xml.writeAttribute(QStringLiteral("y"), QString::number(t.y));
-    xml.writeAttribute(QStringLiteral("width"), QString::number(t.cellWidth));
-    xml.writeAttribute(QStringLiteral("height"), QString::number(t.cellHeight));
-    xml.writeAttribute(QStringLiteral("fill"), colourText(t.background));
+    if (t.opaque) {
+        xml.writeEmptyElement(QStringLiteral("rect"));
+        xml.writeAttribute(QStringLiteral("x"), QString::number(t.x));
+        xml.writeAttribute(QStringLiteral("y"), QString::number(t.y));
+        xml.writeAttribute(QStringLiteral("width"), QString::number(t.cellWidth));
+        xml.writeAttribute(QStringLiteral("height"), QString::number(t.cellHeight));
+        xml.writeAttribute(QStringLiteral("fill"), colourText(t.background));
+    }
     xml.writeStartElement(QStringLiteral("text"));
     xml.writeAttribute(QStringLiteral("x"), QString::number(t.x));
     xml.writeAttribute(QStringLiteral("y"), QString::number(t.y + t.ascent));
@@ -94,6 +96,7 @@ void paintPicture(const Picture& picture, QImage& image, int scale) {
                        [&](const PictureText& t) {
                            canvas.setFontColour(t.colour);
                            canvas.setBrushColour(t.background);
+                           canvas.setOpaqueText(t.opaque);
                            canvas.textOut(t.x * scale, t.y * scale, t.text);
                        },
                    },

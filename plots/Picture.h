@@ -35,7 +35,8 @@ struct PictureRectangle {
 };
 
 // A text whose cell (width x height, baseline `ascent` below the top) has its
-// top-left corner at (x, y), on the background colour.
+// top-left corner at (x, y), on the background colour, or, not opaque, only
+// its glyphs over what is there.
 struct PictureText {
     int x = 0;
     int y = 0;
@@ -45,6 +46,7 @@ struct PictureText {
     int cellWidth = 0;
     int cellHeight = 0;
     int ascent = 0;
+    bool opaque = true;
 };
 
 using PictureItem = std::variant<PicturePolyline, PictureRectangle, PictureText>;
@@ -63,7 +65,7 @@ void paintPicture(const Picture& picture, QImage& image, int scale = 1);
 QImage pictureImage(const Picture& picture, int scale = 1);
 
 // The picture as an SVG document of the picture's size: one <polyline> per
-// polyline, a <rect> per rectangle, and a <rect> and a <text> per text, in
+// polyline, a <rect> per rectangle, and a <rect> (when opaque) and a <text> per text, in
 // drawing order and in the same colours. Lines run through the centres of the
 // pixels Canvas paints for their points.
 QByteArray pictureSvg(const Picture& picture);

@@ -8,6 +8,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "sound/Wave.h"
+
 namespace zorvel::test {
 
 TempDir::TempDir() {
@@ -28,6 +30,19 @@ std::filesystem::path samplePath() {
 #else
     return "samples/mowa.wav";
 #endif
+}
+
+std::filesystem::path repeatedSample(const TempDir& dir, int copies) {
+    const std::vector<std::uint8_t> sample = readBytes(samplePath());
+    const std::size_t body = sample.size() - kSampleDataOffset;
+    std::vector<std::uint8_t> bytes(kSampleDataOffset + copies * body);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = i < kSampleDataOffset
+                       ? sample[i]
+                       : sample[kSampleDataOffset + (i - kSampleDataOffset) % body];
+    const std::filesystem::path file = dir / ("repeated" + std::to_string(copies) + ".wav");
+    writeBytes(file, bytes);
+    return file;
 }
 
 std::vector<std::uint8_t> readBytes(const std::filesystem::path& file) {

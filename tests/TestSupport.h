@@ -27,7 +27,12 @@ class TempDir {
     std::filesystem::path path_;
 };
 
-std::filesystem::path samplePath();  // the bundled speech sample
+std::filesystem::path samplePath();        // the bundled speech sample
+inline constexpr int kSampleFrames = 283;  // its whole frames
+
+// The bundled sample's frames repeated `copies` times after its first 60
+// bytes, as the file "repeated<copies>.wav" in `dir`.
+std::filesystem::path repeatedSample(const TempDir& dir, int copies);
 
 // The sanitizer build runs the long randomised loops at a tenth of their
 // length: it looks for memory and undefined-behaviour faults, which the

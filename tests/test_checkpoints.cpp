@@ -185,6 +185,86 @@ TEST(CheckpointStore, KeepsOneSnapshotPerIntervalAndFindsTheLatest) {
     EXPECT_GE(store.memoryBytes(), 2 * sizeof(CoderSnapshot));
 }
 
+// A store holding the snapshots of the given frames.
+void fillStore(CheckpointStore& store, std::initializer_list<int> frames) {
+    for (int c : frames) {
+        auto snapshot = std::make_shared<CoderSnapshot>();
+        snapshot->frameCount = c;
+        store.add(std::move(snapshot));
+    }
+}
+
+int startFrame(const CheckpointStore& store, int from, int to) {
+    const auto snapshot = store.startOfJump(from, to);
+    return snapshot ? snapshot->frameCount : -1;
+}
+
+TEST(CheckpointStore, AJumpStartsAtTheLatestSnapshotThatSavesCoding) {
+    constexpr int I = kCheckpointInterval;
+    CheckpointStore store(CoderMode::rate5_15, false);
+    fillStore(store, {I, 2 * I, 4 * I});  // 3 * I missing
+    // Forward: a snapshot past the current frame, below the target.
+    EXPECT_EQ(startFrame(store, 0, I / 2), -1);
+    EXPECT_EQ(startFrame(store, 0, I), -1);  // frame I itself is coded: from frame 1
+    EXPECT_EQ(startFrame(store, 0, I + 1), I);
+    EXPECT_EQ(startFrame(store, I / 2, 2 * I - 1), I);
+    EXPECT_EQ(startFrame(store, I, I + 5), -1);  // already there
+    EXPECT_EQ(startFrame(store, I + 3, 2 * I), -1);
+    EXPECT_EQ(startFrame(store, I + 3, 2 * I + 1), 2 * I);
+    EXPECT_EQ(startFrame(store, 0, 4 * I), 2 * I);  // 3 * I is missing
+    EXPECT_EQ(startFrame(store, 0, 50 * I), 4 * I);
+    EXPECT_EQ(startFrame(store, 4 * I, 50 * I), -1);
+    // Back: any snapshot below the target, else a reset.
+    EXPECT_EQ(startFrame(store, 5 * I, 4 * I + 1), 4 * I);
+    EXPECT_EQ(startFrame(store, 5 * I, 4 * I), 2 * I);
+    EXPECT_EQ(startFrame(store, 2 * I + 7, 2 * I + 1), 2 * I);
+    EXPECT_EQ(startFrame(store, 5 * I, I + 1), I);
+    EXPECT_EQ(startFrame(store, 5 * I, I), -1);
+    EXPECT_EQ(startFrame(store, 5 * I, 1), -1);
+}
+
+TEST(CheckpointStore, AShortJumpNeedsTheLastSnapshotBelowItsTarget) {
+    constexpr int I = kCheckpointInterval;
+    EXPECT_EQ(CheckpointStore::snapshotForShortJump(0, I), 0);
+    EXPECT_EQ(CheckpointStore::snapshotForShortJump(0, I + 1), I);
+    EXPECT_EQ(CheckpointStore::snapshotForShortJump(0, 2 * I), I);
+    EXPECT_EQ(CheckpointStore::snapshotForShortJump(0, 2 * I + 1), 2 * I);
+    EXPECT_EQ(CheckpointStore::snapshotForShortJump(I / 2, I / 2 + I), 0);
+    EXPECT_EQ(CheckpointStore::snapshotForShortJump(I / 2, I / 2 + I + 1), I);
+    EXPECT_EQ(CheckpointStore::snapshotForShortJump(9 * I, 3), 0);  // back
+    EXPECT_EQ(CheckpointStore::snapshotForShortJump(9 * I, 9 * I), 0);
+
+    CheckpointStore store(CoderMode::rate5_15, false);
+    fillStore(store, {I, 2 * I, 4 * I});
+    EXPECT_TRUE(store.codesAtMostInterval(0, 3 * I));
+    EXPECT_FALSE(store.codesAtMostInterval(0, 3 * I + 1));
+    EXPECT_FALSE(store.codesAtMostInterval(0, 4 * I));
+    EXPECT_TRUE(store.codesAtMostInterval(3 * I - 1, 4 * I - 1));
+    EXPECT_TRUE(store.codesAtMostInterval(0, 5 * I));
+    EXPECT_FALSE(store.codesAtMostInterval(0, 5 * I + 1));
+    EXPECT_TRUE(store.codesAtMostInterval(9 * I, 2));
+}
+
+// With the snapshots a pass fills in order, a forward jump is short exactly
+// when the snapshot it starts at (or the current frame) lies at most one
+// interval below its target.
+TEST(CheckpointStore, AShortJumpIsOneThatStartsWithinAnIntervalOfItsTarget) {
+    constexpr int I = kCheckpointInterval;
+    CheckpointStore store(CoderMode::rate12_2, false);
+    fillStore(store, {I, 2 * I, 3 * I});
+    int shortJumps = 0;
+    for (int from = 0; from <= 5 * I; from += 7) {
+        for (int to = from + 1; to <= 6 * I; to += 11) {
+            const int start = std::max(startFrame(store, from, to), from);
+            const bool coded = to - start <= I;
+            ASSERT_EQ(store.codesAtMostInterval(from, to), coded)
+                << "from " << from << " to " << to << ", start " << start;
+            shortJumps += coded ? 1 : 0;
+        }
+    }
+    EXPECT_GT(shortJumps, 100);
+}
+
 TEST(CheckpointStore, AnHourOfFramesFitsIn64Megabytes) {
     constexpr std::size_t kHourFrames = 180'000;
     constexpr std::size_t kBudget = 64u << 20;

@@ -2,7 +2,8 @@
 // output goes through a recording sink (no sound device needed): the frames
 // shown and the rest of the file, as s(n), s'(n) or sp(n), clipped as the
 // output files are; a second press stops; without a device the user gets the
-// Polish message. The context menus save the pictures the window shows.
+// Polish message. The context menus save the pictures the window shows,
+// the overview strip's included.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -16,8 +17,10 @@
 #include <limits>
 
 #include "charts/AudioOutput.h"
-#include "charts/ChartTools.h"
+#include "charts/ChartContextMenus.h"
 #include "charts/ChartWindow.h"
+#include "charts/OverviewStrip.h"
+#include "coder/FramePass.h"
 #include "coder/SpeechCoder.h"
 #include "sound/Wave.h"
 #include "tests/TestSupport.h"
@@ -116,7 +119,7 @@ class ChartPlaybackTest : public ::testing::Test {
     ChartPlaybackTest() {
         window = std::make_unique<ChartWindow>();
         window->setDialogs(std::make_unique<RecordingDialogs>(log));
-        window->tools().playback().setSink(std::make_unique<RecordingSink>(sink));
+        window->contextMenus().playback().setSink(std::make_unique<RecordingSink>(sink));
         window->openForFile(QString::fromStdString(test::samplePath().string()),
                             CoderMode::rate12_2, false);
         window->findChild<QLineEdit*>("Ed_frame")->setText("42");
@@ -148,13 +151,13 @@ TEST_F(ChartPlaybackTest, SpacePlaysTheShownFramesAsSynthesizedSpeechAndASecondP
     ASSERT_EQ(sink->played.size(), 1u);
     EXPECT_EQ(pcmSamples(sink->played[0]), clipped({&coder().previousFrame().synthesizedSpeech,
                                                     &coder().currentFrame().synthesizedSpeech}));
-    EXPECT_TRUE(window->tools().playback().active());
+    EXPECT_TRUE(window->contextMenus().playback().active());
 
     const int stops = sink->stops;
     QTest::keyClick(window.get(), Qt::Key_Space);
     EXPECT_EQ(sink->played.size(), 1u) << "a second press plays nothing";
     EXPECT_GT(sink->stops, stops);
-    EXPECT_FALSE(window->tools().playback().active());
+    EXPECT_FALSE(window->contextMenus().playback().active());
     EXPECT_TRUE(log->empty());
 }
 
@@ -167,7 +170,7 @@ TEST_F(ChartPlaybackTest, ShiftSpacePlaysTheInputSamplesOfTheShownFrames) {
 
 TEST_F(ChartPlaybackTest, TheOneFrameViewPlaysTheCurrentFrame) {
     window->findChild<QRadioButton*>("RB1")->click();
-    menuAction(window->tools().timeMenu(), "Odtwórz sp(n) – pokazane")->trigger();
+    menuAction(window->contextMenus().timeMenu(), "Odtwórz sp(n) – pokazane")->trigger();
     ASSERT_EQ(sink->played.size(), 1u);
     EXPECT_EQ(pcmSamples(sink->played[0]), clipped({&coder().currentFrame().postProcessedSpeech}));
 }
@@ -177,31 +180,31 @@ TEST_F(ChartPlaybackTest, FinishedPlaybackLetsTheNextPressPlayAgain) {
     ASSERT_TRUE(sink->finished);
     sink->playing = false;
     sink->finished();
-    EXPECT_FALSE(window->tools().playback().active());
+    EXPECT_FALSE(window->contextMenus().playback().active());
     QTest::keyClick(window.get(), Qt::Key_Space);
     EXPECT_EQ(sink->played.size(), 2u);
 }
 
 TEST_F(ChartPlaybackTest, TheRestOfTheFileIsCodedAsideAndTheWindowsCoderStays) {
-    menuAction(window->tools().timeMenu(), "Odtwórz s'(n) – od bieżącej")->trigger();
-    EXPECT_TRUE(window->tools().playback().active());
+    menuAction(window->contextMenus().timeMenu(), "Odtwórz s'(n) – od bieżącej")->trigger();
+    EXPECT_TRUE(window->contextMenus().playback().active());
     QTRY_VERIFY_WITH_TIMEOUT(sink->played.size() == 1, 30000);
     EXPECT_EQ(pcmSamples(sink->played[0]), codedFrom(42, &FrameRecord::synthesizedSpeech));
     EXPECT_EQ(coder().frameCount(), 42);
 
     // s(n) from frame 42 on: the rest of the file's whole frames.
-    menuAction(window->tools().timeMenu(), "Zatrzymaj")->trigger();
-    EXPECT_FALSE(window->tools().playback().active());
-    menuAction(window->tools().timeMenu(), "Odtwórz s(n) – od bieżącej")->trigger();
+    menuAction(window->contextMenus().timeMenu(), "Zatrzymaj")->trigger();
+    EXPECT_FALSE(window->contextMenus().playback().active());
+    menuAction(window->contextMenus().timeMenu(), "Odtwórz s(n) – od bieżącej")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(sink->played.size() == 2, 30000);
     const auto frames = static_cast<int>((test::readBytes(test::samplePath()).size() - 60) / 320);
     EXPECT_EQ(sink->played[1], fileFrames(42, frames));
 }
 
 TEST_F(ChartPlaybackTest, StoppingWhilePreparingPlaysNothing) {
-    menuAction(window->tools().timeMenu(), "Odtwórz sp(n) – od bieżącej")->trigger();
+    menuAction(window->contextMenus().timeMenu(), "Odtwórz sp(n) – od bieżącej")->trigger();
     QTest::keyClick(window.get(), Qt::Key_Space);  // the second press
-    EXPECT_FALSE(window->tools().playback().active());
+    EXPECT_FALSE(window->contextMenus().playback().active());
     QTest::qWait(300);
     EXPECT_TRUE(sink->played.empty());
 }
@@ -215,16 +218,16 @@ TEST_F(ChartPlaybackTest, ClosingTheWindowStopsTheSound) {
 
 TEST_F(ChartPlaybackTest, WithoutASoundDeviceTheUserIsTold) {
     const QString message = "info: Brak urządzenia dźwiękowego: nie można odtworzyć dźwięku.";
-    window->tools().playback().setSink(
+    window->contextMenus().playback().setSink(
         std::make_unique<QtAudioSink>([] { return QList<QAudioDevice>{}; }));
     QTest::keyClick(window.get(), Qt::Key_Space);
     EXPECT_EQ(*log, Log{message});
-    EXPECT_FALSE(window->tools().playback().active());
+    EXPECT_FALSE(window->contextMenus().playback().active());
 
-    menuAction(window->tools().timeMenu(), "Odtwórz s'(n) – od bieżącej")->trigger();
+    menuAction(window->contextMenus().timeMenu(), "Odtwórz s'(n) – od bieżącej")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(log->size() == 2, 30000);
     EXPECT_EQ(log->back(), message);
-    EXPECT_FALSE(window->tools().playback().active());
+    EXPECT_FALSE(window->contextMenus().playback().active());
 }
 
 // ---------------------------------------------------------------------------
@@ -234,25 +237,25 @@ TEST_F(ChartPlaybackTest, TheMenusSaveTheShownPicturesAsPngAndSvg) {
     const test::TempDir dir;
     QString asked;
     QString answer;
-    window->tools().setSaveFileName(
+    window->contextMenus().setSaveFileName(
         [&](QWidget*, const QString&, const QString& suggested, const QString&) {
             asked = suggested;
             return answer;
         });
     answer = QString::fromStdString((dir / "czas.png").string());
-    menuAction(window->tools().timeMenu(), "Zapisz obraz jako PNG...")->trigger();
+    menuAction(window->contextMenus().timeMenu(), "Zapisz obraz jako PNG...")->trigger();
     EXPECT_TRUE(asked.endsWith("_ramka42-czas.png")) << asked.toStdString();
     QImage png;
     ASSERT_TRUE(png.load(answer, "PNG"));
     EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), window->timeImage());
 
     answer = QString::fromStdString((dir / "widmo2x.png").string());
-    menuAction(window->tools().spectrumMenu(), "Zapisz obraz jako PNG (2x)...")->trigger();
+    menuAction(window->contextMenus().spectrumMenu(), "Zapisz obraz jako PNG (2x)...")->trigger();
     ASSERT_TRUE(png.load(answer, "PNG"));
     EXPECT_EQ(png.size(), window->spectrumImage().size() * 2);
 
     answer = QString::fromStdString((dir / "czas.svg").string());
-    menuAction(window->tools().timeMenu(), "Zapisz obraz jako SVG...")->trigger();
+    menuAction(window->contextMenus().timeMenu(), "Zapisz obraz jako SVG...")->trigger();
     const std::vector<std::uint8_t> svgBytes = test::readBytes(dir / "czas.svg");
     const QByteArray svg(reinterpret_cast<const char*>(svgBytes.data()),
                          static_cast<qsizetype>(svgBytes.size()));
@@ -265,14 +268,52 @@ TEST_F(ChartPlaybackTest, TheMenusSaveTheShownPicturesAsPngAndSvg) {
     EXPECT_EQ(polylines, 7 + 3 + 2);  // the grid, s'(n) and s(n)
 
     answer = QString::fromStdString((dir / "brak" / "x.svg").string());
-    menuAction(window->tools().timeMenu(), "Zapisz obraz jako SVG...")->trigger();
+    menuAction(window->contextMenus().timeMenu(), "Zapisz obraz jako SVG...")->trigger();
     ASSERT_EQ(log->size(), 1u);
     EXPECT_TRUE(log->front().startsWith("info: Nie można zapisać pliku"))
         << log->front().toStdString();
 
     answer.clear();  // cancelled
-    menuAction(window->tools().timeMenu(), "Zapisz obraz jako PNG...")->trigger();
+    menuAction(window->contextMenus().timeMenu(), "Zapisz obraz jako PNG...")->trigger();
     EXPECT_EQ(log->size(), 1u);
+}
+
+TEST_F(ChartPlaybackTest, TheStripsMenuSavesItsPictureAsPngAndSvg) {
+    for (int i = 0; i < 120'000 && !window->framePass()->done(); i += 10) QTest::qWait(10);
+    ASSERT_TRUE(window->framePass()->done());
+    const test::TempDir dir;
+    QString asked;
+    QString answer;
+    window->contextMenus().setSaveFileName(
+        [&](QWidget*, const QString&, const QString& suggested, const QString&) {
+            asked = suggested;
+            return answer;
+        });
+    const Picture picture = window->overviewStrip()->picture();
+    QMenu& menu = window->contextMenus().overviewMenu();
+    answer = QString::fromStdString((dir / "przeglad.png").string());
+    menuAction(menu, "Zapisz obraz jako PNG...")->trigger();
+    EXPECT_TRUE(asked.endsWith("mowa.wav_przeglad.png")) << asked.toStdString();
+    QImage png;
+    ASSERT_TRUE(png.load(answer, "PNG"));
+    EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), pictureImage(picture));
+
+    answer = QString::fromStdString((dir / "przeglad2x.png").string());
+    menuAction(menu, "Zapisz obraz jako PNG (2x)...")->trigger();
+    ASSERT_TRUE(png.load(answer, "PNG"));
+    EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), pictureImage(picture, 2));
+
+    answer = QString::fromStdString((dir / "przeglad.svg").string());
+    menuAction(menu, "Zapisz obraz jako SVG...")->trigger();
+    EXPECT_TRUE(asked.endsWith("_przeglad.svg")) << asked.toStdString();
+    const std::vector<std::uint8_t> svgBytes = test::readBytes(dir / "przeglad.svg");
+    const QByteArray svg(reinterpret_cast<const char*>(svgBytes.data()),
+                         static_cast<qsizetype>(svgBytes.size()));
+    EXPECT_EQ(svg, pictureSvg(picture));
+    EXPECT_TRUE(QSvgRenderer(svg).isValid());
+    // A column per frame for 283 frames: four polylines each, and the voiced ones' lags.
+    EXPECT_GT(countItems(picture).polylines, 4 * test::kSampleFrames);
+    EXPECT_TRUE(log->empty());
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-// Long inputs in the chart window: the overview strip's frame mapping, the
-// background pass (its summaries, stopping with the window, going on when the
-// same file opens again), jumps that wait for the pass and their cancelling,
-// the keys, the wheel, a click or drag on the strip, and input given during a
-// step that must not turn into further steps.
+// Long inputs in the chart window: the overview strip's frame mapping, what
+// it shows (its picture and the marker), the background pass (stopping with
+// the window, going on when the same file opens again), jumps that wait for
+// the pass and their cancelling, the keys, the wheel, a click or drag on the
+// strip, and input given during a step that must not turn into further steps.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QWheelEvent>
 #include <cstring>
@@ -18,9 +19,10 @@
 
 #include "charts/ChartDialogs.h"
 #include "charts/ChartWindow.h"
-#include "charts/FramePass.h"
 #include "charts/OverviewStrip.h"
+#include "coder/FramePass.h"
 #include "coder/SpeechCoder.h"
+#include "plots/Picture.h"
 #include "sound/Wave.h"
 #include "tests/TestSupport.h"
 
@@ -29,7 +31,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kSampleFrames = 283;
+using test::kSampleFrames;
+using test::repeatedSample;
 constexpr int kWaitMs = 120'000;  // the pass under the sanitizers is slow
 
 class SilentDialogs final : public ChartDialogs {
@@ -39,20 +42,6 @@ class SilentDialogs final : public ChartDialogs {
     void restoreCursor() override {}
     int messages = 0;
 };
-
-// The bundled sample's frames repeated `copies` times.
-fs::path repeatedSample(const test::TempDir& dir, int copies) {
-    const std::vector<std::uint8_t> sample = test::readBytes(test::samplePath());
-    const std::size_t body = sample.size() - kSampleDataOffset;
-    std::vector<std::uint8_t> bytes(kSampleDataOffset + copies * body);
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = i < kSampleDataOffset
-                       ? sample[i]
-                       : sample[kSampleDataOffset + (i - kSampleDataOffset) % body];
-    const fs::path file = dir / ("repeated" + std::to_string(copies) + ".wav");
-    test::writeBytes(file, bytes);
-    return file;
-}
 
 // ---------------------------------------------------------------------------
 // The strip's mapping between columns and frames
@@ -107,50 +96,6 @@ TEST(OverviewMapping, ExactColumnsOfHalfAnHour) {
     EXPECT_EQ(overviewXOfFrame(93, 977, 90'000), 1);
     EXPECT_EQ(overviewFrameAtX(10, 977, 0), 0);
     EXPECT_EQ(overviewXOfFrame(10, 977, 0), 0);
-}
-
-// ---------------------------------------------------------------------------
-// The background pass
-
-TEST(FramePass, SummariesAreThoseOfASequentialPass) {
-    test::TempDir dir;
-    const fs::path file = repeatedSample(dir, 2);
-    FramePass pass(file, CoderMode::rate7_95, false);
-    ASSERT_EQ(pass.totalFrames(), 2 * kSampleFrames);
-    pass.start();
-    for (int i = 0; i < kWaitMs && !pass.done(); i += 10) QTest::qWait(10);
-    ASSERT_TRUE(pass.done());
-    pass.stop();
-    ASSERT_EQ(pass.reached(), 2 * kSampleFrames);
-    EXPECT_EQ(pass.checkpoints()->count(), 2u);
-
-    SpeechCoder plain(file, CoderMode::rate7_95);
-    plain.setCheckpoints(nullptr);
-    while (plain.nextFrame() == FrameStep::coded) {
-        const FrameSummary& s = pass.summary(plain.frameCount());
-        const FrameRecord& r = plain.currentFrame();
-        const std::string where = "frame " + std::to_string(plain.frameCount());
-        double E = 0.0;
-        for (double v : r.speech) E += v * v;
-        ASSERT_EQ(s.frameSnr, static_cast<float>(plain.frameSnr())) << where;
-        ASSERT_EQ(s.energy, static_cast<float>(E)) << where;
-        for (int a = 0; a < kSubframes; ++a) {
-            ASSERT_EQ(s.pitchLag[a], r.pitchLag[a]) << where;
-            ASSERT_EQ(s.pitchGain[a], static_cast<float>(r.pitchGain[a])) << where;
-            ASSERT_EQ(s.codebookGain[a], static_cast<float>(r.codebookGain[a])) << where;
-        }
-    }
-    EXPECT_EQ(plain.frameCount(), pass.reached());
-}
-
-TEST(FramePass, AFileWithoutFramesIsDoneAtOnce) {
-    test::TempDir dir;
-    test::writeSamples(dir / "short.wav", std::vector<std::int16_t>(100));
-    FramePass pass(dir / "short.wav", CoderMode::rate12_2, false);
-    EXPECT_EQ(pass.totalFrames(), 0);
-    EXPECT_TRUE(pass.done());
-    pass.start();
-    EXPECT_FALSE(pass.running());
 }
 
 // ---------------------------------------------------------------------------
@@ -283,6 +228,42 @@ TEST_F(OverviewWindow, AClickOrDragOnTheStripGoesToTheFrameUnderThePointer) {
     ASSERT_EQ(plain.goToFrame(frame()), FrameStep::coded);
     EXPECT_EQ(window.coder()->overallSnr(), plain.overallSnr());
     EXPECT_EQ(window.coder()->segmentalSnr(), plain.segmentalSnr());
+}
+
+// The strip shows its picture, painted with the Canvas rule, and the marker
+// on the current frame, in both colour schemes.
+TEST_F(OverviewWindow, TheStripShowsItsPictureAndTheMarker) {
+    open(repeatedSample(dir, 4), CoderMode::rate7_40);
+    waitForPass();
+    window.goToFrame(700);
+    ASSERT_EQ(frame(), 700);
+    OverviewStrip* strip = window.overviewStrip();
+    const int marker = strip->xOfFrame(700);
+    for (const char* scheme : {"RadioButton1", "RadioButton2"}) {
+        control<QRadioButton>(scheme)->click();
+        const QImage shown = strip->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage picture = pictureImage(strip->picture());
+        ASSERT_EQ(shown.size(), QSize(977, OverviewStrip::kHeight));
+        ASSERT_EQ(picture.size(), shown.size());
+        int differences = 0;
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x) {
+                const QRgb expected = x == marker ? kOverviewMarkerColour : picture.pixel(x, y);
+                differences += shown.pixel(x, y) != expected;
+            }
+        }
+        EXPECT_EQ(differences, 0) << scheme;
+        // Every column holds frames: each has its mean power drawn.
+        const QRgb power = window.chartColours().overviewPower;
+        int powerColumns = 0;
+        for (int x = 1; x + 1 < shown.width(); ++x) {
+            bool found = false;
+            for (int y = 1; y < OverviewStrip::kHeight / 3 && !found; ++y)
+                found = picture.pixel(x, y) == power;
+            powerColumns += found;
+        }
+        EXPECT_GT(powerColumns, 900) << scheme;
+    }
 }
 
 TEST_F(OverviewWindow, ClosingTheWindowStopsThePassAndOpeningAgainGoesOn) {

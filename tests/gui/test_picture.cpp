@@ -111,6 +111,7 @@ TEST(PicturePainting, RandomPrimitivesPaintAsOnTheCanvas) {
                     a.rectangle(x, y, x + 5 * w, y + 3 * w),
                         b.rectangle(x, y, x + 5 * w, y + 3 * w);
                 } else {
+                    a.setOpaqueText(w % 2 == 0), b.setOpaqueText(w % 2 == 0);
                     a.textOut(x, y, QStringLiteral("%1 dB").arg(x)),
                         b.textOut(x, y, QStringLiteral("%1 dB").arg(x));
                 }
@@ -253,6 +254,25 @@ TEST_F(Frame42, SvgDrawsWhatThePngShows) {
         }
     ASSERT_GT(painted, 300);
     EXPECT_GT(near, painted * 7 / 10) << near << " of " << painted;
+}
+
+TEST(PictureSvg, OnlyOpaqueTextsHaveACell) {
+    Picture picture{60, 40, {}};
+    {
+        Canvas canvas(picture);
+        canvas.setBrushColour(0xFF102030);
+        canvas.setFontColour(0xFF808080);
+        canvas.textOut(2, 3, QStringLiteral("SNR"));
+        canvas.setOpaqueText(false);
+        canvas.textOut(2, 20, QStringLiteral("k"));
+    }
+    const std::vector<SvgElement> elements = svgElements(pictureSvg(picture));
+    std::vector<QString> names;
+    for (const SvgElement& e : elements) names.push_back(e.name);
+    EXPECT_EQ(names, (std::vector<QString>{"svg", "rect", "text", "text"}));
+    EXPECT_EQ(elements[1].attributes.value("fill").toString(), "#102030");
+    EXPECT_EQ(elements[3].text, "k");
+    EXPECT_EQ(elements[3].attributes.value("fill").toString(), "#808080");
 }
 
 // ---------------------------------------------------------------------------

@@ -202,6 +202,44 @@ TEST(Canvas, WidePenPaintsBlocksLeftOfAndAboveEachPixel) {
     EXPECT_EQ(countColour(image, white), 22);
 }
 
+// Horizontal and vertical lines, clipped or not: exactly the w x w blocks of
+// their steps, start included, end excluded.
+TEST(Canvas, AxisParallelLinesPaintTheBlocksOfEveryStep) {
+    struct Run {
+        int x0, y0, x1, y1;
+    };
+    const Run runs[] = {{-5, 7, 50, 7}, {30, 7, 2, 7},    {10, -4, 10, 40}, {12, 25, 12, 3},
+                        {0, 0, 40, 0},  {39, 29, 39, -1}, {5, -1, 20, -1},  {3, 30, 3, 35}};
+    const QRgb white = qRgb(255, 255, 255);
+    for (int width = 1; width <= 3; ++width) {
+        for (const Run& r : runs) {
+            QImage image = newChartImage(40, 30);
+            image.fill(Qt::black);
+            {
+                Canvas canvas(image);
+                canvas.setPenWidth(width);
+                canvas.setPenColour(white);
+                canvas.moveTo(r.x0, r.y0);
+                canvas.lineTo(r.x1, r.y1);
+            }
+            QImage expected = newChartImage(40, 30);
+            expected.fill(Qt::black);
+            const int n = std::max(std::abs(r.x1 - r.x0), std::abs(r.y1 - r.y0));
+            const int sx = (r.x1 > r.x0) - (r.x1 < r.x0);
+            const int sy = (r.y1 > r.y0) - (r.y1 < r.y0);
+            for (int i = 0; i < n; ++i) {
+                const int cx = r.x0 + i * sx - width / 2;
+                const int cy = r.y0 + i * sy - width / 2;
+                for (int y = cy; y < cy + width; ++y)
+                    for (int x = cx; x < cx + width; ++x)
+                        if (expected.rect().contains(x, y)) expected.setPixel(x, y, white);
+            }
+            EXPECT_EQ(image, expected) << "width " << width << " (" << r.x0 << "," << r.y0 << ")-("
+                                       << r.x1 << "," << r.y1 << ")";
+        }
+    }
+}
+
 TEST(Canvas, RectangleFillsWithBrushAndOutlinesWithPen) {
     QImage image = newChartImage(20, 10);
     image.fill(Qt::black);
@@ -258,6 +296,19 @@ TEST(Canvas, TextIsOpaqueOnTheBrushColour) {
     expectTextAt(image, 4, 5, "16313", qRgb(0, 0, 0), qRgb(0x80, 0x80, 0x80));
     EXPECT_EQ(image.pixel(3, 5), qRgb(9, 9, 9));
     EXPECT_EQ(image.pixel(4, 4), qRgb(9, 9, 9));
+}
+
+TEST(Canvas, TextThatIsNotOpaqueLeavesItsCellAsItWas) {
+    QImage image = newChartImage(100, 30);
+    image.fill(qRgb(9, 9, 9));
+    {
+        Canvas canvas(image);
+        canvas.setBrushColour(qRgb(0, 0, 0));
+        canvas.setFontColour(qRgb(0x80, 0x80, 0x80));
+        canvas.setOpaqueText(false);
+        canvas.textOut(4, 5, "E [dB]");
+    }
+    expectTextAt(image, 4, 5, "E [dB]", qRgb(9, 9, 9), qRgb(0x80, 0x80, 0x80));
 }
 
 // ---------------------------------------------------------------------------

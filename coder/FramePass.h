@@ -1,7 +1,8 @@
-// FramePass: the chart window's background pass. A worker thread codes the
-// whole input once with its own coder, filling a checkpoint store that the
-// window's coder shares (so that any jump codes at most one checkpoint
-// interval) and a summary of every frame for the whole-file overview.
+// FramePass: a background pass over one input. A worker thread codes the
+// whole input once with its own coder, filling a checkpoint store that other
+// coders of the same input and setting share (so that any jump codes at most
+// one checkpoint interval) and a summary of every frame, from which the
+// whole-file overview is drawn. The chart window runs one behind its coder.
 //
 // Threads: only the worker touches the pass's coder while it runs; stop()
 // joins it, and a later start() continues where it stopped, so nothing is
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -63,6 +65,10 @@ class FramePass {
     int reached() const { return reached_.load(std::memory_order_acquire); }
     // The summary of frame 1..reached().
     const FrameSummary& summary(int frame) const { return summaries_[frame - 1]; }
+    // The summaries of frames 1..reached(), as far as the pass has come now.
+    std::span<const FrameSummary> summaries() const {
+        return {summaries_.data(), static_cast<std::size_t>(reached())};
+    }
 
     const std::shared_ptr<CheckpointStore>& checkpoints() const { return checkpoints_; }
 

@@ -1,7 +1,8 @@
 // What the chart window offers beyond its form: the context menus of its two
-// images (playback of s(n), s'(n) and sp(n); saving the picture as PNG at
-// 1x or 2x or as SVG), and the playback keys: Space plays the frames shown as
-// s'(n), Shift+Space as s(n); a second press stops.
+// images and of the overview strip (playback of s(n), s'(n) and sp(n) on the
+// time image; saving each picture as PNG at 1x or 2x or as SVG), and the
+// playback keys: Space plays the frames shown as s'(n), Shift+Space as s(n);
+// a second press stops.
 #pragma once
 
 #include <QObject>
@@ -19,6 +20,7 @@ class QShortcut;
 namespace zorvel {
 
 class ChartWindow;
+class OverviewStrip;
 
 enum class PictureFile { Png, Png2x, Svg };
 
@@ -26,7 +28,7 @@ enum class PictureFile { Png, Png2x, Svg };
 // False when the file cannot be written.
 bool savePictureFile(const Picture& picture, PictureFile format, const QString& fileName);
 
-class ChartTools : public QObject {
+class ChartContextMenus : public QObject {
     Q_OBJECT
   public:
     // Asks the user for the name of a new file: (parent, caption, suggested
@@ -34,13 +36,14 @@ class ChartTools : public QObject {
     using SaveFileName =
         std::function<QString(QWidget*, const QString&, const QString&, const QString&)>;
 
-    ChartTools(ChartWindow& window, QLabel& timeImage, QLabel& spectrumImage,
-               std::function<void(const QString&)> inform);
-    ~ChartTools() override;
+    ChartContextMenus(ChartWindow& window, QLabel& timeImage, QLabel& spectrumImage,
+                      OverviewStrip& overviewStrip, std::function<void(const QString&)> inform);
+    ~ChartContextMenus() override;
 
     ChartPlayback& playback() { return *playback_; }
     QMenu& timeMenu() { return *timeMenu_; }
     QMenu& spectrumMenu() { return *spectrumMenu_; }
+    QMenu& overviewMenu() { return *overviewMenu_; }
     void setSaveFileName(SaveFileName saveFileName) { saveFileName_ = std::move(saveFileName); }
 
     // The actions of the menus and keys.
@@ -48,16 +51,22 @@ class ChartTools : public QObject {
     void playRestOfFile(PlaybackSignal signal);
     void saveTimePicture(PictureFile format);
     void saveSpectrumPicture(PictureFile format);
+    void saveOverviewPicture(PictureFile format);
 
   private:
     void buildMenus();
-    void savePicture(const Picture& picture, PictureFile format, const QString& what);
+    // "<file>_ramka<n>-<what>": the name of a picture of the frame shown.
+    QString shownFrameName(const QString& what) const;
+    // Asks for a file name, suggesting `suggestedName` plus the format's extension.
+    void savePicture(const Picture& picture, PictureFile format, const QString& suggestedName);
 
     ChartWindow& window_;
+    OverviewStrip& overviewStrip_;
     std::function<void(const QString&)> inform_;
     std::unique_ptr<ChartPlayback> playback_;
     std::unique_ptr<QMenu> timeMenu_;
     std::unique_ptr<QMenu> spectrumMenu_;
+    std::unique_ptr<QMenu> overviewMenu_;
     SaveFileName saveFileName_;
 };
 

@@ -1,4 +1,4 @@
-#include "charts/ChartTools.h"
+#include "charts/ChartContextMenus.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -8,6 +8,7 @@
 #include <QShortcut>
 
 #include "charts/ChartWindow.h"
+#include "charts/OverviewStrip.h"
 #include "coder/SpeechCoder.h"
 
 namespace zorvel {
@@ -64,20 +65,24 @@ bool savePictureFile(const Picture& picture, PictureFile format, const QString& 
     return file.commit();
 }
 
-ChartTools::ChartTools(ChartWindow& window, QLabel& timeImage, QLabel& spectrumImage,
-                       std::function<void(const QString&)> inform)
+ChartContextMenus::ChartContextMenus(ChartWindow& window, QLabel& timeImage, QLabel& spectrumImage,
+                                     OverviewStrip& overviewStrip,
+                                     std::function<void(const QString&)> inform)
     : window_(window),
+      overviewStrip_(overviewStrip),
       inform_(std::move(inform)),
       playback_(std::make_unique<ChartPlayback>(std::make_unique<QtAudioSink>(), inform_)),
       timeMenu_(std::make_unique<QMenu>()),
       spectrumMenu_(std::make_unique<QMenu>()),
+      overviewMenu_(std::make_unique<QMenu>()),
       saveFileName_(defaultSaveFileName) {
     buildMenus();
-    for (auto [label, menu] :
-         {std::pair{&timeImage, timeMenu_.get()}, std::pair{&spectrumImage, spectrumMenu_.get()}}) {
-        label->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(label, &QWidget::customContextMenuRequested, menu,
-                [label, menu](const QPoint& at) { menu->popup(label->mapToGlobal(at)); });
+    for (auto [widget, menu] : {std::pair<QWidget*, QMenu*>{&timeImage, timeMenu_.get()},
+                                std::pair<QWidget*, QMenu*>{&spectrumImage, spectrumMenu_.get()},
+                                std::pair<QWidget*, QMenu*>{&overviewStrip, overviewMenu_.get()}}) {
+        widget->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(widget, &QWidget::customContextMenuRequested, menu,
+                [widget, menu](const QPoint& at) { menu->popup(widget->mapToGlobal(at)); });
     }
     auto* space = new QShortcut(QKeySequence(Qt::Key_Space), &window_);
     connect(space, &QShortcut::activated, this, [this] { playShown(PlaybackSignal::Synthesized); });
@@ -87,9 +92,9 @@ ChartTools::ChartTools(ChartWindow& window, QLabel& timeImage, QLabel& spectrumI
     connect(&window_, &ChartWindow::closed, this, [this] { playback_->stop(); });
 }
 
-ChartTools::~ChartTools() = default;
+ChartContextMenus::~ChartContextMenus() = default;
 
-void ChartTools::buildMenus() {
+void ChartContextMenus::buildMenus() {
     for (const PlaybackEntry& entry : kPlaybackEntries) {
         const QString text = QStringLiteral("Odtwórz %1 – pokazane ramki").arg(entry.name) +
                              QString::fromUtf8(entry.key);
@@ -112,17 +117,19 @@ void ChartTools::buildMenus() {
                 [this, entry] { saveTimePicture(entry.format); });
         connect(spectrumMenu_->addAction(QString::fromUtf8(entry.text)), &QAction::triggered, this,
                 [this, entry] { saveSpectrumPicture(entry.format); });
+        connect(overviewMenu_->addAction(QString::fromUtf8(entry.text)), &QAction::triggered, this,
+                [this, entry] { saveOverviewPicture(entry.format); });
     }
 }
 
-void ChartTools::playShown(PlaybackSignal signal) {
+void ChartContextMenus::playShown(PlaybackSignal signal) {
     const SpeechCoder* coder = window_.coder();
     if (coder == nullptr) return;
     playback_->toggleSamples(shownSamples(coder->previousFrame(), coder->currentFrame(), signal,
                                           window_.plotOptions().twoFrames));
 }
 
-void ChartTools::playRestOfFile(PlaybackSignal signal) {
+void ChartContextMenus::playRestOfFile(PlaybackSignal signal) {
     const SpeechCoder* coder = window_.coder();
     if (coder == nullptr) return;
     RestOfFile request;
@@ -133,30 +140,40 @@ void ChartTools::playRestOfFile(PlaybackSignal signal) {
     playback_->toggleRestOfFile(request, signal);
 }
 
-void ChartTools::saveTimePicture(PictureFile format) {
+void ChartContextMenus::saveTimePicture(PictureFile format) {
     const SpeechCoder* coder = window_.coder();
     if (coder == nullptr) return;
     const QImage& image = window_.timeImage();
     savePicture(describeTimePicture(image.width(), image.height(), coder->previousFrame(),
                                     coder->currentFrame(), window_.plotOptions()),
-                format, QStringLiteral("czas"));
+                format, shownFrameName(QStringLiteral("czas")));
 }
 
-void ChartTools::saveSpectrumPicture(PictureFile format) {
+void ChartContextMenus::saveSpectrumPicture(PictureFile format) {
     const SpeechCoder* coder = window_.coder();
     if (coder == nullptr) return;
     const QImage& image = window_.spectrumImage();
     savePicture(describeSpectrumPicture(image.width(), image.height(), coder->currentFrame(),
                                         window_.plotOptions()),
-                format, QStringLiteral("widmo"));
+                format, shownFrameName(QStringLiteral("widmo")));
 }
 
-void ChartTools::savePicture(const Picture& picture, PictureFile format, const QString& what) {
-    const QString extension = extensionOf(format);
-    const QString suggested = QStringLiteral("%1_ramka%2-%3.%4")
-                                  .arg(window_.fileName())
-                                  .arg(window_.coder()->frameCount())
-                                  .arg(what, extension);
+void ChartContextMenus::saveOverviewPicture(PictureFile format) {
+    if (window_.coder() == nullptr) return;
+    savePicture(overviewStrip_.picture(), format,
+                QStringLiteral("%1_przeglad").arg(window_.fileName()));
+}
+
+QString ChartContextMenus::shownFrameName(const QString& what) const {
+    return QStringLiteral("%1_ramka%2-%3")
+        .arg(window_.fileName())
+        .arg(window_.coder()->frameCount())
+        .arg(what);
+}
+
+void ChartContextMenus::savePicture(const Picture& picture, PictureFile format,
+                                    const QString& suggestedName) {
+    const QString suggested = suggestedName + QLatin1Char('.') + extensionOf(format);
     const QString filter = format == PictureFile::Svg ? QStringLiteral("Obrazy SVG (*.svg)")
                                                       : QStringLiteral("Obrazy PNG (*.png)");
     const QString name = saveFileName_(&window_, QStringLiteral("Zapisz obraz"), suggested, filter);

@@ -1,5 +1,5 @@
-// The background pass over the chart window's input.
-#include "charts/FramePass.h"
+// The background pass over an input.
+#include "coder/FramePass.h"
 
 #include <algorithm>
 

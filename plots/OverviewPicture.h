@@ -1,0 +1,37 @@
+// The overview strip as a picture: the whole input at a glance. Three lanes
+// over the full width, one column per run of frames (see OverviewColumns.h):
+// the mean power of s(n) in dB and the frame SNR, each as the range of the
+// column's frames, dim, with their mean, bright; and the mean pitch lag k of
+// the voiced subframes. Frames the background pass has not reached yet are
+// empty, on the not-coded fill. Described as primitives like the chart images
+// (see Picture.h), so that the window paints it with the Canvas rule and it
+// saves as PNG or SVG the same way.
+#pragma once
+
+#include <span>
+
+#include "coder/FramePass.h"
+#include "plots/ChartColours.h"
+#include "plots/Picture.h"
+
+namespace zorvel {
+
+inline constexpr int kOverviewLanes = 3;  // power, SNR, pitch lag, top to bottom
+// The value at the bottom and at the top of each lane.
+inline constexpr double kOverviewPowerTopDb = 90.0;  // bottom: kOverviewPowerFloorDb
+inline constexpr double kOverviewSnrFloorDb = -5.0;
+inline constexpr double kOverviewSnrTopDb = 35.0;
+inline constexpr double kOverviewLagLow = 18.0;  // the coder's pitch lag range, in samples
+inline constexpr double kOverviewLagHigh = 143.0;
+
+// Value v of [low, high] as a height in 0..span pixels: clamped to the range
+// and rounded to the nearest pixel.
+int overviewLaneHeight(double v, double low, double high, int span);
+
+// The strip `width` x `height` over `totalFrames` frames, of which frames
+// 1..summaries.size() are summarised. The current frame's marker is not part
+// of it (the window draws it over the picture).
+Picture describeOverviewPicture(int width, int height, std::span<const FrameSummary> summaries,
+                                int totalFrames, const ChartColours& colours);
+
+}  // namespace zorvel

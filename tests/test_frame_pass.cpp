@@ -1,0 +1,109 @@
+// The background pass: its summaries are those of a plain sequential pass,
+// its checkpoints serve another coder, stopping and starting again codes
+// every frame once, and an input without frames is done at once.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "coder/FramePass.h"
+#include "coder/SpeechCoder.h"
+#include "tests/TestSupport.h"
+
+namespace zorvel {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr auto kLongestWait = std::chrono::minutes(2);  // the pass under the sanitizers is slow
+
+// Waits until `done` holds or the longest wait has passed.
+template <typename Done>
+void waitUntil(Done done) {
+    const auto end = std::chrono::steady_clock::now() + kLongestWait;
+    while (!done() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+// Expects the summaries of frames 1..summaries.size() to be those of a plain coder.
+void expectSequentialSummaries(const fs::path& file, CoderMode mode,
+                               std::span<const FrameSummary> summaries) {
+    SpeechCoder plain(file, mode);
+    plain.setCheckpoints(nullptr);
+    for (const FrameSummary& s : summaries) {
+        ASSERT_EQ(plain.nextFrame(), FrameStep::coded);
+        const FrameRecord& r = plain.currentFrame();
+        const std::string where = "frame " + std::to_string(plain.frameCount());
+        double E = 0.0;
+        for (double v : r.speech) E += v * v;
+        ASSERT_EQ(s.frameSnr, static_cast<float>(plain.frameSnr())) << where;
+        ASSERT_EQ(s.energy, static_cast<float>(E)) << where;
+        for (int a = 0; a < kSubframes; ++a) {
+            ASSERT_EQ(s.pitchLag[a], r.pitchLag[a]) << where;
+            ASSERT_EQ(s.pitchGain[a], static_cast<float>(r.pitchGain[a])) << where;
+            ASSERT_EQ(s.codebookGain[a], static_cast<float>(r.codebookGain[a])) << where;
+        }
+    }
+}
+
+TEST(FramePass, SummariesAreThoseOfASequentialPass) {
+    test::TempDir dir;
+    const fs::path file = test::repeatedSample(dir, 2);
+    FramePass pass(file, CoderMode::rate7_95, false);
+    ASSERT_EQ(pass.totalFrames(), 2 * test::kSampleFrames);
+    EXPECT_TRUE(pass.summaries().empty());
+    pass.start();
+    waitUntil([&] { return pass.done(); });
+    ASSERT_TRUE(pass.done());
+    pass.stop();
+    ASSERT_EQ(pass.reached(), 2 * test::kSampleFrames);
+    ASSERT_EQ(pass.summaries().size(), static_cast<std::size_t>(pass.reached()));
+    EXPECT_EQ(&pass.summaries()[41], &pass.summary(42));
+    EXPECT_EQ(pass.checkpoints()->count(), 2u);
+    expectSequentialSummaries(file, CoderMode::rate7_95, pass.summaries());
+}
+
+TEST(FramePass, StoppedAndStartedAgainItGoesOnWhereItStopped) {
+    test::TempDir dir;
+    const fs::path file = test::repeatedSample(dir, 3);
+    FramePass pass(file, CoderMode::rate5_90, false);
+    pass.start();
+    waitUntil([&] { return pass.reached() >= 5; });
+    pass.stop();
+    const int stoppedAt = pass.reached();
+    ASSERT_GE(stoppedAt, 5);
+    EXPECT_FALSE(pass.running());
+    pass.start();
+    waitUntil([&] { return pass.done(); });
+    ASSERT_TRUE(pass.done());
+    pass.stop();
+    EXPECT_EQ(pass.reached(), 3 * test::kSampleFrames);
+    expectSequentialSummaries(file, CoderMode::rate5_90, pass.summaries());
+
+    // Its store takes another coder of the same setting to frame 500 from snapshot 400.
+    SpeechCoder user(file, CoderMode::rate5_90);
+    user.setCheckpoints(pass.checkpoints());
+    SpeechCoder plain(file, CoderMode::rate5_90);
+    plain.setCheckpoints(nullptr);
+    ASSERT_EQ(user.goToFrame(500), FrameStep::coded);
+    ASSERT_EQ(plain.goToFrame(500), FrameStep::coded);
+    EXPECT_EQ(user.overallSnr(), plain.overallSnr());
+    EXPECT_EQ(user.segmentalSnr(), plain.segmentalSnr());
+    EXPECT_TRUE(pass.matches(file, CoderMode::rate5_90, false));
+    EXPECT_FALSE(pass.matches(file, CoderMode::rate5_90, true));
+    EXPECT_FALSE(pass.matches(file, CoderMode::rate6_70, false));
+}
+
+TEST(FramePass, AFileWithoutFramesIsDoneAtOnce) {
+    test::TempDir dir;
+    test::writeSamples(dir / "short.wav", std::vector<std::int16_t>(100));
+    FramePass pass(dir / "short.wav", CoderMode::rate12_2, false);
+    EXPECT_EQ(pass.totalFrames(), 0);
+    EXPECT_TRUE(pass.done());
+    pass.start();
+    EXPECT_FALSE(pass.running());
+    EXPECT_TRUE(pass.summaries().empty());
+}
+
+}  // namespace
+}  // namespace zorvel
