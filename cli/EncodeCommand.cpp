@@ -1,8 +1,11 @@
 // Plans the batch (output names, checks that refuse a file before anything is
 // written), codes the runnable files on a pool of threads, then prints the
 // result table. A file that fails is reported on standard error by name and
-// reason; the others go on.
+// reason; the others go on. A new file is staged and named when complete;
+// standard output, a device or a FIFO gets the output as it is coded.
 #include "cli/EncodeCommand.h"
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -84,27 +87,61 @@ std::vector<EncodeJob> planJobs(const EncodeArguments& a) {
     return jobs;
 }
 
-// One encoding run, exactly the desktop program's, into a staged output.
-// The run writes through the staged file's descriptor and never opens the
-// output by a name, so nothing it does can make a file an interrupt missed.
-ResultRow encodeOne(const EncodeJob& job, const EncodeArguments& a, StagingArea& area,
-                    BatchProgress& progress, std::size_t slot) {
-    StagedFile staged(area, job.output);
-    progress.begin(slot, staged.temporary());
-    SpeechCoder coder(job.input, a.coder.mode);
-    coder.noAdaptiveCodebook = a.coder.noAdaptiveCodebook;
-    const auto start = std::chrono::steady_clock::now();
-    DescriptorStream stream(staged.descriptor(), false);
-    const RunResult result = coder.encodeFile(
-        stream, a.postProcessed ? SaveOption::postProcessed : SaveOption::synthesized);
-    stream.flush();
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+SaveOption saveOption(const EncodeArguments& a) {
+    return a.postProcessed ? SaveOption::postProcessed : SaveOption::synthesized;
+}
+
+void checkRun(RunResult result, const DescriptorStream& stream, const EncodeJob& job) {
+    if (result == RunResult::inputChanged)
+        throw FileError("the input changed its length while it was coded: the output '" +
+                        job.output.string() + "' does not match its header");
     if (result != RunResult::completed || stream.fail()) {
         const int error = stream.lastError();
         throw FileError("could not write the output '" + job.output.string() + "'" +
                         (error != 0 ? ": " + std::generic_category().message(error) : ""));
     }
+}
+
+// The run into a staged output. It writes through the staged file's
+// descriptor and never opens the output by a name, so nothing it does can
+// make a file an interrupt missed.
+void encodeStaged(SpeechCoder& coder, const EncodeJob& job, const EncodeArguments& a,
+                  StagingArea& area, BatchProgress& progress, std::size_t slot) {
+    StagedFile staged(area, job.output);
+    progress.begin(slot, staged.temporary());
+    DescriptorStream stream(staged.descriptor(), false);
+    const RunResult result = coder.encodeFile(stream, saveOption(a));
+    stream.flush();
+    checkRun(result, stream, job);
     staged.commit(a.overwrite);
+}
+
+// Standard output, or a device or a FIFO written in place, cannot be staged
+// without holding the whole output: the run sends it front to back as it
+// codes, the header first (a regular input's length is known at the start).
+void encodeInOrder(SpeechCoder& coder, const EncodeJob& job, const EncodeArguments& a,
+                   OutputPlace place, BatchProgress& progress, std::size_t slot) {
+    const bool toStandardOutput = place == OutputPlace::StandardOutput;
+    DescriptorStream stream(toStandardOutput ? STDOUT_FILENO : openInPlace(job.output),
+                            !toStandardOutput);
+    progress.begin(slot, "/proc/self/fd/" + std::to_string(stream.descriptor()));
+    const RunResult result = coder.encodeFileInOrder(stream, saveOption(a));
+    stream.flush();
+    checkRun(result, stream, job);
+}
+
+// One encoding run, exactly the desktop program's.
+ResultRow encodeOne(const EncodeJob& job, const EncodeArguments& a, StagingArea& area,
+                    BatchProgress& progress, std::size_t slot) {
+    SpeechCoder coder(job.input, a.coder.mode);
+    coder.noAdaptiveCodebook = a.coder.noAdaptiveCodebook;
+    const auto start = std::chrono::steady_clock::now();
+    const OutputPlace place = outputPlace(job.output);
+    if (place == OutputPlace::NewFile)
+        encodeStaged(coder, job, a, area, progress, slot);
+    else
+        encodeInOrder(coder, job, a, place, progress, slot);
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
 
     ResultRow row{job.input.string(), coder.frameCount(), coder.segmentalSnr(), coder.overallSnr(),
                   0.0};

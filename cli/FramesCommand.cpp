@@ -89,6 +89,7 @@ void writeCsv(SpeechCoder& coder, std::ostream& out) {
 void writeFrames(const FramesArguments& a, std::ostream& out) {
     SpeechCoder coder(a.input, a.coder.mode);
     coder.noAdaptiveCodebook = a.coder.noAdaptiveCodebook;
+    coder.setCheckpoints(nullptr);  // straight through: memory stays that of one frame
     if (a.format == "json")
         writeJson(coder, a.signals, out);
     else

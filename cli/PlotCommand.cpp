@@ -133,6 +133,7 @@ int plotFrame(const PlotArguments& a) {
     OffscreenApplication application;
     SpeechCoder coder(a.input, a.coder.mode);
     coder.noAdaptiveCodebook = a.coder.noAdaptiveCodebook;
+    coder.setCheckpoints(nullptr);  // from frame 0 straight to the frame: none would be used
     if (coder.goToFrame(a.frame) != FrameStep::coded)
         throw FileError("frame " + std::to_string(a.frame) + " does not exist: the input has " +
                         std::to_string(coder.frameCount()) + " frames");

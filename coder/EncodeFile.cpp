@@ -9,9 +9,17 @@
 // at its first sample) or when the output names the input file itself, by any
 // path or link; it reports a failed write (a full disk, say) or a read error
 // later in the input as 1 after closing both files.
+//
+// Written front to back (encodeFileInOrder), the run sends the same bytes in
+// file order: the bytes before the samples as the seeking run leaves them, for
+// the whole frames the input holds at the start, then the samples. Those frames are all it
+// codes; an input that ends earlier or holds more by then fails the run
+// (inputChanged), since the header already sent states another length.
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <sstream>
+#include <string>
 
 #include "coder/SpeechCoder.h"
 #include "sound/Wave.h"
@@ -27,7 +35,33 @@ std::uint32_t headerDataSize(std::int64_t frames) {
     return static_cast<std::uint32_t>(std::min(bytes, kMax));
 }
 
+// The bytes before the samples of an output of `frames` frames, as the
+// seeking run leaves them (by the same header writer): the header over the
+// zeros up to byte 60, or the header alone when no sample follows.
+std::string bytesBeforeSamples(std::int64_t frames) {
+    std::ostringstream bytes;
+    bytes << std::string(kSampleDataOffset, '\0');
+    writeWaveHeader(bytes, headerDataSize(frames));
+    std::string before = bytes.str();
+    before.resize(frames > 0 ? kSampleDataOffset : kWaveHeaderBytes);
+    return before;
+}
+
 }  // namespace
+
+bool SpeechCoder::codeFrameBytes(SaveOption saveOption,
+                                 std::array<char, 2 * kFrameSamples>& bytes) {
+    if (nextFrame() != FrameStep::coded) return false;
+    const Signal& signal = saveOption == SaveOption::postProcessed
+                               ? currentFrame_->postProcessedSpeech
+                               : currentFrame_->synthesizedSpeech;
+    for (int i = 0; i < kFrameSamples; ++i) {
+        const auto sample = static_cast<std::uint16_t>(toSample(signal[i]));
+        bytes[2 * i] = static_cast<char>(sample & 0xFF);
+        bytes[2 * i + 1] = static_cast<char>(sample >> 8);
+    }
+    return true;
+}
 
 RunResult SpeechCoder::encodeFile(const std::filesystem::path& outputName, SaveOption saveOption) {
     if (!input.usable() || input.isFile(outputName)) return RunResult::failed;
@@ -50,17 +84,9 @@ RunResult SpeechCoder::encodeFile(std::ostream& stream, SaveOption saveOption) {
     }
 
     setCheckpoints(nullptr);  // one pass from start to end never jumps
-    const bool postProcessed = saveOption == SaveOption::postProcessed;
     std::array<char, 2 * kFrameSamples> bytes{};
     std::int64_t framesWritten = 0;  // this run's frames, wherever the coder stood before it
-    while (nextFrame() == FrameStep::coded) {
-        const Signal& signal =
-            postProcessed ? currentFrame_->postProcessedSpeech : currentFrame_->synthesizedSpeech;
-        for (int i = 0; i < kFrameSamples; ++i) {
-            const auto sample = static_cast<std::uint16_t>(toSample(signal[i]));
-            bytes[2 * i] = static_cast<char>(sample & 0xFF);
-            bytes[2 * i + 1] = static_cast<char>(sample >> 8);
-        }
+    while (codeFrameBytes(saveOption, bytes)) {
         stream.write(bytes.data(), bytes.size());
         if (stream.fail()) break;  // nothing more can reach the file
         ++framesWritten;
@@ -71,6 +97,29 @@ RunResult SpeechCoder::encodeFile(std::ostream& stream, SaveOption saveOption) {
     const bool readFailed = input.failed();  // the input ended in an error, not at its end
     input.close();
     return writeFailed || readFailed ? RunResult::failed : RunResult::completed;
+}
+
+RunResult SpeechCoder::encodeFileInOrder(std::ostream& stream, SaveOption saveOption) {
+    if (!input.usable()) return RunResult::failed;
+    const std::int64_t frames = input.framesLeft();
+    const std::string header = bytesBeforeSamples(frames);
+    stream.write(header.data(), static_cast<std::streamsize>(header.size()));
+    stream.flush();  // a reader has the header at once, not after the first buffer
+
+    setCheckpoints(nullptr);
+    std::array<char, 2 * kFrameSamples> bytes{};
+    std::int64_t framesWritten = 0;
+    while (!stream.fail() && framesWritten < frames && codeFrameBytes(saveOption, bytes)) {
+        stream.write(bytes.data(), bytes.size());
+        if (!stream.fail()) ++framesWritten;
+    }
+    stream.flush();
+    const bool writeFailed = stream.fail();
+    const bool readFailed = input.failed();
+    const bool changed = framesWritten < frames || input.framesLeft() > 0;
+    input.close();
+    if (writeFailed || readFailed) return RunResult::failed;
+    return changed ? RunResult::inputChanged : RunResult::completed;
 }
 
 }  // namespace zorvel

@@ -1,6 +1,7 @@
 // The mode sweep: one coder per (file, mode) pair, moved frame by frame to
-// the end of its input exactly as the encoding run moves it, and the totals
-// over files made from the energy sums and frame counts.
+// the end of its input exactly as the encoding run moves it (keeping no
+// checkpoints, so that its memory does not grow with the input), and the
+// totals over files made from the energy sums and frame counts.
 #include "coder/ModeSweep.h"
 
 #include <algorithm>
@@ -33,6 +34,7 @@ std::optional<ModeFigures> codeInMode(const std::filesystem::path& input, CoderM
                                       const std::function<void()>& onFrame) {
     SpeechCoder coder(input, mode);
     coder.noAdaptiveCodebook = noAdaptiveCodebook;
+    coder.setCheckpoints(nullptr);  // straight through: memory stays that of one frame
     while (!cancelled(cancel)) {
         if (coder.nextFrame() == FrameStep::endOfInput) {
             return ModeFigures{coder.mode(),       coder.frameCount(),      coder.segmentalSnr(),

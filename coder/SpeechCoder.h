@@ -36,7 +36,8 @@ enum class FrameStep {
 // How an encoding run ended.
 enum class RunResult {
     completed,
-    failed,  // the input or output could not be used, or a read or write failed
+    failed,        // the input or output could not be used, or a read or write failed
+    inputChanged,  // written front to back, the input's length changed after the header
 };
 
 // The order in which codeFrame runs the stages; both give the same records
@@ -72,6 +73,13 @@ class SpeechCoder {
     // The same run into `stream`, opened by the caller for writing and
     // seeking; the caller closes it. The input is closed at the end.
     [[nodiscard]] RunResult encodeFile(std::ostream& stream, SaveOption saveOption);
+    // The same bytes written front to back into a stream that need not seek
+    // (a pipe, a device): the header first, stating the whole frames the input
+    // holds when the run starts, then the samples of every frame as it is
+    // coded, so that only a frame's bytes are held. An input that is shorter
+    // or longer by the end no longer matches the header already written: the
+    // run stops at the header's frames and reports inputChanged.
+    [[nodiscard]] RunResult encodeFileInOrder(std::ostream& stream, SaveOption saveOption);
 
     // Switches the adaptive codebook contribution off.
     bool noAdaptiveCodebook = false;
@@ -123,6 +131,9 @@ class SpeechCoder {
     void updateQualityMeasures();
 
   private:
+    // The next frame's samples of the chosen signal as 16-bit little-endian
+    // bytes; false at the end of the input.
+    bool codeFrameBytes(SaveOption saveOption, std::array<char, 2 * kFrameSamples>& bytes);
     void codeFrameInStageOrder();
     void codeFrameSideBySide();
     // The synthesis of subframe a (< 3) and the next subframe's zero-input

@@ -99,6 +99,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
+    // The same run front to back, as into a pipe: the same bytes (without a
+    // frame, the header alone).
+    auto inOrder = makeCoder(file, mode, noAdaptive);
+    std::ostringstream sent;
+    if (inOrder->encodeFileInOrder(
+            sent, postProcessed ? SaveOption::postProcessed : SaveOption::synthesized) !=
+            RunResult::completed ||
+        sent.str() != written.substr(0, frames > 0 ? written.size() : zorvel::kWaveHeaderBytes))
+        fail("the run in order differs from the seeking run");
+
     // Back and forth on a second coder: every frame reached holds the record
     // of the run, byte for byte (going back recodes from frame 1).
     auto walker = makeCoder(file, mode, noAdaptive);

@@ -139,6 +139,16 @@ void SpeechInput::seek(std::int64_t position) {
     stream_->seekg(position, std::ios::beg);
 }
 
+std::int64_t SpeechInput::framesLeft() {
+    if (!usable() || stream_->fail()) return 0;
+    const std::int64_t here = position();
+    stream_->seekg(0, std::ios::end);
+    const auto end = static_cast<std::int64_t>(stream_->tellg());
+    seek(here);
+    if (here < 0 || end < here) return 0;
+    return (end - here) / kFrameBytes;
+}
+
 bool SpeechInput::readSamples(std::span<double, kFrameSamples> speech) {
     std::array<char, kFrameBytes> bytes{};
     std::streamsize got = 0;

@@ -81,6 +81,11 @@ class SpeechInput {
     std::int64_t position();
     void seek(std::int64_t position);
 
+    // The whole frames between the read position and the end of the input as
+    // it stands now (a trailing part frame does not count); 0 when the input
+    // cannot be used or its position or size cannot be told.
+    std::int64_t framesLeft();
+
     // Reads the next 160 samples, each as the double of its integer value.
     // True when a whole frame was read; false at the end of the input or on
     // a read error, the elements not read set to 0.

@@ -34,14 +34,14 @@ std::filesystem::path samplePath() {
 
 std::filesystem::path repeatedSample(const TempDir& dir, int copies) {
     const std::vector<std::uint8_t> sample = readBytes(samplePath());
-    const std::size_t body = sample.size() - kSampleDataOffset;
-    std::vector<std::uint8_t> bytes(kSampleDataOffset + copies * body);
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = i < kSampleDataOffset
-                       ? sample[i]
-                       : sample[kSampleDataOffset + (i - kSampleDataOffset) % body];
+    const auto* bytes = reinterpret_cast<const char*>(sample.data());
+    const auto body = static_cast<std::streamsize>(sample.size() - kSampleDataOffset);
     const std::filesystem::path file = dir / ("repeated" + std::to_string(copies) + ".wav");
-    writeBytes(file, bytes);
+    // Written copy by copy, so that a long input never sits in memory.
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes, kSampleDataOffset);
+    for (int copy = 0; copy < copies; ++copy) out.write(bytes + kSampleDataOffset, body);
+    if (!out.flush()) throw std::runtime_error("cannot write " + file.string());
     return file;
 }
 

@@ -5,9 +5,12 @@
 #include <array>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <span>
+#include <sstream>
 #include <string>
+#include <utility>
 
 #include "coder/SpeechCoder.h"
 #include "sound/Wave.h"
@@ -281,6 +284,73 @@ TEST(EncodingRun, ExistingOutputIsOverwrittenNotAppended) {
     SpeechCoder coder(dir / "in.wav", CoderMode::rate12_2);
     ASSERT_EQ(coder.encodeFile(dir / "out.wav", SaveOption::synthesized), RunResult::completed);
     EXPECT_EQ(fs::file_size(dir / "out.wav"), 60u + 640u);
+}
+
+// A stream that cannot seek, as a pipe; `onFlush` runs at its first flush,
+// which the run in order makes right after the header.
+struct PipeLikeBuffer : std::stringbuf {
+    std::function<void()> onFlush;
+    pos_type seekoff(off_type, std::ios::seekdir, std::ios::openmode) override { return -1; }
+    pos_type seekpos(pos_type, std::ios::openmode) override { return -1; }
+    int sync() override {
+        if (onFlush) std::exchange(onFlush, nullptr)();
+        return 0;
+    }
+};
+
+// Written front to back, the run gives the bytes of the seeking run: whole
+// and part frames, either signal, and a coder already moved into its input.
+TEST(EncodingInOrder, GivesTheBytesOfTheSeekingRunWithoutSeeking) {
+    test::TempDir dir;
+    for (const int samples : {0, 100, 7 * kFrameSamples, 9 * kFrameSamples + 77}) {
+        test::writeSamples(dir / "in.wav", randomSamples(samples, 11));
+        for (const SaveOption option : {SaveOption::synthesized, SaveOption::postProcessed}) {
+            for (const int startFrame : {0, 2}) {
+                SpeechCoder seeking(dir / "in.wav", CoderMode::rate7_40);
+                SpeechCoder inOrder(dir / "in.wav", CoderMode::rate7_40);
+                (void)seeking.goToFrame(startFrame);
+                (void)inOrder.goToFrame(startFrame);
+                ASSERT_EQ(seeking.encodeFile(dir / "out.wav", option), RunResult::completed);
+                PipeLikeBuffer buffer;
+                std::ostream stream(&buffer);
+                ASSERT_EQ(inOrder.encodeFileInOrder(stream, option), RunResult::completed);
+                const auto expected = test::readBytes(dir / "out.wav");
+                EXPECT_EQ(buffer.str(), std::string(expected.begin(), expected.end()))
+                    << samples << " samples from frame " << startFrame;
+                EXPECT_EQ(inOrder.frameCount(), seeking.frameCount());
+            }
+        }
+    }
+}
+
+// The header is sent before the input is read: an input that is shorter or
+// longer by the end than it was then fails the run. A longer one gets no
+// frame past the header's; a shorter one leaves the output short.
+TEST(EncodingInOrder, AnInputThatChangesLengthMeanwhileFailsTheRun) {
+    test::TempDir dir;
+    const fs::path input = dir / "in.wav";
+    const auto samples = randomSamples(12 * kFrameSamples, 13);
+    struct Change {
+        int framesAfter;
+        int framesSent;
+    };
+    for (const Change change : {Change{7, 7}, Change{15, 12}}) {
+        test::writeSamples(input, samples);
+        SpeechCoder seeking(input, CoderMode::rate5_15);
+        ASSERT_EQ(seeking.encodeFile(dir / "out.wav", SaveOption::synthesized),
+                  RunResult::completed);
+        SpeechCoder inOrder(input, CoderMode::rate5_15);
+        PipeLikeBuffer buffer;
+        buffer.onFlush = [&] { fs::resize_file(input, 60 + change.framesAfter * kFrameBytes); };
+        std::ostream stream(&buffer);
+        EXPECT_EQ(inOrder.encodeFileInOrder(stream, SaveOption::synthesized),
+                  RunResult::inputChanged)
+            << change.framesAfter;
+        const auto expected = test::readBytes(dir / "out.wav");
+        EXPECT_EQ(buffer.str(), std::string(expected.begin(), expected.end())
+                                    .substr(0, 60 + change.framesSent * kFrameBytes))
+            << "the frames sent are those of the input as it was, " << change.framesAfter;
+    }
 }
 
 // Failures refuse before anything is written and leave every file as it was.

@@ -1,0 +1,184 @@
+// The subcommands that code straight through keep no checkpoints and hold no
+// whole output: their peak memory stays below 64 MB and does not grow with the
+// input, and what they send to a pipe leaves as it is coded (the first bytes
+// arrive while most of the input is unread). The long inputs are made here by
+// repeating the sample. ZORVEL_MEMORY_MB=256 runs every case at that size
+// (scripts/measure-memory.sh).
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <sstream>
+
+#include "sound/SpeechInput.h"
+#include "tests/cli/CliRun.h"
+
+namespace zorvel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::arg;
+
+constexpr long kLimitKb = 64 * 1024;
+constexpr long kGrowthKb = 2 * 1024;  // the checkpoints of 1 MB of input take 0.7 MB
+
+fs::path longInput(const test::TempDir& d, int megabytes) {
+    const auto body = fs::file_size(test::samplePath()) - kSampleDataOffset;
+    return test::repeatedSample(d, static_cast<int>((std::uintmax_t{1} << 20) * megabytes / body));
+}
+
+// A line of /proc/<pid>/status in kB, or the read position of the child's
+// descriptor on `file` from its fdinfo ("pos:"); -1 when there is none.
+long procNumber(const fs::path& file, const std::string& key) {
+    std::ifstream in(file);
+    for (std::string word; in >> word;)
+        if (word == key && in >> word) return std::stol(word);
+    return -1;
+}
+
+// The memory the child holds now: resident pages and the outputs it stages in
+// memory files, which are not resident pages of the process.
+long heldKb(pid_t pid) {
+    long held = procNumber("/proc/" + std::to_string(pid) + "/status", "VmRSS:");
+    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
+        std::error_code error;
+        if (fs::read_symlink(fd.path(), error).string().starts_with("/memfd:"))
+            held += static_cast<long>(fs::file_size(fd.path(), error) / 1024);
+    }
+    return held;
+}
+
+long inputPosition(pid_t pid, const fs::path& input) {
+    const std::string proc = "/proc/" + std::to_string(pid);
+    for (const auto& fd : fs::directory_iterator(proc + "/fd")) {
+        std::error_code error;
+        if (fs::read_symlink(fd.path(), error) == input)
+            return procNumber(proc + "/fdinfo/" + fd.path().filename().string(), "pos:");
+    }
+    return -1;
+}
+
+struct Measured {
+    long peakKb = 0;
+    long firstBytesAt = -1;  // the input position when the first bytes arrived
+    std::string head;        // the first bytes sent
+    std::int64_t sent = 0;
+    test::CliResult result;
+};
+
+// Runs zorvel-cli with its standard output into a pipe, drained here;
+// `onFirstBytes` runs when they arrive, while the child waits on the pipe.
+Measured measure(const std::vector<std::string>& args, const fs::path& input,
+                 const std::function<void()>& onFirstBytes = {}) {
+    const test::TempDir scratch;
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    const int err = open((scratch / "err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    std::vector<std::string> words{ZORVEL_CLI};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        test::prepareChild({}, out[1], err);
+        execv(ZORVEL_CLI, argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    close(err);
+    Measured m;
+    std::vector<char> buffer(1 << 16);
+    for (ssize_t got; (got = read(out[0], buffer.data(), buffer.size())) > 0;) {
+        if (m.sent == 0) m.firstBytesAt = inputPosition(pid, fs::canonical(input));
+        if (m.sent == 0 && onFirstBytes) onFirstBytes();
+        if (m.sent % (32 << 20) + got >= 32 << 20 || m.sent == 0)
+            m.peakKb = std::max(m.peakKb, heldKb(pid));
+        m.head.append(buffer.data(), std::min<std::size_t>(got, 60 - m.head.size()));
+        m.sent += got;
+    }
+    close(out[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    m.peakKb = std::max(m.peakKb, usage.ru_maxrss);
+    m.result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    m.result.err = test::readText(scratch / "err");
+    return m;
+}
+
+struct Case {
+    const char* words;  // IN: the input, LAST: its last frame
+    int megabytes;      // of the long input; the short one has 2 MB
+    bool streams;       // sends its output while it codes
+};
+
+void PrintTo(const Case& c, std::ostream* out) { *out << c.words; }
+
+class StraightThrough : public ::testing::TestWithParam<Case> {};
+
+TEST_P(StraightThrough, HoldsLittleAndSendsAsItCodes) {
+    const Case& c = GetParam();
+    const char* sized = std::getenv("ZORVEL_MEMORY_MB");
+    const int shortSize = test::kSanitizedBuild ? 1 : 2;
+    const int longSize = test::kSanitizedBuild ? 2 : sized ? std::atoi(sized) : c.megabytes;
+    if (test::kSanitizedBuild && !c.streams) GTEST_SKIP() << "measured in the release build";
+    long peakKb[2] = {};
+    for (const int size : {shortSize, longSize}) {
+        const test::TempDir d;
+        const fs::path input = longInput(d, size);
+        const std::int64_t frames = framesInFile(input);
+        std::vector<std::string> args;
+        std::istringstream words(c.words);
+        for (std::string word; words >> word;)
+            args.push_back(word == "IN"     ? arg(input)
+                           : word == "LAST" ? std::to_string(frames)
+                                            : word);
+        const Measured m = measure(args, input);
+        ASSERT_EQ(m.result.exitCode, 0) << m.result.err;
+        std::cout << c.words << " on " << size << " MB: peak " << m.peakKb / 1024 << " MB\n";
+        peakKb[size == shortSize ? 0 : 1] = m.peakKb;
+        if (!c.streams) continue;
+        EXPECT_GE(m.firstBytesAt, 0) << "the input is still open when the first bytes arrive";
+        EXPECT_LT(m.firstBytesAt, fs::file_size(input) / 2) << size << " MB";
+        if (args[0] != "encode") continue;
+        std::uint32_t dataSize = 0;  // what the header sent first says
+        for (int i = 43; i >= 40; --i)
+            dataSize = dataSize << 8 | static_cast<std::uint8_t>(m.head[i]);
+        EXPECT_EQ(m.head.substr(0, 4), "RIFF");
+        EXPECT_EQ(dataSize, frames * kFrameBytes);
+        EXPECT_EQ(m.sent, 60 + frames * kFrameBytes);
+    }
+    if (test::kSanitizedBuild) return;  // its own bookkeeping grows with the work
+    EXPECT_LT(peakKb[1], kLimitKb);
+    EXPECT_LT(peakKb[1] - peakKb[0], kGrowthKb) << "memory grows with the input";
+}
+
+// The fastest mode; encode -o - on 256 MB is the slowest case, about 30 s.
+INSTANTIATE_TEST_SUITE_P(Subcommands, StraightThrough,
+                         ::testing::Values(Case{"encode IN -o - -m 5.90", 256, true},
+                                           Case{"frames IN -m 5.90", 12, true},
+                                           Case{"frames IN --format json -o - -m 5.90", 12, true},
+                                           Case{"sweep IN -j 2", 6, false},
+                                           Case{"plot IN --frame LAST -m 5.90 -y", 12, false}));
+
+// The header sent first states the input's length at the start: an input cut
+// short meanwhile fails the run, and says so.
+TEST(StreamedEncode, AnInputCutShortMeanwhileFailsTheRun) {
+    const test::TempDir d;
+    const fs::path input = longInput(d, 2);
+    const std::int64_t frames = framesInFile(input);
+    const Measured m = measure({"encode", arg(input), "-o", "-", "-m", "4.75"}, input,
+                               [&] { fs::resize_file(input, 1 << 20); });
+    EXPECT_EQ(m.result.exitCode, 1);
+    EXPECT_NE(m.result.err.find("the input changed its length while it was coded"),
+              std::string::npos)
+        << m.result.err;
+    EXPECT_EQ(m.sent, 60 + framesInBytes(1 << 20) * kFrameBytes) << "of " << frames << " frames";
+}
+
+}  // namespace
+}  // namespace zorvel
