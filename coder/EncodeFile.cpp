@@ -12,9 +12,10 @@
 //
 // Written front to back (encodeFileInOrder), the run sends the same bytes in
 // file order: the bytes before the samples as the seeking run leaves them, for
-// the whole frames the input holds at the start, then the samples. Those frames are all it
-// codes; an input that ends earlier or holds more by then fails the run
-// (inputChanged), since the header already sent states another length.
+// the whole frames the input holds at the start, then the samples. Those
+// frames are all it codes; an input that ends earlier or holds more by then
+// fails the run (inputChanged), since the header already sent states another
+// length.
 #include <algorithm>
 #include <array>
 #include <limits>

@@ -63,33 +63,6 @@ TEST(SpeechInput, ReadsSignedLittleEndianSamplesFromByte60) {
     EXPECT_EQ(speech[3], 32767.0);
 }
 
-// The whole frames ahead of the read position, from a file or a stream, as
-// the input stands now; asking does not move the position.
-TEST(SpeechInput, FramesLeftCountsWholeFramesAheadWithoutMovingOn) {
-    test::TempDir dir;
-    std::vector<std::int16_t> samples(5 * kFrameSamples + 50);
-    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::int16_t>(i);
-    test::writeSamples(dir / "in.wav", samples);
-    const std::string bytes = fileText(dir / "in.wav");
-    for (const bool fromFile : {true, false}) {
-        SpeechInput input =
-            fromFile ? SpeechInput(dir / "in.wav") : SpeechInput(memoryStream(bytes));
-        EXPECT_EQ(input.framesLeft(), 5) << fromFile;
-        std::array<double, kFrameSamples> speech{};
-        ASSERT_TRUE(input.readSamples(speech));
-        ASSERT_TRUE(input.readSamples(speech));
-        EXPECT_EQ(input.framesLeft(), 3) << fromFile;
-        ASSERT_TRUE(input.readSamples(speech));
-        EXPECT_EQ(speech[0], 2.0 * kFrameSamples) << fromFile;  // read on where it stood
-        if (fromFile) {
-            std::ofstream(dir / "in.wav", std::ios::binary | std::ios::app)
-                .write(std::string(2 * kFrameBytes, '\1').data(), 2 * kFrameBytes);
-            EXPECT_EQ(input.framesLeft(), 4) << "the file as it is now";
-        }
-    }
-    EXPECT_EQ(SpeechInput(dir / "missing.wav").framesLeft(), 0);
-}
-
 // An in-memory input codes to exactly what the file codes to, in every mode.
 TEST(SpeechInput, MemoryStreamCodesAsTheFile) {
     const std::string bytes = fileText(test::samplePath()).substr(0, 60 + 12 * 320 + 7);

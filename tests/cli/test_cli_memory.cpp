@@ -30,8 +30,7 @@ fs::path longInput(const test::TempDir& d, int megabytes) {
     return test::repeatedSample(d, static_cast<int>((std::uintmax_t{1} << 20) * megabytes / body));
 }
 
-// A line of /proc/<pid>/status in kB, or the read position of the child's
-// descriptor on `file` from its fdinfo ("pos:"); -1 when there is none.
+// The number after `key` in a /proc file; -1 when there is none.
 long procNumber(const fs::path& file, const std::string& key) {
     std::ifstream in(file);
     for (std::string word; in >> word;)
@@ -39,35 +38,28 @@ long procNumber(const fs::path& file, const std::string& key) {
     return -1;
 }
 
-// The memory the child holds now: resident pages and the outputs it stages in
-// memory files, which are not resident pages of the process.
-long heldKb(pid_t pid) {
-    long held = procNumber("/proc/" + std::to_string(pid) + "/status", "VmRSS:");
-    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
-        std::error_code error;
-        if (fs::read_symlink(fd.path(), error).string().starts_with("/memfd:"))
-            held += static_cast<long>(fs::file_size(fd.path(), error) / 1024);
-    }
-    return held;
-}
-
-long inputPosition(pid_t pid, const fs::path& input) {
-    const std::string proc = "/proc/" + std::to_string(pid);
-    for (const auto& fd : fs::directory_iterator(proc + "/fd")) {
-        std::error_code error;
-        if (fs::read_symlink(fd.path(), error) == input)
-            return procNumber(proc + "/fdinfo/" + fd.path().filename().string(), "pos:");
-    }
-    return -1;
-}
-
 struct Measured {
-    long peakKb = 0;
-    long firstBytesAt = -1;  // the input position when the first bytes arrived
+    long peakKb = 0;         // resident pages, and outputs staged in memory files
+    long firstBytesAt = -1;  // the read position in the input when the first bytes arrived
     std::string head;        // the first bytes sent
     std::int64_t sent = 0;
     test::CliResult result;
 };
+
+// What the child holds now, and where it reads its input (-1: not open).
+void look(pid_t pid, const fs::path& input, Measured& m) {
+    const std::string proc = "/proc/" + std::to_string(pid);
+    long held = procNumber(proc + "/status", "VmRSS:");
+    for (const auto& fd : fs::directory_iterator(proc + "/fd")) {
+        std::error_code error;
+        const fs::path target = fs::read_symlink(fd.path(), error);
+        if (target.string().starts_with("/memfd:"))
+            held += static_cast<long>(fs::file_size(fd.path(), error) / 1024);
+        if (target == input)
+            m.firstBytesAt = procNumber(proc + "/fdinfo/" + fd.path().filename().string(), "pos:");
+    }
+    m.peakKb = std::max(m.peakKb, held);
+}
 
 // Runs zorvel-cli with its standard output into a pipe, drained here;
 // `onFirstBytes` runs when they arrive, while the child waits on the pipe.
@@ -93,10 +85,8 @@ Measured measure(const std::vector<std::string>& args, const fs::path& input,
     Measured m;
     std::vector<char> buffer(1 << 16);
     for (ssize_t got; (got = read(out[0], buffer.data(), buffer.size())) > 0;) {
-        if (m.sent == 0) m.firstBytesAt = inputPosition(pid, fs::canonical(input));
+        if (m.sent == 0) look(pid, fs::canonical(input), m);
         if (m.sent == 0 && onFirstBytes) onFirstBytes();
-        if (m.sent % (32 << 20) + got >= 32 << 20 || m.sent == 0)
-            m.peakKb = std::max(m.peakKb, heldKb(pid));
         m.head.append(buffer.data(), std::min<std::size_t>(got, 60 - m.head.size()));
         m.sent += got;
     }
