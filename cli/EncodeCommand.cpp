@@ -100,7 +100,7 @@ ResultRow encodeOne(const EncodeJob& job, const EncodeArguments& a, StagingArea&
     stream.flush();
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     if (result != RunResult::completed || stream.fail()) {
-        const int error = stream.lastError();
+        const int error = stream.firstError();
         throw FileError("could not write the output '" + job.output.string() + "'" +
                         (error != 0 ? ": " + std::generic_category().message(error) : ""));
     }
@@ -150,6 +150,15 @@ std::filesystem::path defaultOutputName(const std::filesystem::path& input, Code
 int runEncode(const EncodeArguments& arguments) {
     if (!arguments.output.empty() && arguments.inputs.size() > 1)
         return usageError("encode", "-o names one output file; use -d for several inputs");
+    // Standard output takes the table, or the WAV file with -o -.
+    for (const std::string& input : arguments.inputs) {
+        try {
+            checkStandardOutput(input);
+        } catch (const FileError& error) {
+            std::cerr << failureLine(input, error.what()) << '\n';
+            return kExitFailed;
+        }
+    }
 
     if (!arguments.directory.empty()) {
         // As mkdir -p: the directory and any missing parents.
