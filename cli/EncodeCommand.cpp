@@ -96,7 +96,7 @@ void checkRun(RunResult result, const DescriptorStream& stream, const EncodeJob&
         throw FileError("the input changed its length while it was coded: the output '" +
                         job.output.string() + "' does not match its header");
     if (result != RunResult::completed || stream.fail()) {
-        const int error = stream.lastError();
+        const int error = stream.firstError();
         throw FileError("could not write the output '" + job.output.string() + "'" +
                         (error != 0 ? ": " + std::generic_category().message(error) : ""));
     }
@@ -187,6 +187,15 @@ std::filesystem::path defaultOutputName(const std::filesystem::path& input, Code
 int runEncode(const EncodeArguments& arguments) {
     if (!arguments.output.empty() && arguments.inputs.size() > 1)
         return usageError("encode", "-o names one output file; use -d for several inputs");
+    // Standard output takes the table, or the WAV file with -o -.
+    for (const std::string& input : arguments.inputs) {
+        try {
+            checkStandardOutput(input);
+        } catch (const FileError& error) {
+            std::cerr << failureLine(input, error.what()) << '\n';
+            return kExitFailed;
+        }
+    }
 
     if (!arguments.directory.empty()) {
         // As mkdir -p: the directory and any missing parents.

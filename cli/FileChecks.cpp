@@ -1,16 +1,39 @@
 #include "cli/FileChecks.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <mutex>
+#include <set>
 #include <system_error>
 
+#include "cli/StandardDescriptors.h"
+#include "cli/TemporaryNames.h"
 #include "sound/SpeechInput.h"
 
 namespace zorvel::cli {
 namespace {
 
 std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+
+// Removes what processes now gone left in the output's directory, once per
+// directory: a run that refuses every output there still cleans up.
+void removeLeftoversBeside(const std::filesystem::path& output) {
+    static std::mutex mutex;
+    static std::set<std::filesystem::path> searched;
+    const std::filesystem::path parent = output.parent_path();
+    const std::filesystem::path directory = parent.empty() ? std::filesystem::path(".") : parent;
+    std::error_code error;
+    const std::filesystem::path key = std::filesystem::absolute(directory, error);
+    const std::lock_guard lock(mutex);
+    if (error || !searched.insert(key).second) return;
+    const int fd = open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    removeLeftoverTemporaries(fd);
+    close(fd);
+}
 
 }  // namespace
 
@@ -22,6 +45,7 @@ void checkInput(const std::filesystem::path& input) {
 void checkOutput(const std::filesystem::path& input, const std::filesystem::path& output,
                  bool overwrite) {
     if (output == "-") return;
+    removeLeftoversBeside(output);
     struct stat status {};
     if (stat(output.c_str(), &status) != 0) {
         if (errno == ENOENT) return;  // a missing directory is reported when it is written
@@ -32,6 +56,16 @@ void checkOutput(const std::filesystem::path& input, const std::filesystem::path
         throw FileError("output " + quoted(output) + " is the input file itself");
     if (S_ISDIR(status.st_mode)) throw FileError("output " + quoted(output) + " is a directory");
     if (!overwrite) throw FileError("output " + quoted(output) + " exists; use -y to overwrite it");
+}
+
+void checkStandardOutput(const std::filesystem::path& input) {
+    if (standardOutputWasClosed()) throw FileError("standard output is closed");
+    struct stat output {};
+    struct stat file {};
+    if (fstat(STDOUT_FILENO, &output) != 0 || !S_ISREG(output.st_mode)) return;
+    if (stat(input.c_str(), &file) == 0 && file.st_dev == output.st_dev &&
+        file.st_ino == output.st_ino)
+        throw FileError("standard output is the input file itself");
 }
 
 }  // namespace zorvel::cli

@@ -20,8 +20,15 @@ void checkInput(const std::filesystem::path& input);
 // The output is not the input itself and not a directory; an existing output
 // (also a device or a FIFO, which is then written in place) is refused unless
 // `overwrite`. "-" (standard output) always passes; a name the system cannot
-// look up is refused with the system's reason.
+// look up is refused with the system's reason. The first look at a directory
+// removes the temporary files that processes now gone left there.
 void checkOutput(const std::filesystem::path& input, const std::filesystem::path& output,
                  bool overwrite);
+
+// For a run that writes to standard output: it was open when the program
+// started, and it is not `input` itself (the same file by device and inode,
+// whatever name or link leads there), which the run would read back as it
+// writes or overwrite. Called before the input is read.
+void checkStandardOutput(const std::filesystem::path& input);
 
 }  // namespace zorvel::cli

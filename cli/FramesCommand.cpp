@@ -99,7 +99,7 @@ void writeFrames(const FramesArguments& a, std::ostream& out) {
 void checkWritten(DescriptorStream& stream, const std::string& name) {
     stream.flush();
     if (!stream.fail()) return;
-    const int error = stream.lastError();
+    const int error = stream.firstError();
     throw FileError("could not write '" + name + "'" +
                     (error != 0 ? ": " + std::generic_category().message(error) : ""));
 }
@@ -126,8 +126,9 @@ int runFrames(const FramesArguments& arguments) {
     if (arguments.signals && arguments.format != "json")
         return usageError("frames", "--signals needs --format json");
     try {
-        checkInput(arguments.input);
         const bool toFile = !arguments.output.empty() && arguments.output != "-";
+        if (!toFile) checkStandardOutput(arguments.input);
+        checkInput(arguments.input);
         if (toFile) checkOutput(arguments.input, arguments.output, arguments.overwrite);
         StagingArea area;
         InterruptCleanup cleanup(area);

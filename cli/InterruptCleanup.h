@@ -14,20 +14,24 @@ namespace zorvel::cli {
 // While alive, SIGINT, SIGTERM and SIGHUP are taken by a watcher thread,
 // which removes the staged files and then ends the process by the same
 // signal. Build it before any other thread is started: threads inherit the
-// blocked signals from the thread that starts them.
+// blocked signals from the thread that starts them. The watcher sleeps until
+// a signal comes or the destructor wakes it, so neither waits for the other.
 class InterruptCleanup {
   public:
+    // Throws std::system_error when the system gives no descriptor to watch with.
     explicit InterruptCleanup(StagingArea& area);
     ~InterruptCleanup();
     InterruptCleanup(const InterruptCleanup&) = delete;
     InterruptCleanup& operator=(const InterruptCleanup&) = delete;
 
   private:
-    static void watch(std::stop_token stop, StagingArea& area, sigset_t watched);
+    static void watch(StagingArea& area, int signals, int stop);
 
     sigset_t signals_{};
     sigset_t previousMask_{};
-    std::jthread watcher_;
+    int signalDescriptor_ = -1;  // signalfd: the watched signals as they come
+    int stopDescriptor_ = -1;    // eventfd: written once by the destructor
+    std::thread watcher_;
 };
 
 }  // namespace zorvel::cli

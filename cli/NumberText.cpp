@@ -27,4 +27,24 @@ std::string csvField(std::string_view text) {
     return quoted + '"';
 }
 
+std::string tableText(std::string_view text) {
+    constexpr char kHex[] = "0123456789abcdef";
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\r') {
+            shown += "\\r";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else if (byte < 0x20 || byte == 0x7f) {
+            shown.append("\\x").append(1, kHex[byte >> 4]).append(1, kHex[byte & 0xf]);
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 }  // namespace zorvel::cli

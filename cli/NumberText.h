@@ -1,5 +1,6 @@
 // Numbers and fields as text for scripts: the shortest decimal that reads
-// back to the same double, and CSV fields quoted where they must be.
+// back to the same double, and CSV fields quoted where they must be; and
+// names made safe for the aligned tables people read.
 #pragma once
 
 #include <cstdint>
@@ -15,5 +16,10 @@ std::string numberText(std::int64_t value);
 // A CSV field: as it is, or in double quotes (inner quotes doubled) when it
 // holds a comma, a quote or a line break.
 std::string csvField(std::string_view text);
+
+// A name for an aligned table: every control character written as an escape
+// (\n, \r, \t, else \xHH), so that each row stays one line; other bytes
+// (also UTF-8) as they are. The CSV tables carry the name itself.
+std::string tableText(std::string_view text);
 
 }  // namespace zorvel::cli

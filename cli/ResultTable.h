@@ -15,7 +15,7 @@ struct ResultRow {
     double timesRealTime = 0;  // speech duration / coding time
 };
 
-// Aligned columns for people, SNRs to 0.01 dB.
+// Aligned columns for people, SNRs to 0.01 dB; names as tableText shows them.
 void printTable(std::ostream& out, std::span<const ResultRow> rows);
 
 // A header line and one line per file, every number in full.

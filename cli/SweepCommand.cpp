@@ -1,9 +1,14 @@
-// Refuses unreadable inputs (reported by name, the others still run), codes
-// the rest in all modes on a pool of threads (coder/ModeSweep), prints the
-// table and writes the chart through a staged output.
+// Refuses a chart or a standard output that is an input before anything is
+// read, then unreadable inputs (reported by name, the others still run);
+// codes the rest, each file once, in all modes on a pool of threads
+// (coder/ModeSweep), prints the table and writes the chart through a staged
+// output.
 #include "cli/SweepCommand.h"
 
+#include <sys/stat.h>
+
 #include <iostream>
+#include <map>
 #include <thread>
 
 #include "cli/FileChecks.h"
@@ -52,36 +57,74 @@ void writeChart(const std::filesystem::path& name, ChartFormat format, const Swe
 }
 #endif
 
+// The table goes to standard output and the chart to its file: neither may
+// be an input, and the chart may replace a file only with -y. Checked before
+// any input is read, so that a refusal writes nothing at all.
+bool outputsAccepted(const SweepArguments& a, bool chart) {
+    for (const std::string& input : a.inputs) {
+        try {
+            checkStandardOutput(input);
+            if (chart) checkOutput(input, a.plot, a.overwrite);
+        } catch (const FileError& error) {
+            std::cerr << "zorvel-cli: " << input << ": " << error.what() << '\n';
+            return false;
+        }
+    }
+    return true;
+}
+
+// The inputs that can be read, each file once however often it is named (by
+// any path or link): twice in the totals it would weigh double.
+struct SweepInputs {
+    std::vector<std::filesystem::path> paths;
+    std::vector<SweepTableFile> files;
+    bool refused = false;  // an input could not be read
+};
+
+SweepInputs readableInputs(const std::vector<std::string>& names) {
+    SweepInputs inputs;
+    std::map<std::pair<dev_t, ino_t>, std::string> named;
+    for (const std::string& input : names) {
+        try {
+            checkInput(input);
+        } catch (const FileError& error) {
+            std::cerr << "zorvel-cli: " << input << ": " << error.what() << '\n';
+            inputs.refused = true;
+            continue;
+        }
+        struct stat status {};
+        if (stat(input.c_str(), &status) == 0) {
+            const auto [first, added] =
+                named.emplace(std::pair(status.st_dev, status.st_ino), input);
+            if (!added) {
+                std::cerr << "zorvel-cli: " << input << ": the same file as '" << first->second
+                          << "'; counted once\n";
+                continue;
+            }
+        }
+        inputs.paths.emplace_back(input);
+        inputs.files.push_back({input, {}});
+    }
+    return inputs;
+}
+
 }  // namespace
 
 int runSweep(const SweepArguments& arguments) {
     const std::optional<ChartFormat> format = chartFormat(arguments.plot);
     if (!format) return usageError("sweep", "--plot names a .png or an .svg file");
+    if (!outputsAccepted(arguments, *format != ChartFormat::None)) return kExitFailed;
 
-    std::vector<std::filesystem::path> inputs;
-    std::vector<SweepTableFile> files;
-    bool refused = false;
-    for (const std::string& input : arguments.inputs) {
-        try {
-            checkInput(input);
-            if (*format != ChartFormat::None)
-                checkOutput(input, arguments.plot, arguments.overwrite);
-        } catch (const FileError& error) {
-            std::cerr << "zorvel-cli: " << input << ": " << error.what() << '\n';
-            refused = true;
-            continue;
-        }
-        inputs.emplace_back(input);
-        files.push_back({input, {}});
-    }
-    if (inputs.empty()) return kExitFailed;
+    SweepInputs inputs = readableInputs(arguments.inputs);
+    if (inputs.paths.empty()) return kExitFailed;
+    std::vector<SweepTableFile>& files = inputs.files;
 
     StagingArea area;
     InterruptCleanup cleanup(area);  // before any thread starts
     const unsigned threads =
         arguments.jobs != 0 ? arguments.jobs : std::max(std::thread::hardware_concurrency(), 1u);
     const std::optional<SweepResult> result =
-        sweepModes(inputs, arguments.noAdaptiveCodebook, threads);
+        sweepModes(inputs.paths, arguments.noAdaptiveCodebook, threads);
     if (!result) return kExitFailed;
     for (std::size_t i = 0; i < files.size(); ++i) files[i].figures = result->files[i];
 
@@ -106,7 +149,7 @@ int runSweep(const SweepArguments& arguments) {
         }
     }
 #endif
-    return refused ? kExitFailed : kExitOk;
+    return inputs.refused ? kExitFailed : kExitOk;
 }
 
 }  // namespace zorvel::cli

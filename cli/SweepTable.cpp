@@ -21,16 +21,17 @@ void forEachRow(const std::vector<SweepTableFile>& files, const SweepRow& total,
 void printSweepTable(std::ostream& out, const std::vector<SweepTableFile>& files,
                      const SweepRow& total) {
     std::size_t fileWidth = std::string_view(kTotalRowName).size();
-    for (const SweepTableFile& file : files) fileWidth = std::max(fileWidth, file.file.size());
+    for (const SweepTableFile& file : files)
+        fileWidth = std::max(fileWidth, tableText(file.file).size());
     const auto w = static_cast<int>(fileWidth);
     out << std::left << std::setw(w) << "file" << std::right << std::setw(6) << "mode"
         << std::setw(8) << "kbit/s" << std::setw(8) << "frames" << std::setw(14) << "SNRseg [dB]"
         << std::setw(12) << "SNR [dB]" << '\n';
     out << std::fixed;
     forEachRow(files, total, [&](const std::string& file, const ModeFigures& f) {
-        out << std::left << std::setw(w) << file << std::right << std::setw(6) << modeNumber(f.mode)
-            << std::setw(8) << rulesOf(f.mode).rate << std::setw(8) << f.frames
-            << std::setprecision(2) << std::setw(14) << f.segmentalSnr << std::setw(12)
+        out << std::left << std::setw(w) << tableText(file) << std::right << std::setw(6)
+            << modeNumber(f.mode) << std::setw(8) << rulesOf(f.mode).rate << std::setw(8)
+            << f.frames << std::setprecision(2) << std::setw(14) << f.segmentalSnr << std::setw(12)
             << f.overallSnr << '\n';
     });
     out << std::defaultfloat;

@@ -17,7 +17,8 @@ struct SweepTableFile {
     SweepRow figures;
 };
 
-// Aligned columns for people: file, mode, kbit/s, frames, SNRseg, SNR (0.01 dB).
+// Aligned columns for people: file (as tableText shows it), mode, kbit/s,
+// frames, SNRseg, SNR (0.01 dB).
 void printSweepTable(std::ostream& out, const std::vector<SweepTableFile>& files,
                      const SweepRow& total);
 

@@ -25,7 +25,7 @@ bool DescriptorBuffer::flushWrites() {
         const ssize_t written = write(fd_, next, static_cast<std::size_t>(pptr() - next));
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) {
-            error_ = written < 0 ? errno : EIO;
+            failed(written < 0 ? errno : EIO);
             setp(nullptr, nullptr);
             return false;
         }
@@ -33,6 +33,10 @@ bool DescriptorBuffer::flushWrites() {
     }
     setp(nullptr, nullptr);
     return true;
+}
+
+void DescriptorBuffer::failed(int error) {
+    if (error_ == 0) error_ = error;
 }
 
 void DescriptorBuffer::dropReads() {
@@ -48,7 +52,7 @@ DescriptorBuffer::int_type DescriptorBuffer::underflow() {
         const ssize_t got = read(fd_, buffer_.data(), buffer_.size());
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
-            error_ = errno;
+            failed(errno);
             // The stream reports a failed underflow as the end of input; a
             // thrown exception is how an istream learns of a real read error.
             throw std::ios::failure("read failed");
@@ -85,7 +89,7 @@ DescriptorBuffer::pos_type DescriptorBuffer::seekoff(off_type offset, std::ios::
                                                     : SEEK_END;
     const off_t result = lseek(fd_, static_cast<off_t>(offset), whence);
     if (result < 0) {
-        error_ = errno;
+        failed(errno);
         return pos_type(off_type(-1));
     }
     return pos_type(static_cast<off_type>(result));

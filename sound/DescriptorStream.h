@@ -2,7 +2,7 @@
 // opened with the flags the job needs (non-blocking, anonymous, in place) and
 // still be read and written as any std::istream or std::ostream. The stream
 // reads and writes through one buffer, seeks with lseek and keeps the errno of
-// a failed call.
+// the first failed call: the cause, which what fails after it would hide.
 #pragma once
 
 #include <array>
@@ -20,8 +20,8 @@ class DescriptorBuffer : public std::streambuf {
     DescriptorBuffer& operator=(const DescriptorBuffer&) = delete;
 
     int descriptor() const { return fd_; }
-    // The errno of the last failed read, write or seek; 0 when none failed.
-    int lastError() const { return error_; }
+    // The errno of the first failed read, write or seek; 0 when none failed.
+    int firstError() const { return error_; }
 
   protected:
     int_type underflow() override;
@@ -34,6 +34,7 @@ class DescriptorBuffer : public std::streambuf {
   private:
     bool flushWrites();
     void dropReads();
+    void failed(int error);  // keeps `error` unless an earlier one is kept
 
     int fd_;
     bool owned_;
@@ -47,7 +48,7 @@ class DescriptorStream : public std::iostream {
         rdbuf(&buffer_);
     }
     int descriptor() const { return buffer_.descriptor(); }
-    int lastError() const { return buffer_.lastError(); }
+    int firstError() const { return buffer_.firstError(); }
 
   private:
     DescriptorBuffer buffer_;

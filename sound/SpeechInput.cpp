@@ -111,7 +111,7 @@ SpeechInput::SpeechInput(const std::filesystem::path& file) {
     stream->seekg(kSampleDataOffset);
     stream->peek();
     if (stream->bad()) {
-        const int error = stream->lastError() != 0 ? stream->lastError() : EIO;
+        const int error = stream->firstError() != 0 ? stream->firstError() : EIO;
         problem_ = readProblem(error);
     }
     stream_ = std::move(stream);
@@ -197,7 +197,7 @@ FileSamples readFileSamples(const std::filesystem::path& file, std::stop_token s
         return {ReadOutcome::unreadable, {}, readProblem(ENOMEM)};
     }
     if (stream.bad()) {
-        const int error = stream.lastError() != 0 ? stream.lastError() : EIO;
+        const int error = stream.firstError() != 0 ? stream.firstError() : EIO;
         return {ReadOutcome::unreadable, {}, readProblem(error)};
     }
     return result;

@@ -41,6 +41,12 @@ void writeWaveHeader(std::ostream& stream, std::uint32_t dataSize) {
     putLe(bytes, 40, dataSize, 4);
 
     const auto position = stream.tellp();
+    if (position == std::ostream::pos_type(-1)) {
+        // The stream cannot say where it stands (its pending bytes failed to
+        // be written, say): there is no position to come back to.
+        stream.setstate(std::ios::badbit);
+        return;
+    }
     stream.seekp(0, std::ios::beg);
     stream.write(bytes.data(), bytes.size());
     stream.seekp(position);

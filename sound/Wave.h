@@ -12,7 +12,8 @@ inline constexpr int kSampleDataOffset = 60;
 inline constexpr int kSampleRate = 8000;
 
 // Writes bytes 0..43 (RIFF/WAVE, PCM, mono, 8000 Hz, 16 bits, the given data
-// size) and leaves the stream's write position where it was.
+// size) and leaves the stream's write position where it was. A stream that
+// cannot tell its position is left failed (badbit) and nothing is written.
 void writeWaveHeader(std::ostream& stream, std::uint32_t dataSize);
 
 // The 16-bit sample of an output value: truncated toward zero, clipped to

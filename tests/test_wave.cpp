@@ -1,13 +1,21 @@
-// WAV header bytes, the output sample conversion, and an encoding run read
-// back by libsndfile.
+// WAV header bytes (and the reason a header written after a failed write
+// reports), the output sample conversion, and an encoding run read back by
+// libsndfile.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <limits>
 #include <sstream>
 
 #include "coder/SpeechCoder.h"
+#include "sound/DescriptorStream.h"
 #include "sound/Wave.h"
 #include "tests/TestSupport.h"
 
@@ -36,6 +44,29 @@ TEST(WaveHeader, ExactBytesAndWritePositionKept) {
         EXPECT_EQ(b[i], '\x55') << "byte " << i << " must stay untouched";
     EXPECT_EQ(le32(b, 4), 1600u + 36u);
     EXPECT_EQ(le32(b, 28), 16000u);
+}
+
+// The header comes last, when the samples may still wait in the buffer. If
+// they cannot be written, the stream fails with the write's reason. (On
+// /dev/full the header fails as well; a size limit lets it fit.) In a child,
+// which alone has a file size limit of 100 bytes.
+TEST(WaveHeader, AfterAFailedWriteTheStreamKeepsItsReason) {
+    const test::TempDir dir;
+    const pid_t child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{100, 100};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        DescriptorStream stream(open((dir / "out.wav").c_str(), O_RDWR | O_CREAT, 0644), true);
+        stream.seekp(kSampleDataOffset);
+        stream.write(std::string(200, 'x').data(), 200);
+        writeWaveHeader(stream, 200);
+        stream.flush();
+        _exit(stream.fail() ? stream.firstError() : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(WEXITSTATUS(status), EFBIG) << "EINVAL would come from a seek made after it";
 }
 
 TEST(SampleConversion, TruncatesAndClipsSymmetrically) {

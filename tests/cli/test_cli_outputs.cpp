@@ -181,6 +181,53 @@ TEST(StandardOutput, DashIsStandardOutputWhereOneOutputIsWritten) {
     EXPECT_EQ(directoryNames(d.path()), std::vector<std::string>{"in.wav"});
 }
 
+// Runs `zorvel-cli WORDS REDIRECTION` by sh in `d`, no file growing past 4 MB
+// (a run reading back its own output would fill the disk or the memory).
+ScriptResult runInShell(const std::string& words, const std::string& redirection,
+                        const fs::path& d) {
+    const TempDir scratch;
+    const std::string script = "cd " + quoteForShell(arg(d)) + " && ulimit -f 8192 && " +
+                               ZORVEL_CLI + " " + words + " " + redirection + " 2>" +
+                               quoteForShell(arg(scratch / "err"));
+    const int status = std::system(("sh -c " + quoteForShell(script)).c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, "", readText(scratch / "err")};
+}
+
+// Standard output closed, or the input itself (>>, 1<>; by name, link or a
+// second name): every run that writes there is refused at once with exit
+// code 1, and nothing is written anywhere.
+TEST(StandardOutput, ClosedOrAnInputIsRefusedBeforeAnythingIsWritten) {
+    const TempDir d;
+    const fs::path input = shortSample(d, 40);
+    shortSample(d, 5, "other.wav");
+    fs::create_symlink("in.wav", d / "link.wav");
+    fs::create_hard_link(input, d / "hard.wav");
+    const std::vector<std::uint8_t> before = readBytes(input);
+    const std::vector<std::string> names = directoryNames(d.path());
+    const std::pair<std::string, std::string> runs[] = {
+        {"encode in.wav -o -", ">&-"},
+        {"encode in.wav -d out", ">&-"},
+        {"frames in.wav", ">&-"},
+        {"sweep in.wav", ">&-"},
+        {"frames in.wav", ">> in.wav"},
+        {"frames in.wav -o -", "1<> in.wav"},
+        {"encode in.wav -o -", ">> link.wav"},
+        {"encode other.wav hard.wav -d out", ">> in.wav"},
+        {"sweep other.wav link.wav", ">> in.wav"}};
+    for (const auto& [words, redirection] : runs) {
+        const ScriptResult r = runInShell(words, redirection, d.path());
+        EXPECT_EQ(r.exitCode, 1) << words << ' ' << redirection;
+        EXPECT_TRUE(r.err.ends_with(redirection == ">&-"
+                                        ? "in.wav: standard output is closed\n"
+                                        : ".wav: standard output is the input file itself\n"))
+            << words << ' ' << redirection << ": " << r.err;
+        EXPECT_EQ(readBytes(input), before) << words << ' ' << redirection;
+        EXPECT_EQ(directoryNames(d.path()), names) << words << ' ' << redirection;
+    }
+    EXPECT_EQ(runInShell("frames in.wav -o in.csv", ">&-", d.path()).exitCode, 0);
+    EXPECT_EQ(readText(d / "in.csv"), runCli({"frames", arg(input)}).out);
+}
+
 // A link to a regular file is written where it leads; the link stays.
 TEST(LinkOutputs, ALinkToAFileKeepsTheLink) {
     const TempDir d;
@@ -212,6 +259,29 @@ TEST(PlotOutputs, AFullDiskFailsAndLeavesNoFile) {
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_TRUE(contains(r.err, "No space left on device")) << r.err;
     EXPECT_EQ(readText(d / "names"), "");
+}
+
+// Two outputs at once on a 64 KB file system: each failure gives the reason
+// of the write that failed, also where the last bytes fail under the header.
+TEST(EncodeOutputs, AFullDiskIsReportedAsSuchForEveryFile) {
+    const TempDir d;
+    std::string words = "encode -j2 -y -d " + quoteForShell(arg(d / "x"));
+    for (const std::string name : {"f0.wav", "f1.wav", "f2.wav", "f3.wav", "f4.wav"})
+        words += " " + quoteForShell(arg(shortSample(d, 125, name)));
+    std::string script = "mkdir " + quoteForShell(arg(d / "x")) +
+                         " && mount -t tmpfs -o size=64k tmpfs " + quoteForShell(arg(d / "x")) +
+                         "\n";
+    for (const std::string round : {"r0", "r1", "r2"}) script += scriptRun(round, words, d.path());
+    if (!runPrivately(script)) GTEST_SKIP() << "no private mount namespace here (unshare -m)";
+    for (const std::string round : {"r0", "r1", "r2"}) {
+        const ScriptResult r = scriptResult(round, d.path());
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        std::istringstream lines(r.err);
+        int failures = 0;
+        for (std::string line; std::getline(lines, line); ++failures)
+            EXPECT_TRUE(line.ends_with("': No space left on device")) << line;
+        EXPECT_GE(failures, 3) << r.err;
+    }
 }
 
 TEST(PlotOutputs, ANameThatIsNotUtf8IsUsedAsItsBytes) {
@@ -375,8 +445,8 @@ TEST(Temporaries, InterruptsDuringABatchLeaveOnlyWholeFiles) {
 }
 
 // Temporary names are only used where a file system has no anonymous files;
-// one left by a process that is gone is removed by the next run there, one
-// of a living process is not.
+// one left by a process that is gone is removed by the next run there (also
+// one that refuses its output), one of a living process is not.
 TEST(Temporaries, ALaterRunRemovesLeftoversOfGoneProcesses) {
     const TempDir d;
     const fs::path input = shortSample(d, 2);
@@ -397,6 +467,11 @@ TEST(Temporaries, ALaterRunRemovesLeftoversOfGoneProcesses) {
         directoryNames(out),
         (std::vector<std::string>{".b.wav.part-" + alive + "-1", ".zv-" + alive + "-0-b.wav",
                                   ".zv-notanumber-0-c.wav", "in.wav_12.20_sout.wav", "keep.wav"}));
+    // A run that refuses its output (it exists) still cleans up where it looked.
+    test::writeBytes(out / (".zv-" + dead + "-0-a.wav"), {1});
+    EXPECT_EQ(runCli({"encode", arg(input), "-d", arg(out)}).exitCode, 1);
+    EXPECT_FALSE(fs::exists(out / (".zv-" + dead + "-0-a.wav")));
+    EXPECT_TRUE(fs::exists(out / (".zv-" + alive + "-0-b.wav")));
 }
 
 // --- 6. Messages say what the system said ------------------------------------

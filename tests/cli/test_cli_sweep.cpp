@@ -1,7 +1,8 @@
 // zorvel-cli sweep, run as a process: its figures are those zorvel-cli encode
 // prints for the same file and mode, its table has one row per file and mode
 // and one per mode in total, its totals follow from the files' figures, and
-// its chart file holds SNR against bit rate with labelled axes.
+// its chart file holds SNR against bit rate with labelled axes. A file named
+// twice counts once; a chart that is an input is refused.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -133,17 +134,36 @@ TEST(SweepTable, HasOneRowPerFileAndModeAndTheTotals) {
     EXPECT_EQ(lines[17][0].rfind("(total)", 0), 0u);
 }
 
-TEST(SweepTable, TheSameFileTwiceHasItsOwnFiguresInTotal) {
-    const test::CliResult result =
-        runCli({"sweep", arg(test::samplePath()), arg(test::samplePath()), "--csv"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    const std::vector<CsvRow> rows = csvRows(result.out);
-    ASSERT_EQ(rows.size(), 25u);
-    for (int m = 0; m < 8; ++m) {
-        EXPECT_NEAR(std::stod(rows[17 + m][4]), std::stod(rows[1 + m][4]), 1e-12);
-        EXPECT_NEAR(std::stod(rows[17 + m][5]), std::stod(rows[1 + m][5]), 1e-12);
-        EXPECT_EQ(std::stoi(rows[17 + m][3]), 2 * std::stoi(rows[1 + m][3]));
+// A file named twice (by its name, a link or a second name) is one file: its
+// rows once, totals as alone, and a word on standard error.
+TEST(SweepTable, TheSameFileTwiceIsCountedOnce) {
+    const TempDir dir;
+    const fs::path input = shortInput(dir, 50);
+    fs::create_symlink(input, dir / "link.wav");
+    fs::create_hard_link(input, dir / "hard.wav");
+    const std::string alone = runCli({"sweep", arg(input), "--csv"}).out;
+    ASSERT_EQ(csvRows(alone).size(), 17u);
+    for (const fs::path& again : {input, dir / "link.wav", dir / "hard.wav"}) {
+        const test::CliResult twice = runCli({"sweep", arg(input), arg(again), "--csv"});
+        EXPECT_EQ(twice.exitCode, 0);
+        EXPECT_EQ(twice.out, alone) << again;
+        EXPECT_EQ(twice.err, "zorvel-cli: " + arg(again) + ": the same file as '" + arg(input) +
+                                 "'; counted once\n");
     }
+}
+
+// A line break in a name is escaped in the aligned table: the table of a
+// name as long as the escaped one, with that name in its place.
+TEST(SweepTable, ANameWithALineBreakStaysOnItsRow) {
+    const TempDir dir;
+    fs::copy_file(shortInput(dir, 5), dir / "a\nb.wav");
+    fs::copy_file(dir / "kurz.wav", dir / "a__b.wav");
+    const test::CliResult odd = runCli({"sweep", arg(dir / "a\nb.wav")});
+    ASSERT_EQ(odd.exitCode, 0) << odd.err;
+    std::string plain = runCli({"sweep", arg(dir / "a__b.wav")}).out;
+    for (std::size_t at = 0; (at = plain.find("/a__b.wav", at)) != std::string::npos;)
+        plain.replace(at, 9, "/a\\nb.wav");
+    EXPECT_EQ(odd.out, plain);
 }
 
 TEST(SweepErrors, AMissingFileIsReportedAndTheOthersAreCoded) {
@@ -214,6 +234,27 @@ TEST(SweepChartFile, SvgHasTheAxesLabelsAndOneLinePerMeasure) {
         for (int i = 1; i < 8; ++i)
             EXPECT_LT(points[i - 1].section(',', 0, 0).toDouble(),
                       points[i].section(',', 0, 0).toDouble());
+}
+
+// A chart named as one of the inputs (by its name, a link or a second name)
+// is refused before anything is coded: no table, no chart, the input kept.
+TEST(SweepChartFile, AChartThatIsAnInputIsRefusedAndNothingWritten) {
+    const TempDir dir;
+    fs::rename(shortInput(dir, 20), dir / "s2.png");
+    fs::create_symlink("s2.png", dir / "link.png");
+    fs::create_hard_link(dir / "s2.png", dir / "hard.png");
+    const std::vector<std::uint8_t> before = test::readBytes(dir / "s2.png");
+    for (const std::string chart : {"s2.png", "link.png", "hard.png"}) {
+        const test::CliResult result =
+            runCli({"sweep", arg(test::samplePath()), arg(dir / "s2.png"), "--plot",
+                    arg(dir / chart), "-y"});
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.err, "zorvel-cli: " + arg(dir / "s2.png") + ": output '" +
+                                  arg(dir / chart) + "' is the input file itself\n");
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(test::directoryNames(dir.path()).size(), 3u);
+        EXPECT_EQ(test::readBytes(dir / "s2.png"), before) << chart;
+    }
 }
 
 TEST(SweepChartFile, PngIsTheChartOfTheTotals) {
