@@ -18,7 +18,8 @@ struct EncodeRequest {
     SaveOption saveOption = SaveOption::synthesized;
 };
 
-// Returns what SpeechCoder::encodeFile returns.
+// Returns what SpeechCoder::encodeFile returns. The window calls it on a
+// thread of its own, never on the window's thread.
 using EncodeRun = std::function<RunResult(const EncodeRequest&)>;
 
 // Builds a SpeechCoder for the input and mode, sets its adaptive-codebook

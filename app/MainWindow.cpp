@@ -1,8 +1,15 @@
 #include "app/MainWindow.h"
 
+#include <pthread.h>
+
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QRadioButton>
 #include <array>
+#include <csignal>
+#include <exception>
+#include <optional>
+#include <thread>
 #include <utility>
 
 #include "app/FileMenuActions.h"
@@ -48,6 +55,36 @@ class OnScopeExit {
   private:
     Function function_;
 };
+
+// Runs `encode` on a thread of its own while this thread's event loop goes on
+// without user input: the windows are painted and timers run however long the
+// writes take (a FIFO whose reader is slow), and the input given meanwhile
+// waits, as before, for the window to drop it. An exception of the run is
+// thrown here. Should the program be told to quit meanwhile, the loop ends
+// early and this waits for the run.
+RunResult runOffTheWindowThread(const EncodeRun& encode, const EncodeRequest& request) {
+    QEventLoop loop;
+    std::optional<RunResult> result;
+    std::exception_ptr failure;
+    std::thread worker([&] {
+        // A FIFO whose reader leaves fails the write (EPIPE) instead of ending
+        // the program; the signal, blocked here, dies with this thread.
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+        try {
+            result = encode(request);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+    if (failure) std::rethrow_exception(failure);
+    return *result;
+}
 
 }  // namespace
 
@@ -213,7 +250,7 @@ RunResult MainWindow::runEncoding(const EncodeRequest& request) {
         InfoForm->paintNow();
     }
     const BusyCursor busy(dialogs_);  // restored first when the run ends
-    const RunResult result = encode_(request);
+    const RunResult result = runOffTheWindowThread(encode_, request);
     // Clicks and keys given during the run reach the still disabled window
     // now and are dropped, instead of acting once it is enabled again.
     QCoreApplication::processEvents();

@@ -75,7 +75,8 @@ class MainWindow : public QMainWindow {
     // Runs a handler; an exception it throws goes to the application's handler.
     void runHandler(Handler handler);
     // The window disabled, the notice shown and the hourglass cursor for the
-    // length of the run; all three undone also when the run throws.
+    // length of the run, which goes on another thread while the event loop
+    // paints; all three undone also when the run throws.
     RunResult runEncoding(const EncodeRequest& request);
 
     std::unique_ptr<Ui::MainWindow> ui;

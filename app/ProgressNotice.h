@@ -1,6 +1,6 @@
 // The progress notice InfoForm (class ProgressNotice): a frameless window centred
 // on the screen with one bold line of text, shown while an encoding run
-// keeps the event loop busy.
+// goes on.
 #pragma once
 
 #include <QString>

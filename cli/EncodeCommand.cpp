@@ -20,8 +20,8 @@
 #include "cli/InterruptCleanup.h"
 #include "cli/Progress.h"
 #include "cli/ResultTable.h"
-#include "cli/StagedOutput.h"
 #include "coder/SpeechCoder.h"
+#include "files/StagedOutput.h"
 #include "sound/DescriptorStream.h"
 #include "sound/Wave.h"
 
@@ -219,7 +219,7 @@ int runEncode(const EncodeArguments& arguments) {
         expected.push_back(framesInFile(job.input));
     }
 
-    StagingArea area;
+    StagingArea area(kOverwriteAdvice);
     {
         InterruptCleanup cleanup(area);
         BatchProgress progress(std::move(expected));

@@ -10,7 +10,7 @@
 #include <system_error>
 
 #include "cli/StandardDescriptors.h"
-#include "cli/TemporaryNames.h"
+#include "files/TemporaryNames.h"
 #include "sound/SpeechInput.h"
 
 namespace zorvel::cli {
@@ -55,7 +55,7 @@ void checkOutput(const std::filesystem::path& input, const std::filesystem::path
     if (sameFile(input, output))
         throw FileError("output " + quoted(output) + " is the input file itself");
     if (S_ISDIR(status.st_mode)) throw FileError("output " + quoted(output) + " is a directory");
-    if (!overwrite) throw FileError("output " + quoted(output) + " exists; use -y to overwrite it");
+    if (!overwrite) throw FileError("output " + quoted(output) + " exists; " + kOverwriteAdvice);
 }
 
 void checkStandardOutput(const std::filesystem::path& input) {

@@ -4,14 +4,14 @@
 #pragma once
 
 #include <filesystem>
-#include <stdexcept>
+
+#include "files/FileError.h"
 
 namespace zorvel::cli {
 
-class FileError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
+// How an output that exists is overwritten: the end of the message that
+// refuses it, here and when one appears while the run goes on.
+inline constexpr const char* kOverwriteAdvice = "use -y to overwrite it";
 
 // The input exists, is a regular file, can be opened for reading and its
 // first read does not fail with an error: the coder's own test of its input.

@@ -13,7 +13,7 @@
 #include "cli/FrameFields.h"
 #include "cli/InterruptCleanup.h"
 #include "cli/NumberText.h"
-#include "cli/StagedOutput.h"
+#include "files/StagedOutput.h"
 #include "sound/DescriptorStream.h"
 
 namespace zorvel::cli {
@@ -130,7 +130,7 @@ int runFrames(const FramesArguments& arguments) {
         if (!toFile) checkStandardOutput(arguments.input);
         checkInput(arguments.input);
         if (toFile) checkOutput(arguments.input, arguments.output, arguments.overwrite);
-        StagingArea area;
+        StagingArea area(kOverwriteAdvice);
         InterruptCleanup cleanup(area);
         if (toFile) {
             writeFramesToFile(arguments, area);

@@ -7,7 +7,7 @@
 #include <csignal>
 #include <thread>
 
-#include "cli/StagedOutput.h"
+#include "files/StagedOutput.h"
 
 namespace zorvel::cli {
 

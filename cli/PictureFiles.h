@@ -7,7 +7,7 @@
 #include <array>
 #include <optional>
 
-#include "cli/StagedOutput.h"
+#include "files/StagedOutput.h"
 #include "plots/Picture.h"
 
 namespace zorvel::cli {

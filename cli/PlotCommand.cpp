@@ -10,8 +10,8 @@
 #include "cli/FileChecks.h"
 #include "cli/InterruptCleanup.h"
 #include "cli/PictureFiles.h"
-#include "cli/StagedOutput.h"
 #include "coder/SpeechCoder.h"
+#include "files/StagedOutput.h"
 #include "plots/Plots.h"
 
 namespace zorvel::cli {
@@ -128,7 +128,7 @@ int plotFrame(const PlotArguments& a) {
     checkOutput(a.input, names.time, a.overwrite);
     checkOutput(a.input, names.spectrum, a.overwrite);
     const PlotOptions options = plotOptions(a);
-    StagingArea area;
+    StagingArea area(kOverwriteAdvice);
     InterruptCleanup cleanup(area);  // before Qt starts any thread
     OffscreenApplication application;
     SpeechCoder coder(a.input, a.coder.mode);

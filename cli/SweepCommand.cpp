@@ -13,9 +13,9 @@
 
 #include "cli/FileChecks.h"
 #include "cli/InterruptCleanup.h"
-#include "cli/StagedOutput.h"
 #include "cli/SweepTable.h"
 #include "coder/ModeSweep.h"
+#include "files/StagedOutput.h"
 
 #ifdef ZORVEL_CLI_PLOTS
 #include "cli/PictureFiles.h"
@@ -119,7 +119,7 @@ int runSweep(const SweepArguments& arguments) {
     if (inputs.paths.empty()) return kExitFailed;
     std::vector<SweepTableFile>& files = inputs.files;
 
-    StagingArea area;
+    StagingArea area(kOverwriteAdvice);
     InterruptCleanup cleanup(area);  // before any thread starts
     const unsigned threads =
         arguments.jobs != 0 ? arguments.jobs : std::max(std::thread::hardware_concurrency(), 1u);

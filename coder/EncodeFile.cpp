@@ -8,7 +8,9 @@
 // when the input cannot be used (not a regular file, unreadable, a read error
 // at its first sample) or when the output names the input file itself, by any
 // path or link; it reports a failed write (a full disk, say) or a read error
-// later in the input as 1 after closing both files.
+// later in the input as 1 after closing both files. Given a name, the run
+// writes into a staged file (files/StagedOutput.h) that takes the name only
+// when the run has completed, so a failure never harms an existing output.
 //
 // Written front to back (encodeFileInOrder), the run sends the same bytes in
 // file order: the bytes before the samples as the seeking run leaves them, for
@@ -23,6 +25,8 @@
 #include <string>
 
 #include "coder/SpeechCoder.h"
+#include "files/StagedOutput.h"
+#include "sound/DescriptorStream.h"
 #include "sound/Wave.h"
 
 namespace zorvel {
@@ -66,12 +70,24 @@ bool SpeechCoder::codeFrameBytes(SaveOption saveOption,
 
 RunResult SpeechCoder::encodeFile(const std::filesystem::path& outputName, SaveOption saveOption) {
     if (!input.usable() || input.isFile(outputName)) return RunResult::failed;
-    output.open(outputName, std::ios::binary | std::ios::trunc);
-    if (!output.is_open()) return RunResult::failed;
-    const RunResult result = encodeFile(static_cast<std::ostream&>(output), saveOption);
-    output.close();
-    const bool closeFailed = output.fail();
-    return result != RunResult::completed || closeFailed ? RunResult::failed : RunResult::completed;
+    // A name is a file here, also "-", which the staging reads as standard output.
+    const std::filesystem::path name = outputName == "-" ? "./-" : outputName;
+    try {
+        if (outputPlace(name) == OutputPlace::InPlace) {
+            DescriptorStream stream(openInPlace(name, ReaderWait::refuse), true);
+            return encodeFileInOrder(stream, saveOption);
+        }
+        StagingArea area;
+        StagedFile staged(area, name);
+        DescriptorStream stream(staged.descriptor(), false);
+        const RunResult result = encodeFile(static_cast<std::ostream&>(stream), saveOption);
+        if (result != RunResult::completed) return result;  // the staged file goes with `staged`
+        staged.commit(true);
+        return RunResult::completed;
+    } catch (const FileError&) {
+        input.close();
+        return RunResult::failed;
+    }
 }
 
 RunResult SpeechCoder::encodeFile(std::ostream& stream, SaveOption saveOption) {

@@ -8,7 +8,6 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <ostream>
 
@@ -67,7 +66,12 @@ class SpeechCoder {
     void codeFrame();
 
     // The encoding run: codes the whole input and writes the chosen signal as
-    // a WAV file with samples from byte 60.
+    // a WAV file with samples from byte 60. The file is staged beside
+    // `outputName` and replaces whatever regular file had that name only once
+    // complete: a run that fails leaves the old file (or none) and no
+    // temporary. An existing output that is not a regular file (a device, a
+    // FIFO) is written in place, front to back; a FIFO that no one reads
+    // fails the run at once instead of waiting for a reader.
     [[nodiscard]] RunResult encodeFile(const std::filesystem::path& outputName,
                                        SaveOption saveOption);
     // The same run into `stream`, opened by the caller for writing and
@@ -163,7 +167,6 @@ class SpeechCoder {
 
   private:
     SpeechInput input;
-    std::ofstream output;
     std::array<double, kInterpolationTaps> interpolationTable6_{};
     LpWindow lpWindowI_{};
     LpWindow lpWindowII_{};

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -81,6 +82,30 @@ std::uint32_t testSeed(std::uint32_t fallback) {
         seed = static_cast<std::uint32_t>(std::strtoul(env, nullptr, 10));
     std::cout << "[ seed ] ZORVEL_SEED=" << seed << "\n";
     return seed;
+}
+
+std::vector<std::string> directoryNames(const std::filesystem::path& directory) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+FileSizeLimit::FileSizeLimit(std::uint64_t bytes) {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, &previousAction_);
+    getrlimit(RLIMIT_FSIZE, &previous_);
+    rlimit limited = previous_;
+    limited.rlim_cur = std::min<rlim_t>(bytes, previous_.rlim_max);
+    if (setrlimit(RLIMIT_FSIZE, &limited) != 0) throw std::runtime_error("setrlimit failed");
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &previous_);
+    sigaction(SIGXFSZ, &previousAction_, nullptr);
 }
 
 }  // namespace zorvel::test

@@ -2,6 +2,9 @@
 // test, the bundled sample, seeded random numbers.
 #pragma once
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <random>
@@ -59,6 +62,22 @@ inline constexpr const char* kNoInput = "/nonexistent/zorvel/none.wav";
 void stableCoefficients(std::mt19937& rng, LpCoeffs& a);
 
 std::vector<std::uint8_t> readBytes(const std::filesystem::path& file);
+// The names in a directory, sorted.
+std::vector<std::string> directoryNames(const std::filesystem::path& directory);
+
+// While alive, no file of this process grows past `bytes`: a write beyond it
+// fails (EFBIG, with SIGXFSZ ignored meanwhile), as on a disk that fills up.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(std::uint64_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    rlimit previous_{};
+    struct sigaction previousAction_ {};
+};
 void writeBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes);
 
 // A file in the system's layout: `headerBytes` bytes of anything, then the

@@ -1,6 +1,9 @@
 // The coder object: construction, reset, movement through the input, and the
 // encoding run's files and failure cases.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstring>
@@ -10,6 +13,7 @@
 #include <span>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "coder/SpeechCoder.h"
@@ -402,6 +406,91 @@ TEST(EncodingRun, FullDiskIsReported) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
     SpeechCoder coder(test::samplePath(), CoderMode::rate5_15);
     EXPECT_EQ(coder.encodeFile("/dev/full", SaveOption::synthesized), RunResult::failed);
+}
+
+// The bytes of the seeking run on the sample, made in memory: no file, no staging.
+std::string sampleEncodedInMemory(CoderMode mode) {
+    SpeechCoder coder(test::samplePath(), mode);
+    // The seeking run over a stream that holds the bytes before the samples.
+    std::stringstream bytes(std::string(60, '\0'), std::ios::in | std::ios::out | std::ios::binary);
+    EXPECT_EQ(coder.encodeFile(bytes, SaveOption::synthesized), RunResult::completed);
+    return bytes.str();
+}
+
+std::string fileText(const fs::path& file) {
+    const auto bytes = test::readBytes(file);
+    return {bytes.begin(), bytes.end()};
+}
+
+// The finished output takes the old one's name at once: the old file itself
+// is never written into (a second link to it keeps its bytes).
+TEST(EncodingRun, CompletedRunReplacesTheOldFileWhole) {
+    test::TempDir dir;
+    const std::vector<std::uint8_t> old(150000, 0x42);  // longer than the new output
+    test::writeBytes(dir / "out.wav", old);
+    fs::create_hard_link(dir / "out.wav", dir / "old.wav");
+    SpeechCoder coder(test::samplePath(), CoderMode::rate6_70);
+    ASSERT_EQ(coder.encodeFile(dir / "out.wav", SaveOption::synthesized), RunResult::completed);
+    EXPECT_EQ(fileText(dir / "out.wav"), sampleEncodedInMemory(CoderMode::rate6_70));
+    EXPECT_EQ(test::readBytes(dir / "old.wav"), old);
+    EXPECT_EQ(test::directoryNames(dir.path()), (std::vector<std::string>{"old.wav", "out.wav"}));
+}
+
+// A write that fails half-way (the file may not grow past 20000 bytes of the
+// run's 90620) leaves the old output as it was and nothing else.
+TEST(EncodingRun, FailureHalfWayLeavesTheOldOutputAndNoTemporary) {
+    test::TempDir dir;
+    const std::vector<std::uint8_t> old(1234, 0x42);
+    test::writeBytes(dir / "out.wav", old);
+    for (const bool oldExists : {true, false}) {
+        if (!oldExists) fs::remove(dir / "out.wav");
+        SpeechCoder coder(test::samplePath(), CoderMode::rate12_2);
+        RunResult result = RunResult::completed;
+        {
+            const test::FileSizeLimit limit(20000);
+            result = coder.encodeFile(dir / "out.wav", SaveOption::synthesized);
+        }
+        EXPECT_EQ(result, RunResult::failed) << oldExists;
+        if (oldExists) {
+            EXPECT_EQ(test::readBytes(dir / "out.wav"), old);
+            EXPECT_EQ(test::directoryNames(dir.path()), std::vector<std::string>{"out.wav"});
+        } else {
+            EXPECT_TRUE(test::directoryNames(dir.path()).empty());
+        }
+    }
+}
+
+// A FIFO no one reads fails the run at once rather than wait for a reader;
+// it stays a FIFO. With a reader, it gets the file's bytes front to back.
+TEST(EncodingRun, FifoIsWrittenInPlaceOnlyWhenItHasAReader) {
+    test::TempDir dir;
+    const fs::path fifo = dir / "out.wav";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    SpeechCoder unread(test::samplePath(), CoderMode::rate4_75);
+    EXPECT_EQ(unread.encodeFile(fifo, SaveOption::synthesized), RunResult::failed);
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_EQ(test::directoryNames(dir.path()), std::vector<std::string>{"out.wav"});
+
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    ASSERT_EQ(fcntl(reader, F_SETFL, 0), 0);
+    // A writer of the test's own until the run is over: the reader sees the
+    // end only after the run's writes, whenever the run opens the FIFO.
+    const int holder = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    std::string received;
+    std::thread reading([&] {
+        std::array<char, 4096> buffer{};
+        for (ssize_t got; (got = read(reader, buffer.data(), buffer.size())) > 0;)
+            received.append(buffer.data(), static_cast<std::size_t>(got));
+    });
+    SpeechCoder withReader(test::samplePath(), CoderMode::rate4_75);
+    EXPECT_EQ(withReader.encodeFile(fifo, SaveOption::synthesized), RunResult::completed);
+    close(holder);
+    reading.join();
+    close(reader);
+    EXPECT_EQ(received, sampleEncodedInMemory(CoderMode::rate4_75));
+    EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
 TEST(EncodingRun, OutputNamingTheInputIsRefused) {

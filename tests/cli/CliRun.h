@@ -129,15 +129,6 @@ inline CliResult runCli(const std::vector<std::string>& args, const CliLaunch& l
     return finishCli(startCli(args, scratch, launch));
 }
 
-// The names in a directory, sorted.
-inline std::vector<std::string> directoryNames(const std::filesystem::path& directory) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(directory))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // True when the process has a file open in `directory`: an output staged
 // there, which has no name yet.
 inline bool writesInto(pid_t pid, const std::filesystem::path& directory) {

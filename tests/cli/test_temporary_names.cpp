@@ -6,7 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "cli/TemporaryNames.h"
+#include "files/TemporaryNames.h"
 #include "tests/TestSupport.h"
 #include "tests/cli/CliRun.h"
 

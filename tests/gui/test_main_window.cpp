@@ -23,12 +23,17 @@
 #include <QSignalSpy>
 #include <QStyleOptionButton>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
+#include <array>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <ostream>
+#include <sstream>
 #include <stdexcept>
 #include <stop_token>
 #include <string>
@@ -121,6 +126,7 @@ struct RunObservation {
     bool noticeVisible = false;
     QString noticeText;
     int busyDepth = 0;
+    bool offWindowThread = false;  // the run went on a thread of its own
 };
 
 class MainWindowTest : public ::testing::Test {
@@ -132,9 +138,18 @@ class MainWindowTest : public ::testing::Test {
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
 
+    // The run goes on a thread of its own; the window is looked at from its
+    // own thread, which serves the look while it waits for the run. (A run on
+    // the window's thread would be refused the look and record nothing.)
     RunResult observeRun(const EncodeRequest& request) {
-        runs.push_back({request, window.isEnabled(), infoForm.isVisible(), infoForm.text(),
-                        dialogs.busyDepth});
+        const bool offWindowThread = QThread::currentThread() != window.thread();
+        QMetaObject::invokeMethod(
+            &window,
+            [&] {
+                runs.push_back({request, window.isEnabled(), infoForm.isVisible(), infoForm.text(),
+                                dialogs.busyDepth, offWindowThread});
+            },
+            Qt::BlockingQueuedConnection);
         return runAction ? runAction(request) : RunResult::completed;
     }
 
@@ -671,8 +686,15 @@ TEST_F(MainWindowTest, ClicksDuringTheRunAreDropped) {
     chooseFile(qPath(makeInput(dir, "c.wav", 1)));
     auto& button = control<QAbstractButton>("BT_Kodowanie");
     runAction = [&button](const EncodeRequest&) {
-        const QPointF at = button.rect().center();
-        const QPointF global = button.mapToGlobal(at);
+        QPointF at;
+        QPointF global;
+        QMetaObject::invokeMethod(
+            &button,
+            [&] {
+                at = button.rect().center();
+                global = button.mapToGlobal(at);
+            },
+            Qt::BlockingQueuedConnection);
         for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
             QCoreApplication::postEvent(
                 &button,
@@ -705,6 +727,7 @@ TEST_P(NoticeTest, RunShowsTheModeTextWithTheWindowDisabledAndBusy) {
     EXPECT_EQ(seen.noticeText, QString::fromUtf8("Kodowanie w trybie ") + mc.noticeRate +
                                    QString::fromUtf8(" trwa. Proszę czekac..."));
     EXPECT_EQ(seen.busyDepth, 1);
+    EXPECT_TRUE(seen.offWindowThread);
     expectIdleWindow();
 }
 
@@ -780,6 +803,135 @@ TEST_F(MainWindowTest, RealRunThatCannotWriteIsReported) {
     click("BT_Kodowanie");
     EXPECT_EQ(dialogs.informations, std::vector<QString>{kEncodingFailed});
     EXPECT_FALSE(fs::exists(dir / "brak_katalogu"));
+    expectIdleWindow();
+}
+
+// The window's event loop goes on during the run: the run ends only once the
+// window's thread has served a call it posted (bounded, so that a run that
+// held the loop fails instead of hanging).
+TEST_F(MainWindowTest, EventLoopGoesOnDuringTheRun) {
+    zt::TempDir dir;
+    chooseFile(qPath(makeInput(dir, "j.wav", 1)));
+    std::mutex mutex;
+    std::condition_variable served;
+    bool called = false;
+    bool servedDuringRun = false;
+    runAction = [&](const EncodeRequest&) {
+        QMetaObject::invokeMethod(
+            &window,
+            [&] {
+                const std::lock_guard lock(mutex);
+                called = true;
+                served.notify_all();
+            },
+            Qt::QueuedConnection);
+        std::unique_lock lock(mutex);
+        servedDuringRun = served.wait_for(lock, std::chrono::seconds(10), [&] { return called; });
+        return RunResult::completed;
+    };
+    click("BT_Kodowanie");
+    EXPECT_TRUE(servedDuringRun);
+    EXPECT_TRUE(dialogs.informations.empty());
+    expectIdleWindow();
+}
+
+// The sample's bytes, coded in memory: no file, no staging.
+std::string sampleEncodedInMemory(zorvel::CoderMode mode) {
+    zorvel::SpeechCoder coder(zt::samplePath(), mode);
+    // The seeking run over a stream that holds the bytes before the samples.
+    std::stringstream bytes(std::string(60, '\0'), std::ios::in | std::ios::out | std::ios::binary);
+    EXPECT_EQ(coder.encodeFile(bytes, zorvel::SaveOption::synthesized), RunResult::completed);
+    return bytes.str();
+}
+
+// A run whose writes fail half-way (no file may grow past 20000 bytes of the
+// 90620) is reported and leaves the old output as it was and nothing beside it.
+TEST_F(MainWindowTest, RealRunThatFailsHalfWayLeavesTheOldOutput) {
+    zt::TempDir dir;
+    fs::copy_file(zt::samplePath(), dir / "mowa.wav");
+    chooseFile(qPath(dir / "mowa.wav"));
+    const fs::path output = dir / "mowa.wav_12.20_sout.wav";
+    const std::vector<std::uint8_t> old(4321, 0x5A);
+    zt::writeBytes(output, old);
+    runAction = zorvel::runSpeechCoder;
+    {
+        const zt::FileSizeLimit limit(20000);
+        click("BT_Kodowanie");
+    }
+    EXPECT_EQ(dialogs.informations, std::vector<QString>{kEncodingFailed});
+    EXPECT_EQ(zt::readBytes(output), old);
+    EXPECT_EQ(zt::directoryNames(dir.path()),
+              (std::vector<std::string>{"mowa.wav", "mowa.wav_12.20_sout.wav"}));
+    expectIdleWindow();
+
+    // Without the limit the same run replaces it with the coder's bytes.
+    click("BT_Kodowanie");
+    EXPECT_EQ(dialogs.informations.size(), 1u);
+    const auto written = zt::readBytes(output);
+    EXPECT_TRUE(std::string(written.begin(), written.end()) ==
+                sampleEncodedInMemory(zorvel::CoderMode::rate12_2));
+}
+
+// A FIFO as the output that no one reads is refused at once with the run's
+// message; it stays a FIFO. Were the run to wait for a reader, a reader that
+// comes and goes from the window's loop after 5 s lets it end, and the test
+// fails instead of hanging.
+TEST_F(MainWindowTest, RealRunIntoAFifoWithoutAReaderIsRefusedAtOnce) {
+    zt::TempDir dir;
+    chooseFile(qPath(makeInput(dir, "k.wav", 2)));
+    const fs::path fifo = dir / "fifo.wav";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    control<QLineEdit>("Edit2").setText(qPath(fifo));
+    runAction = zorvel::runSpeechCoder;
+    bool rescued = false;
+    QTimer rescue;
+    rescue.setSingleShot(true);
+    QObject::connect(&rescue, &QTimer::timeout, [&] {
+        rescued = true;
+        const int fd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) close(fd);
+    });
+    rescue.start(5000);
+    click("BT_Kodowanie");
+    EXPECT_FALSE(rescued);
+    EXPECT_EQ(dialogs.confirmations, std::vector<QString>{kOverwriteQuestion});
+    EXPECT_EQ(dialogs.informations, std::vector<QString>{kEncodingFailed});
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_EQ(zt::directoryNames(dir.path()), (std::vector<std::string>{"fifo.wav", "k.wav"}));
+    expectIdleWindow();
+}
+
+// With a reader, the FIFO gets the whole file front to back; the sample's
+// output is larger than a pipe holds, so the run waits on the reader.
+TEST_F(MainWindowTest, RealRunIntoAFifoWithAReaderSendsTheCodersBytes) {
+    zt::TempDir dir;
+    fs::copy_file(zt::samplePath(), dir / "mowa.wav");
+    chooseFile(qPath(dir / "mowa.wav"));
+    const fs::path fifo = dir / "fifo.wav";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    control<QLineEdit>("Edit2").setText(qPath(fifo));
+    runAction = zorvel::runSpeechCoder;
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    ASSERT_EQ(fcntl(reader, F_SETFL, 0), 0);
+    // A writer of the test's own until the run is over: the reader sees the
+    // end only after the run's writes, whenever the run opens the FIFO.
+    const int holder = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    std::string received;
+    std::thread reading([&] {
+        std::array<char, 4096> buffer{};
+        for (ssize_t got; (got = read(reader, buffer.data(), buffer.size())) > 0;)
+            received.append(buffer.data(), static_cast<std::size_t>(got));
+    });
+    click("BT_Kodowanie");
+    close(holder);
+    reading.join();
+    close(reader);
+    EXPECT_TRUE(dialogs.informations.empty());
+    EXPECT_TRUE(received == sampleEncodedInMemory(zorvel::CoderMode::rate12_2))
+        << "received " << received.size() << " bytes";
+    EXPECT_TRUE(fs::is_fifo(fifo));
     expectIdleWindow();
 }
 

@@ -4,7 +4,7 @@
 // finished output in its place: a copy to standard output, a copy into a
 // non-regular file in place, and, for a new file, a name given without
 // replacing anything or one that replaces an existing file.
-#include "cli/StagedOutput.h"
+#include "files/StagedOutput.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -17,10 +17,9 @@
 #include <cstdio>
 #include <system_error>
 
-#include "cli/FileChecks.h"
-#include "cli/TemporaryNames.h"
+#include "files/TemporaryNames.h"
 
-namespace zorvel::cli {
+namespace zorvel {
 namespace {
 
 std::string errnoText(int error) { return std::generic_category().message(error); }
@@ -105,13 +104,24 @@ OutputPlace outputPlace(const std::filesystem::path& name) {
     return OutputPlace::NewFile;
 }
 
-int openInPlace(const std::filesystem::path& name) {
-    const int fd = open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+int openInPlace(const std::filesystem::path& name, ReaderWait readerWait) {
+    // Without waiting: a non-blocking open, which fails with ENXIO on a FIFO
+    // without a reader; the writes after it block again.
+    const int nonBlocking = readerWait == ReaderWait::refuse ? O_NONBLOCK : 0;
+    const int fd = open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | nonBlocking);
     if (fd < 0) throw FileError("cannot write " + quoted(name) + ": " + errnoText(errno));
     struct stat status {};
     if (fstat(fd, &status) != 0 || S_ISREG(status.st_mode)) {
         close(fd);
         throw FileError("output " + quoted(name) + " changed into a regular file meanwhile");
+    }
+    if (nonBlocking != 0) {
+        const int flags = fcntl(fd, F_GETFL);
+        if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+            const int error = errno;
+            close(fd);
+            throw FileError("cannot write " + quoted(name) + ": " + errnoText(error));
+        }
     }
     return fd;
 }
@@ -253,7 +263,8 @@ void StagingArea::nameNewFile(Entry& entry, const std::filesystem::path& finalNa
     discard(entry);
     if (result == 0) return;
     if (error == EEXIST)
-        throw FileError("output " + quoted(finalName) + " exists; use -y to overwrite it");
+        throw FileError("output " + quoted(finalName) + " exists" +
+                        (existsAdvice_.empty() ? "" : "; " + existsAdvice_));
     if (error == EINTR) throw FileError("interrupted");
     throw FileError("cannot write " + quoted(finalName) + ": " + errnoText(error));
 }
@@ -308,4 +319,4 @@ void StagedFile::commit(bool replace) {
     area_.commit(entry_, place_ == OutputPlace::NewFile ? target_ : finalName_, place_, replace);
 }
 
-}  // namespace zorvel::cli
+}  // namespace zorvel

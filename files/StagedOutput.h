@@ -2,8 +2,9 @@
 // not an ordinary file. A new output is written into an anonymous file in its
 // own directory (O_TMPFILE), which gets its name only once complete; where the
 // file system has no anonymous files, into a hidden temporary name
-// (cli/TemporaryNames.h) that an interrupt removes (cli/InterruptCleanup.h)
-// and that a later run removes when its process is gone.
+// (files/TemporaryNames.h) that discardAll removes (the command-line tool
+// calls it on an interrupt) and that a later run removes when its process is
+// gone.
 // An output that exists and is not a regular file (a device, a FIFO, a socket,
 // or a link to one), and standard output ("-"), are written in place: the
 // output is made in memory and copied there once complete.
@@ -14,8 +15,11 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 
-namespace zorvel::cli {
+#include "files/FileError.h"
+
+namespace zorvel {
 
 // Where an output name leads.
 enum class OutputPlace {
@@ -28,9 +32,16 @@ enum class OutputPlace {
 // a regular file or a directory is written in place.
 OutputPlace outputPlace(const std::filesystem::path& name);
 
+// Whether opening a FIFO in place waits for its reader.
+enum class ReaderWait {
+    wait,    // the open returns once a reader opens the FIFO
+    refuse,  // a FIFO that no one reads fails at once ("No such device or address")
+};
+
 // Opens an existing non-regular output for writing, as it is (no truncation,
-// no creation). Throws FileError with the system's reason.
-int openInPlace(const std::filesystem::path& name);
+// no creation). Writes on it block as usual; only the open is told by
+// `readerWait`. Throws FileError with the system's reason.
+int openInPlace(const std::filesystem::path& name, ReaderWait readerWait = ReaderWait::wait);
 
 // Writes all of `size` bytes to `fd`; throws FileError naming `name` with the
 // system's reason (a full disk, say) when it cannot.
@@ -39,6 +50,10 @@ void writeAll(int fd, const char* data, std::size_t size, const std::filesystem:
 // The staged outputs in flight, shared by the threads of one command.
 class StagingArea {
   public:
+    // `existsAdvice`, when given, ends the message of an output refused
+    // because it exists: how the caller's user overwrites it.
+    explicit StagingArea(std::string existsAdvice = {}) : existsAdvice_(std::move(existsAdvice)) {}
+
     struct Entry {
         int fd = -1;                // the staged file, open for reading and writing
         int directory = -1;         // the final name's directory (new files only)
@@ -78,6 +93,7 @@ class StagingArea {
     std::string nextTemporaryName(const std::string& finalLeaf);
     void removeLeftoversOnce(int directory, const std::filesystem::path& path);
 
+    const std::string existsAdvice_;
     std::mutex mutex_;
     std::set<std::pair<int, std::string>> named_;  // directory fd, temporary name
     std::set<std::filesystem::path> cleaned_;      // directories searched for leftovers
@@ -112,4 +128,4 @@ class StagedFile {
     bool committed_ = false;
 };
 
-}  // namespace zorvel::cli
+}  // namespace zorvel

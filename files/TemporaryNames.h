@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace zorvel::cli {
+namespace zorvel {
 
 // The `serial`-th temporary name of process `owner` for the final name
 // `finalLeaf` (a name in a directory, no slash).
@@ -28,4 +28,4 @@ pid_t temporaryOwner(std::string_view name);
 // directory that cannot be read is left alone.
 void removeLeftoverTemporaries(int directory);
 
-}  // namespace zorvel::cli
+}  // namespace zorvel

@@ -1,4 +1,4 @@
-#include "cli/TemporaryNames.h"
+#include "files/TemporaryNames.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -11,7 +11,7 @@
 #include <charconv>
 #include <csignal>
 
-namespace zorvel::cli {
+namespace zorvel {
 namespace {
 
 bool processGone(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }
@@ -71,4 +71,4 @@ void removeLeftoverTemporaries(int directory) {
     closedir(entries);
 }
 
-}  // namespace zorvel::cli
+}  // namespace zorvel
