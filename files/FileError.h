@@ -1,6 +1,6 @@
 // The error of a file that cannot be used as asked: its message says which
-// file and why, in the system's words where it gave them, and completes a
-// line such as "zorvel-cli: <input>: ...".
+// file and why, in the system's words where it gave them, so that a program
+// can show it after the name of the input it was working on.
 #pragma once
 
 #include <stdexcept>
