@@ -7,7 +7,7 @@ PACKAGES="
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-base-private-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libcli11-dev nlohmann-json3-dev libsndfile1-dev
+  libcli11-dev nlohmann-json3-dev libsndfile1-dev libsoxr-dev
   qt6-multimedia-dev qt6-svg-dev qt6-translations-l10n
   clang clang-format desktop-file-utils
   espeak-ng sox xvfb imagemagick fonts-dejavu-core fonts-dejavu-extra

@@ -1,0 +1,52 @@
+// Conversion of a recording of any format libsndfile reads into what the coder
+// takes: 8000 Hz, mono, 16-bit samples from byte 60, behind the header the
+// coder's own outputs carry. The channels are averaged, the rate is changed by
+// libsoxr at its very-high-quality setting (its anti-aliasing filter keeps
+// everything above 4 kHz out of the band), and the samples are rounded to 16
+// bits, clipped beyond full scale and counted. The output lasts as long as the
+// input to within one sample: round(frames * 8000 / rate) samples.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "sound/Recording.h"
+
+namespace zorvel {
+
+class SpeechInput;
+
+// 8000 Hz samples of `mono` (at `rate` Hz, any scale), round(size * 8000 /
+// rate) of them, by libsoxr's very-high-quality resampler; a copy when `rate`
+// is 8000.
+std::vector<double> resampleTo8k(std::span<const double> mono, double rate);
+
+struct ConvertedRecording {
+    bool converted = false;  // false: `problem` says why not
+    std::string problem;     // completes "<input>: ..."
+    RecordingFormat source;
+    std::int64_t samples = 0;  // 8000 Hz samples written
+    std::int64_t clipped = 0;  // samples beyond full scale, clipped
+    double peak = 0.0;         // largest magnitude before clipping, 1 = full scale
+    // The whole file: the 44-byte header, zeros up to byte 60, the samples
+    // (16-bit little-endian).
+    std::string bytes;
+
+    double seconds() const { return static_cast<double>(samples) / 8000.0; }
+};
+
+// Reads `file` with libsndfile (as doubles, full scale 1) and converts it.
+ConvertedRecording convertRecording(const std::filesystem::path& file);
+
+// The same for samples already read: `interleaved` holds frames of `channels`
+// samples at `rate` Hz, full scale 1.
+ConvertedRecording convertSamples(std::span<const double> interleaved, int channels, double rate);
+
+// A coder's input that reads the converted bytes from memory.
+SpeechInput convertedInput(const ConvertedRecording& recording);
+
+}  // namespace zorvel

@@ -1,0 +1,188 @@
+// Recognising recordings with libsndfile and converting them to 8000 Hz mono
+// 16-bit with libsoxr: inputs are made here with libsndfile, and the output is
+// checked by its spectrum (dsp/Fftn), its level and its length.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "dsp/Fftn.h"
+#include "sound/Conversion.h"
+#include "sound/SpeechInput.h"
+#include "tests/TestSupport.h"
+
+namespace zorvel {
+namespace {
+
+// Writes `frames` frames of a sine of `hz` at amplitude `a` (full scale 1) to
+// every channel, channel c multiplied by signs[c].
+void writeTone(const std::filesystem::path& file, int format, int rate, double hz, double a,
+               sf_count_t frames, std::vector<double> signs = {1.0}) {
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = static_cast<int>(signs.size());
+    info.format = format;
+    SNDFILE* sound = sf_open(file.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(sound, nullptr) << sf_strerror(nullptr);
+    sf_command(sound, SFC_SET_CLIPPING, nullptr, SF_FALSE);
+    std::vector<double> data(static_cast<std::size_t>(frames) * signs.size());
+    for (sf_count_t i = 0; i < frames; ++i)
+        for (std::size_t c = 0; c < signs.size(); ++c)
+            data[i * signs.size() + c] =
+                signs[c] * a * std::sin(2 * std::numbers::pi * hz * i / rate);
+    ASSERT_EQ(sf_writef_double(sound, data.data(), frames), frames);
+    sf_close(sound);
+}
+
+// The converted samples, read back through the coder's in-memory input.
+std::vector<double> samplesOf(const ConvertedRecording& r) {
+    SpeechInput input = convertedInput(r);
+    EXPECT_TRUE(input.usable());
+    std::vector<double> all;
+    std::array<double, kFrameSamples> frame{};
+    while (input.readSamples(frame)) all.insert(all.end(), frame.begin(), frame.end());
+    return all;
+}
+
+double rms(const std::vector<double>& x, std::size_t from, std::size_t count) {
+    double e = 0.0;
+    for (std::size_t i = from; i < from + count; ++i) e += x[i] * x[i];
+    return std::sqrt(e / count);
+}
+
+// The bin of the largest magnitude of 8000 Hann-windowed samples (1 Hz a bin).
+int peakBin(const std::vector<double>& x, std::size_t from) {
+    constexpr int n = 8000;
+    std::vector<double> re(n), im(n, 0.0);
+    for (int i = 0; i < n; ++i)
+        re[i] = x[from + i] * (0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / n));
+    const int dims[] = {n};
+    EXPECT_EQ(fftn(1, dims, re.data(), im.data(), 1, 0), 0);
+    int best = 0;
+    for (int k = 1; k < n / 2; ++k)
+        if (std::hypot(re[k], im[k]) > std::hypot(re[best], im[best])) best = k;
+    return best;
+}
+
+struct ToneCase {
+    int rate;
+    int channels;
+    int format;
+    std::string description;
+    friend void PrintTo(const ToneCase& c, std::ostream* out) { *out << c.description; }
+};
+
+class ToneConversion : public ::testing::TestWithParam<ToneCase> {};
+
+TEST_P(ToneConversion, KeepsFrequencyLevelAndDuration) {
+    const ToneCase& c = GetParam();
+    test::TempDir dir;
+    const auto file = dir / "tone";
+    constexpr double kAmplitude = 0.5;
+    const sf_count_t frames = 2 * c.rate + 37;  // a length that does not divide evenly
+    writeTone(file, c.format, c.rate, 1000.0, kAmplitude, frames,
+              std::vector<double>(c.channels, 1.0));
+
+    const RecordingFormat format = describeRecording(file);
+    EXPECT_EQ(format.kind, RecordingKind::otherFormat);
+    EXPECT_EQ(format.description, c.description);
+
+    const ConvertedRecording r = convertRecording(file);
+    ASSERT_TRUE(r.converted) << r.problem;
+    EXPECT_EQ(r.samples, std::llround(frames * 8000.0 / c.rate));
+    EXPECT_EQ(r.clipped, 0);
+    // The tone starts and stops at once: the filter rings a little at both ends.
+    EXPECT_GE(r.peak, kAmplitude * 0.999);
+    EXPECT_LE(r.peak, kAmplitude * 1.05);
+    const std::vector<double> y = samplesOf(r);
+    ASSERT_EQ(static_cast<std::int64_t>(y.size()), r.samples / kFrameSamples * kFrameSamples);
+
+    EXPECT_NEAR(peakBin(y, 4000), 1000, 1);
+    const double levelDb =
+        20 * std::log10(rms(y, 4000, 8000) / (kAmplitude * 32768 / std::sqrt(2.0)));
+    EXPECT_NEAR(levelDb, 0.0, 0.1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, ToneConversion,
+    ::testing::Values(
+        ToneCase{44100, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, "44100 Hz, 1 channel, 16-bit"},
+        ToneCase{48000, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_24, "48000 Hz, 2 channels, 24-bit"},
+        ToneCase{44100, 2, SF_FORMAT_WAV | SF_FORMAT_FLOAT, "44100 Hz, 2 channels, float"},
+        ToneCase{48000, 1, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, "48000 Hz, 1 channel, 16-bit, FLAC"},
+        ToneCase{44100, 2, SF_FORMAT_FLAC | SF_FORMAT_PCM_24,
+                 "44100 Hz, 2 channels, 24-bit, FLAC"}));
+
+TEST(Conversion, SixKilohertzAt48kDoesNotFoldIntoTheBand) {
+    test::TempDir dir;
+    writeTone(dir / "high.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 6000.0, 0.5, 96000);
+    const ConvertedRecording r = convertRecording(dir / "high.wav");
+    ASSERT_TRUE(r.converted) << r.problem;
+    const std::vector<double> y = samplesOf(r);
+    const double downDb = 20 * std::log10(rms(y, 2000, 12000) / (0.5 * 32768 / std::sqrt(2.0)));
+    EXPECT_LE(downDb, -80.0);
+}
+
+TEST(Conversion, OppositeChannelsCancel) {
+    test::TempDir dir;
+    writeTone(dir / "opposite.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 440.0, 0.7, 44100,
+              {1.0, -1.0});
+    const ConvertedRecording r = convertRecording(dir / "opposite.wav");
+    ASSERT_TRUE(r.converted) << r.problem;
+    EXPECT_EQ(r.samples, 8000);
+    EXPECT_EQ(r.peak, 0.0);
+    for (double s : samplesOf(r)) ASSERT_EQ(s, 0.0);
+}
+
+TEST(Conversion, ClippedSamplesAreCountedAndHeldAtFullScale) {
+    // At 8000 Hz nothing is resampled: the clipping is that of the rounding alone.
+    std::vector<double> x(8000);
+    std::int64_t beyond = 0;
+    double peak = 0.0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        x[i] = 1.5 * std::sin(2 * std::numbers::pi * 1000.0 * i / 8000.0 + 0.3);
+        const double v = std::round(x[i] * 32768);
+        beyond += v > 32767 || v < -32768;
+        peak = std::max(peak, std::fabs(x[i]));
+    }
+    const ConvertedRecording r = convertSamples(x, 1, 8000);
+    ASSERT_TRUE(r.converted);
+    EXPECT_GT(beyond, 0);
+    EXPECT_EQ(r.clipped, beyond);
+    EXPECT_DOUBLE_EQ(r.peak, peak);
+    const std::vector<double> y = samplesOf(r);
+    for (std::size_t i = 0; i < y.size(); ++i)
+        ASSERT_EQ(y[i], std::clamp(std::round(x[i] * 32768), -32768.0, 32767.0)) << "sample " << i;
+}
+
+TEST(Conversion, OutputCarriesTheCodersHeaderAndIsTakenAsItStands) {
+    test::TempDir dir;
+    writeTone(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1000.0, 0.5, 4800);
+    const ConvertedRecording r = convertRecording(dir / "in.wav");
+    ASSERT_EQ(r.bytes.size(), kSampleDataOffset + 2u * 800);
+    std::ostringstream header;
+    writeWaveHeader(header, 2 * 800);
+    EXPECT_EQ(r.bytes.substr(0, kWaveHeaderBytes), header.str());
+    EXPECT_EQ(r.bytes.substr(kWaveHeaderBytes, 16), std::string(16, '\0'));
+    test::writeBytes(dir / "out.wav", {r.bytes.begin(), r.bytes.end()});
+    EXPECT_EQ(describeRecording(dir / "out.wav").kind, RecordingKind::coderFormat);
+}
+
+TEST(Recording, CoderFormatRawAndOtherContainersAreTold) {
+    test::TempDir dir;
+    EXPECT_EQ(describeRecording(test::samplePath()).kind, RecordingKind::coderFormat);
+    test::writeSamples(dir / "raw.w60", std::vector<std::int16_t>(1600, 1000));
+    EXPECT_EQ(describeRecording(dir / "raw.w60").kind, RecordingKind::unrecognised);
+    EXPECT_EQ(describeRecording(dir / "missing.wav").kind, RecordingKind::unrecognised);
+    writeTone(dir / "a.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 8000, 1000.0, 0.5, 800);
+    const RecordingFormat aiff = describeRecording(dir / "a.aiff");
+    EXPECT_EQ(aiff.kind, RecordingKind::otherFormat);
+    EXPECT_EQ(aiff.description, "8000 Hz, 1 channel, 16-bit, AIFF");
+    EXPECT_EQ(otherFormatProblem(aiff),
+              "8000 Hz, 1 channel, 16-bit, AIFF; the coder takes 8000 Hz mono 16-bit");
+}
+
+}  // namespace
+}  // namespace zorvel
