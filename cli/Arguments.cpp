@@ -48,12 +48,25 @@ void addCoderOptions(CLI::App& command, CoderChoice& coder) {
     command.add_flag("--no-adaptive", coder.noAdaptiveCodebook, "Switch the adaptive codebook off");
 }
 
+void addInputFormatOptions(CLI::App& command, InputFormatChoice& choice) {
+    CLI::Option* resample = command.add_flag(
+        "--resample", choice.resample,
+        "Convert a recording of another rate, channel count or format to 8 kHz mono 16-bit first");
+    CLI::Option* asIs =
+        command.add_flag("--as-is", choice.asIs,
+                         "Code the bytes from 60 as 8 kHz mono 16-bit, whatever the file is");
+    resample->excludes(asIs);
+}
+
 CLI::App* defineEncode(CLI::App& app, EncodeArguments& a) {
     CLI::App* encode = app.add_subcommand(
         "encode", "Encode speech files and write the synthesized speech as WAV files");
-    encode->add_option("INPUT", a.inputs, "Input files: 8 kHz mono 16-bit, samples from byte 60")
+    encode
+        ->add_option("INPUT", a.inputs,
+                     "Input files: 8 kHz mono 16-bit (WAV or samples from byte 60)")
         ->required();
     addCoderOptions(*encode, a.coder);
+    addInputFormatOptions(*encode, a.inputFormat);
     encode->add_flag("--post", a.postProcessed,
                      "Write the speech after post-processing (name suffix _spout)");
     CLI::Option* output = encode->add_option(
@@ -75,6 +88,7 @@ CLI::App* defineFrames(CLI::App& app, FramesArguments& a) {
         app.add_subcommand("frames", "Write the parameters of every coded frame as CSV or JSON");
     frames->add_option("INPUT", a.input, "Input file")->required();
     addCoderOptions(*frames, a.coder);
+    addInputFormatOptions(*frames, a.inputFormat);
     frames->add_option("--format", a.format, "csv or json")
         ->check(CLI::IsMember({"csv", "json"}))
         ->capture_default_str();
@@ -88,11 +102,14 @@ CLI::App* defineFrames(CLI::App& app, FramesArguments& a) {
 CLI::App* defineSweep(CLI::App& app, SweepArguments& a) {
     CLI::App* sweep = app.add_subcommand(
         "sweep", "Code each file in all eight modes and print the SNRs of every mode");
-    sweep->add_option("INPUT", a.inputs, "Input files: 8 kHz mono 16-bit, samples from byte 60")
+    sweep
+        ->add_option("INPUT", a.inputs,
+                     "Input files: 8 kHz mono 16-bit (WAV or samples from byte 60)")
         ->required();
     sweep->add_flag("--post", a.postProcessed,
                     "As encode --post (the SNRs compare s'(n) with s(n) either way)");
     sweep->add_flag("--no-adaptive", a.noAdaptiveCodebook, "Switch the adaptive codebook off");
+    addInputFormatOptions(*sweep, a.inputFormat);
     sweep->add_flag("--csv", a.csv, "Print the table as CSV");
 #ifdef ZORVEL_CLI_PLOTS
     sweep->add_option("--plot", a.plot, "Draw SNR against bit rate into OUT.png or OUT.svg")
@@ -137,6 +154,7 @@ CLI::App* definePlot(CLI::App& app, PlotArguments& a) {
         ->required()
         ->check(CLI::NonNegativeNumber);
     addCoderOptions(*plot, a.coder);
+    addInputFormatOptions(*plot, a.inputFormat);
     plot->add_option("-o,--output", a.prefix,
                      "Prefix of the two picture files (default INPUT_<mode>_frame<N>)");
     plot->add_flag("-y,--yes", a.overwrite, "Overwrite existing pictures");

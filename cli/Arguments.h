@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/InputFormat.h"
 #include "coder/CoderMode.h"
 
 namespace zorvel::cli {
@@ -26,6 +27,7 @@ struct CoderChoice {
 struct EncodeArguments {
     std::vector<std::string> inputs;
     CoderChoice coder;
+    InputFormatChoice inputFormat;
     bool postProcessed = false;  // write sp(n) instead of s'(n)
     std::string output;          // -o, one input only; "-": standard output
     std::string directory;       // -d, made with its parents when missing
@@ -37,6 +39,7 @@ struct EncodeArguments {
 struct FramesArguments {
     std::string input;
     CoderChoice coder;
+    InputFormatChoice inputFormat;
     std::string format = "csv";
     bool signals = false;
     std::string output;      // empty or "-": standard output
@@ -47,6 +50,7 @@ struct PlotArguments {
     std::string input;
     int frame = 0;
     CoderChoice coder;
+    InputFormatChoice inputFormat;
     std::string prefix;      // empty: named after the input
     bool overwrite = false;  // -y
     bool oneFrame = false;
@@ -59,6 +63,7 @@ struct PlotArguments {
 
 struct SweepArguments {
     std::vector<std::string> inputs;
+    InputFormatChoice inputFormat;
     bool noAdaptiveCodebook = false;
     bool postProcessed = false;  // as encode --post: the SNRs always compare s'(n) with s(n)
     bool csv = false;

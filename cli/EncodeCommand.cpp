@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "cli/FileChecks.h"
+#include "cli/InputFormat.h"
 #include "cli/InterruptCleanup.h"
 #include "cli/Progress.h"
 #include "cli/ResultTable.h"
@@ -33,7 +34,8 @@ constexpr double kFrameSeconds = static_cast<double>(kFrameSamples) / kSampleRat
 struct EncodeJob {
     std::filesystem::path input;  // as given
     std::filesystem::path output;
-    std::string refusal;  // why the file is not coded; empty when it is
+    std::string refusal;   // why the file is not coded; empty when it is
+    bool convert = false;  // converted in memory (--resample) before it is coded
     std::optional<ResultRow> result;
 };
 
@@ -71,12 +73,13 @@ void refuseCollisions(std::vector<EncodeJob>& jobs) {
 std::vector<EncodeJob> planJobs(const EncodeArguments& a) {
     std::vector<EncodeJob> jobs;
     for (const std::string& input : a.inputs) {
-        EncodeJob job{input, {}, {}, {}};
+        EncodeJob job{input, {}, {}, false, {}};
         job.output = a.output.empty() ? defaultOutputName(job.input, a.coder.mode, a.postProcessed,
                                                           a.coder.noAdaptiveCodebook, a.directory)
                                       : std::filesystem::path(a.output);
         try {
             checkInput(job.input);
+            job.convert = convertsInput(job.input, a.inputFormat);
             checkOutput(job.input, job.output, a.overwrite);
         } catch (const FileError& error) {
             job.refusal = error.what();
@@ -133,7 +136,7 @@ void encodeInOrder(SpeechCoder& coder, const EncodeJob& job, const EncodeArgumen
 // One encoding run, exactly the desktop program's.
 ResultRow encodeOne(const EncodeJob& job, const EncodeArguments& a, StagingArea& area,
                     BatchProgress& progress, std::size_t slot) {
-    SpeechCoder coder(job.input, a.coder.mode);
+    SpeechCoder coder(openCoderInput(job.input, job.convert), a.coder.mode);
     coder.noAdaptiveCodebook = a.coder.noAdaptiveCodebook;
     const auto start = std::chrono::steady_clock::now();
     const OutputPlace place = outputPlace(job.output);
@@ -216,7 +219,7 @@ int runEncode(const EncodeArguments& arguments) {
             continue;
         }
         runnable.push_back(&job);
-        expected.push_back(framesInFile(job.input));
+        expected.push_back(framesToCode(job.input, job.convert));
     }
 
     StagingArea area(kOverwriteAdvice);

@@ -11,6 +11,7 @@
 
 #include "cli/FileChecks.h"
 #include "cli/FrameFields.h"
+#include "cli/InputFormat.h"
 #include "cli/InterruptCleanup.h"
 #include "cli/NumberText.h"
 #include "files/StagedOutput.h"
@@ -86,8 +87,8 @@ void writeCsv(SpeechCoder& coder, std::ostream& out) {
     while (coder.nextFrame() == FrameStep::coded) writeCsvLine(coder, false, out);
 }
 
-void writeFrames(const FramesArguments& a, std::ostream& out) {
-    SpeechCoder coder(a.input, a.coder.mode);
+void writeFrames(const FramesArguments& a, bool convert, std::ostream& out) {
+    SpeechCoder coder(openCoderInput(a.input, convert), a.coder.mode);
     coder.noAdaptiveCodebook = a.coder.noAdaptiveCodebook;
     coder.setCheckpoints(nullptr);  // straight through: memory stays that of one frame
     if (a.format == "json")
@@ -106,16 +107,16 @@ void checkWritten(DescriptorStream& stream, const std::string& name) {
 
 // A new file is staged and named when complete; a device or a FIFO is
 // written as the rows come.
-void writeFramesToFile(const FramesArguments& a, StagingArea& area) {
+void writeFramesToFile(const FramesArguments& a, bool convert, StagingArea& area) {
     if (outputPlace(a.output) == OutputPlace::InPlace) {
         DescriptorStream stream(openInPlace(a.output), true);
-        writeFrames(a, stream);
+        writeFrames(a, convert, stream);
         checkWritten(stream, a.output);
         return;
     }
     StagedFile staged(area, a.output);
     DescriptorStream stream(staged.descriptor(), false);
-    writeFrames(a, stream);
+    writeFrames(a, convert, stream);
     checkWritten(stream, a.output);
     staged.commit(a.overwrite);
 }
@@ -129,13 +130,14 @@ int runFrames(const FramesArguments& arguments) {
         const bool toFile = !arguments.output.empty() && arguments.output != "-";
         if (!toFile) checkStandardOutput(arguments.input);
         checkInput(arguments.input);
+        const bool convert = convertsInput(arguments.input, arguments.inputFormat);
         if (toFile) checkOutput(arguments.input, arguments.output, arguments.overwrite);
         StagingArea area(kOverwriteAdvice);
         InterruptCleanup cleanup(area);
         if (toFile) {
-            writeFramesToFile(arguments, area);
+            writeFramesToFile(arguments, convert, area);
         } else {
-            writeFrames(arguments, std::cout);
+            writeFrames(arguments, convert, std::cout);
             std::cout.flush();
             if (std::cout.fail()) throw FileError("could not write to standard output");
         }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "cli/FileChecks.h"
+#include "cli/InputFormat.h"
 #include "cli/InterruptCleanup.h"
 #include "cli/PictureFiles.h"
 #include "coder/SpeechCoder.h"
@@ -121,6 +122,7 @@ PlotOptions plotOptions(const PlotArguments& a) {
 
 int plotFrame(const PlotArguments& a) {
     checkInput(a.input);
+    const bool convert = convertsInput(a.input, a.inputFormat);
     const std::filesystem::path prefix =
         a.prefix.empty() ? defaultPrefix(a) : std::filesystem::path(a.prefix);
     // Both names are refused or accepted before anything is coded or written.
@@ -131,7 +133,7 @@ int plotFrame(const PlotArguments& a) {
     StagingArea area(kOverwriteAdvice);
     InterruptCleanup cleanup(area);  // before Qt starts any thread
     OffscreenApplication application;
-    SpeechCoder coder(a.input, a.coder.mode);
+    SpeechCoder coder(openCoderInput(a.input, convert), a.coder.mode);
     coder.noAdaptiveCodebook = a.coder.noAdaptiveCodebook;
     coder.setCheckpoints(nullptr);  // from frame 0 straight to the frame: none would be used
     if (coder.goToFrame(a.frame) != FrameStep::coded)

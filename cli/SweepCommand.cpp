@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "cli/FileChecks.h"
+#include "cli/InputFormat.h"
 #include "cli/InterruptCleanup.h"
 #include "cli/SweepTable.h"
 #include "coder/ModeSweep.h"
@@ -78,15 +79,20 @@ bool outputsAccepted(const SweepArguments& a, bool chart) {
 struct SweepInputs {
     std::vector<std::filesystem::path> paths;
     std::vector<SweepTableFile> files;
+    // The conversions of the recordings of another format (--resample), one
+    // per input; empty for the inputs coded as they stand.
+    std::vector<ConvertedRecording> converted;
     bool refused = false;  // an input could not be read
 };
 
-SweepInputs readableInputs(const std::vector<std::string>& names) {
+SweepInputs readableInputs(const std::vector<std::string>& names, const InputFormatChoice& choice) {
     SweepInputs inputs;
     std::map<std::pair<dev_t, ino_t>, std::string> named;
     for (const std::string& input : names) {
+        ConvertedRecording converted;
         try {
             checkInput(input);
+            if (convertsInput(input, choice)) converted = convertInput(input);
         } catch (const FileError& error) {
             std::cerr << "zorvel-cli: " << input << ": " << error.what() << '\n';
             inputs.refused = true;
@@ -104,6 +110,7 @@ SweepInputs readableInputs(const std::vector<std::string>& names) {
         }
         inputs.paths.emplace_back(input);
         inputs.files.push_back({input, {}});
+        inputs.converted.push_back(std::move(converted));
     }
     return inputs;
 }
@@ -115,7 +122,7 @@ int runSweep(const SweepArguments& arguments) {
     if (!format) return usageError("sweep", "--plot names a .png or an .svg file");
     if (!outputsAccepted(arguments, *format != ChartFormat::None)) return kExitFailed;
 
-    SweepInputs inputs = readableInputs(arguments.inputs);
+    SweepInputs inputs = readableInputs(arguments.inputs, arguments.inputFormat);
     if (inputs.paths.empty()) return kExitFailed;
     std::vector<SweepTableFile>& files = inputs.files;
 
@@ -124,7 +131,12 @@ int runSweep(const SweepArguments& arguments) {
     const unsigned threads =
         arguments.jobs != 0 ? arguments.jobs : std::max(std::thread::hardware_concurrency(), 1u);
     const std::optional<SweepResult> result =
-        sweepModes(inputs.paths, arguments.noAdaptiveCodebook, threads);
+        sweepModes(inputs.paths, arguments.noAdaptiveCodebook, threads, nullptr, {},
+                   [&inputs](std::size_t file) {
+                       const ConvertedRecording& converted = inputs.converted[file];
+                       return converted.converted ? convertedInput(converted)
+                                                  : SpeechInput(inputs.paths[file]);
+                   });
     if (!result) return kExitFailed;
     for (std::size_t i = 0; i < files.size(); ++i) files[i].figures = result->files[i];
 

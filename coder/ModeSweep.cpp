@@ -32,7 +32,13 @@ double modeBitRate(CoderMode mode) {
 std::optional<ModeFigures> codeInMode(const std::filesystem::path& input, CoderMode mode,
                                       bool noAdaptiveCodebook, const std::atomic<bool>* cancel,
                                       const std::function<void()>& onFrame) {
-    SpeechCoder coder(input, mode);
+    return codeInMode(SpeechInput(input), mode, noAdaptiveCodebook, cancel, onFrame);
+}
+
+std::optional<ModeFigures> codeInMode(SpeechInput input, CoderMode mode, bool noAdaptiveCodebook,
+                                      const std::atomic<bool>* cancel,
+                                      const std::function<void()>& onFrame) {
+    SpeechCoder coder(std::move(input), mode);
     coder.noAdaptiveCodebook = noAdaptiveCodebook;
     coder.setCheckpoints(nullptr);  // straight through: memory stays that of one frame
     while (!cancelled(cancel)) {
@@ -66,7 +72,8 @@ ModeFigures totalFigures(std::span<const ModeFigures> files) {
 std::optional<SweepResult> sweepModes(const std::vector<std::filesystem::path>& inputs,
                                       bool noAdaptiveCodebook, unsigned threads,
                                       const std::atomic<bool>* cancel,
-                                      const std::function<void()>& onFrame) {
+                                      const std::function<void()>& onFrame,
+                                      const SweepInputOpener& open) {
     SweepResult result;
     result.files.resize(inputs.size());
     const std::size_t jobs = inputs.size() * kModeCount;
@@ -76,8 +83,9 @@ std::optional<SweepResult> sweepModes(const std::vector<std::filesystem::path>& 
         for (std::size_t job = next++; job < jobs; job = next++) {
             const std::size_t file = job / kModeCount;
             const std::size_t m = job % kModeCount;
-            const auto figures =
-                codeInMode(inputs[file], kAllCoderModes[m], noAdaptiveCodebook, cancel, onFrame);
+            SpeechInput input = open ? open(file) : SpeechInput(inputs[file]);
+            const auto figures = codeInMode(std::move(input), kAllCoderModes[m], noAdaptiveCodebook,
+                                            cancel, onFrame);
             if (!figures) {
                 stopped = true;
                 return;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "coder/CoderMode.h"
+#include "sound/SpeechInput.h"
 
 namespace zorvel {
 
@@ -45,6 +46,15 @@ std::optional<ModeFigures> codeInMode(const std::filesystem::path& input, CoderM
                                       const std::atomic<bool>* cancel = nullptr,
                                       const std::function<void()>& onFrame = {});
 
+// The same for an input already open (a recording converted in memory, say).
+std::optional<ModeFigures> codeInMode(SpeechInput input, CoderMode mode, bool noAdaptiveCodebook,
+                                      const std::atomic<bool>* cancel = nullptr,
+                                      const std::function<void()>& onFrame = {});
+
+// Opens the input of one run from the index of its file; when empty, every
+// run opens the file by its path.
+using SweepInputOpener = std::function<SpeechInput(std::size_t file)>;
+
 // The figures of several files in one mode, in total (see above). The result
 // carries the mode of the first entry; an empty list gives zero figures.
 ModeFigures totalFigures(std::span<const ModeFigures> files);
@@ -60,6 +70,7 @@ struct SweepResult {
 std::optional<SweepResult> sweepModes(const std::vector<std::filesystem::path>& inputs,
                                       bool noAdaptiveCodebook, unsigned threads,
                                       const std::atomic<bool>* cancel = nullptr,
-                                      const std::function<void()>& onFrame = {});
+                                      const std::function<void()>& onFrame = {},
+                                      const SweepInputOpener& open = {});
 
 }  // namespace zorvel

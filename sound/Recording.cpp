@@ -82,12 +82,17 @@ RecordingFormat describeRecording(const std::filesystem::path& file) {
     format.sampleRate = info.samplerate;
     format.channels = info.channels;
     format.frames = info.frames;
-    const bool coderFormat = major == SF_FORMAT_WAV && subtype == SF_FORMAT_PCM_16 &&
-                             info.channels == 1 && info.samplerate == kSampleRate;
+    const bool coderSamples =
+        subtype == SF_FORMAT_PCM_16 && info.channels == 1 && info.samplerate == kSampleRate;
+    const bool coderFormat = coderSamples && major == SF_FORMAT_WAV;
     format.kind = coderFormat ? RecordingKind::coderFormat : RecordingKind::otherFormat;
     format.description = std::to_string(info.samplerate) + " Hz, " + std::to_string(info.channels) +
                          (info.channels == 1 ? " channel, " : " channels, ") + sampleName(subtype);
-    if (major != SF_FORMAT_WAV) format.description += ", " + containerName(major);
+    // A WAV file with an extensible header (as many recorders write more than
+    // two bytes a sample or more than one channel) is named only where its
+    // header alone keeps it from the coder.
+    if (major != SF_FORMAT_WAV && (major != SF_FORMAT_WAVEX || coderSamples))
+        format.description += ", " + containerName(major);
     return format;
 }
 

@@ -1,0 +1,36 @@
+// What the coding subcommands do with a recording the coder cannot take as
+// it stands (another rate, more channels, other samples or another container,
+// as libsndfile recognises it): refuse it by default, convert it in memory
+// with --resample, or code its bytes from 60 with --as-is. Raw files and
+// 8000 Hz mono 16-bit WAV are coded as they stand either way.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+#include "sound/Conversion.h"
+#include "sound/SpeechInput.h"
+
+namespace zorvel::cli {
+
+struct InputFormatChoice {
+    bool resample = false;  // --resample: convert in memory first
+    bool asIs = false;      // --as-is: the bytes from 60, whatever the file is
+};
+
+// True when `input` is to be converted before it is coded. Throws FileError
+// with the refusal ("<format>; the coder takes 8000 Hz mono 16-bit: convert
+// it with 'zorvel-cli import' or pass --resample") when it is of another
+// format and neither option was given.
+bool convertsInput(const std::filesystem::path& input, const InputFormatChoice& choice);
+
+// The recording converted; throws FileError when it cannot be read.
+ConvertedRecording convertInput(const std::filesystem::path& input);
+
+// The coder's input: the file itself, or its conversion in memory.
+SpeechInput openCoderInput(const std::filesystem::path& input, bool convert);
+
+// Whole frames the coder will read: of the file, or of its conversion.
+std::int64_t framesToCode(const std::filesystem::path& input, bool convert);
+
+}  // namespace zorvel::cli
