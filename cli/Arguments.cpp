@@ -7,6 +7,7 @@
 
 #include "cli/EncodeCommand.h"
 #include "cli/FramesCommand.h"
+#include "cli/ImportCommand.h"
 #include "cli/Modes.h"
 #include "cli/PlotCommand.h"
 #include "cli/SweepCommand.h"
@@ -122,6 +123,24 @@ CLI::App* defineSweep(CLI::App& app, SweepArguments& a) {
     return sweep;
 }
 
+CLI::App* defineImport(CLI::App& app, ImportArguments& a) {
+    CLI::App* import = app.add_subcommand(
+        "import", "Convert recordings of any common format to 8 kHz mono 16-bit files to code");
+    import->add_option("INPUT", a.inputs, "Recordings: WAV, FLAC, Ogg, AIFF, ... at any rate")
+        ->required();
+    CLI::Option* output = import->add_option(
+        "-o,--output", a.output,
+        "Output file (one input only; - for standard output); default INPUT_8k.wav");
+    CLI::Option* directory = import->add_option(
+        "-d,--directory", a.directory, "Put the outputs into this directory (made if missing)");
+    output->excludes(directory);
+    import->add_option("-j,--jobs", a.jobs, "Files converted at once (default: one per core)")
+        ->check(threadCount());
+    import->add_flag("-y,--yes", a.overwrite, "Overwrite existing outputs");
+    import->footer("Example: zorvel-cli import takes/*.flac -d corpus");
+    return import;
+}
+
 #ifdef ZORVEL_CLI_PLOTS
 // The chart window takes any finite scale but 0, which would flatten every trace.
 CLI::Validator nonZeroScale() {
@@ -185,6 +204,7 @@ struct Subcommands {
     CLI::App* frames = nullptr;
     CLI::App* plot = nullptr;
     CLI::App* sweep = nullptr;
+    CLI::App* import = nullptr;
 };
 
 // Declares the subcommands and options of `app`, bound to `arguments`.
@@ -192,7 +212,8 @@ Subcommands defineCommandLine(CLI::App& app, Arguments& arguments) {
     app.set_version_flag("--version", std::string("zorvel-cli ") + ZORVEL_VERSION);
     app.require_subcommand(1);
     return {defineEncode(app, arguments.encode), defineFrames(app, arguments.frames),
-            definePlot(app, arguments.plot), defineSweep(app, arguments.sweep)};
+            definePlot(app, arguments.plot), defineSweep(app, arguments.sweep),
+            defineImport(app, arguments.import)};
 }
 
 }  // namespace
@@ -211,6 +232,7 @@ int runCommandLine(int argc, char** argv) {
     if (commands.encode->parsed()) return runEncode(arguments.encode);
     if (commands.frames->parsed()) return runFrames(arguments.frames);
     if (commands.sweep->parsed()) return runSweep(arguments.sweep);
+    if (commands.import->parsed()) return runImport(arguments.import);
     return runPlot(arguments.plot);
 }
 

@@ -72,11 +72,20 @@ struct SweepArguments {
     unsigned jobs = 0;       // 0: one per core
 };
 
+struct ImportArguments {
+    std::vector<std::string> inputs;
+    std::string output;      // -o, one input only; "-": standard output
+    std::string directory;   // -d, made with its parents when missing
+    unsigned jobs = 0;       // 0: one per core
+    bool overwrite = false;  // -y
+};
+
 struct Arguments {
     EncodeArguments encode;
     FramesArguments frames;
     PlotArguments plot;
     SweepArguments sweep;
+    ImportArguments import;
 };
 
 // Parses the command line and runs the subcommand it names; returns the

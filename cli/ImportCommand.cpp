@@ -1,0 +1,167 @@
+// Plans the outputs and refuses what cannot be done before anything is
+// written, converts the inputs on a pool of threads, and prints one line per
+// file: the source format, the duration, the peak level and the samples
+// clipped. A file that fails is reported by name and reason; the others go on.
+#include "cli/ImportCommand.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <thread>
+
+#include "cli/FileChecks.h"
+#include "cli/InterruptCleanup.h"
+#include "files/StagedOutput.h"
+#include "sound/Conversion.h"
+
+namespace zorvel::cli {
+namespace {
+
+struct ImportJob {
+    std::filesystem::path input;
+    std::filesystem::path output;
+    std::string refusal;                // why the file is not converted; empty when it is
+    std::optional<std::string> report;  // the line printed once converted
+};
+
+std::filesystem::path canonicalKey(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::filesystem::path key = std::filesystem::weakly_canonical(path, error);
+    return error ? std::filesystem::absolute(path) : key;
+}
+
+std::vector<ImportJob> planJobs(const ImportArguments& a) {
+    std::vector<ImportJob> jobs;
+    std::set<std::filesystem::path> inputs;
+    for (const std::string& input : a.inputs) inputs.insert(canonicalKey(input));
+    std::set<std::filesystem::path> outputs;
+    for (const std::string& input : a.inputs) {
+        ImportJob job{input,
+                      a.output.empty() ? importOutputName(input, a.directory)
+                                       : std::filesystem::path(a.output),
+                      {},
+                      {}};
+        try {
+            checkInput(job.input);
+            if (describeRecording(job.input).kind == RecordingKind::unrecognised)
+                throw FileError(
+                    "not a recording libsndfile recognises: the coder takes it as it "
+                    "stands");
+            checkOutput(job.input, job.output, a.overwrite);
+            const std::filesystem::path key = canonicalKey(job.output);
+            if (job.output != "-" && inputs.contains(key))
+                throw FileError("output '" + job.output.string() +
+                                "' would replace an input of this run");
+            if (job.output != "-" && !outputs.insert(key).second)
+                throw FileError("output '" + job.output.string() +
+                                "' is also the output of another input");
+        } catch (const FileError& error) {
+            job.refusal = error.what();
+        }
+        jobs.push_back(std::move(job));
+    }
+    return jobs;
+}
+
+std::string decibels(double peak) {
+    if (peak <= 0.0) return "silent";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f dBFS", 20.0 * std::log10(peak));
+    return text;
+}
+
+std::string reportLine(const ImportJob& job, const ConvertedRecording& r) {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.3f s", r.seconds());
+    return job.input.string() + " -> " + job.output.string() + ": " + r.source.description + ", " +
+           seconds + ", peak " + decibels(r.peak) + ", " + std::to_string(r.clipped) +
+           (r.clipped == 1 ? " sample" : " samples") + " clipped";
+}
+
+void importOne(ImportJob& job, bool overwrite, StagingArea& area) {
+    const ConvertedRecording r = convertRecording(job.input);
+    if (!r.converted) throw FileError(r.problem);
+    StagedFile staged(area, job.output);
+    writeAll(staged.descriptor(), r.bytes.data(), r.bytes.size(), job.output);
+    staged.commit(overwrite);
+    job.report = reportLine(job, r);
+}
+
+}  // namespace
+
+std::filesystem::path importOutputName(const std::filesystem::path& input,
+                                       const std::filesystem::path& directory) {
+    const std::filesystem::path base = directory.empty() ? input : directory / input.filename();
+    return base.string() + "_8k.wav";
+}
+
+int runImport(const ImportArguments& arguments) {
+    if (!arguments.output.empty() && arguments.inputs.size() > 1)
+        return usageError("import", "-o names one output file; use -d for several inputs");
+    std::ostream& report = arguments.output == "-" ? std::cerr : std::cout;
+    for (const std::string& input : arguments.inputs) {
+        try {
+            if (arguments.output == "-") checkStandardOutput(input);
+        } catch (const FileError& error) {
+            std::cerr << "zorvel-cli: " << input << ": " << error.what() << '\n';
+            return kExitFailed;
+        }
+    }
+    if (!arguments.directory.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(arguments.directory, error);
+        if (error) {
+            std::cerr << "zorvel-cli: cannot create the directory '" << arguments.directory
+                      << "': " << error.message() << '\n';
+            return kExitFailed;
+        }
+    }
+    std::vector<ImportJob> jobs = planJobs(arguments);
+    std::vector<ImportJob*> runnable;
+    for (ImportJob& job : jobs) {
+        if (job.refusal.empty())
+            runnable.push_back(&job);
+        else
+            std::cerr << "zorvel-cli: " << job.input.string() << ": " << job.refusal << '\n';
+    }
+
+    StagingArea area(kOverwriteAdvice);
+    {
+        InterruptCleanup cleanup(area);
+        std::mutex errors;
+        std::atomic<std::size_t> next{0};
+        auto worker = [&] {
+            for (std::size_t i = next++; i < runnable.size(); i = next++) {
+                try {
+                    importOne(*runnable[i], arguments.overwrite, area);
+                } catch (const std::exception& error) {
+                    const std::lock_guard lock(errors);
+                    std::cerr << "zorvel-cli: " << runnable[i]->input.string() << ": "
+                              << error.what() << '\n';
+                }
+            }
+        };
+        const unsigned wanted = arguments.jobs != 0
+                                    ? arguments.jobs
+                                    : std::max(std::thread::hardware_concurrency(), 1u);
+        const auto threads =
+            std::clamp<std::size_t>(wanted, 1, std::max<std::size_t>(runnable.size(), 1));
+        std::vector<std::jthread> pool;
+        for (std::size_t t = 0; t < threads; ++t) pool.emplace_back(worker);
+    }
+    std::size_t done = 0;
+    for (const ImportJob& job : jobs) {
+        if (!job.report) continue;
+        report << *job.report << '\n';
+        ++done;
+    }
+    report.flush();
+    return done == jobs.size() && !report.fail() ? kExitOk : kExitFailed;
+}
+
+}  // namespace zorvel::cli
