@@ -201,12 +201,10 @@ int runEncode(const EncodeArguments& arguments) {
     }
 
     if (!arguments.directory.empty()) {
-        // As mkdir -p: the directory and any missing parents.
-        std::error_code error;
-        std::filesystem::create_directories(arguments.directory, error);
-        if (error) {
-            std::cerr << "zorvel-cli: cannot create the directory '" << arguments.directory
-                      << "': " << error.message() << '\n';
+        try {
+            makeOutputDirectory(arguments.directory);
+        } catch (const FileError& error) {
+            std::cerr << "zorvel-cli: " << error.what() << '\n';
             return kExitFailed;
         }
     }

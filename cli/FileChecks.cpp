@@ -68,4 +68,12 @@ void checkStandardOutput(const std::filesystem::path& input) {
         throw FileError("standard output is the input file itself");
 }
 
+void makeOutputDirectory(const std::filesystem::path& directory) {
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error)
+        throw FileError("cannot create the directory " + quoted(directory) + ": " +
+                        error.message());
+}
+
 }  // namespace zorvel::cli

@@ -31,4 +31,8 @@ void checkOutput(const std::filesystem::path& input, const std::filesystem::path
 // writes or overwrite. Called before the input is read.
 void checkStandardOutput(const std::filesystem::path& input);
 
+// The `-d` directory of a run, made as mkdir -p makes it (with any missing
+// parents); throws FileError naming it with the system's reason.
+void makeOutputDirectory(const std::filesystem::path& directory);
+
 }  // namespace zorvel::cli

@@ -113,11 +113,10 @@ int runImport(const ImportArguments& arguments) {
         }
     }
     if (!arguments.directory.empty()) {
-        std::error_code error;
-        std::filesystem::create_directories(arguments.directory, error);
-        if (error) {
-            std::cerr << "zorvel-cli: cannot create the directory '" << arguments.directory
-                      << "': " << error.message() << '\n';
+        try {
+            makeOutputDirectory(arguments.directory);
+        } catch (const FileError& error) {
+            std::cerr << "zorvel-cli: " << error.what() << '\n';
             return kExitFailed;
         }
     }
