@@ -1,24 +1,20 @@
 #include "app/MainWindow.h"
 
-#include <pthread.h>
-
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QRadioButton>
 #include <array>
-#include <csignal>
-#include <exception>
-#include <optional>
-#include <thread>
 #include <utility>
 
 #include "app/FileMenuActions.h"
 #include "app/FileNames.h"
+#include "app/OffTheWindowThread.h"
 #include "app/ProgressNotice.h"
+#include "app/RecordingImport.h"
 #include "app/ZorvelApplication.h"
 #include "charts/ChartWindow.h"
 #include "charts/FormFont.h"
 #include "coder/SpeechCoder.h"
+#include "sound/Recording.h"
 #include "ui_MainWindow.h"
 
 namespace zorvel {
@@ -32,6 +28,16 @@ const QString kEncodingFailed = QStringLiteral(
     "wyjściowego.");
 
 const QString kAllFilesFilter = QStringLiteral("Wszystkie pliki (*)");
+
+// "Nagrania dźwiękowe (*.aif *.aiff ... *.wav)": every recording the program
+// reads, converted or as it stands.
+QString recordingsFilter() {
+    QStringList patterns;
+    for (const std::string& extension : readableExtensions())
+        patterns << QStringLiteral("*.") + QString::fromStdString(extension);
+    return QStringLiteral("Nagrania dźwiękowe (") + patterns.join(QLatin1Char(' ')) +
+           QStringLiteral(")");
+}
 
 // Where the window opens; the form gives only its size to Qt.
 constexpr QPoint kWindowPosition{261, 191};
@@ -56,36 +62,6 @@ class OnScopeExit {
     Function function_;
 };
 
-// Runs `encode` on a thread of its own while this thread's event loop goes on
-// without user input: the windows are painted and timers run however long the
-// writes take (a FIFO whose reader is slow), and the input given meanwhile
-// waits, as before, for the window to drop it. An exception of the run is
-// thrown here. Should the program be told to quit meanwhile, the loop ends
-// early and this waits for the run.
-RunResult runOffTheWindowThread(const EncodeRun& encode, const EncodeRequest& request) {
-    QEventLoop loop;
-    std::optional<RunResult> result;
-    std::exception_ptr failure;
-    std::thread worker([&] {
-        // A FIFO whose reader leaves fails the write (EPIPE) instead of ending
-        // the program; the signal, blocked here, dies with this thread.
-        sigset_t pipe;
-        sigemptyset(&pipe);
-        sigaddset(&pipe, SIGPIPE);
-        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
-        try {
-            result = encode(request);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    worker.join();
-    if (failure) std::rethrow_exception(failure);
-    return *result;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(UserDialogs& dialogs, EncodeRun encode, QWidget* parent)
@@ -99,9 +75,12 @@ MainWindow::MainWindow(UserDialogs& dialogs, EncodeRun encode, QWidget* parent)
 
     OpenDialog1.defaultSuffix = QStringLiteral("wav");
     OpenDialog1.fileMustExist = true;
-    // The coder reads any file with samples from byte 60, so beside the WAV
-    // files the dialog offers all files (.w60, .raw, .pcm inputs).
-    OpenDialog1.nameFilters = {QStringLiteral("Wave files (*.wav)"), kAllFilesFilter};
+    // Beside the WAV files the dialog offers the recordings of other formats,
+    // which are converted on the user's word, and all files (the coder reads
+    // any file with samples from byte 60).
+    OpenDialog1.nameFilters = {QStringLiteral("Wave files (*.wav)"), recordingsFilter(),
+                               kAllFilesFilter};
+    recordings_ = std::make_unique<RecordingImport>(*this, dialogs_);
     connectHandlers();
     fileMenuActions_ = std::make_unique<FileMenuActions>(
         *this, *ui->File1, ui->Exit1,
@@ -179,10 +158,12 @@ void MainWindow::updateOutputName() {
 }
 
 void MainWindow::Open1Click() {
-    if (const auto chosen = dialogs_.openFileName(this, OpenDialog1)) {
-        OpenDialog1.fileName = *chosen;
-        updateOutputName();
-    }
+    const auto chosen = dialogs_.openFileName(this, OpenDialog1);
+    if (!chosen) return;
+    const auto input = recordings_->inputFor(*chosen);
+    if (!input) return;
+    OpenDialog1.fileName = *input;
+    updateOutputName();
 }
 
 void MainWindow::Exit1Click() { close(); }
@@ -203,15 +184,16 @@ void MainWindow::RB_noadaptClick() { updateOutputName(); }
 void MainWindow::BT_WykresyClick() {
     const CoderMode mode = selectedMode();
     const bool noAdaptiveCodebook = ui->RB_noadapt->isChecked();
-    const QString inputName = ui->Edit1->text();
-    if (!fileExists(inputName)) {
+    if (!fileExists(ui->Edit1->text())) {
         dialogs_.information(this, kMissingInput);
         return;
     }
+    const auto inputName = inputToCode();
+    if (!inputName) return;
     hide();
     if (!TestForm) return;
     try {
-        TestForm->openForFile(inputName, mode, noAdaptiveCodebook);
+        TestForm->openForFile(*inputName, mode, noAdaptiveCodebook);
     } catch (...) {
         // Never leave the program without a visible window.
         if (!TestForm->isVisible()) show();
@@ -219,18 +201,25 @@ void MainWindow::BT_WykresyClick() {
     }
 }
 
+std::optional<QString> MainWindow::inputToCode() {
+    const auto input = recordings_->inputFor(ui->Edit1->text());
+    if (input && *input != ui->Edit1->text()) ui->Edit1->setText(*input);
+    return input;
+}
+
 void MainWindow::BT_KodowanieClick() {
-    const QString inputName = ui->Edit1->text();
-    if (!fileExists(inputName)) {
+    if (!fileExists(ui->Edit1->text())) {
         dialogs_.information(this, kMissingInput);
         return;
     }
+    const auto inputName = inputToCode();
+    if (!inputName) return;
     const QString outputName = ui->Edit2->text();
     if (fileExists(outputName) && !dialogs_.confirm(this, kOverwriteQuestion)) return;
 
     EncodeRequest request;
     request.mode = selectedMode();
-    request.inputName = toPath(inputName);
+    request.inputName = toPath(*inputName);
     request.outputName = toPath(outputName);
     request.noAdaptiveCodebook = ui->RB_noadapt->isChecked();
     request.saveOption =
@@ -250,7 +239,7 @@ RunResult MainWindow::runEncoding(const EncodeRequest& request) {
         InfoForm->paintNow();
     }
     const BusyCursor busy(dialogs_);  // restored first when the run ends
-    const RunResult result = runOffTheWindowThread(encode_, request);
+    const RunResult result = runOffTheWindowThread([&] { return encode_(request); });
     // Clicks and keys given during the run reach the still disabled window
     // now and are dropped, instead of acting once it is enabled again.
     QCoreApplication::processEvents();

@@ -10,6 +10,7 @@
 #include <QString>
 #include <array>
 #include <memory>
+#include <optional>
 
 #include "app/EncodeRun.h"
 #include "app/UserDialogs.h"
@@ -24,6 +25,7 @@ namespace zorvel {
 class ChartWindow;
 class FileMenuActions;
 class ProgressNotice;
+class RecordingImport;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -78,6 +80,10 @@ class MainWindow : public QMainWindow {
     // length of the run, which goes on another thread while the event loop
     // paints; all three undone also when the run throws.
     RunResult runEncoding(const EncodeRequest& request);
+    // The input of a run: Edit1's file, or, for a recording of another format,
+    // what the user makes of it (Edit1 then names the conversion); nothing
+    // when the user cancels.
+    std::optional<QString> inputToCode();
 
     std::unique_ptr<Ui::MainWindow> ui;
     OpenDialogSettings OpenDialog1;
@@ -86,6 +92,7 @@ class MainWindow : public QMainWindow {
     QPointer<ChartWindow> TestForm;
     QPointer<ProgressNotice> InfoForm;
     std::unique_ptr<FileMenuActions> fileMenuActions_;
+    std::unique_ptr<RecordingImport> recordings_;
 };
 
 }  // namespace zorvel

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTreeView>
 
 namespace zorvel {
@@ -45,6 +46,37 @@ std::optional<QString> QtUserDialogs::openFileName(QWidget* parent,
     dialog.setNameFilters(settings.nameFilters);
     dialog.setDefaultSuffix(settings.defaultSuffix);
     if (!settings.fileName.isEmpty()) dialog.selectFile(settings.fileName);
+    fitFileList(dialog);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty()) return std::nullopt;
+    return chosen.first();
+}
+
+RecordingUse QtUserDialogs::askRecordingUse(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Question, messageBoxTitle(), text, QMessageBox::NoButton, parent);
+    QPushButton* convert = box.addButton(QStringLiteral("Konwertuj"), QMessageBox::AcceptRole);
+    QPushButton* unchanged =
+        box.addButton(QStringLiteral("Koduj bez zmian"), QMessageBox::ActionRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Anuluj"), QMessageBox::RejectRole);
+    box.setDefaultButton(convert);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == convert) return RecordingUse::convert;
+    if (box.clickedButton() == unchanged) return RecordingUse::codeUnchanged;
+    return RecordingUse::cancel;
+}
+
+std::optional<QString> QtUserDialogs::saveFileName(QWidget* parent, const QString& caption,
+                                                   const QString& suggested) {
+    QFileDialog dialog(parent, caption);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setNameFilters(
+        {QStringLiteral("Pliki WAV (*.wav)"), QStringLiteral("Wszystkie pliki (*)")});
+    dialog.setDefaultSuffix(QStringLiteral("wav"));
+    dialog.selectFile(suggested);
     fitFileList(dialog);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();

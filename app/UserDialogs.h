@@ -22,6 +22,13 @@ struct OpenDialogSettings {
     QString fileName;  // the dialog's current file name; empty until a file was chosen
 };
 
+// What the user makes of a recording the coder cannot take as it stands.
+enum class RecordingUse {
+    convert,        // to 8000 Hz mono 16-bit, into a file of its own
+    codeUnchanged,  // its bytes from 60, as the coder reads every file
+    cancel,
+};
+
 class UserDialogs : public ChartDialogs {
   public:
     // Confirmation box with Yes and No buttons; false only when the answer is No.
@@ -31,6 +38,14 @@ class UserDialogs : public ChartDialogs {
     // Runs a file-open dialog; the chosen path, or nothing when cancelled.
     virtual std::optional<QString> openFileName(QWidget* parent,
                                                 const OpenDialogSettings& settings) = 0;
+    // Question box with the buttons "Konwertuj", "Koduj bez zmian" and
+    // "Anuluj" (also Escape and closing the box).
+    virtual RecordingUse askRecordingUse(QWidget* parent, const QString& text) = 0;
+    // Runs a file-save dialog for a WAV file, starting at `suggested`; the
+    // chosen path, or nothing when cancelled. It asks nothing about an
+    // existing file: the caller does.
+    virtual std::optional<QString> saveFileName(QWidget* parent, const QString& caption,
+                                                const QString& suggested) = 0;
 };
 
 // The real Qt message boxes, file dialog and override cursor.
@@ -43,6 +58,9 @@ class QtUserDialogs final : public UserDialogs {
     void showError(QWidget* parent, const QString& text) override;
     std::optional<QString> openFileName(QWidget* parent,
                                         const OpenDialogSettings& settings) override;
+    RecordingUse askRecordingUse(QWidget* parent, const QString& text) override;
+    std::optional<QString> saveFileName(QWidget* parent, const QString& caption,
+                                        const QString& suggested) override;
     void setBusyCursor() override { showBusyCursor(); }
     void restoreCursor() override { restoreBusyCursor(); }
 };

@@ -42,7 +42,7 @@ std::vector<ImportJob> planJobs(const ImportArguments& a) {
     std::set<std::filesystem::path> outputs;
     for (const std::string& input : a.inputs) {
         ImportJob job{input,
-                      a.output.empty() ? importOutputName(input, a.directory)
+                      a.output.empty() ? convertedFileName(input, a.directory)
                                        : std::filesystem::path(a.output),
                       {},
                       {}};
@@ -86,19 +86,11 @@ std::string reportLine(const ImportJob& job, const ConvertedRecording& r) {
 void importOne(ImportJob& job, bool overwrite, StagingArea& area) {
     const ConvertedRecording r = convertRecording(job.input);
     if (!r.converted) throw FileError(r.problem);
-    StagedFile staged(area, job.output);
-    writeAll(staged.descriptor(), r.bytes.data(), r.bytes.size(), job.output);
-    staged.commit(overwrite);
+    writeConvertedFile(r, job.output, area, overwrite);
     job.report = reportLine(job, r);
 }
 
 }  // namespace
-
-std::filesystem::path importOutputName(const std::filesystem::path& input,
-                                       const std::filesystem::path& directory) {
-    const std::filesystem::path base = directory.empty() ? input : directory / input.filename();
-    return base.string() + "_8k.wav";
-}
 
 int runImport(const ImportArguments& arguments) {
     if (!arguments.output.empty() && arguments.inputs.size() > 1)

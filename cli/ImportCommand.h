@@ -10,11 +10,6 @@
 
 namespace zorvel::cli {
 
-// INPUT + "_8k.wav"; with a directory, that name of the input's file name
-// inside it.
-std::filesystem::path importOutputName(const std::filesystem::path& input,
-                                       const std::filesystem::path& directory);
-
 int runImport(const ImportArguments& arguments);
 
 }  // namespace zorvel::cli

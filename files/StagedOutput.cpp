@@ -126,6 +126,23 @@ int openInPlace(const std::filesystem::path& name, ReaderWait readerWait) {
     return fd;
 }
 
+bool directoryTakesNewFiles(const std::filesystem::path& directory) {
+    const std::filesystem::path where = directory.empty() ? "." : directory;
+    int fd = ::open(where.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+        return true;
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR) return false;
+    // No anonymous files here: a hidden named one, removed at once.
+    std::string name = (where / ".zorvel-probe-XXXXXX").string();
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    ::close(fd);
+    ::unlink(name.c_str());
+    return true;
+}
+
 void writeAll(int fd, const char* data, std::size_t size, const std::filesystem::path& name) {
     while (size > 0) {
         const ssize_t written = write(fd, data, size);

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "files/StagedOutput.h"
 #include "sound/SpeechInput.h"
 #include "sound/Wave.h"
 
@@ -140,6 +141,19 @@ ConvertedRecording convertRecording(const std::filesystem::path& file) {
 
 SpeechInput convertedInput(const ConvertedRecording& recording) {
     return SpeechInput(std::make_unique<std::istringstream>(recording.bytes));
+}
+
+void writeConvertedFile(const ConvertedRecording& recording, const std::filesystem::path& output,
+                        StagingArea& area, bool replace) {
+    StagedFile staged(area, output);
+    writeAll(staged.descriptor(), recording.bytes.data(), recording.bytes.size(), output);
+    staged.commit(replace);
+}
+
+std::filesystem::path convertedFileName(const std::filesystem::path& input,
+                                        const std::filesystem::path& directory) {
+    const std::filesystem::path base = directory.empty() ? input : directory / input.filename();
+    return base.string() + "_8k.wav";
 }
 
 }  // namespace zorvel

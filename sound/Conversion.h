@@ -19,6 +19,7 @@
 namespace zorvel {
 
 class SpeechInput;
+class StagingArea;
 
 // 8000 Hz samples of `mono` (at `rate` Hz, any scale), round(size * 8000 /
 // rate) of them, by libsoxr's very-high-quality resampler; a copy when `rate`
@@ -45,6 +46,17 @@ ConvertedRecording convertRecording(const std::filesystem::path& file);
 // The same for samples already read: `interleaved` holds frames of `channels`
 // samples at `rate` Hz, full scale 1.
 ConvertedRecording convertSamples(std::span<const double> interleaved, int channels, double rate);
+
+// Where a conversion of `input` goes: INPUT + "_8k.wav"; with a directory,
+// that name of the input's file name inside it.
+std::filesystem::path convertedFileName(const std::filesystem::path& input,
+                                        const std::filesystem::path& directory = {});
+
+// Writes the converted file to `output`, staged in `area`: whole or not at
+// all, and over an existing file only with `replace`. Throws FileError with
+// the reason when it cannot.
+void writeConvertedFile(const ConvertedRecording& recording, const std::filesystem::path& output,
+                        StagingArea& area, bool replace);
 
 // A coder's input that reads the converted bytes from memory.
 SpeechInput convertedInput(const ConvertedRecording& recording);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace zorvel {
 
@@ -18,11 +19,28 @@ enum class RecordingKind {
     otherFormat,   // anything else libsndfile reads: to be converted
 };
 
+// How the samples of a recording are stored.
+enum class SampleType {
+    unknown,
+    pcm8,
+    pcm16,
+    pcm24,
+    pcm32,
+    float32,
+    float64,
+    uLaw,
+    aLaw,
+    other,  // a coding of its own (Vorbis, Opus, MPEG, ADPCM, ...)
+};
+
 struct RecordingFormat {
     RecordingKind kind = RecordingKind::unrecognised;
     int sampleRate = 0;       // Hz; 0 when unrecognised
     int channels = 0;         // 0 when unrecognised
     std::int64_t frames = 0;  // samples per channel
+    SampleType sampleType = SampleType::unknown;
+    std::string sampleName;  // "24-bit", "float", or libsndfile's name of the coding
+    std::string container;   // "FLAC", "Ogg", ...; empty for WAV, when not worth naming
     // E.g. "48000 Hz, 2 channels, 24-bit" or "44100 Hz, 1 channel, float,
     // FLAC" (the container is named when it is not WAV); empty when
     // unrecognised.
@@ -33,6 +51,11 @@ struct RecordingFormat {
 // regular file (a FIFO, a device), and what cannot be opened, is unrecognised,
 // so that the coder's own input gives its refusal.
 RecordingFormat describeRecording(const std::filesystem::path& file);
+
+// The file name extensions of the recordings libsndfile reads here, and of
+// the raw files the coder reads from byte 60 (.raw, .pcm, .w60); lower case,
+// sorted, each once.
+std::vector<std::string> readableExtensions();
 
 // The refusal of a recording of another format: "<description>; the coder
 // takes 8000 Hz mono 16-bit".

@@ -1,12 +1,16 @@
 #include "tests/TestSupport.h"
 
+#include <gtest/gtest.h>
+#include <sndfile.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <numbers>
 #include <stdexcept>
 
 #include "sound/Wave.h"
@@ -106,6 +110,24 @@ FileSizeLimit::FileSizeLimit(std::uint64_t bytes) {
 FileSizeLimit::~FileSizeLimit() {
     setrlimit(RLIMIT_FSIZE, &previous_);
     sigaction(SIGXFSZ, &previousAction_, nullptr);
+}
+
+void writeTone(const std::filesystem::path& file, int format, int rate, double hz, double a,
+               std::int64_t frames, std::vector<double> signs) {
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = static_cast<int>(signs.size());
+    info.format = format;
+    SNDFILE* sound = sf_open(file.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(sound, nullptr) << sf_strerror(nullptr);
+    sf_command(sound, SFC_SET_CLIPPING, nullptr, SF_FALSE);
+    std::vector<double> data(static_cast<std::size_t>(frames) * signs.size());
+    for (sf_count_t i = 0; i < frames; ++i)
+        for (std::size_t c = 0; c < signs.size(); ++c)
+            data[i * signs.size() + c] =
+                signs[c] * a * std::sin(2 * std::numbers::pi * hz * i / rate);
+    ASSERT_EQ(sf_writef_double(sound, data.data(), frames), frames) << sf_strerror(sound);
+    sf_close(sound);
 }
 
 }  // namespace zorvel::test

@@ -85,6 +85,13 @@ void writeBytes(const std::filesystem::path& file, const std::vector<std::uint8_
 void writeSamples(const std::filesystem::path& file, const std::vector<std::int16_t>& samples,
                   int headerBytes = 60);
 
+// Writes, with libsndfile, `frames` frames of a sine of `hz` at amplitude `a`
+// (full scale 1) to `file` in libsndfile's `format` (SF_FORMAT_WAV |
+// SF_FORMAT_PCM_24, say) at `rate` Hz, one channel per entry of `signs`, the
+// sine multiplied by it.
+void writeTone(const std::filesystem::path& file, int format, int rate, double hz, double a,
+               std::int64_t frames, std::vector<double> signs = {1.0});
+
 // Seed for random tests: ZORVEL_SEED from the environment, else `fallback`;
 // printed so a failure can be repeated.
 std::uint32_t testSeed(std::uint32_t fallback = 20261207u);

@@ -16,25 +16,7 @@
 namespace zorvel {
 namespace {
 
-// Writes `frames` frames of a sine of `hz` at amplitude `a` (full scale 1) to
-// every channel, channel c multiplied by signs[c].
-void writeTone(const std::filesystem::path& file, int format, int rate, double hz, double a,
-               sf_count_t frames, std::vector<double> signs = {1.0}) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = static_cast<int>(signs.size());
-    info.format = format;
-    SNDFILE* sound = sf_open(file.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(sound, nullptr) << sf_strerror(nullptr);
-    sf_command(sound, SFC_SET_CLIPPING, nullptr, SF_FALSE);
-    std::vector<double> data(static_cast<std::size_t>(frames) * signs.size());
-    for (sf_count_t i = 0; i < frames; ++i)
-        for (std::size_t c = 0; c < signs.size(); ++c)
-            data[i * signs.size() + c] =
-                signs[c] * a * std::sin(2 * std::numbers::pi * hz * i / rate);
-    ASSERT_EQ(sf_writef_double(sound, data.data(), frames), frames);
-    sf_close(sound);
-}
+using test::writeTone;
 
 // The converted samples, read back through the coder's in-memory input.
 std::vector<double> samplesOf(const ConvertedRecording& r) {
@@ -78,6 +60,12 @@ class ToneConversion : public ::testing::TestWithParam<ToneCase> {};
 
 TEST_P(ToneConversion, KeepsFrequencyLevelAndDuration) {
     const ToneCase& c = GetParam();
+    SF_INFO wanted{};
+    wanted.samplerate = c.rate;
+    wanted.channels = c.channels;
+    wanted.format = c.format;
+    if (!sf_format_check(&wanted))
+        GTEST_SKIP() << "libsndfile here does not write " << c.description;
     test::TempDir dir;
     const auto file = dir / "tone";
     constexpr double kAmplitude = 0.5;
@@ -112,8 +100,10 @@ INSTANTIATE_TEST_SUITE_P(
         ToneCase{48000, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_24, "48000 Hz, 2 channels, 24-bit"},
         ToneCase{44100, 2, SF_FORMAT_WAV | SF_FORMAT_FLOAT, "44100 Hz, 2 channels, float"},
         ToneCase{48000, 1, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, "48000 Hz, 1 channel, 16-bit, FLAC"},
-        ToneCase{44100, 2, SF_FORMAT_FLAC | SF_FORMAT_PCM_24,
-                 "44100 Hz, 2 channels, 24-bit, FLAC"}));
+        ToneCase{44100, 2, SF_FORMAT_FLAC | SF_FORMAT_PCM_24, "44100 Hz, 2 channels, 24-bit, FLAC"},
+        // Written where libsndfile has an MP3 encoder (it reads MP3 gaplessly).
+        ToneCase{44100, 2, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III,
+                 "44100 Hz, 2 channels, MPEG Layer III"}));
 
 TEST(Conversion, SixKilohertzAt48kDoesNotFoldIntoTheBand) {
     test::TempDir dir;

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "files/StagedOutput.h"
 #include "files/TemporaryNames.h"
 #include "tests/TestSupport.h"
 #include "tests/cli/CliRun.h"
@@ -82,6 +83,19 @@ TEST(TemporaryNames, LeftoversOfGoneProcessesAreRemovedAndNothingElse) {
     sorted.erase(std::find(sorted.begin(), sorted.end(), kept[4]));
     EXPECT_EQ(test::directoryNames(d.path()), sorted);
     close(directory);
+}
+
+// A folder takes new files when one can be made there, whatever its
+// permissions say to the superuser; the probe leaves nothing behind.
+TEST(DirectoryTakesNewFiles, TriesAndLeavesNothing) {
+    test::TempDir dir;
+    EXPECT_TRUE(directoryTakesNewFiles(dir.path()));
+    EXPECT_TRUE(test::directoryNames(dir.path()).empty());
+    EXPECT_FALSE(directoryTakesNewFiles(dir / "missing"));
+    test::writeBytes(dir / "file", {1});
+    EXPECT_FALSE(directoryTakesNewFiles(dir / "file"));
+    EXPECT_FALSE(directoryTakesNewFiles("/proc/self/fd"));
+    EXPECT_EQ(test::directoryNames(dir.path()), std::vector<std::string>{"file"});
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // tooltip, the windows' fixed sizes, Escape in the chart window and the
 // buttons' tooltips.
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -14,6 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -199,10 +201,12 @@ std::vector<QString> listedNames(QFileDialog& dialog) {
     return names;
 }
 
-TEST(OpenDialog, OffersWaveFilesFirstThenAllFilesInPolish) {
+TEST(OpenDialog, OffersWaveFilesThenRecordingsThenAllFiles) {
     test::TempDir dir;
     test::writeSamples(dir / "mowa.wav", std::vector<std::int16_t>(320, 100));
     test::writeSamples(dir / "nagranie.raw", std::vector<std::int16_t>(320, 100));
+    test::writeTone(dir / "glos.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 440.0, 0.3, 4410);
+    test::writeSamples(dir / "notatki.txt", std::vector<std::int16_t>(4, 0));
     QtUserDialogs dialogs;
     MainWindow main(dialogs);
     OpenDialogSettings settings = main.openDialog();
@@ -214,6 +218,7 @@ TEST(OpenDialog, OffersWaveFilesFirstThenAllFilesInPolish) {
         QStringList filters;
         QString selectedFilter;
         std::vector<QString> wavList;
+        std::vector<QString> recordingList;
         std::vector<QString> allList;
         QString cancelText;
         bool listed = false;
@@ -229,9 +234,13 @@ TEST(OpenDialog, OffersWaveFilesFirstThenAllFilesInPolish) {
         // The file list is filled by a thread of its own.
         seen.listed = QTest::qWaitFor([&] { return !listedNames(*dialog).empty(); }, 5000);
         seen.wavList = listedNames(*dialog);
+        dialog->selectNameFilter(settings.nameFilters.at(1));
+        seen.listed =
+            seen.listed && QTest::qWaitFor([&] { return listedNames(*dialog).size() == 3; }, 5000);
+        seen.recordingList = listedNames(*dialog);
         dialog->selectNameFilter("Wszystkie pliki (*)");
         seen.listed =
-            seen.listed && QTest::qWaitFor([&] { return listedNames(*dialog).size() == 2; }, 5000);
+            seen.listed && QTest::qWaitFor([&] { return listedNames(*dialog).size() == 4; }, 5000);
         seen.allList = listedNames(*dialog);
         auto* buttons = dialog->findChild<QDialogButtonBox*>();
         QAbstractButton* open = nullptr;
@@ -252,13 +261,59 @@ TEST(OpenDialog, OffersWaveFilesFirstThenAllFilesInPolish) {
     EXPECT_TRUE(seen.listed);
     EXPECT_EQ(seen.title, "Otwórz");
     EXPECT_EQ(seen.shownTitle, "Otwórz");
-    EXPECT_EQ(seen.filters, QStringList({"Wave files (*.wav)", "Wszystkie pliki (*)"}));
+    ASSERT_EQ(seen.filters.size(), 3);
+    EXPECT_EQ(seen.filters[0], "Wave files (*.wav)");
+    EXPECT_EQ(seen.filters[2], "Wszystkie pliki (*)");
+    // The recordings: every container libsndfile reads here, and the raw files.
+    const QString recordings = seen.filters[1];
+    EXPECT_TRUE(recordings.startsWith(QString::fromUtf8("Nagrania dźwiękowe (*.")));
+    for (const char* pattern : {"*.wav", "*.flac", "*.ogg", "*.aiff", "*.aif", "*.raw", "*.w60"})
+        EXPECT_TRUE(recordings.split(QRegularExpression("[ ()]")).contains(pattern)) << pattern;
     EXPECT_EQ(seen.selectedFilter, "Wave files (*.wav)");
     EXPECT_EQ(seen.wavList, std::vector<QString>{"mowa.wav"});
-    EXPECT_EQ(seen.allList, (std::vector<QString>{"mowa.wav", "nagranie.raw"}));
+    EXPECT_EQ(seen.recordingList, (std::vector<QString>{"glos.flac", "mowa.wav", "nagranie.raw"}));
+    EXPECT_EQ(seen.allList,
+              (std::vector<QString>{"glos.flac", "mowa.wav", "nagranie.raw", "notatki.txt"}));
     EXPECT_EQ(seen.cancelText, "Anuluj");
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(*chosen, qPath(dir / "nagranie.raw"));
+}
+
+// The question about a recording of another format: Polish buttons, the
+// convert button the default, and Escape (as closing the box) cancels.
+TEST(RecordingQuestion, EachButtonGivesItsAnswer) {
+    QtUserDialogs dialogs;
+    QWidget parent;
+    const std::vector<std::string> expected{"Anuluj", "Koduj bez zmian", "Konwertuj"};
+    const std::pair<const char*, RecordingUse> answers[] = {
+        {"Konwertuj", RecordingUse::convert},
+        {"Koduj bez zmian", RecordingUse::codeUnchanged},
+        {"Anuluj", RecordingUse::cancel},
+    };
+    for (const auto& [button, use] : answers) {
+        RecordingUse answer{};
+        const SeenBox seen = answerBox(
+            [&] { answer = dialogs.askRecordingUse(&parent, "Plik to nagranie 48000 Hz."); },
+            QString::fromUtf8(button));
+        EXPECT_EQ(answer, use) << button;
+        EXPECT_EQ(seen.title, "ZORVEL");
+        EXPECT_EQ(seen.text, "Plik to nagranie 48000 Hz.");
+        EXPECT_EQ(seen.icon, QMessageBox::Question);
+        std::vector<std::string> shown;
+        for (const QString& b : seen.buttons) shown.push_back(b.toStdString());
+        EXPECT_EQ(shown, expected);
+    }
+
+    bool escaped = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        EXPECT_EQ(box->defaultButton()->text(), "Konwertuj");
+        QTest::keyClick(box, Qt::Key_Escape);
+        escaped = true;
+    });
+    EXPECT_EQ(dialogs.askRecordingUse(&parent, "?"), RecordingUse::cancel);
+    EXPECT_TRUE(escaped);
 }
 
 // ---------------------------------------------------------------------------
@@ -417,6 +472,10 @@ class SampleDialogs final : public UserDialogs {
     void showError(QWidget*, const QString&) override {}
     std::optional<QString> openFileName(QWidget*, const OpenDialogSettings&) override {
         return sample();
+    }
+    RecordingUse askRecordingUse(QWidget*, const QString&) override { return RecordingUse::cancel; }
+    std::optional<QString> saveFileName(QWidget*, const QString&, const QString&) override {
+        return std::nullopt;
     }
     void setBusyCursor() override {}
     void restoreCursor() override {}

@@ -5,12 +5,14 @@
 // the run is either the real coder or a stand-in that observes the window.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -44,10 +46,12 @@
 #include "app/FileMenuActions.h"
 #include "app/MainWindow.h"
 #include "app/ProgressNotice.h"
+#include "app/RecordingImport.h"
 #include "app/UserDialogs.h"
 #include "app/ZorvelApplication.h"
 #include "charts/ChartWindow.h"
 #include "coder/SpeechCoder.h"
+#include "sound/Conversion.h"
 #include "sound/SpeechInput.h"
 #include "tests/TestSupport.h"
 
@@ -79,6 +83,10 @@ class RecordingDialogs : public zorvel::UserDialogs {
     std::vector<QString> errors;
     std::vector<OpenDialogSettings> openRequests;
     std::deque<std::optional<QString>> openAnswers;
+    std::vector<QString> recordingQuestions;
+    std::deque<zorvel::RecordingUse> recordingAnswers;
+    std::vector<std::pair<QString, QString>> saveRequests;  // caption, suggested name
+    std::deque<std::optional<QString>> saveAnswers;
     bool confirmAnswer = true;
     int busyDepth = 0;
     int busyCalls = 0;
@@ -102,6 +110,21 @@ class RecordingDialogs : public zorvel::UserDialogs {
         if (openAnswers.empty()) return std::nullopt;
         auto answer = openAnswers.front();
         openAnswers.pop_front();
+        return answer;
+    }
+    zorvel::RecordingUse askRecordingUse(QWidget*, const QString& text) override {
+        recordingQuestions.push_back(text);
+        if (recordingAnswers.empty()) return zorvel::RecordingUse::cancel;
+        const auto answer = recordingAnswers.front();
+        recordingAnswers.pop_front();
+        return answer;
+    }
+    std::optional<QString> saveFileName(QWidget*, const QString& caption,
+                                        const QString& suggested) override {
+        saveRequests.emplace_back(caption, suggested);
+        if (saveAnswers.empty()) return std::nullopt;
+        auto answer = saveAnswers.front();
+        saveAnswers.pop_front();
         return answer;
     }
     void setBusyCursor() override {
@@ -480,8 +503,12 @@ TEST_F(MainWindowTest, OpenDialogAsksForAnExistingWaveFile) {
     chooseFile("/dane/mowa.wav");
     ASSERT_EQ(dialogs.openRequests.size(), 1u);
     const OpenDialogSettings& asked = dialogs.openRequests.front();
-    // WAV files first, then every file: any file with samples from byte 60 is an input.
-    EXPECT_EQ(asked.nameFilters, QStringList({"Wave files (*.wav)", "Wszystkie pliki (*)"}));
+    // WAV files first, then the recordings the program converts, then every
+    // file: any file with samples from byte 60 is an input.
+    ASSERT_EQ(asked.nameFilters.size(), 3);
+    EXPECT_EQ(asked.nameFilters[0], "Wave files (*.wav)");
+    EXPECT_TRUE(asked.nameFilters[1].startsWith(QString::fromUtf8("Nagrania dźwiękowe (")));
+    EXPECT_EQ(asked.nameFilters[2], "Wszystkie pliki (*)");
     EXPECT_EQ(asked.defaultSuffix, "wav");
     EXPECT_TRUE(asked.fileMustExist);
     EXPECT_EQ(asked.fileName, "");
@@ -587,6 +614,175 @@ TEST_P(EditedNameTest, RadioClickReplacesEditedOutputName) {
 
 INSTANTIATE_TEST_SUITE_P(EachGroup, EditedNameTest,
                          ::testing::Values("RadioButton5", "RB_soutp", "RB_noadapt"));
+
+// --- recordings of another format -----------------------------------------------------------
+
+// A half second of a 440 Hz tone, 48 kHz stereo 24-bit, chosen in "Otwórz...".
+class OtherFormatTest : public MainWindowTest {
+  protected:
+    OtherFormatTest() {
+        zt::writeTone(recording, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 48000, 440.0, 0.5, 24000,
+                      {1.0, 0.5});
+    }
+    QString question(const char* target) const {
+        return QString::fromUtf8(
+                   "Plik „rec.wav” to nagranie 48000 Hz, stereo, próbki 24-bitowe.\n"
+                   "Koder przyjmuje nagrania 8000 Hz, mono, 16-bitowe: odczytane bez zmian, "
+                   "to nagranie dałoby błędne wyniki.\n\n"
+                   "Można je przekonwertować do pliku „") +
+               QString::fromUtf8(target) + QString::fromUtf8("” i kodować ten plik.");
+    }
+    zt::TempDir dir;
+    const fs::path recording = dir / "rec.wav";
+    const fs::path converted = dir / "rec.wav_8k.wav";
+};
+
+TEST_F(OtherFormatTest, CancelLeavesEverythingAsItWas) {
+    chooseFile(qPath(recording));
+    EXPECT_EQ(dialogs.recordingQuestions, std::vector<QString>{question("rec.wav_8k.wav")});
+    EXPECT_EQ(edit1(), "");
+    EXPECT_EQ(edit2(), "");
+    EXPECT_FALSE(fs::exists(converted));
+    EXPECT_EQ(zt::directoryNames(dir.path()), std::vector<std::string>{"rec.wav"});
+}
+
+TEST_F(OtherFormatTest, CodeUnchangedTakesTheFileAndAsksNoMore) {
+    dialogs.recordingAnswers = {zorvel::RecordingUse::codeUnchanged};
+    chooseFile(qPath(recording));
+    EXPECT_EQ(edit1(), qPath(recording));
+    EXPECT_EQ(edit2(), qPath(recording) + "_12.20_sout.wav");
+    click("BT_Kodowanie");
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].request.inputName, recording);
+    EXPECT_EQ(dialogs.recordingQuestions.size(), 1u);
+    EXPECT_FALSE(fs::exists(converted));
+}
+
+TEST_F(OtherFormatTest, ConvertWritesTheConversionBesideItAndTakesIt) {
+    dialogs.recordingAnswers = {zorvel::RecordingUse::convert};
+    chooseFile(qPath(recording));
+    EXPECT_EQ(edit1(), qPath(converted));
+    EXPECT_EQ(edit2(), qPath(converted) + "_12.20_sout.wav");
+    // The file is the command-line import's, byte for byte.
+    const zorvel::ConvertedRecording expected = zorvel::convertRecording(recording);
+    ASSERT_TRUE(expected.converted);
+    EXPECT_EQ(zt::readBytes(converted),
+              std::vector<std::uint8_t>(expected.bytes.begin(), expected.bytes.end()));
+    EXPECT_EQ(zorvel::describeRecording(converted).kind, zorvel::RecordingKind::coderFormat);
+    EXPECT_TRUE(dialogs.informations.empty());  // nothing clipped: nothing to say
+    EXPECT_GT(dialogs.busyCalls, 0);
+    EXPECT_EQ(dialogs.busyDepth, 0);
+
+    // The conversion is coded without a further question.
+    click("BT_Kodowanie");
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].request.inputName, converted);
+    EXPECT_EQ(dialogs.recordingQuestions.size(), 1u);
+}
+
+TEST_F(OtherFormatTest, AnExistingConversionIsReplacedOnlyWhenTheUserSaysSo) {
+    const std::vector<std::uint8_t> old = {'o', 'l', 'd'};
+    zt::writeBytes(converted, old);
+    dialogs.recordingAnswers = {zorvel::RecordingUse::convert, zorvel::RecordingUse::convert};
+    dialogs.confirmAnswer = false;
+    chooseFile(qPath(recording));
+    EXPECT_EQ(
+        dialogs.confirmations,
+        std::vector<QString>{QString::fromUtf8("Plik „rec.wav_8k.wav” istnieje.\n\nNadpisać?")});
+    EXPECT_EQ(edit1(), "");
+    EXPECT_EQ(zt::readBytes(converted), old);
+
+    dialogs.confirmAnswer = true;
+    chooseFile(qPath(recording));
+    EXPECT_EQ(edit1(), qPath(converted));
+    EXPECT_EQ(zorvel::describeRecording(converted).kind, zorvel::RecordingKind::coderFormat);
+}
+
+// A file reached through a directory that takes no new files (here the
+// process's open descriptors, which refuse even the superuser): the user is
+// asked where the conversion goes.
+TEST_F(OtherFormatTest, ConvertAsksWhereWhenTheFolderTakesNoFiles) {
+    const int fd = ::open(recording.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    const QString throughDescriptor = QString("/proc/self/fd/%1").arg(fd);
+    const fs::path elsewhere = dir / "gdzie indziej.wav";
+    dialogs.recordingAnswers = {zorvel::RecordingUse::convert, zorvel::RecordingUse::convert};
+    dialogs.saveAnswers = {std::nullopt, qPath(elsewhere)};
+
+    chooseFile(throughDescriptor);  // the save dialog is cancelled
+    ASSERT_EQ(dialogs.saveRequests.size(), 1u);
+    EXPECT_EQ(dialogs.saveRequests[0].first, QString::fromUtf8("Zapisz przekonwertowane nagranie"));
+    EXPECT_EQ(dialogs.saveRequests[0].second, QDir::home().filePath(QString("%1_8k.wav").arg(fd)));
+    EXPECT_EQ(edit1(), "");
+
+    chooseFile(throughDescriptor);
+    ::close(fd);
+    EXPECT_EQ(edit1(), qPath(elsewhere));
+    EXPECT_EQ(zorvel::describeRecording(elsewhere).kind, zorvel::RecordingKind::coderFormat);
+    EXPECT_EQ(zorvel::describeRecording(elsewhere).frames, 4000);  // 0.5 s at 8000 Hz
+}
+
+TEST_F(OtherFormatTest, ClippedSamplesAndFailuresAreTold) {
+    const fs::path loud = dir / "glosno.wav";
+    zt::writeTone(loud, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 8000, 1000.0, 1.5, 800);
+    const zorvel::ConvertedRecording expected = zorvel::convertRecording(loud);
+    ASSERT_GT(expected.clipped, 0);
+    dialogs.recordingAnswers = {zorvel::RecordingUse::convert, zorvel::RecordingUse::convert};
+    chooseFile(qPath(loud));
+    EXPECT_EQ(edit1(), qPath(dir / "glosno.wav_8k.wav"));
+    EXPECT_EQ(
+        dialogs.informations,
+        std::vector<QString>{QString::fromUtf8("Nagranie zapisano w pliku „glosno.wav_8k.wav”.\n"
+                                               "Próbki przycięte do pełnej skali: ") +
+                             QString::number(expected.clipped) + "."});
+
+    // A conversion whose name is taken by a directory fails and says why.
+    fs::create_directory(dir / "rec.wav_8k.wav");
+    dialogs.informations.clear();
+    chooseFile(qPath(recording));
+    EXPECT_EQ(edit1(), qPath(dir / "glosno.wav_8k.wav"));
+    ASSERT_EQ(dialogs.informations.size(), 1u);
+    EXPECT_TRUE(dialogs.informations[0].startsWith(
+        QString::fromUtf8("Nie można przekonwertować nagrania „rec.wav”:\n")))
+        << dialogs.informations[0].toStdString();
+}
+
+// A recording typed into Edit1 is asked about when it is to be coded.
+TEST_F(OtherFormatTest, TypedRecordingIsAskedAboutBeforeItIsCoded) {
+    control<QLineEdit>("Edit1").setText(qPath(recording));
+    control<QLineEdit>("Edit2").setText(qPath(dir / "wynik.wav"));
+    click("BT_Kodowanie");  // cancelled
+    EXPECT_TRUE(runs.empty());
+    dialogs.recordingAnswers = {zorvel::RecordingUse::convert};
+    click("BT_Kodowanie");
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].request.inputName, converted);
+    EXPECT_EQ(runs[0].request.outputName, dir / "wynik.wav");
+    EXPECT_EQ(edit1(), qPath(converted));
+    EXPECT_EQ(dialogs.recordingQuestions.size(), 2u);
+}
+
+TEST(PolishDescription, NamesRateChannelsSamplesAndContainer) {
+    zorvel::RecordingFormat f;
+    f.sampleRate = 44100;
+    f.channels = 1;
+    f.sampleType = zorvel::SampleType::float32;
+    f.container = "FLAC";
+    EXPECT_EQ(zorvel::polishDescription(f),
+              QString::fromUtf8("44100 Hz, mono, próbki zmiennoprzecinkowe 32-bitowe, FLAC"));
+    f.container.clear();
+    f.sampleType = zorvel::SampleType::other;
+    f.sampleName = "Vorbis";
+    const std::pair<int, const char*> channels[] = {
+        {2, "stereo"},      {3, "3 kanały"},    {4, "4 kanały"},   {5, "5 kanałów"},
+        {12, "12 kanałów"}, {14, "14 kanałów"}, {22, "22 kanały"}, {25, "25 kanałów"}};
+    for (const auto& [count, text] : channels) {
+        f.channels = count;
+        EXPECT_EQ(zorvel::polishDescription(f), QString::fromUtf8("44100 Hz, ") +
+                                                    QString::fromUtf8(text) +
+                                                    QString::fromUtf8(", kodowanie Vorbis"));
+    }
+}
 
 // --- the encoding run ----------------------------------------------------------------------
 

@@ -41,6 +41,10 @@ class RecordingDialogs final : public UserDialogs {
     std::optional<QString> openFileName(QWidget*, const OpenDialogSettings&) override {
         return openAnswer;
     }
+    RecordingUse askRecordingUse(QWidget*, const QString&) override { return RecordingUse::cancel; }
+    std::optional<QString> saveFileName(QWidget*, const QString&, const QString&) override {
+        return std::nullopt;
+    }
     void setBusyCursor() override {}
     void restoreCursor() override {}
 };
