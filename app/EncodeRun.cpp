@@ -4,10 +4,22 @@
 
 namespace zorvel {
 
-RunResult runSpeechCoder(const EncodeRequest& request) {
+EncodeOutcome runSpeechCoder(const EncodeRequest& request, RunControl& control) {
     SpeechCoder coder(request.inputName, request.mode);
     coder.noAdaptiveCodebook = request.noAdaptiveCodebook;
-    return coder.encodeFile(request.outputName, request.saveOption);
+    const std::stop_token stop = control.stop.get_token();
+    coder.frameWritten = [&](std::int64_t frames) {
+        control.framesWritten.store(frames, std::memory_order_relaxed);
+        return !stop.stop_requested();
+    };
+    EncodeOutcome outcome;
+    outcome.result = coder.encodeFile(request.outputName, request.saveOption);
+    outcome.frames = coder.frameCount();
+    outcome.frameSnr = coder.frameSnr();
+    outcome.segmentalSnr = coder.segmentalSnr();
+    outcome.overallSnr = coder.overallSnr();
+    outcome.error = coder.runError();
+    return outcome;
 }
 
 }  // namespace zorvel

@@ -1,8 +1,12 @@
 #include "app/MainWindow.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QRadioButton>
+#include <QTimer>
 #include <array>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "app/FileMenuActions.h"
@@ -10,11 +14,14 @@
 #include "app/OffTheWindowThread.h"
 #include "app/ProgressNotice.h"
 #include "app/RecordingImport.h"
+#include "app/SystemReasons.h"
 #include "app/ZorvelApplication.h"
 #include "charts/ChartWindow.h"
 #include "charts/FormFont.h"
 #include "coder/SpeechCoder.h"
+#include "files/StagedOutput.h"
 #include "sound/Recording.h"
+#include "sound/SpeechInput.h"
 #include "ui_MainWindow.h"
 
 namespace zorvel {
@@ -26,6 +33,73 @@ const QString kOverwriteQuestion = QStringLiteral("Plik wyjsciowy istnieje.\n\nN
 const QString kEncodingFailed = QStringLiteral(
     "Kodowanie nie powiodło się: nie można odczytać pliku wejściowego lub zapisać pliku "
     "wyjściowego.");
+
+// A run at least this long shows its progress and can be stopped: a minute of
+// speech.
+constexpr std::int64_t kFramesShowingProgress = 3000;
+constexpr int kProgressUpdateMs = 100;
+
+QString quotedName(const QString& name) { return QStringLiteral("„") + name + QStringLiteral("”"); }
+
+QString decimal(double x) { return QString::number(x, 'f', 2); }
+
+// Why `input` cannot be coded, or nothing: it holds `frames` whole frames.
+std::optional<QString> inputProblem(const QString& input, std::int64_t& frames) {
+    if (!QFileInfo(input).isFile())
+        return QStringLiteral("Plik wejściowy nie jest zwykłym plikiem.");
+    SpeechInput speech(toPath(input));
+    if (!speech.usable()) return QStringLiteral("Nie można odczytać pliku wejściowego.");
+    frames = speech.framesLeft();
+    if (frames == 0)
+        return QStringLiteral(
+            "Plik wejściowy nie zawiera ani jednej pełnej ramki (160 próbek od bajtu 60): nie ma "
+            "czego kodować.");
+    return std::nullopt;
+}
+
+// Why the run could not write `output` for `input`, or nothing; told before
+// anything is asked or written.
+std::optional<QString> outputProblem(const QString& output, const QString& input) {
+    if (output.isEmpty()) return QStringLiteral("Nie podano nazwy pliku wyjściowego.");
+    const QFileInfo out(output);
+    if (out.isDir())
+        return QStringLiteral("Plik wyjściowy ") + quotedName(output) +
+               QStringLiteral(" jest folderem.");
+    std::error_code error;
+    if (std::filesystem::equivalent(toPath(output), toPath(input), error))
+        return QStringLiteral(
+            "Plik wyjściowy jest plikiem wejściowym: wybierz inną nazwę pliku wyjściowego.");
+    // A device or a FIFO is written where it is, not in its folder.
+    if (out.exists() && !out.isFile()) return std::nullopt;
+    const QString folder = out.absolutePath();
+    if (!QFileInfo(folder).isDir())
+        return QStringLiteral("Folder ") + quotedName(folder) + QStringLiteral(" nie istnieje.");
+    if (const int refused = newFileError(toPath(folder)))
+        return QStringLiteral("Nie można zapisać pliku w folderze ") + quotedName(folder) +
+               QStringLiteral(": ") + polishReason(refused) + QStringLiteral(".");
+    return std::nullopt;
+}
+
+QString resultText(const EncodeOutcome& outcome, const QString& output) {
+    return QStringLiteral("Kodowanie zakończone.\n\nLiczba ramek: ") +
+           QString::number(outcome.frames) + QStringLiteral(" (") +
+           decimal(static_cast<double>(outcome.frames) * kFrameSamples / kSampleRate) +
+           QStringLiteral(" s)\nSNRbr: ") + decimal(outcome.frameSnr) +
+           QStringLiteral(" dB (ostatnia ramka)\nSNRseg: ") + decimal(outcome.segmentalSnr) +
+           QStringLiteral(" dB\nSNRcalk: ") + decimal(outcome.overallSnr) +
+           QStringLiteral(" dB\n\nPlik wyjściowy: ") + output;
+}
+
+QString failureText(const EncodeOutcome& outcome, std::int64_t frames) {
+    if (outcome.result == RunResult::stopped)
+        return QStringLiteral("Kodowanie przerwano po ") + QString::number(outcome.frames) +
+               QStringLiteral(" z ") + QString::number(frames) +
+               QStringLiteral(" ramek; plik wyjściowy nie został zapisany.");
+    if (outcome.error != 0)
+        return QStringLiteral("Kodowanie nie powiodło się: nie można zapisać pliku wyjściowego: ") +
+               polishReason(outcome.error) + QStringLiteral(".");
+    return kEncodingFailed;
+}
 
 const QString kAllFilesFilter = QStringLiteral("Wszystkie pliki (*)");
 
@@ -190,6 +264,11 @@ void MainWindow::BT_WykresyClick() {
     }
     const auto inputName = inputToCode();
     if (!inputName) return;
+    std::int64_t frames = 0;
+    if (const auto problem = inputProblem(*inputName, frames)) {
+        dialogs_.information(this, *problem);
+        return;
+    }
     hide();
     if (!TestForm) return;
     try {
@@ -214,7 +293,14 @@ void MainWindow::BT_KodowanieClick() {
     }
     const auto inputName = inputToCode();
     if (!inputName) return;
+    std::int64_t frames = 0;
     const QString outputName = ui->Edit2->text();
+    auto problem = inputProblem(*inputName, frames);
+    if (!problem) problem = outputProblem(outputName, *inputName);
+    if (problem) {
+        dialogs_.information(this, *problem);
+        return;
+    }
     if (fileExists(outputName) && !dialogs_.confirm(this, kOverwriteQuestion)) return;
 
     EncodeRequest request;
@@ -224,26 +310,47 @@ void MainWindow::BT_KodowanieClick() {
     request.noAdaptiveCodebook = ui->RB_noadapt->isChecked();
     request.saveOption =
         ui->RB_sout->isChecked() ? SaveOption::synthesized : SaveOption::postProcessed;
-    if (runEncoding(request) != RunResult::completed) dialogs_.information(this, kEncodingFailed);
+    const EncodeOutcome outcome = runEncoding(request, frames);
+    dialogs_.information(this, outcome.result == RunResult::completed
+                                   ? resultText(outcome, outputName)
+                                   : failureText(outcome, frames));
 }
 
-RunResult MainWindow::runEncoding(const EncodeRequest& request) {
+EncodeOutcome MainWindow::runEncoding(const EncodeRequest& request, std::int64_t frames) {
+    RunControl control;
+    const bool showsProgress = InfoForm && frames >= kFramesShowingProgress;
     setEnabled(false);
     const OnScopeExit restore([this] {
-        if (InfoForm) InfoForm->hide();
+        if (InfoForm) {
+            InfoForm->hideProgress();
+            InfoForm->hide();
+        }
         setEnabled(true);
         show();
     });
+    QTimer progress;
     if (InfoForm) {
         InfoForm->showNotice(noticeText(request.mode));
+        if (showsProgress) {
+            InfoForm->showProgress([&control] { control.stop.request_stop(); });
+            connect(&progress, &QTimer::timeout, InfoForm.data(), [&] {
+                const auto written = control.framesWritten.load(std::memory_order_relaxed);
+                InfoForm->setProgress(static_cast<int>(100 * written / frames));
+            });
+            progress.start(kProgressUpdateMs);
+        }
         InfoForm->paintNow();
     }
     const BusyCursor busy(dialogs_);  // restored first when the run ends
-    const RunResult result = runOffTheWindowThread([&] { return encode_(request); });
+    // The window is disabled meanwhile; a long run takes the clicks that
+    // reach the notice's "Przerwij".
+    const EncodeOutcome outcome = runOffTheWindowThread(
+        [&] { return encode_(request, control); },
+        showsProgress ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
     // Clicks and keys given during the run reach the still disabled window
     // now and are dropped, instead of acting once it is enabled again.
     QCoreApplication::processEvents();
-    return result;
+    return outcome;
 }
 
 }  // namespace zorvel

@@ -78,8 +78,10 @@ class MainWindow : public QMainWindow {
     void runHandler(Handler handler);
     // The window disabled, the notice shown and the hourglass cursor for the
     // length of the run, which goes on another thread while the event loop
-    // paints; all three undone also when the run throws.
-    RunResult runEncoding(const EncodeRequest& request);
+    // paints; all three undone also when the run throws. A run of the input's
+    // `frames` frames shows its progress and the button that stops it when it
+    // is long. Returns what the run reported.
+    EncodeOutcome runEncoding(const EncodeRequest& request, std::int64_t frames);
     // The input of a run: Edit1's file, or, for a recording of another format,
     // what the user makes of it (Edit1 then names the conversion); nothing
     // when the user cancels.

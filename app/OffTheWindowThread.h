@@ -19,9 +19,12 @@ namespace zorvel {
 
 // Returns what `work` returns; an exception of the work is thrown here. Should
 // the program be told to quit meanwhile, the loop ends early and this waits
-// for the work.
+// for the work. The loop leaves user input waiting unless `events` says
+// otherwise (a window that offers a way to stop the work).
 template <typename Work>
-auto runOffTheWindowThread(Work&& work) -> decltype(work()) {
+auto runOffTheWindowThread(
+    Work&& work, QEventLoop::ProcessEventsFlags events = QEventLoop::ExcludeUserInputEvents)
+    -> decltype(work()) {
     QEventLoop loop;
     std::optional<decltype(work())> result;
     std::exception_ptr failure;
@@ -39,7 +42,7 @@ auto runOffTheWindowThread(Work&& work) -> decltype(work()) {
         }
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    loop.exec(events);
     worker.join();
     if (failure) std::rethrow_exception(failure);
     return std::move(*result);

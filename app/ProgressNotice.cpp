@@ -1,7 +1,10 @@
 #include "app/ProgressNotice.h"
 
 #include <QCoreApplication>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 
 #include "charts/FormFont.h"
 #include "ui_ProgressNotice.h"
@@ -12,6 +15,10 @@ namespace {
 
 constexpr int kNoticeFontPixels = 13;  // the notice's one line
 
+// Under the line of text, within the notice's 440 x 60.
+constexpr QRect kBarPlace{32, 32, 290, 19};
+constexpr QRect kStopButtonPlace{332, 29, 80, 25};
+
 void setFontPixels(QWidget& widget, int pixels) { widget.setFont(formFont(widget.font(), pixels)); }
 
 }  // namespace
@@ -21,6 +28,18 @@ ProgressNotice::ProgressNotice(QWidget* parent)
     ui->setupUi(this);
     setFontPixels(*this, kFormFontPixels);
     setFontPixels(*ui->Label1, kNoticeFontPixels);
+    bar_ = new QProgressBar(this);
+    bar_->setGeometry(kBarPlace);
+    bar_->setRange(0, 100);
+    stopButton_ = new QPushButton(QStringLiteral("Przerwij"), this);
+    stopButton_->setGeometry(kStopButtonPlace);
+    connect(stopButton_, &QPushButton::clicked, this, [this] {
+        if (stop_) stop_();
+    });
+    new QShortcut(QKeySequence(Qt::Key_Escape), this, this, [this] {
+        if (stop_) stop_();
+    });
+    hideProgress();
 }
 
 ProgressNotice::~ProgressNotice() = default;
@@ -39,6 +58,23 @@ void ProgressNotice::paintNow() {
 }
 
 QString ProgressNotice::text() const { return ui->Label1->text(); }
+
+void ProgressNotice::showProgress(std::function<void()> stop) {
+    stop_ = std::move(stop);
+    bar_->setValue(0);
+    bar_->show();
+    stopButton_->setEnabled(true);
+    stopButton_->show();
+    stopButton_->setFocus();
+}
+
+void ProgressNotice::setProgress(int percent) { bar_->setValue(percent); }
+
+void ProgressNotice::hideProgress() {
+    stop_ = nullptr;
+    bar_->hide();
+    stopButton_->hide();
+}
 
 void ProgressNotice::centreOnScreen() {
     const QScreen* screen = this->screen();

@@ -1,11 +1,16 @@
 // The progress notice InfoForm (class ProgressNotice): a frameless window centred
 // on the screen with one bold line of text, shown while an encoding run
-// goes on.
+// goes on. For a long run it also shows a bar of the run's progress and the
+// button "Przerwij" under the text, inside the notice's own size.
 #pragma once
 
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
+
+class QProgressBar;
+class QPushButton;
 
 namespace Ui {
 class ProgressNotice;
@@ -26,10 +31,21 @@ class ProgressNotice : public QWidget {
 
     QString text() const;
 
+    // Shows the bar at 0 % and the button, which (as Escape does while the
+    // notice is active) calls `stop`; hideProgress takes both away.
+    void showProgress(std::function<void()> stop);
+    void setProgress(int percent);
+    void hideProgress();
+    QProgressBar& progressBar() { return *bar_; }
+    QPushButton& stopButton() { return *stopButton_; }
+
   private:
     void centreOnScreen();
 
     std::unique_ptr<Ui::ProgressNotice> ui;
+    QProgressBar* bar_ = nullptr;
+    QPushButton* stopButton_ = nullptr;
+    std::function<void()> stop_;
 };
 
 }  // namespace zorvel

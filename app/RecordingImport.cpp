@@ -97,7 +97,7 @@ std::optional<QString> RecordingImport::inputFor(const QString& chosen) {
 
 std::optional<QString> RecordingImport::conversionName(const QString& chosen) {
     const std::filesystem::path beside = convertedFileName(toPath(chosen));
-    if (directoryTakesNewFiles(beside.parent_path())) return QFile::decodeName(beside.c_str());
+    if (newFileError(beside.parent_path()) == 0) return QFile::decodeName(beside.c_str());
     const QString suggested = QDir::home().filePath(QFile::decodeName(beside.filename().c_str()));
     return dialogs_.saveFileName(&window_, kSaveCaption, suggested);
 }

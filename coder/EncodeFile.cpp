@@ -69,25 +69,35 @@ bool SpeechCoder::codeFrameBytes(SaveOption saveOption,
 }
 
 RunResult SpeechCoder::encodeFile(const std::filesystem::path& outputName, SaveOption saveOption) {
+    runError_ = 0;
     if (!input.usable() || input.isFile(outputName)) return RunResult::failed;
     // A name is a file here, also "-", which the staging reads as standard output.
     const std::filesystem::path name = outputName == "-" ? "./-" : outputName;
     try {
         if (outputPlace(name) == OutputPlace::InPlace) {
             DescriptorStream stream(openInPlace(name, ReaderWait::refuse), true);
-            return encodeFileInOrder(stream, saveOption);
+            const RunResult result = encodeFileInOrder(stream, saveOption);
+            stream.flush();
+            if (result == RunResult::failed) runError_ = stream.firstError();
+            return result;
         }
         StagingArea area;
         StagedFile staged(area, name);
         DescriptorStream stream(staged.descriptor(), false);
         const RunResult result = encodeFile(static_cast<std::ostream&>(stream), saveOption);
+        if (result == RunResult::failed) runError_ = stream.firstError();
         if (result != RunResult::completed) return result;  // the staged file goes with `staged`
         staged.commit(true);
         return RunResult::completed;
-    } catch (const FileError&) {
+    } catch (const FileError& error) {
+        runError_ = error.error();
         input.close();
         return RunResult::failed;
     }
+}
+
+bool SpeechCoder::goesOn(std::int64_t framesWritten) const {
+    return !frameWritten || frameWritten(framesWritten);
 }
 
 RunResult SpeechCoder::encodeFile(std::ostream& stream, SaveOption saveOption) {
@@ -103,17 +113,23 @@ RunResult SpeechCoder::encodeFile(std::ostream& stream, SaveOption saveOption) {
     setCheckpoints(nullptr);  // one pass from start to end never jumps
     std::array<char, 2 * kFrameSamples> bytes{};
     std::int64_t framesWritten = 0;  // this run's frames, wherever the coder stood before it
+    bool stopped = false;
     while (codeFrameBytes(saveOption, bytes)) {
         stream.write(bytes.data(), bytes.size());
         if (stream.fail()) break;  // nothing more can reach the file
         ++framesWritten;
+        if (!goesOn(framesWritten)) {
+            stopped = true;
+            break;
+        }
     }
     writeWaveHeader(stream, headerDataSize(framesWritten));
     stream.flush();
     const bool writeFailed = stream.fail();
     const bool readFailed = input.failed();  // the input ended in an error, not at its end
     input.close();
-    return writeFailed || readFailed ? RunResult::failed : RunResult::completed;
+    if (writeFailed || readFailed) return RunResult::failed;
+    return stopped ? RunResult::stopped : RunResult::completed;
 }
 
 RunResult SpeechCoder::encodeFileInOrder(std::ostream& stream, SaveOption saveOption) {
@@ -126,9 +142,15 @@ RunResult SpeechCoder::encodeFileInOrder(std::ostream& stream, SaveOption saveOp
     setCheckpoints(nullptr);
     std::array<char, 2 * kFrameSamples> bytes{};
     std::int64_t framesWritten = 0;
+    bool stopped = false;
     while (!stream.fail() && framesWritten < frames && codeFrameBytes(saveOption, bytes)) {
         stream.write(bytes.data(), bytes.size());
-        if (!stream.fail()) ++framesWritten;
+        if (stream.fail()) break;
+        ++framesWritten;
+        if (!goesOn(framesWritten)) {
+            stopped = true;
+            break;
+        }
     }
     stream.flush();
     const bool writeFailed = stream.fail();
@@ -136,6 +158,7 @@ RunResult SpeechCoder::encodeFileInOrder(std::ostream& stream, SaveOption saveOp
     const bool changed = framesWritten < frames || input.framesLeft() > 0;
     input.close();
     if (writeFailed || readFailed) return RunResult::failed;
+    if (stopped) return RunResult::stopped;
     return changed ? RunResult::inputChanged : RunResult::completed;
 }
 

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <ostream>
 
@@ -37,6 +38,7 @@ enum class RunResult {
     completed,
     failed,        // the input or output could not be used, or a read or write failed
     inputChanged,  // written front to back, the input's length changed after the header
+    stopped,       // frameWritten asked the run to stop; a staged output is discarded
 };
 
 // The order in which codeFrame runs the stages; both give the same records
@@ -84,6 +86,13 @@ class SpeechCoder {
     // or longer by the end no longer matches the header already written: the
     // run stops at the header's frames and reports inputChanged.
     [[nodiscard]] RunResult encodeFileInOrder(std::ostream& stream, SaveOption saveOption);
+
+    // Told, when set, of every frame an encoding run has written (the count
+    // so far); a false answer stops the run (RunResult::stopped).
+    std::function<bool(std::int64_t framesWritten)> frameWritten;
+    // The system's error number behind the last run's failure (ENOSPC,
+    // EACCES, ...), 0 when it gave none or the run did not fail.
+    int runError() const { return runError_; }
 
     // Switches the adaptive codebook contribution off.
     bool noAdaptiveCodebook = false;
@@ -138,6 +147,8 @@ class SpeechCoder {
     // The next frame's samples of the chosen signal as 16-bit little-endian
     // bytes; false at the end of the input.
     bool codeFrameBytes(SaveOption saveOption, std::array<char, 2 * kFrameSamples>& bytes);
+    // Whether a run goes on after `framesWritten` frames: frameWritten's answer.
+    bool goesOn(std::int64_t framesWritten) const;
     void codeFrameInStageOrder();
     void codeFrameSideBySide();
     // The synthesis of subframe a (< 3) and the next subframe's zero-input
@@ -177,6 +188,7 @@ class SpeechCoder {
     std::unique_ptr<FrameRecord> currentFrame_;
     std::unique_ptr<FrameRecord> spareFrame_;  // where the next frame is read
     int frameCount_ = 0;
+    int runError_ = 0;
     double frameSnr_ = 0.0;
     double segmentalSnr_ = 0.0;
     double overallSnr_ = 0.0;

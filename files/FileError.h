@@ -4,12 +4,21 @@
 #pragma once
 
 #include <stdexcept>
+#include <string>
 
 namespace zorvel {
 
 class FileError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit FileError(const std::string& what, int error = 0)
+        : std::runtime_error(what), error_(error) {}
+
+    // The system's error number behind the message (ENOSPC, EACCES, ...); 0
+    // when the refusal is the program's own.
+    int error() const noexcept { return error_; }
+
+  private:
+    int error_;
 };
 
 }  // namespace zorvel

@@ -29,6 +29,12 @@ std::string quoted(const std::filesystem::path& path) {
     return text.append(path.string()).append(1, '\'');
 }
 
+// "<what> '<name>': <the system's reason>", carrying the error number. The
+// message is built here, after the caller has read errno.
+FileError systemError(const char* what, const std::filesystem::path& name, int error) {
+    return FileError(std::string(what) + " " + quoted(name) + ": " + errnoText(error), error);
+}
+
 std::filesystem::path directoryOf(const std::filesystem::path& file) {
     const std::filesystem::path parent = file.parent_path();
     return parent.empty() ? std::filesystem::path(".") : parent;
@@ -74,7 +80,7 @@ void copyTo(int from, int to, const std::filesystem::path& name) {
     for (;;) {
         const ssize_t got = pread(from, buffer.data(), buffer.size(), offset);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) throw FileError("cannot write " + quoted(name) + ": " + errnoText(errno));
+        if (got < 0) throw systemError("cannot write", name, errno);
         if (got == 0) return;
         writeAll(to, buffer.data(), static_cast<std::size_t>(got), name);
         offset += got;
@@ -90,8 +96,7 @@ void copyInPlace(int from, const std::filesystem::path& name) {
         close(target);
         throw;
     }
-    if (close(target) != 0)
-        throw FileError("cannot write " + quoted(name) + ": " + errnoText(errno));
+    if (close(target) != 0) throw systemError("cannot write", name, errno);
 }
 
 }  // namespace
@@ -109,7 +114,7 @@ int openInPlace(const std::filesystem::path& name, ReaderWait readerWait) {
     // without a reader; the writes after it block again.
     const int nonBlocking = readerWait == ReaderWait::refuse ? O_NONBLOCK : 0;
     const int fd = open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | nonBlocking);
-    if (fd < 0) throw FileError("cannot write " + quoted(name) + ": " + errnoText(errno));
+    if (fd < 0) throw systemError("cannot write", name, errno);
     struct stat status {};
     if (fstat(fd, &status) != 0 || S_ISREG(status.st_mode)) {
         close(fd);
@@ -120,27 +125,27 @@ int openInPlace(const std::filesystem::path& name, ReaderWait readerWait) {
         if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
             const int error = errno;
             close(fd);
-            throw FileError("cannot write " + quoted(name) + ": " + errnoText(error));
+            throw systemError("cannot write", name, error);
         }
     }
     return fd;
 }
 
-bool directoryTakesNewFiles(const std::filesystem::path& directory) {
+int newFileError(const std::filesystem::path& directory) {
     const std::filesystem::path where = directory.empty() ? "." : directory;
     int fd = ::open(where.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (fd >= 0) {
         ::close(fd);
-        return true;
+        return 0;
     }
-    if (errno != EOPNOTSUPP && errno != EISDIR) return false;
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
     // No anonymous files here: a hidden named one, removed at once.
     std::string name = (where / ".zorvel-probe-XXXXXX").string();
     fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return errno;
     ::close(fd);
     ::unlink(name.c_str());
-    return true;
+    return 0;
 }
 
 void writeAll(int fd, const char* data, std::size_t size, const std::filesystem::path& name) {
@@ -149,7 +154,7 @@ void writeAll(int fd, const char* data, std::size_t size, const std::filesystem:
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) {
             const int error = written < 0 ? errno : EIO;
-            throw FileError("cannot write " + quoted(name) + ": " + errnoText(error));
+            throw systemError("cannot write", name, error);
         }
         data += written;
         size -= static_cast<std::size_t>(written);
@@ -171,7 +176,10 @@ StagingArea::Entry StagingArea::create(const std::filesystem::path& finalName, O
     Entry entry;
     if (place != OutputPlace::NewFile) {
         entry.fd = memfd_create("zorvel-output", MFD_CLOEXEC);
-        if (entry.fd < 0) throw FileError("cannot stage the output: " + errnoText(errno));
+        if (entry.fd < 0) {
+            const int error = errno;
+            throw FileError("cannot stage the output: " + errnoText(error), error);
+        }
         return entry;
     }
     const std::filesystem::path directory = directoryOf(finalName);
@@ -179,17 +187,14 @@ StagingArea::Entry StagingArea::create(const std::filesystem::path& finalName, O
     if (leaf.empty() || leaf == "." || leaf == "..")
         throw FileError("output " + quoted(finalName) + " names no file");
     entry.directory = open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (entry.directory < 0)
-        throw FileError("cannot create the output in " + quoted(directory) + ": " +
-                        errnoText(errno));
+    if (entry.directory < 0) throw systemError("cannot create the output in", directory, errno);
     removeLeftoversOnce(entry.directory, directory);
     entry.fd = openat(entry.directory, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (entry.fd >= 0) return entry;
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
         const int error = errno;
         close(entry.directory);
-        throw FileError("cannot create the output in " + quoted(directory) + ": " +
-                        errnoText(error));
+        throw systemError("cannot create the output in", directory, error);
     }
     // No anonymous files here: a hidden name, locked while this process lives.
     for (;;) {
@@ -200,8 +205,7 @@ StagingArea::Entry StagingArea::create(const std::filesystem::path& finalName, O
         if (errno != EEXIST) {
             const int error = errno;
             close(entry.directory);
-            throw FileError("cannot create the output in " + quoted(directory) + ": " +
-                            errnoText(error));
+            throw systemError("cannot create the output in", directory, error);
         }
     }
     flock(entry.fd, LOCK_EX);
@@ -283,7 +287,7 @@ void StagingArea::nameNewFile(Entry& entry, const std::filesystem::path& finalNa
         throw FileError("output " + quoted(finalName) + " exists" +
                         (existsAdvice_.empty() ? "" : "; " + existsAdvice_));
     if (error == EINTR) throw FileError("interrupted");
-    throw FileError("cannot write " + quoted(finalName) + ": " + errnoText(error));
+    throw systemError("cannot write", finalName, error);
 }
 
 void StagingArea::discard(Entry& entry) noexcept {

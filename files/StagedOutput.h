@@ -43,10 +43,11 @@ enum class ReaderWait {
 // `readerWait`. Throws FileError with the system's reason.
 int openInPlace(const std::filesystem::path& name, ReaderWait readerWait = ReaderWait::wait);
 
-// Whether a new file can be made in `directory` now: a file is made there and
-// removed again (permissions alone do not tell: a read-only file system, or a
-// directory of the kernel's own, refuses even the superuser).
-bool directoryTakesNewFiles(const std::filesystem::path& directory);
+// Whether a new file can be made in `directory` now: 0 when it can, else the
+// system's error number (EACCES, EROFS, ENOENT, ...). A file is made there and
+// removed again: permissions alone do not tell, since a read-only file
+// system, or a directory of the kernel's own, refuses even the superuser.
+int newFileError(const std::filesystem::path& directory);
 
 // Writes all of `size` bytes to `fd`; throws FileError naming `name` with the
 // system's reason (a full disk, say) when it cannot.

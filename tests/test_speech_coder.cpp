@@ -357,6 +357,65 @@ TEST(EncodingInOrder, AnInputThatChangesLengthMeanwhileFailsTheRun) {
     }
 }
 
+// The run tells of every frame it writes, in order, without changing a byte;
+// a false answer stops it there and leaves the old output (or none), in both
+// the staged run and the front-to-back one.
+TEST(EncodingRun, FrameWrittenCountsEveryFrameAndStopsTheRun) {
+    test::TempDir dir;
+    SpeechCoder plain(test::samplePath(), CoderMode::rate7_95);
+    ASSERT_EQ(plain.encodeFile(dir / "plain.wav", SaveOption::synthesized), RunResult::completed);
+
+    SpeechCoder told(test::samplePath(), CoderMode::rate7_95);
+    std::vector<std::int64_t> counts;
+    told.frameWritten = [&](std::int64_t frames) {
+        counts.push_back(frames);
+        return true;
+    };
+    ASSERT_EQ(told.encodeFile(dir / "told.wav", SaveOption::synthesized), RunResult::completed);
+    EXPECT_EQ(test::readBytes(dir / "told.wav"), test::readBytes(dir / "plain.wav"));
+    ASSERT_EQ(static_cast<int>(counts.size()), plain.frameCount());
+    for (std::size_t i = 0; i < counts.size(); ++i) ASSERT_EQ(counts[i], std::int64_t(i) + 1);
+
+    const std::vector<std::uint8_t> old(777, 0x33);
+    test::writeBytes(dir / "old.wav", old);
+    SpeechCoder stopped(test::samplePath(), CoderMode::rate7_95);
+    stopped.frameWritten = [](std::int64_t frames) { return frames < 10; };
+    EXPECT_EQ(stopped.encodeFile(dir / "old.wav", SaveOption::synthesized), RunResult::stopped);
+    EXPECT_EQ(stopped.frameCount(), 10);
+    EXPECT_EQ(stopped.runError(), 0);
+    EXPECT_EQ(test::readBytes(dir / "old.wav"), old);
+    EXPECT_EQ(test::directoryNames(dir.path()),
+              (std::vector<std::string>{"old.wav", "plain.wav", "told.wav"}));
+
+    SpeechCoder inOrder(test::samplePath(), CoderMode::rate7_95);
+    inOrder.frameWritten = [](std::int64_t frames) { return frames < 3; };
+    std::stringstream stream;
+    EXPECT_EQ(inOrder.encodeFileInOrder(stream, SaveOption::synthesized), RunResult::stopped);
+    EXPECT_EQ(stream.str().size(), 60u + 3u * 320u);
+}
+
+// A failed run keeps the system's reason: a full disk (a file-size limit
+// here), a folder that is missing.
+TEST(EncodingRun, FailureKeepsTheSystemsErrorNumber) {
+    test::TempDir dir;
+    SpeechCoder missingFolder(test::samplePath(), CoderMode::rate12_2);
+    EXPECT_EQ(missingFolder.encodeFile(dir / "nie_ma" / "out.wav", SaveOption::synthesized),
+              RunResult::failed);
+    EXPECT_EQ(missingFolder.runError(), ENOENT);
+
+    SpeechCoder full(test::samplePath(), CoderMode::rate12_2);
+    {
+        const test::FileSizeLimit limit(20000);
+        EXPECT_EQ(full.encodeFile(dir / "out.wav", SaveOption::synthesized), RunResult::failed);
+    }
+    EXPECT_EQ(full.runError(), EFBIG);
+    EXPECT_FALSE(fs::exists(dir / "out.wav"));
+
+    SpeechCoder fine(test::samplePath(), CoderMode::rate12_2);
+    EXPECT_EQ(fine.encodeFile(dir / "out.wav", SaveOption::synthesized), RunResult::completed);
+    EXPECT_EQ(fine.runError(), 0);
+}
+
 // Failures refuse before anything is written and leave every file as it was.
 TEST(EncodingRun, MissingInputLeavesExistingOutputUntouched) {
     test::TempDir dir;

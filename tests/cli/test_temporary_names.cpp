@@ -87,14 +87,14 @@ TEST(TemporaryNames, LeftoversOfGoneProcessesAreRemovedAndNothingElse) {
 
 // A folder takes new files when one can be made there, whatever its
 // permissions say to the superuser; the probe leaves nothing behind.
-TEST(DirectoryTakesNewFiles, TriesAndLeavesNothing) {
+TEST(NewFileError, TriesAndLeavesNothing) {
     test::TempDir dir;
-    EXPECT_TRUE(directoryTakesNewFiles(dir.path()));
+    EXPECT_EQ(newFileError(dir.path()), 0);
     EXPECT_TRUE(test::directoryNames(dir.path()).empty());
-    EXPECT_FALSE(directoryTakesNewFiles(dir / "missing"));
+    EXPECT_EQ(newFileError(dir / "missing"), ENOENT);
     test::writeBytes(dir / "file", {1});
-    EXPECT_FALSE(directoryTakesNewFiles(dir / "file"));
-    EXPECT_FALSE(directoryTakesNewFiles("/proc/self/fd"));
+    EXPECT_EQ(newFileError(dir / "file"), ENOTDIR);
+    EXPECT_NE(newFileError("/proc/self/fd"), 0);
     EXPECT_EQ(test::directoryNames(dir.path()), std::vector<std::string>{"file"});
 }
 

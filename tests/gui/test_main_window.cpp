@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -27,6 +28,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <condition_variable>
@@ -61,10 +63,12 @@ void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStd
 namespace {
 
 using zorvel::ChartWindow;
+using zorvel::EncodeOutcome;
 using zorvel::EncodeRequest;
 using zorvel::MainWindow;
 using zorvel::OpenDialogSettings;
 using zorvel::ProgressNotice;
+using zorvel::RunControl;
 using zorvel::RunResult;
 namespace fs = std::filesystem;
 namespace zt = zorvel::test;
@@ -154,7 +158,9 @@ struct RunObservation {
 
 class MainWindowTest : public ::testing::Test {
   protected:
-    MainWindowTest() : window(dialogs, [this](const EncodeRequest& r) { return observeRun(r); }) {
+    MainWindowTest()
+        : window(dialogs,
+                 [this](const EncodeRequest& r, RunControl& c) { return observeRun(r, c); }) {
         applicationDialogs() = RecordingDialogs{};
         window.setForms(&testForm, &infoForm);
         window.show();
@@ -164,7 +170,7 @@ class MainWindowTest : public ::testing::Test {
     // The run goes on a thread of its own; the window is looked at from its
     // own thread, which serves the look while it waits for the run. (A run on
     // the window's thread would be refused the look and record nothing.)
-    RunResult observeRun(const EncodeRequest& request) {
+    EncodeOutcome observeRun(const EncodeRequest& request, RunControl& control) {
         const bool offWindowThread = QThread::currentThread() != window.thread();
         QMetaObject::invokeMethod(
             &window,
@@ -173,7 +179,7 @@ class MainWindowTest : public ::testing::Test {
                                 dialogs.busyDepth, offWindowThread});
             },
             Qt::BlockingQueuedConnection);
-        return runAction ? runAction(request) : RunResult::completed;
+        return runAction ? runAction(request, control) : EncodeOutcome{RunResult::completed};
     }
 
     template <typename T>
@@ -214,6 +220,12 @@ class MainWindowTest : public ::testing::Test {
     QString edit1() { return control<QLineEdit>("Edit1").text(); }
     QString edit2() { return control<QLineEdit>("Edit2").text(); }
 
+    // The last message is the report of a completed run.
+    bool saidDone() const {
+        return !dialogs.informations.empty() &&
+               dialogs.informations.back().startsWith(QString::fromUtf8("Kodowanie zakończone."));
+    }
+
     void expectIdleWindow() {
         EXPECT_TRUE(window.isEnabled());
         EXPECT_TRUE(window.isVisible());
@@ -223,7 +235,7 @@ class MainWindowTest : public ::testing::Test {
 
     RecordingDialogs dialogs;
     std::vector<RunObservation> runs;
-    std::function<RunResult(const EncodeRequest&)> runAction;
+    std::function<EncodeOutcome(const EncodeRequest&, RunControl&)> runAction;
     ChartWindow testForm;
     ProgressNotice infoForm;
     MainWindow window;
@@ -843,7 +855,7 @@ TEST_F(MainWindowTest, YesToOverwriteRunsTheCoderOverTheOldFile) {
     click("BT_Kodowanie");
     EXPECT_EQ(dialogs.confirmations, std::vector<QString>{kOverwriteQuestion});
     ASSERT_EQ(runs.size(), 1u);
-    EXPECT_TRUE(dialogs.informations.empty());
+    EXPECT_TRUE(saidDone());
     const auto written = zt::readBytes(output);
     EXPECT_EQ(written.size(), 60u + 3u * 320u);
     ASSERT_GE(written.size(), 4u);
@@ -872,7 +884,8 @@ TEST_F(MainWindowTest, RunIsGivenTheControlsOfTheWindow) {
     EXPECT_EQ(runs[1].request.mode, zorvel::CoderMode::rate5_90);
     EXPECT_EQ(runs[1].request.saveOption, zorvel::SaveOption::postProcessed);
     EXPECT_TRUE(runs[1].request.noAdaptiveCodebook);
-    EXPECT_TRUE(dialogs.informations.empty());  // a run that succeeds says nothing
+    EXPECT_EQ(dialogs.informations.size(), 2u);  // each run says what it did
+    EXPECT_TRUE(saidDone());
 }
 
 // An impatient second click on "Kodowanie" while the run goes on must not
@@ -881,7 +894,7 @@ TEST_F(MainWindowTest, ClicksDuringTheRunAreDropped) {
     zt::TempDir dir;
     chooseFile(qPath(makeInput(dir, "c.wav", 1)));
     auto& button = control<QAbstractButton>("BT_Kodowanie");
-    runAction = [&button](const EncodeRequest&) {
+    runAction = [&button](const EncodeRequest&, RunControl&) {
         QPointF at;
         QPointF global;
         QMetaObject::invokeMethod(
@@ -898,7 +911,7 @@ TEST_F(MainWindowTest, ClicksDuringTheRunAreDropped) {
                                 type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
                                 Qt::NoModifier));
         }
-        return RunResult::completed;
+        return EncodeOutcome{RunResult::completed};
     };
     click("BT_Kodowanie");
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
@@ -946,7 +959,7 @@ TEST_F(MainWindowTest, NoticeNamesTheRateNotTheButtonCaption) {
 TEST_F(MainWindowTest, ThrowingRunRestoresTheWindowAndReachesTheApplicationHandler) {
     zt::TempDir dir;
     chooseFile(qPath(makeInput(dir, "e.wav", 1)));
-    runAction = [](const EncodeRequest&) -> RunResult {
+    runAction = [](const EncodeRequest&, RunControl&) -> EncodeOutcome {
         throw std::runtime_error("Brak pamięci w trakcie kodowania");
     };
     bool restoredAtMessage = false;
@@ -974,7 +987,7 @@ TEST_F(MainWindowTest, ThrowingRunRestoresTheWindowAndReachesTheApplicationHandl
 TEST_F(MainWindowTest, FailedRunIsReportedAfterTheWindowIsRestored) {
     zt::TempDir dir;
     chooseFile(qPath(makeInput(dir, "f.wav", 1)));
-    runAction = [](const EncodeRequest&) { return RunResult::failed; };
+    runAction = [](const EncodeRequest&, RunControl&) { return EncodeOutcome{RunResult::failed}; };
     bool enabledAtMessage = false;
     bool noticeAtMessage = true;
     int busyAtMessage = -1;
@@ -991,15 +1004,124 @@ TEST_F(MainWindowTest, FailedRunIsReportedAfterTheWindowIsRestored) {
     expectIdleWindow();
 }
 
-TEST_F(MainWindowTest, RealRunThatCannotWriteIsReported) {
+TEST_F(MainWindowTest, AnOutputInAMissingFolderIsRefusedBeforeTheRun) {
     zt::TempDir dir;
     chooseFile(qPath(makeInput(dir, "g.wav", 2)));
     runAction = zorvel::runSpeechCoder;
     control<QLineEdit>("Edit2").setText(qPath(dir / "brak_katalogu" / "wynik.wav"));
     click("BT_Kodowanie");
-    EXPECT_EQ(dialogs.informations, std::vector<QString>{kEncodingFailed});
+    EXPECT_EQ(dialogs.informations,
+              std::vector<QString>{QString::fromUtf8("Folder „") + qPath(dir / "brak_katalogu") +
+                                   QString::fromUtf8("” nie istnieje.")});
+    EXPECT_TRUE(runs.empty());
     EXPECT_FALSE(fs::exists(dir / "brak_katalogu"));
     expectIdleWindow();
+}
+
+// What cannot work is said, with its reason, before anything is asked.
+TEST_F(MainWindowTest, OutputThatIsTheInputAndInputWithoutAFrameAreRefusedFirst) {
+    zt::TempDir dir;
+    const fs::path input = makeInput(dir, "h.wav", 2);
+    chooseFile(qPath(input));
+    fs::create_symlink(input, dir / "link.wav");
+    for (const fs::path& same : {input, dir / "link.wav"}) {
+        control<QLineEdit>("Edit2").setText(qPath(same));
+        click("BT_Kodowanie");
+    }
+    EXPECT_EQ(dialogs.informations,
+              std::vector<QString>(2, QString::fromUtf8("Plik wyjściowy jest plikiem wejściowym: "
+                                                        "wybierz inną nazwę pliku wyjściowego.")));
+    EXPECT_TRUE(dialogs.confirmations.empty());
+
+    // 60 bytes and 159 samples: not one whole frame.
+    const fs::path shortInput = dir / "krotki.wav";
+    zt::writeSamples(shortInput, std::vector<std::int16_t>(159, 1000));
+    chooseFile(qPath(shortInput));
+    dialogs.informations.clear();
+    click("BT_Kodowanie");
+    click("BT_Wykresy");
+    EXPECT_EQ(dialogs.informations,
+              std::vector<QString>(2, QString::fromUtf8("Plik wejściowy nie zawiera ani jednej "
+                                                        "pełnej ramki (160 próbek od bajtu 60): "
+                                                        "nie ma czego kodować.")));
+    EXPECT_TRUE(runs.empty());
+    EXPECT_FALSE(fs::exists(dir / "krotki.wav_12.20_sout.wav"));
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(testForm.isVisible());
+
+    control<QLineEdit>("Edit2").setText(qPath(dir.path()));
+    chooseFile(qPath(input));
+    dialogs.informations.clear();
+    control<QLineEdit>("Edit2").setText(qPath(dir.path()));
+    click("BT_Kodowanie");
+    EXPECT_EQ(dialogs.informations,
+              std::vector<QString>{QString::fromUtf8("Plik wyjściowy „") + qPath(dir.path()) +
+                                   QString::fromUtf8("” jest folderem.")});
+    EXPECT_TRUE(runs.empty());
+    expectIdleWindow();
+}
+
+// A minute of speech or more: the notice shows the run's progress, and
+// "Przerwij" stops it; the old output stays as it was.
+TEST_F(MainWindowTest, LongRunShowsProgressAndStopsOnRequest) {
+    zt::TempDir dir;
+    const fs::path input = makeInput(dir, "dlugi.wav", 3000);
+    chooseFile(qPath(input));
+    const fs::path output = dir / "dlugi.wav_12.20_sout.wav";
+    const std::vector<std::uint8_t> old(100, 0x11);
+    zt::writeBytes(output, old);
+
+    std::vector<int> barValues;
+    bool buttonShown = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!infoForm.isVisible()) return;
+        buttonShown = buttonShown || infoForm.stopButton().isVisible();
+        barValues.push_back(infoForm.progressBar().value());
+        if (infoForm.progressBar().value() >= 10)
+            QTest::mouseClick(&infoForm.stopButton(), Qt::LeftButton);
+    });
+    watch.start(20);
+    // The real coder, slowed so that the notice is seen at work.
+    runAction = [](const EncodeRequest& request, RunControl& control) {
+        zorvel::SpeechCoder coder(request.inputName, request.mode);
+        const std::stop_token stop = control.stop.get_token();
+        coder.frameWritten = [&](std::int64_t frames) {
+            control.framesWritten = frames;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            return !stop.stop_requested();
+        };
+        EncodeOutcome outcome{coder.encodeFile(request.outputName, request.saveOption)};
+        outcome.frames = coder.frameCount();
+        return outcome;
+    };
+    click("BT_Kodowanie");
+    watch.stop();
+
+    EXPECT_TRUE(buttonShown);
+    EXPECT_EQ(infoForm.stopButton().text(), "Przerwij");
+    ASSERT_FALSE(barValues.empty());
+    EXPECT_TRUE(std::is_sorted(barValues.begin(), barValues.end()));
+    ASSERT_EQ(dialogs.informations.size(), 1u);
+    const QString said = dialogs.informations[0];
+    EXPECT_TRUE(said.startsWith(QString::fromUtf8("Kodowanie przerwano po ")))
+        << said.toStdString();
+    EXPECT_TRUE(
+        said.endsWith(QString::fromUtf8(" z 3000 ramek; plik wyjściowy nie został zapisany.")))
+        << said.toStdString();
+    EXPECT_EQ(zt::readBytes(output), old);
+    EXPECT_FALSE(infoForm.stopButton().isVisible());
+    expectIdleWindow();
+
+    // A short run shows neither.
+    const fs::path shortInput = makeInput(dir, "krotki.wav", 5);
+    chooseFile(qPath(shortInput));
+    buttonShown = false;
+    runAction = nullptr;
+    watch.start(1);
+    click("BT_Kodowanie");
+    watch.stop();
+    EXPECT_FALSE(buttonShown);
 }
 
 // The window's event loop goes on during the run: the run ends only once the
@@ -1012,7 +1134,7 @@ TEST_F(MainWindowTest, EventLoopGoesOnDuringTheRun) {
     std::condition_variable served;
     bool called = false;
     bool servedDuringRun = false;
-    runAction = [&](const EncodeRequest&) {
+    runAction = [&](const EncodeRequest&, RunControl&) {
         QMetaObject::invokeMethod(
             &window,
             [&] {
@@ -1023,11 +1145,11 @@ TEST_F(MainWindowTest, EventLoopGoesOnDuringTheRun) {
             Qt::QueuedConnection);
         std::unique_lock lock(mutex);
         servedDuringRun = served.wait_for(lock, std::chrono::seconds(10), [&] { return called; });
-        return RunResult::completed;
+        return EncodeOutcome{RunResult::completed};
     };
     click("BT_Kodowanie");
     EXPECT_TRUE(servedDuringRun);
-    EXPECT_TRUE(dialogs.informations.empty());
+    EXPECT_TRUE(saidDone());
     expectIdleWindow();
 }
 
@@ -1054,7 +1176,10 @@ TEST_F(MainWindowTest, RealRunThatFailsHalfWayLeavesTheOldOutput) {
         const zt::FileSizeLimit limit(20000);
         click("BT_Kodowanie");
     }
-    EXPECT_EQ(dialogs.informations, std::vector<QString>{kEncodingFailed});
+    EXPECT_EQ(dialogs.informations,
+              std::vector<QString>{QString::fromUtf8(
+                  "Kodowanie nie powiodło się: nie można zapisać pliku wyjściowego: plik jest za "
+                  "duży.")});
     EXPECT_EQ(zt::readBytes(output), old);
     EXPECT_EQ(zt::directoryNames(dir.path()),
               (std::vector<std::string>{"mowa.wav", "mowa.wav_12.20_sout.wav"}));
@@ -1062,7 +1187,8 @@ TEST_F(MainWindowTest, RealRunThatFailsHalfWayLeavesTheOldOutput) {
 
     // Without the limit the same run replaces it with the coder's bytes.
     click("BT_Kodowanie");
-    EXPECT_EQ(dialogs.informations.size(), 1u);
+    EXPECT_EQ(dialogs.informations.size(), 2u);
+    EXPECT_TRUE(saidDone());
     const auto written = zt::readBytes(output);
     EXPECT_TRUE(std::string(written.begin(), written.end()) ==
                 sampleEncodedInMemory(zorvel::CoderMode::rate12_2));
@@ -1091,7 +1217,10 @@ TEST_F(MainWindowTest, RealRunIntoAFifoWithoutAReaderIsRefusedAtOnce) {
     click("BT_Kodowanie");
     EXPECT_FALSE(rescued);
     EXPECT_EQ(dialogs.confirmations, std::vector<QString>{kOverwriteQuestion});
-    EXPECT_EQ(dialogs.informations, std::vector<QString>{kEncodingFailed});
+    EXPECT_EQ(dialogs.informations,
+              std::vector<QString>{QString::fromUtf8("Kodowanie nie powiodło się: nie można "
+                                                     "zapisać pliku wyjściowego: nikt nie czyta "
+                                                     "z potoku.")});
     EXPECT_TRUE(fs::is_fifo(fifo));
     EXPECT_EQ(zt::directoryNames(dir.path()), (std::vector<std::string>{"fifo.wav", "k.wav"}));
     expectIdleWindow();
@@ -1124,7 +1253,7 @@ TEST_F(MainWindowTest, RealRunIntoAFifoWithAReaderSendsTheCodersBytes) {
     close(holder);
     reading.join();
     close(reader);
-    EXPECT_TRUE(dialogs.informations.empty());
+    EXPECT_TRUE(saidDone());
     EXPECT_TRUE(received == sampleEncodedInMemory(zorvel::CoderMode::rate12_2))
         << "received " << received.size() << " bytes";
     EXPECT_TRUE(fs::is_fifo(fifo));
@@ -1156,7 +1285,17 @@ TEST_P(SampleRunTest, WindowRunEqualsDirectCoderRun) {
     click("BT_Kodowanie");
 
     ASSERT_EQ(runs.size(), 1u);
-    EXPECT_TRUE(dialogs.informations.empty());
+    // The window says what the coder measured, as the chart window rounds it.
+    const auto twoDecimals = [](double x) { return QString::number(x, 'f', 2); };
+    EXPECT_EQ(
+        dialogs.informations,
+        std::vector<QString>{QString::fromUtf8("Kodowanie zakończone.\n\nLiczba ramek: ") +
+                             QString::number(direct.frameCount()) + " (" +
+                             twoDecimals(direct.frameCount() * 0.02) +
+                             " s)\nSNRbr: " + twoDecimals(direct.frameSnr()) +
+                             " dB (ostatnia ramka)\nSNRseg: " + twoDecimals(direct.segmentalSnr()) +
+                             " dB\nSNRcalk: " + twoDecimals(direct.overallSnr()) +
+                             QString::fromUtf8(" dB\n\nPlik wyjściowy: ") + edit2()});
     const std::string expectedName = std::string("mowa.wav") + mc.suffix +
                                      (postProcessed ? "_spout" : "_sout") +
                                      (noAdaptive ? "_noadapt" : "") + ".wav";

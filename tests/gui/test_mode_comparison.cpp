@@ -213,7 +213,9 @@ TEST_F(FileMenuActionsTest, PlaysTheInputAndTheOutputOfARun) {
     EXPECT_FALSE(actions().reading());
     EXPECT_EQ(sink->played.size(), 2u);
     EXPECT_FALSE(sink->playing);
-    EXPECT_EQ(dialogs.informations.size(), 1u);
+    // The refusal, then the report of the run; playing says nothing more.
+    ASSERT_EQ(dialogs.informations.size(), 2u);
+    EXPECT_TRUE(dialogs.informations[1].startsWith(QString::fromUtf8("Kodowanie zakończone.")));
 }
 
 // A reader that holds every read until the test lets it go or a stop is
