@@ -161,11 +161,15 @@ void ChartNavigation::pollPass() {
 }
 
 bool ChartNavigation::eventFilter(QObject* watched, QEvent* event) {
+    auto* field = qobject_cast<QLineEdit*>(watched);
+    if (field != nullptr && routeFieldEvent(*field, *event)) return true;
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return false;
-        const bool inLineEdit = qobject_cast<QLineEdit*>(watched) != nullptr;
-        if (handleNavigationKey(key->key(), inLineEdit)) return true;
+        // A readout box keeps the cursor keys that scroll its text.
+        const bool fieldHasCursorKeys =
+            field != nullptr && (field == editing_ || field->isReadOnly());
+        if (handleNavigationKey(key->key(), field != nullptr, fieldHasCursorKeys)) return true;
     } else if (event->type() == QEvent::Wheel &&
                (watched == &timePlot_ || watched == &spectrumPlot_)) {
         wheelAngle_ += static_cast<QWheelEvent*>(event)->angleDelta().y();
@@ -177,8 +181,53 @@ bool ChartNavigation::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-// Returns whether the key was a navigation key (acted on or dropped).
-bool ChartNavigation::handleNavigationKey(int key, bool inLineEdit) {
+// A field ("Ramka", "Skala") is being edited from a click into it or a key
+// that changes its text until Enter, Escape or the focus leaves it. Meanwhile
+// it has every key it takes (the cursor keys, Space); otherwise those act on
+// the frames and the window's shortcuts (a readout box, which cannot be
+// edited, keeps its cursor keys for scrolling). Escape ends the editing and puts
+// back what the field showed, before it closes anything.
+bool ChartNavigation::routeFieldEvent(QLineEdit& field, QEvent& event) {
+    const bool editing = &field == editing_;
+    switch (event.type()) {
+        case QEvent::MouseButtonPress:
+            if (!field.isReadOnly()) editing_ = &field;
+            return false;
+        case QEvent::FocusOut:
+            if (editing) editing_ = nullptr;
+            return false;
+        case QEvent::ShortcutOverride: {
+            const int key = static_cast<QKeyEvent&>(event).key();
+            if (key != Qt::Key_Space && key != Qt::Key_Escape) return false;
+            if (editing) {
+                event.accept();  // the field's: typed, or the end of the editing
+            } else {
+                event.ignore();  // the window's shortcut
+            }
+            return true;
+        }
+        case QEvent::KeyPress: {
+            const auto& key = static_cast<QKeyEvent&>(event);
+            if (editing && key.key() == Qt::Key_Escape) {
+                while (field.isUndoAvailable()) field.undo();
+                editing_ = nullptr;
+                return true;
+            }
+            if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) {
+                editing_ = nullptr;
+                return false;  // and "Odśwież"
+            }
+            const bool changesText = !key.text().isEmpty() && key.text().at(0).isPrint();
+            const bool erases = key.key() == Qt::Key_Backspace || key.key() == Qt::Key_Delete;
+            if (!field.isReadOnly() && (changesText || erases)) editing_ = &field;
+            return false;
+        }
+        default:
+            return false;
+    }
+}
+
+bool ChartNavigation::handleNavigationKey(int key, bool inLineEdit, bool fieldHasCursorKeys) {
     switch (key) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
@@ -187,7 +236,7 @@ bool ChartNavigation::handleNavigationKey(int key, bool inLineEdit) {
             return true;
         case Qt::Key_Left:
         case Qt::Key_Right:
-            if (inLineEdit) return false;  // the edit box's own cursor keys
+            if (fieldHasCursorKeys) return false;  // the field's own cursor keys
             stepFrames(key == Qt::Key_Right ? 1 : -1);
             return true;
         case Qt::Key_PageUp:
@@ -195,11 +244,11 @@ bool ChartNavigation::handleNavigationKey(int key, bool inLineEdit) {
             stepFrames(key == Qt::Key_PageDown ? kPageFrames : -kPageFrames);
             return true;
         case Qt::Key_Home:
-            if (inLineEdit) return false;
+            if (fieldHasCursorKeys) return false;
             if (coder_ && !blocked()) jump(1, false);
             return true;
         case Qt::Key_End:
-            if (inLineEdit) return false;
+            if (fieldHasCursorKeys) return false;
             if (coder_ && !blocked()) jump(kLastFrame, true);
             return true;
         default:

@@ -12,7 +12,9 @@
 // closing the window act.
 #pragma once
 
+#include <QLineEdit>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <limits>
@@ -76,7 +78,12 @@ class ChartNavigation : public QObject {
     void step(int frame, bool busy);
     void pollPass();
     void dropInputGivenDuringStep();
-    bool handleNavigationKey(int key, bool inLineEdit);
+    // Whether the key was a navigation key (acted on or dropped); the cursor
+    // keys are left to a field that has them.
+    bool handleNavigationKey(int key, bool inLineEdit, bool fieldHasCursorKeys);
+    // Follows which field is being edited and routes its keys; true when the
+    // event was dealt with here.
+    bool routeFieldEvent(QLineEdit& field, QEvent& event);
     // The frame a jump to `frame` ends on, as far as the input is known.
     int targetOf(int frame) const;
 
@@ -93,6 +100,7 @@ class ChartNavigation : public QObject {
     bool droppingInput_ = false;
     std::optional<int> latestTarget_;  // goToFrame given during a step
     int wheelAngle_ = 0;
+    QPointer<QLineEdit> editing_;  // the field being edited, if any
 };
 
 }  // namespace zorvel

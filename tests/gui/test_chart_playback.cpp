@@ -145,6 +145,24 @@ class ChartPlaybackTest : public ::testing::Test {
     std::unique_ptr<ChartWindow> window;
 };
 
+// Space in "Ramka": a space while the field is edited; after Enter the frames
+// it went to play.
+TEST_F(ChartPlaybackTest, SpaceInTheFrameFieldPlaysOnceEnterHasBeenPressed) {
+    auto* frameBox = window->findChild<QLineEdit*>("Ed_frame");
+    frameBox->setFocus();
+    frameBox->selectAll();
+    QTest::keyClicks(frameBox, "50 ");
+    EXPECT_EQ(frameBox->text(), "50 ");
+    EXPECT_TRUE(sink->played.empty());
+    QTest::keyClick(frameBox, Qt::Key_Return);
+    ASSERT_EQ(coder().frameCount(), 50);
+    QTest::keyClick(frameBox, Qt::Key_Space);
+    ASSERT_EQ(sink->played.size(), 1u);
+    EXPECT_EQ(pcmSamples(sink->played[0]), clipped({&coder().previousFrame().synthesizedSpeech,
+                                                    &coder().currentFrame().synthesizedSpeech}));
+    EXPECT_EQ(frameBox->text(), "50");
+}
+
 TEST_F(ChartPlaybackTest, SpacePlaysTheShownFramesAsSynthesizedSpeechAndASecondPressStops) {
     ASSERT_EQ(coder().frameCount(), 42);
     QTest::keyClick(window.get(), Qt::Key_Space);

@@ -17,6 +17,7 @@
 #include <memory>
 #include <thread>
 
+#include "charts/ChartContextMenus.h"
 #include "charts/ChartDialogs.h"
 #include "charts/ChartWindow.h"
 #include "charts/OverviewStrip.h"
@@ -149,18 +150,54 @@ TEST_F(OverviewWindow, KeysStepAndEnterRefreshes) {
     QTest::keyClick(box, Qt::Key_Home);
     EXPECT_EQ(frame(), 1);
 
-    // In an edit box Left and Right move its cursor; Enter acts as "Odśwież".
+    // In a field being edited Left and Right move its cursor; Enter acts as
+    // "Odśwież", and after it the keys act on the frames again.
     auto* frameBox = control<QLineEdit>("Ed_frame");
-    frameBox->setText("40");
+    frameBox->setFocus();
+    frameBox->selectAll();
+    QTest::keyClicks(frameBox, "40");
     frameBox->setCursorPosition(0);
     QTest::keyClick(frameBox, Qt::Key_Right);
     EXPECT_EQ(frame(), 1);
     EXPECT_EQ(frameBox->cursorPosition(), 1);
     QTest::keyClick(frameBox, Qt::Key_Return);
     EXPECT_EQ(frame(), 40);
+    QTest::keyClick(frameBox, Qt::Key_Left);
+    EXPECT_EQ(frame(), 39);
+    QTest::keyClick(frameBox, Qt::Key_Home);
+    EXPECT_EQ(frame(), 1);
     frameBox->setText("7");
     QTest::keyClick(control<QLineEdit>("Ed_scale"), Qt::Key_Enter);
     EXPECT_EQ(frame(), 7);
+
+    // A click into a field starts its editing too; leaving it ends it.
+    QTest::mouseClick(frameBox, Qt::LeftButton);
+    QTest::keyClick(frameBox, Qt::Key_End);
+    EXPECT_EQ(frame(), 7);
+    EXPECT_EQ(frameBox->cursorPosition(), frameBox->text().size());
+    control<QWidget>("BT_next")->setFocus();
+    frameBox->setFocus();
+    QTest::keyClick(frameBox, Qt::Key_Right);
+    EXPECT_EQ(frame(), 8);
+}
+
+// Escape in a field being edited puts back what it showed and closes
+// nothing; the next Escape leaves the window. Space types a space while the
+// field is edited and plays once it is not.
+TEST_F(OverviewWindow, EscapeAndSpaceBelongToAFieldOnlyWhileItIsEdited) {
+    open(repeatedSample(dir, 1));
+    window.BT_nextClick();
+    auto* frameBox = control<QLineEdit>("Ed_frame");
+    frameBox->setFocus();
+    frameBox->end(false);
+    QTest::keyClicks(frameBox, "5 ");
+    EXPECT_EQ(frameBox->text(), "25 ");
+    EXPECT_FALSE(window.contextMenus().playback().active());
+    QTest::keyClick(frameBox, Qt::Key_Escape);
+    EXPECT_EQ(frameBox->text(), "2");
+    EXPECT_TRUE(window.isVisible());
+    QTest::keyClick(frameBox, Qt::Key_Escape);
+    EXPECT_FALSE(window.isVisible());
 }
 
 TEST_F(OverviewWindow, TheWheelOverThePlotsStepsFrames) {
