@@ -232,9 +232,11 @@ void MainWindow::updateOutputName() {
 }
 
 void MainWindow::Open1Click() {
-    const auto chosen = dialogs_.openFileName(this, OpenDialog1);
-    if (!chosen) return;
-    const auto input = recordings_->inputFor(*chosen);
+    if (const auto chosen = dialogs_.openFileName(this, OpenDialog1)) openInput(*chosen);
+}
+
+void MainWindow::openInput(const QString& file) {
+    const auto input = recordings_->inputFor(file);
     if (!input) return;
     OpenDialog1.fileName = *input;
     updateOutputName();

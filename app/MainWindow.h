@@ -47,6 +47,9 @@ class MainWindow : public QMainWindow {
     void updateOutputName();
 
     const OpenDialogSettings& openDialog() const { return OpenDialog1; }
+    // Takes `file` as the input, as when it is chosen in the open dialog (a
+    // recording of another format is asked about first).
+    void openInput(const QString& file);
     // The menu's playback and mode comparison.
     FileMenuActions& fileMenuActions() { return *fileMenuActions_; }
 

@@ -24,7 +24,7 @@ namespace {
 constexpr int kProgressSteps = 1000;
 constexpr int kProgressIntervalMs = 100;
 
-const QStringList kColumns = {QStringLiteral("Tryb"), QStringLiteral("Przepływność [kbit/s]"),
+const QStringList kColumns = {QStringLiteral("Tryb"), QStringLiteral("Przepływność [kb/s]"),
                               QStringLiteral("Ramki"), QStringLiteral("SNR segmentowy [dB]"),
                               QStringLiteral("SNR całkowity [dB]")};
 
@@ -134,8 +134,17 @@ void ModeComparisonWindow::compare(const QString& fileName, bool noAdaptiveCodeb
     timer_->start();
     worker_ = std::jthread([this, input, noAdaptiveCodebook, run] {
         const unsigned threads = std::max(std::thread::hardware_concurrency(), 1u);
-        const std::optional<SweepResult> result =
-            sweepModes({input}, noAdaptiveCodebook, threads, &cancel_, [this] { ++framesDone_; });
+        // Each mode's row is shown as soon as that mode is coded.
+        const auto rowDone = [this, run](std::size_t, const ModeFigures& figures) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, figures, run] {
+                    if (run == run_) showRow(figures);
+                },
+                Qt::QueuedConnection);
+        };
+        const std::optional<SweepResult> result = sweepModes(
+            {input}, noAdaptiveCodebook, threads, &cancel_, [this] { ++framesDone_; }, {}, rowDone);
         if (!result) return;
         const SweepRow figures = result->files.front();
         QMetaObject::invokeMethod(
@@ -157,19 +166,21 @@ void ModeComparisonWindow::showProgress() {
         std::min<std::int64_t>(framesDone_ * kProgressSteps / framesTotal_, kProgressSteps)));
 }
 
+void ModeComparisonWindow::showRow(const ModeFigures& f) {
+    const int m = modeIndex(f.mode);
+    const std::string_view rate = rulesOf(f.mode).rate;
+    table_->setItem(m, 0, cell(QString::number(modeNumber(f.mode))));
+    table_->setItem(m, 1,
+                    cell(QString::fromUtf8(rate.data(), static_cast<qsizetype>(rate.size()))));
+    table_->setItem(m, 2, cell(QString::number(f.frames)));
+    table_->setItem(m, 3, cell(QString::number(f.segmentalSnr, 'f', 2)));
+    table_->setItem(m, 4, cell(QString::number(f.overallSnr, 'f', 2)));
+}
+
 void ModeComparisonWindow::showFigures(const SweepRow& figures) {
     figures_ = figures;
     progress_->setValue(kProgressSteps);
-    for (int m = 0; m < kModeCount; ++m) {
-        const ModeFigures& f = figures[m];
-        const std::string_view rate = rulesOf(f.mode).rate;
-        table_->setItem(m, 0, cell(QString::number(modeNumber(f.mode))));
-        table_->setItem(m, 1,
-                        cell(QString::fromUtf8(rate.data(), static_cast<qsizetype>(rate.size()))));
-        table_->setItem(m, 2, cell(QString::number(f.frames)));
-        table_->setItem(m, 3, cell(QString::number(f.segmentalSnr, 'f', 2)));
-        table_->setItem(m, 4, cell(QString::number(f.overallSnr, 'f', 2)));
-    }
+    for (const ModeFigures& f : figures) showRow(f);
     chartImage_ = pictureImage(describeSweepChart(figures, caption_));
     chart_->setPixmap(QPixmap::fromImage(chartImage_));
 }

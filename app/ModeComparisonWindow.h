@@ -61,6 +61,8 @@ class ModeComparisonWindow : public QWidget {
 
   private:
     void showProgress();
+    // One mode's row of the table, as soon as the mode is coded.
+    void showRow(const ModeFigures& figures);
     void showFigures(const SweepRow& figures);
     void endWorker();
     void saveChart(PictureFile format);

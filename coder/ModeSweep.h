@@ -64,13 +64,18 @@ struct SweepResult {
     SweepRow total{};
 };
 
+// Told of each (file, mode) pair as soon as it is coded, from the thread that
+// coded it.
+using SweepRunDone = std::function<void(std::size_t file, const ModeFigures& figures)>;
+
 // Codes every input in all eight modes on `threads` threads (at least one),
-// each taking the next (file, mode) pair. `onFrame` may be called from any of
-// them. Nothing is returned when `cancel` was set.
+// each taking the next (file, mode) pair. `onFrame` and `onRunDone` may be
+// called from any of them. Nothing is returned when `cancel` was set.
 std::optional<SweepResult> sweepModes(const std::vector<std::filesystem::path>& inputs,
                                       bool noAdaptiveCodebook, unsigned threads,
                                       const std::atomic<bool>* cancel = nullptr,
                                       const std::function<void()>& onFrame = {},
-                                      const SweepInputOpener& open = {});
+                                      const SweepInputOpener& open = {},
+                                      const SweepRunDone& onRunDone = {});
 
 }  // namespace zorvel

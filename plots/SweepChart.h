@@ -15,7 +15,7 @@ inline constexpr int kSweepChartWidth = 640;
 inline constexpr int kSweepChartHeight = 420;
 
 // The texts of the chart.
-inline const QString kSweepRateAxisLabel = QStringLiteral("Przepływność [kbit/s]");
+inline const QString kSweepRateAxisLabel = QStringLiteral("Przepływność [kb/s]");
 inline const QString kSweepSnrAxisLabel = QStringLiteral("SNR [dB]");
 inline const QString kSweepSegmentalLegend = QStringLiteral("SNR segmentowy");
 inline const QString kSweepOverallLegend = QStringLiteral("SNR całkowity");

@@ -45,7 +45,8 @@ check_tree() {
   desktop="$prefix/share/applications/zorvel.desktop"
   if [ -f "$desktop" ]; then
     desktop-file-validate "$desktop" || fail "zorvel.desktop is not a valid desktop entry"
-    for line in "Type=Application" "Name=Zorvel" "Exec=zorvel" "Icon=zorvel" "Terminal=false"; do
+    grep -q "^MimeType=.*audio/wav;" "$desktop" || fail "zorvel.desktop does not offer to open WAV files"
+    for line in "Type=Application" "Name=Zorvel" "Exec=zorvel %f" "Icon=zorvel" "Terminal=false"; do
       grep -qx "$line" "$desktop" || fail "zorvel.desktop lacks the line $line"
     done
   else

@@ -225,7 +225,7 @@ TEST(SweepChartFile, SvgHasTheAxesLabelsAndOneLinePerMeasure) {
     }
     ASSERT_FALSE(xml.hasError());
     for (const char* label :
-         {"Przepływność [kbit/s]", "SNR [dB]", "SNR segmentowy", "SNR całkowity", "mowa.wav"})
+         {"Przepływność [kb/s]", "SNR [dB]", "SNR segmentowy", "SNR całkowity", "mowa.wav"})
         EXPECT_NE(std::find(texts.begin(), texts.end(), QString::fromUtf8(label)), texts.end())
             << label;
     ASSERT_EQ(lines.size(), 2u);

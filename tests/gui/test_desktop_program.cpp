@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -31,6 +32,7 @@
 #include <vector>
 
 #include "app/MainWindow.h"
+#include "app/ProgramWindows.h"
 #include "app/ProgressNotice.h"
 #include "app/Translations.h"
 #include "app/UserDialogs.h"
@@ -481,6 +483,28 @@ class SampleDialogs final : public UserDialogs {
     void restoreCursor() override {}
     std::vector<QString> informations;
 };
+
+// "zorvel FILE": the file is the input, named in full, and the output name
+// follows from it as when the file is chosen in "Otwórz...".
+TEST(StartUp, AFileOnTheCommandLineIsTheInput) {
+    EXPECT_EQ(inputArgument({"zorvel"}), "");
+    EXPECT_EQ(inputArgument({"zorvel", "nagranie.wav"}), "nagranie.wav");
+    EXPECT_EQ(inputArgument({"zorvel", "--", "-dziwna.wav"}), "-dziwna.wav");
+
+    test::TempDir dir;
+    fs::copy_file(test::samplePath(), dir / "mowa.wav");
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(qPath(dir.path()));
+    SampleDialogs dialogs;
+    const ProgramWindows windows(dialogs, "mowa.wav");
+    QDir::setCurrent(previous);
+    EXPECT_TRUE(windows.MMenu.isVisible());
+    EXPECT_FALSE(windows.TestForm.isVisible());
+    EXPECT_EQ(windows.MMenu.findChild<QLineEdit*>("Edit1")->text(), qPath(dir / "mowa.wav"));
+    EXPECT_EQ(windows.MMenu.findChild<QLineEdit*>("Edit2")->text(),
+              qPath(dir / "mowa.wav") + "_12.20_sout.wav");
+    EXPECT_TRUE(dialogs.informations.empty());
+}
 
 TEST(ChartWindowKeys, EscapeGoesBackToTheMainWindowAsTheCloseBoxDoes) {
     SampleDialogs dialogs;
