@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "charts/ScreenFit.h"
 #include "plots/SweepChart.h"
 #include "sound/SpeechInput.h"
 
@@ -62,8 +63,10 @@ ModeComparisonWindow::ModeComparisonWindow(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(fileLabel_);
     layout->addWidget(progress_);
-    layout->addWidget(table_);
-    layout->addWidget(chart_);
+    body_ = new QBoxLayout(QBoxLayout::TopToBottom);
+    body_->addWidget(table_);
+    body_->addWidget(chart_);
+    layout->addLayout(body_);
     timer_->setInterval(kProgressIntervalMs);
     connect(timer_, &QTimer::timeout, this, &ModeComparisonWindow::showProgress);
 
@@ -183,6 +186,20 @@ void ModeComparisonWindow::showFigures(const SweepRow& figures) {
     for (const ModeFigures& f : figures) showRow(f);
     chartImage_ = pictureImage(describeSweepChart(figures, caption_));
     chart_->setPixmap(QPixmap::fromImage(chartImage_));
+}
+
+void ModeComparisonWindow::showEvent(QShowEvent* event) {
+    // The chart beside the table where the screen is too low for one under
+    // the other.
+    const QBoxLayout::Direction wanted = screenHasRoomFor(*this, layout()->totalSizeHint())
+                                             ? QBoxLayout::TopToBottom
+                                             : QBoxLayout::LeftToRight;
+    if (body_->direction() != wanted) {
+        body_->setDirection(wanted);
+        layout()->activate();
+        resize(layout()->totalSizeHint());
+    }
+    QWidget::showEvent(event);
 }
 
 void ModeComparisonWindow::closeEvent(QCloseEvent* event) {

@@ -15,6 +15,7 @@
 #include "charts/ChartContextMenus.h"
 #include "coder/ModeSweep.h"
 
+class QBoxLayout;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -58,6 +59,7 @@ class ModeComparisonWindow : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void showProgress();
@@ -70,6 +72,7 @@ class ModeComparisonWindow : public QWidget {
     QLabel* fileLabel_;
     QProgressBar* progress_;
     QTableWidget* table_;
+    QBoxLayout* body_;  // the table and the chart
     QLabel* chart_;
     QTimer* timer_;
     QMenu* chartMenu_;

@@ -15,6 +15,7 @@
 #include "charts/FormFont.h"
 #include "charts/OverviewStrip.h"
 #include "charts/ReadoutBox.h"
+#include "charts/ScreenFit.h"
 #include "coder/FramePass.h"
 #include "coder/SpeechCoder.h"
 #include "plots/Readouts.h"
@@ -65,11 +66,17 @@ ChartWindow::ChartWindow(QWidget* parent)
         *this, *ui_->Im_time, *ui_->Im_freq, navigation_->strip(),
         [this](const QString& text) { dialogs_->information(this, text); });
     // The controls sit where the form puts them, the overview below them: the
-    // window keeps its size.
+    // window keeps its size (unless the screen is too low for it).
     setFixedSize(size());
+    screenFit_ = std::make_unique<ScreenFit>(*this, navigation_->strip());
 }
 
 ChartWindow::~ChartWindow() = default;
+
+void ChartWindow::showEvent(QShowEvent* event) {
+    screenFit_->fit();
+    QWidget::showEvent(event);
+}
 
 void ChartWindow::connectHandlers() {
     using Handler = void (ChartWindow::*)();

@@ -27,6 +27,7 @@ class ChartContextMenus;
 class ChartNavigation;
 class FramePass;
 class OverviewStrip;
+class ScreenFit;
 
 class ChartWindow : public QWidget {
     Q_OBJECT
@@ -107,8 +108,12 @@ class ChartWindow : public QWidget {
     void CB_RLPClick();
     void CB_RLTPClick();
 
+    // The window on a screen too low for its form (charts/ScreenFit.h).
+    const ScreenFit& screenFit() const { return *screenFit_; }
+
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void connectHandlers();
@@ -131,6 +136,7 @@ class ChartWindow : public QWidget {
     // Both use the form, the coder and the dialogs: they go first.
     std::unique_ptr<ChartNavigation> navigation_;
     std::unique_ptr<ChartContextMenus> contextMenus_;
+    std::unique_ptr<ScreenFit> screenFit_;
 };
 
 }  // namespace zorvel

@@ -1,12 +1,15 @@
 // The main of the window suites that need nothing but a QApplication: windows
-// are tested offscreen (also when the build lists the tests) in the C locale.
+// are tested offscreen on a desktop's screen (also when the build lists the
+// tests) in the C locale.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QLocale>
 
+#include "tests/gui/OffscreenScreen.h"
+
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    zorvel::test::useOffscreenScreen();
     QApplication app(argc, argv);
     QLocale::setDefault(QLocale::c());
     ::testing::InitGoogleTest(&argc, argv);

@@ -43,6 +43,7 @@
 #include "coder/SpeechCoder.h"
 #include "plots/Readouts.h"
 #include "tests/TestSupport.h"
+#include "tests/gui/OffscreenScreen.h"
 
 // The window-system side of a window: what Qt makes of a title before it
 // hands it to the window manager (the xcb platform sets WM_NAME and
@@ -563,7 +564,7 @@ TEST(ChartWindowHints, ButtonsNameWhatTheyDoAndTheirKeys) {
 
 int main(int argc, char** argv) {
     // Windows are tested offscreen, also when the build lists the tests.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    zorvel::test::useOffscreenScreen();
     qInstallMessageHandler(
         [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
             if (type != QtWarningMsg || !text.startsWith("This plugin does not support")) {

@@ -56,6 +56,7 @@
 #include "sound/Conversion.h"
 #include "sound/SpeechInput.h"
 #include "tests/TestSupport.h"
+#include "tests/gui/OffscreenScreen.h"
 
 // Readable failure messages for Qt strings.
 void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -1489,7 +1490,7 @@ TEST(ApplicationTest, ExceptionFromAnEventHandlerIsShownAndTheLoopGoesOn) {
 
 int main(int argc, char** argv) {
     // Windows are tested offscreen, also when the build lists the tests.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    zorvel::test::useOffscreenScreen();
     // The offscreen platform lacks the keyboard grab and raising that menus ask for.
     qInstallMessageHandler(
         [](QtMsgType type, const QMessageLogContext& context, const QString& text) {

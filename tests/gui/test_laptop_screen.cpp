@@ -1,0 +1,158 @@
+// The desktop program on a laptop: a 1366 x 768 screen with a 30-pixel panel
+// leaves a free area of 1366 x 738 (tests/gui/screens/laptop.json). Started
+// as "zorvel FILE", every window fits that area with room for a window
+// manager's title bar; the chart window's overview strip is whole inside it,
+// and every control of every window is inside it, or is brought inside it by
+// scrolling the chart window's form.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QScreen>
+#include <QScrollArea>
+#include <QTableWidget>
+#include <QTest>
+#include <vector>
+
+#include "app/FileMenuActions.h"
+#include "app/ModeComparisonWindow.h"
+#include "app/ProgramWindows.h"
+#include "app/UserDialogs.h"
+#include "charts/OverviewStrip.h"
+#include "charts/ScreenFit.h"
+#include "tests/TestSupport.h"
+#include "tests/gui/OffscreenScreen.h"
+
+namespace zorvel {
+namespace {
+
+constexpr int kTitleBar = 30;  // the room a window manager's frame takes above a window
+
+// Answers nothing and shows nothing; records what would have been said.
+class QuietDialogs final : public UserDialogs {
+  public:
+    void information(QWidget*, const QString& text) override { said.push_back(text); }
+    bool confirm(QWidget*, const QString&) override { return false; }
+    void showError(QWidget*, const QString& text) override { said.push_back(text); }
+    std::optional<QString> openFileName(QWidget*, const OpenDialogSettings&) override {
+        return std::nullopt;
+    }
+    RecordingUse askRecordingUse(QWidget*, const QString&) override { return RecordingUse::cancel; }
+    std::optional<QString> saveFileName(QWidget*, const QString&, const QString&) override {
+        return std::nullopt;
+    }
+    void setBusyCursor() override {}
+    void restoreCursor() override {}
+    std::vector<QString> said;
+};
+
+QRect globalRect(const QWidget& widget) {
+    return {widget.mapToGlobal(QPoint(0, 0)), widget.size()};
+}
+
+// The window with its title bar above it lies inside the free area.
+void expectWindowInside(const QWidget& window, const QRect& area) {
+    SCOPED_TRACE(window.windowTitle().toStdString());
+    const QRect withTitle = window.geometry().adjusted(0, -kTitleBar, 0, 0);
+    EXPECT_GE(withTitle.top(), area.top() - kTitleBar);
+    EXPECT_LE(window.geometry().height() + kTitleBar, area.height());
+    EXPECT_TRUE(area.contains(window.geometry()))
+        << window.geometry().x() << "," << window.geometry().y() << " " << window.width() << "x"
+        << window.height();
+}
+
+// Buttons, boxes, fields, labels and plots: what a user looks at or uses.
+std::vector<QWidget*> controlsOf(const QWidget& window) {
+    std::vector<QWidget*> controls;
+    for (QWidget* child : window.findChildren<QWidget*>()) {
+        if (!child->isVisibleTo(&window)) continue;
+        if (qobject_cast<QAbstractButton*>(child) || qobject_cast<QLineEdit*>(child) ||
+            qobject_cast<QLabel*>(child) || qobject_cast<QGroupBox*>(child) ||
+            qobject_cast<QTableWidget*>(child))
+            controls.push_back(child);
+    }
+    return controls;
+}
+
+TEST(LaptopScreen, EveryWindowControlAndTheWholeStripAreReachable) {
+    const QRect area = QApplication::primaryScreen()->availableGeometry();
+    ASSERT_EQ(area, QRect(0, 0, 1366, 738));
+
+    QuietDialogs dialogs;
+    test::TempDir dir;
+    std::filesystem::copy_file(test::samplePath(), dir / "mowa.wav");
+    ProgramWindows windows(dialogs, QString::fromStdString((dir / "mowa.wav").string()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&windows.MMenu));
+    expectWindowInside(windows.MMenu, area);
+    for (QWidget* control : controlsOf(windows.MMenu))
+        EXPECT_TRUE(area.contains(globalRect(*control))) << control->objectName().toStdString();
+
+    windows.MMenu.BT_WykresyClick();
+    ChartWindow& chart = windows.TestForm;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
+    expectWindowInside(chart, area);
+    const OverviewStrip& strip = *chart.overviewStrip();
+    EXPECT_TRUE(strip.isVisible());
+    EXPECT_EQ(strip.width(), 977);
+    EXPECT_EQ(strip.height(), OverviewStrip::kHeight);
+    EXPECT_TRUE(area.contains(globalRect(strip)));
+    EXPECT_TRUE(chart.geometry().contains(globalRect(strip)));
+
+    QScrollArea* form = chart.screenFit().scrollArea();
+    ASSERT_NE(form, nullptr);
+    const QRect shown = globalRect(*form->viewport());
+    EXPECT_TRUE(area.contains(shown));
+    EXPECT_FALSE(shown.intersects(globalRect(strip)));
+    const std::vector<QWidget*> controls = controlsOf(chart);
+    EXPECT_GT(controls.size(), 60u);
+    for (QWidget* control : controls) {
+        if (control == &strip || strip.isAncestorOf(control)) continue;
+        const QPoint centre = control->mapTo(form->widget(), control->rect().center());
+        form->ensureVisible(centre.x(), centre.y(), control->width() / 2 + 1,
+                            control->height() / 2 + 1);
+        QApplication::processEvents();
+        const QRect at = globalRect(*control);
+        EXPECT_TRUE(shown.contains(at)) << control->objectName().toStdString();
+        EXPECT_TRUE(area.contains(at)) << control->objectName().toStdString();
+    }
+    // The form keeps its layout: every control where the form puts it.
+    const QWidget* next = chart.findChild<QWidget*>("BT_next");
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(next->pos(), QPoint(128, 656));
+
+    windows.MMenu.fileMenuActions().comparisonAction().trigger();
+    ModeComparisonWindow* comparison = windows.MMenu.fileMenuActions().comparisonWindow();
+    ASSERT_NE(comparison, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(comparison));
+    expectWindowInside(*comparison, area);
+    for (QWidget* control : controlsOf(*comparison)) {
+        EXPECT_TRUE(comparison->rect().contains(
+            QRect(control->mapTo(comparison, QPoint(0, 0)), control->size())))
+            << control->metaObject()->className();
+        EXPECT_TRUE(area.contains(globalRect(*control))) << control->metaObject()->className();
+    }
+    comparison->cancel();
+    EXPECT_TRUE(dialogs.said.empty());
+}
+
+// The design form and its strip need more than the room a laptop leaves.
+TEST(LaptopScreen, TheRoomIsTheFreeAreaLessATitleBar) {
+    EXPECT_TRUE(screenHasRoomFor(QWidget(), QSize(1366, 738 - kTitleBar)));
+    EXPECT_FALSE(screenHasRoomFor(QWidget(), QSize(1009, 824)));
+    EXPECT_EQ(roomOnScreen(QWidget()), QSize(1366, 738 - kTitleBar));
+}
+
+}  // namespace
+}  // namespace zorvel
+
+int main(int argc, char** argv) {
+    zorvel::test::useOffscreenScreen(ZORVEL_LAPTOP_SCREEN);
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale::c());
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
