@@ -54,9 +54,11 @@ void ScreenFit::fit() {
     scroll_->setGeometry(0, 0, window_.width(), pinnedTop);
     pinned_.move(pinned_.x(), pinnedTop);
     if (!roomy) {
-        // Low enough that the frame's title bar, above the window, is on the screen too.
-        const int lowest = area.top() + area.height() - height - frame;
-        window_.move(window_.x(), std::max(area.top(), std::min(window_.y(), lowest)));
+        // At the top of the free area, the title bar on the screen too. Until
+        // the window has been shown once, the window system takes its position
+        // as that of the client area, the frame going above it.
+        const bool frameKnown = window_.frameGeometry() != window_.geometry();
+        window_.move(window_.x(), frameKnown ? area.top() : area.top() + frame);
     }
 }
 
