@@ -14,6 +14,7 @@
 #include "charts/ChartWindowHints.h"
 #include "charts/FormFont.h"
 #include "charts/OverviewStrip.h"
+#include "charts/PointerReadout.h"
 #include "charts/ReadoutBox.h"
 #include "coder/FramePass.h"
 #include "coder/SpeechCoder.h"
@@ -64,6 +65,7 @@ ChartWindow::ChartWindow(QWidget* parent)
     contextMenus_ = std::make_unique<ChartContextMenus>(
         *this, *ui_->Im_time, *ui_->Im_freq, navigation_->strip(),
         [this](const QString& text) { dialogs_->information(this, text); });
+    new PointerReadout(*this, *ui_->Im_time, *ui_->Im_freq, navigation_->strip());
     // The controls sit where the form puts them, the overview below them: the
     // window keeps its size.
     setFixedSize(size());

@@ -375,7 +375,8 @@ TEST(PlotScale, TimeGrid) {
 TEST(PlotScale, TimeAxisCaptions) {
     const auto two = timeAxisCaptions(true);
     const auto one = timeAxisCaptions(false);
-    const std::array<QString, 9> twoExpected = {"-20", "-15", "-10", "-5", "-0",
+    // The start of the current frame is 0 ms, unsigned.
+    const std::array<QString, 9> twoExpected = {"-20", "-15", "-10", "-5", "0",
                                                 "5",   "10",  "15",  "20"};
     const std::array<QString, 9> oneExpected = {"0", "", "5", "", "10", "", "15", "", "20"};
     EXPECT_EQ(two, twoExpected);
