@@ -12,9 +12,12 @@ namespace {
 
 constexpr double kFrameMilliseconds = kFrameSamples * kSampleMilliseconds;  // 20 ms
 
+// In the locale's decimal separator, without group separators; + 0.0 turns
+// a negative zero into "0".
 QString fixed(const QLocale& locale, double value, int decimals) {
-    // + 0.0 turns a negative zero into "0".
-    return locale.toString(value + 0.0, 'f', decimals);
+    QLocale plain = locale;
+    plain.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+    return plain.toString(value + 0.0, 'f', decimals);
 }
 
 }  // namespace
