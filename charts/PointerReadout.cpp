@@ -50,7 +50,8 @@ QString PointerReadout::textAt(const QObject* widget, QPoint position) const {
             return timePointerText(pointer, coder->previousFrame(), coder->currentFrame(), options);
         }
         return spectrumPointerText(
-            spectrumPointerAt(p.x(), p.y(), image.width(), image.height(), options.spectrumGain));
+            spectrumPointerAt(p.x(), p.y(), image.width(), image.height(), options.spectrumGain),
+            coder->currentFrame(), options);
     }
     if (widget == &strip_) {
         const FramePass* pass = window_.framePass();

@@ -115,6 +115,21 @@ void drawSpectra(Canvas& canvas, const FrameRecord& current, const PlotOptions& 
     }
 }
 
+std::array<double, kSpectrumCurves> spectrumLevelsAtBin(const FrameRecord& current, int k) {
+    const auto level = [k](const Transform& t) { return spectrumLevel(t.re[k], t.im[k]); };
+    const auto response = [k](const Transform& t, double error) {
+        return filterResponseLevel(t.re[k], t.im[k], error);
+    };
+    return {level(signalTransform(current.speech)),
+            level(signalTransform(current.synthesizedSpeech)),
+            level(signalTransform(current.postProcessedSpeech)),
+            level(signalTransform(current.weightedSpeech)),
+            response(coefficientTransform(current.lpCoeffsI), current.lpErrorI),
+            response(coefficientTransform(current.lpCoeffsII), current.lpErrorII),
+            level(signalTransform(current.lpResidual)),
+            level(signalTransform(current.ltpResidual))};
+}
+
 void plotSpectrum(Canvas& canvas, std::span<const double, kFrameSamples> re,
                   std::span<const double, kFrameSamples> im, double spectrumGain) {
     const int W = canvas.width();

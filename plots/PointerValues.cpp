@@ -60,11 +60,21 @@ SpectrumPointer spectrumPointerAt(int x, int y, int width, int height, double sp
     return pointer;
 }
 
-QString spectrumPointerText(const SpectrumPointer& pointer, const QLocale& locale) {
-    return QStringLiteral("f = %1 Hz (prążek %2)\npoziom: %3 dB")
-        .arg(fixed(locale, pointer.hertz, 0))
-        .arg(pointer.bin)
-        .arg(fixed(locale, pointer.level, 1));
+QString spectrumPointerText(const SpectrumPointer& pointer, const FrameRecord& current,
+                            const PlotOptions& options, const QLocale& locale) {
+    QStringList lines;
+    lines << QStringLiteral("f = %1 Hz (prążek %2)")
+                 .arg(fixed(locale, pointer.hertz, 0))
+                 .arg(pointer.bin);
+    lines << QStringLiteral("poziom: %1 dB").arg(fixed(locale, pointer.level, 1));
+    const auto levels = spectrumLevelsAtBin(current, pointer.bin);
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+        const NamedSpectrum& curve = kNamedSpectra[i];
+        if (!(options.spectra.*curve.shown)) continue;
+        lines << QStringLiteral("%1 = %2 dB")
+                     .arg(QString::fromUtf8(curve.name), fixed(locale, levels[i], 1));
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 OverviewPointer overviewPointerAt(int x, int width, std::span<const FrameSummary> summaries,

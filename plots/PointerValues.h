@@ -35,7 +35,10 @@ struct SpectrumPointer {
     double level = 0.0;  // the level drawn at the row, in dB
 };
 SpectrumPointer spectrumPointerAt(int x, int y, int width, int height, double spectrumGain);
-QString spectrumPointerText(const SpectrumPointer& pointer, const QLocale& locale = QLocale());
+// "f = 500 Hz (prążek 10)", the level at the row, and the level at that bin
+// of every curve shown.
+QString spectrumPointerText(const SpectrumPointer& pointer, const FrameRecord& current,
+                            const PlotOptions& options, const QLocale& locale = QLocale());
 
 // A column of the overview strip: its first frame, where that frame starts,
 // and its figures once the background pass has reached it.

@@ -4,6 +4,8 @@
 // the time traces, the signal of the frame record it draws.
 #pragma once
 
+#include <iterator>
+
 #include "coder/Frame.h"
 #include "plots/Plots.h"
 
@@ -57,5 +59,8 @@ inline constexpr NamedSpectrum kNamedSpectra[] = {
     {"|ResLP(f)|", &SpectrumSelection::lpResidual, &ChartColours::lpResidual, false},
     {"|ResLTP(f)|", &SpectrumSelection::ltpResidual, &ChartColours::ltpResidual, false},
 };
+
+static_assert(std::size(kNamedSpectra) == kSpectrumCurves,
+              "one name for each curve of spectrumLevelsAtBin, in its order");
 
 }  // namespace zorvel

@@ -12,6 +12,7 @@
 #include <QToolTip>
 #include <cmath>
 #include <cstdlib>
+#include <numbers>
 
 #include "charts/ChartDialogs.h"
 #include "charts/ChartWindow.h"
@@ -135,13 +136,38 @@ TEST(PointerText, TimeImageGivesTimeSampleAmplitudeAndTheShownTraces) {
                     .startsWith("ramka 5000 (t = 99980 ms)"));
 }
 
-TEST(PointerText, SpectrumGivesTheBinsFrequencyAndTheRowsLevel) {
+// |X(k)|^2 of a frame signal by a direct DFT in long double, as a level.
+double directLevel(const Signal& x, int k) {
+    long double re = 0, im = 0;
+    for (int n = 0; n < kFrameSamples; ++n) {
+        const long double phase = 2.0L * std::numbers::pi_v<long double> * k * n / kFrameSamples;
+        re += x[n] * std::cos(phase);
+        im += x[n] * std::sin(phase);
+    }
+    return static_cast<double>(10.0L * std::log(re * re + im * im));
+}
+
+TEST(PointerText, SpectrumGivesTheBinsFrequencyTheRowsLevelAndTheShownCurves) {
     const SpectrumPointer p = spectrumPointerAt(74, 289, SW, SH, 1.0);
     EXPECT_EQ(p.bin, 10);
     EXPECT_EQ(p.hertz, 500.0);
-    EXPECT_EQ(spectrumPointerText(p, QLocale::c()).toStdString(),
-              "f = 500 Hz (prążek 10)\npoziom: 39.5 dB");
     EXPECT_EQ(spectrumPointerAt(SW - 1, 0, SW, SH, 1.0).hertz, 3950.0);
+
+    FrameRecord current;
+    clearFrameRecord(current);
+    for (int n = 0; n < kFrameSamples; ++n)
+        current.speech[n] = 10000 * std::sin(2 * std::numbers::pi * n / 16);  // 500 Hz
+    current.lpCoeffsI[0] = 1.0;
+    current.lpErrorI = 2e9;  // a flat response at 10 ln(2e9)
+    const auto levels = spectrumLevelsAtBin(current, 10);
+    EXPECT_NEAR(levels[0], directLevel(current.speech, 10), 1e-9);  // 20 ln(800000)
+    EXPECT_NEAR(levels[4], 10 * std::log(2e9), 1e-12);
+    EXPECT_EQ(levels[7], kLevelFloor);  // no power
+    PlotOptions options;
+    options.spectra = {true, false, false, false, true, false, false, true};
+    EXPECT_EQ(spectrumPointerText(p, current, options, QLocale::c()).toStdString(),
+              "f = 500 Hz (prążek 10)\npoziom: 39.5 dB\n|S(f)| = 271.8 dB\n"
+              "|H(f)| <- a2 = 214.2 dB\n|ResLTP(f)| = 0.0 dB");
 }
 
 TEST(PointerText, StripGivesTheFrameItsTimeAndFigures) {
@@ -228,8 +254,16 @@ TEST_F(PointerReadoutTest, FollowsThePointerOverBothImagesAndTheStrip) {
     EXPECT_EQ(readout->shownText().toStdString(), expected.toStdString());
     EXPECT_EQ(QToolTip::text(), expected);
 
+    // Mode 12.2 starts with |S(f)| and both responses shown.
     hover(label("Im_freq"), QPoint(74, 289));
-    EXPECT_EQ(readout->shownText().toStdString(), "f = 500 Hz (prążek 10)\npoziom: 39.5 dB");
+    const QStringList lines = readout->shownText().split('\n');
+    ASSERT_EQ(lines.size(), 5) << readout->shownText().toStdString();
+    EXPECT_EQ(lines[0], "f = 500 Hz (prążek 10)");
+    EXPECT_EQ(lines[1], "poziom: 39.5 dB");
+    EXPECT_EQ(lines[2], QStringLiteral("|S(f)| = %1 dB")
+                            .arg(directLevel(coder.currentFrame().speech, 10), 0, 'f', 1));
+    EXPECT_TRUE(lines[3].startsWith("|H(f)| <- a2 = "));
+    EXPECT_TRUE(lines[4].startsWith("|H(f)| <- a4 = "));
 
     OverviewStrip& strip = *window.overviewStrip();
     const int x = strip.xOfFrame(100);
