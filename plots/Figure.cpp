@@ -66,7 +66,9 @@ Layout layoutOf(const Picture& plot, const FigureFrame& frame) {
     const int lastHalf = frame.horizontal.ticks.empty()
                              ? 0
                              : canvasTextWidth(frame.horizontal.ticks.back().text) / 2;
-    layout.width = layout.left + plot.width + kPadding + lastHalf;
+    // And for a title wider than the plot.
+    layout.width = std::max(layout.left + plot.width + kPadding + lastHalf,
+                            canvasTextWidth(frame.title) + 2 * kPadding);
     layout.legendTop =
         layout.top + plot.height + kTickLength + kTickGap + h + kRowGap + h + kRowGap;
     return layout;
@@ -187,8 +189,11 @@ Picture describeFigure(const Picture& plot, const FigureFrame& frame) {
     canvas.setBrushColour(kFigurePageColour);
     canvas.rectangle(0, 0, figure.width, figure.height);
     canvas.setFontColour(kFigureTextColour);
-    canvas.textOut(layout.left + (plot.width - canvasTextWidth(frame.title)) / 2, kPadding,
-                   frame.title);
+    // Centred over the plot, within the page.
+    const int titleWidth = canvasTextWidth(frame.title);
+    const int titleLeft = std::clamp(layout.left + (plot.width - titleWidth) / 2, kPadding,
+                                     figure.width - kPadding - titleWidth);
+    canvas.textOut(titleLeft, kPadding, frame.title);
     appendMoved(figure, plot, QPoint(layout.left, layout.top));
     drawAxes(canvas, layout, plot, frame);
     drawLegend(canvas, layout, plot.width, frame);

@@ -151,6 +151,17 @@ TEST(Figure, HoldsThePlotUnchangedOnAWhitePage) {
     EXPECT_EQ(pictureImage(figure, 2).size(), image.size() * 2);
 }
 
+TEST(Figure, ATitleWiderThanThePlotWidensThePageAndStaysOnIt) {
+    const Picture plot{40, 30, {}};
+    const QString title = "bardzo_dluga_nazwa_pliku.wav - tryb: 12.2 [kb/s] - ramka 100";
+    const Picture figure = describeFigure(plot, FigureFrame{title, {}, {}, {}, 0xFF000000});
+    const auto* text = std::get_if<PictureText>(&figure.items[1]);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->text, title);
+    EXPECT_GE(text->x, 8);
+    EXPECT_LE(text->x + text->cellWidth, figure.width - 8);
+}
+
 TEST(Figure, LegendWrapsIntoRowsAsWideAsThePlot) {
     PlotOptions options;
     options.traces = {true, true, true, true, true, true, true, true, true, true, true};
