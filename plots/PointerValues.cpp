@@ -48,6 +48,11 @@ QString timePointerText(const TimePointer& pointer, const FrameRecord& previous,
         if (!(options.traces.*trace.shown)) continue;
         lines << QStringLiteral("%1 = %2").arg(
             QString::fromUtf8(trace.name), fixed(locale, (frame.*trace.signal)[pointer.sample], 1));
+        // One frame of sp(n) is drawn with the formant post-filter's output.
+        if (trace.shown == &TimeTraceSelection::postProcessed && !options.twoFrames)
+            lines << QStringLiteral("%1 = %2").arg(
+                QString::fromUtf8(kPostFilterTraceName),
+                fixed(locale, frame.formantPostFiltered[pointer.sample], 1));
     }
     return lines.join(QLatin1Char('\n'));
 }

@@ -128,6 +128,17 @@ TEST(PointerText, TimeImageGivesTimeSampleAmplitudeAndTheShownTraces) {
     EXPECT_EQ(timePointerText(left, before, now, options, c).toStdString(),
               "t = -15.000 ms (n = 40, poprzednia ramka)\namplituda: 16454\ns(n) = 99.0\n"
               "resLTP = 0.0");
+    // One frame of sp(n) comes with the formant post-filter's output.
+    now.postProcessedSpeech[159] = 5.5;
+    now.formantPostFiltered[159] = -3.0;
+    options.traces = {};
+    options.traces.speech = false;
+    options.traces.synthesized = false;
+    options.traces.postProcessed = true;
+    options.twoFrames = false;
+    EXPECT_EQ(timePointerText(last, before, now, options, c).toStdString(),
+              "t = 19.875 ms (n = 159, bieżąca ramka)\namplituda: 0\nsp(n) = 5.5\n"
+              "sp(n) po filtrze formantowym = -3.0");
     // The window's locale writes its decimal separator, and no group separators.
     EXPECT_TRUE(timePointerText(current, before, now, options, QLocale(QLocale::Polish))
                     .startsWith("t = 5,000 ms"));
