@@ -4,7 +4,6 @@
 // axes and legend.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 
 #include "tests/OffscreenQt.h"
@@ -69,57 +68,45 @@ TEST(PlotSvg, WritesBothPicturesAsTheirVectorDescription) {
                                                           coder.currentFrame(), options, subject)));
 }
 
-// The texts of an SVG document in order, each with the stroke of the last
-// line drawn before it (a legend entry's line precedes its name).
-struct SvgText {
-    QString text;
-    QString strokeBefore;
-    double x = 0.0;
+// The texts of an SVG document in order, each with its x and the stroke of
+// the last line drawn before it (a legend entry's line precedes its name).
+struct SvgTexts {
+    QStringList texts;
+    QStringList strokes;
+    std::vector<double> xs;
+
+    // The `count` texts from the first `first` on.
+    QStringList run(const QString& first, int count) const {
+        return texts.mid(texts.indexOf(first), count);
+    }
+    // The texts among `names` with the colours of their lines.
+    QStringList legend(const QStringList& names) const {
+        QStringList entries;
+        for (qsizetype i = 0; i < texts.size(); ++i)
+            if (names.contains(texts[i])) entries << texts[i] + " " + strokes[i];
+        return entries;
+    }
 };
 
-std::vector<SvgText> svgTexts(const QByteArray& svg) {
-    std::vector<SvgText> texts;
+SvgTexts svgTexts(const std::filesystem::path& file) {
+    SvgTexts svg;
     QString stroke;
-    QXmlStreamReader xml(svg);
+    QXmlStreamReader xml(QByteArray::fromStdString(test::readText(file)));
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement) continue;
         if (xml.name() == QLatin1String("polyline"))
             stroke = xml.attributes().value("stroke").toString();
         if (xml.name() == QLatin1String("text")) {
-            const double x = xml.attributes().value("x").toDouble();
-            texts.push_back({xml.readElementText(), stroke, x});
+            svg.xs.push_back(xml.attributes().value("x").toDouble());
+            svg.strokes << stroke;
+            svg.texts << xml.readElementText();
         }
     }
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
-    return texts;
-}
-
-std::vector<QString> textsOf(const std::vector<SvgText>& texts) {
-    std::vector<QString> all;
-    for (const SvgText& t : texts) all.push_back(t.text);
-    return all;
-}
-
-bool has(const std::vector<QString>& texts, const QString& text) {
-    return std::find(texts.begin(), texts.end(), text) != texts.end();
-}
-
-// The legend's entries: the texts among `names`, with the colour of their line.
-std::vector<std::pair<QString, QString>> legendOf(const std::vector<SvgText>& texts,
-                                                  const std::vector<QString>& names) {
-    std::vector<std::pair<QString, QString>> legend;
-    for (const SvgText& t : texts)
-        if (has(names, t.text)) legend.emplace_back(t.text, t.strokeBefore);
-    return legend;
+    return svg;
 }
 
 QString colourName(QRgb colour) { return QColor::fromRgb(colour).name(); }
-
-const std::vector<QString> kTraceNames{"s(n)",    "s'(n)",   "sp(n)", "sw(n)", "sw'(n)", "v(n)",
-                                       "gp*y(n)", "gc*c(n)", "u(n)",  "resLP", "resLTP"};
-const std::vector<QString> kSpectrumNames{"|S(f)|",     "|S'(f)|",      "|Sp(f)|",
-                                          "|Sw(f)|",    "|H(f)| <- a2", "|H(f)| <- a4",
-                                          "|ResLP(f)|", "|ResLTP(f)|"};
 
 TEST(PlotSvg, FiguresHaveATitleNumberedAxesWithUnitsAndALegendOfTheShownTraces) {
     const TempDir dir;
@@ -127,51 +114,44 @@ TEST(PlotSvg, FiguresHaveATitleNumberedAxesWithUnitsAndALegendOfTheShownTraces) 
         runCli({"plot", arg(test::samplePath()), "--frame", "57", "-m", "7.95", "--light", "--svg",
                 "--time", "sw,s,gcc,resLTP", "--spectra", "aII,Sw,S'", "-o", arg(dir / "f")});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    const auto time = svgTexts(QByteArray::fromStdString(test::readText(dir / "f-time.svg")));
-    const auto spectrum =
-        svgTexts(QByteArray::fromStdString(test::readText(dir / "f-spectrum.svg")));
+    const SvgTexts time = svgTexts(dir / "f-time.svg");
+    const SvgTexts spectrum = svgTexts(dir / "f-spectrum.svg");
     const QString title = "mowa.wav - tryb: 7.95 [kb/s] - ramka 57";
-    ASSERT_FALSE(time.empty());
-    ASSERT_FALSE(spectrum.empty());
-    EXPECT_EQ(time.front().text, title);
-    EXPECT_EQ(spectrum.front().text, title);
+    ASSERT_FALSE(time.texts.isEmpty());
+    ASSERT_FALSE(spectrum.texts.isEmpty());
+    EXPECT_EQ(time.texts.front(), title);
+    EXPECT_EQ(spectrum.texts.front(), title);
 
-    // Time: -20..20 ms under the two frames, the current frame starting at 0,
-    // and the amplitudes of the grid lines left of the plot.
-    const std::vector<QString> timeTexts = textsOf(time);
-    for (const char* ms : {"-20", "-15", "-10", "-5", "0", "5", "10", "15", "20"})
-        EXPECT_TRUE(has(timeTexts, ms)) << ms;
-    EXPECT_FALSE(has(timeTexts, "-0"));
-    EXPECT_TRUE(has(timeTexts, "czas [ms]"));
-    EXPECT_TRUE(has(timeTexts, "amplituda"));
-    // 16313 twice: inside the plot (as the window shows it) and on the axis, further left.
-    std::vector<double> amplitudeXs;
-    for (const SvgText& t : time)
-        if (t.text == "16313") amplitudeXs.push_back(t.x);
-    ASSERT_EQ(amplitudeXs.size(), 2u);
-    EXPECT_LT(amplitudeXs[1], amplitudeXs[0]);
+    // Time: -20..20 ms left to right under the two frames, the current frame
+    // starting at 0, then the grid lines' amplitudes left of the plot.
+    EXPECT_EQ(time.run("-20", 12), QStringList({"-20", "-15", "-10", "-5", "0", "5", "10", "15",
+                                                "20", "16313", "0", "-16313"}));
+    const qsizetype first = time.texts.indexOf("-20");
+    for (qsizetype i = first + 1; i < first + 9; ++i) EXPECT_GT(time.xs[i], time.xs[i - 1]);
+    EXPECT_LT(time.xs[first + 9], time.xs[time.texts.indexOf("16313")]);  // the plot's own label
+    EXPECT_FALSE(time.texts.contains("-0"));
+    EXPECT_TRUE(time.texts.contains("czas [ms]"));
+    EXPECT_TRUE(time.texts.contains("amplituda"));
 
     // The legend: the shown traces in the window's order, in the light colours.
     const ChartColours light = lightColours();
-    EXPECT_EQ(legendOf(time, kTraceNames), (std::vector<std::pair<QString, QString>>{
-                                               {"s(n)", colourName(light.speech)},
-                                               {"sw(n)", colourName(light.weighted)},
-                                               {"gc*c(n)", colourName(light.algebraic)},
-                                               {"resLTP", colourName(light.ltpResidual)}}));
-
-    // Spectrum: 0..4 kHz, levels every 40 dB from 0, and its three curves.
-    const std::vector<QString> spectrumTexts = textsOf(spectrum);
-    for (const char* kHz : {"0", "1", "2", "3", "4"}) EXPECT_TRUE(has(spectrumTexts, kHz)) << kHz;
-    for (int level = 0; level <= 320; level += 40)
-        EXPECT_TRUE(has(spectrumTexts, QString::number(level))) << level;
-    EXPECT_FALSE(has(spectrumTexts, "360"));
-    EXPECT_TRUE(has(spectrumTexts, "częstotliwość [kHz]"));
-    EXPECT_TRUE(has(spectrumTexts, "poziom [dB]"));
     EXPECT_EQ(
-        legendOf(spectrum, kSpectrumNames),
-        (std::vector<std::pair<QString, QString>>{{"|S'(f)|", colourName(light.synthesized)},
-                                                  {"|Sw(f)|", colourName(light.weighted)},
-                                                  {"|H(f)| <- a4", colourName(light.responseII)}}));
+        time.legend({"s(n)", "s'(n)", "sp(n)", "sw(n)", "sw'(n)", "v(n)", "gp*y(n)", "gc*c(n)",
+                     "u(n)", "resLP", "resLTP"}),
+        QStringList({"s(n) " + colourName(light.speech), "sw(n) " + colourName(light.weighted),
+                     "gc*c(n) " + colourName(light.algebraic),
+                     "resLTP " + colourName(light.ltpResidual)}));
+
+    // Spectrum: 0..4 kHz, levels every 40 dB from 0 up, and its three curves.
+    EXPECT_EQ(spectrum.run("0", 14), QStringList({"0", "1", "2", "3", "4", "0", "40", "80", "120",
+                                                  "160", "200", "240", "280", "320"}));
+    EXPECT_TRUE(spectrum.texts.contains("częstotliwość [kHz]"));
+    EXPECT_TRUE(spectrum.texts.contains("poziom [dB]"));
+    EXPECT_EQ(spectrum.legend({"|S(f)|", "|S'(f)|", "|Sp(f)|", "|Sw(f)|", "|H(f)| <- a2",
+                               "|H(f)| <- a4", "|ResLP(f)|", "|ResLTP(f)|"}),
+              QStringList({"|S'(f)| " + colourName(light.synthesized),
+                           "|Sw(f)| " + colourName(light.weighted),
+                           "|H(f)| <- a4 " + colourName(light.responseII)}));
 }
 
 }  // namespace
