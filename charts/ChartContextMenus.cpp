@@ -42,11 +42,19 @@ QString defaultSaveFileName(QWidget* parent, const QString& caption, const QStri
     return QFileDialog::getSaveFileName(parent, caption, suggested, filter);
 }
 
-QString extensionOf(PictureFile format) {
-    return format == PictureFile::Svg ? QStringLiteral("svg") : QStringLiteral("png");
-}
-
 }  // namespace
+
+QString pictureFileSuffix(PictureFile format) {
+    switch (format) {
+        case PictureFile::Png2x:
+            return QStringLiteral("_2x.png");
+        case PictureFile::Svg:
+            return QStringLiteral(".svg");
+        case PictureFile::Png:
+            break;
+    }
+    return QStringLiteral(".png");
+}
 
 bool savePictureFile(const Picture& picture, PictureFile format, const QString& fileName) {
     QSaveFile file(fileName);
@@ -144,8 +152,8 @@ void ChartContextMenus::saveTimePicture(PictureFile format) {
     const SpeechCoder* coder = window_.coder();
     if (coder == nullptr) return;
     const QImage& image = window_.timeImage();
-    savePicture(describeTimePicture(image.width(), image.height(), coder->previousFrame(),
-                                    coder->currentFrame(), window_.plotOptions()),
+    savePicture(describeTimeFigure(image.width(), image.height(), coder->previousFrame(),
+                                   coder->currentFrame(), window_.plotOptions(), shownSubject()),
                 format, shownFrameName(QStringLiteral("czas")));
 }
 
@@ -153,15 +161,21 @@ void ChartContextMenus::saveSpectrumPicture(PictureFile format) {
     const SpeechCoder* coder = window_.coder();
     if (coder == nullptr) return;
     const QImage& image = window_.spectrumImage();
-    savePicture(describeSpectrumPicture(image.width(), image.height(), coder->currentFrame(),
-                                        window_.plotOptions()),
+    savePicture(describeSpectrumFigure(image.width(), image.height(), coder->currentFrame(),
+                                       window_.plotOptions(), shownSubject()),
                 format, shownFrameName(QStringLiteral("widmo")));
 }
 
 void ChartContextMenus::saveOverviewPicture(PictureFile format) {
     if (window_.coder() == nullptr) return;
-    savePicture(overviewStrip_.picture(), format,
-                QStringLiteral("%1_przeglad").arg(window_.fileName()));
+    savePicture(describeOverviewFigure(overviewStrip_.picture(), overviewStrip_.totalFrames(),
+                                       window_.chartColours(), shownSubject()),
+                format, QStringLiteral("%1_przeglad").arg(window_.fileName()));
+}
+
+FigureSubject ChartContextMenus::shownSubject() const {
+    const SpeechCoder& coder = *window_.coder();
+    return {window_.fileName(), coder.mode(), coder.noAdaptiveCodebook != 0, coder.frameCount()};
 }
 
 QString ChartContextMenus::shownFrameName(const QString& what) const {
@@ -173,7 +187,7 @@ QString ChartContextMenus::shownFrameName(const QString& what) const {
 
 void ChartContextMenus::savePicture(const Picture& picture, PictureFile format,
                                     const QString& suggestedName) {
-    const QString suggested = suggestedName + QLatin1Char('.') + extensionOf(format);
+    const QString suggested = suggestedName + pictureFileSuffix(format);
     const QString filter = format == PictureFile::Svg ? QStringLiteral("Obrazy SVG (*.svg)")
                                                       : QStringLiteral("Obrazy PNG (*.png)");
     const QString name = saveFileName_(&window_, QStringLiteral("Zapisz obraz"), suggested, filter);

@@ -1,8 +1,8 @@
 // What the chart window offers beyond its form: the context menus of its two
 // images and of the overview strip (playback of s(n), s'(n) and sp(n) on the
-// time image; saving each picture as PNG at 1x or 2x or as SVG), and the
-// playback keys: Space plays the frames shown as s'(n), Shift+Space as s(n);
-// a second press stops.
+// time image; saving each picture as a figure with its title, axes and
+// legend, as PNG at 1x or 2x or as SVG), and the playback keys: Space plays
+// the frames shown as s'(n), Shift+Space as s(n); a second press stops.
 #pragma once
 
 #include <QObject>
@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "charts/ChartPlayback.h"
+#include "plots/Figure.h"
 #include "plots/Picture.h"
 
 class QLabel;
@@ -23,6 +24,10 @@ class ChartWindow;
 class OverviewStrip;
 
 enum class PictureFile { Png, Png2x, Svg };
+
+// What the suggested name of a picture file ends in: ".png", "_2x.png" (so
+// that the larger picture does not replace the other) or ".svg".
+QString pictureFileSuffix(PictureFile format);
 
 // Writes a picture: PNG painted with the Canvas rule at 1x or 2x, or SVG.
 // False when the file cannot be written.
@@ -57,6 +62,8 @@ class ChartContextMenus : public QObject {
     void buildMenus();
     // "<file>_ramka<n>-<what>": the name of a picture of the frame shown.
     QString shownFrameName(const QString& what) const;
+    // The file, the mode and the frame shown, for a figure's title.
+    FigureSubject shownSubject() const;
     // Asks for a file name, suggesting `suggestedName` plus the format's extension.
     void savePicture(const Picture& picture, PictureFile format, const QString& suggestedName);
 

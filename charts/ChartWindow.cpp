@@ -14,6 +14,7 @@
 #include "charts/ChartWindowHints.h"
 #include "charts/FormFont.h"
 #include "charts/OverviewStrip.h"
+#include "charts/PointerReadout.h"
 #include "charts/ReadoutBox.h"
 #include "charts/ScreenFit.h"
 #include "coder/FramePass.h"
@@ -65,6 +66,7 @@ ChartWindow::ChartWindow(QWidget* parent)
     contextMenus_ = std::make_unique<ChartContextMenus>(
         *this, *ui_->Im_time, *ui_->Im_freq, navigation_->strip(),
         [this](const QString& text) { dialogs_->information(this, text); });
+    new PointerReadout(*this, *ui_->Im_time, *ui_->Im_freq, navigation_->strip());
     // The controls sit where the form puts them, the overview below them: the
     // window keeps its size (unless the screen is too low for it).
     setFixedSize(size());

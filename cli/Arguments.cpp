@@ -166,8 +166,8 @@ void addNameList(CLI::App& plot, const std::string& name, std::vector<std::strin
 CLI::App* definePlot(CLI::App& app, PlotArguments& a) {
     CLI::App* plot = app.add_subcommand(
         "plot",
-        "Draw one frame as the chart window shows it: PREFIX-time.png, PREFIX-spectrum.png "
-        "(.svg with --svg)");
+        "Draw one frame as the chart window shows it, as figures with a title, axes and a "
+        "legend: PREFIX-time.png, PREFIX-spectrum.png (.svg with --svg)");
     plot->add_option("INPUT", a.input, "Input file")->required();
     plot->add_option("--frame", a.frame, "Frame number (0: the cleared state before frame 1)")
         ->required()

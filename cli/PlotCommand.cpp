@@ -13,6 +13,7 @@
 #include "cli/PictureFiles.h"
 #include "coder/SpeechCoder.h"
 #include "files/StagedOutput.h"
+#include "plots/Figure.h"
 #include "plots/Plots.h"
 
 namespace zorvel::cli {
@@ -90,14 +91,17 @@ PictureNames pictureNames(const std::filesystem::path& prefix, bool svg) {
     return {prefix.string() + "-time" + extension, prefix.string() + "-spectrum" + extension};
 }
 
-// The chart window's images of the coder's two records. Both are written in
-// full before either takes its name, so a failure leaves the old files.
-void drawAndSave(const SpeechCoder& coder, const PlotOptions& options, const PictureNames& names,
-                 PictureFormat format, StagingArea& area, bool overwrite) {
-    const Picture time = describeTimePicture(kTimeImageWidth, kTimeImageHeight,
-                                             coder.previousFrame(), coder.currentFrame(), options);
-    const Picture spectrum = describeSpectrumPicture(kSpectrumImageWidth, kSpectrumImageHeight,
-                                                     coder.currentFrame(), options);
+// The chart window's images of the coder's two records, each as a figure
+// with its title, axes and legend. Both are written in full before either
+// takes its name, so a failure leaves the old files.
+void drawAndSave(const SpeechCoder& coder, const PlotOptions& options, const FigureSubject& subject,
+                 const PictureNames& names, PictureFormat format, StagingArea& area,
+                 bool overwrite) {
+    const Picture time =
+        describeTimeFigure(kTimeImageWidth, kTimeImageHeight, coder.previousFrame(),
+                           coder.currentFrame(), options, subject);
+    const Picture spectrum = describeSpectrumFigure(kSpectrumImageWidth, kSpectrumImageHeight,
+                                                    coder.currentFrame(), options, subject);
     StagedFile stagedTime(area, names.time);
     StagedFile stagedSpectrum(area, names.spectrum);
     writePicture(time, format, stagedTime);
@@ -139,8 +143,10 @@ int plotFrame(const PlotArguments& a) {
     if (coder.goToFrame(a.frame) != FrameStep::coded)
         throw FileError("frame " + std::to_string(a.frame) + " does not exist: the input has " +
                         std::to_string(coder.frameCount()) + " frames");
-    drawAndSave(coder, options, names, a.svg ? PictureFormat::svg : PictureFormat::png, area,
-                a.overwrite);
+    const FigureSubject subject{QString::fromLocal8Bit(a.input), a.coder.mode,
+                                a.coder.noAdaptiveCodebook, a.frame};
+    drawAndSave(coder, options, subject, names, a.svg ? PictureFormat::svg : PictureFormat::png,
+                area, a.overwrite);
     return kExitOk;
 }
 

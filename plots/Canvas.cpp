@@ -26,6 +26,10 @@ QFont canvasFont() {
     return font;
 }
 
+int canvasTextWidth(const QString& text) {
+    return QFontMetrics(canvasFont()).horizontalAdvance(text);
+}
+
 Canvas::Canvas(QImage& image) : painter_(&image), width_(image.width()), height_(image.height()) {
     painter_.setRenderHint(QPainter::Antialiasing, false);
     painter_.setRenderHint(QPainter::TextAntialiasing, false);

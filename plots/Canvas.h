@@ -77,4 +77,7 @@ class Canvas {
 // pixels; glyphs are not antialiased.
 QFont canvasFont();
 
+// The advance of a text in the canvas font: the width of its cell.
+int canvasTextWidth(const QString& text);
+
 }  // namespace zorvel

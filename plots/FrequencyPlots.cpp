@@ -55,7 +55,6 @@ void drawSpectrumGrid(Canvas& canvas, const ChartColours& colours) {
     canvas.setFontColour(colours.text);
     canvas.setPenColour(colours.grid);
     canvas.setBrushColour(colours.background);
-    canvas.textOut(3, 3, QStringLiteral("[dB]"));
     canvas.textOut(W - 40, H - 20, QStringLiteral("[kHz]"));
     for (int k = 1; k <= 3; ++k) {
         const int x = spectrumGridX(k, W);
@@ -64,13 +63,21 @@ void drawSpectrumGrid(Canvas& canvas, const ChartColours& colours) {
     }
     int n = 1;
     int y = H - kSpectrumGridStep;
+    QString topLabel;
+    int topLabelY = 0;
     do {
         canvas.moveTo(0, y);
         canvas.lineTo(W, y);
-        canvas.textOut(3, y + 3, QString::number(kSpectrumGridStep * n));
+        topLabel = QString::number(kSpectrumGridStep * n);
+        topLabelY = y + 3;
+        canvas.textOut(3, topLabelY, topLabel);
         ++n;
         y = H - kSpectrumGridStep * n;
     } while (y > 0);
+    // The unit follows the highest level label, below its line: there no grid
+    // line runs through it and no label covers it.
+    canvas.textOut(3 + canvasTextWidth(topLabel + QLatin1Char(' ')), topLabelY,
+                   QStringLiteral("[dB]"));
 }
 
 void drawSpectra(Canvas& canvas, const FrameRecord& current, const PlotOptions& options) {
@@ -106,6 +113,21 @@ void drawSpectra(Canvas& canvas, const FrameRecord& current, const PlotOptions& 
         canvas.setPenColour(colours.*entry.colour);
         plotSpectrum(canvas, entry.transform->re, entry.transform->im, options.spectrumGain);
     }
+}
+
+std::array<double, kSpectrumCurves> spectrumLevelsAtBin(const FrameRecord& current, int k) {
+    const auto level = [k](const Transform& t) { return spectrumLevel(t.re[k], t.im[k]); };
+    const auto response = [k](const Transform& t, double error) {
+        return filterResponseLevel(t.re[k], t.im[k], error);
+    };
+    return {level(signalTransform(current.speech)),
+            level(signalTransform(current.synthesizedSpeech)),
+            level(signalTransform(current.postProcessedSpeech)),
+            level(signalTransform(current.weightedSpeech)),
+            response(coefficientTransform(current.lpCoeffsI), current.lpErrorI),
+            response(coefficientTransform(current.lpCoeffsII), current.lpErrorII),
+            level(signalTransform(current.lpResidual)),
+            level(signalTransform(current.ltpResidual))};
 }
 
 void plotSpectrum(Canvas& canvas, std::span<const double, kFrameSamples> re,

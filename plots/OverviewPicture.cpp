@@ -1,8 +1,11 @@
 // The overview strip's primitives, lane by lane.
 #include "plots/OverviewPicture.h"
 
+#include <QFontMetrics>
+#include <QRect>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "plots/Canvas.h"
 #include "plots/OverviewColumns.h"
@@ -13,24 +16,53 @@ namespace {
 constexpr int kLabelLeft = 3;
 constexpr int kDotSpacing = 3;  // the SNR lane's 0 dB line: one pixel in three
 
-// A lane whose bottom pixel row is `bottom` and whose values span `span` pixels above it.
-struct Lane {
-    int bottom;
-    int span;
-    double low;
-    double high;
-    int y(double v) const { return bottom - overviewLaneHeight(v, low, high, span); }
+// The cells of the lanes' labels: the columns leave them free, so that no
+// trace runs through a label's glyphs.
+struct LabelCells {
+    std::vector<QRect> cells;
+
+    // The rows y1..y2 of column x outside every cell, as at most two runs
+    // (a cell lies within one lane).
+    template <class Draw>
+    void eachFreeRun(int x, int y1, int y2, Draw draw) const {
+        for (const QRect& cell : cells) {
+            if (x < cell.left() || x > cell.right() || y2 < cell.top() || y1 > cell.bottom())
+                continue;
+            if (y1 < cell.top()) draw(y1, cell.top() - 1);
+            if (y2 > cell.bottom()) draw(cell.bottom() + 1, y2);
+            return;
+        }
+        draw(y1, y2);
+    }
 };
 
-// A vertical run of pixels y1..y2 (either order) in column x.
-void column(Canvas& canvas, int x, int y1, int y2) {
-    canvas.moveTo(x, std::min(y1, y2));
-    canvas.lineTo(x, std::max(y1, y2) + 1);
+LabelCells labelCells(int laneHeight) {
+    const QFontMetrics metrics(canvasFont());
+    LabelCells labels;
+    for (int lane = 0; lane < kOverviewLanes; ++lane) {
+        // One free column after the glyphs.
+        labels.cells.emplace_back(kLabelLeft, lane * laneHeight,
+                                  metrics.horizontalAdvance(kOverviewLaneLabels[lane]) + 1,
+                                  metrics.height());
+    }
+    return labels;
+}
+
+// A vertical run of pixels y1..y2 (either order) in column x, around the labels.
+void column(Canvas& canvas, const LabelCells& labels, int x, int y1, int y2) {
+    labels.eachFreeRun(x, std::min(y1, y2), std::max(y1, y2), [&](int top, int bottom) {
+        canvas.moveTo(x, top);
+        canvas.lineTo(x, bottom + 1);
+    });
 }
 
 void pixel(Canvas& canvas, int x, int y) {
     canvas.moveTo(x, y);
     canvas.lineTo(x + 1, y);
+}
+
+void pixel(Canvas& canvas, const LabelCells& labels, int x, int y) {
+    column(canvas, labels, x, y, y);
 }
 
 // The first column of frames the pass has not reached: the width when there is none.
@@ -72,35 +104,38 @@ void drawGrid(Canvas& canvas, int notCoded, int laneHeight, int snrZero,
     }
 }
 
-void drawColumns(Canvas& canvas, std::span<const OverviewColumn> columns, const Lane& power,
-                 const Lane& snr, const Lane& lag, const ChartColours& colours) {
+void drawColumns(Canvas& canvas, std::span<const OverviewColumn> columns, int height,
+                 const LabelCells& labels, const ChartColours& colours) {
+    const OverviewLane power = overviewLane(0, height);
+    const OverviewLane snr = overviewLane(1, height);
+    const OverviewLane lag = overviewLane(2, height);
     for (int x = 0; x < static_cast<int>(columns.size()); ++x) {
         const OverviewColumn& c = columns[static_cast<std::size_t>(x)];
         if (c.frames == 0) continue;
         // From the quietest to the loudest frame, dim; the mean, bright.
         canvas.setPenColour(colours.overviewPowerRange);
-        column(canvas, x, power.y(c.powerLowDb), power.y(c.powerHighDb));
+        column(canvas, labels, x, power.y(c.powerLowDb), power.y(c.powerHighDb));
         canvas.setPenColour(colours.overviewPower);
-        pixel(canvas, x, power.y(c.powerMeanDb));
+        pixel(canvas, labels, x, power.y(c.powerMeanDb));
         canvas.setPenColour(colours.overviewSnrRange);
-        column(canvas, x, snr.y(c.snrLowDb), snr.y(c.snrHighDb));
+        column(canvas, labels, x, snr.y(c.snrLowDb), snr.y(c.snrHighDb));
         canvas.setPenColour(colours.overviewSnr);
-        pixel(canvas, x, snr.y(c.snrMeanDb));
+        pixel(canvas, labels, x, snr.y(c.snrMeanDb));
         if (c.voicedSubframes > 0) {
             // Two pixels high: the lag lane's pixel and the one above it.
             const int y = lag.y(c.meanVoicedLag);
             canvas.setPenColour(colours.overviewLag);
-            column(canvas, x, y - 1, y);
+            column(canvas, labels, x, y - 1, y);
         }
     }
 }
 
 void drawLabels(Canvas& canvas, int laneHeight, const ChartColours& colours) {
-    static const char* const labels[kOverviewLanes] = {"E [dB]", "SNR", "k"};
     canvas.setFontColour(colours.text);
-    canvas.setOpaqueText(false);  // over the columns, which stay visible around the glyphs
+    // Only the glyphs: the grid stays visible around them, the columns leave their cells free.
+    canvas.setOpaqueText(false);
     for (int lane = 0; lane < kOverviewLanes; ++lane)
-        canvas.textOut(kLabelLeft, lane * laneHeight, QString::fromLatin1(labels[lane]));
+        canvas.textOut(kLabelLeft, lane * laneHeight, kOverviewLaneLabels[lane]);
     canvas.setOpaqueText(true);
 }
 
@@ -122,22 +157,35 @@ int overviewLaneHeight(double v, double low, double high, int span) {
     return static_cast<int>(std::lround(t * span));
 }
 
+double OverviewLane::valueAt(int row) const {
+    const int above = std::clamp(bottom - row, 0, span);
+    return low + (high - low) * above / span;
+}
+
+OverviewLane overviewLane(int lane, int height) {
+    const int laneHeight = height / kOverviewLanes;
+    const int bottom = (lane + 1) * laneHeight - 1;
+    switch (lane) {
+        case 0:
+            return {bottom, laneHeight - 2, kOverviewPowerFloorDb, kOverviewPowerTopDb};
+        case 1:
+            return {bottom, laneHeight - 2, kOverviewSnrFloorDb, kOverviewSnrTopDb};
+        default:
+            return {bottom, laneHeight - 3, kOverviewLagLow, kOverviewLagHigh};
+    }
+}
+
 Picture describeOverviewPicture(int width, int height, std::span<const FrameSummary> summaries,
                                 int totalFrames, const ChartColours& colours) {
     Picture picture{width, height, {}};
     Canvas canvas(picture);
     const int laneHeight = height / kOverviewLanes;
     const int reached = static_cast<int>(summaries.size());
-    // Values run over every row of a lane but its top one (the outline or a
-    // grid line); the lag, two pixels high, over one row less.
-    const Lane power{laneHeight - 1, laneHeight - 2, kOverviewPowerFloorDb, kOverviewPowerTopDb};
-    const Lane snr{2 * laneHeight - 1, laneHeight - 2, kOverviewSnrFloorDb, kOverviewSnrTopDb};
-    const Lane lag{3 * laneHeight - 1, laneHeight - 3, kOverviewLagLow, kOverviewLagHigh};
-
     const int notCoded = firstColumnNotCoded(width, reached, totalFrames);
     drawBackground(canvas, notCoded, laneHeight, colours);
-    drawGrid(canvas, notCoded, laneHeight, snr.y(0.0), colours);
-    drawColumns(canvas, overviewColumns(summaries, totalFrames, width), power, snr, lag, colours);
+    drawGrid(canvas, notCoded, laneHeight, overviewLane(1, height).y(0.0), colours);
+    drawColumns(canvas, overviewColumns(summaries, totalFrames, width), height,
+                labelCells(laneHeight), colours);
     drawLabels(canvas, laneHeight, colours);
     drawOutline(canvas);
     return picture;

@@ -8,6 +8,7 @@
 // saves as PNG or SVG the same way.
 #pragma once
 
+#include <QString>
 #include <span>
 
 #include "coder/FramePass.h"
@@ -27,6 +28,27 @@ inline constexpr double kOverviewLagHigh = 143.0;
 // Value v of [low, high] as a height in 0..span pixels: clamped to the range
 // and rounded to the nearest pixel.
 int overviewLaneHeight(double v, double low, double high, int span);
+
+// A lane whose bottom pixel row is `bottom` and whose values span `span`
+// pixels above it, from `low` at the bottom to `high` at the top.
+struct OverviewLane {
+    int bottom = 0;
+    int span = 0;
+    double low = 0.0;
+    double high = 0.0;
+    int y(double v) const { return bottom - overviewLaneHeight(v, low, high, span); }
+    // The value y() maps to row y, for rows of the lane: y(valueAt(r)) == r.
+    double valueAt(int row) const;
+};
+
+// Lane 0 (power in dB), 1 (SNR in dB) or 2 (pitch lag) of a strip `height` high.
+// Values run over every row of a lane but its top one (the outline or a grid
+// line); the lag, drawn two pixels high, over one row less.
+OverviewLane overviewLane(int lane, int height);
+
+// The lanes' captions inside the strip, top to bottom.
+inline const QString kOverviewLaneLabels[kOverviewLanes] = {
+    QStringLiteral("E [dB]"), QStringLiteral("SNR"), QStringLiteral("k")};
 
 // The strip `width` x `height` over `totalFrames` frames, of which frames
 // 1..summaries.size() are summarised. The current frame's marker is not part

@@ -1,6 +1,7 @@
 #include "plots/PlotScale.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace zorvel {
 
@@ -47,7 +48,7 @@ QString amplitudeLabel(int y, int height, double timeGain) {
 
 std::array<QString, 9> timeAxisCaptions(bool twoFrames) {
     if (twoFrames) {
-        return {"-20", "-15", "-10", "-5", "-0", "5", "10", "15", "20"};
+        return {"-20", "-15", "-10", "-5", "0", "5", "10", "15", "20"};
     }
     return {"0", "", "5", "", "10", "", "15", "", "20"};
 }
@@ -78,5 +79,45 @@ int spectrumX(int k, int width) {
 }
 
 int spectrumGridX(int k, int width) { return k * (width / 4); }
+
+int sampleAtX(int x, int width, int samplesAcross) {
+    // traceX grows with i: the last sample at or left of x, found by bisection.
+    int low = 0;
+    int high = samplesAcross - 1;
+    while (low < high) {
+        const int middle = (low + high + 1) / 2;
+        if (traceX(middle, width, samplesAcross) <= x) {
+            low = middle;
+        } else {
+            high = middle - 1;
+        }
+    }
+    return low;
+}
+
+double timeValueAtY(int y, double timeGain, int height) {
+    if (timeGain == 0.0) return std::nan("");
+    // timeY cuts timeGain * value toward zero: row y holds the values whose
+    // product lies in [d, d + 1) above the zero line and in (d - 1, d] below it.
+    const int d = zeroLineY(height) - y;
+    if (d == 0) return 0.0;
+    return (d > 0 ? d + 0.5 : d - 0.5) / timeGain;
+}
+
+int spectrumBinAtX(int x, int width) {
+    int nearest = 0;
+    for (int k = 1; k < kSpectrumBins; ++k) {
+        if (std::abs(spectrumX(k, width) - x) < std::abs(spectrumX(nearest, width) - x))
+            nearest = k;
+    }
+    return nearest;
+}
+
+double spectrumLevelAtY(int y, double spectrumGain, int height) {
+    if (spectrumGain == 0.0) return std::nan("");
+    // spectrumY cuts height - level * gain toward zero: inside the image, row y
+    // holds the levels whose product lies in (height - y - 1, height - y].
+    return (height - y - 0.5) / spectrumGain;
+}
 
 }  // namespace zorvel

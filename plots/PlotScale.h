@@ -77,4 +77,27 @@ int spectrumX(int k, int width);
 // Vertical grid lines at k * (W div 4), k = 1..3 (1, 2 and 3 kHz).
 int spectrumGridX(int k, int width);
 
+// From pixels back to values -------------------------------------------------
+// The inverses of the mappings above, for what lies under the pointer. Each is
+// written against its forward mapping, so that a pixel and the value read at
+// it always agree with what is drawn there.
+
+inline constexpr double kSampleMilliseconds = 0.125;  // one sample at 8000 Hz
+inline constexpr double kBinHertz = 50.0;             // 8000 Hz over 160 points
+
+// The sample drawn at column x of a polyline of `samplesAcross` samples: the
+// last i with traceX(i) <= x, within 0..samplesAcross - 1.
+int sampleAtX(int x, int width, int samplesAcross);
+
+// A value timeY maps to row y: the middle of the values that land there, so
+// timeY(timeValueAtY(y)) == y; 0 on the zero line. NaN when the gain is 0.
+double timeValueAtY(int y, double timeGain, int height);
+
+// The bin drawn nearest to column x (the lower one of two as near).
+int spectrumBinAtX(int x, int width);
+
+// A level spectrumY maps to row y: the middle of those that land there, so
+// spectrumY(spectrumLevelAtY(y)) == y. NaN when the gain is 0.
+double spectrumLevelAtY(int y, double spectrumGain, int height);
+
 }  // namespace zorvel

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QImage>
+#include <array>
 #include <span>
 
 #include "coder/Frame.h"
@@ -106,6 +107,12 @@ void drawSpectrumGrid(Canvas& canvas, const ChartColours& colours);
 
 // The eight 160-point transforms of the current frame and the selected curves.
 void drawSpectra(Canvas& canvas, const FrameRecord& current, const PlotOptions& options);
+
+// The levels of the eight curves at bin k as drawSpectra draws them, in the
+// order of the window's spectrum boxes: |S|, |S'|, |Sp|, |Sw|, the responses
+// from sets I and II, |ResLP|, |ResLTP|.
+inline constexpr int kSpectrumCurves = 8;
+std::array<double, kSpectrumCurves> spectrumLevelsAtBin(const FrameRecord& current, int k);
 
 // Level curve of bins 0..79 of one transform.
 void plotSpectrum(Canvas& canvas, std::span<const double, kFrameSamples> re,

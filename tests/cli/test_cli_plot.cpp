@@ -1,6 +1,7 @@
-// zorvel-cli plot, run as a process: its PNG files hold exactly the images
-// the chart window's renderers paint for the same frame and options, which
-// the test builds here from the window's start state and the named boxes.
+// zorvel-cli plot, run as a process: its PNG files are figures holding
+// exactly the images the chart window's renderers paint for the same frame
+// and options, which the test builds here from the window's start state and
+// the named boxes.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -16,6 +17,7 @@
 #include <QImage>
 
 #include "coder/SpeechCoder.h"
+#include "plots/Figure.h"
 #include "plots/Plots.h"
 
 namespace zorvel {
@@ -123,12 +125,34 @@ TEST_P(PlotImages, AreTheWindowsRenderingOfTheFrame) {
     QImage spectrum = newChartImage(kSpectrumImageWidth, kSpectrumImageHeight);
     renderSpectrumImage(spectrum, coder.currentFrame(), options);
 
+    // Each file is a figure: the window's image, unchanged, on a page with a
+    // title, numbered axes and a legend.
+    const FigureSubject subject{QString::fromStdString(test::samplePath().string()),
+                                test::modeNumbered(c.mode), c.noAdaptive, c.frame};
+    const FigureFrame timeFrame{figureTitle(subject), timeAxis(kTimeImageWidth, c.twoFrames),
+                                amplitudeAxis(kTimeImageHeight, options.timeGain),
+                                timeLegend(options), options.colours.background};
+    const FigureFrame spectrumFrame{figureTitle(subject), frequencyAxis(kSpectrumImageWidth),
+                                    levelAxis(kSpectrumImageHeight, 1.0), spectrumLegend(options),
+                                    options.colours.background};
+    const QImage timeFile = loadPng(dir / "p-time.png");
+    const QImage spectrumFile = loadPng(dir / "p-spectrum.png");
+    const Picture timePlot = describeTimePicture(
+        kTimeImageWidth, kTimeImageHeight, coder.previousFrame(), coder.currentFrame(), options);
+    const Picture spectrumPlot = describeSpectrumPicture(kSpectrumImageWidth, kSpectrumImageHeight,
+                                                         coder.currentFrame(), options);
     EXPECT_EQ(
-        firstDifference(loadPng(dir / "p-time.png"), time.convertToFormat(QImage::Format_RGB32)),
+        firstDifference(timeFile.copy(QRect(figurePlotOrigin(timePlot, timeFrame), time.size())),
+                        time.convertToFormat(QImage::Format_RGB32)),
         "");
-    EXPECT_EQ(firstDifference(loadPng(dir / "p-spectrum.png"),
+    EXPECT_EQ(firstDifference(spectrumFile.copy(QRect(figurePlotOrigin(spectrumPlot, spectrumFrame),
+                                                      spectrum.size())),
                               spectrum.convertToFormat(QImage::Format_RGB32)),
               "");
+    EXPECT_EQ(firstDifference(timeFile, pictureImage(describeFigure(timePlot, timeFrame))), "");
+    EXPECT_EQ(
+        firstDifference(spectrumFile, pictureImage(describeFigure(spectrumPlot, spectrumFrame))),
+        "");
 }
 
 const TimeTraceSelection kStartTraces =

@@ -22,6 +22,7 @@
 #include "charts/OverviewStrip.h"
 #include "coder/FramePass.h"
 #include "coder/SpeechCoder.h"
+#include "plots/Figure.h"
 #include "sound/Wave.h"
 #include "tests/TestSupport.h"
 
@@ -260,17 +261,40 @@ TEST_F(ChartPlaybackTest, TheMenusSaveTheShownPicturesAsPngAndSvg) {
             asked = suggested;
             return answer;
         });
+    // The figures of what the window shows: frame 42 of the sample in mode 12.2.
+    const FigureSubject subject{QString::fromStdString(test::samplePath().string()),
+                                CoderMode::rate12_2, false, 42};
+    const QImage& time = window->timeImage();
+    const Picture timeFigure =
+        describeTimeFigure(time.width(), time.height(), coder().previousFrame(),
+                           coder().currentFrame(), window->plotOptions(), subject);
     answer = QString::fromStdString((dir / "czas.png").string());
     menuAction(window->contextMenus().timeMenu(), "Zapisz obraz jako PNG...")->trigger();
     EXPECT_TRUE(asked.endsWith("_ramka42-czas.png")) << asked.toStdString();
     QImage png;
     ASSERT_TRUE(png.load(answer, "PNG"));
-    EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), window->timeImage());
+    png = png.convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(png, pictureImage(timeFigure));
+    // The window's image, pixel for pixel, inside the figure.
+    const QPoint origin = figurePlotOrigin(
+        describeTimePicture(time.width(), time.height(), coder().previousFrame(),
+                            coder().currentFrame(), window->plotOptions()),
+        FigureFrame{figureTitle(subject), timeAxis(time.width(), true),
+                    amplitudeAxis(time.height(), window->timeGain()),
+                    timeLegend(window->plotOptions()), window->chartColours().background});
+    EXPECT_EQ(png.copy(QRect(origin, time.size())), time);
 
     answer = QString::fromStdString((dir / "widmo2x.png").string());
     menuAction(window->contextMenus().spectrumMenu(), "Zapisz obraz jako PNG (2x)...")->trigger();
+    // Its own name, not the 1x picture's.
+    EXPECT_TRUE(asked.endsWith("_ramka42-widmo_2x.png")) << asked.toStdString();
     ASSERT_TRUE(png.load(answer, "PNG"));
-    EXPECT_EQ(png.size(), window->spectrumImage().size() * 2);
+    const QImage& spectrum = window->spectrumImage();
+    EXPECT_EQ(
+        png.convertToFormat(QImage::Format_RGB32),
+        pictureImage(describeSpectrumFigure(spectrum.width(), spectrum.height(),
+                                            coder().currentFrame(), window->plotOptions(), subject),
+                     2));
 
     answer = QString::fromStdString((dir / "czas.svg").string());
     menuAction(window->contextMenus().timeMenu(), "Zapisz obraz jako SVG...")->trigger();
@@ -283,7 +307,10 @@ TEST_F(ChartPlaybackTest, TheMenusSaveTheShownPicturesAsPngAndSvg) {
     while (!xml.atEnd())
         polylines += xml.readNext() == QXmlStreamReader::StartElement &&
                      xml.name() == QLatin1String("polyline");
-    EXPECT_EQ(polylines, 7 + 3 + 2);  // the grid, s'(n) and s(n)
+    // The grid, s'(n) and s(n); the ticks of -20..20 ms and of three
+    // amplitudes; the legend's two lines.
+    EXPECT_EQ(polylines, 7 + 3 + 2 + 9 + 3 + 2);
+    EXPECT_EQ(svg, pictureSvg(timeFigure));
 
     answer = QString::fromStdString((dir / "brak" / "x.svg").string());
     menuAction(window->contextMenus().timeMenu(), "Zapisz obraz jako SVG...")->trigger();
@@ -307,7 +334,11 @@ TEST_F(ChartPlaybackTest, TheStripsMenuSavesItsPictureAsPngAndSvg) {
             asked = suggested;
             return answer;
         });
-    const Picture picture = window->overviewStrip()->picture();
+    const Picture strip = window->overviewStrip()->picture();
+    const Picture picture =
+        describeOverviewFigure(strip, test::kSampleFrames, window->chartColours(),
+                               FigureSubject{QString::fromStdString(test::samplePath().string()),
+                                             CoderMode::rate12_2, false, 42});
     QMenu& menu = window->contextMenus().overviewMenu();
     answer = QString::fromStdString((dir / "przeglad.png").string());
     menuAction(menu, "Zapisz obraz jako PNG...")->trigger();
@@ -318,6 +349,7 @@ TEST_F(ChartPlaybackTest, TheStripsMenuSavesItsPictureAsPngAndSvg) {
 
     answer = QString::fromStdString((dir / "przeglad2x.png").string());
     menuAction(menu, "Zapisz obraz jako PNG (2x)...")->trigger();
+    EXPECT_TRUE(asked.endsWith("mowa.wav_przeglad_2x.png")) << asked.toStdString();
     ASSERT_TRUE(png.load(answer, "PNG"));
     EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), pictureImage(picture, 2));
 
@@ -330,7 +362,7 @@ TEST_F(ChartPlaybackTest, TheStripsMenuSavesItsPictureAsPngAndSvg) {
     EXPECT_EQ(svg, pictureSvg(picture));
     EXPECT_TRUE(QSvgRenderer(svg).isValid());
     // A column per frame for 283 frames: four polylines each, and the voiced ones' lags.
-    EXPECT_GT(countItems(picture).polylines, 4 * test::kSampleFrames);
+    EXPECT_GT(countItems(strip).polylines, 4 * test::kSampleFrames);
     EXPECT_TRUE(log->empty());
 }
 

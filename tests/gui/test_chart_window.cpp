@@ -248,7 +248,7 @@ TEST_F(ChartWindowTest, SetupShowsFrameOneWithTheCaptionOfTheMode) {
     EXPECT_EQ(text("Ed_frame"), "1");
     EXPECT_EQ(form->timeGain(), 233.0 / 65536.0);
     EXPECT_EQ(form->spectrumGain(), 1.0);
-    EXPECT_EQ(control<QLabel>("L5")->text(), "-0");
+    EXPECT_EQ(control<QLabel>("L5")->text(), "0");  // the current frame starts at 0 ms
     EXPECT_TRUE(log->empty());
     form->openForFile(QString::fromStdString(file.string()), CoderMode::rate12_2, true);
     EXPECT_TRUE(form->coder()->noAdaptiveCodebook);
@@ -476,7 +476,7 @@ TEST_F(ChartWindowTest, SubframeReadoutsFollowTheView) {
     click("RB2");
     EXPECT_FALSE(control<QRadioButton>("RB1")->isChecked());
     EXPECT_EQ(edit("Editk1")->x(), 509);
-    EXPECT_EQ(control<QLabel>("L5")->text(), "-0");
+    EXPECT_EQ(control<QLabel>("L5")->text(), "0");  // the current frame starts at 0 ms
     EXPECT_EQ(subframeReadoutLefts(true, 11, 977), (std::array<int, 4>{509, 631, 753, 875}));
     EXPECT_EQ(subframeReadoutLefts(false, 11, 977), (std::array<int, 4>{31, 275, 519, 763}));
     form->hide();

@@ -4,12 +4,14 @@
 // mapping, its colours, and its primitives as painted and as SVG.
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <QSvgRenderer>
 #include <QXmlStreamReader>
 #include <algorithm>
 #include <cmath>
 #include <numeric>
 
+#include "plots/Canvas.h"
 #include "plots/OverviewColumns.h"
 #include "plots/OverviewPicture.h"
 #include "tests/OffscreenQt.h"
@@ -271,6 +273,43 @@ TEST_F(SmallStrip, SvgHoldsTheStripsElements) {
     QSvgRenderer renderer(svg);
     EXPECT_TRUE(renderer.isValid());
     EXPECT_EQ(renderer.defaultSize(), QSize(10, 96));
+}
+
+// Columns that fill every lane from bottom to top: each pair of frames spans
+// the whole power and SNR range, and the lag sits at the top of its lane.
+TEST(OverviewPicture, ColumnsLeaveTheLabelsCellsFree) {
+    std::vector<FrameSummary> frames;
+    for (int i = 0; i < 120; ++i)
+        frames.push_back(i % 2 == 0 ? frame(10.0, -10.0f, {143, 143, 143, 143}, {1, 1, 1, 1})
+                                    : frame(95.0, 40.0f, {143, 143, 143, 143}, {1, 1, 1, 1}));
+    const ChartColours colours = darkColours();
+    const QImage image = pictureImage(describeOverviewPicture(60, 96, frames, 120, colours));
+    const QFontMetrics metrics(canvasFont());
+    const QStringList labels{"E [dB]", "SNR", "k"};
+    const QRgb traces[] = {colours.overviewPower, colours.overviewPowerRange, colours.overviewSnr,
+                           colours.overviewSnrRange, colours.overviewLag};
+    for (int lane = 0; lane < 3; ++lane) {
+        const QRect cell(3, lane * 32, metrics.horizontalAdvance(labels[lane]) + 1,
+                         metrics.height());
+        int glyphs = 0;
+        for (int y = cell.top(); y <= cell.bottom(); ++y) {
+            for (int x = cell.left(); x <= cell.right(); ++x) {
+                for (QRgb trace : traces)
+                    ASSERT_NE(image.pixel(x, y), trace)
+                        << labels[lane].toStdString() << " " << x << "," << y;
+                glyphs += image.pixel(x, y) == colours.text;
+            }
+        }
+        EXPECT_GT(glyphs, 3) << labels[lane].toStdString();
+        // Beside the cell, the column runs through the same rows.
+        EXPECT_EQ(image.pixel(1, lane * 32 + 6),
+                  lane == 2 ? colours.background
+                            : (lane == 0 ? colours.overviewPowerRange : colours.overviewSnrRange));
+        EXPECT_EQ(image.pixel(cell.right() + 1, lane * 32 + 6), image.pixel(1, lane * 32 + 6));
+    }
+    // The lag, two pixels at the top of its lane, cut where "k" stands.
+    EXPECT_EQ(image.pixel(1, 66), colours.overviewLag);
+    EXPECT_NE(image.pixel(4, 66), colours.overviewLag);
 }
 
 TEST(OverviewPicture, WithoutFramesOnlyTheGridLabelsAndOutline) {

@@ -375,7 +375,8 @@ TEST(PlotScale, TimeGrid) {
 TEST(PlotScale, TimeAxisCaptions) {
     const auto two = timeAxisCaptions(true);
     const auto one = timeAxisCaptions(false);
-    const std::array<QString, 9> twoExpected = {"-20", "-15", "-10", "-5", "-0",
+    // The start of the current frame is 0 ms, unsigned.
+    const std::array<QString, 9> twoExpected = {"-20", "-15", "-10", "-5", "0",
                                                 "5",   "10",  "15",  "20"};
     const std::array<QString, 9> oneExpected = {"0", "", "5", "", "10", "", "15", "", "20"};
     EXPECT_EQ(two, twoExpected);
@@ -767,6 +768,22 @@ TEST_P(SpectrumImage, GridLabelsAndUnits) {
     }
     EXPECT_EQ(label, 360);
     expectTextAt(image, SW - 40, SH - 20, "[kHz]", c.background, c.text);
+}
+
+// "[dB]" follows the highest level label on its row, below that label's grid
+// line: every pixel of its cell is the background or a glyph, and the top
+// rows, where it stood before, hold nothing of it.
+TEST_P(SpectrumImage, DecibelUnitStandsClearOfTheGridAndTheLabels) {
+    const PlotOptions o = options();
+    const QImage image = renderSpectrum(clearedRecord(), o);
+    const ChartColours& c = o.colours;
+    const QFontMetrics metrics(canvasFont());
+    const int x = 3 + metrics.horizontalAdvance("320 ");
+    expectTextAt(image, x, 12, "[dB]", c.background, c.text);
+    expectTextAt(image, 3, 12, "320", c.background, c.text);
+    for (int y = 1; y < 9; ++y)
+        for (int px = 1; px < 60; ++px)
+            ASSERT_EQ(image.pixel(px, y), c.background) << px << "," << y;
 }
 
 TEST_P(SpectrumImage, ClearedFrameDrawsEveryCurveOnTheBottomRow) {

@@ -1,0 +1,116 @@
+// The values under the pointer, each read back through the forward mapping's
+// inverse in PlotScale or OverviewColumns.
+#include "plots/PointerValues.h"
+
+#include <QStringList>
+
+#include "plots/OverviewColumns.h"
+#include "plots/TraceNames.h"
+
+namespace zorvel {
+namespace {
+
+constexpr double kFrameMilliseconds = kFrameSamples * kSampleMilliseconds;  // 20 ms
+
+// In the locale's decimal separator, without group separators; + 0.0 turns
+// a negative zero into "0".
+QString fixed(const QLocale& locale, double value, int decimals) {
+    QLocale plain = locale;
+    plain.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+    return plain.toString(value + 0.0, 'f', decimals);
+}
+
+}  // namespace
+
+TimePointer timePointerAt(int x, int y, int width, int height, bool twoFrames, double timeGain) {
+    const int across = twoFrames ? 2 * kFrameSamples : kFrameSamples;
+    const int i = sampleAtX(x, width, across);
+    TimePointer pointer;
+    pointer.previousFrame = twoFrames && i < kFrameSamples;
+    pointer.sample = i % kFrameSamples;
+    pointer.milliseconds = (twoFrames ? i - kFrameSamples : i) * kSampleMilliseconds;
+    pointer.value = timeValueAtY(y, timeGain, height);
+    return pointer;
+}
+
+QString timePointerText(const TimePointer& pointer, const FrameRecord& previous,
+                        const FrameRecord& current, const PlotOptions& options,
+                        const QLocale& locale) {
+    QStringList lines;
+    lines << QStringLiteral("t = %1 ms (n = %2, %3)")
+                 .arg(fixed(locale, pointer.milliseconds, 3))
+                 .arg(pointer.sample)
+                 .arg(pointer.previousFrame ? QStringLiteral("poprzednia ramka")
+                                            : QStringLiteral("bieżąca ramka"));
+    lines << QStringLiteral("amplituda: %1").arg(fixed(locale, pointer.value, 0));
+    const FrameRecord& frame = pointer.previousFrame ? previous : current;
+    for (const NamedTrace& trace : kNamedTraces) {
+        if (!(options.traces.*trace.shown)) continue;
+        lines << QStringLiteral("%1 = %2").arg(
+            QString::fromUtf8(trace.name), fixed(locale, (frame.*trace.signal)[pointer.sample], 1));
+        // One frame of sp(n) is drawn with the formant post-filter's output.
+        if (trace.shown == &TimeTraceSelection::postProcessed && !options.twoFrames)
+            lines << QStringLiteral("%1 = %2").arg(
+                QString::fromUtf8(kPostFilterTraceName),
+                fixed(locale, frame.formantPostFiltered[pointer.sample], 1));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+SpectrumPointer spectrumPointerAt(int x, int y, int width, int height, double spectrumGain) {
+    SpectrumPointer pointer;
+    pointer.bin = spectrumBinAtX(x, width);
+    pointer.hertz = pointer.bin * kBinHertz;
+    pointer.level = spectrumLevelAtY(y, spectrumGain, height);
+    return pointer;
+}
+
+QString spectrumPointerText(const SpectrumPointer& pointer, const FrameRecord& current,
+                            const PlotOptions& options, const QLocale& locale) {
+    QStringList lines;
+    lines << QStringLiteral("f = %1 Hz (prążek %2)")
+                 .arg(fixed(locale, pointer.hertz, 0))
+                 .arg(pointer.bin);
+    lines << QStringLiteral("poziom: %1 dB").arg(fixed(locale, pointer.level, 1));
+    const auto levels = spectrumLevelsAtBin(current, pointer.bin);
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+        const NamedSpectrum& curve = kNamedSpectra[i];
+        if (!(options.spectra.*curve.shown)) continue;
+        lines << QStringLiteral("%1 = %2 dB")
+                     .arg(QString::fromUtf8(curve.name), fixed(locale, levels[i], 1));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+OverviewPointer overviewPointerAt(int x, int width, std::span<const FrameSummary> summaries,
+                                  int totalFrames) {
+    OverviewPointer pointer;
+    pointer.frame = overviewFrameAtX(x, width, totalFrames);
+    if (pointer.frame < 1) return OverviewPointer{};
+    pointer.startMilliseconds = (pointer.frame - 1) * kFrameMilliseconds;
+    if (pointer.frame <= static_cast<int>(summaries.size()))
+        pointer.summary = &summaries[static_cast<std::size_t>(pointer.frame - 1)];
+    return pointer;
+}
+
+QString overviewPointerText(const OverviewPointer& pointer, const QLocale& locale) {
+    if (pointer.frame < 1) return {};
+    QString text = QStringLiteral("ramka %1 (t = %2 ms)")
+                       .arg(pointer.frame)
+                       .arg(fixed(locale, pointer.startMilliseconds, 0));
+    if (pointer.summary == nullptr) return text + QStringLiteral("\njeszcze nie zakodowana");
+    const FrameSummary& s = *pointer.summary;
+    text += QStringLiteral("\nE = %1 dB\nSNR = %2 dB")
+                .arg(fixed(locale, overviewPowerDb(s.energy), 1), fixed(locale, s.frameSnr, 2));
+    int voiced = 0;
+    double lagSum = 0.0;
+    for (int a = 0; a < kSubframes; ++a) {
+        if (s.pitchGain[a] < kVoicedPitchGain) continue;
+        ++voiced;
+        lagSum += s.pitchLag[a];
+    }
+    if (voiced == 0) return text + QStringLiteral("\nk: brak podramek dźwięcznych");
+    return text + QStringLiteral("\nk = %1").arg(fixed(locale, lagSum / voiced, 1));
+}
+
+}  // namespace zorvel
