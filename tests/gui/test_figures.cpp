@@ -59,9 +59,11 @@ TEST(FigureAxes, FrequencyInKilohertzAndLevelInDecibelsOnTheSpectrumGrid) {
     // Each number is the level spectrumY draws on its row.
     const FigureAxis doubled = levelAxis(kSpectrumImageHeight, 2.0);
     EXPECT_EQ(numbers(doubled).mid(1, 3), QStringList({"20", "40", "60"}));
-    for (const AxisTick& tick : doubled.ticks)
-        if (tick.at < kSpectrumImageHeight - 1)
+    for (const AxisTick& tick : doubled.ticks) {
+        if (tick.at < kSpectrumImageHeight - 1) {
             EXPECT_EQ(spectrumY(tick.text.toDouble(), 2.0, kSpectrumImageHeight), tick.at);
+        }
+    }
 }
 
 TEST(FigureAxes, FramesAndLanesOfTheStrip) {
