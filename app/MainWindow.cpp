@@ -90,11 +90,13 @@ QString resultText(const EncodeOutcome& outcome, const QString& output) {
            QStringLiteral(" dB\n\nPlik wyjściowy: ") + output;
 }
 
-QString failureText(const EncodeOutcome& outcome, std::int64_t frames) {
+// `outputExisted`: a file of the output's name was there before the run.
+QString failureText(const EncodeOutcome& outcome, std::int64_t frames, bool outputExisted) {
     if (outcome.result == RunResult::stopped)
         return QStringLiteral("Kodowanie przerwano po ") + QString::number(outcome.frames) +
                QStringLiteral(" z ") + QString::number(frames) +
-               QStringLiteral(" ramek; plik wyjściowy nie został zapisany.");
+               (outputExisted ? QStringLiteral(" ramek; plik wyjściowy pozostał bez zmian.")
+                              : QStringLiteral(" ramek; plik wyjściowy nie został zapisany."));
     if (outcome.error != 0)
         return QStringLiteral("Kodowanie nie powiodło się: nie można zapisać pliku wyjściowego: ") +
                polishReason(outcome.error) + QStringLiteral(".");
@@ -303,7 +305,8 @@ void MainWindow::BT_KodowanieClick() {
         dialogs_.information(this, *problem);
         return;
     }
-    if (fileExists(outputName) && !dialogs_.confirm(this, kOverwriteQuestion)) return;
+    const bool outputExisted = fileExists(outputName);
+    if (outputExisted && !dialogs_.confirm(this, kOverwriteQuestion)) return;
 
     EncodeRequest request;
     request.mode = selectedMode();
@@ -315,7 +318,7 @@ void MainWindow::BT_KodowanieClick() {
     const EncodeOutcome outcome = runEncoding(request, frames);
     dialogs_.information(this, outcome.result == RunResult::completed
                                    ? resultText(outcome, outputName)
-                                   : failureText(outcome, frames));
+                                   : failureText(outcome, frames, outputExisted));
 }
 
 EncodeOutcome MainWindow::runEncoding(const EncodeRequest& request, std::int64_t frames) {

@@ -1108,11 +1108,21 @@ TEST_F(MainWindowTest, LongRunShowsProgressAndStopsOnRequest) {
     EXPECT_TRUE(said.startsWith(QString::fromUtf8("Kodowanie przerwano po ")))
         << said.toStdString();
     EXPECT_TRUE(
-        said.endsWith(QString::fromUtf8(" z 3000 ramek; plik wyjściowy nie został zapisany.")))
+        said.endsWith(QString::fromUtf8(" z 3000 ramek; plik wyjściowy pozostał bez zmian.")))
         << said.toStdString();
     EXPECT_EQ(zt::readBytes(output), old);
     EXPECT_FALSE(infoForm.stopButton().isVisible());
     expectIdleWindow();
+
+    // Stopped where there was no output before, the window says none was written.
+    fs::remove(output);
+    watch.start(20);
+    click("BT_Kodowanie");
+    watch.stop();
+    ASSERT_EQ(dialogs.informations.size(), 2u);
+    EXPECT_TRUE(dialogs.informations[1].endsWith(
+        QString::fromUtf8(" z 3000 ramek; plik wyjściowy nie został zapisany.")));
+    EXPECT_FALSE(fs::exists(output));
 
     // A short run shows neither.
     const fs::path shortInput = makeInput(dir, "krotki.wav", 5);
