@@ -56,6 +56,7 @@
 #include "sound/Conversion.h"
 #include "sound/SpeechInput.h"
 #include "tests/TestSupport.h"
+#include "tests/cli/CliRun.h"
 #include "tests/gui/OffscreenScreen.h"
 
 // Readable failure messages for Qt strings.
@@ -1296,6 +1297,19 @@ TEST_P(SampleRunTest, WindowRunEqualsDirectCoderRun) {
     click("BT_Kodowanie");
 
     ASSERT_EQ(runs.size(), 1u);
+    // The frames and the two file SNRs are those of zorvel-cli's table.
+    std::vector<std::string> arguments{
+        "encode", input.string(), "-m", std::to_string(mode), "-o", (dir / "cli.wav").string(),
+        "--csv"};
+    if (noAdaptive) arguments.push_back("--no-adaptive");
+    if (postProcessed) arguments.push_back("--post");
+    const auto table = zt::runCli(arguments);
+    ASSERT_EQ(table.exitCode, 0) << table.err;
+    const QStringList row = QString::fromStdString(table.out).split('\n')[1].split(',');
+    ASSERT_EQ(row.size(), 5);
+    EXPECT_EQ(row[1].toInt(), direct.frameCount());
+    EXPECT_EQ(row[2].toDouble(), direct.segmentalSnr());
+    EXPECT_EQ(row[3].toDouble(), direct.overallSnr());
     // The window says what the coder measured, as the chart window rounds it.
     const auto twoDecimals = [](double x) { return QString::number(x, 'f', 2); };
     EXPECT_EQ(
