@@ -11,6 +11,7 @@
 #include <QMetaObject>
 #include <QPixmap>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -196,6 +197,12 @@ void ModeComparisonWindow::showEvent(QShowEvent* event) {
                                              : QBoxLayout::LeftToRight;
     if (body_->direction() != wanted) {
         body_->setDirection(wanted);
+        // Beside the chart the table keeps every column in view.
+        const bool beside = wanted == QBoxLayout::LeftToRight;
+        table_->setMinimumWidth(beside ? table_->horizontalHeader()->length() +
+                                             2 * table_->frameWidth() +
+                                             table_->verticalScrollBar()->sizeHint().width()
+                                       : 0);
         layout()->activate();
         resize(layout()->totalSizeHint());
     }

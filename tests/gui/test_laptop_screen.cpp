@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -134,6 +135,9 @@ TEST(LaptopScreen, EveryWindowControlAndTheWholeStripAreReachable) {
             << control->metaObject()->className();
         EXPECT_TRUE(area.contains(globalRect(*control))) << control->metaObject()->className();
     }
+    // Every column of the table in view.
+    const QTableWidget& table = comparison->table();
+    EXPECT_GE(table.viewport()->width(), table.horizontalHeader()->length());
     comparison->cancel();
     EXPECT_TRUE(dialogs.said.empty());
 }
