@@ -68,6 +68,16 @@ void checkStandardOutput(const std::filesystem::path& input) {
         throw FileError("standard output is the input file itself");
 }
 
+void checkRecordFile(const std::filesystem::path& records, std::span<const std::string> inputs) {
+    std::error_code error;
+    if (std::filesystem::is_directory(records, error))
+        throw FileError("the results file " + quoted(records) + " is a directory");
+    for (const std::string& input : inputs)
+        if (sameFile(input, records))
+            throw FileError("the results file " + quoted(records) + " is the input '" + input +
+                            "'");
+}
+
 void makeOutputDirectory(const std::filesystem::path& directory) {
     std::error_code error;
     std::filesystem::create_directories(directory, error);

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <filesystem>
+#include <span>
+#include <string>
 
 #include "files/FileError.h"
 
@@ -30,6 +32,10 @@ void checkOutput(const std::filesystem::path& input, const std::filesystem::path
 // whatever name or link leads there), which the run would read back as it
 // writes or overwrite. Called before the input is read.
 void checkStandardOutput(const std::filesystem::path& input);
+
+// The --jsonl file of a run, which is appended to: not one of its inputs
+// (by any name or link) and not a directory.
+void checkRecordFile(const std::filesystem::path& records, std::span<const std::string> inputs);
 
 // The `-d` directory of a run, made as mkdir -p makes it (with any missing
 // parents); throws FileError naming it with the system's reason.

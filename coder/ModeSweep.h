@@ -23,6 +23,8 @@
 
 namespace zorvel {
 
+class SpeechCoder;
+
 // What one encoding run of one file in one mode reports.
 struct ModeFigures {
     CoderMode mode = CoderMode::rate12_2;
@@ -34,6 +36,9 @@ struct ModeFigures {
 };
 
 using SweepRow = std::array<ModeFigures, kModeCount>;  // in the order of the mode table
+
+// The figures of the frames a coder has coded so far.
+ModeFigures figuresOf(const SpeechCoder& coder);
 
 // The rate of a mode in kbit/s (12.2, ..., 4.75).
 double modeBitRate(CoderMode mode);
