@@ -49,7 +49,7 @@ CLI::Validator shardPart() {
     return CLI::Validator(
         [](std::string& text) -> std::string {
             if (!shardFromText(text))
-                return "--shard takes I/N with whole numbers 1 <= I <= N, not '" + text + "'";
+                return "I/N with whole numbers 1 <= I <= N, not '" + text + "'";
             return {};
         },
         "", "shard");
@@ -60,9 +60,9 @@ CLI::Validator shardPart() {
 // one or the other. Returns --skip-existing, for the command to tie to its
 // other options.
 CLI::Option* addListOptions(CLI::App& command, InputSelection& list, const std::string& skipHelp) {
-    CLI::Option* filesFrom = command.add_option(
-        "--files-from", list.filesFrom,
-        "Read further inputs from FILE, one path a line (- for standard input)");
+    CLI::Option* filesFrom =
+        command.add_option("--files-from", list.filesFrom,
+                           "Read further inputs from FILE, one path a line (- for standard input)");
     filesFrom->type_name("FILE");
     command
         .add_flag("-0,--null", list.nulSeparated,
@@ -100,9 +100,8 @@ void addInputFormatOptions(CLI::App& command, InputFormatChoice& choice) {
 CLI::App* defineEncode(CLI::App& app, EncodeArguments& a) {
     CLI::App* encode = app.add_subcommand(
         "encode", "Encode speech files and write the synthesized speech as WAV files");
-    encode
-        ->add_option("INPUT", a.inputs,
-                     "Input files: 8 kHz mono 16-bit (WAV or samples from byte 60)");
+    encode->add_option("INPUT", a.inputs,
+                       "Input files: 8 kHz mono 16-bit (WAV or samples from byte 60)");
     CLI::Option* skip = addListOptions(*encode, a.list, kSkipOutputsHelp);
     addCoderOptions(*encode, a.coder);
     addInputFormatOptions(*encode, a.inputFormat);
@@ -128,8 +127,8 @@ CLI::App* defineFrames(CLI::App& app, FramesArguments& a) {
     CLI::App* frames =
         app.add_subcommand("frames", "Write the parameters of every coded frame as CSV or JSON");
     frames->add_option("INPUT", a.input, "Input file");
-    CLI::Option* skip = addListOptions(
-        *frames, a.list, "With a list: leave out the inputs whose output exists");
+    CLI::Option* skip =
+        addListOptions(*frames, a.list, "With a list: leave out the inputs whose output exists");
     addCoderOptions(*frames, a.coder);
     addInputFormatOptions(*frames, a.inputFormat);
     frames->add_option("--format", a.format, "csv or json")
@@ -150,9 +149,8 @@ CLI::App* defineFrames(CLI::App& app, FramesArguments& a) {
 CLI::App* defineSweep(CLI::App& app, SweepArguments& a) {
     CLI::App* sweep = app.add_subcommand(
         "sweep", "Code each file in all eight modes and print the SNRs of every mode");
-    sweep
-        ->add_option("INPUT", a.inputs,
-                     "Input files: 8 kHz mono 16-bit (WAV or samples from byte 60)");
+    sweep->add_option("INPUT", a.inputs,
+                      "Input files: 8 kHz mono 16-bit (WAV or samples from byte 60)");
     CLI::Option* skip = addListOptions(
         *sweep, a.list, "Leave out the inputs whose eight records the --jsonl file holds");
     sweep->add_flag("--post", a.postProcessed,
@@ -160,8 +158,9 @@ CLI::App* defineSweep(CLI::App& app, SweepArguments& a) {
     sweep->add_flag("--no-adaptive", a.noAdaptiveCodebook, "Switch the adaptive codebook off");
     addInputFormatOptions(*sweep, a.inputFormat);
     sweep->add_flag("--csv", a.csv, "Print the table as CSV");
-    skip->needs(sweep->add_option("--jsonl", a.jsonl,
-                                  "Append one JSON line of results per file and mode to FILE")
+    skip->needs(sweep
+                    ->add_option("--jsonl", a.jsonl,
+                                 "Append one JSON line of results per file and mode to FILE")
                     ->type_name("FILE"));
 #ifdef ZORVEL_CLI_PLOTS
     sweep->add_option("--plot", a.plot, "Draw SNR against bit rate into OUT.png or OUT.svg")
@@ -275,16 +274,17 @@ Subcommands defineCommandLine(CLI::App& app, Arguments& arguments) {
     app.set_version_flag("--version", std::string("zorvel-cli ") + ZORVEL_VERSION);
     app.require_subcommand(1);
     return {defineEncode(app, arguments.encode), defineFrames(app, arguments.frames),
-            definePlot(app, arguments.plot), defineSweep(app, arguments.sweep),
+            definePlot(app, arguments.plot),     defineSweep(app, arguments.sweep),
             defineImport(app, arguments.import), defineAggregate(app, arguments.aggregate)};
 }
 
 // The inputs of a command that takes a list: INPUT and the list's, read and
 // split; a usage error as CLI11 words it when neither names any.
 std::optional<int> resolveInputs(CLI::App& app, const std::string& command, InputSelection& list,
-                                std::vector<std::string>& inputs) {
+                                 std::vector<std::string>& inputs) {
     list.named = inputs;
-    if (!namesInputs(list)) return app.exit(CLI::RequiredError("INPUT")) == 0 ? kExitOk : kExitUsage;
+    if (!namesInputs(list))
+        return app.exit(CLI::RequiredError("INPUT")) == 0 ? kExitOk : kExitUsage;
     try {
         inputs = selectInputs(list);
     } catch (const FileError& error) {

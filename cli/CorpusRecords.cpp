@@ -40,12 +40,9 @@ std::string settingName(bool noAdaptiveCodebook) {
 
 std::string recordLine(const CorpusRecord& record) {
     const ModeFigures& f = record.figures;
-    Json line = {{"file", record.file},
-                 {"command", record.command},
-                 {"mode", modeNumber(f.mode)},
-                 {"bit_rate_kbps", modeBitRate(f.mode)},
-                 {"setting", record.setting},
-                 {"status", record.ok ? kStatusOk : kStatusFailed}};
+    Json line = {{"file", record.file},        {"command", record.command},
+                 {"mode", modeNumber(f.mode)}, {"bit_rate_kbps", modeBitRate(f.mode)},
+                 {"setting", record.setting},  {"status", record.ok ? kStatusOk : kStatusFailed}};
     if (record.ok) {
         line["frames"] = f.frames;
         line["signal_energy"] = f.signalEnergy;
@@ -120,8 +117,8 @@ std::optional<CorpusRecord> parseRecord(std::string_view line, std::string& prob
 RecordFile::RecordFile(const std::filesystem::path& path) : path_(path) {
     descriptor_ = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (descriptor_ < 0)
-        throw FileError("cannot open '" + path.string() + "' for the results: " +
-                        systemMessage(errno));
+        throw FileError("cannot open '" + path.string() +
+                        "' for the results: " + systemMessage(errno));
 }
 
 RecordFile::~RecordFile() {
@@ -206,10 +203,10 @@ void printCorpusCsv(std::ostream& out, std::span<const CorpusTotal> totals) {
            "signal_energy,noise_energy\n";
     for (const CorpusTotal& total : totals) {
         const ModeFigures& f = total.figures;
-        out << csvField(total.setting) << ',' << modeNumber(f.mode) << ','
-            << rulesOf(f.mode).rate << ',' << total.files << ',' << total.failed << ','
-            << f.frames << ',' << numberText(f.segmentalSnr) << ',' << numberText(f.overallSnr)
-            << ',' << numberText(f.signalEnergy) << ',' << numberText(f.noiseEnergy) << '\n';
+        out << csvField(total.setting) << ',' << modeNumber(f.mode) << ',' << rulesOf(f.mode).rate
+            << ',' << total.files << ',' << total.failed << ',' << f.frames << ','
+            << numberText(f.segmentalSnr) << ',' << numberText(f.overallSnr) << ','
+            << numberText(f.signalEnergy) << ',' << numberText(f.noiseEnergy) << '\n';
     }
 }
 

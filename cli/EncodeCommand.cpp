@@ -1,8 +1,8 @@
 // Plans the batch (output names, checks that refuse a file before anything is
 // written), codes the runnable files on a pool of threads, then prints the
 // result table. A file that fails is reported on standard error by name and
-// reason; the others go on, and a run of several files ends with a summary of
-// the failures. With --jsonl each file's figures are appended as a record. A
+// reason; the others go on, and a run over a list ends with a summary of the
+// failures. With --jsonl each file's figures are appended as a record. A
 // new file is staged and named when complete;
 // standard output, a device or a FIFO gets the output as it is coded.
 #include "cli/EncodeCommand.h"
@@ -53,7 +53,12 @@ struct RunRecords {
 
     void coded(const EncodeJob& job, const SpeechCoder& coder) const {
         if (file == nullptr) return;
-        file->append({job.input.string(), "encode", setting, true, {}, figuresOf(coder),
+        file->append({job.input.string(),
+                      "encode",
+                      setting,
+                      true,
+                      {},
+                      figuresOf(coder),
                       job.output.string()});
     }
     void failed(const EncodeJob& job, CoderMode mode, std::string_view reason) const {
@@ -310,7 +315,7 @@ int runEncode(const EncodeArguments& arguments) {
         if (job.result) rows.push_back(*job.result);
         if (!job.failure.empty()) failures.push_back(job.failure);
     }
-    printFailureSummary(std::cerr, failures, jobs.size());
+    if (isListRun(arguments.list)) printFailureSummary(std::cerr, failures, jobs.size());
     // With the output on standard output the table goes to standard error.
     std::ostream& table = arguments.output == "-" ? std::cerr : std::cout;
     if (arguments.csv)

@@ -1,4 +1,4 @@
-// The summary that ends a run over many files when some failed: how many,
+// The summary that ends a run over a list of files when some failed: how many,
 // and why, the reasons grouped with the file names taken out, so that a
 // corpus of thousands shows "212 files: output '...' exists; use -y to
 // overwrite it" instead of leaving the count to the reader of the per-file
@@ -21,7 +21,9 @@ std::string reasonKind(std::string_view reason);
 void printFailureSummary(std::ostream& out, std::span<const std::string> reasons,
                          std::size_t files);
 
-// "zorvel-cli: S of T files skipped: their outputs exist" (--skip-existing).
-void printSkipped(std::ostream& out, std::size_t skipped, std::size_t files);
+// "zorvel-cli: S of T files skipped: their <what> exist" (--skip-existing;
+// `what`: "outputs", or "records" for a sweep).
+void printSkipped(std::ostream& out, std::size_t skipped, std::size_t files,
+                  std::string_view what = "outputs");
 
 }  // namespace zorvel::cli

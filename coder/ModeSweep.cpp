@@ -75,7 +75,7 @@ std::optional<SweepResult> sweepModes(const std::vector<std::filesystem::path>& 
                                       bool noAdaptiveCodebook, unsigned threads,
                                       const std::atomic<bool>* cancel,
                                       const std::function<void()>& onFrame,
-                                      const SweepInputOpener& open) {
+                                      const SweepInputOpener& open, const SweepRunDone& onRun) {
     SweepResult result;
     result.files.resize(inputs.size());
     const std::size_t jobs = inputs.size() * kModeCount;
@@ -93,6 +93,7 @@ std::optional<SweepResult> sweepModes(const std::vector<std::filesystem::path>& 
                 return;
             }
             result.files[file][m] = *figures;
+            if (onRun) onRun(file, *figures);
         }
     };
     {

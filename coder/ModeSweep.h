@@ -69,13 +69,18 @@ struct SweepResult {
     SweepRow total{};
 };
 
+// Called once a file is coded in one mode, from the thread that coded it.
+using SweepRunDone = std::function<void(std::size_t file, const ModeFigures& figures)>;
+
 // Codes every input in all eight modes on `threads` threads (at least one),
-// each taking the next (file, mode) pair. `onFrame` may be called from any of
-// them. Nothing is returned when `cancel` was set.
+// each taking the next (file, mode) pair. `onFrame` and `onRun` may be called
+// from any of them; the thread that opens a run's input (`open`) codes it.
+// Nothing is returned when `cancel` was set.
 std::optional<SweepResult> sweepModes(const std::vector<std::filesystem::path>& inputs,
                                       bool noAdaptiveCodebook, unsigned threads,
                                       const std::atomic<bool>* cancel = nullptr,
                                       const std::function<void()>& onFrame = {},
-                                      const SweepInputOpener& open = {});
+                                      const SweepInputOpener& open = {},
+                                      const SweepRunDone& onRun = {});
 
 }  // namespace zorvel
