@@ -11,25 +11,16 @@
 set -eu
 cli=$(realpath "$1")
 sample=$(realpath "$2")
+scripts=$(dirname "$(realpath "$0")")/../../scripts
 command -v parallel >/dev/null 2>&1 || { echo "GNU parallel is not installed"; exit 77; }
 parallel --version 2>/dev/null | grep -q "GNU parallel" || { echo "parallel is not GNU parallel"; exit 77; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-mkdir corpus
 
-# Eight inputs: the sample's samples repeated 1..8 times after its 60 bytes,
-# so that the files differ in length and a run lasts long enough to be killed.
-head -c 60 "$sample" > header
-tail -c +61 "$sample" > body
-i=1
-while [ "$i" -le 8 ]; do
-  cp header "corpus/mowa$i.wav"
-  j=0
-  while [ "$j" -lt $((2 * i)) ]; do cat body >> "corpus/mowa$i.wav"; j=$((j + 1)); done
-  i=$((i + 1))
-done
+# Eight inputs of different lengths, long enough for a run to be killed.
+"$scripts/corpus-from-sample.sh" "$sample" corpus 8
 find corpus -name '*.wav' -print0 | sort -z > list0
 
 fail() { echo "FAIL: $*"; exit 1; }
