@@ -131,6 +131,7 @@ void RecordFile::append(const CorpusRecord& record) {
     do {
         written = write(descriptor_, line.data(), line.size());
     } while (written < 0 && errno == EINTR);
+    if (written < 0 || static_cast<std::size_t>(written) != line.size()) failed_ = true;
     if (written < 0)
         throw FileError("could not write to '" + path_.string() + "': " + systemMessage(errno));
     // A short write to a regular file means the disk or a limit is full: the

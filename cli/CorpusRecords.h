@@ -12,6 +12,7 @@
 // read back to the same doubles.
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -57,10 +58,13 @@ class RecordFile {
     RecordFile& operator=(const RecordFile&) = delete;
 
     void append(const CorpusRecord& record);  // throws FileError
+    // True once an append failed: a run then reports that error once.
+    bool failed() const { return failed_; }
 
   private:
     std::filesystem::path path_;
     int descriptor_ = -1;
+    std::atomic<bool> failed_{false};
 };
 
 // The totals of one mode and setting over a corpus.

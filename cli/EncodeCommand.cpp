@@ -61,8 +61,10 @@ struct RunRecords {
                       figuresOf(coder),
                       job.output.string()});
     }
+    // Left out once a record could not be written: that error is reported
+    // with the file it failed.
     void failed(const EncodeJob& job, CoderMode mode, std::string_view reason) const {
-        if (file == nullptr) return;
+        if (file == nullptr || file->failed()) return;
         ModeFigures figures;
         figures.mode = mode;
         file->append(

@@ -153,9 +153,11 @@ std::set<std::string> recordedFiles(const std::string& jsonl, const std::string&
 thread_local std::size_t tCurrentFile = 0;
 
 // Runs the sweep of the readable inputs with a progress bar, appending each
-// run's record as it ends.
+// run's record as it ends; `recordFailed` is set when a record could not be
+// written (the first such error is reported, and no record follows it).
 std::optional<SweepResult> sweepWithProgress(const SweepArguments& a, const SweepInputs& inputs,
-                                             const std::string& setting, RecordFile* records) {
+                                             const std::string& setting, RecordFile* records,
+                                             std::atomic<bool>& recordFailed) {
     std::vector<std::int64_t> expected;
     for (std::size_t i = 0; i < inputs.paths.size(); ++i)
         expected.push_back(kModeCount *
@@ -163,7 +165,6 @@ std::optional<SweepResult> sweepWithProgress(const SweepArguments& a, const Swee
     BatchProgress progress(std::move(expected));
     ProgressBar bar(progress, standardErrorIsTerminal());
     std::vector<std::atomic<int>> modesDone(inputs.paths.size());
-    std::atomic<bool> recordFailed{false};
     const unsigned threads =
         a.jobs != 0 ? a.jobs : std::max(std::thread::hardware_concurrency(), 1u);
     return sweepModes(
@@ -181,8 +182,8 @@ std::optional<SweepResult> sweepWithProgress(const SweepArguments& a, const Swee
             try {
                 records->append({inputs.files[file].file, "sweep", setting, true, {}, figures, {}});
             } catch (const FileError& error) {
-                recordFailed = true;
-                bar.message("zorvel-cli: " + std::string(error.what()));
+                if (!recordFailed.exchange(true))
+                    bar.message("zorvel-cli: " + std::string(error.what()));
             }
         });
 }
@@ -246,8 +247,9 @@ int runSweep(const SweepArguments& arguments) {
 
     StagingArea area(kOverwriteAdvice);
     InterruptCleanup cleanup(area);  // before any thread starts
+    std::atomic<bool> recordFailed{false};
     const std::optional<SweepResult> result =
-        sweepWithProgress(arguments, inputs, setting, records ? &*records : nullptr);
+        sweepWithProgress(arguments, inputs, setting, records ? &*records : nullptr, recordFailed);
     if (!result) return kExitFailed;
     for (std::size_t i = 0; i < files.size(); ++i) files[i].figures = result->files[i];
 
@@ -272,7 +274,7 @@ int runSweep(const SweepArguments& arguments) {
         }
     }
 #endif
-    return finish(inputs.refused ? kExitFailed : kExitOk);
+    return finish(inputs.refused || recordFailed ? kExitFailed : kExitOk);
 }
 
 }  // namespace zorvel::cli

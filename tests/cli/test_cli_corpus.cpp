@@ -349,5 +349,21 @@ TEST(CorpusAggregate, ALineThatIsNoRecordIsReportedAndLeftOut) {
     EXPECT_EQ(result.out, aggregateCsv({jsonl}));
 }
 
+// A record that cannot be written fails the file: encode names no output
+// whose record is missing, and sweep ends with exit code 1.
+TEST(CorpusRecords, ARecordThatCannotBeWrittenFailsTheRun) {
+    const TempDir dir;
+    const fs::path input = cutSample(dir, 12, "a.wav");
+    const test::CliResult encode =
+        runCli({"encode", arg(input), "-d", arg(dir / "out"), "--jsonl", "/dev/full"});
+    EXPECT_EQ(encode.exitCode, 1);
+    EXPECT_EQ(encode.err, "zorvel-cli: " + arg(input) +
+                              ": could not write to '/dev/full': No space left on device\n");
+    EXPECT_TRUE(test::directoryNames(dir / "out").empty());
+    const test::CliResult sweep = runCli({"sweep", arg(input), "--jsonl", "/dev/full", "-j", "1"});
+    EXPECT_EQ(sweep.exitCode, 1);
+    EXPECT_EQ(sweep.err, "zorvel-cli: could not write to '/dev/full': No space left on device\n");
+}
+
 }  // namespace
 }  // namespace zorvel
