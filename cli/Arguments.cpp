@@ -294,6 +294,14 @@ std::optional<int> resolveInputs(CLI::App& app, const std::string& command, Inpu
     return std::nullopt;
 }
 
+// Runs a command that takes a list once its inputs are resolved.
+template <class CommandArguments>
+int withInputs(CLI::App& app, const std::string& command, CommandArguments& a,
+               int (*run)(const CommandArguments&)) {
+    if (const std::optional<int> stop = resolveInputs(app, command, a.list, a.inputs)) return *stop;
+    return run(a);
+}
+
 }  // namespace
 
 int runCommandLine(int argc, char** argv) {
@@ -307,27 +315,14 @@ int runCommandLine(int argc, char** argv) {
         // CLI11's help, version or error text: 0 for --help and --version.
         return app.exit(error) == 0 ? kExitOk : kExitUsage;
     }
-    if (commands.encode->parsed()) {
-        EncodeArguments& a = arguments.encode;
-        if (const auto stop = resolveInputs(app, "encode", a.list, a.inputs)) return *stop;
-        return runEncode(a);
-    }
+    if (commands.encode->parsed()) return withInputs(app, "encode", arguments.encode, runEncode);
     if (commands.frames->parsed()) {
         FramesArguments& a = arguments.frames;
         if (!a.input.empty()) a.inputs.push_back(a.input);
-        if (const auto stop = resolveInputs(app, "frames", a.list, a.inputs)) return *stop;
-        return runFrames(a);
+        return withInputs(app, "frames", a, runFrames);
     }
-    if (commands.sweep->parsed()) {
-        SweepArguments& a = arguments.sweep;
-        if (const auto stop = resolveInputs(app, "sweep", a.list, a.inputs)) return *stop;
-        return runSweep(a);
-    }
-    if (commands.import->parsed()) {
-        ImportArguments& a = arguments.import;
-        if (const auto stop = resolveInputs(app, "import", a.list, a.inputs)) return *stop;
-        return runImport(a);
-    }
+    if (commands.sweep->parsed()) return withInputs(app, "sweep", arguments.sweep, runSweep);
+    if (commands.import->parsed()) return withInputs(app, "import", arguments.import, runImport);
     if (commands.aggregate->parsed()) return runAggregate(arguments.aggregate);
     return runPlot(arguments.plot);
 }

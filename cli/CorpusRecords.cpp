@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <iomanip>
+#include <iostream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <system_error>
@@ -13,6 +14,7 @@
 
 #include "cli/NumberText.h"
 #include "files/FileError.h"
+#include "sound/SpeechInput.h"
 
 namespace zorvel::cli {
 namespace {
@@ -138,6 +140,24 @@ void RecordFile::append(const CorpusRecord& record) {
     // part written is a broken line, which aggregate reports and skips.
     if (static_cast<std::size_t>(written) != line.size())
         throw FileError("could not write a whole line to '" + path_.string() + "'");
+}
+
+bool openRecordFile(const std::string& path, std::span<const std::string> inputs,
+                    std::optional<RecordFile>& records) {
+    if (path.empty()) return true;
+    try {
+        std::error_code error;
+        if (std::filesystem::is_directory(path, error))
+            throw FileError("the results file '" + path + "' is a directory");
+        for (const std::string& input : inputs)
+            if (sameFile(input, path))
+                throw FileError("the results file '" + path + "' is the input '" + input + "'");
+        records.emplace(path);
+    } catch (const FileError& error) {
+        std::cerr << "zorvel-cli: " << error.what() << '\n';
+        return false;
+    }
+    return true;
 }
 
 std::vector<CorpusTotal> corpusTotals(std::span<const CorpusRecord> records) {

@@ -67,6 +67,14 @@ class RecordFile {
     std::atomic<bool> failed_{false};
 };
 
+// Opens the --jsonl file of a run over `inputs` into `records`; nothing when
+// `path` is empty. The file is appended to, so it may be neither a directory
+// nor one of the inputs (by any name or link). When it cannot be used, the
+// reason is reported on standard error ("zorvel-cli: ...") and the result is
+// false.
+bool openRecordFile(const std::string& path, std::span<const std::string> inputs,
+                    std::optional<RecordFile>& records);
+
 // The totals of one mode and setting over a corpus.
 struct CorpusTotal {
     std::string setting;

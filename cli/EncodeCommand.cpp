@@ -260,24 +260,9 @@ int runEncode(const EncodeArguments& arguments) {
         }
     }
 
-    if (!arguments.directory.empty()) {
-        try {
-            makeOutputDirectory(arguments.directory);
-        } catch (const FileError& error) {
-            std::cerr << "zorvel-cli: " << error.what() << '\n';
-            return kExitFailed;
-        }
-    }
     std::optional<RecordFile> recordFile;
-    if (!arguments.jsonl.empty()) {
-        try {
-            checkRecordFile(arguments.jsonl, arguments.inputs);
-            recordFile.emplace(arguments.jsonl);
-        } catch (const FileError& error) {
-            std::cerr << "zorvel-cli: " << error.what() << '\n';
-            return kExitFailed;
-        }
-    }
+    if (!openRecordFile(arguments.jsonl, arguments.inputs, recordFile)) return kExitFailed;
+    if (!prepareOutputDirectory(arguments.directory)) return kExitFailed;
     const RunRecords records{recordFile ? &*recordFile : nullptr,
                              settingName(arguments.coder.noAdaptiveCodebook)};
     std::vector<EncodeJob> jobs = planJobs(arguments);

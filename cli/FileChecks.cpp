@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <iostream>
 #include <mutex>
 #include <set>
 #include <system_error>
@@ -68,22 +69,23 @@ void checkStandardOutput(const std::filesystem::path& input) {
         throw FileError("standard output is the input file itself");
 }
 
-void checkRecordFile(const std::filesystem::path& records, std::span<const std::string> inputs) {
-    std::error_code error;
-    if (std::filesystem::is_directory(records, error))
-        throw FileError("the results file " + quoted(records) + " is a directory");
-    for (const std::string& input : inputs)
-        if (sameFile(input, records))
-            throw FileError("the results file " + quoted(records) + " is the input '" + input +
-                            "'");
-}
-
 void makeOutputDirectory(const std::filesystem::path& directory) {
     std::error_code error;
     std::filesystem::create_directories(directory, error);
     if (error)
         throw FileError("cannot create the directory " + quoted(directory) + ": " +
                         error.message());
+}
+
+bool prepareOutputDirectory(const std::filesystem::path& directory) {
+    if (directory.empty()) return true;
+    try {
+        makeOutputDirectory(directory);
+    } catch (const FileError& error) {
+        std::cerr << "zorvel-cli: " << error.what() << '\n';
+        return false;
+    }
+    return true;
 }
 
 }  // namespace zorvel::cli

@@ -4,8 +4,6 @@
 #pragma once
 
 #include <filesystem>
-#include <span>
-#include <string>
 
 #include "files/FileError.h"
 
@@ -33,12 +31,12 @@ void checkOutput(const std::filesystem::path& input, const std::filesystem::path
 // writes or overwrite. Called before the input is read.
 void checkStandardOutput(const std::filesystem::path& input);
 
-// The --jsonl file of a run, which is appended to: not one of its inputs
-// (by any name or link) and not a directory.
-void checkRecordFile(const std::filesystem::path& records, std::span<const std::string> inputs);
-
 // The `-d` directory of a run, made as mkdir -p makes it (with any missing
 // parents); throws FileError naming it with the system's reason.
 void makeOutputDirectory(const std::filesystem::path& directory);
+
+// The same for a subcommand's -d: true when `directory` is empty or there;
+// otherwise the reason is reported on standard error ("zorvel-cli: ...").
+bool prepareOutputDirectory(const std::filesystem::path& directory);
 
 }  // namespace zorvel::cli

@@ -148,14 +148,7 @@ std::optional<std::string> framesOfOne(const FramesArguments& arguments) {
 }
 
 int framesOfList(const FramesArguments& arguments) {
-    if (!arguments.directory.empty()) {
-        try {
-            makeOutputDirectory(arguments.directory);
-        } catch (const FileError& error) {
-            std::cerr << "zorvel-cli: " << error.what() << '\n';
-            return kExitFailed;
-        }
-    }
+    if (!prepareOutputDirectory(arguments.directory)) return kExitFailed;
     std::vector<std::string> failures;
     std::size_t skipped = 0;
     for (const std::string& input : arguments.inputs) {

@@ -122,14 +122,7 @@ int runImport(const ImportArguments& arguments) {
             return kExitFailed;
         }
     }
-    if (!arguments.directory.empty()) {
-        try {
-            makeOutputDirectory(arguments.directory);
-        } catch (const FileError& error) {
-            std::cerr << "zorvel-cli: " << error.what() << '\n';
-            return kExitFailed;
-        }
-    }
+    if (!prepareOutputDirectory(arguments.directory)) return kExitFailed;
     std::vector<ImportJob> jobs = planJobs(arguments);
     std::vector<ImportJob*> runnable;
     std::size_t skipped = 0;

@@ -215,15 +215,7 @@ int runSweep(const SweepArguments& arguments) {
                      "records");
     }
     std::optional<RecordFile> records;
-    if (!arguments.jsonl.empty()) {
-        try {
-            checkRecordFile(arguments.jsonl, arguments.inputs);
-            records.emplace(arguments.jsonl);
-        } catch (const FileError& error) {
-            std::cerr << "zorvel-cli: " << error.what() << '\n';
-            return kExitFailed;
-        }
-    }
+    if (!openRecordFile(arguments.jsonl, arguments.inputs, records)) return kExitFailed;
 
     SweepInputs inputs = readableInputs(names, arguments.inputFormat);
     if (records) {

@@ -365,5 +365,28 @@ TEST(CorpusRecords, ARecordThatCannotBeWrittenFailsTheRun) {
     EXPECT_EQ(sweep.err, "zorvel-cli: could not write to '/dev/full': No space left on device\n");
 }
 
+TEST(CorpusRecords, TheRecordFileIsNeitherAnInputNorADirectory) {
+    const TempDir dir;
+    const fs::path input = cutSample(dir, 12, "a.wav");
+    const std::vector<std::uint8_t> before = test::readBytes(input);
+    fs::create_symlink(input, dir / "link.jsonl");
+    for (const std::string command : {"encode", "sweep"}) {
+        std::vector<std::string> args{command, arg(input), "--jsonl", arg(dir / "link.jsonl")};
+        if (command == "encode") args.insert(args.end(), {"-d", arg(dir / "out")});
+        const test::CliResult asInput = runCli(args);
+        EXPECT_EQ(asInput.exitCode, 1) << command;
+        EXPECT_EQ(asInput.err, "zorvel-cli: the results file '" + arg(dir / "link.jsonl") +
+                                   "' is the input '" + arg(input) + "'\n")
+            << command;
+        const test::CliResult directory = runCli({command, arg(input), "--jsonl", arg(dir.path())});
+        EXPECT_EQ(directory.exitCode, 1) << command;
+        EXPECT_EQ(directory.err,
+                  "zorvel-cli: the results file '" + arg(dir.path()) + "' is a directory\n")
+            << command;
+    }
+    EXPECT_EQ(test::readBytes(input), before);
+    EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
 }  // namespace
 }  // namespace zorvel
