@@ -272,7 +272,7 @@ std::size_t outputsIn(const fs::path& directory) {
 // never stopped; the temporary file of the run that was killed is gone.
 TEST(CorpusResume, ARunKilledHalfWayFinishesTheRest) {
     const TempDir dir;
-    const fs::path longInput = test::repeatedSample(dir, 20);
+    const fs::path longInput = test::repeatedSample(dir, 10);
     std::vector<fs::path> inputs;
     for (int i = 0; i < 6; ++i) {
         inputs.push_back(dir / ("in" + std::to_string(i) + ".wav"));
@@ -386,6 +386,29 @@ TEST(CorpusRecords, TheRecordFileIsNeitherAnInputNorADirectory) {
     }
     EXPECT_EQ(test::readBytes(input), before);
     EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
+// On a terminal (here the one `script` gives it) sweep draws encode's bar
+// over the frames of all files in all modes and erases it before the table;
+// elsewhere standard error stays empty.
+TEST(CorpusProgress, SweepShowsTheBarOnATerminalOnly) {
+    const TempDir dir;
+    const std::vector<fs::path> inputs = threeInputs(dir);
+    const std::string command = std::string("script -qec '") + ZORVEL_CLI + " sweep " +
+                                arg(inputs[0]) + " " + arg(inputs[1]) + " --csv' /dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string seen;
+    char buffer[4096];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) seen.append(buffer, n);
+    ASSERT_EQ(pclose(pipe), 0) << seen;
+    EXPECT_TRUE(seen.starts_with("\r[")) << seen;
+    EXPECT_NE(seen.find("/2 files"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("\r\033[Kfile,mode,bit_rate_kbps,"), std::string::npos) << seen;
+
+    const test::CliResult plain = runCli({"sweep", arg(inputs[0]), arg(inputs[1]), "--csv"});
+    ASSERT_EQ(plain.exitCode, 0);
+    EXPECT_EQ(plain.err, "");
 }
 
 }  // namespace
