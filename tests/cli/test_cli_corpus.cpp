@@ -121,6 +121,29 @@ TEST(CorpusLists, LinesFollowTheNamedInputsInEveryCommand) {
               (std::vector<std::string>{"b.wav_8k.wav", "c.wav_8k.wav"}));
 }
 
+// Output of a shell command line (standard error with it).
+std::string shellOutput(const std::string& command) {
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) return "popen failed";
+    std::string seen;
+    char buffer[4096];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) seen.append(buffer, n);
+    const int status = pclose(pipe);
+    return seen + "(exit " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ")";
+}
+
+TEST(CorpusLists, AListOnStandardInput) {
+    const TempDir dir;
+    const std::vector<fs::path> inputs = threeInputs(dir);
+    const std::string listed =
+        shellOutput("printf '%s\\0%s\\0' " + arg(inputs[2]) + " " + arg(inputs[0]) + " | " +
+                    ZORVEL_CLI + " import --files-from - -0 -d " + arg(dir / "im"));
+    EXPECT_TRUE(listed.ends_with("(exit 0)")) << listed;
+    EXPECT_EQ(test::directoryNames(dir / "im"),
+              (std::vector<std::string>{"a.wav_8k.wav", "c.wav_8k.wav"}));
+    EXPECT_LT(listed.find(arg(inputs[2]) + " -> "), listed.find(arg(inputs[0]) + " -> ")) << listed;
+}
+
 TEST(CorpusLists, AListThatCannotBeReadOrNoInputAtAll) {
     const TempDir dir;
     const test::CliResult missing = runCli({"encode", "--files-from", arg(dir / "none")});
@@ -396,12 +419,8 @@ TEST(CorpusProgress, SweepShowsTheBarOnATerminalOnly) {
     const std::vector<fs::path> inputs = threeInputs(dir);
     const std::string command = std::string("script -qec '") + ZORVEL_CLI + " sweep " +
                                 arg(inputs[0]) + " " + arg(inputs[1]) + " --csv' /dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string seen;
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) seen.append(buffer, n);
-    ASSERT_EQ(pclose(pipe), 0) << seen;
+    const std::string seen = shellOutput(command);
+    EXPECT_TRUE(seen.ends_with("(exit 0)")) << seen;
     EXPECT_TRUE(seen.starts_with("\r[")) << seen;
     EXPECT_NE(seen.find("/2 files"), std::string::npos) << seen;
     EXPECT_NE(seen.find("\r\033[Kfile,mode,bit_rate_kbps,"), std::string::npos) << seen;
