@@ -2,9 +2,9 @@
 // written), codes the runnable files on a pool of threads, then prints the
 // result table. A file that fails is reported on standard error by name and
 // reason; the others go on, and a run over a list ends with a summary of the
-// failures. With --jsonl each file's figures are appended as a record. A
-// new file is staged and named when complete;
-// standard output, a device or a FIFO gets the output as it is coded.
+// failures. With --jsonl each file's figures are appended as a record. A new
+// file is staged and named when complete; standard output, a device or a FIFO
+// gets the output as it is coded.
 #include "cli/EncodeCommand.h"
 
 #include <unistd.h>
