@@ -339,6 +339,39 @@ TEST(CorpusResume, ARunKilledHalfWayFinishesTheRest) {
             << name;
 }
 
+// frames and import over a list leave out what is there and make what is
+// missing again, to the byte.
+TEST(CorpusResume, FramesAndImportSkipTheOutputsThere) {
+    const TempDir dir;
+    const std::vector<fs::path> inputs = threeInputs(dir);
+    writeText(dir / "list", lineList(inputs));
+    const std::string list = arg(dir / "list");
+    struct Case {
+        std::vector<std::string> run;
+        std::string removed;
+    };
+    const std::vector<Case> cases{
+        {{"frames", "--files-from", list, "--format", "json", "-d", arg(dir / "fr")},
+         "b.wav_12.20_frames.json"},
+        {{"import", "--files-from", list, "-d", arg(dir / "im")}, "c.wav_8k.wav"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(runCli(c.run).exitCode, 0) << c.run[0];
+        const fs::path directory = c.run.back();
+        const std::vector<std::uint8_t> whole = test::readBytes(directory / c.removed);
+        fs::remove(directory / c.removed);
+        std::vector<std::string> again = c.run;
+        again.push_back("--skip-existing");
+        const test::CliResult rest = runCli(again);
+        ASSERT_EQ(rest.exitCode, 0) << rest.err;
+        EXPECT_NE(rest.err.find("zorvel-cli: 2 of 3 files skipped: their outputs exist\n"),
+                  std::string::npos)
+            << c.run[0] << ": " << rest.err;
+        EXPECT_EQ(test::directoryNames(directory).size(), 3u) << c.run[0];
+        EXPECT_EQ(test::readBytes(directory / c.removed), whole) << c.run[0];
+    }
+}
+
 TEST(CorpusResume, SweepSkipsTheFilesItsRecordsHoldInAllModes) {
     const TempDir dir;
     const std::vector<fs::path> inputs = threeInputs(dir);
