@@ -4,13 +4,16 @@
 #include <charconv>
 #include <cmath>
 #include <iostream>
+#include <optional>
 
+#include "cli/AggregateCommand.h"
 #include "cli/EncodeCommand.h"
 #include "cli/FramesCommand.h"
 #include "cli/ImportCommand.h"
 #include "cli/Modes.h"
 #include "cli/PlotCommand.h"
 #include "cli/SweepCommand.h"
+#include "files/FileError.h"
 
 namespace zorvel::cli {
 namespace {
@@ -41,6 +44,41 @@ CLI::Validator threadCount() {
         "", "threads");
 }
 
+// --shard I/N: whole numbers with 1 <= I <= N.
+CLI::Validator shardPart() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            if (!shardFromText(text))
+                return "I/N with whole numbers 1 <= I <= N, not '" + text + "'";
+            return {};
+        },
+        "", "shard");
+}
+
+// The list options of the subcommands that take many inputs. INPUT is not
+// required once a list may name the inputs instead; runCommandLine asks for
+// one or the other. Returns --skip-existing, for the command to tie to its
+// other options.
+CLI::Option* addListOptions(CLI::App& command, InputSelection& list, const std::string& skipHelp) {
+    CLI::Option* filesFrom =
+        command.add_option("--files-from", list.filesFrom,
+                           "Read further inputs from FILE, one path a line (- for standard input)");
+    filesFrom->type_name("FILE");
+    command
+        .add_flag("-0,--null", list.nulSeparated,
+                  "The list's paths end with a NUL byte, as find -print0 writes them")
+        ->needs(filesFrom);
+    command
+        .add_option("--shard", list.shard,
+                    "Take part I of N of the inputs: the k-th path (from 0) is in part k mod N + 1")
+        ->type_name("I/N")
+        ->check(shardPart());
+    return command.add_flag("--skip-existing", list.skipExisting, skipHelp);
+}
+
+constexpr const char* kSkipOutputsHelp =
+    "Leave out the inputs whose output exists (a run started again finishes the rest)";
+
 void addCoderOptions(CLI::App& command, CoderChoice& coder) {
     command.add_option("-m,--mode", coder.mode, "Coder mode: " + acceptedModesText())
         ->transform(modeWord())
@@ -62,10 +100,9 @@ void addInputFormatOptions(CLI::App& command, InputFormatChoice& choice) {
 CLI::App* defineEncode(CLI::App& app, EncodeArguments& a) {
     CLI::App* encode = app.add_subcommand(
         "encode", "Encode speech files and write the synthesized speech as WAV files");
-    encode
-        ->add_option("INPUT", a.inputs,
-                     "Input files: 8 kHz mono 16-bit (WAV or samples from byte 60)")
-        ->required();
+    encode->add_option("INPUT", a.inputs,
+                       "Input files: 8 kHz mono 16-bit (WAV or samples from byte 60)");
+    CLI::Option* skip = addListOptions(*encode, a.list, kSkipOutputsHelp);
     addCoderOptions(*encode, a.coder);
     addInputFormatOptions(*encode, a.inputFormat);
     encode->add_flag("--post", a.postProcessed,
@@ -78,8 +115,10 @@ CLI::App* defineEncode(CLI::App& app, EncodeArguments& a) {
     output->excludes(directory);
     encode->add_option("-j,--jobs", a.jobs, "Files coded at once (default: one per core)")
         ->check(threadCount());
-    encode->add_flag("-y,--yes", a.overwrite, "Overwrite existing outputs");
+    encode->add_flag("-y,--yes", a.overwrite, "Overwrite existing outputs")->excludes(skip);
     encode->add_flag("--csv", a.csv, "Print the result table as CSV");
+    encode->add_option("--jsonl", a.jsonl, "Append one JSON line of results per file to FILE")
+        ->type_name("FILE");
     encode->footer("Example: zorvel-cli encode corpus/*.wav -m 7.95 -d out -j 4");
     return encode;
 }
@@ -87,15 +126,22 @@ CLI::App* defineEncode(CLI::App& app, EncodeArguments& a) {
 CLI::App* defineFrames(CLI::App& app, FramesArguments& a) {
     CLI::App* frames =
         app.add_subcommand("frames", "Write the parameters of every coded frame as CSV or JSON");
-    frames->add_option("INPUT", a.input, "Input file")->required();
+    frames->add_option("INPUT", a.input, "Input file");
+    CLI::Option* skip =
+        addListOptions(*frames, a.list, "With a list: leave out the inputs whose output exists");
     addCoderOptions(*frames, a.coder);
     addInputFormatOptions(*frames, a.inputFormat);
     frames->add_option("--format", a.format, "csv or json")
         ->check(CLI::IsMember({"csv", "json"}))
         ->capture_default_str();
     frames->add_flag("--signals", a.signals, "Add every 160-sample array of the record (JSON)");
-    frames->add_option("-o,--output", a.output, "Output file (default or -: standard output)");
-    frames->add_flag("-y,--yes", a.overwrite, "Overwrite an existing output");
+    CLI::Option* output =
+        frames->add_option("-o,--output", a.output, "Output file (default or -: standard output)");
+    frames
+        ->add_option("-d,--directory", a.directory,
+                     "With a list: put the outputs into this directory (made if missing)")
+        ->excludes(output);
+    frames->add_flag("-y,--yes", a.overwrite, "Overwrite an existing output")->excludes(skip);
     frames->footer("Example: zorvel-cli frames mowa.wav -m 12.2 --format json -o mowa.json");
     return frames;
 }
@@ -103,15 +149,19 @@ CLI::App* defineFrames(CLI::App& app, FramesArguments& a) {
 CLI::App* defineSweep(CLI::App& app, SweepArguments& a) {
     CLI::App* sweep = app.add_subcommand(
         "sweep", "Code each file in all eight modes and print the SNRs of every mode");
-    sweep
-        ->add_option("INPUT", a.inputs,
-                     "Input files: 8 kHz mono 16-bit (WAV or samples from byte 60)")
-        ->required();
+    sweep->add_option("INPUT", a.inputs,
+                      "Input files: 8 kHz mono 16-bit (WAV or samples from byte 60)");
+    CLI::Option* skip = addListOptions(
+        *sweep, a.list, "Leave out the inputs whose eight records the --jsonl file holds");
     sweep->add_flag("--post", a.postProcessed,
                     "As encode --post (the SNRs compare s'(n) with s(n) either way)");
     sweep->add_flag("--no-adaptive", a.noAdaptiveCodebook, "Switch the adaptive codebook off");
     addInputFormatOptions(*sweep, a.inputFormat);
     sweep->add_flag("--csv", a.csv, "Print the table as CSV");
+    skip->needs(sweep
+                    ->add_option("--jsonl", a.jsonl,
+                                 "Append one JSON line of results per file and mode to FILE")
+                    ->type_name("FILE"));
 #ifdef ZORVEL_CLI_PLOTS
     sweep->add_option("--plot", a.plot, "Draw SNR against bit rate into OUT.png or OUT.svg")
         ->type_name("OUT");
@@ -126,8 +176,8 @@ CLI::App* defineSweep(CLI::App& app, SweepArguments& a) {
 CLI::App* defineImport(CLI::App& app, ImportArguments& a) {
     CLI::App* import = app.add_subcommand(
         "import", "Convert recordings of any common format to 8 kHz mono 16-bit files to code");
-    import->add_option("INPUT", a.inputs, "Recordings: WAV, FLAC, Ogg, AIFF, ... at any rate")
-        ->required();
+    import->add_option("INPUT", a.inputs, "Recordings: WAV, FLAC, Ogg, AIFF, ... at any rate");
+    CLI::Option* skip = addListOptions(*import, a.list, kSkipOutputsHelp);
     CLI::Option* output = import->add_option(
         "-o,--output", a.output,
         "Output file (one input only; - for standard output); default INPUT_8k.wav");
@@ -136,9 +186,20 @@ CLI::App* defineImport(CLI::App& app, ImportArguments& a) {
     output->excludes(directory);
     import->add_option("-j,--jobs", a.jobs, "Files converted at once (default: one per core)")
         ->check(threadCount());
-    import->add_flag("-y,--yes", a.overwrite, "Overwrite existing outputs");
+    import->add_flag("-y,--yes", a.overwrite, "Overwrite existing outputs")->excludes(skip);
     import->footer("Example: zorvel-cli import takes/*.flac -d corpus");
     return import;
+}
+
+CLI::App* defineAggregate(CLI::App& app, AggregateArguments& a) {
+    CLI::App* aggregate = app.add_subcommand(
+        "aggregate",
+        "Merge the --jsonl results of runs (shards of a corpus) into the table of the whole");
+    aggregate->add_option("FILE", a.records, "JSONL files written by encode or sweep --jsonl")
+        ->required();
+    aggregate->add_flag("--csv", a.csv, "Print the table as CSV");
+    aggregate->footer("Example: zorvel-cli aggregate results/part-*.jsonl --csv");
+    return aggregate;
 }
 
 #ifdef ZORVEL_CLI_PLOTS
@@ -205,6 +266,7 @@ struct Subcommands {
     CLI::App* plot = nullptr;
     CLI::App* sweep = nullptr;
     CLI::App* import = nullptr;
+    CLI::App* aggregate = nullptr;
 };
 
 // Declares the subcommands and options of `app`, bound to `arguments`.
@@ -212,8 +274,32 @@ Subcommands defineCommandLine(CLI::App& app, Arguments& arguments) {
     app.set_version_flag("--version", std::string("zorvel-cli ") + ZORVEL_VERSION);
     app.require_subcommand(1);
     return {defineEncode(app, arguments.encode), defineFrames(app, arguments.frames),
-            definePlot(app, arguments.plot), defineSweep(app, arguments.sweep),
-            defineImport(app, arguments.import)};
+            definePlot(app, arguments.plot),     defineSweep(app, arguments.sweep),
+            defineImport(app, arguments.import), defineAggregate(app, arguments.aggregate)};
+}
+
+// The inputs of a command that takes a list: INPUT and the list's, read and
+// split; a usage error as CLI11 words it when neither names any.
+std::optional<int> resolveInputs(CLI::App& app, const std::string& command, InputSelection& list,
+                                 std::vector<std::string>& inputs) {
+    list.named = inputs;
+    if (!namesInputs(list))
+        return app.exit(CLI::RequiredError("INPUT")) == 0 ? kExitOk : kExitUsage;
+    try {
+        inputs = selectInputs(list);
+    } catch (const FileError& error) {
+        std::cerr << "zorvel-cli " << command << ": " << error.what() << '\n';
+        return kExitFailed;
+    }
+    return std::nullopt;
+}
+
+// Runs a command that takes a list once its inputs are resolved.
+template <class CommandArguments>
+int withInputs(CLI::App& app, const std::string& command, CommandArguments& a,
+               int (*run)(const CommandArguments&)) {
+    if (const std::optional<int> stop = resolveInputs(app, command, a.list, a.inputs)) return *stop;
+    return run(a);
 }
 
 }  // namespace
@@ -229,10 +315,15 @@ int runCommandLine(int argc, char** argv) {
         // CLI11's help, version or error text: 0 for --help and --version.
         return app.exit(error) == 0 ? kExitOk : kExitUsage;
     }
-    if (commands.encode->parsed()) return runEncode(arguments.encode);
-    if (commands.frames->parsed()) return runFrames(arguments.frames);
-    if (commands.sweep->parsed()) return runSweep(arguments.sweep);
-    if (commands.import->parsed()) return runImport(arguments.import);
+    if (commands.encode->parsed()) return withInputs(app, "encode", arguments.encode, runEncode);
+    if (commands.frames->parsed()) {
+        FramesArguments& a = arguments.frames;
+        if (!a.input.empty()) a.inputs.push_back(a.input);
+        return withInputs(app, "frames", a, runFrames);
+    }
+    if (commands.sweep->parsed()) return withInputs(app, "sweep", arguments.sweep, runSweep);
+    if (commands.import->parsed()) return withInputs(app, "import", arguments.import, runImport);
+    if (commands.aggregate->parsed()) return runAggregate(arguments.aggregate);
     return runPlot(arguments.plot);
 }
 

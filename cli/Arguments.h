@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/InputFormat.h"
+#include "cli/InputList.h"
 #include "coder/CoderMode.h"
 
 namespace zorvel::cli {
@@ -25,7 +26,8 @@ struct CoderChoice {
 };
 
 struct EncodeArguments {
-    std::vector<std::string> inputs;
+    std::vector<std::string> inputs;  // INPUT, then the list's (see InputList.h)
+    InputSelection list;
     CoderChoice coder;
     InputFormatChoice inputFormat;
     bool postProcessed = false;  // write sp(n) instead of s'(n)
@@ -34,10 +36,16 @@ struct EncodeArguments {
     unsigned jobs = 0;           // 0: one per core
     bool overwrite = false;      // -y
     bool csv = false;
+    std::string jsonl;  // --jsonl: one record a file appended
 };
 
 struct FramesArguments {
-    std::string input;
+    std::string input;  // the one INPUT
+    // With --files-from or --shard the inputs are a list, and each input's
+    // frames go to a file of their own (see FramesCommand.h).
+    std::vector<std::string> inputs;
+    InputSelection list;
+    std::string directory;  // -d for the files of a list
     CoderChoice coder;
     InputFormatChoice inputFormat;
     std::string format = "csv";
@@ -63,6 +71,8 @@ struct PlotArguments {
 
 struct SweepArguments {
     std::vector<std::string> inputs;
+    InputSelection list;
+    std::string jsonl;  // --jsonl: one record a file and mode appended
     InputFormatChoice inputFormat;
     bool noAdaptiveCodebook = false;
     bool postProcessed = false;  // as encode --post: the SNRs always compare s'(n) with s(n)
@@ -74,10 +84,16 @@ struct SweepArguments {
 
 struct ImportArguments {
     std::vector<std::string> inputs;
+    InputSelection list;
     std::string output;      // -o, one input only; "-": standard output
     std::string directory;   // -d, made with its parents when missing
     unsigned jobs = 0;       // 0: one per core
     bool overwrite = false;  // -y
+};
+
+struct AggregateArguments {
+    std::vector<std::string> records;  // JSONL files of encode and sweep runs
+    bool csv = false;
 };
 
 struct Arguments {
@@ -86,6 +102,7 @@ struct Arguments {
     PlotArguments plot;
     SweepArguments sweep;
     ImportArguments import;
+    AggregateArguments aggregate;
 };
 
 // Parses the command line and runs the subcommand it names; returns the

@@ -1,8 +1,10 @@
 // Plans the batch (output names, checks that refuse a file before anything is
 // written), codes the runnable files on a pool of threads, then prints the
 // result table. A file that fails is reported on standard error by name and
-// reason; the others go on. A new file is staged and named when complete;
-// standard output, a device or a FIFO gets the output as it is coded.
+// reason; the others go on, and a run over a list ends with a summary of the
+// failures. With --jsonl each file's figures are appended as a record. A new
+// file is staged and named when complete; standard output, a device or a FIFO
+// gets the output as it is coded.
 #include "cli/EncodeCommand.h"
 
 #include <unistd.h>
@@ -16,11 +18,14 @@
 #include <system_error>
 #include <thread>
 
+#include "cli/CorpusRecords.h"
+#include "cli/FailureSummary.h"
 #include "cli/FileChecks.h"
 #include "cli/InputFormat.h"
 #include "cli/InterruptCleanup.h"
 #include "cli/Progress.h"
 #include "cli/ResultTable.h"
+#include "coder/ModeSweep.h"
 #include "coder/SpeechCoder.h"
 #include "files/StagedOutput.h"
 #include "sound/DescriptorStream.h"
@@ -36,8 +41,42 @@ struct EncodeJob {
     std::filesystem::path output;
     std::string refusal;   // why the file is not coded; empty when it is
     bool convert = false;  // converted in memory (--resample) before it is coded
+    bool skipped = false;  // --skip-existing: the output is there
     std::optional<ResultRow> result;
+    std::string failure;  // why coding it failed
 };
+
+// Where the records of a run go, if anywhere.
+struct RunRecords {
+    RecordFile* file = nullptr;
+    std::string setting;
+
+    void coded(const EncodeJob& job, const SpeechCoder& coder) const {
+        if (file == nullptr) return;
+        file->append({job.input.string(),
+                      "encode",
+                      setting,
+                      true,
+                      {},
+                      figuresOf(coder),
+                      job.output.string()});
+    }
+    // Left out once a record could not be written: that error is reported
+    // with the file it failed.
+    void failed(const EncodeJob& job, CoderMode mode, std::string_view reason) const {
+        if (file == nullptr || file->failed()) return;
+        ModeFigures figures;
+        figures.mode = mode;
+        file->append(
+            {job.input.string(), "encode", setting, false, std::string(reason), figures, {}});
+    }
+};
+
+// True when the output is a file already: --skip-existing leaves its input out.
+bool outputExists(const std::filesystem::path& output) {
+    std::error_code error;
+    return output != "-" && std::filesystem::is_regular_file(output, error);
+}
 
 std::string failureLine(const std::filesystem::path& input, std::string_view reason) {
     return "zorvel-cli: " + input.string() + ": " + std::string(reason);
@@ -56,7 +95,7 @@ void refuseCollisions(std::vector<EncodeJob>& jobs) {
     for (const EncodeJob& job : jobs) inputs.emplace(canonicalKey(job.input), job.input);
     std::map<std::filesystem::path, const EncodeJob*> outputs;
     for (EncodeJob& job : jobs) {
-        if (!job.refusal.empty()) continue;
+        if (!job.refusal.empty() || job.skipped) continue;
         const std::filesystem::path key = canonicalKey(job.output);
         if (const auto other = outputs.find(key); other != outputs.end()) {
             job.refusal = "output '" + job.output.string() + "' is also the output of '" +
@@ -73,10 +112,15 @@ void refuseCollisions(std::vector<EncodeJob>& jobs) {
 std::vector<EncodeJob> planJobs(const EncodeArguments& a) {
     std::vector<EncodeJob> jobs;
     for (const std::string& input : a.inputs) {
-        EncodeJob job{input, {}, {}, false, {}};
+        EncodeJob job{input, {}, {}, false, false, {}, {}};
         job.output = a.output.empty() ? defaultOutputName(job.input, a.coder.mode, a.postProcessed,
                                                           a.coder.noAdaptiveCodebook, a.directory)
                                       : std::filesystem::path(a.output);
+        if (a.list.skipExisting && outputExists(job.output)) {
+            job.skipped = true;
+            jobs.push_back(std::move(job));
+            continue;
+        }
         try {
             checkInput(job.input);
             job.convert = convertsInput(job.input, a.inputFormat);
@@ -108,14 +152,21 @@ void checkRun(RunResult result, const DescriptorStream& stream, const EncodeJob&
 // The run into a staged output. It writes through the staged file's
 // descriptor and never opens the output by a name, so nothing it does can
 // make a file an interrupt missed.
+//
+// The record goes out before the output is named: a run killed between the
+// two codes the file again when started with --skip-existing, and aggregate
+// keeps the later of the two equal records; the other way round, the file
+// would be skipped with no record at all.
 void encodeStaged(SpeechCoder& coder, const EncodeJob& job, const EncodeArguments& a,
-                  StagingArea& area, BatchProgress& progress, std::size_t slot) {
+                  StagingArea& area, BatchProgress& progress, std::size_t slot,
+                  const RunRecords& records) {
     StagedFile staged(area, job.output);
     progress.begin(slot, staged.temporary());
     DescriptorStream stream(staged.descriptor(), false);
     const RunResult result = coder.encodeFile(stream, saveOption(a));
     stream.flush();
     checkRun(result, stream, job);
+    records.coded(job, coder);
     staged.commit(a.overwrite);
 }
 
@@ -135,15 +186,17 @@ void encodeInOrder(SpeechCoder& coder, const EncodeJob& job, const EncodeArgumen
 
 // One encoding run, exactly the desktop program's.
 ResultRow encodeOne(const EncodeJob& job, const EncodeArguments& a, StagingArea& area,
-                    BatchProgress& progress, std::size_t slot) {
+                    BatchProgress& progress, std::size_t slot, const RunRecords& records) {
     SpeechCoder coder(openCoderInput(job.input, job.convert), a.coder.mode);
     coder.noAdaptiveCodebook = a.coder.noAdaptiveCodebook;
     const auto start = std::chrono::steady_clock::now();
     const OutputPlace place = outputPlace(job.output);
-    if (place == OutputPlace::NewFile)
-        encodeStaged(coder, job, a, area, progress, slot);
-    else
+    if (place == OutputPlace::NewFile) {
+        encodeStaged(coder, job, a, area, progress, slot, records);
+    } else {
         encodeInOrder(coder, job, a, place, progress, slot);
+        records.coded(job, coder);
+    }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
 
     ResultRow row{job.input.string(), coder.frameCount(), coder.segmentalSnr(), coder.overallSnr(),
@@ -161,15 +214,22 @@ unsigned threadCount(unsigned requested, std::size_t files) {
 
 // Codes the runnable jobs on `threads` threads, each taking the next file.
 void codeJobs(std::vector<EncodeJob*>& runnable, const EncodeArguments& a, unsigned threads,
-              StagingArea& area, BatchProgress& progress, ProgressBar& bar) {
+              StagingArea& area, BatchProgress& progress, ProgressBar& bar,
+              const RunRecords& records) {
     std::atomic<std::size_t> next{0};
     auto worker = [&] {
         for (std::size_t slot = next++; slot < runnable.size(); slot = next++) {
             EncodeJob& job = *runnable[slot];
             try {
-                job.result = encodeOne(job, a, area, progress, slot);
+                job.result = encodeOne(job, a, area, progress, slot, records);
             } catch (const std::exception& error) {
+                job.failure = error.what();
                 bar.message(failureLine(job.input, error.what()));
+                try {
+                    records.failed(job, a.coder.mode, job.failure);
+                } catch (const FileError& recordError) {
+                    bar.message("zorvel-cli: " + std::string(recordError.what()));
+                }
             }
             progress.finish(slot);
         }
@@ -200,25 +260,32 @@ int runEncode(const EncodeArguments& arguments) {
         }
     }
 
-    if (!arguments.directory.empty()) {
-        try {
-            makeOutputDirectory(arguments.directory);
-        } catch (const FileError& error) {
-            std::cerr << "zorvel-cli: " << error.what() << '\n';
-            return kExitFailed;
-        }
-    }
+    std::optional<RecordFile> recordFile;
+    if (!openRecordFile(arguments.jsonl, arguments.inputs, recordFile)) return kExitFailed;
+    if (!prepareOutputDirectory(arguments.directory)) return kExitFailed;
+    const RunRecords records{recordFile ? &*recordFile : nullptr,
+                             settingName(arguments.coder.noAdaptiveCodebook)};
     std::vector<EncodeJob> jobs = planJobs(arguments);
     std::vector<EncodeJob*> runnable;
     std::vector<std::int64_t> expected;
+    std::size_t skipped = 0;
     for (EncodeJob& job : jobs) {
-        if (!job.refusal.empty()) {
+        if (job.skipped) {
+            ++skipped;
+        } else if (!job.refusal.empty()) {
             std::cerr << failureLine(job.input, job.refusal) << '\n';
-            continue;
+            job.failure = job.refusal;
+            try {
+                records.failed(job, arguments.coder.mode, job.refusal);
+            } catch (const FileError& error) {
+                std::cerr << "zorvel-cli: " << error.what() << '\n';
+            }
+        } else {
+            runnable.push_back(&job);
+            expected.push_back(framesToCode(job.input, job.convert));
         }
-        runnable.push_back(&job);
-        expected.push_back(framesToCode(job.input, job.convert));
     }
+    if (arguments.list.skipExisting) printSkipped(std::cerr, skipped, jobs.size());
 
     StagingArea area(kOverwriteAdvice);
     {
@@ -226,12 +293,16 @@ int runEncode(const EncodeArguments& arguments) {
         BatchProgress progress(std::move(expected));
         ProgressBar bar(progress, standardErrorIsTerminal() && !runnable.empty());
         codeJobs(runnable, arguments, threadCount(arguments.jobs, runnable.size()), area, progress,
-                 bar);
+                 bar, records);
     }
 
     std::vector<ResultRow> rows;
-    for (const EncodeJob& job : jobs)
+    std::vector<std::string> failures;
+    for (const EncodeJob& job : jobs) {
         if (job.result) rows.push_back(*job.result);
+        if (!job.failure.empty()) failures.push_back(job.failure);
+    }
+    if (isListRun(arguments.list)) printFailureSummary(std::cerr, failures, jobs.size());
     // With the output on standard output the table goes to standard error.
     std::ostream& table = arguments.output == "-" ? std::cerr : std::cout;
     if (arguments.csv)
@@ -243,7 +314,7 @@ int runEncode(const EncodeArguments& arguments) {
         std::cerr << "zorvel-cli: could not write the result table to standard output\n";
         return kExitFailed;
     }
-    return rows.size() == jobs.size() ? kExitOk : kExitFailed;
+    return rows.size() + skipped == jobs.size() ? kExitOk : kExitFailed;
 }
 
 }  // namespace zorvel::cli

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <iostream>
 #include <mutex>
 #include <set>
 #include <system_error>
@@ -74,6 +75,17 @@ void makeOutputDirectory(const std::filesystem::path& directory) {
     if (error)
         throw FileError("cannot create the directory " + quoted(directory) + ": " +
                         error.message());
+}
+
+bool prepareOutputDirectory(const std::filesystem::path& directory) {
+    if (directory.empty()) return true;
+    try {
+        makeOutputDirectory(directory);
+    } catch (const FileError& error) {
+        std::cerr << "zorvel-cli: " << error.what() << '\n';
+        return false;
+    }
+    return true;
 }
 
 }  // namespace zorvel::cli

@@ -35,4 +35,8 @@ void checkStandardOutput(const std::filesystem::path& input);
 // parents); throws FileError naming it with the system's reason.
 void makeOutputDirectory(const std::filesystem::path& directory);
 
+// The same for a subcommand's -d: true when `directory` is empty or there;
+// otherwise the reason is reported on standard error ("zorvel-cli: ...").
+bool prepareOutputDirectory(const std::filesystem::path& directory);
+
 }  // namespace zorvel::cli

@@ -9,6 +9,7 @@
 #include <system_error>
 #include <vector>
 
+#include "cli/FailureSummary.h"
 #include "cli/FileChecks.h"
 #include "cli/FrameFields.h"
 #include "cli/InputFormat.h"
@@ -121,11 +122,9 @@ void writeFramesToFile(const FramesArguments& a, bool convert, StagingArea& area
     staged.commit(a.overwrite);
 }
 
-}  // namespace
-
-int runFrames(const FramesArguments& arguments) {
-    if (arguments.signals && arguments.format != "json")
-        return usageError("frames", "--signals needs --format json");
+// Writes the frames of arguments.input to arguments.output; the reason,
+// reported on standard error, when that failed.
+std::optional<std::string> framesOfOne(const FramesArguments& arguments) {
     try {
         const bool toFile = !arguments.output.empty() && arguments.output != "-";
         if (!toFile) checkStandardOutput(arguments.input);
@@ -143,9 +142,58 @@ int runFrames(const FramesArguments& arguments) {
         }
     } catch (const std::exception& error) {
         std::cerr << "zorvel-cli: " << arguments.input << ": " << error.what() << '\n';
-        return kExitFailed;
+        return error.what();
     }
-    return kExitOk;
+    return std::nullopt;
+}
+
+int framesOfList(const FramesArguments& arguments) {
+    if (!prepareOutputDirectory(arguments.directory)) return kExitFailed;
+    std::vector<std::string> failures;
+    std::size_t skipped = 0;
+    for (const std::string& input : arguments.inputs) {
+        FramesArguments one = arguments;
+        one.input = input;
+        one.output =
+            framesOutputName(input, arguments.coder.mode, arguments.coder.noAdaptiveCodebook,
+                             arguments.format, arguments.directory)
+                .string();
+        std::error_code error;
+        if (arguments.list.skipExisting && std::filesystem::is_regular_file(one.output, error)) {
+            ++skipped;
+            continue;
+        }
+        if (std::optional<std::string> failure = framesOfOne(one))
+            failures.push_back(std::move(*failure));
+    }
+    if (arguments.list.skipExisting) printSkipped(std::cerr, skipped, arguments.inputs.size());
+    printFailureSummary(std::cerr, failures, arguments.inputs.size());
+    return failures.empty() ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+std::filesystem::path framesOutputName(const std::filesystem::path& input, CoderMode mode,
+                                       bool noAdaptiveCodebook, const std::string& format,
+                                       const std::filesystem::path& directory) {
+    const std::filesystem::path base = directory.empty() ? input : directory / input.filename();
+    return base.string() + std::string(rulesOf(mode).fileSuffix) + "_frames" +
+           (noAdaptiveCodebook ? "_noadapt" : "") + "." + format;
+}
+
+int runFrames(const FramesArguments& arguments) {
+    if (arguments.signals && arguments.format != "json")
+        return usageError("frames", "--signals needs --format json");
+    const InputSelection& list = arguments.list;
+    const bool listed =
+        !list.filesFrom.empty() || !list.shard.empty() || !arguments.directory.empty();
+    if (!listed) {
+        if (list.skipExisting) return usageError("frames", "--skip-existing needs a list or -d");
+        return framesOfOne(arguments) ? kExitFailed : kExitOk;
+    }
+    if (!arguments.output.empty())
+        return usageError("frames", "-o names one output file; use -d for a list");
+    return framesOfList(arguments);
 }
 
 }  // namespace zorvel::cli

@@ -14,6 +14,7 @@
 #include <set>
 #include <thread>
 
+#include "cli/FailureSummary.h"
 #include "cli/FileChecks.h"
 #include "cli/InterruptCleanup.h"
 #include "files/StagedOutput.h"
@@ -27,6 +28,8 @@ struct ImportJob {
     std::filesystem::path output;
     std::string refusal;                // why the file is not converted; empty when it is
     std::optional<std::string> report;  // the line printed once converted
+    bool skipped = false;               // --skip-existing: the output is there
+    std::string failure;                // why converting it failed
 };
 
 std::filesystem::path canonicalKey(const std::filesystem::path& path) {
@@ -46,6 +49,13 @@ std::vector<ImportJob> planJobs(const ImportArguments& a) {
                                        : std::filesystem::path(a.output),
                       {},
                       {}};
+        std::error_code exists;
+        if (a.list.skipExisting && job.output != "-" &&
+            std::filesystem::is_regular_file(job.output, exists)) {
+            job.skipped = true;
+            jobs.push_back(std::move(job));
+            continue;
+        }
         try {
             checkInput(job.input);
             if (describeRecording(job.input).kind == RecordingKind::unrecognised)
@@ -104,22 +114,21 @@ int runImport(const ImportArguments& arguments) {
             return kExitFailed;
         }
     }
-    if (!arguments.directory.empty()) {
-        try {
-            makeOutputDirectory(arguments.directory);
-        } catch (const FileError& error) {
-            std::cerr << "zorvel-cli: " << error.what() << '\n';
-            return kExitFailed;
-        }
-    }
+    if (!prepareOutputDirectory(arguments.directory)) return kExitFailed;
     std::vector<ImportJob> jobs = planJobs(arguments);
     std::vector<ImportJob*> runnable;
+    std::size_t skipped = 0;
     for (ImportJob& job : jobs) {
-        if (job.refusal.empty())
+        if (job.skipped) {
+            ++skipped;
+        } else if (job.refusal.empty()) {
             runnable.push_back(&job);
-        else
+        } else {
             std::cerr << "zorvel-cli: " << job.input.string() << ": " << job.refusal << '\n';
+            job.failure = job.refusal;
+        }
     }
+    if (arguments.list.skipExisting) printSkipped(std::cerr, skipped, jobs.size());
 
     StagingArea area(kOverwriteAdvice);
     {
@@ -132,6 +141,7 @@ int runImport(const ImportArguments& arguments) {
                     importOne(*runnable[i], arguments.overwrite, area);
                 } catch (const std::exception& error) {
                     const std::lock_guard lock(errors);
+                    runnable[i]->failure = error.what();
                     std::cerr << "zorvel-cli: " << runnable[i]->input.string() << ": "
                               << error.what() << '\n';
                 }
@@ -146,13 +156,16 @@ int runImport(const ImportArguments& arguments) {
         for (std::size_t t = 0; t < threads; ++t) pool.emplace_back(worker);
     }
     std::size_t done = 0;
+    std::vector<std::string> failures;
     for (const ImportJob& job : jobs) {
+        if (!job.failure.empty()) failures.push_back(job.failure);
         if (!job.report) continue;
         report << *job.report << '\n';
         ++done;
     }
     report.flush();
-    return done == jobs.size() && !report.fail() ? kExitOk : kExitFailed;
+    if (isListRun(arguments.list)) printFailureSummary(std::cerr, failures, jobs.size());
+    return done + skipped == jobs.size() && !report.fail() ? kExitOk : kExitFailed;
 }
 
 }  // namespace zorvel::cli

@@ -34,8 +34,14 @@ void BatchProgress::finish(std::size_t file) {
     entries_.at(file).finished = true;
 }
 
+void BatchProgress::countFrame(std::size_t file) {
+    std::lock_guard lock(mutex_);
+    ++entries_.at(file).counted;
+}
+
 std::int64_t BatchProgress::framesWritten(const Entry& entry) {
     if (entry.finished) return entry.expectedFrames;
+    if (entry.counted > 0) return std::min(entry.expectedFrames, entry.counted);
     if (!entry.running) return 0;
     std::error_code error;
     const auto size =

@@ -20,6 +20,8 @@ class BatchProgress {
 
     void begin(std::size_t file, std::filesystem::path temporaryOutput);
     void finish(std::size_t file);
+    // For runs that write no file (sweep): one more frame of `file` coded.
+    void countFrame(std::size_t file);
 
     // 0..1 over all frames of the batch (over files when no file has frames).
     double fraction() const;
@@ -30,6 +32,7 @@ class BatchProgress {
     struct Entry {
         std::int64_t expectedFrames = 0;
         std::filesystem::path temporaryOutput;
+        std::int64_t counted = 0;  // frames counted by countFrame
         bool running = false;
         bool finished = false;
     };

@@ -2,18 +2,26 @@
 // read, then unreadable inputs (reported by name, the others still run);
 // codes the rest, each file once, in all modes on a pool of threads
 // (coder/ModeSweep), prints the table and writes the chart through a staged
-// output.
+// output. With --jsonl every file's figures in every mode are appended as
+// records the moment they are known, so that a run killed half-way keeps
+// what it finished, and --skip-existing leaves out the files whose eight
+// records the file already holds.
 #include "cli/SweepCommand.h"
 
 #include <sys/stat.h>
 
+#include <fstream>
 #include <iostream>
 #include <map>
+#include <set>
 #include <thread>
 
+#include "cli/CorpusRecords.h"
+#include "cli/FailureSummary.h"
 #include "cli/FileChecks.h"
 #include "cli/InputFormat.h"
 #include "cli/InterruptCleanup.h"
+#include "cli/Progress.h"
 #include "cli/SweepTable.h"
 #include "coder/ModeSweep.h"
 #include "files/StagedOutput.h"
@@ -82,7 +90,8 @@ struct SweepInputs {
     // The conversions of the recordings of another format (--resample), one
     // per input; empty for the inputs coded as they stand.
     std::vector<ConvertedRecording> converted;
-    bool refused = false;  // an input could not be read
+    std::vector<std::pair<std::string, std::string>> refusals;  // input, reason
+    bool refused = false;                                       // an input could not be read
 };
 
 SweepInputs readableInputs(const std::vector<std::string>& names, const InputFormatChoice& choice) {
@@ -95,6 +104,7 @@ SweepInputs readableInputs(const std::vector<std::string>& names, const InputFor
             if (convertsInput(input, choice)) converted = convertInput(input);
         } catch (const FileError& error) {
             std::cerr << "zorvel-cli: " << input << ": " << error.what() << '\n';
+            inputs.refusals.emplace_back(input, error.what());
             inputs.refused = true;
             continue;
         }
@@ -115,6 +125,80 @@ SweepInputs readableInputs(const std::vector<std::string>& names, const InputFor
     return inputs;
 }
 
+// The files whose records in all eight modes with `setting` the JSONL file
+// holds (as their last records, as aggregate counts them); none when it does
+// not exist yet. Lines that are no record are passed over: aggregate reports
+// them.
+std::set<std::string> recordedFiles(const std::string& jsonl, const std::string& setting) {
+    std::map<std::pair<std::string, int>, bool> last;  // (file, mode): ok
+    std::ifstream in(jsonl, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::string problem;
+        const std::optional<CorpusRecord> record = parseRecord(line, problem);
+        if (record && record->setting == setting)
+            last[{record->file, modeIndex(record->figures.mode)}] = record->ok;
+    }
+    std::map<std::string, int> modesDone;
+    for (const auto& [key, ok] : last)
+        if (ok) ++modesDone[key.first];
+    std::set<std::string> files;
+    for (const auto& [file, modes] : modesDone)
+        if (modes == kModeCount) files.insert(file);
+    return files;
+}
+
+// The progress of a sweep counts the frames coded in every mode: a thread's
+// run is that of the file it last opened.
+thread_local std::size_t tCurrentFile = 0;
+
+// Runs the sweep of the readable inputs with a progress bar, appending each
+// run's record as it ends; `recordFailed` is set when a record could not be
+// written (the first such error is reported, and no record follows it).
+std::optional<SweepResult> sweepWithProgress(const SweepArguments& a, const SweepInputs& inputs,
+                                             const std::string& setting, RecordFile* records,
+                                             std::atomic<bool>& recordFailed) {
+    std::vector<std::int64_t> expected;
+    for (std::size_t i = 0; i < inputs.paths.size(); ++i)
+        expected.push_back(kModeCount *
+                           framesToCode(inputs.paths[i], inputs.converted[i].converted));
+    BatchProgress progress(std::move(expected));
+    ProgressBar bar(progress, standardErrorIsTerminal());
+    std::vector<std::atomic<int>> modesDone(inputs.paths.size());
+    const unsigned threads =
+        a.jobs != 0 ? a.jobs : std::max(std::thread::hardware_concurrency(), 1u);
+    return sweepModes(
+        inputs.paths, a.noAdaptiveCodebook, threads, nullptr,
+        [&progress] { progress.countFrame(tCurrentFile); },
+        [&inputs](std::size_t file) {
+            tCurrentFile = file;
+            const ConvertedRecording& converted = inputs.converted[file];
+            return converted.converted ? convertedInput(converted)
+                                       : SpeechInput(inputs.paths[file]);
+        },
+        [&](std::size_t file, const ModeFigures& figures) {
+            if (++modesDone[file] == kModeCount) progress.finish(file);
+            if (records == nullptr || recordFailed) return;
+            try {
+                records->append({inputs.files[file].file, "sweep", setting, true, {}, figures, {}});
+            } catch (const FileError& error) {
+                if (!recordFailed.exchange(true))
+                    bar.message("zorvel-cli: " + std::string(error.what()));
+            }
+        });
+}
+
+// A failed record in every mode for each input that could not be read.
+void recordRefusals(const SweepInputs& inputs, const std::string& setting, RecordFile& records) {
+    for (const auto& [input, reason] : inputs.refusals) {
+        for (const CoderMode mode : kAllCoderModes) {
+            ModeFigures figures;
+            figures.mode = mode;
+            records.append({input, "sweep", setting, false, reason, figures, {}});
+        }
+    }
+}
+
 }  // namespace
 
 int runSweep(const SweepArguments& arguments) {
@@ -122,21 +206,42 @@ int runSweep(const SweepArguments& arguments) {
     if (!format) return usageError("sweep", "--plot names a .png or an .svg file");
     if (!outputsAccepted(arguments, *format != ChartFormat::None)) return kExitFailed;
 
-    SweepInputs inputs = readableInputs(arguments.inputs, arguments.inputFormat);
-    if (inputs.paths.empty()) return kExitFailed;
+    const std::string setting = settingName(arguments.noAdaptiveCodebook);
+    std::vector<std::string> names = arguments.inputs;
+    if (arguments.list.skipExisting) {
+        const std::set<std::string> recorded = recordedFiles(arguments.jsonl, setting);
+        std::erase_if(names, [&](const std::string& name) { return recorded.contains(name); });
+        printSkipped(std::cerr, arguments.inputs.size() - names.size(), arguments.inputs.size(),
+                     "records");
+    }
+    std::optional<RecordFile> records;
+    if (!openRecordFile(arguments.jsonl, arguments.inputs, records)) return kExitFailed;
+
+    SweepInputs inputs = readableInputs(names, arguments.inputFormat);
+    if (records) {
+        try {
+            recordRefusals(inputs, setting, *records);
+        } catch (const FileError& error) {
+            std::cerr << "zorvel-cli: " << error.what() << '\n';
+            return kExitFailed;
+        }
+    }
+    std::vector<std::string> reasons;
+    for (const auto& refusal : inputs.refusals) reasons.push_back(refusal.second);
+    // The run ends with the summary of its failures, under the table.
+    auto finish = [&](int code) {
+        if (isListRun(arguments.list)) printFailureSummary(std::cerr, reasons, names.size());
+        return code;
+    };
+    // A part of a list may hold no file, or only files already coded: nothing to do.
+    if (inputs.paths.empty()) return finish(inputs.refused ? kExitFailed : kExitOk);
     std::vector<SweepTableFile>& files = inputs.files;
 
     StagingArea area(kOverwriteAdvice);
     InterruptCleanup cleanup(area);  // before any thread starts
-    const unsigned threads =
-        arguments.jobs != 0 ? arguments.jobs : std::max(std::thread::hardware_concurrency(), 1u);
+    std::atomic<bool> recordFailed{false};
     const std::optional<SweepResult> result =
-        sweepModes(inputs.paths, arguments.noAdaptiveCodebook, threads, nullptr, {},
-                   [&inputs](std::size_t file) {
-                       const ConvertedRecording& converted = inputs.converted[file];
-                       return converted.converted ? convertedInput(converted)
-                                                  : SpeechInput(inputs.paths[file]);
-                   });
+        sweepWithProgress(arguments, inputs, setting, records ? &*records : nullptr, recordFailed);
     if (!result) return kExitFailed;
     for (std::size_t i = 0; i < files.size(); ++i) files[i].figures = result->files[i];
 
@@ -147,7 +252,7 @@ int runSweep(const SweepArguments& arguments) {
     std::cout.flush();
     if (std::cout.fail()) {
         std::cerr << "zorvel-cli: could not write the table to standard output\n";
-        return kExitFailed;
+        return finish(kExitFailed);
     }
 #ifdef ZORVEL_CLI_PLOTS
     if (*format != ChartFormat::None) {
@@ -157,11 +262,11 @@ int runSweep(const SweepArguments& arguments) {
                        arguments.overwrite);
         } catch (const std::exception& error) {
             std::cerr << "zorvel-cli: " << arguments.plot << ": " << error.what() << '\n';
-            return kExitFailed;
+            return finish(kExitFailed);
         }
     }
 #endif
-    return inputs.refused ? kExitFailed : kExitOk;
+    return finish(inputs.refused || recordFailed ? kExitFailed : kExitOk);
 }
 
 }  // namespace zorvel::cli

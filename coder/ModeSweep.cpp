@@ -22,6 +22,11 @@ bool cancelled(const std::atomic<bool>* cancel) {
 
 }  // namespace
 
+ModeFigures figuresOf(const SpeechCoder& coder) {
+    return ModeFigures{coder.mode(),       coder.frameCount(),      coder.segmentalSnr(),
+                       coder.overallSnr(), coder.signalEnergySum(), coder.noiseEnergySum()};
+}
+
 double modeBitRate(CoderMode mode) {
     const std::string_view rate = rulesOf(mode).rate;
     double value = 0.0;
@@ -42,10 +47,7 @@ std::optional<ModeFigures> codeInMode(SpeechInput input, CoderMode mode, bool no
     coder.noAdaptiveCodebook = noAdaptiveCodebook;
     coder.setCheckpoints(nullptr);  // straight through: memory stays that of one frame
     while (!cancelled(cancel)) {
-        if (coder.nextFrame() == FrameStep::endOfInput) {
-            return ModeFigures{coder.mode(),       coder.frameCount(),      coder.segmentalSnr(),
-                               coder.overallSnr(), coder.signalEnergySum(), coder.noiseEnergySum()};
-        }
+        if (coder.nextFrame() == FrameStep::endOfInput) return figuresOf(coder);
         if (onFrame) onFrame();
     }
     return std::nullopt;
@@ -73,7 +75,7 @@ std::optional<SweepResult> sweepModes(const std::vector<std::filesystem::path>& 
                                       bool noAdaptiveCodebook, unsigned threads,
                                       const std::atomic<bool>* cancel,
                                       const std::function<void()>& onFrame,
-                                      const SweepInputOpener& open, const SweepRunDone& onRunDone) {
+                                      const SweepInputOpener& open, const SweepRunDone& onRun) {
     SweepResult result;
     result.files.resize(inputs.size());
     const std::size_t jobs = inputs.size() * kModeCount;
@@ -91,7 +93,7 @@ std::optional<SweepResult> sweepModes(const std::vector<std::filesystem::path>& 
                 return;
             }
             result.files[file][m] = *figures;
-            if (onRunDone) onRunDone(file, *figures);
+            if (onRun) onRun(file, *figures);
         }
     };
     {

@@ -23,6 +23,8 @@
 
 namespace zorvel {
 
+class SpeechCoder;
+
 // What one encoding run of one file in one mode reports.
 struct ModeFigures {
     CoderMode mode = CoderMode::rate12_2;
@@ -34,6 +36,9 @@ struct ModeFigures {
 };
 
 using SweepRow = std::array<ModeFigures, kModeCount>;  // in the order of the mode table
+
+// The figures of the frames a coder has coded so far.
+ModeFigures figuresOf(const SpeechCoder& coder);
 
 // The rate of a mode in kbit/s (12.2, ..., 4.75).
 double modeBitRate(CoderMode mode);
@@ -64,18 +69,18 @@ struct SweepResult {
     SweepRow total{};
 };
 
-// Told of each (file, mode) pair as soon as it is coded, from the thread that
-// coded it.
+// Called once a file is coded in one mode, from the thread that coded it.
 using SweepRunDone = std::function<void(std::size_t file, const ModeFigures& figures)>;
 
 // Codes every input in all eight modes on `threads` threads (at least one),
-// each taking the next (file, mode) pair. `onFrame` and `onRunDone` may be
-// called from any of them. Nothing is returned when `cancel` was set.
+// each taking the next (file, mode) pair. `onFrame` and `onRun` may be called
+// from any of them; the thread that opens a run's input (`open`) codes it.
+// Nothing is returned when `cancel` was set.
 std::optional<SweepResult> sweepModes(const std::vector<std::filesystem::path>& inputs,
                                       bool noAdaptiveCodebook, unsigned threads,
                                       const std::atomic<bool>* cancel = nullptr,
                                       const std::function<void()>& onFrame = {},
                                       const SweepInputOpener& open = {},
-                                      const SweepRunDone& onRunDone = {});
+                                      const SweepRunDone& onRun = {});
 
 }  // namespace zorvel

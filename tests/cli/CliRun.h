@@ -141,6 +141,22 @@ inline bool writesInto(pid_t pid, const std::filesystem::path& directory) {
     return false;
 }
 
+// The rows of a CSV text whose fields hold no commas, split at every comma.
+using CsvRow = std::vector<std::string>;
+inline std::vector<CsvRow> csvRows(const std::string& text) {
+    std::vector<CsvRow> rows;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        CsvRow row;
+        std::istringstream fields(line);
+        std::string field;
+        while (std::getline(fields, field, ',')) row.push_back(field);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
 // The CLI's words for a path.
 inline std::string arg(const std::filesystem::path& path) { return path.string(); }
 

@@ -31,21 +31,8 @@ using test::arg;
 using test::runCli;
 using test::TempDir;
 
-using CsvRow = std::vector<std::string>;
-
-std::vector<CsvRow> csvRows(const std::string& text) {
-    std::vector<CsvRow> rows;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        CsvRow row;
-        std::istringstream fields(line);
-        std::string field;
-        while (std::getline(fields, field, ',')) row.push_back(field);
-        rows.push_back(row);
-    }
-    return rows;
-}
+using test::CsvRow;
+using test::csvRows;
 
 const CsvRow kSweepHeader{"file",          "mode", "bit_rate_kbps", "frames", "segmental_snr_db",
                           "overall_snr_db"};

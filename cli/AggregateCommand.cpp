@@ -1,0 +1,59 @@
+#include "cli/AggregateCommand.h"
+
+#include <cstring>
+#include <fstream>
+#include <iostream>
+
+#include "cli/CorpusRecords.h"
+
+namespace zorvel::cli {
+namespace {
+
+// Appends the records of one file; false when it could not be read whole or
+// a line is no record.
+bool readRecords(const std::string& name, std::vector<CorpusRecord>& records) {
+    std::ifstream in(name, std::ios::binary);
+    if (!in) {
+        std::cerr << "zorvel-cli: " << name << ": " << std::strerror(errno) << '\n';
+        return false;
+    }
+    bool whole = true;
+    std::string line;
+    for (std::size_t number = 1; std::getline(in, line); ++number) {
+        if (line.empty()) continue;
+        std::string problem;
+        std::optional<CorpusRecord> record = parseRecord(line, problem);
+        if (record) {
+            records.push_back(std::move(*record));
+        } else {
+            std::cerr << "zorvel-cli: " << name << ':' << number << ": " << problem << '\n';
+            whole = false;
+        }
+    }
+    if (in.bad()) {
+        std::cerr << "zorvel-cli: " << name << ": could not be read to its end\n";
+        return false;
+    }
+    return whole;
+}
+
+}  // namespace
+
+int runAggregate(const AggregateArguments& arguments) {
+    std::vector<CorpusRecord> records;
+    bool whole = true;
+    for (const std::string& name : arguments.records) whole = readRecords(name, records) && whole;
+    const std::vector<CorpusTotal> totals = corpusTotals(records);
+    if (arguments.csv)
+        printCorpusCsv(std::cout, totals);
+    else
+        printCorpusTable(std::cout, totals);
+    std::cout.flush();
+    if (std::cout.fail()) {
+        std::cerr << "zorvel-cli: could not write the table to standard output\n";
+        return kExitFailed;
+    }
+    return whole ? kExitOk : kExitFailed;
+}
+
+}  // namespace zorvel::cli
