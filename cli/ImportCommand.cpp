@@ -44,11 +44,10 @@ std::vector<ImportJob> planJobs(const ImportArguments& a) {
     for (const std::string& input : a.inputs) inputs.insert(canonicalKey(input));
     std::set<std::filesystem::path> outputs;
     for (const std::string& input : a.inputs) {
-        ImportJob job{input,
-                      a.output.empty() ? convertedFileName(input, a.directory)
-                                       : std::filesystem::path(a.output),
-                      {},
-                      {}};
+        ImportJob job;
+        job.input = input;
+        job.output = a.output.empty() ? convertedFileName(input, a.directory)
+                                      : std::filesystem::path(a.output);
         std::error_code exists;
         if (a.list.skipExisting && job.output != "-" &&
             std::filesystem::is_regular_file(job.output, exists)) {
