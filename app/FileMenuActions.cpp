@@ -1,6 +1,7 @@
 #include "app/FileMenuActions.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 
 #include "app/FileNames.h"
@@ -10,6 +11,9 @@ namespace zorvel {
 namespace {
 
 const QString kMissingInputFile = QStringLiteral("Plik wejsciowy nie istnieje!");
+
+// Below the form's buttons, in the window's free space.
+constexpr QRect kSideLabelPlace{16, 432, 420, 16};
 
 }  // namespace
 
@@ -22,9 +26,19 @@ FileMenuActions::FileMenuActions(QWidget& window, QMenu& menu, QAction* before, 
       playInput_(new QAction(QStringLiteral("Odtwórz plik wejściowy"), &menu)),
       playOutput_(new QAction(QStringLiteral("Odtwórz plik wyjściowy"), &menu)),
       stop_(new QAction(QStringLiteral("Zatrzymaj odtwarzanie"), &menu)),
-      comparisonAction_(new QAction(QStringLiteral("Porównanie trybów..."), &menu)) {
+      comparisonAction_(new QAction(QStringLiteral("Porównanie trybów..."), &menu)),
+      compare_(new QAction(QStringLiteral("Odsłuch A/B: plik wejściowy ↔ wyjściowy"), &menu)),
+      switch_(new QAction(QStringLiteral("Przełącz A/B"), &menu)),
+      sideLabel_(new QLabel(&window)) {
     // Open..., then these entries between separators, then Exit.
-    menu.insertActions(before, {playInput_, playOutput_, stop_});
+    menu.insertActions(before, {playInput_, playOutput_, compare_, switch_, stop_});
+    switch_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    window.addAction(switch_);  // the key works with the menu closed
+    sideLabel_->setGeometry(kSideLabelPlace);
+    sideLabel_->hide();
+    connect(playback_.get(), &ChartPlayback::sideChanged, this, &FileMenuActions::showSide);
+    connect(compare_, &QAction::triggered, this, &FileMenuActions::compareFiles);
+    connect(switch_, &QAction::triggered, this, &FileMenuActions::switchSide);
     menu.insertSeparator(playInput_);
     menu.insertSeparator(before);
     menu.insertAction(before, comparisonAction_);
@@ -33,8 +47,10 @@ FileMenuActions::FileMenuActions(QWidget& window, QMenu& menu, QAction* before, 
     connect(playOutput_, &QAction::triggered, this, &FileMenuActions::playOutput);
     connect(stop_, &QAction::triggered, this, &FileMenuActions::stop);
     connect(comparisonAction_, &QAction::triggered, this, &FileMenuActions::openComparison);
-    connect(&menu, &QMenu::aboutToShow, this,
-            [this] { stop_->setEnabled(playback_->active() || reading_); });
+    connect(&menu, &QMenu::aboutToShow, this, [this] {
+        stop_->setEnabled(playback_->active() || reading_);
+        switch_->setEnabled(playback_->side().has_value());
+    });
 }
 
 FileMenuActions::~FileMenuActions() {
@@ -67,34 +83,90 @@ void FileMenuActions::playFile(const QString& name, const PlayMessages& messages
 void FileMenuActions::samplesRead(unsigned long request, const FileSamples& read) {
     if (request != request_) return;
     reading_ = false;
+    if (!toldWhyNot(read, pending_)) playback_->toggleSamples(read.samples);
+}
+
+bool FileMenuActions::toldWhyNot(const FileSamples& read, const PlayMessages& messages) {
     switch (read.outcome) {
         case ReadOutcome::read:
-            playback_->toggleSamples(read.samples);
-            return;
+            return false;
         case ReadOutcome::notFound:
-            inform_(pending_.missing);
-            return;
+            inform_(messages.missing);
+            break;
         case ReadOutcome::notRegularFile:
-            inform_(pending_.notRegularFile);
-            return;
+            inform_(messages.notRegularFile);
+            break;
         case ReadOutcome::unreadable:
-            inform_(pending_.unreadable);
-            return;
+            inform_(messages.unreadable);
+            break;
         case ReadOutcome::stopped:
-            return;
+            break;
     }
+    return true;
 }
 
-void FileMenuActions::playInput() {
-    playFile(controls_.inputName(),
-             {kMissingInputFile, QStringLiteral("Plik wejściowy nie jest zwykłym plikiem."),
-              QStringLiteral("Nie można odczytać pliku wejściowego.")});
+const FileMenuActions::PlayMessages& FileMenuActions::inputMessages() {
+    static const PlayMessages messages{kMissingInputFile,
+                                       QStringLiteral("Plik wejściowy nie jest zwykłym plikiem."),
+                                       QStringLiteral("Nie można odczytać pliku wejściowego.")};
+    return messages;
 }
 
-void FileMenuActions::playOutput() {
-    playFile(controls_.outputName(), {QStringLiteral("Plik wyjściowy nie istnieje."),
-                                      QStringLiteral("Plik wyjściowy nie jest zwykłym plikiem."),
-                                      QStringLiteral("Nie można odczytać pliku wyjściowego.")});
+const FileMenuActions::PlayMessages& FileMenuActions::outputMessages() {
+    static const PlayMessages messages{QStringLiteral("Plik wyjściowy nie istnieje."),
+                                       QStringLiteral("Plik wyjściowy nie jest zwykłym plikiem."),
+                                       QStringLiteral("Nie można odczytać pliku wyjściowego.")};
+    return messages;
+}
+
+void FileMenuActions::playInput() { playFile(controls_.inputName(), inputMessages()); }
+
+void FileMenuActions::playOutput() { playFile(controls_.outputName(), outputMessages()); }
+
+void FileMenuActions::compareFiles() {
+    if (playback_->active()) {
+        playback_->stop();
+        return;
+    }
+    const QString input = controls_.inputName();
+    const QString output = controls_.outputName();
+    if (input.isEmpty() || output.isEmpty()) {
+        inform_(input.isEmpty() ? inputMessages().missing : outputMessages().missing);
+        return;
+    }
+    const unsigned long request = ++request_;
+    reading_ = true;
+    worker_ = std::jthread([this, reader = reader_, in = toPath(input), out = toPath(output),
+                            request](std::stop_token stop) {
+        auto sides = std::make_shared<std::pair<FileSamples, FileSamples>>(reader(in, stop),
+                                                                           reader(out, stop));
+        if (sides->first.outcome == ReadOutcome::stopped ||
+            sides->second.outcome == ReadOutcome::stopped)
+            return;
+        QMetaObject::invokeMethod(
+            this,
+            [this, request, sides] {
+                if (request != request_) return;
+                reading_ = false;
+                if (toldWhyNot(sides->first, inputMessages()) ||
+                    toldWhyNot(sides->second, outputMessages()))
+                    return;
+                playback_->toggleComparison(std::move(sides->first.samples),
+                                            std::move(sides->second.samples));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void FileMenuActions::switchSide() { playback_->switchSide(); }
+
+void FileMenuActions::showSide() {
+    const std::optional<ListeningSide> side = playback_->side();
+    sideLabel_->setVisible(side.has_value());
+    if (!side) return;
+    sideLabel_->setText(*side == ListeningSide::original
+                            ? QStringLiteral("Słychać: A – plik wejściowy   (Ctrl+B przełącza)")
+                            : QStringLiteral("Słychać: B – plik wyjściowy   (Ctrl+B przełącza)"));
 }
 
 void FileMenuActions::stop() {

@@ -18,6 +18,7 @@
 #include "sound/SpeechInput.h"
 
 class QAction;
+class QLabel;
 class QMenu;
 class QWidget;
 
@@ -60,6 +61,14 @@ class FileMenuActions : public QObject {
     // press while an earlier file is still being read replaces that read.
     void playInput();
     void playOutput();
+    // A/B listening of the input file against the output file, both read from
+    // byte 60 (charts/ABListening.h); Ctrl+B or "Przełącz A/B" switches the
+    // side heard, which a label of the window shows.
+    void compareFiles();
+    void switchSide();
+    QAction& compareAction() { return *compare_; }
+    QAction& switchAction() { return *switch_; }
+    const QLabel& sideLabel() const { return *sideLabel_; }
     // Stops the sound, and drops a read still going.
     void stop();
     void openComparison();
@@ -72,10 +81,15 @@ class FileMenuActions : public QObject {
         QString unreadable;
     };
 
+    static const PlayMessages& inputMessages();
+    static const PlayMessages& outputMessages();
     void playFile(const QString& name, const PlayMessages& messages);
     // Back on the window's thread: plays the samples of the latest request,
     // or tells why there are none.
     void samplesRead(unsigned long request, const FileSamples& read);
+    // Tells why `read` has no samples; false when it has them.
+    bool toldWhyNot(const FileSamples& read, const PlayMessages& messages);
+    void showSide();
 
     QWidget& window_;
     Controls controls_;
@@ -86,6 +100,9 @@ class FileMenuActions : public QObject {
     QAction* playOutput_;
     QAction* stop_;
     QAction* comparisonAction_;
+    QAction* compare_;
+    QAction* switch_;
+    QLabel* sideLabel_;
     SampleReader reader_ = readFileSamples;
     PlayMessages pending_;       // the messages of the file being read
     unsigned long request_ = 0;  // the samples of an older request are dropped

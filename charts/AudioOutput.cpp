@@ -30,6 +30,13 @@ QtAudioSink::QtAudioSink(OutputList outputs)
 QtAudioSink::~QtAudioSink() { stop(); }
 
 bool QtAudioSink::play(const QByteArray& pcm, std::function<void()> finished) {
+    auto buffer = std::make_unique<QBuffer>();
+    buffer->setData(pcm);
+    buffer->open(QIODevice::ReadOnly);
+    return playSource(std::move(buffer), std::move(finished));
+}
+
+bool QtAudioSink::playSource(std::unique_ptr<QIODevice> source, std::function<void()> finished) {
     stop();
     const QList<QAudioDevice> devices = outputs_();
     if (devices.isEmpty()) return false;
@@ -42,9 +49,7 @@ bool QtAudioSink::play(const QByteArray& pcm, std::function<void()> finished) {
     format.setSampleFormat(QAudioFormat::Int16);
     if (!device.isFormatSupported(format)) return false;
 
-    buffer_ = std::make_unique<QBuffer>();
-    buffer_->setData(pcm);
-    buffer_->open(QIODevice::ReadOnly);
+    source_ = std::move(source);
     sink_ = std::make_unique<QAudioSink>(device, format);
     QObject::connect(sink_.get(), &QAudioSink::stateChanged, context_.get(),
                      [this, playback = playback_](QAudio::State state) {
@@ -60,7 +65,7 @@ bool QtAudioSink::play(const QByteArray& pcm, std::function<void()> finished) {
                                  },
                                  Qt::QueuedConnection);
                      });
-    sink_->start(buffer_.get());
+    sink_->start(source_.get());
     if (sink_->error() != QAudio::NoError || sink_->state() == QAudio::StoppedState) {
         stop();
         return false;
@@ -83,7 +88,7 @@ void QtAudioSink::stop() {
         sink_->stop();
     }
     sink_.reset();
-    buffer_.reset();
+    source_.reset();
 }
 
 bool QtAudioSink::playing() const { return sink_ != nullptr; }

@@ -14,7 +14,7 @@
 #include <span>
 
 class QAudioSink;
-class QBuffer;
+class QIODevice;
 
 namespace zorvel {
 
@@ -34,6 +34,9 @@ class AudioSink {
     // caller's thread when playing ends by itself or by a device error, never
     // after stop().
     virtual bool play(const QByteArray& pcm, std::function<void()> finished) = 0;
+    // The same for PCM pulled from `source` as it plays (an A/B stream),
+    // which ends where it gives no more bytes.
+    virtual bool playSource(std::unique_ptr<QIODevice> source, std::function<void()> finished) = 0;
     virtual void stop() = 0;
     virtual bool playing() const = 0;
 };
@@ -49,6 +52,7 @@ class QtAudioSink final : public AudioSink {
     ~QtAudioSink() override;
 
     bool play(const QByteArray& pcm, std::function<void()> finished) override;
+    bool playSource(std::unique_ptr<QIODevice> source, std::function<void()> finished) override;
     void stop() override;
     bool playing() const override;
 
@@ -59,7 +63,7 @@ class QtAudioSink final : public AudioSink {
 
     OutputList outputs_;
     std::unique_ptr<QObject> context_;  // receives the sink's signals; lives as long as this
-    std::unique_ptr<QBuffer> buffer_;
+    std::unique_ptr<QIODevice> source_;
     std::unique_ptr<QAudioSink> sink_;
     std::function<void()> finished_;
     unsigned long playback_ = 0;  // counts the playbacks started and stopped

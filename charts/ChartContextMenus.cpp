@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QSaveFile>
 #include <QShortcut>
+#include <span>
 
 #include "charts/ChartWindow.h"
 #include "charts/OverviewStrip.h"
@@ -25,6 +26,33 @@ constexpr PlaybackEntry kPlaybackEntries[] = {
     {"s'(n)", "\tSpacja", PlaybackSignal::Synthesized},
     {"s(n)", "\tShift+Spacja", PlaybackSignal::Speech},
     {"sp(n)", "", PlaybackSignal::PostProcessed},
+    {"e(n) = s(n) - s'(n)", "", PlaybackSignal::Error},
+};
+
+// A/B listening: s(n) against one of the coder's outputs.
+struct ComparisonEntry {
+    const char* name;
+    PlaybackSignal coded;
+};
+constexpr ComparisonEntry kComparisonEntries[] = {
+    {"s'(n)", PlaybackSignal::Synthesized},
+    {"sp(n)", PlaybackSignal::PostProcessed},
+};
+
+constexpr QRect kSideLabelPlace{680, 662, 270, 16};
+
+// The coding error, shown on the user's word: the form has no box for it.
+struct ErrorEntry {
+    const char* text;
+    bool ErrorShown::*shown;
+};
+constexpr ErrorEntry kErrorTraceEntries[] = {
+    {"Pokaż błąd e(n) = s(n) - s'(n)", &ErrorShown::timeError},
+    {"Pokaż błąd ep(n) = s(n) - sp(n)", &ErrorShown::timePostProcessedError},
+};
+constexpr ErrorEntry kErrorSpectrumEntries[] = {
+    {"Pokaż widmo błędu |E(f)|", &ErrorShown::spectrumError},
+    {"Pokaż widmo błędu |Ep(f)|", &ErrorShown::spectrumPostProcessedError},
 };
 
 struct PictureEntry {
@@ -83,7 +111,12 @@ ChartContextMenus::ChartContextMenus(ChartWindow& window, QLabel& timeImage, QLa
       timeMenu_(std::make_unique<QMenu>()),
       spectrumMenu_(std::make_unique<QMenu>()),
       overviewMenu_(std::make_unique<QMenu>()),
-      saveFileName_(defaultSaveFileName) {
+      saveFileName_(defaultSaveFileName),
+      sideLabel_(new QLabel(&window)) {
+    // In the form's free space right of the status panel: it moves no control.
+    sideLabel_->setGeometry(kSideLabelPlace);
+    sideLabel_->hide();
+    connect(playback_.get(), &ChartPlayback::sideChanged, this, &ChartContextMenus::showSide);
     buildMenus();
     for (auto [widget, menu] : {std::pair<QWidget*, QMenu*>{&timeImage, timeMenu_.get()},
                                 std::pair<QWidget*, QMenu*>{&spectrumImage, spectrumMenu_.get()},
@@ -96,6 +129,8 @@ ChartContextMenus::ChartContextMenus(ChartWindow& window, QLabel& timeImage, QLa
     connect(space, &QShortcut::activated, this, [this] { playShown(PlaybackSignal::Synthesized); });
     auto* shiftSpace = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_Space), &window_);
     connect(shiftSpace, &QShortcut::activated, this, [this] { playShown(PlaybackSignal::Speech); });
+    auto* switchKey = new QShortcut(QKeySequence(Qt::Key_A), &window_);
+    connect(switchKey, &QShortcut::activated, this, &ChartContextMenus::switchSide);
     // Hiding the window ends its sound.
     connect(&window_, &ChartWindow::closed, this, [this] { playback_->stop(); });
 }
@@ -115,11 +150,42 @@ void ChartContextMenus::buildMenus() {
             QStringLiteral("Odtwórz %1 – od bieżącej ramki do końca pliku").arg(entry.name));
         connect(rest, &QAction::triggered, this, [this, entry] { playRestOfFile(entry.signal); });
     }
+    timeMenu_->addSeparator();
+    for (const ComparisonEntry& entry : kComparisonEntries) {
+        const QString shown =
+            QStringLiteral("Odsłuch A/B: s(n) ↔ %1 – pokazane ramki").arg(entry.name);
+        connect(timeMenu_->addAction(shown), &QAction::triggered, this,
+                [this, entry] { compareShown(entry.coded); });
+    }
+    for (const ComparisonEntry& entry : kComparisonEntries) {
+        const QString rest =
+            QStringLiteral("Odsłuch A/B: s(n) ↔ %1 – od bieżącej ramki do końca pliku")
+                .arg(entry.name);
+        connect(timeMenu_->addAction(rest), &QAction::triggered, this,
+                [this, entry] { compareRestOfFile(entry.coded); });
+    }
+    QAction* switchSides = timeMenu_->addAction(QStringLiteral("Przełącz A/B\tA"));
+    connect(switchSides, &QAction::triggered, this, &ChartContextMenus::switchSide);
     QAction* stop = timeMenu_->addAction(QStringLiteral("Zatrzymaj odtwarzanie"));
     connect(stop, &QAction::triggered, playback_.get(), &ChartPlayback::stop);
-    connect(timeMenu_.get(), &QMenu::aboutToShow, this,
-            [this, stop] { stop->setEnabled(playback_->active()); });
+    connect(timeMenu_.get(), &QMenu::aboutToShow, this, [this, stop, switchSides] {
+        stop->setEnabled(playback_->active());
+        switchSides->setEnabled(playback_->side().has_value());
+    });
     timeMenu_->addSeparator();
+    const auto addErrorEntries = [this](QMenu& menu, std::span<const ErrorEntry> entries) {
+        for (const ErrorEntry& entry : entries) {
+            QAction* action = menu.addAction(QString::fromUtf8(entry.text));
+            action->setCheckable(true);
+            connect(action, &QAction::toggled, this, [this, entry](bool on) {
+                errorShown_.*entry.shown = on;
+                window_.redrawCharts();
+            });
+        }
+        menu.addSeparator();
+    };
+    addErrorEntries(*timeMenu_, kErrorTraceEntries);
+    addErrorEntries(*spectrumMenu_, kErrorSpectrumEntries);
     for (const PictureEntry& entry : kPictureEntries) {
         connect(timeMenu_->addAction(QString::fromUtf8(entry.text)), &QAction::triggered, this,
                 [this, entry] { saveTimePicture(entry.format); });
@@ -137,15 +203,49 @@ void ChartContextMenus::playShown(PlaybackSignal signal) {
                                           window_.plotOptions().twoFrames));
 }
 
-void ChartContextMenus::playRestOfFile(PlaybackSignal signal) {
+RestOfFile ChartContextMenus::restOfFile() const {
     const SpeechCoder* coder = window_.coder();
-    if (coder == nullptr) return;
     RestOfFile request;
     request.input = std::filesystem::path(QFile::encodeName(window_.fileName()).toStdString());
     request.mode = coder->mode();
     request.noAdaptiveCodebook = coder->noAdaptiveCodebook != 0;
     request.firstFrame = std::max(coder->frameCount(), 1);
-    playback_->toggleRestOfFile(request, signal);
+    return request;
+}
+
+void ChartContextMenus::playRestOfFile(PlaybackSignal signal) {
+    if (window_.coder() == nullptr) return;
+    playback_->toggleRestOfFile(restOfFile(), signal);
+}
+
+void ChartContextMenus::compareShown(PlaybackSignal coded) {
+    const SpeechCoder* coder = window_.coder();
+    if (coder == nullptr) return;
+    compared_ = coded;
+    const bool two = window_.plotOptions().twoFrames;
+    playback_->toggleComparison(
+        shownSamples(coder->previousFrame(), coder->currentFrame(), PlaybackSignal::Speech, two),
+        shownSamples(coder->previousFrame(), coder->currentFrame(), coded, two));
+}
+
+void ChartContextMenus::compareRestOfFile(PlaybackSignal coded) {
+    if (window_.coder() == nullptr) return;
+    compared_ = coded;
+    playback_->toggleRestOfFileComparison(restOfFile(), coded);
+}
+
+void ChartContextMenus::switchSide() { playback_->switchSide(); }
+
+void ChartContextMenus::showSide() {
+    const std::optional<ListeningSide> side = playback_->side();
+    sideLabel_->setVisible(side.has_value());
+    if (!side) return;
+    const QString coded = compared_ == PlaybackSignal::PostProcessed ? QStringLiteral("sp(n)")
+                                                                     : QStringLiteral("s'(n)");
+    sideLabel_->setText(*side == ListeningSide::original
+                            ? QStringLiteral("Słychać: A – s(n)   (A przełącza)")
+                            : QStringLiteral("Słychać: B – ") + coded +
+                                  QStringLiteral("   (A przełącza)"));
 }
 
 void ChartContextMenus::saveTimePicture(PictureFile format) {

@@ -33,6 +33,14 @@ QString pictureFileSuffix(PictureFile format);
 // False when the file cannot be written.
 bool savePictureFile(const Picture& picture, PictureFile format, const QString& fileName);
 
+// Which error traces and spectra the context menus have switched on.
+struct ErrorShown {
+    bool timeError = false;                   // e(n) = s(n) - s'(n)
+    bool timePostProcessedError = false;      // ep(n) = s(n) - sp(n)
+    bool spectrumError = false;               // |E(f)|
+    bool spectrumPostProcessedError = false;  // |Ep(f)|
+};
+
 class ChartContextMenus : public QObject {
     Q_OBJECT
   public:
@@ -52,8 +60,17 @@ class ChartContextMenus : public QObject {
     void setSaveFileName(SaveFileName saveFileName) { saveFileName_ = std::move(saveFileName); }
 
     // The actions of the menus and keys.
+    const ErrorShown& errorShown() const { return errorShown_; }
     void playShown(PlaybackSignal signal);
     void playRestOfFile(PlaybackSignal signal);
+    // A/B listening of s(n) against `coded` (s'(n) or sp(n)), of the frames
+    // shown or from the current frame to the end of the file; the key A (or
+    // "Przełącz A/B") switches the side heard, which a label shows.
+    void compareShown(PlaybackSignal coded);
+    void compareRestOfFile(PlaybackSignal coded);
+    void switchSide();
+    // "Słychać: A – s(n)" while an A/B playback plays; hidden otherwise.
+    const QLabel& sideLabel() const { return *sideLabel_; }
     void saveTimePicture(PictureFile format);
     void saveSpectrumPicture(PictureFile format);
     void saveOverviewPicture(PictureFile format);
@@ -64,17 +81,22 @@ class ChartContextMenus : public QObject {
     QString shownFrameName(const QString& what) const;
     // The file, the mode and the frame shown, for a figure's title.
     FigureSubject shownSubject() const;
+    RestOfFile restOfFile() const;
+    void showSide();
     // Asks for a file name, suggesting `suggestedName` plus the format's extension.
     void savePicture(const Picture& picture, PictureFile format, const QString& suggestedName);
 
     ChartWindow& window_;
     OverviewStrip& overviewStrip_;
+    ErrorShown errorShown_;
     std::function<void(const QString&)> inform_;
     std::unique_ptr<ChartPlayback> playback_;
     std::unique_ptr<QMenu> timeMenu_;
     std::unique_ptr<QMenu> spectrumMenu_;
     std::unique_ptr<QMenu> overviewMenu_;
     SaveFileName saveFileName_;
+    QLabel* sideLabel_;  // a child of the window, in the form's free space
+    PlaybackSignal compared_ = PlaybackSignal::Synthesized;  // side B of an A/B playback
 };
 
 }  // namespace zorvel

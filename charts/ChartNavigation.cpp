@@ -198,7 +198,8 @@ bool ChartNavigation::routeFieldEvent(QLineEdit& field, QEvent& event) {
             return false;
         case QEvent::ShortcutOverride: {
             const int key = static_cast<QKeyEvent&>(event).key();
-            if (key != Qt::Key_Space && key != Qt::Key_Escape) return false;
+            // Space plays, A switches an A/B playback, Escape leaves.
+            if (key != Qt::Key_Space && key != Qt::Key_Escape && key != Qt::Key_A) return false;
             if (editing) {
                 event.accept();  // the field's: typed, or the end of the editing
             } else {

@@ -4,16 +4,19 @@
 #include <QPointer>
 
 #include "coder/SpeechCoder.h"
+#include "plots/Plots.h"
 
 namespace zorvel {
 namespace {
 
-const Signal& signalOf(const FrameRecord& record, PlaybackSignal signal) {
+Signal signalOf(const FrameRecord& record, PlaybackSignal signal) {
     switch (signal) {
         case PlaybackSignal::Speech:
             return record.speech;
         case PlaybackSignal::PostProcessed:
             return record.postProcessedSpeech;
+        case PlaybackSignal::Error:
+            return codingError(record, &FrameRecord::synthesizedSpeech);
         case PlaybackSignal::Synthesized:
             break;
     }
@@ -37,14 +40,23 @@ std::vector<double> shownSamples(const FrameRecord& previous, const FrameRecord&
 std::optional<std::vector<double>> restOfFileSamples(const RestOfFile& request,
                                                      PlaybackSignal signal,
                                                      const std::atomic<bool>* cancel) {
+    auto result = restOfFileSignals(request, std::span(&signal, 1), cancel);
+    if (!result) return std::nullopt;
+    return std::move(result->front());
+}
+
+std::optional<std::vector<std::vector<double>>> restOfFileSignals(
+    const RestOfFile& request, std::span<const PlaybackSignal> wanted,
+    const std::atomic<bool>* cancel) {
     SpeechCoder coder(request.input, request.mode);
     coder.noAdaptiveCodebook = request.noAdaptiveCodebook;
-    std::vector<double> samples;
+    std::vector<std::vector<double>> samples(wanted.size());
     const auto cancelled = [cancel] { return cancel != nullptr && cancel->load(); };
     while (!cancelled()) {
         if (coder.nextFrame() == FrameStep::endOfInput) return samples;
-        if (coder.frameCount() >= request.firstFrame)
-            append(samples, signalOf(coder.currentFrame(), signal));
+        if (coder.frameCount() < request.firstFrame) continue;
+        for (std::size_t k = 0; k < wanted.size(); ++k)
+            append(samples[k], signalOf(coder.currentFrame(), wanted[k]));
     }
     return std::nullopt;
 }
@@ -72,10 +84,13 @@ void ChartPlayback::endWorker() {
 
 void ChartPlayback::stop() {
     const bool wasActive = active();
+    const bool wasComparing = mix_ != nullptr;
     ++request_;
     endWorker();
     sink_->stop();
+    mix_.reset();
     if (wasActive) emit activeChanged(false);
+    if (wasComparing) emit sideChanged();
 }
 
 void ChartPlayback::start(const QByteArray& pcm) {
@@ -92,29 +107,89 @@ void ChartPlayback::toggleSamples(const std::vector<double>& samples) {
     start(playbackPcm(samples));
 }
 
+template <typename Result>
+void ChartPlayback::prepareThenPlay(std::function<std::optional<Result>()> prepare,
+                                    std::function<void(Result)> play) {
+    endWorker();  // a finished worker still to be joined
+    const unsigned long number = ++request_;
+    workerDone_ = false;
+    emit activeChanged(true);
+    worker_ = std::jthread([this, prepare = std::move(prepare), play = std::move(play), number] {
+        auto result = prepare();
+        if (!result) return;
+        // Played on the window's thread; a stopped or newer request drops it.
+        QMetaObject::invokeMethod(
+            this,
+            [this, play, result = std::move(*result), number]() mutable {
+                if (number != request_) return;
+                workerDone_ = true;
+                play(std::move(result));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
 void ChartPlayback::toggleRestOfFile(const RestOfFile& request, PlaybackSignal signal) {
     if (active()) {
         stop();
         return;
     }
-    endWorker();  // a finished worker still to be joined
-    const unsigned long number = ++request_;
-    workerDone_ = false;
-    emit activeChanged(true);
-    worker_ = std::jthread([this, request, signal, number] {
-        const auto samples = restOfFileSamples(request, signal, &cancel_);
-        if (!samples) return;
-        const QByteArray pcm = playbackPcm(*samples);
-        // Played on the window's thread; a stopped or newer request drops it.
-        QMetaObject::invokeMethod(
-            this,
-            [this, pcm, number] {
-                if (number != request_) return;
-                workerDone_ = true;
-                start(pcm);
-            },
-            Qt::QueuedConnection);
+    prepareThenPlay<QByteArray>(
+        [this, request, signal]() -> std::optional<QByteArray> {
+            const auto samples = restOfFileSamples(request, signal, &cancel_);
+            if (!samples) return std::nullopt;
+            return playbackPcm(*samples);
+        },
+        [this](QByteArray pcm) { start(pcm); });
+}
+
+void ChartPlayback::startComparison(std::vector<double> original, std::vector<double> coded) {
+    auto mix = std::make_shared<ABMix>(std::move(original), std::move(coded));
+    const unsigned long number = request_;
+    const bool started = sink_->playSource(std::make_unique<ABStream>(mix), [this, number] {
+        if (number == request_) mix_.reset();
+        emit activeChanged(false);
+        emit sideChanged();
     });
+    if (started) mix_ = std::move(mix);
+    emit activeChanged(started);
+    emit sideChanged();
+    if (!started) inform_(kNoSoundDevice);
+}
+
+void ChartPlayback::toggleComparison(std::vector<double> original, std::vector<double> coded) {
+    if (active()) {
+        stop();
+        return;
+    }
+    startComparison(std::move(original), std::move(coded));
+}
+
+void ChartPlayback::toggleRestOfFileComparison(const RestOfFile& request, PlaybackSignal coded) {
+    if (active()) {
+        stop();
+        return;
+    }
+    using Pair = std::vector<std::vector<double>>;
+    prepareThenPlay<Pair>(
+        [this, request, coded] {
+            const PlaybackSignal sides[] = {PlaybackSignal::Speech, coded};
+            return restOfFileSignals(request, sides, &cancel_);
+        },
+        [this](Pair sides) { startComparison(std::move(sides[0]), std::move(sides[1])); });
+}
+
+bool ChartPlayback::switchSide() {
+    if (!mix_) return false;
+    mix_->setSide(mix_->side() == ListeningSide::original ? ListeningSide::coded
+                                                          : ListeningSide::original);
+    emit sideChanged();
+    return true;
+}
+
+std::optional<ListeningSide> ChartPlayback::side() const {
+    if (!mix_) return std::nullopt;
+    return mix_->side();
 }
 
 }  // namespace zorvel

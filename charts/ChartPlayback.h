@@ -13,16 +13,19 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <thread>
 #include <vector>
 
+#include "charts/ABListening.h"
 #include "charts/AudioOutput.h"
 #include "coder/CoderMode.h"
 #include "coder/Frame.h"
 
 namespace zorvel {
 
-enum class PlaybackSignal { Speech, Synthesized, PostProcessed };  // s(n), s'(n), sp(n)
+// s(n), s'(n), sp(n), and the coding error e(n) = s(n) - s'(n).
+enum class PlaybackSignal { Speech, Synthesized, PostProcessed, Error };
 
 // The signal of the frames shown, as 160 or 320 samples: the previous and
 // then the current frame in the two-frame view, else the current frame.
@@ -40,6 +43,10 @@ struct RestOfFile {
 std::optional<std::vector<double>> restOfFileSamples(const RestOfFile& request,
                                                      PlaybackSignal signal,
                                                      const std::atomic<bool>* cancel = nullptr);
+// The same for several signals in one pass, in the order asked.
+std::optional<std::vector<std::vector<double>>> restOfFileSignals(
+    const RestOfFile& request, std::span<const PlaybackSignal> wanted,
+    const std::atomic<bool>* cancel = nullptr);
 
 class ChartPlayback : public QObject {
     Q_OBJECT
@@ -58,14 +65,33 @@ class ChartPlayback : public QObject {
     void toggleRestOfFile(const RestOfFile& request, PlaybackSignal signal);
     void stop();
 
+    // A/B listening of `original` against `coded` (charts/ABListening.h), or
+    // stops when active.
+    void toggleComparison(std::vector<double> original, std::vector<double> coded);
+    // The same for s(n) against `coded` from a frame to the end of the file,
+    // prepared on the worker.
+    void toggleRestOfFileComparison(const RestOfFile& request, PlaybackSignal coded);
+    // Switches the side an A/B playback plays; false when none plays.
+    bool switchSide();
+    // The side heard while an A/B playback plays.
+    std::optional<ListeningSide> side() const;
+
     bool preparing() const { return worker_.joinable() && !workerDone_; }
     bool active() const { return preparing() || sink_->playing(); }
 
   signals:
     void activeChanged(bool active);
+    // An A/B playback started, switched sides or ended.
+    void sideChanged();
 
   private:
     void start(const QByteArray& pcm);
+    void startComparison(std::vector<double> original, std::vector<double> coded);
+    // Runs `prepare` on the worker and `play` with its result on the window's
+    // thread, unless the request was stopped or replaced meanwhile.
+    template <typename Result>
+    void prepareThenPlay(std::function<std::optional<Result>()> prepare,
+                         std::function<void(Result)> play);
     void endWorker();
 
     std::unique_ptr<AudioSink> sink_;
@@ -73,7 +99,8 @@ class ChartPlayback : public QObject {
     std::atomic<bool> cancel_{false};
     std::atomic<bool> workerDone_{true};
     std::jthread worker_;
-    unsigned long request_ = 0;  // the prepared samples of an older request are dropped
+    unsigned long request_ = 0;   // the prepared samples of an older request are dropped
+    std::shared_ptr<ABMix> mix_;  // the A/B playback's, while one plays
 };
 
 }  // namespace zorvel

@@ -193,6 +193,13 @@ PlotOptions ChartWindow::plotOptions() const {
         .lpResidual = ui_->CB_RLP->isChecked(),
         .ltpResidual = ui_->CB_RLTP->isChecked(),
     };
+    if (contextMenus_) {
+        const ErrorShown& errors = contextMenus_->errorShown();
+        options.traces.error = errors.timeError;
+        options.traces.postProcessedError = errors.timePostProcessedError;
+        options.spectra.error = errors.spectrumError;
+        options.spectra.postProcessedError = errors.spectrumPostProcessedError;
+    }
     options.twoFrames = twoFrames();
     options.timeGain = timeGain_;
     options.spectrumGain = spectrumGain_;

@@ -25,8 +25,8 @@ struct BoxName {
     bool Selection::*box;
 };
 
-// The window's time-signal boxes, in the window's order.
-constexpr std::array<BoxName<TimeTraceSelection>, 11> kTraceBoxes{{
+// The window's time-signal boxes, in the window's order, then the error traces.
+constexpr std::array<BoxName<TimeTraceSelection>, 13> kTraceBoxes{{
     {"s", &TimeTraceSelection::speech},
     {"s'", &TimeTraceSelection::synthesized},
     {"sp", &TimeTraceSelection::postProcessed},
@@ -38,10 +38,13 @@ constexpr std::array<BoxName<TimeTraceSelection>, 11> kTraceBoxes{{
     {"u", &TimeTraceSelection::excitation},
     {"resLP", &TimeTraceSelection::lpResidual},
     {"resLTP", &TimeTraceSelection::ltpResidual},
+    // The coding error, as the time image's context menu adds it.
+    {"e", &TimeTraceSelection::error},
+    {"ep", &TimeTraceSelection::postProcessedError},
 }};
 
-// The window's spectrum boxes, in the window's order.
-constexpr std::array<BoxName<SpectrumSelection>, 8> kSpectrumBoxes{{
+// The window's spectrum boxes, in the window's order, then the error spectra.
+constexpr std::array<BoxName<SpectrumSelection>, 10> kSpectrumBoxes{{
     {"S", &SpectrumSelection::speech},
     {"S'", &SpectrumSelection::synthesized},
     {"Sp", &SpectrumSelection::postProcessed},
@@ -50,6 +53,8 @@ constexpr std::array<BoxName<SpectrumSelection>, 8> kSpectrumBoxes{{
     {"aII", &SpectrumSelection::responseII},
     {"ResLP", &SpectrumSelection::lpResidual},
     {"ResLTP", &SpectrumSelection::ltpResidual},
+    {"E", &SpectrumSelection::error},
+    {"Ep", &SpectrumSelection::postProcessedError},
 }};
 
 template <class Selection, std::size_t N>

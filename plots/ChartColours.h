@@ -24,6 +24,8 @@ struct ChartColours {
     QRgb ltpResidual;          // resLTP and its spectrum
     QRgb responseI;            // synthesis filter from set I
     QRgb responseII;           // synthesis filter from set II
+    QRgb error;                // e(n) = s(n) - s'(n) and |E(f)|
+    QRgb postProcessedError;   // ep(n) = s(n) - sp(n) and |Ep(f)|
     QRgb background;           // fill of both images
     QRgb grid;                 // grid lines
     QRgb text;                 // captions and labels inside the images

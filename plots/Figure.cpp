@@ -219,6 +219,10 @@ std::vector<LegendEntry> timeLegend(const PlotOptions& options) {
             legend.push_back(
                 {QString::fromUtf8(kPostFilterTraceName), kPostFilterTraceColour, false});
     }
+    for (const NamedErrorTrace& trace : kNamedErrorTraces) {
+        if (options.traces.*trace.shown)
+            legend.push_back({QString::fromUtf8(trace.name), options.colours.*trace.colour, false});
+    }
     return legend;
 }
 

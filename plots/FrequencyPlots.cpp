@@ -89,6 +89,8 @@ void drawSpectra(Canvas& canvas, const FrameRecord& current, const PlotOptions& 
     const Transform sp = signalTransform(current.postProcessedSpeech);
     const Transform resLp = signalTransform(current.lpResidual);
     const Transform resLtp = signalTransform(current.ltpResidual);
+    const Transform e = signalTransform(codingError(current, &FrameRecord::synthesizedSpeech));
+    const Transform ep = signalTransform(codingError(current, &FrameRecord::postProcessedSpeech));
 
     const SpectrumSelection& shown = options.spectra;
     const ChartColours& colours = options.colours;
@@ -103,6 +105,8 @@ void drawSpectra(Canvas& canvas, const FrameRecord& current, const PlotOptions& 
     const SpectrumEntry spectra[] = {
         {&SpectrumSelection::lpResidual, &ChartColours::lpResidual, &resLp},
         {&SpectrumSelection::ltpResidual, &ChartColours::ltpResidual, &resLtp},
+        {&SpectrumSelection::error, &ChartColours::error, &e},
+        {&SpectrumSelection::postProcessedError, &ChartColours::postProcessedError, &ep},
         {&SpectrumSelection::weighted, &ChartColours::weighted, &sw},
         {&SpectrumSelection::synthesized, &ChartColours::synthesized, &sOut},
         {&SpectrumSelection::postProcessed, &ChartColours::postProcessed, &sp},
@@ -127,7 +131,9 @@ std::array<double, kSpectrumCurves> spectrumLevelsAtBin(const FrameRecord& curre
             response(coefficientTransform(current.lpCoeffsI), current.lpErrorI),
             response(coefficientTransform(current.lpCoeffsII), current.lpErrorII),
             level(signalTransform(current.lpResidual)),
-            level(signalTransform(current.ltpResidual))};
+            level(signalTransform(current.ltpResidual)),
+            level(signalTransform(codingError(current, &FrameRecord::synthesizedSpeech))),
+            level(signalTransform(codingError(current, &FrameRecord::postProcessedSpeech)))};
 }
 
 void plotSpectrum(Canvas& canvas, std::span<const double, kFrameSamples> re,

@@ -38,6 +38,9 @@ struct TimeTraceSelection {
     bool excitation = false;           // CB_un, u(n)
     bool lpResidual = false;           // CB_resLP
     bool ltpResidual = false;          // CB_resLTP
+    // The coding error, from the time image's context menu.
+    bool error = false;               // e(n) = s(n) - s'(n)
+    bool postProcessedError = false;  // ep(n) = s(n) - sp(n)
 };
 
 // Which curves the spectrum image shows (the window's spectrum boxes).
@@ -50,6 +53,9 @@ struct SpectrumSelection {
     bool responseII = true;      // CB_aII, synthesis filter from set II
     bool lpResidual = false;     // CB_RLP, |ResLP(f)|
     bool ltpResidual = false;    // CB_RLTP, |ResLTP(f)|
+    // The spectra of the coding error, from the spectrum image's context menu.
+    bool error = false;               // |E(f)|
+    bool postProcessedError = false;  // |Ep(f)|
 };
 
 struct PlotOptions {
@@ -60,6 +66,9 @@ struct PlotOptions {
     double spectrumGain = 1.0;  // pixels per level unit
     ChartColours colours = darkColours();
 };
+
+// The coding error of a frame: s(n) minus `output` (s'(n) or sp(n)).
+Signal codingError(const FrameRecord& frame, const Signal FrameRecord::*output);
 
 // A blank chart image of the given size, in the format the plots draw on.
 QImage newChartImage(int width, int height);
@@ -105,13 +114,13 @@ void plotPulsePair(Canvas& canvas, const FrameRecord& previous, const FrameRecor
 // 1, 2 and 3 kHz lines, level lines every 40 pixels with labels, "[dB]", "[kHz]".
 void drawSpectrumGrid(Canvas& canvas, const ChartColours& colours);
 
-// The eight 160-point transforms of the current frame and the selected curves.
+// The 160-point transforms of the current frame and the selected curves.
 void drawSpectra(Canvas& canvas, const FrameRecord& current, const PlotOptions& options);
 
-// The levels of the eight curves at bin k as drawSpectra draws them, in the
-// order of the window's spectrum boxes: |S|, |S'|, |Sp|, |Sw|, the responses
-// from sets I and II, |ResLP|, |ResLTP|.
-inline constexpr int kSpectrumCurves = 8;
+// The levels of the curves at bin k as drawSpectra draws them, in the order
+// of the window's spectrum boxes: |S|, |S'|, |Sp|, |Sw|, the responses from
+// sets I and II, |ResLP|, |ResLTP|; then the error spectra |E|, |Ep|.
+inline constexpr int kSpectrumCurves = 10;
 std::array<double, kSpectrumCurves> spectrumLevelsAtBin(const FrameRecord& current, int k);
 
 // Level curve of bins 0..79 of one transform.

@@ -54,6 +54,12 @@ QString timePointerText(const TimePointer& pointer, const FrameRecord& previous,
                 QString::fromUtf8(kPostFilterTraceName),
                 fixed(locale, frame.formantPostFiltered[pointer.sample], 1));
     }
+    for (const NamedErrorTrace& trace : kNamedErrorTraces) {
+        if (!(options.traces.*trace.shown)) continue;
+        lines << QStringLiteral("%1 = %2").arg(
+            QString::fromUtf8(trace.name),
+            fixed(locale, codingError(frame, trace.output)[pointer.sample], 1));
+    }
     return lines.join(QLatin1Char('\n'));
 }
 

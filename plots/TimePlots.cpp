@@ -41,6 +41,31 @@ constexpr TraceEntry kPostProcessedTrace = {&TimeTraceSelection::postProcessed,
 constexpr TraceEntry kSpeechTrace = {&TimeTraceSelection::speech, &ChartColours::speech,
                                      &FrameRecord::speech};
 
+// The coding error traces, drawn over the coder's signals and under s'(n).
+struct ErrorEntry {
+    bool TimeTraceSelection::*shown;
+    QRgb ChartColours::*colour;
+    const Signal FrameRecord::*output;
+};
+
+constexpr ErrorEntry kErrorTraces[] = {
+    {&TimeTraceSelection::error, &ChartColours::error, &FrameRecord::synthesizedSpeech},
+    {&TimeTraceSelection::postProcessedError, &ChartColours::postProcessedError,
+     &FrameRecord::postProcessedSpeech},
+};
+
+void drawErrorTrace(Canvas& canvas, const ErrorEntry& entry, const FrameRecord& previous,
+                    const FrameRecord& current, const PlotOptions& options) {
+    if (!(options.traces.*entry.shown)) return;
+    canvas.setPenColour(options.colours.*entry.colour);
+    const Signal now = codingError(current, entry.output);
+    if (options.twoFrames) {
+        plotSignalPair(canvas, codingError(previous, entry.output), now, options.timeGain);
+    } else {
+        plotSignal(canvas, now, options.timeGain);
+    }
+}
+
 // Draws one trace if its box is on; true when drawn.
 bool drawTrace(Canvas& canvas, const TraceEntry& entry, const FrameRecord& previous,
                const FrameRecord& current, const PlotOptions& options) {
@@ -137,6 +162,9 @@ void drawTimeTraces(Canvas& canvas, const FrameRecord& previous, const FrameReco
         drawTrace(canvas, entry, previous, current, options);
     }
     if (options.traces.algebraic) drawStems(canvas, previous, current, options);
+    for (const ErrorEntry& entry : kErrorTraces) {
+        drawErrorTrace(canvas, entry, previous, current, options);
+    }
     drawTrace(canvas, kSynthesizedTrace, previous, current, options);
     if (drawTrace(canvas, kPostProcessedTrace, previous, current, options) && !options.twoFrames) {
         canvas.setPenColour(kPostFilterTraceColour);
@@ -176,6 +204,12 @@ void plotPulsePair(Canvas& canvas, const FrameRecord& previous, const FrameRecor
                    PulseBase base, double timeGain) {
     plotFrameStems(canvas, previous, base, timeGain, 0, kSamplesAcrossTwoFrames);
     plotFrameStems(canvas, current, base, timeGain, kFrameSamples, kSamplesAcrossTwoFrames);
+}
+
+Signal codingError(const FrameRecord& frame, const Signal FrameRecord::*output) {
+    Signal error{};
+    for (int n = 0; n < kFrameSamples; ++n) error[n] = frame.speech[n] - (frame.*output)[n];
+    return error;
 }
 
 }  // namespace zorvel

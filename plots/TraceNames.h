@@ -39,6 +39,22 @@ inline constexpr NamedTrace kNamedTraces[] = {
      &FrameRecord::ltpResidual},
 };
 
+// The coding error: s(n) minus an output of the coder (plots/Plots.h,
+// codingError), from the time image's context menu.
+struct NamedErrorTrace {
+    const char* name;
+    bool TimeTraceSelection::*shown;
+    QRgb ChartColours::*colour;
+    const Signal FrameRecord::*output;
+};
+
+inline constexpr NamedErrorTrace kNamedErrorTraces[] = {
+    {"e(n) = s(n) - s'(n)", &TimeTraceSelection::error, &ChartColours::error,
+     &FrameRecord::synthesizedSpeech},
+    {"ep(n) = s(n) - sp(n)", &TimeTraceSelection::postProcessedError,
+     &ChartColours::postProcessedError, &FrameRecord::postProcessedSpeech},
+};
+
 // One frame of sp(n) is drawn with the formant post-filter's output beside it.
 inline constexpr const char* kPostFilterTraceName = "sp(n) po filtrze formantowym";
 
@@ -58,6 +74,8 @@ inline constexpr NamedSpectrum kNamedSpectra[] = {
     {"|H(f)| <- a4", &SpectrumSelection::responseII, &ChartColours::responseII, true},
     {"|ResLP(f)|", &SpectrumSelection::lpResidual, &ChartColours::lpResidual, false},
     {"|ResLTP(f)|", &SpectrumSelection::ltpResidual, &ChartColours::ltpResidual, false},
+    {"|E(f)|", &SpectrumSelection::error, &ChartColours::error, false},
+    {"|Ep(f)|", &SpectrumSelection::postProcessedError, &ChartColours::postProcessedError, false},
 };
 
 static_assert(std::size(kNamedSpectra) == kSpectrumCurves,

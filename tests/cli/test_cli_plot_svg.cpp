@@ -154,6 +154,25 @@ TEST(PlotSvg, FiguresHaveATitleNumberedAxesWithUnitsAndALegendOfTheShownTraces) 
                            "|H(f)| <- a4 " + colourName(light.responseII)}));
 }
 
+// The coding error and its spectrum, by their short names, in the legends.
+TEST(PlotSvg, TheErrorTracesAndSpectraAreDrawnAndNamed) {
+    const TempDir dir;
+    const test::CliResult result =
+        runCli({"plot", arg(test::samplePath()), "--frame", "40", "--svg", "--time", "s,e,ep",
+                "--spectra", "E,Ep", "-o", arg(dir / "f")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const ChartColours dark = darkColours();
+    const QStringList names{"s(n)", "e(n) = s(n) - s'(n)", "ep(n) = s(n) - sp(n)", "|E(f)|",
+                            "|Ep(f)|"};
+    EXPECT_EQ(svgTexts(dir / "f-time.svg").legend(names),
+              QStringList({"s(n) " + colourName(dark.speech),
+                           "e(n) = s(n) - s'(n) " + colourName(dark.error),
+                           "ep(n) = s(n) - sp(n) " + colourName(dark.postProcessedError)}));
+    EXPECT_EQ(svgTexts(dir / "f-spectrum.svg").legend(names),
+              QStringList({"|E(f)| " + colourName(dark.error),
+                           "|Ep(f)| " + colourName(dark.postProcessedError)}));
+}
+
 }  // namespace
 }  // namespace zorvel
 #endif

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
@@ -15,7 +16,9 @@
 #include <QXmlStreamReader>
 #include <cmath>
 #include <limits>
+#include <numbers>
 
+#include "charts/ABListening.h"
 #include "charts/AudioOutput.h"
 #include "charts/ChartContextMenus.h"
 #include "charts/ChartWindow.h"
@@ -44,6 +47,7 @@ class RecordingDialogs final : public ChartDialogs {
 
 struct SinkLog {
     std::vector<QByteArray> played;
+    std::unique_ptr<QIODevice> source;  // the stream of an A/B playback, read by the test
     int stops = 0;
     bool playing = false;
     std::function<void()> finished;
@@ -59,9 +63,16 @@ class RecordingSink final : public AudioSink {
         log_->finished = std::move(finished);
         return true;
     }
+    bool playSource(std::unique_ptr<QIODevice> source, std::function<void()> finished) override {
+        log_->source = std::move(source);
+        log_->playing = true;
+        log_->finished = std::move(finished);
+        return true;
+    }
     void stop() override {
         log_->playing = false;
         log_->finished = nullptr;
+        log_->source.reset();
         ++log_->stops;
     }
     bool playing() const override { return log_->playing; }
@@ -115,6 +126,76 @@ TEST(PlaybackPcm, ClipsAsTheOutputFilesDo) {
     EXPECT_EQ(pcm[25], '\1');
 }
 
+// --- A/B listening ---------------------------------------------------------------------
+
+std::vector<std::int16_t> readMix(ABMix& mix, std::size_t count) {
+    std::vector<std::int16_t> out(count);
+    out.resize(mix.read(out));
+    return out;
+}
+
+// A switch goes through a linear crossfade of 5 ms: from +10000 to -10000 in
+// steps of 20000/40, never the one step of 20000 a hard switch would make.
+TEST(ABMix, ASwitchCrossfadesWithoutAStep) {
+    ABMix mix(std::vector<double>(800, 10000.0), std::vector<double>(800, -10000.0));
+    EXPECT_EQ(mix.codedGain(), 1.0);
+    const auto onA = readMix(mix, 200);
+    EXPECT_EQ(onA, std::vector<std::int16_t>(200, 10000));
+    mix.setSide(ListeningSide::coded);
+    const auto across = readMix(mix, 200);
+    int previous = onA.back();
+    for (std::size_t n = 0; n < across.size(); ++n) {
+        const double w = static_cast<double>(std::min<std::size_t>(n + 1, kCrossfadeSamples)) /
+                         kCrossfadeSamples;
+        EXPECT_EQ(across[n], toSample(10000.0 + w * (-20000.0))) << n;
+        ASSERT_LE(std::abs(across[n] - previous), 20000 / kCrossfadeSamples + 1) << n;
+        previous = across[n];
+    }
+    EXPECT_EQ(across[kCrossfadeSamples - 1], -10000);
+    mix.setSide(ListeningSide::original);
+    const auto back = readMix(mix, 1000);
+    EXPECT_EQ(back.size(), 400u);  // the span ends where it ends, whatever was switched
+    EXPECT_EQ(back[kCrossfadeSamples - 1], 10000);
+    EXPECT_EQ(mix.position(), 800u);
+    EXPECT_TRUE(readMix(mix, 10).empty());
+}
+
+// Both sides at the loudness of s(n): the coded side is scaled by the ratio
+// of the RMS values over the span; and a switch keeps the sample position.
+TEST(ABMix, BothSidesPlayAtTheLoudnessOfTheInput) {
+    constexpr std::size_t kLength = 16000;
+    std::vector<double> a(kLength), b(kLength);
+    for (std::size_t n = 0; n < kLength; ++n) {
+        a[n] = 8000.0 * std::sin(2 * std::numbers::pi * 200.0 * n / 8000.0);
+        b[n] = 2000.0 * std::sin(2 * std::numbers::pi * 300.0 * n / 8000.0);
+    }
+    ABMix mix(a, b);
+    EXPECT_NEAR(mix.codedGain(), 4.0, 1e-9);
+    const auto rms = [](const std::vector<std::int16_t>& x) {
+        double e = 0.0;
+        for (double v : x) e += v * v;
+        return std::sqrt(e / static_cast<double>(x.size()));
+    };
+    const double onA = rms(readMix(mix, 4000));
+    mix.setSide(ListeningSide::coded);
+    readMix(mix, kCrossfadeSamples);
+    const double onB = rms(readMix(mix, 4000));
+    EXPECT_NEAR(onB / onA, 1.0, 1e-3);
+
+    // B = A / 2: scaled, B is A; switching back and forth changes no sample.
+    std::vector<double> half(a);
+    for (double& v : half) v /= 2;
+    ABMix same(a, half);
+    std::vector<std::int16_t> heard;
+    for (int k = 0; k < 40; ++k) {
+        same.setSide(k % 2 == 0 ? ListeningSide::coded : ListeningSide::original);
+        const auto part = readMix(same, 37 + k);
+        heard.insert(heard.end(), part.begin(), part.end());
+    }
+    ASSERT_GT(heard.size(), 1000u);
+    for (std::size_t n = 0; n < heard.size(); ++n) ASSERT_EQ(heard[n], toSample(a[n])) << n;
+}
+
 class ChartPlaybackTest : public ::testing::Test {
   protected:
     ChartPlaybackTest() {
@@ -145,6 +226,71 @@ class ChartPlaybackTest : public ::testing::Test {
     std::shared_ptr<SinkLog> sink = std::make_shared<SinkLog>();
     std::unique_ptr<ChartWindow> window;
 };
+
+// The stream handed to the sound device: s(n) of the frames shown, then, after
+// the key A, the coded side at s(n)'s loudness from the same sample on; the
+// window says which side plays, and nothing once the playback ends.
+TEST_F(ChartPlaybackTest, ABListeningSwitchesWithTheKeyAndShowsTheSide) {
+    const QLabel& side = window->contextMenus().sideLabel();
+    EXPECT_FALSE(side.isVisibleTo(window.get()));
+    menuAction(window->contextMenus().timeMenu(), "Odsłuch A/B: s(n) ↔ s'(n) – pokazane")
+        ->trigger();
+    ASSERT_NE(sink->source, nullptr);
+    EXPECT_TRUE(side.isVisibleTo(window.get()));
+    EXPECT_TRUE(side.text().startsWith(QString::fromUtf8("Słychać: A – s(n)")));
+    const std::vector<std::int16_t> a =
+        clipped({&coder().previousFrame().speech, &coder().currentFrame().speech});
+    // The two sides as the coder has them.
+    std::vector<double> speech, b;
+    for (const FrameRecord* frame : {&coder().previousFrame(), &coder().currentFrame()}) {
+        speech.insert(speech.end(), frame->speech.begin(), frame->speech.end());
+        b.insert(b.end(), frame->synthesizedSpeech.begin(), frame->synthesizedSpeech.end());
+    }
+
+    const std::vector<std::int16_t> first = pcmSamples(sink->source->read(2 * 100));
+    EXPECT_EQ(first, std::vector<std::int16_t>(a.begin(), a.begin() + 100));
+    QTest::keyClick(window.get(), Qt::Key_A);
+    EXPECT_TRUE(side.text().startsWith(QString::fromUtf8("Słychać: B – s'(n)")));
+    const std::vector<std::int16_t> rest = pcmSamples(sink->source->readAll());
+    ASSERT_EQ(rest.size(), 220u);
+    double ea = 0.0, eb = 0.0;
+    for (std::size_t n = 0; n < speech.size(); ++n) {
+        ea += speech[n] * speech[n];
+        eb += b[n] * b[n];
+    }
+    const double gain = std::sqrt(ea / eb);
+    for (std::size_t n = kCrossfadeSamples; n < rest.size(); ++n)
+        ASSERT_EQ(rest[n], toSample(gain * b[100 + n])) << n;
+
+    window->contextMenus().playback().stop();
+    EXPECT_FALSE(side.isVisibleTo(window.get()));
+}
+
+// The error traces and spectra come from the context menus, as the window's
+// boxes' traces do from the boxes: drawn at once, and off again.
+TEST_F(ChartPlaybackTest, TheMenusShowTheCodingErrorAndItsSpectrum) {
+    const auto errorPixels = [](const QImage& image, QRgb colour) {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) n += image.pixel(x, y) == colour;
+        return n;
+    };
+    const ChartColours colours = window->plotOptions().colours;
+    EXPECT_EQ(errorPixels(window->timeImage(), colours.error), 0);
+    QAction* trace = menuAction(window->contextMenus().timeMenu(), "Pokaż błąd e(n)");
+    QAction* spectrum =
+        menuAction(window->contextMenus().spectrumMenu(), "Pokaż widmo błędu |E(f)|");
+    trace->trigger();
+    spectrum->trigger();
+    EXPECT_TRUE(window->plotOptions().traces.error);
+    EXPECT_TRUE(window->plotOptions().spectra.error);
+    EXPECT_GT(errorPixels(window->timeImage(), colours.error), 160);
+    EXPECT_GT(errorPixels(window->spectrumImage(), colours.error), 80);
+    trace->trigger();
+    spectrum->trigger();
+    EXPECT_EQ(errorPixels(window->timeImage(), colours.error), 0);
+    EXPECT_EQ(errorPixels(window->spectrumImage(), colours.error), 0);
+}
 
 // Space in "Ramka": a space while the field is edited; after Enter the frames
 // it went to play.

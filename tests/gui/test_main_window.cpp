@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -493,22 +494,25 @@ TEST_F(MainWindowTest, MenuHasPlikWithOpenPlaybackComparisonAndExit) {
     EXPECT_EQ(bar->actions().front(), file.menuAction());
     EXPECT_EQ(file.title(), "&Plik");
     const QList<QAction*> actions = file.actions();
-    ASSERT_EQ(actions.size(), 9);
+    ASSERT_EQ(actions.size(), 11);
     EXPECT_EQ(actions[0]->objectName(), "Open1");
     EXPECT_EQ(actions[0]->text(), "&Otworz...");
     const char* const texts[] = {"",
                                  "Odtwórz plik wejściowy",
                                  "Odtwórz plik wyjściowy",
+                                 "Odsłuch A/B: plik wejściowy ↔ wyjściowy",
+                                 "Przełącz A/B",
                                  "Zatrzymaj odtwarzanie",
                                  "",
                                  "Porównanie trybów...",
                                  ""};
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < 9; ++i) {
         EXPECT_EQ(actions[i + 1]->isSeparator(), *texts[i] == '\0') << i + 1;
         EXPECT_EQ(actions[i + 1]->text(), QString::fromUtf8(texts[i])) << i + 1;
     }
-    EXPECT_EQ(actions[8]->objectName(), "Exit1");
-    EXPECT_EQ(actions[8]->text(), "&Wyjscie");
+    EXPECT_EQ(actions[5]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_B));
+    EXPECT_EQ(actions[10]->objectName(), "Exit1");
+    EXPECT_EQ(actions[10]->text(), "&Wyjscie");
 }
 
 // --- open dialog and output-name rule ------------------------------------------------------

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
@@ -22,6 +23,7 @@
 #include "app/MainWindow.h"
 #include "app/ModeComparisonWindow.h"
 #include "app/UserDialogs.h"
+#include "charts/ABListening.h"
 #include "coder/ModeSweep.h"
 #include "plots/SweepChart.h"
 #include "sound/Wave.h"
@@ -51,6 +53,7 @@ class RecordingDialogs final : public UserDialogs {
 
 struct SinkLog {
     std::vector<QByteArray> played;
+    std::unique_ptr<QIODevice> source;  // the stream of an A/B playback, read by the test
     bool playing = false;
 };
 
@@ -62,7 +65,15 @@ class RecordingSink final : public AudioSink {
         log_->playing = true;
         return true;
     }
-    void stop() override { log_->playing = false; }
+    bool playSource(std::unique_ptr<QIODevice> source, std::function<void()>) override {
+        log_->source = std::move(source);
+        log_->playing = true;
+        return true;
+    }
+    void stop() override {
+        log_->playing = false;
+        log_->source.reset();
+    }
     bool playing() const override { return log_->playing; }
 
   private:
@@ -285,6 +296,57 @@ class HeldReads : public std::enable_shared_from_this<HeldReads> {
     int finished_ = 0;
     const bool finishAfterStop_;
 };
+
+// The whole input against the whole output, both from byte 60: A first, B
+// (the output at the input's loudness) from the switch on, shown by the window.
+TEST_F(FileMenuActionsTest, ABListeningOfTheInputAndTheOutputFile) {
+    const test::TempDir dir;
+    const std::filesystem::path input = dir / "mowa.wav";
+    std::filesystem::copy_file(test::samplePath(), input);
+    chooseInput(QString::fromStdString(input.string()));
+    window.BT_KodowanieClick();
+    const std::filesystem::path output =
+        window.findChild<QLineEdit*>("Edit2")->text().toStdString();
+    ASSERT_TRUE(std::filesystem::exists(output));
+
+    const QLabel& side = actions().sideLabel();
+    EXPECT_FALSE(actions().switchAction().isEnabled() && side.isVisibleTo(&window));
+    actions().compareAction().trigger();
+    ASSERT_TRUE(readingEnds());
+    ASSERT_NE(sink->source, nullptr);
+    EXPECT_EQ(side.text(), QString::fromUtf8("Słychać: A – plik wejściowy   (Ctrl+B przełącza)"));
+    const QByteArray in = bytesFrom60(input);
+    const QByteArray out = bytesFrom60(output);
+    EXPECT_EQ(sink->source->read(640), in.left(640));  // the input's own samples
+
+    QTest::keyClick(&window, Qt::Key_B, Qt::ControlModifier);
+    EXPECT_EQ(side.text(), QString::fromUtf8("Słychać: B – plik wyjściowy   (Ctrl+B przełącza)"));
+    const QByteArray rest = sink->source->readAll();
+    // The output is whole frames, the input may end in a part frame: the span
+    // is the shorter of the two.
+    ASSERT_EQ(640 + rest.size(), std::min(in.size(), out.size()));
+    const auto samples = [](const QByteArray& pcm, qsizetype from) {
+        std::vector<double> x;
+        for (qsizetype i = from; i + 1 < pcm.size(); i += 2)
+            x.push_back(static_cast<std::int16_t>(static_cast<std::uint8_t>(pcm[i]) |
+                                                  (static_cast<std::uint8_t>(pcm[i + 1]) << 8)));
+        return x;
+    };
+    const std::vector<double> a = samples(in.left(rest.size() + 640), 0);
+    const std::vector<double> b = samples(out, 0);
+    double ea = 0.0, eb = 0.0;
+    for (std::size_t n = 0; n < a.size(); ++n) {
+        ea += a[n] * a[n];
+        eb += b[n] * b[n];
+    }
+    const double gain = std::sqrt(ea / eb);
+    const std::vector<double> heard = samples(rest, 0);
+    for (std::size_t n = kCrossfadeSamples; n < heard.size(); ++n)
+        ASSERT_EQ(heard[n], toSample(gain * b[320 + n])) << n;
+
+    actions().stop();
+    EXPECT_FALSE(side.isVisibleTo(&window));
+}
 
 TEST_F(FileMenuActionsTest, APressWhileAFileIsReadReplacesThatRead) {
     const test::TempDir dir;

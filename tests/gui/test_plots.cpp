@@ -593,6 +593,8 @@ TEST_P(TimeImage, LaterTracesCoverEarlierOnes) {
         {&TimeTraceSelection::excitation, &ChartColours::excitation},
         {&TimeTraceSelection::weighted, &ChartColours::weighted},
         {&TimeTraceSelection::weightedSynthesized, &ChartColours::weightedSynthesized},
+        {&TimeTraceSelection::error, &ChartColours::error},
+        {&TimeTraceSelection::postProcessedError, &ChartColours::postProcessedError},
         {&TimeTraceSelection::synthesized, &ChartColours::synthesized},
         {&TimeTraceSelection::postProcessed, &ChartColours::postProcessed},
         {&TimeTraceSelection::speech, &ChartColours::speech},
@@ -603,6 +605,82 @@ TEST_P(TimeImage, LaterTracesCoverEarlierOnes) {
         const QImage image = renderTime(clearedRecord(), clearedRecord(), o);
         EXPECT_EQ(hex(image.pixel(300, 116)), hex(o.colours.*step.colour));
     }
+}
+
+// The coding error e(n) = s(n) - s'(n) is drawn where s'(n) of that value
+// would be, in the error's colour; ep(n) likewise with sp(n).
+TEST_P(TimeImage, TheErrorTraceIsTheDifferenceOfInputAndOutput) {
+    FrameRecord previous = clearedRecord();
+    FrameRecord current = clearedRecord();
+    for (int n = 0; n < kFrameSamples; ++n) {
+        current.speech[n] = 6000.0 * std::sin(0.05 * n);
+        current.synthesizedSpeech[n] = 4000.0 * std::sin(0.05 * n + 0.3);
+        current.postProcessedSpeech[n] = 0.5 * current.speech[n];
+        previous.speech[n] = 1000.0;
+        previous.synthesizedSpeech[n] = -2000.0;
+    }
+    const Signal e = codingError(current, &FrameRecord::synthesizedSpeech);
+    for (int n = 0; n < kFrameSamples; ++n)
+        ASSERT_EQ(e[n], current.speech[n] - current.synthesizedSpeech[n]);
+
+    for (const bool two : {false, true}) {
+        PlotOptions withError = options(two);
+        withError.traces.error = true;
+        FrameRecord asOutputPrevious = clearedRecord();
+        FrameRecord asOutput = clearedRecord();
+        asOutputPrevious.synthesizedSpeech = codingError(previous, &FrameRecord::synthesizedSpeech);
+        asOutput.synthesizedSpeech = e;
+        PlotOptions withOutput = options(two);
+        withOutput.traces.synthesized = true;
+        const QImage error = renderTime(previous, current, withError);
+        const QImage output = renderTime(asOutputPrevious, asOutput, withOutput);
+        int drawn = 0;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                const bool isError = error.pixel(x, y) == withError.colours.error;
+                ASSERT_EQ(isError, output.pixel(x, y) == withOutput.colours.synthesized)
+                    << x << "," << y << (two ? " two frames" : " one frame");
+                drawn += isError;
+            }
+        EXPECT_GT(drawn, 160);
+
+        PlotOptions withPostError = options(two);
+        withPostError.traces.postProcessedError = true;
+        // sp(n) = s(n)/2: ep(n) is s(n)/2 too, drawn as s'(n) of it would be.
+        FrameRecord half = clearedRecord();
+        for (int n = 0; n < kFrameSamples; ++n) half.synthesizedSpeech[n] = 0.5 * current.speech[n];
+        const QImage postError = renderTime(clearedRecord(), current, withPostError);
+        const QImage asHalf = renderTime(clearedRecord(), half, withOutput);
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                ASSERT_EQ(postError.pixel(x, y) == withPostError.colours.postProcessedError,
+                          asHalf.pixel(x, y) == withOutput.colours.synthesized)
+                    << x << "," << y;
+    }
+}
+
+// The error spectra are those of the differences: with s(n) = 2 s'(n) and
+// sp(n) = 0, |E(f)| is |S'(f)| and |Ep(f)| is |S(f)| at every bin.
+TEST(ErrorSpectra, AreTheSpectraOfTheDifferences) {
+    FrameRecord current = clearedRecord();
+    for (int n = 0; n < kFrameSamples; ++n) {
+        current.synthesizedSpeech[n] = 3000.0 * std::cos(0.3 * n) + 10.0 * n;
+        current.speech[n] = 2.0 * current.synthesizedSpeech[n];
+    }
+    for (int k = 0; k <= kFrameSamples / 2; ++k) {
+        const auto levels = spectrumLevelsAtBin(current, k);
+        EXPECT_EQ(levels[8], levels[1]) << k;
+        EXPECT_EQ(levels[9], levels[0]) << k;
+    }
+    PlotOptions o = nothingShown();
+    o.spectra.error = true;
+    PlotOptions same = nothingShown();
+    same.spectra.synthesized = true;
+    const QImage error = renderSpectrum(current, o);
+    const QImage synthesized = renderSpectrum(current, same);
+    EXPECT_GT(countColour(error, o.colours.error), 0);
+    EXPECT_EQ(countColour(error, o.colours.error),
+              countColour(synthesized, same.colours.synthesized));
 }
 
 struct StemCase {
