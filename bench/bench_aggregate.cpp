@@ -46,7 +46,7 @@ GeneratedRecords::GeneratedRecords()
                 record.file = "corpus/speaker" + std::to_string(f % 100) + "/utt" +
                               std::to_string(f) + ".wav";
                 record.command = "sweep";
-                record.setting = zorvel::cli::settingName(false);
+                record.setting = zorvel::cli::settingName(zorvel::CoderSettings{});
                 const double s = energy(rng);
                 const double n = s / (10.0 + snr(rng));
                 record.figures = {mode, frames(rng), snr(rng), 10.0 * std::log10(s / n), s, n};

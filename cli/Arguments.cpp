@@ -79,12 +79,50 @@ CLI::Option* addListOptions(CLI::App& command, InputSelection& list, const std::
 constexpr const char* kSkipOutputsHelp =
     "Leave out the inputs whose output exists (a run started again finishes the rest)";
 
+// --set NAME=VALUE, repeatable: each assignment is checked as it is read.
+void addSettingOption(CLI::App& command, CoderSettings& settings) {
+    command
+        .add_option_function<std::vector<std::string>>(
+            "--set",
+            [&settings](const std::vector<std::string>& assignments) {
+                for (const std::string& assignment : assignments)
+                    if (const auto problem = applySetting(settings, assignment))
+                        throw CLI::ValidationError("--set", *problem);
+            },
+            "Change a coder setting from the design's (repeatable; 'zorvel-cli settings' lists "
+            "them)")
+        ->type_name("NAME=VALUE")
+        ->trigger_on_parse()
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
+
 void addCoderOptions(CLI::App& command, CoderChoice& coder) {
     command.add_option("-m,--mode", coder.mode, "Coder mode: " + acceptedModesText())
         ->transform(modeWord())
         ->type_name("MODE")
         ->default_str("12.2");
     command.add_flag("--no-adaptive", coder.noAdaptiveCodebook, "Switch the adaptive codebook off");
+    addSettingOption(command, coder.settings);
+}
+
+// --no-adaptive and --set adaptive-codebook=off are one switch.
+void foldAdaptiveCodebook(bool& noAdaptiveCodebook, CoderSettings& settings) {
+    noAdaptiveCodebook = noAdaptiveCodebook || !settings.adaptiveCodebook;
+    settings.adaptiveCodebook = !noAdaptiveCodebook;
+}
+
+CLI::App* defineSettings(CLI::App& app) {
+    return app.add_subcommand("settings",
+                              "List the coder settings --set changes, their values and defaults");
+}
+
+int runSettings() {
+    std::cout << "Coder settings (--set NAME=VALUE on encode, frames, plot and sweep):\n";
+    for (const SettingInfo& setting : settingsInfo()) {
+        std::cout << "  " << setting.name << '=' << setting.values << "  (default "
+                  << setting.defaultText << ")\n      " << setting.meaning << '\n';
+    }
+    return std::cout.flush() ? kExitOk : kExitFailed;
 }
 
 void addInputFormatOptions(CLI::App& command, InputFormatChoice& choice) {
@@ -156,6 +194,7 @@ CLI::App* defineSweep(CLI::App& app, SweepArguments& a) {
     sweep->add_flag("--post", a.postProcessed,
                     "As encode --post (the SNRs compare s'(n) with s(n) either way)");
     sweep->add_flag("--no-adaptive", a.noAdaptiveCodebook, "Switch the adaptive codebook off");
+    addSettingOption(*sweep, a.settings);
     addInputFormatOptions(*sweep, a.inputFormat);
     sweep->add_flag("--csv", a.csv, "Print the table as CSV");
     skip->needs(sweep
@@ -267,15 +306,20 @@ struct Subcommands {
     CLI::App* sweep = nullptr;
     CLI::App* import = nullptr;
     CLI::App* aggregate = nullptr;
+    CLI::App* settings = nullptr;
 };
 
 // Declares the subcommands and options of `app`, bound to `arguments`.
 Subcommands defineCommandLine(CLI::App& app, Arguments& arguments) {
     app.set_version_flag("--version", std::string("zorvel-cli ") + ZORVEL_VERSION);
     app.require_subcommand(1);
-    return {defineEncode(app, arguments.encode), defineFrames(app, arguments.frames),
-            definePlot(app, arguments.plot),     defineSweep(app, arguments.sweep),
-            defineImport(app, arguments.import), defineAggregate(app, arguments.aggregate)};
+    return {defineEncode(app, arguments.encode),
+            defineFrames(app, arguments.frames),
+            definePlot(app, arguments.plot),
+            defineSweep(app, arguments.sweep),
+            defineImport(app, arguments.import),
+            defineAggregate(app, arguments.aggregate),
+            defineSettings(app)};
 }
 
 // The inputs of a command that takes a list: INPUT and the list's, read and
@@ -315,6 +359,13 @@ int runCommandLine(int argc, char** argv) {
         // CLI11's help, version or error text: 0 for --help and --version.
         return app.exit(error) == 0 ? kExitOk : kExitUsage;
     }
+    foldAdaptiveCodebook(arguments.encode.coder.noAdaptiveCodebook,
+                         arguments.encode.coder.settings);
+    foldAdaptiveCodebook(arguments.frames.coder.noAdaptiveCodebook,
+                         arguments.frames.coder.settings);
+    foldAdaptiveCodebook(arguments.plot.coder.noAdaptiveCodebook, arguments.plot.coder.settings);
+    foldAdaptiveCodebook(arguments.sweep.noAdaptiveCodebook, arguments.sweep.settings);
+    if (commands.settings->parsed()) return runSettings();
     if (commands.encode->parsed()) return withInputs(app, "encode", arguments.encode, runEncode);
     if (commands.frames->parsed()) {
         FramesArguments& a = arguments.frames;

@@ -10,6 +10,7 @@
 #include "cli/InputFormat.h"
 #include "cli/InputList.h"
 #include "coder/CoderMode.h"
+#include "coder/CoderSettings.h"
 
 namespace zorvel::cli {
 
@@ -19,10 +20,13 @@ enum ExitCode : int {
     kExitUsage = 2,   // the command line itself is wrong
 };
 
-// What every subcommand needs to build a coder.
+// What every subcommand needs to build a coder. After parsing,
+// noAdaptiveCodebook is --no-adaptive or --set adaptive-codebook=off, and
+// settings.adaptiveCodebook says the same.
 struct CoderChoice {
     CoderMode mode = CoderMode::rate12_2;
     bool noAdaptiveCodebook = false;
+    CoderSettings settings;  // --set NAME=VALUE
 };
 
 struct EncodeArguments {
@@ -74,8 +78,9 @@ struct SweepArguments {
     InputSelection list;
     std::string jsonl;  // --jsonl: one record a file and mode appended
     InputFormatChoice inputFormat;
-    bool noAdaptiveCodebook = false;
-    bool postProcessed = false;  // as encode --post: the SNRs always compare s'(n) with s(n)
+    bool noAdaptiveCodebook = false;  // as CoderChoice's after parsing
+    CoderSettings settings;           // --set NAME=VALUE
+    bool postProcessed = false;       // as encode --post: the SNRs always compare s'(n) with s(n)
     bool csv = false;
     std::string plot;        // OUT.png or OUT.svg; empty: no chart
     bool overwrite = false;  // -y

@@ -36,8 +36,12 @@ std::string systemMessage(int error) { return std::generic_category().message(er
 
 }  // namespace
 
-std::string settingName(bool noAdaptiveCodebook) {
-    return noAdaptiveCodebook ? "no-adaptive" : "default";
+std::string settingName(const CoderSettings& settings) {
+    if (settings.isDefault()) return "default";
+    CoderSettings adaptive = settings;
+    adaptive.adaptiveCodebook = true;
+    if (adaptive.isDefault()) return "no-adaptive";
+    return settingsSummary(settings);
 }
 
 std::string recordLine(const CorpusRecord& record) {

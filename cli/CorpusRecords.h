@@ -21,13 +21,15 @@
 #include <string_view>
 #include <vector>
 
+#include "coder/CoderSettings.h"
 #include "coder/ModeSweep.h"
 
 namespace zorvel::cli {
 
 // The coder settings a record was coded with, as the records and the
-// aggregate table name them: "default" or "no-adaptive".
-std::string settingName(bool noAdaptiveCodebook);
+// aggregate table name them: "default", "no-adaptive", or what differs from
+// the defaults ("gamma1=0.9, enhancement=off").
+std::string settingName(const CoderSettings& settings);
 
 struct CorpusRecord {
     std::string file;     // the input as given

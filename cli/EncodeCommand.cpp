@@ -114,7 +114,8 @@ std::vector<EncodeJob> planJobs(const EncodeArguments& a) {
     for (const std::string& input : a.inputs) {
         EncodeJob job{input, {}, {}, false, false, {}, {}};
         job.output = a.output.empty() ? defaultOutputName(job.input, a.coder.mode, a.postProcessed,
-                                                          a.coder.noAdaptiveCodebook, a.directory)
+                                                          a.coder.noAdaptiveCodebook, a.directory,
+                                                          a.coder.settings)
                                       : std::filesystem::path(a.output);
         if (a.list.skipExisting && outputExists(job.output)) {
             job.skipped = true;
@@ -187,7 +188,7 @@ void encodeInOrder(SpeechCoder& coder, const EncodeJob& job, const EncodeArgumen
 // One encoding run, exactly the desktop program's.
 ResultRow encodeOne(const EncodeJob& job, const EncodeArguments& a, StagingArea& area,
                     BatchProgress& progress, std::size_t slot, const RunRecords& records) {
-    SpeechCoder coder(openCoderInput(job.input, job.convert), a.coder.mode);
+    SpeechCoder coder(openCoderInput(job.input, job.convert), a.coder.mode, a.coder.settings);
     coder.noAdaptiveCodebook = a.coder.noAdaptiveCodebook;
     const auto start = std::chrono::steady_clock::now();
     const OutputPlace place = outputPlace(job.output);
@@ -242,9 +243,11 @@ void codeJobs(std::vector<EncodeJob*>& runnable, const EncodeArguments& a, unsig
 
 std::filesystem::path defaultOutputName(const std::filesystem::path& input, CoderMode mode,
                                         bool postProcessed, bool noAdaptiveCodebook,
-                                        const std::filesystem::path& directory) {
+                                        const std::filesystem::path& directory,
+                                        const CoderSettings& settings) {
     const std::filesystem::path base = directory.empty() ? input : directory / input.filename();
-    return base.string() + outputNameSuffix(mode, postProcessed, noAdaptiveCodebook);
+    return base.string() +
+           withSettingsSuffix(outputNameSuffix(mode, postProcessed, noAdaptiveCodebook), settings);
 }
 
 int runEncode(const EncodeArguments& arguments) {
@@ -264,7 +267,7 @@ int runEncode(const EncodeArguments& arguments) {
     if (!openRecordFile(arguments.jsonl, arguments.inputs, recordFile)) return kExitFailed;
     if (!prepareOutputDirectory(arguments.directory)) return kExitFailed;
     const RunRecords records{recordFile ? &*recordFile : nullptr,
-                             settingName(arguments.coder.noAdaptiveCodebook)};
+                             settingName(arguments.coder.settings)};
     std::vector<EncodeJob> jobs = planJobs(arguments);
     std::vector<EncodeJob*> runnable;
     std::vector<std::int64_t> expected;

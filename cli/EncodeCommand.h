@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "cli/Arguments.h"
+#include "coder/CoderSettings.h"
 
 namespace zorvel::cli {
 
@@ -13,7 +14,8 @@ namespace zorvel::cli {
 // with a directory, that name of the input's file name inside it.
 std::filesystem::path defaultOutputName(const std::filesystem::path& input, CoderMode mode,
                                         bool postProcessed, bool noAdaptiveCodebook,
-                                        const std::filesystem::path& directory);
+                                        const std::filesystem::path& directory,
+                                        const CoderSettings& settings = {});
 
 int runEncode(const EncodeArguments& arguments);
 

@@ -89,7 +89,7 @@ void writeCsv(SpeechCoder& coder, std::ostream& out) {
 }
 
 void writeFrames(const FramesArguments& a, bool convert, std::ostream& out) {
-    SpeechCoder coder(openCoderInput(a.input, convert), a.coder.mode);
+    SpeechCoder coder(openCoderInput(a.input, convert), a.coder.mode, a.coder.settings);
     coder.noAdaptiveCodebook = a.coder.noAdaptiveCodebook;
     coder.setCheckpoints(nullptr);  // straight through: memory stays that of one frame
     if (a.format == "json")
@@ -156,7 +156,7 @@ int framesOfList(const FramesArguments& arguments) {
         one.input = input;
         one.output =
             framesOutputName(input, arguments.coder.mode, arguments.coder.noAdaptiveCodebook,
-                             arguments.format, arguments.directory)
+                             arguments.format, arguments.directory, arguments.coder.settings)
                 .string();
         std::error_code error;
         if (arguments.list.skipExisting && std::filesystem::is_regular_file(one.output, error)) {
@@ -175,10 +175,11 @@ int framesOfList(const FramesArguments& arguments) {
 
 std::filesystem::path framesOutputName(const std::filesystem::path& input, CoderMode mode,
                                        bool noAdaptiveCodebook, const std::string& format,
-                                       const std::filesystem::path& directory) {
+                                       const std::filesystem::path& directory,
+                                       const CoderSettings& settings) {
     const std::filesystem::path base = directory.empty() ? input : directory / input.filename();
     return base.string() + std::string(rulesOf(mode).fileSuffix) + "_frames" +
-           (noAdaptiveCodebook ? "_noadapt" : "") + "." + format;
+           (noAdaptiveCodebook ? "_noadapt" : "") + settingsSuffix(settings) + "." + format;
 }
 
 int runFrames(const FramesArguments& arguments) {

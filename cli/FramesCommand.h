@@ -16,7 +16,8 @@ namespace zorvel::cli {
 // /dane/mowa.wav_12.20_frames.csv.
 std::filesystem::path framesOutputName(const std::filesystem::path& input, CoderMode mode,
                                        bool noAdaptiveCodebook, const std::string& format,
-                                       const std::filesystem::path& directory);
+                                       const std::filesystem::path& directory,
+                                       const CoderSettings& settings = {});
 
 int runFrames(const FramesArguments& arguments);
 

@@ -82,7 +82,7 @@ std::filesystem::path defaultPrefix(const PlotArguments& a) {
     std::string prefix = a.input;
     prefix += rulesOf(a.coder.mode).fileSuffix;
     if (a.coder.noAdaptiveCodebook) prefix += "_noadapt";
-    return prefix + "_frame" + std::to_string(a.frame);
+    return prefix + settingsSuffix(a.coder.settings) + "_frame" + std::to_string(a.frame);
 }
 
 // The two picture files of a prefix.
@@ -142,7 +142,7 @@ int plotFrame(const PlotArguments& a) {
     StagingArea area(kOverwriteAdvice);
     InterruptCleanup cleanup(area);  // before Qt starts any thread
     OffscreenApplication application;
-    SpeechCoder coder(openCoderInput(a.input, convert), a.coder.mode);
+    SpeechCoder coder(openCoderInput(a.input, convert), a.coder.mode, a.coder.settings);
     coder.noAdaptiveCodebook = a.coder.noAdaptiveCodebook;
     coder.setCheckpoints(nullptr);  // from frame 0 straight to the frame: none would be used
     if (coder.goToFrame(a.frame) != FrameStep::coded)

@@ -185,7 +185,8 @@ std::optional<SweepResult> sweepWithProgress(const SweepArguments& a, const Swee
                 if (!recordFailed.exchange(true))
                     bar.message("zorvel-cli: " + std::string(error.what()));
             }
-        });
+        },
+        a.settings);
 }
 
 // A failed record in every mode for each input that could not be read.
@@ -206,7 +207,7 @@ int runSweep(const SweepArguments& arguments) {
     if (!format) return usageError("sweep", "--plot names a .png or an .svg file");
     if (!outputsAccepted(arguments, *format != ChartFormat::None)) return kExitFailed;
 
-    const std::string setting = settingName(arguments.noAdaptiveCodebook);
+    const std::string setting = settingName(arguments.settings);
     std::vector<std::string> names = arguments.inputs;
     if (arguments.list.skipExisting) {
         const std::set<std::string> recorded = recordedFiles(arguments.jsonl, setting);

@@ -109,7 +109,8 @@ SynthesisBlock SpeechCoder::zeroInputBlock(int a) {
             precedingBlock(frame.adaptiveWeightedSynthesis, previous.adaptiveWeightedSynthesis, a),
             std::span(zeroSignal_).first(kSubframeSamples),
             subframeOf(frame.targetSignal, a),
-            subframeOf(frame.zeroInputResponse, a)};
+            subframeOf(frame.zeroInputResponse, a),
+            &weighting_};
 }
 
 // The adaptive contribution through 1/A(z) and W(z): the filter state of
@@ -118,9 +119,12 @@ SynthesisBlock SpeechCoder::adaptiveContributionBlock(int a) {
     checkSubframe(a);
     FrameRecord& frame = *currentFrame_;
     const FrameRecord& previous = *previousFrame_;
-    return synthesisBlockOf(subframeLpCoeffs(frame, a), subframeOf(frame.adaptiveExcitation, a),
-                            frame.adaptiveSynthesis, previous.adaptiveSynthesis,
-                            frame.adaptiveWeightedSynthesis, previous.adaptiveWeightedSynthesis, a);
+    SynthesisBlock block =
+        synthesisBlockOf(subframeLpCoeffs(frame, a), subframeOf(frame.adaptiveExcitation, a),
+                         frame.adaptiveSynthesis, previous.adaptiveSynthesis,
+                         frame.adaptiveWeightedSynthesis, previous.adaptiveWeightedSynthesis, a);
+    block.weighting = &weighting_;
+    return block;
 }
 
 void SpeechCoder::searchAdaptiveCodebook(int a) {

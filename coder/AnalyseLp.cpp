@@ -44,7 +44,7 @@ std::array<double, kLpCoeffs> makeLagWindow() {  // lambda
 }
 
 void analyseWindow(const Signal& previousSpeech, const Signal& speech, const LpWindow& w,
-                   LpCoeffs& a, double& error) {
+                   bool lagWindowed, LpCoeffs& a, double& error) {
     const std::array<double, kLpCoeffs>& lambda = lagWindow();
     std::array<double, kLpWindowSamples> x{};
     for (int n = 0; n < kHalfFrameSamples; ++n) x[n] = previousSpeech[kHalfFrameSamples + n] * w[n];
@@ -59,7 +59,7 @@ void analyseWindow(const Signal& previousSpeech, const Signal& speech, const LpW
     for (int n = kLpOrder; n < kLpWindowSamples; ++n)
         for (int k = 0; k < kLpCoeffs; ++k) sum[k] += x[n] * x[n - k];
     std::array<double, kLpCoeffs> r{};
-    for (int k = 0; k < kLpCoeffs; ++k) r[k] = sum[k] * lambda[k];
+    for (int k = 0; k < kLpCoeffs; ++k) r[k] = lagWindowed ? sum[k] * lambda[k] : sum[k];
     std::array<double, kLpCoeffs + 1> out{};
     levinsonDurbin(r, out);
     for (int j = 0; j < kLpCoeffs; ++j) a[j] = out[j];
@@ -107,13 +107,15 @@ void levinsonDurbin(std::span<const double, kLpCoeffs> r, std::span<double, kLpC
 void SpeechCoder::analyseLp() {
     FrameRecord& frame = *currentFrame_;
     const Signal& previousSpeech = previousFrame_->speech;
-    analyseWindow(previousSpeech, frame.speech, lpWindowI_, frame.lpCoeffsI, frame.lpErrorI);
+    analyseWindow(previousSpeech, frame.speech, lpWindowI_, settings_.lagWindow, frame.lpCoeffsI,
+                  frame.lpErrorI);
     if (lpWindowII_ == lpWindowI_) {  // every mode but 12.2: one window, one analysis
         frame.lpCoeffsII = frame.lpCoeffsI;
         frame.lpErrorII = frame.lpErrorI;
         return;
     }
-    analyseWindow(previousSpeech, frame.speech, lpWindowII_, frame.lpCoeffsII, frame.lpErrorII);
+    analyseWindow(previousSpeech, frame.speech, lpWindowII_, settings_.lagWindow, frame.lpCoeffsII,
+                  frame.lpErrorII);
 }
 
 }  // namespace zorvel

@@ -76,9 +76,10 @@ void SpeechCoder::setCheckpoints(std::shared_ptr<CheckpointStore> store) {
 CheckpointStore* SpeechCoder::checkpointsForSetting() {
     if (!keepsCheckpoints_) return nullptr;
     const bool noAdaptive = noAdaptiveCodebook;
+    const CoderSettings tools = CheckpointStore::toolsOf(settings_);
     if (!checkpoints_ || checkpoints_->mode() != mode_ ||
-        checkpoints_->noAdaptiveCodebook() != noAdaptive) {
-        checkpoints_ = std::make_shared<CheckpointStore>(mode_, noAdaptive);
+        checkpoints_->noAdaptiveCodebook() != noAdaptive || checkpoints_->tools() != tools) {
+        checkpoints_ = std::make_shared<CheckpointStore>(mode_, noAdaptive, tools);
     }
     return checkpoints_.get();
 }

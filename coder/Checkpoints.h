@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "coder/CoderMode.h"
+#include "coder/CoderSettings.h"
 #include "coder/Frame.h"
 
 namespace zorvel {
@@ -42,14 +43,22 @@ struct CoderSnapshot {
 
 class CheckpointStore {
   public:
-    CheckpointStore(CoderMode mode, bool noAdaptiveCodebook)
-        : mode_(mode), noAdaptiveCodebook_(noAdaptiveCodebook) {}
+    // `tools`: the coder settings besides the adaptive codebook, which
+    // `noAdaptiveCodebook` gives.
+    CheckpointStore(CoderMode mode, bool noAdaptiveCodebook, const CoderSettings& tools = {})
+        : mode_(mode), noAdaptiveCodebook_(noAdaptiveCodebook), tools_(toolsOf(tools)) {}
     CheckpointStore(const CheckpointStore&) = delete;
     CheckpointStore& operator=(const CheckpointStore&) = delete;
 
     // The coder setting whose frames the snapshots describe.
     CoderMode mode() const { return mode_; }
     bool noAdaptiveCodebook() const { return noAdaptiveCodebook_; }
+    const CoderSettings& tools() const { return tools_; }
+    // The settings a store tells apart besides the adaptive codebook.
+    static CoderSettings toolsOf(CoderSettings settings) {
+        settings.adaptiveCodebook = true;
+        return settings;
+    }
 
     // Whether frame c has a snapshot yet (c a multiple of the interval).
     bool has(int c) const;
@@ -84,6 +93,7 @@ class CheckpointStore {
   private:
     const CoderMode mode_;
     const bool noAdaptiveCodebook_;
+    const CoderSettings tools_;
     mutable std::mutex mutex_;
     // Slot i holds the snapshot of frame (i + 1) * kCheckpointInterval.
     std::vector<std::shared_ptr<const CoderSnapshot>> slots_;

@@ -44,7 +44,7 @@ void SpeechCoder::buildExcitation(int a) {
     std::copy(u.begin(), u.end(), enhanced.begin());
 
     const double gp = frame.pitchGain[a];
-    if (gp <= kMinEnhancedGain) return;
+    if (!settings_.enhancement || gp <= kMinEnhancedGain) return;
 
     double E1 = 0.0;
     for (double x : u) E1 += x * x;

@@ -107,7 +107,7 @@ class PoleZeroRun {
 class SynthesisRun {
   public:
     explicit SynthesisRun(const SynthesisBlock& block)
-        : a_(block.a), c_(poleZeroCoeffs(block.a, weightingFactors())), block_(block) {
+        : a_(block.a), c_(poleZeroCoeffs(block.a, *block.weighting)), block_(block) {
         checkBlock(block.input, block.speech);
         checkPoleZeroBlock(block.speechHistory, block.weightedHistory, block.input, block.weighted);
         loadHistory(block.speechHistory, s_);
@@ -143,6 +143,8 @@ void runSideBySide(Runs&&... runs) {
 
 }  // namespace
 
+FilterFactors filterFactors(double num, double den) { return {makePowers(num), makePowers(den)}; }
+
 const FilterFactors& weightingFactors() {
     static const FilterFactors factors{makePowers(kGamma1), makePowers(kGamma2)};
     return factors;
@@ -167,15 +169,14 @@ void synthesisFilter(LpSpan a, std::span<const double> outputHistory, std::span<
 
 void weightingFilter(LpSpan a, std::span<const double> inputHistory,
                      std::span<const double> outputHistory, std::span<const double> input,
-                     std::span<double> output) {
-    runSideBySide(PoleZeroRun(a, weightingFactors(), {inputHistory, outputHistory, input, output}));
+                     std::span<double> output, const FilterFactors& factors) {
+    runSideBySide(PoleZeroRun(a, factors, {inputHistory, outputHistory, input, output}));
 }
 
 void formantPostFilter(LpSpan a, std::span<const double> inputHistory,
                        std::span<const double> outputHistory, std::span<const double> input,
-                       std::span<double> output) {
-    runSideBySide(
-        PoleZeroRun(a, postFilterFactors(), {inputHistory, outputHistory, input, output}));
+                       std::span<double> output, const FilterFactors& factors) {
+    runSideBySide(PoleZeroRun(a, factors, {inputHistory, outputHistory, input, output}));
 }
 
 void synthesizeAndWeight(LpSpan a, std::span<const double> speechHistory,
@@ -190,14 +191,14 @@ void synthesizeAndWeightPair(const SynthesisBlock& first, const SynthesisBlock& 
     runSideBySide(SynthesisRun(first), SynthesisRun(second));
 }
 
-void formantPostFilterPair(LpSpan a, const PoleZeroBlock& first, const PoleZeroBlock& second) {
-    runSideBySide(PoleZeroRun(a, postFilterFactors(), first),
-                  PoleZeroRun(a, postFilterFactors(), second));
+void formantPostFilterPair(LpSpan a, const PoleZeroBlock& first, const PoleZeroBlock& second,
+                           const FilterFactors& factors) {
+    runSideBySide(PoleZeroRun(a, factors, first), PoleZeroRun(a, factors, second));
 }
 
 void synthesizeAndWeightWithPostFilter(const SynthesisBlock& block, const PostFilterBlocks& post) {
-    runSideBySide(SynthesisRun(block), PoleZeroRun(post.a, postFilterFactors(), post.speech),
-                  PoleZeroRun(post.a, postFilterFactors(), post.response));
+    runSideBySide(SynthesisRun(block), PoleZeroRun(post.a, *post.factors, post.speech),
+                  PoleZeroRun(post.a, *post.factors, post.response));
 }
 
 void convolve(std::span<const double> input, std::span<const double> impulseResponse,

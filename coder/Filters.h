@@ -25,19 +25,31 @@ inline constexpr double kPostFilterDen = 0.75;  // denominator factor of the for
 
 using LpSpan = std::span<const double, kLpCoeffs>;
 
+// g^1..g^10 from the power function, index j-1 holding g^j.
+using PowerTable = std::array<double, kLpOrder>;
+struct FilterFactors {
+    PowerTable num;  // powers of the numerator factor
+    PowerTable den;  // powers of the denominator factor
+};
+// The factors of A(z/num)/A(z/den), each power from the power function.
+FilterFactors filterFactors(double num, double den);
+const FilterFactors& weightingFactors();   // 0.94, 0.6
+const FilterFactors& postFilterFactors();  // 0.7, 0.75
+
 // 1/A(z): y(i) = x(i) - sum_j a_j y(i-j).
 void synthesisFilter(LpSpan a, std::span<const double> outputHistory, std::span<const double> input,
                      std::span<double> output);
 
-// W(z) = A(z/0.94)/A(z/0.6).
+// W(z) = A(z/0.94)/A(z/0.6), or with the coder settings' factors.
 void weightingFilter(LpSpan a, std::span<const double> inputHistory,
                      std::span<const double> outputHistory, std::span<const double> input,
-                     std::span<double> output);
+                     std::span<double> output, const FilterFactors& factors = weightingFactors());
 
-// A(z/0.7)/A(z/0.75).
+// A(z/0.7)/A(z/0.75), or with the coder settings' factors.
 void formantPostFilter(LpSpan a, std::span<const double> inputHistory,
                        std::span<const double> outputHistory, std::span<const double> input,
-                       std::span<double> output);
+                       std::span<double> output,
+                       const FilterFactors& factors = postFilterFactors());
 
 // Cascades and pairs in one pass. Each output is exactly what the single
 // filters above give, every sum in the same order: a recursion of order 10
@@ -58,6 +70,7 @@ struct SynthesisBlock {
     std::span<const double> input;
     std::span<double> speech;
     std::span<double> weighted;
+    const FilterFactors* weighting = &weightingFactors();  // W(z)'s
 };
 void synthesizeAndWeight(const SynthesisBlock& block);
 
@@ -73,13 +86,15 @@ struct PoleZeroBlock {
 };
 
 // formantPostFilter on two independent blocks of equal length.
-void formantPostFilterPair(LpSpan a, const PoleZeroBlock& first, const PoleZeroBlock& second);
+void formantPostFilterPair(LpSpan a, const PoleZeroBlock& first, const PoleZeroBlock& second,
+                           const FilterFactors& factors = postFilterFactors());
 
 // The post-filter of a subframe: the speech and the impulse response.
 struct PostFilterBlocks {
     LpSpan a;
     PoleZeroBlock speech;
     PoleZeroBlock response;
+    const FilterFactors* factors = &postFilterFactors();
 };
 
 // synthesizeAndWeight(block) and formantPostFilterPair on independent
@@ -89,14 +104,5 @@ void synthesizeAndWeightWithPostFilter(const SynthesisBlock& block, const PostFi
 // y(i) = sum_{j=0..i} x(j) h(i-j) for i < output.size(); nothing before the block.
 void convolve(std::span<const double> input, std::span<const double> impulseResponse,
               std::span<double> output);
-
-// g^1..g^10 from the power function, index j-1 holding g^j.
-using PowerTable = std::array<double, kLpOrder>;
-struct FilterFactors {
-    PowerTable num;  // powers of the numerator factor
-    PowerTable den;  // powers of the denominator factor
-};
-const FilterFactors& weightingFactors();   // 0.94, 0.6
-const FilterFactors& postFilterFactors();  // 0.7, 0.75
 
 }  // namespace zorvel

@@ -33,15 +33,19 @@ int wholeFramesOf(const std::filesystem::path& input) {
     return static_cast<int>(std::min(framesInFile(input), kMostFrames));
 }
 
-FramePass::FramePass(const std::filesystem::path& input, CoderMode mode, bool noAdaptiveCodebook)
-    : input_(input), mode_(mode), noAdaptiveCodebook_(noAdaptiveCodebook) {
+FramePass::FramePass(const std::filesystem::path& input, CoderMode mode, bool noAdaptiveCodebook,
+                     const CoderSettings& tools)
+    : input_(input),
+      mode_(mode),
+      noAdaptiveCodebook_(noAdaptiveCodebook),
+      tools_(CheckpointStore::toolsOf(tools)) {
     std::error_code error;
     inputSize_ = std::filesystem::file_size(input, error);
     inputTime_ = std::filesystem::last_write_time(input, error);
     totalFrames_ = wholeFramesOf(input);
-    coder_ = std::make_unique<SpeechCoder>(input, mode);
+    coder_ = std::make_unique<SpeechCoder>(input, mode, tools_);
     coder_->noAdaptiveCodebook = noAdaptiveCodebook;
-    checkpoints_ = std::make_shared<CheckpointStore>(coder_->mode(), noAdaptiveCodebook);
+    checkpoints_ = std::make_shared<CheckpointStore>(coder_->mode(), noAdaptiveCodebook, tools_);
     coder_->setCheckpoints(checkpoints_);
     summaries_.resize(static_cast<std::size_t>(totalFrames_));
     if (totalFrames_ == 0) done_ = true;
@@ -49,15 +53,15 @@ FramePass::FramePass(const std::filesystem::path& input, CoderMode mode, bool no
 
 FramePass::~FramePass() { stop(); }
 
-bool FramePass::matches(const std::filesystem::path& input, CoderMode mode,
-                        bool noAdaptiveCodebook) const {
+bool FramePass::matches(const std::filesystem::path& input, CoderMode mode, bool noAdaptiveCodebook,
+                        const CoderSettings& tools) const {
     std::error_code error;
     const auto size = std::filesystem::file_size(input, error);
     if (error) return false;
     const auto time = std::filesystem::last_write_time(input, error);
     if (error) return false;
     return input == input_ && mode == mode_ && noAdaptiveCodebook == noAdaptiveCodebook_ &&
-           size == inputSize_ && time == inputTime_;
+           CheckpointStore::toolsOf(tools) == tools_ && size == inputSize_ && time == inputTime_;
 }
 
 void FramePass::start() {

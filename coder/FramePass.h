@@ -43,14 +43,17 @@ int wholeFramesOf(const std::filesystem::path& input);
 
 class FramePass {
   public:
-    FramePass(const std::filesystem::path& input, CoderMode mode, bool noAdaptiveCodebook);
+    // `tools`: the coder settings besides the adaptive codebook.
+    FramePass(const std::filesystem::path& input, CoderMode mode, bool noAdaptiveCodebook,
+              const CoderSettings& tools = {});
     ~FramePass();
     FramePass(const FramePass&) = delete;
     FramePass& operator=(const FramePass&) = delete;
 
     // Whether this pass codes that input (same path, size and time of change)
     // with that mode and setting.
-    bool matches(const std::filesystem::path& input, CoderMode mode, bool noAdaptiveCodebook) const;
+    bool matches(const std::filesystem::path& input, CoderMode mode, bool noAdaptiveCodebook,
+                 const CoderSettings& tools = {}) const;
 
     // Starts the worker, or continues it after stop(); nothing when done.
     void start();
@@ -78,6 +81,7 @@ class FramePass {
     std::filesystem::path input_;
     CoderMode mode_;
     bool noAdaptiveCodebook_;
+    CoderSettings tools_;
     std::uintmax_t inputSize_ = 0;
     std::filesystem::file_time_type inputTime_{};
     int totalFrames_ = 0;

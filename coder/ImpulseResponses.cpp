@@ -17,8 +17,7 @@ using Response = std::array<double, kImpulseResponseSamples>;
 // recursions overlap. Each sum keeps the order of the pass it comes from.
 class ResponseRecursion {
   public:
-    ResponseRecursion(const LpCoeffs& a, Response& h) : a_(a), h_(h) {
-        const FilterFactors& g = weightingFactors();
+    ResponseRecursion(const LpCoeffs& a, const FilterFactors& g, Response& h) : a_(a), h_(h) {
         for (int j = 1; j <= kLpOrder; ++j) {
             num_[j] = g.num[j - 1] * a[j];
             den_[j] = g.den[j - 1] * a[j];
@@ -47,8 +46,8 @@ class ResponseRecursion {
 
 void SpeechCoder::computeImpulseResponses() {
     FrameRecord& frame = *currentFrame_;
-    ResponseRecursion first(frame.lpCoeffsI, frame.impulseResponseI);
-    ResponseRecursion second(frame.lpCoeffsII, frame.impulseResponseII);
+    ResponseRecursion first(frame.lpCoeffsI, weighting_, frame.impulseResponseI);
+    ResponseRecursion second(frame.lpCoeffsII, weighting_, frame.impulseResponseII);
     for (int i = 0; i < kImpulseResponseSamples; ++i) {
         first.step(i);
         second.step(i);

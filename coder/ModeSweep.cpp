@@ -42,8 +42,9 @@ std::optional<ModeFigures> codeInMode(const std::filesystem::path& input, CoderM
 
 std::optional<ModeFigures> codeInMode(SpeechInput input, CoderMode mode, bool noAdaptiveCodebook,
                                       const std::atomic<bool>* cancel,
-                                      const std::function<void()>& onFrame) {
-    SpeechCoder coder(std::move(input), mode);
+                                      const std::function<void()>& onFrame,
+                                      const CoderSettings& tools) {
+    SpeechCoder coder(std::move(input), mode, tools);
     coder.noAdaptiveCodebook = noAdaptiveCodebook;
     coder.setCheckpoints(nullptr);  // straight through: memory stays that of one frame
     while (!cancelled(cancel)) {
@@ -75,7 +76,8 @@ std::optional<SweepResult> sweepModes(const std::vector<std::filesystem::path>& 
                                       bool noAdaptiveCodebook, unsigned threads,
                                       const std::atomic<bool>* cancel,
                                       const std::function<void()>& onFrame,
-                                      const SweepInputOpener& open, const SweepRunDone& onRun) {
+                                      const SweepInputOpener& open, const SweepRunDone& onRun,
+                                      const CoderSettings& tools) {
     SweepResult result;
     result.files.resize(inputs.size());
     const std::size_t jobs = inputs.size() * kModeCount;
@@ -87,7 +89,7 @@ std::optional<SweepResult> sweepModes(const std::vector<std::filesystem::path>& 
             const std::size_t m = job % kModeCount;
             SpeechInput input = open ? open(file) : SpeechInput(inputs[file]);
             const auto figures = codeInMode(std::move(input), kAllCoderModes[m], noAdaptiveCodebook,
-                                            cancel, onFrame);
+                                            cancel, onFrame, tools);
             if (!figures) {
                 stopped = true;
                 return;

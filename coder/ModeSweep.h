@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "coder/CoderMode.h"
+#include "coder/CoderSettings.h"
 #include "sound/SpeechInput.h"
 
 namespace zorvel {
@@ -52,9 +53,11 @@ std::optional<ModeFigures> codeInMode(const std::filesystem::path& input, CoderM
                                       const std::function<void()>& onFrame = {});
 
 // The same for an input already open (a recording converted in memory, say).
+// `tools`: the coder settings besides the adaptive codebook.
 std::optional<ModeFigures> codeInMode(SpeechInput input, CoderMode mode, bool noAdaptiveCodebook,
                                       const std::atomic<bool>* cancel = nullptr,
-                                      const std::function<void()>& onFrame = {});
+                                      const std::function<void()>& onFrame = {},
+                                      const CoderSettings& tools = {});
 
 // Opens the input of one run from the index of its file; when empty, every
 // run opens the file by its path.
@@ -81,6 +84,7 @@ std::optional<SweepResult> sweepModes(const std::vector<std::filesystem::path>& 
                                       const std::atomic<bool>* cancel = nullptr,
                                       const std::function<void()>& onFrame = {},
                                       const SweepInputOpener& open = {},
-                                      const SweepRunDone& onRun = {});
+                                      const SweepRunDone& onRun = {},
+                                      const CoderSettings& tools = {});
 
 }  // namespace zorvel

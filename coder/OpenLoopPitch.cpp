@@ -77,9 +77,9 @@ void SpeechCoder::findOpenLoopLags() {
 
     weightingFilter(frame.lpCoeffsI, std::span(previous.speech).subspan(half),
                     std::span(previous.weightedSpeech).subspan(half), speech.first(half),
-                    sw.first(half));
+                    sw.first(half), weighting_);
     weightingFilter(frame.lpCoeffsI, speech.first(half), sw.first(half), speech.subspan(half),
-                    sw.subspan(half));
+                    sw.subspan(half), weighting_);
 
     const WeightedHistory w(previous.weightedSpeech, frame.weightedSpeech);
     correlate(w, 0, frame.openLoopCorrI);

@@ -15,7 +15,6 @@ namespace zorvel {
 namespace {
 
 constexpr int kTiltResponseSamples = 22;
-constexpr double kTiltFactor = 0.8;
 
 // k = r1 / r0 of the first 22 samples of h_f; 0 when r0 is 0.
 double tiltCoefficient(ConstSubframeSpan hf) {
@@ -38,7 +37,8 @@ PostFilterBlocks SpeechCoder::postFilterBlocks(int a) {
              precedingBlock(frame.formantPostFiltered, previous.formantPostFiltered, a),
              subframeOf(frame.synthesizedSpeech, a), subframeOf(frame.formantPostFiltered, a)},
             {zeros, zeros, std::span(unitImpulse_).first(kSubframeSamples),
-             subframeOf(frame.postFilterImpulseResponse, a)}};
+             subframeOf(frame.postFilterImpulseResponse, a)},
+            &postFilter_};
 }
 
 void SpeechCoder::compensateTilt(int a) {
@@ -47,7 +47,8 @@ void SpeechCoder::compensateTilt(int a) {
     const FrameRecord& previous = *previousFrame_;
     const SubframeSpan f = subframeOf(frame.formantPostFiltered, a);
     const SubframeSpan sp = subframeOf(frame.postProcessedSpeech, a);
-    const double mu = kTiltFactor * tiltCoefficient(subframeOf(frame.postFilterImpulseResponse, a));
+    const double mu =
+        settings_.postfilterTilt * tiltCoefficient(subframeOf(frame.postFilterImpulseResponse, a));
     double before = precedingBlock(frame.formantPostFiltered, previous.formantPostFiltered,
                                    a)[kSubframeSamples - 1];
     for (int n = 0; n < kSubframeSamples; ++n) {
@@ -59,7 +60,7 @@ void SpeechCoder::compensateTilt(int a) {
 void SpeechCoder::postFilterSubframe(int a) {
     // The speech and the filter's impulse response, side by side.
     const PostFilterBlocks blocks = postFilterBlocks(a);
-    formantPostFilterPair(blocks.a, blocks.speech, blocks.response);
+    formantPostFilterPair(blocks.a, blocks.speech, blocks.response, *blocks.factors);
     compensateTilt(a);
 }
 

@@ -3,16 +3,25 @@
 // own file.
 #include "coder/SpeechCoder.h"
 
+#include <stdexcept>
 #include <utility>
 
 #include "sound/Wave.h"
 
 namespace zorvel {
 
-SpeechCoder::SpeechCoder(const std::filesystem::path& inputName, CoderMode mode)
-    : SpeechCoder(SpeechInput(inputName), mode) {}
+SpeechCoder::SpeechCoder(const std::filesystem::path& inputName, CoderMode mode,
+                         const CoderSettings& settings)
+    : SpeechCoder(SpeechInput(inputName), mode, settings) {}
 
-SpeechCoder::SpeechCoder(SpeechInput input, CoderMode mode) : input(std::move(input)), mode_(mode) {
+SpeechCoder::SpeechCoder(SpeechInput input, CoderMode mode, const CoderSettings& settings)
+    : input(std::move(input)),
+      mode_(mode),
+      settings_(settings),
+      weighting_(filterFactors(settings.gamma1, settings.gamma2)),
+      postFilter_(filterFactors(settings.postfilterNum, settings.postfilterDen)) {
+    if (const auto problem = settingsProblem(settings)) throw std::invalid_argument(*problem);
+    noAdaptiveCodebook = !settings.adaptiveCodebook;
     buildLpWindows(mode_, lpWindowI_, lpWindowII_);
     interpolationTable6_ = buildInterpolationTable6();
     previousFrame_ = std::make_unique<FrameRecord>();
@@ -24,6 +33,12 @@ SpeechCoder::SpeechCoder(SpeechInput input, CoderMode mode) : input(std::move(in
 }
 
 SpeechCoder::~SpeechCoder() = default;
+
+CoderSettings SpeechCoder::settings() const {
+    CoderSettings settings = settings_;
+    settings.adaptiveCodebook = !noAdaptiveCodebook;
+    return settings;
+}
 
 void SpeechCoder::reset() {
     clearFrameRecord(*previousFrame_);

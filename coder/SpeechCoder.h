@@ -15,6 +15,8 @@
 #include "coder/AnalyseLp.h"
 #include "coder/Checkpoints.h"
 #include "coder/CoderMode.h"
+#include "coder/CoderSettings.h"
+#include "coder/Filters.h"
 #include "coder/Frame.h"
 #include "coder/InterpolationTable.h"
 #include "sound/SpeechInput.h"
@@ -54,10 +56,14 @@ struct PostFilterBlocks;
 class SpeechCoder {
   public:
     // The input is read from byte 60 on; an input that is not a regular file
-    // (or cannot be read) gives a coder without frames.
-    SpeechCoder(const std::filesystem::path& inputName, CoderMode mode);
+    // (or cannot be read) gives a coder without frames. The settings are the
+    // coder's for its life (adaptive-codebook sets noAdaptiveCodebook, which
+    // may still change); settings out of their ranges throw
+    // std::invalid_argument.
+    SpeechCoder(const std::filesystem::path& inputName, CoderMode mode,
+                const CoderSettings& settings = {});
     // The same on an input already opened, e.g. an in-memory stream.
-    SpeechCoder(SpeechInput input, CoderMode mode);
+    SpeechCoder(SpeechInput input, CoderMode mode, const CoderSettings& settings = {});
     ~SpeechCoder();
     SpeechCoder(const SpeechCoder&) = delete;
     SpeechCoder& operator=(const SpeechCoder&) = delete;
@@ -108,6 +114,8 @@ class SpeechCoder {
     const std::shared_ptr<CheckpointStore>& checkpoints() const { return checkpoints_; }
 
     CoderMode mode() const { return mode_; }
+    // The settings the coder was made with; adaptiveCodebook as it is now.
+    CoderSettings settings() const;
     int frameCount() const { return frameCount_; }
     const FrameRecord& previousFrame() const { return *previousFrame_; }
     const FrameRecord& currentFrame() const { return *currentFrame_; }
@@ -184,6 +192,9 @@ class SpeechCoder {
     double signalEnergySum_ = 0.0;
     double noiseEnergySum_ = 0.0;
     CoderMode mode_;
+    CoderSettings settings_;
+    FilterFactors weighting_;   // W(z) = A(z/gamma1)/A(z/gamma2)
+    FilterFactors postFilter_;  // the formant post-filter's
     std::unique_ptr<FrameRecord> previousFrame_;
     std::unique_ptr<FrameRecord> currentFrame_;
     std::unique_ptr<FrameRecord> spareFrame_;  // where the next frame is read

@@ -15,9 +15,12 @@ SynthesisBlock SpeechCoder::synthesisBlock(int a) {
     checkSubframe(a);
     FrameRecord& frame = *currentFrame_;
     const FrameRecord& previous = *previousFrame_;
-    return synthesisBlockOf(subframeLpCoeffs(frame, a), subframeOf(frame.enhancedExcitation, a),
-                            frame.synthesizedSpeech, previous.synthesizedSpeech,
-                            frame.weightedSynthesizedSpeech, previous.weightedSynthesizedSpeech, a);
+    SynthesisBlock block =
+        synthesisBlockOf(subframeLpCoeffs(frame, a), subframeOf(frame.enhancedExcitation, a),
+                         frame.synthesizedSpeech, previous.synthesizedSpeech,
+                         frame.weightedSynthesizedSpeech, previous.weightedSynthesizedSpeech, a);
+    block.weighting = &weighting_;
+    return block;
 }
 
 void SpeechCoder::synthesizeSubframe(int a) { synthesizeAndWeight(synthesisBlock(a)); }

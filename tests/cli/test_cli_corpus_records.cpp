@@ -119,7 +119,7 @@ CorpusRecord codedRecord(std::string file, CoderMode mode, double s, double n, i
     CorpusRecord record;
     record.file = std::move(file);
     record.command = "encode";
-    record.setting = settingName(false);
+    record.setting = settingName(CoderSettings{});
     record.figures = {mode, frames, segmental, 10.0 * std::log10(s / n), s, n};
     return record;
 }
@@ -161,7 +161,7 @@ TEST(CorpusRecordLine, FieldsInTheirOrder) {
     CorpusRecord failed;
     failed.file = "b.wav";
     failed.command = "sweep";
-    failed.setting = settingName(true);
+    failed.setting = settingName(CoderSettings{.adaptiveCodebook = false});
     failed.ok = false;
     failed.reason = "input file not found";
     failed.figures.mode = CoderMode::rate4_75;
@@ -253,7 +253,8 @@ TEST(CorpusTotals, SameBytesInAnyOrder) {
         for (const CoderMode mode : kAllCoderModes) {
             CorpusRecord record = codedRecord("f" + std::to_string(file) + ".wav", mode,
                                               energy(rng), energy(rng), 1 + file % 17, snr(rng));
-            if (file % 3 == 0) record.setting = settingName(true);
+            if (file % 3 == 0)
+                record.setting = settingName(CoderSettings{.adaptiveCodebook = false});
             records.push_back(record);
         }
     }

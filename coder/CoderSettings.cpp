@@ -1,0 +1,155 @@
+#include "coder/CoderSettings.h"
+
+#include <charconv>
+#include <cmath>
+#include <initializer_list>
+
+namespace zorvel {
+namespace {
+
+// The pieces one after another (appended: GCC 12 warns wrongly about
+// std::string + ... here).
+std::string joined(std::initializer_list<std::string_view> pieces) {
+    std::string text;
+    for (const std::string_view piece : pieces) text.append(piece);
+    return text;
+}
+
+// The shortest text that reads back as `value`.
+std::string numberText(double value) {
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
+std::optional<double> parseNumber(std::string_view text) {
+    double value = 0.0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size() ||
+        !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<bool> parseSwitch(std::string_view text) {
+    if (text == "on") return true;
+    if (text == "off") return false;
+    return std::nullopt;
+}
+
+struct NumberSetting {
+    std::string_view name;
+    double CoderSettings::*field;
+    std::string_view suffix;
+};
+
+constexpr NumberSetting kNumbers[] = {
+    {"gamma1", &CoderSettings::gamma1, "g1"},
+    {"gamma2", &CoderSettings::gamma2, "g2"},
+    {"postfilter-num", &CoderSettings::postfilterNum, "pfn"},
+    {"postfilter-den", &CoderSettings::postfilterDen, "pfd"},
+    {"postfilter-tilt", &CoderSettings::postfilterTilt, "pft"},
+};
+
+struct SwitchSetting {
+    std::string_view name;
+    bool CoderSettings::*field;
+    std::string_view offSuffix;  // empty: named elsewhere
+};
+
+constexpr SwitchSetting kSwitches[] = {
+    {"enhancement", &CoderSettings::enhancement, "noenh"},
+    {"lag-window", &CoderSettings::lagWindow, "nolagw"},
+    {"adaptive-codebook", &CoderSettings::adaptiveCodebook, ""},
+};
+
+}  // namespace
+
+const std::vector<SettingInfo>& settingsInfo() {
+    static const std::vector<SettingInfo> info{
+        {"gamma1", "0 < gamma2 < gamma1 <= 1", "0.94",
+         "numerator factor of the perceptual weighting filter A(z/g1)/A(z/g2)"},
+        {"gamma2", "0 < gamma2 < gamma1 <= 1", "0.6", "denominator factor of the weighting filter"},
+        {"postfilter-num", "0..1", "0.7", "numerator factor of the formant post-filter"},
+        {"postfilter-den", "0..1", "0.75", "denominator factor of the formant post-filter"},
+        {"postfilter-tilt", "0..1", "0.8", "factor of the post-filter's tilt compensation"},
+        {"enhancement", "on, off", "on", "the excitation enhancement"},
+        {"lag-window", "on, off", "on", "the lag window on the LP autocorrelations"},
+        {"adaptive-codebook", "on, off", "on", "the adaptive codebook (pitch) contribution"},
+    };
+    return info;
+}
+
+std::optional<std::string> settingsProblem(const CoderSettings& s) {
+    if (!(s.gamma2 > 0.0 && s.gamma2 < s.gamma1 && s.gamma1 <= 1.0))
+        return "gamma1 and gamma2 must satisfy 0 < gamma2 < gamma1 <= 1";
+    for (const double factor : {s.postfilterNum, s.postfilterDen, s.postfilterTilt})
+        if (!(factor >= 0.0 && factor <= 1.0)) return "the post-filter's factors lie in 0..1";
+    return std::nullopt;
+}
+
+std::optional<std::string> applySetting(CoderSettings& settings, std::string_view assignment) {
+    const std::size_t equals = assignment.find('=');
+    if (equals == std::string_view::npos) return joined({"'", assignment, "' is not NAME=VALUE"});
+    const std::string_view name = assignment.substr(0, equals);
+    const std::string_view value = assignment.substr(equals + 1);
+    CoderSettings changed = settings;
+    bool known = false;
+    for (const NumberSetting& number : kNumbers) {
+        if (name != number.name) continue;
+        known = true;
+        const auto parsed = parseNumber(value);
+        if (!parsed) return joined({name, ": '", value, "' is not a number"});
+        changed.*number.field = *parsed;
+    }
+    for (const SwitchSetting& toggle : kSwitches) {
+        if (name != toggle.name) continue;
+        known = true;
+        const auto parsed = parseSwitch(value);
+        if (!parsed) return joined({name, ": '", value, "' is not on or off"});
+        changed.*toggle.field = *parsed;
+    }
+    if (!known) return joined({"unknown setting '", name, "' ('zorvel-cli settings' lists them)"});
+    if (const auto problem = settingsProblem(changed)) return *problem;
+    settings = changed;
+    return std::nullopt;
+}
+
+std::string settingsSuffix(const CoderSettings& settings) {
+    const CoderSettings defaults;
+    std::string suffix;
+    for (const NumberSetting& number : kNumbers)
+        if (settings.*number.field != defaults.*number.field)
+            suffix += joined({"_", number.suffix, "-", numberText(settings.*number.field)});
+    for (const SwitchSetting& toggle : kSwitches)
+        if (!(settings.*toggle.field) && !toggle.offSuffix.empty())
+            suffix += joined({"_", toggle.offSuffix});
+    return suffix;
+}
+
+std::string withSettingsSuffix(const std::string& name, const CoderSettings& settings) {
+    const std::string suffix = settingsSuffix(settings);
+    const std::size_t slash = name.rfind('/');
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return name + suffix;
+    return std::string(name).insert(dot, suffix);
+}
+
+std::string settingsSummary(const CoderSettings& settings) {
+    const CoderSettings defaults;
+    std::string summary;
+    const auto add = [&summary](std::string_view name, const std::string& value) {
+        if (!summary.empty()) summary += ", ";
+        summary += joined({name, "=", value});
+    };
+    for (const NumberSetting& number : kNumbers)
+        if (settings.*number.field != defaults.*number.field)
+            add(number.name, numberText(settings.*number.field));
+    for (const SwitchSetting& toggle : kSwitches)
+        if (settings.*toggle.field != defaults.*toggle.field)
+            add(toggle.name, settings.*toggle.field ? "on" : "off");
+    return summary;
+}
+
+}  // namespace zorvel

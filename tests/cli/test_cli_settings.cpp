@@ -1,0 +1,96 @@
+// Coder settings on the command line: the list of them, --set on encode and
+// sweep with the names of what differs in the outputs and records, the
+// adaptive-codebook setting as --no-adaptive, and refusals as usage errors.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "coder/ModeSweep.h"
+#include "coder/SpeechCoder.h"
+#include "tests/TestSupport.h"
+#include "tests/cli/CliRun.h"
+
+namespace zorvel::cli {
+namespace {
+
+using test::arg;
+using test::readBytes;
+using test::runCli;
+using test::TempDir;
+
+TEST(CliSettings, ListsEverySettingWithItsValuesAndDefault) {
+    const test::CliResult result = runCli({"settings"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    for (const char* line :
+         {"  gamma1=0 < gamma2 < gamma1 <= 1  (default 0.94)",
+          "  gamma2=0 < gamma2 < gamma1 <= 1  (default 0.6)",
+          "  postfilter-num=0..1  (default 0.7)", "  postfilter-den=0..1  (default 0.75)",
+          "  postfilter-tilt=0..1  (default 0.8)", "  enhancement=on, off  (default on)",
+          "  lag-window=on, off  (default on)", "  adaptive-codebook=on, off  (default on)"})
+        EXPECT_NE(result.out.find(line), std::string::npos) << line << "\n" << result.out;
+}
+
+TEST(CliSettings, EncodeNamesTheOutputAfterWhatDiffersAndCodesWithIt) {
+    const TempDir dir;
+    ASSERT_EQ(runCli({"encode", arg(test::samplePath()), "-d", arg(dir.path())}).exitCode, 0);
+    const test::CliResult changed =
+        runCli({"encode", arg(test::samplePath()), "-d", arg(dir.path()), "--set", "gamma1=0.9",
+                "--set", "enhancement=off"});
+    ASSERT_EQ(changed.exitCode, 0) << changed.err;
+    const auto plain = readBytes(dir / "mowa.wav_12.20_sout.wav");
+    const auto other = readBytes(dir / "mowa.wav_12.20_sout_g1-0.9_noenh.wav");
+    EXPECT_NE(other, plain);
+
+    CoderSettings settings;
+    settings.gamma1 = 0.9;
+    settings.enhancement = false;
+    SpeechCoder coder(test::samplePath(), CoderMode::rate12_2, settings);
+    std::stringstream bytes(std::string(60, '\0'), std::ios::in | std::ios::out | std::ios::binary);
+    ASSERT_EQ(coder.encodeFile(bytes, SaveOption::synthesized), RunResult::completed);
+    const std::string expected = bytes.str();
+    EXPECT_EQ(std::string(other.begin(), other.end()), expected);
+
+    // adaptive-codebook=off is --no-adaptive: the same name and bytes.
+    ASSERT_EQ(runCli({"encode", arg(test::samplePath()), "-d", arg(dir / "a"), "--set",
+                      "adaptive-codebook=off"})
+                  .exitCode,
+              0);
+    ASSERT_EQ(
+        runCli({"encode", arg(test::samplePath()), "-d", arg(dir / "b"), "--no-adaptive"}).exitCode,
+        0);
+    EXPECT_EQ(readBytes(dir / "a" / "mowa.wav_12.20_sout_noadapt.wav"),
+              readBytes(dir / "b" / "mowa.wav_12.20_sout_noadapt.wav"));
+}
+
+TEST(CliSettings, AWrongSettingIsAUsageErrorAndWritesNothing) {
+    const TempDir dir;
+    for (const char* setting : {"bogus=1", "gamma2=0.95", "lag-window=maybe"}) {
+        const test::CliResult result =
+            runCli({"encode", arg(test::samplePath()), "-d", arg(dir.path()), "--set", setting});
+        EXPECT_EQ(result.exitCode, 2) << setting;
+        EXPECT_NE(result.err.find("--set"), std::string::npos) << result.err;
+    }
+    EXPECT_TRUE(test::directoryNames(dir.path()).empty());
+}
+
+TEST(CliSettings, SweepCodesWithTheSettingsAndRecordsThem) {
+    const TempDir dir;
+    const test::CliResult result =
+        runCli({"sweep", arg(test::samplePath()), "--set", "lag-window=off", "--csv", "--jsonl",
+                arg(dir / "r.jsonl"), "-j", "2"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    CoderSettings settings;
+    settings.lagWindow = false;
+    const auto figures = codeInMode(SpeechInput(test::samplePath()), CoderMode::rate5_90, false,
+                                    nullptr, {}, settings);
+    ASSERT_TRUE(figures);
+    std::ostringstream overall;
+    overall.precision(17);
+    overall << figures->overallSnr;
+    EXPECT_NE(result.out.find(overall.str()), std::string::npos) << result.out;
+    const std::string records = test::readText(dir / "r.jsonl");
+    EXPECT_NE(records.find("\"setting\":\"lag-window=off\""), std::string::npos) << records;
+}
+
+}  // namespace
+}  // namespace zorvel::cli

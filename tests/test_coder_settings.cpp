@@ -1,0 +1,187 @@
+// The coder settings: reading NAME=VALUE, the names of what differs, each
+// setting's effect on the coder (and the defaults' none), and checkpoint
+// stores and background passes that belong to one set of settings.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "coder/CoderSettings.h"
+#include "coder/FramePass.h"
+#include "coder/SpeechCoder.h"
+#include "tests/TestSupport.h"
+
+namespace zorvel {
+namespace {
+
+CoderSettings with(std::initializer_list<const char*> assignments) {
+    CoderSettings settings;
+    for (const char* assignment : assignments) {
+        const auto problem = applySetting(settings, assignment);
+        EXPECT_FALSE(problem) << assignment << ": " << problem.value_or("");
+    }
+    return settings;
+}
+
+TEST(CoderSettings, ReadsNamesAndValuesAndRefusesWhatIsOutOfRange) {
+    const CoderSettings s =
+        with({"gamma1=0.9", "gamma2=0.5", "postfilter-num=0.65", "postfilter-den=0.8",
+              "postfilter-tilt=0", "enhancement=off", "lag-window=off", "adaptive-codebook=off"});
+    EXPECT_EQ(s.gamma1, 0.9);
+    EXPECT_EQ(s.gamma2, 0.5);
+    EXPECT_EQ(s.postfilterNum, 0.65);
+    EXPECT_EQ(s.postfilterDen, 0.8);
+    EXPECT_EQ(s.postfilterTilt, 0.0);
+    EXPECT_FALSE(s.enhancement);
+    EXPECT_FALSE(s.lagWindow);
+    EXPECT_FALSE(s.adaptiveCodebook);
+    EXPECT_TRUE(CoderSettings{}.isDefault());
+    EXPECT_FALSE(s.isDefault());
+
+    const std::pair<const char*, const char*> refused[] = {
+        {"gamma1", "is not NAME=VALUE"},
+        {"gamma3=0.5", "unknown setting 'gamma3'"},
+        {"gamma1=abc", "gamma1: 'abc' is not a number"},
+        {"gamma1=nan", "gamma1: 'nan' is not a number"},
+        {"enhancement=yes", "enhancement: 'yes' is not on or off"},
+        {"gamma2=0.94", "0 < gamma2 < gamma1 <= 1"},
+        {"gamma1=1.2", "0 < gamma2 < gamma1 <= 1"},
+        {"gamma2=0", "0 < gamma2 < gamma1 <= 1"},
+        {"postfilter-tilt=1.5", "0..1"},
+    };
+    for (const auto& [assignment, reason] : refused) {
+        CoderSettings settings;
+        const auto problem = applySetting(settings, assignment);
+        ASSERT_TRUE(problem) << assignment;
+        EXPECT_NE(problem->find(reason), std::string::npos) << *problem;
+        EXPECT_TRUE(settings.isDefault()) << assignment << " changed the settings";
+    }
+    EXPECT_THROW(
+        SpeechCoder(test::samplePath(), CoderMode::rate12_2, CoderSettings{.gamma2 = 0.99}),
+        std::invalid_argument);
+}
+
+TEST(CoderSettings, NamesWhatDiffersFromTheDefaults) {
+    EXPECT_EQ(settingsSuffix(CoderSettings{}), "");
+    EXPECT_EQ(settingsSummary(CoderSettings{}), "");
+    const CoderSettings s = with({"gamma1=0.9", "enhancement=off", "lag-window=off"});
+    EXPECT_EQ(settingsSuffix(s), "_g1-0.9_noenh_nolagw");
+    EXPECT_EQ(settingsSummary(s), "gamma1=0.9, enhancement=off, lag-window=off");
+    EXPECT_EQ(withSettingsSuffix("/d/mowa.wav_12.20_sout.wav", s),
+              "/d/mowa.wav_12.20_sout_g1-0.9_noenh_nolagw.wav");
+    EXPECT_EQ(withSettingsSuffix("/d.x/plik", s), "/d.x/plik_g1-0.9_noenh_nolagw");
+    EXPECT_EQ(withSettingsSuffix("/d/mowa.wav", CoderSettings{}), "/d/mowa.wav");
+    // The adaptive codebook has the mode's own "_noadapt".
+    EXPECT_EQ(settingsSuffix(with({"adaptive-codebook=off"})), "");
+    EXPECT_EQ(settingsSummary(with({"adaptive-codebook=off"})), "adaptive-codebook=off");
+    std::vector<std::string> names;
+    for (const SettingInfo& info : settingsInfo()) names.emplace_back(info.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"gamma1", "gamma2", "postfilter-num",
+                                               "postfilter-den", "postfilter-tilt", "enhancement",
+                                               "lag-window", "adaptive-codebook"}));
+}
+
+// The whole sample coded: the bytes of the chosen signal of every frame.
+std::string coded(const CoderSettings& settings, SaveOption option, CoderMode mode) {
+    SpeechCoder coder(test::samplePath(), mode, settings);
+    std::stringstream bytes(std::string(60, '\0'), std::ios::in | std::ios::out | std::ios::binary);
+    EXPECT_EQ(coder.encodeFile(bytes, option), RunResult::completed);
+    return bytes.str();
+}
+
+// Explicit defaults are no settings at all; each setting alone changes what
+// it should change, in every mode.
+TEST(CoderSettings, EachSettingChangesTheOutputAndTheDefaultsNothing) {
+    for (const CoderMode mode : {CoderMode::rate12_2, CoderMode::rate4_75}) {
+        SCOPED_TRACE(std::string(rulesOf(mode).rate));
+        const std::string plain = coded(CoderSettings{}, SaveOption::synthesized, mode);
+        const std::string plainPost = coded(CoderSettings{}, SaveOption::postProcessed, mode);
+        EXPECT_EQ(
+            coded(with({"gamma1=0.94", "gamma2=0.6", "postfilter-tilt=0.8", "enhancement=on"}),
+                  SaveOption::synthesized, mode),
+            plain);
+        for (const char* setting : {"gamma1=0.9", "gamma2=0.5", "enhancement=off", "lag-window=off",
+                                    "adaptive-codebook=off"})
+            EXPECT_NE(coded(with({setting}), SaveOption::synthesized, mode), plain) << setting;
+        // The post-filter's factors change sp(n) only.
+        for (const char* setting :
+             {"postfilter-num=0.6", "postfilter-den=0.85", "postfilter-tilt=0.4"}) {
+            EXPECT_EQ(coded(with({setting}), SaveOption::synthesized, mode), plain) << setting;
+            EXPECT_NE(coded(with({setting}), SaveOption::postProcessed, mode), plainPost)
+                << setting;
+        }
+    }
+}
+
+// What the settings mean, checked on the records: no enhancement leaves
+// u'(n) = u(n); no tilt leaves sp(n) = f(n); sw(n) is s(n) through
+// A(z/gamma1)/A(z/gamma2), computed here from its difference equation.
+TEST(CoderSettings, TheRecordsShowWhatEachSettingDoes) {
+    const CoderSettings s =
+        with({"enhancement=off", "postfilter-tilt=0", "gamma1=0.9", "gamma2=0.45"});
+    SpeechCoder coder(test::samplePath(), CoderMode::rate7_95, s);
+    std::vector<double> speech, weighted;
+    int frames = 0;
+    while (coder.nextFrame() == FrameStep::coded) {
+        const FrameRecord& f = coder.currentFrame();
+        ASSERT_EQ(
+            std::memcmp(f.enhancedExcitation.data(), f.excitation.data(), sizeof f.excitation), 0);
+        ASSERT_EQ(std::memcmp(f.postProcessedSpeech.data(), f.formantPostFiltered.data(),
+                              sizeof f.formantPostFiltered),
+                  0);
+        const std::size_t start = speech.size();
+        speech.insert(speech.end(), f.speech.begin(), f.speech.end());
+        weighted.insert(weighted.end(), f.weightedSpeech.begin(), f.weightedSpeech.end());
+        for (int n = 0; n < kFrameSamples; ++n) {
+            const std::size_t i = start + n;
+            long double value = speech[i];
+            for (int j = 1; j <= kLpOrder; ++j) {
+                if (i < static_cast<std::size_t>(j)) break;
+                const long double a = f.lpCoeffsI[j];
+                value += std::pow(0.9L, j) * a * speech[i - j];
+                value -= std::pow(0.45L, j) * a * weighted[i - j];
+            }
+            ASSERT_NEAR(static_cast<double>(value), weighted[i],
+                        1e-9 * (1.0 + std::fabs(weighted[i])))
+                << "frame " << coder.frameCount() << " sample " << n;
+        }
+        ++frames;
+    }
+    EXPECT_GT(frames, 200);
+}
+
+// A checkpoint store or a background pass belongs to one set of settings: a
+// coder of other settings replaces the store it is given, and a pass of
+// other settings does not match.
+TEST(CoderSettings, StoresAndPassesOfOtherSettingsAreRefused) {
+    const CoderSettings other = with({"gamma1=0.9"});
+    auto store = std::make_shared<CheckpointStore>(CoderMode::rate12_2, false);
+    SpeechCoder coder(test::samplePath(), CoderMode::rate12_2, other);
+    coder.setCheckpoints(store);
+    ASSERT_EQ(coder.goToFrame(kCheckpointInterval + 10), FrameStep::coded);
+    EXPECT_EQ(store->count(), 0u);
+    ASSERT_NE(coder.checkpoints(), nullptr);
+    EXPECT_NE(coder.checkpoints().get(), store.get());
+    EXPECT_EQ(coder.checkpoints()->tools(), CheckpointStore::toolsOf(other));
+    EXPECT_GT(coder.checkpoints()->count(), 0u);
+
+    // A store of the same settings is kept and filled.
+    SpeechCoder same(test::samplePath(), CoderMode::rate12_2, other);
+    auto shared = std::make_shared<CheckpointStore>(CoderMode::rate12_2, false, other);
+    same.setCheckpoints(shared);
+    ASSERT_EQ(same.goToFrame(kCheckpointInterval + 10), FrameStep::coded);
+    EXPECT_EQ(same.checkpoints().get(), shared.get());
+    EXPECT_GT(shared->count(), 0u);
+
+    const FramePass pass(test::samplePath(), CoderMode::rate12_2, false, other);
+    EXPECT_TRUE(pass.matches(test::samplePath(), CoderMode::rate12_2, false, other));
+    EXPECT_FALSE(pass.matches(test::samplePath(), CoderMode::rate12_2, false));
+    EXPECT_FALSE(pass.matches(test::samplePath(), CoderMode::rate12_2, false,
+                              with({"gamma1=0.9", "lag-window=off"})));
+}
+
+}  // namespace
+}  // namespace zorvel
