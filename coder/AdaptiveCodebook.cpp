@@ -15,6 +15,8 @@
 // adaptive contribution alone.
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <limits>
 
 #include "coder/Filters.h"
 #include "coder/SpeechCoder.h"
@@ -70,23 +72,73 @@ int searchIntegerLag(ExcitationBuffer& buffer, ConstSubframeSpan lpResidual, Con
     return lag;
 }
 
-// v(n) from the 1/6-sample interpolation filter at integer lag T, all 20
-// taps; each v(n) enters the buffer before v(n+1) is formed, so a lag
-// shorter than the subframe repeats the vector.
+// Where u(n - D) lies for the delay D = T + phase/6 (phase -5..5): the whole
+// sample m = n - shift at or before it and the fraction alpha/6 after m.
+struct Delay {
+    int shift;
+    int alpha;  // sixths, 0..5
+};
+
+Delay delayOf(int T, int phase) {
+    // n - T - phase/6 is (n - T - 1) + (6 - phase)/6 for a positive phase.
+    return phase > 0 ? Delay{T + 1, kInterpolationStep - phase} : Delay{T, -phase};
+}
+
+// u(n - D) of the samples before `t` and from t + 1 on, from the 1/6-sample
+// interpolation filter, all 20 taps: u(m - k) b(alpha + k) and u(m + 1 + k)
+// b(1 - alpha + k), b at steps of 1/6. At phase 0 the taps are b(k) and
+// b(k + 1), the whole-sample interpolation.
+double interpolatedAt(const ExcitationBuffer& buffer,
+                      const std::array<double, kInterpolationTaps>& I, int t, int alpha) {
+    double sum = 0.0;
+    for (int k = 0; k < kInterpolationHalfTaps; ++k) {
+        sum += buffer[t - k] * I[alpha + kInterpolationStep * k];
+        sum += buffer[t + 1 + k] * I[kInterpolationStep - alpha + kInterpolationStep * k];
+    }
+    return sum;
+}
+
+// v(n) at the delay T + phase/6; each v(n) enters the buffer before v(n+1)
+// is formed, so a lag shorter than the subframe repeats the vector.
 void interpolateAdaptiveVector(ExcitationBuffer& buffer,
-                               const std::array<double, kInterpolationTaps>& I, int T,
+                               const std::array<double, kInterpolationTaps>& I, int T, int phase,
                                SubframeSpan v) {
+    const Delay d = delayOf(T, phase);
     std::fill(buffer.begin() + kPastSamples, buffer.end(), 0.0);
     for (int n = 0; n < kSubframeSamples; ++n) {
-        const int t = kPastSamples + n - T;
-        double sum = 0.0;
-        for (int k = 0; k < kInterpolationHalfTaps; ++k) {
-            sum += buffer[t - k] * I[kInterpolationStep * k];
-            sum += buffer[t + 1 + k] * I[kInterpolationStep * (k + 1)];
-        }
+        const double sum = interpolatedAt(buffer, I, kPastSamples + n - d.shift, d.alpha);
         v[n] = sum;
         buffer[kPastSamples + n] = sum;
     }
+}
+
+// The fraction of the lag in sixths: among the delays T + j/steps, j =
+// -(steps-1)..steps-1, the first with the largest normalised correlation
+// R / sqrt(E) of the target with the past excitation (the LP residual
+// standing in for the subframe's own, as in the whole-lag search)
+// interpolated at that delay and filtered by h.
+int searchFraction(const ExcitationBuffer& buffer, const std::array<double, kInterpolationTaps>& I,
+                   ConstSubframeSpan x, ConstSubframeSpan h, int T, int steps) {
+    const int sixthsPerStep = kInterpolationStep / steps;
+    int bestPhase = 0;
+    double best = -std::numeric_limits<double>::infinity();
+    std::array<double, kSubframeSamples> v{};
+    std::array<double, kSubframeSamples> y{};
+    for (int j = -(steps - 1); j <= steps - 1; ++j) {
+        const int phase = j * sixthsPerStep;
+        const Delay d = delayOf(T, phase);
+        for (int n = 0; n < kSubframeSamples; ++n)
+            v[n] = interpolatedAt(buffer, I, kPastSamples + n - d.shift, d.alpha);
+        convolve(v, h, y);
+        const double E = dot(y, y);
+        if (E <= 0.0) continue;
+        const double correlation = dot(x, y) / std::sqrt(E);
+        if (correlation > best) {
+            best = correlation;
+            bestPhase = phase;
+        }
+    }
+    return bestPhase;
 }
 
 double pitchGainOf(ConstSubframeSpan x, ConstSubframeSpan y) {
@@ -157,8 +209,11 @@ void SpeechCoder::findAdaptiveContribution(int a, ZeroInput zeroInputResponse) {
     fillPastExcitation(previous, frame, a, buffer);
     const int T = searchIntegerLag(buffer, subframeOf(frame.lpResidual, a), x, h, L0);
     frame.pitchLag[a] = T;
+    const int steps = stepsPerSample(settings_.pitchResolution);
+    const int phase = steps > 1 ? searchFraction(buffer, interpolationTable6_, x, h, T, steps) : 0;
+    frame.pitchLagFine[a] = T + static_cast<double>(phase) / kInterpolationStep;
 
-    interpolateAdaptiveVector(buffer, interpolationTable6_, T, v);
+    interpolateAdaptiveVector(buffer, interpolationTable6_, T, phase, v);
     if (noAdaptiveCodebook) std::fill(v.begin(), v.end(), 0.0);
 
     convolve(v, h, y);

@@ -63,10 +63,42 @@ constexpr SwitchSetting kSwitches[] = {
     {"adaptive-codebook", &CoderSettings::adaptiveCodebook, ""},
 };
 
+struct ResolutionName {
+    PitchResolution resolution;
+    std::string_view text;
+    std::string_view suffix;
+};
+
+constexpr ResolutionName kResolutions[] = {
+    {PitchResolution::whole, "1", ""},
+    {PitchResolution::third, "1/3", "frac3"},
+    {PitchResolution::sixth, "1/6", "frac6"},
+};
+
+const ResolutionName& nameOf(PitchResolution resolution) {
+    for (const ResolutionName& name : kResolutions)
+        if (name.resolution == resolution) return name;
+    return kResolutions[0];
+}
+
 }  // namespace
+
+int stepsPerSample(PitchResolution resolution) {
+    switch (resolution) {
+        case PitchResolution::third:
+            return 3;
+        case PitchResolution::sixth:
+            return 6;
+        case PitchResolution::whole:
+            break;
+    }
+    return 1;
+}
 
 const std::vector<SettingInfo>& settingsInfo() {
     static const std::vector<SettingInfo> info{
+        {"pitch-resolution", "1, 1/3, 1/6", "1",
+         "resolution of the closed-loop pitch lag, in samples (fractions refine the whole lag)"},
         {"gamma1", "0 < gamma2 < gamma1 <= 1", "0.94",
          "numerator factor of the perceptual weighting filter A(z/g1)/A(z/g2)"},
         {"gamma2", "0 < gamma2 < gamma1 <= 1", "0.6", "denominator factor of the weighting filter"},
@@ -95,6 +127,16 @@ std::optional<std::string> applySetting(CoderSettings& settings, std::string_vie
     const std::string_view value = assignment.substr(equals + 1);
     CoderSettings changed = settings;
     bool known = false;
+    if (name == "pitch-resolution") {
+        known = true;
+        bool parsed = false;
+        for (const ResolutionName& resolution : kResolutions) {
+            if (value != resolution.text) continue;
+            changed.pitchResolution = resolution.resolution;
+            parsed = true;
+        }
+        if (!parsed) return joined({name, ": '", value, "' is not 1, 1/3 or 1/6"});
+    }
     for (const NumberSetting& number : kNumbers) {
         if (name != number.name) continue;
         known = true;
@@ -118,6 +160,8 @@ std::optional<std::string> applySetting(CoderSettings& settings, std::string_vie
 std::string settingsSuffix(const CoderSettings& settings) {
     const CoderSettings defaults;
     std::string suffix;
+    if (settings.pitchResolution != defaults.pitchResolution)
+        suffix += joined({"_", nameOf(settings.pitchResolution).suffix});
     for (const NumberSetting& number : kNumbers)
         if (settings.*number.field != defaults.*number.field)
             suffix += joined({"_", number.suffix, "-", numberText(settings.*number.field)});
@@ -143,6 +187,8 @@ std::string settingsSummary(const CoderSettings& settings) {
         if (!summary.empty()) summary += ", ";
         summary += joined({name, "=", value});
     };
+    if (settings.pitchResolution != defaults.pitchResolution)
+        add("pitch-resolution", std::string(nameOf(settings.pitchResolution).text));
     for (const NumberSetting& number : kNumbers)
         if (settings.*number.field != defaults.*number.field)
             add(number.name, numberText(settings.*number.field));

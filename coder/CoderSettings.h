@@ -10,7 +10,18 @@
 
 namespace zorvel {
 
+// The resolution of the closed-loop pitch lag.
+enum class PitchResolution {
+    whole,  // "1": whole samples, as the design has it
+    third,  // "1/3"
+    sixth,  // "1/6"
+};
+
+// Steps of the lag per sample: 1, 3 or 6.
+int stepsPerSample(PitchResolution resolution);
+
 struct CoderSettings {
+    PitchResolution pitchResolution = PitchResolution::whole;
     double gamma1 = 0.94;         // numerator factor of the weighting filter W(z)
     double gamma2 = 0.6;          // denominator factor of W(z)
     double postfilterNum = 0.7;   // numerator factor of the formant post-filter

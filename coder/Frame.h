@@ -42,6 +42,9 @@ struct FrameRecord {
     Signal lpResidual;                 // short-term prediction residual ("resLP")
     Signal ltpResidual;                // long-term prediction residual ("resLTP")
     std::array<std::int32_t, kSubframes> pitchLag;
+    // The lag with its fraction where the pitch resolution is finer than a
+    // sample (57.5, say); pitchLag itself where it is not.
+    std::array<double, kSubframes> pitchLagFine;
     Signal targetSignal;  // x(n)
     Signal zeroInputResponse;
     Signal adaptiveWeightedSynthesis;                 // gp*y(n)

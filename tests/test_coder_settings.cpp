@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <iterator>
+#include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -51,6 +53,7 @@ TEST(CoderSettings, ReadsNamesAndValuesAndRefusesWhatIsOutOfRange) {
         {"gamma1=1.2", "0 < gamma2 < gamma1 <= 1"},
         {"gamma2=0", "0 < gamma2 < gamma1 <= 1"},
         {"postfilter-tilt=1.5", "0..1"},
+        {"pitch-resolution=1/4", "pitch-resolution: '1/4' is not 1, 1/3 or 1/6"},
     };
     for (const auto& [assignment, reason] : refused) {
         CoderSettings settings;
@@ -70,6 +73,8 @@ TEST(CoderSettings, NamesWhatDiffersFromTheDefaults) {
     const CoderSettings s = with({"gamma1=0.9", "enhancement=off", "lag-window=off"});
     EXPECT_EQ(settingsSuffix(s), "_g1-0.9_noenh_nolagw");
     EXPECT_EQ(settingsSummary(s), "gamma1=0.9, enhancement=off, lag-window=off");
+    EXPECT_EQ(settingsSuffix(with({"pitch-resolution=1/6", "gamma2=0.5"})), "_frac6_g2-0.5");
+    EXPECT_EQ(settingsSummary(with({"pitch-resolution=1/3"})), "pitch-resolution=1/3");
     EXPECT_EQ(withSettingsSuffix("/d/mowa.wav_12.20_sout.wav", s),
               "/d/mowa.wav_12.20_sout_g1-0.9_noenh_nolagw.wav");
     EXPECT_EQ(withSettingsSuffix("/d.x/plik", s), "/d.x/plik_g1-0.9_noenh_nolagw");
@@ -79,9 +84,9 @@ TEST(CoderSettings, NamesWhatDiffersFromTheDefaults) {
     EXPECT_EQ(settingsSummary(with({"adaptive-codebook=off"})), "adaptive-codebook=off");
     std::vector<std::string> names;
     for (const SettingInfo& info : settingsInfo()) names.emplace_back(info.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"gamma1", "gamma2", "postfilter-num",
-                                               "postfilter-den", "postfilter-tilt", "enhancement",
-                                               "lag-window", "adaptive-codebook"}));
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "pitch-resolution", "gamma1", "gamma2", "postfilter-num", "postfilter-den",
+                         "postfilter-tilt", "enhancement", "lag-window", "adaptive-codebook"}));
 }
 
 // The whole sample coded: the bytes of the chosen signal of every frame.
@@ -103,8 +108,9 @@ TEST(CoderSettings, EachSettingChangesTheOutputAndTheDefaultsNothing) {
             coded(with({"gamma1=0.94", "gamma2=0.6", "postfilter-tilt=0.8", "enhancement=on"}),
                   SaveOption::synthesized, mode),
             plain);
-        for (const char* setting : {"gamma1=0.9", "gamma2=0.5", "enhancement=off", "lag-window=off",
-                                    "adaptive-codebook=off"})
+        for (const char* setting :
+             {"pitch-resolution=1/3", "pitch-resolution=1/6", "gamma1=0.9", "gamma2=0.5",
+              "enhancement=off", "lag-window=off", "adaptive-codebook=off"})
             EXPECT_NE(coded(with({setting}), SaveOption::synthesized, mode), plain) << setting;
         // The post-filter's factors change sp(n) only.
         for (const char* setting :
@@ -151,6 +157,78 @@ TEST(CoderSettings, TheRecordsShowWhatEachSettingDoes) {
         ++frames;
     }
     EXPECT_GT(frames, 200);
+}
+
+// A band-limited excitation, known at any time t (in samples).
+double excitationAt(double t) {
+    constexpr double kFrequencies[] = {210,  330,  470,  610,  790,  950,
+                                       1130, 1370, 1620, 1890, 2230, 2710};
+    double value = 0.0;
+    for (std::size_t i = 0; i < std::size(kFrequencies); ++i)
+        value += 1000.0 * std::sin(2 * std::numbers::pi * kFrequencies[i] * t / 8000.0 + 0.7 * i);
+    return value;
+}
+
+// The target is the past excitation delayed by exactly 57 + 2/6 samples
+// (computed from the excitation's own formula, not interpolated); with a flat
+// LP filter and h = delta the search finds lag 57 and, at a resolution of
+// 1/3 or 1/6, its fraction.
+TEST(FractionalPitch, ATargetDelayedBy57AndTwoSixthsIsFoundThere) {
+    const std::pair<const char*, double> cases[] = {
+        {"pitch-resolution=1", 57.0},
+        {"pitch-resolution=1/3", 57.0 + 2.0 / 6.0},
+        {"pitch-resolution=1/6", 57.0 + 2.0 / 6.0},
+    };
+    for (const auto& [setting, fine] : cases) {
+        SCOPED_TRACE(setting);
+        SpeechCoder coder(test::samplePath(), CoderMode::rate12_2, with({setting}));
+        FrameRecord& previous = coder.previousFrame();
+        FrameRecord& current = coder.currentFrame();
+        clearFrameRecord(previous);
+        clearFrameRecord(current);
+        for (int k = 0; k < kFrameSamples; ++k) previous.excitation[k] = excitationAt(k - 160.0);
+        for (LpCoeffs* a : {&current.lpCoeffsI, &current.lpCoeffsII}) {
+            a->fill(0.0);
+            (*a)[0] = 1.0;
+        }
+        current.impulseResponseI[0] = 1.0;
+        current.impulseResponseII[0] = 1.0;
+        current.openLoopLagI = 57;
+        current.openLoopLagII = 57;
+        for (int n = 0; n < 40; ++n)
+            current.weightedSpeech[n] = excitationAt(n - (57.0 + 2.0 / 6.0));
+        coder.searchAdaptiveCodebook(0);
+        EXPECT_EQ(current.pitchLag[0], 57);
+        EXPECT_EQ(current.pitchLagFine[0], fine);
+        // At the fraction found the adaptive vector follows the delayed excitation closely.
+        if (fine != 57.0) {
+            double error = 0.0, energy = 0.0;
+            for (int n = 0; n < 40; ++n) {
+                const double v = current.adaptiveExcitation[n] / current.pitchGainApplied[0];
+                error += (v - current.weightedSpeech[n]) * (v - current.weightedSpeech[n]);
+                energy += current.weightedSpeech[n] * current.weightedSpeech[n];
+            }
+            EXPECT_LT(error / energy, 1e-3);
+        }
+    }
+}
+
+// At whole-sample resolution the fine lag is the lag, frame after frame; at
+// 1/6 it lies within a sample of it, on a sixth.
+TEST(FractionalPitch, TheFineLagIsTheLagAtWholeSamples) {
+    SpeechCoder whole(test::samplePath(), CoderMode::rate10_2);
+    SpeechCoder sixth(test::samplePath(), CoderMode::rate10_2, with({"pitch-resolution=1/6"}));
+    int fractional = 0;
+    while (whole.nextFrame() == FrameStep::coded && sixth.nextFrame() == FrameStep::coded) {
+        for (int a = 0; a < kSubframes; ++a) {
+            ASSERT_EQ(whole.currentFrame().pitchLagFine[a], whole.currentFrame().pitchLag[a]);
+            const double fine = sixth.currentFrame().pitchLagFine[a];
+            ASSERT_LT(std::fabs(fine - sixth.currentFrame().pitchLag[a]), 1.0);
+            ASSERT_EQ(std::round(fine * 6), fine * 6);
+            fractional += fine != std::round(fine);
+        }
+    }
+    EXPECT_GT(fractional, 100);  // most subframes take a fraction
 }
 
 // A checkpoint store or a background pass belongs to one set of settings: a
