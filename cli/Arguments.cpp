@@ -135,6 +135,14 @@ CLI::App* defineFrames(CLI::App& app, FramesArguments& a) {
         ->check(CLI::IsMember({"csv", "json"}))
         ->capture_default_str();
     frames->add_flag("--signals", a.signals, "Add every 160-sample array of the record (JSON)");
+    CLI::Option* measures = frames->add_flag(
+        "--measures", a.measures,
+        "Add the spectral distances of each frame: lsdLp, cepstralDistance, lsdFft, llr, "
+        "itakuraSaito, fwSegSnr (null or empty where a frame is silent)");
+    frames
+        ->add_flag("--post", a.postProcessed,
+                   "The distances measure the speech after post-processing, not before")
+        ->needs(measures);
     CLI::Option* output =
         frames->add_option("-o,--output", a.output, "Output file (default or -: standard output)");
     frames

@@ -50,8 +50,10 @@ struct FramesArguments {
     InputFormatChoice inputFormat;
     std::string format = "csv";
     bool signals = false;
-    std::string output;      // empty or "-": standard output
-    bool overwrite = false;  // -y
+    bool measures = false;       // the spectral distances of every frame
+    bool postProcessed = false;  // the distances measure sp(n) instead of s'(n)
+    std::string output;          // empty or "-": standard output
+    bool overwrite = false;      // -y
 };
 
 struct PlotArguments {

@@ -1,7 +1,9 @@
 // JSON: an array with one object per frame, keyed by the names of the frame
 // fields, in their order; lists stay lists. CSV: one column per number, a
 // list field `name` giving the columns name_0, name_1, ... Numbers are the
-// shortest text that reads back to the same double.
+// shortest text that reads back to the same double. With --measures the
+// spectral distances follow the parameters, one key or column each: null in
+// JSON and an empty cell in CSV where a frame has no value.
 #include "cli/FramesCommand.h"
 
 #include <iostream>
@@ -15,6 +17,7 @@
 #include "cli/InputFormat.h"
 #include "cli/InterruptCleanup.h"
 #include "cli/NumberText.h"
+#include "coder/SpectralMeasures.h"
 #include "files/StagedOutput.h"
 #include "sound/DescriptorStream.h"
 
@@ -43,12 +46,27 @@ void addFields(Json& object, std::span<const FrameField> fields, const SpeechCod
         object[std::string(field.name)] = jsonValue(field.read(coder));
 }
 
-void writeJson(SpeechCoder& coder, bool signals, std::ostream& out) {
+// The distances a row carries: none without --measures.
+struct MeasureChoice {
+    bool wanted = false;
+    SaveOption output = SaveOption::synthesized;
+};
+
+void addMeasures(Json& object, const FrameMeasures& values) {
+    for (SpectralMeasure measure : kAllSpectralMeasures) {
+        const std::optional<double> value = valueOf(values, measure);
+        object[std::string(infoOf(measure).key)] = value ? Json(*value) : Json(nullptr);
+    }
+}
+
+void writeJson(SpeechCoder& coder, bool signals, MeasureChoice measures, std::ostream& out) {
     out << '[';
     const char* separator = "\n";
     while (coder.nextFrame() == FrameStep::coded) {
         Json frame = Json::object();
         addFields(frame, parameterFields(), coder);
+        if (measures.wanted)
+            addMeasures(frame, measureRecord(coder.currentFrame(), measures.output));
         if (signals) addFields(frame, signalFields(), coder);
         out << separator << frame.dump();
         separator = ",\n";
@@ -75,27 +93,46 @@ void appendCells(std::vector<std::string>& cells, const FrameField& field, const
         value);
 }
 
-void writeCsvLine(const SpeechCoder& coder, bool header, std::ostream& out) {
+void appendMeasureCells(std::vector<std::string>& cells, const SpeechCoder& coder, bool header,
+                        SaveOption output) {
+    if (header) {
+        for (SpectralMeasure measure : kAllSpectralMeasures)
+            cells.emplace_back(infoOf(measure).key);
+        return;
+    }
+    const FrameMeasures values = measureRecord(coder.currentFrame(), output);
+    for (SpectralMeasure measure : kAllSpectralMeasures) {
+        const std::optional<double> value = valueOf(values, measure);
+        cells.push_back(value ? numberText(*value) : std::string());
+    }
+}
+
+void writeCsvLine(const SpeechCoder& coder, bool header, MeasureChoice measures,
+                  std::ostream& out) {
     std::vector<std::string> cells;
     for (const FrameField& field : parameterFields())
         appendCells(cells, field, field.read(coder), header);
+    if (measures.wanted) appendMeasureCells(cells, coder, header, measures.output);
     for (std::size_t i = 0; i < cells.size(); ++i) out << (i == 0 ? "" : ",") << cells[i];
     out << '\n';
 }
 
-void writeCsv(SpeechCoder& coder, std::ostream& out) {
-    writeCsvLine(coder, true, out);  // the list lengths are fixed, so the cleared coder names them
-    while (coder.nextFrame() == FrameStep::coded) writeCsvLine(coder, false, out);
+void writeCsv(SpeechCoder& coder, MeasureChoice measures, std::ostream& out) {
+    // The list lengths are fixed, so the cleared coder names them.
+    writeCsvLine(coder, true, measures, out);
+    while (coder.nextFrame() == FrameStep::coded) writeCsvLine(coder, false, measures, out);
 }
 
 void writeFrames(const FramesArguments& a, bool convert, std::ostream& out) {
     SpeechCoder coder(openCoderInput(a.input, convert), a.coder.mode);
     coder.noAdaptiveCodebook = a.coder.noAdaptiveCodebook;
     coder.setCheckpoints(nullptr);  // straight through: memory stays that of one frame
+    const MeasureChoice measures{
+        a.measures, a.postProcessed ? SaveOption::postProcessed : SaveOption::synthesized};
     if (a.format == "json")
-        writeJson(coder, a.signals, out);
+        writeJson(coder, a.signals, measures, out);
     else
-        writeCsv(coder, out);
+        writeCsv(coder, measures, out);
 }
 
 void checkWritten(DescriptorStream& stream, const std::string& name) {

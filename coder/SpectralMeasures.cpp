@@ -296,6 +296,12 @@ FrameMeasures measureFrame(MeasureFrame s, MeasureFrame out) {
     return values;
 }
 
+FrameMeasures measureRecord(const FrameRecord& record, SaveOption output) {
+    const Signal& out =
+        output == SaveOption::postProcessed ? record.postProcessedSpeech : record.synthesizedSpeech;
+    return measureFrame(record.speech, out);
+}
+
 void MeasureMeans::add(const FrameMeasures& frame) {
     for (std::size_t i = 0; i < kSpectralMeasureCount; ++i) {
         if (!frame[i]) continue;

@@ -28,6 +28,7 @@
 #include <string_view>
 
 #include "coder/Frame.h"
+#include "coder/SpeechCoder.h"
 
 namespace zorvel {
 
@@ -88,6 +89,10 @@ inline std::optional<double> valueOf(const FrameMeasures& values, SpectralMeasur
 // All six at once, each analysis made once; the same values as the single
 // functions.
 FrameMeasures measureFrame(MeasureFrame s, MeasureFrame out);
+
+// The six between a record's input s(n) and the output a run would write:
+// s'(n) (SaveOption::synthesized) or sp(n) (SaveOption::postProcessed).
+FrameMeasures measureRecord(const FrameRecord& record, SaveOption output);
 
 // Per file: the mean of each measure over the frames that have a value.
 class MeasureMeans {
