@@ -117,6 +117,9 @@ CLI::App* defineEncode(CLI::App& app, EncodeArguments& a) {
         ->check(threadCount());
     encode->add_flag("-y,--yes", a.overwrite, "Overwrite existing outputs")->excludes(skip);
     encode->add_flag("--csv", a.csv, "Print the result table as CSV");
+    encode->add_flag("--measures", a.measures,
+                     "Add the file means of the spectral distances (of the written output) to "
+                     "the table");
     encode->add_option("--jsonl", a.jsonl, "Append one JSON line of results per file to FILE")
         ->type_name("FILE");
     encode->footer("Example: zorvel-cli encode corpus/*.wav -m 7.95 -d out -j 4");
@@ -166,6 +169,9 @@ CLI::App* defineSweep(CLI::App& app, SweepArguments& a) {
     sweep->add_flag("--no-adaptive", a.noAdaptiveCodebook, "Switch the adaptive codebook off");
     addInputFormatOptions(*sweep, a.inputFormat);
     sweep->add_flag("--csv", a.csv, "Print the table as CSV");
+    sweep->add_flag(
+        "--measures", a.measures,
+        "Add the means of the spectral distances beside the SNRs (of sp(n) with --post)");
     skip->needs(sweep
                     ->add_option("--jsonl", a.jsonl,
                                  "Append one JSON line of results per file and mode to FILE")

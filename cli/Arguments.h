@@ -36,7 +36,8 @@ struct EncodeArguments {
     unsigned jobs = 0;           // 0: one per core
     bool overwrite = false;      // -y
     bool csv = false;
-    std::string jsonl;  // --jsonl: one record a file appended
+    std::string jsonl;      // --jsonl: one record a file appended
+    bool measures = false;  // the file means of the spectral distances in the table
 };
 
 struct FramesArguments {
@@ -78,6 +79,7 @@ struct SweepArguments {
     InputFormatChoice inputFormat;
     bool noAdaptiveCodebook = false;
     bool postProcessed = false;  // as encode --post: the SNRs always compare s'(n) with s(n)
+    bool measures = false;       // the spectral distances beside the SNRs (of sp(n) with --post)
     bool csv = false;
     std::string plot;        // OUT.png or OUT.svg; empty: no chart
     bool overwrite = false;  // -y

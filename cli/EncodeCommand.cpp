@@ -26,6 +26,7 @@
 #include "cli/Progress.h"
 #include "cli/ResultTable.h"
 #include "coder/ModeSweep.h"
+#include "coder/SpectralMeasures.h"
 #include "coder/SpeechCoder.h"
 #include "files/StagedOutput.h"
 #include "sound/DescriptorStream.h"
@@ -189,6 +190,16 @@ ResultRow encodeOne(const EncodeJob& job, const EncodeArguments& a, StagingArea&
                     BatchProgress& progress, std::size_t slot, const RunRecords& records) {
     SpeechCoder coder(openCoderInput(job.input, job.convert), a.coder.mode);
     coder.noAdaptiveCodebook = a.coder.noAdaptiveCodebook;
+    // The distances are taken from each record as its frame is written: the
+    // run itself and its output stay those of a run without them.
+    std::optional<MeasureMeans> measures;
+    if (a.measures) {
+        measures.emplace();
+        coder.frameWritten = [&coder, &measures, output = saveOption(a)](std::int64_t) {
+            measures->add(measureRecord(coder.currentFrame(), output));
+            return true;
+        };
+    }
     const auto start = std::chrono::steady_clock::now();
     const OutputPlace place = outputPlace(job.output);
     if (place == OutputPlace::NewFile) {
@@ -199,8 +210,12 @@ ResultRow encodeOne(const EncodeJob& job, const EncodeArguments& a, StagingArea&
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
 
-    ResultRow row{job.input.string(), coder.frameCount(), coder.segmentalSnr(), coder.overallSnr(),
-                  0.0};
+    ResultRow row{job.input.string(),
+                  coder.frameCount(),
+                  coder.segmentalSnr(),
+                  coder.overallSnr(),
+                  0.0,
+                  measures};
     const double speechSeconds = coder.frameCount() * kFrameSeconds;
     if (elapsed.count() > 0.0) row.timesRealTime = speechSeconds / elapsed.count();
     return row;
@@ -306,9 +321,9 @@ int runEncode(const EncodeArguments& arguments) {
     // With the output on standard output the table goes to standard error.
     std::ostream& table = arguments.output == "-" ? std::cerr : std::cout;
     if (arguments.csv)
-        printCsv(table, rows);
+        printCsv(table, rows, arguments.measures);
     else if (!rows.empty())
-        printTable(table, rows);
+        printTable(table, rows, arguments.measures);
     table.flush();
     if (table.fail()) {
         std::cerr << "zorvel-cli: could not write the result table to standard output\n";

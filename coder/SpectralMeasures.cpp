@@ -25,12 +25,12 @@ constexpr double kBinHz = kSampleRateHz / kMeasureFftLength;  // 31.25 Hz
 
 // clang-format off
 constexpr std::array<SpectralMeasureInfo, kSpectralMeasureCount> kInfo{{
-    {"lsdLp",            "LSD-LP",  "dB"},
-    {"cepstralDistance", "CD",      "dB"},
-    {"lsdFft",           "LSD-FFT", "dB"},
-    {"llr",              "LLR",     ""},
-    {"itakuraSaito",     "IS",      ""},
-    {"fwSegSnr",         "fwSNRseg", "dB"},
+    {"lsdLp",            "LSD-LP",   "dB", "lsd_lp_db"},
+    {"cepstralDistance", "CD",       "dB", "cepstral_distance_db"},
+    {"lsdFft",           "LSD-FFT",  "dB", "lsd_fft_db"},
+    {"llr",              "LLR",      "",   "llr"},
+    {"itakuraSaito",     "IS",       "",   "itakura_saito"},
+    {"fwSegSnr",         "fwSNRseg", "dB", "fw_seg_snr_db"},
 }};
 
 // Centres and widths (Hz) of the critical bands below 4 kHz.
@@ -314,6 +314,13 @@ std::optional<double> MeasureMeans::mean(SpectralMeasure measure) const {
     const auto i = static_cast<std::size_t>(measure);
     if (counts_[i] == 0) return std::nullopt;
     return sums_[i] / counts_[i];
+}
+
+void MeasureMeans::merge(const MeasureMeans& other) {
+    for (std::size_t i = 0; i < kSpectralMeasureCount; ++i) {
+        sums_[i] += other.sums_[i];
+        counts_[i] += other.counts_[i];
+    }
 }
 
 FrameMeasures MeasureMeans::means() const {

@@ -43,9 +43,10 @@ static_assert(kAllSpectralMeasures.size() == kSpectralMeasureCount);
 // What each measure is called where it is seen: its key in exports, a short
 // label for tables and charts, and its unit ("" when it has none).
 struct SpectralMeasureInfo {
-    std::string_view key;    // lsdLp, cepstralDistance, ...
-    std::string_view label;  // LSD-LP, CD, ...
-    std::string_view unit;   // "dB" or ""
+    std::string_view key;      // lsdLp, cepstralDistance, ...: frames' keys and columns
+    std::string_view label;    // LSD-LP, CD, ...
+    std::string_view unit;     // "dB" or ""
+    std::string_view csvName;  // the result tables' CSV columns: lsd_lp_db, ...
 };
 const SpectralMeasureInfo& infoOf(SpectralMeasure measure);
 
@@ -102,6 +103,8 @@ class MeasureMeans {
     std::optional<double> mean(SpectralMeasure measure) const;
     int count(SpectralMeasure measure) const { return counts_[static_cast<std::size_t>(measure)]; }
     FrameMeasures means() const;
+    // Takes in the frames of another file: the means of both together.
+    void merge(const MeasureMeans& other);
 
   private:
     std::array<double, kSpectralMeasureCount> sums_{};

@@ -199,5 +199,94 @@ TEST(FramesMeasures, WithoutTheOptionNoKeyIsAdded) {
     for (const std::string& key : kKeys) EXPECT_FALSE(frames.at(0).contains(key)) << key;
 }
 
+// --- encode and sweep ------------------------------------------------------------
+
+const std::vector<std::string> kCsvNames{"lsd_lp_db", "cepstral_distance_db", "lsd_fft_db",
+                                         "llr",       "itakura_saito",        "fw_seg_snr_db"};
+
+// The cells of a CSV line under the named columns.
+std::vector<std::string> columns(const std::vector<std::string>& header,
+                                 const std::vector<std::string>& cells,
+                                 const std::vector<std::string>& names) {
+    std::vector<std::string> picked;
+    for (const std::string& name : names) {
+        const auto at = std::find(header.begin(), header.end(), name);
+        EXPECT_NE(at, header.end()) << name;
+        if (at == header.end()) return picked;
+        picked.push_back(cells.at(static_cast<std::size_t>(at - header.begin())));
+    }
+    return picked;
+}
+
+void expectMeanCells(const std::vector<std::string>& cells,
+                     const std::vector<std::optional<double>>& means) {
+    ASSERT_EQ(cells.size(), means.size());
+    for (std::size_t i = 0; i < means.size(); ++i) {
+        ASSERT_TRUE(means[i]);
+        EXPECT_EQ(readNumber(cells[i]), *means[i]) << kCsvNames[i];
+    }
+}
+
+TEST(EncodeMeasures, TheCsvCarriesTheFileMeansOfTheWrittenOutput) {
+    const TempDir dir;
+    for (const bool post : {false, true}) {
+        std::vector<std::string> args{
+            "encode", arg(test::samplePath()), "-m", "5.9", "--csv", "--measures",
+            "-d",     arg(dir.path()),         "-y"};
+        if (post) args.push_back("--post");
+        const test::CliResult result = runCli(args);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        std::istringstream lines(result.out);
+        std::string header, row;
+        ASSERT_TRUE(std::getline(lines, header));
+        ASSERT_TRUE(std::getline(lines, row));
+        EXPECT_EQ(header,
+                  "file,frames,segmental_snr_db,overall_snr_db,lsd_lp_db,cepstral_distance_db,"
+                  "lsd_fft_db,llr,itakura_saito,fw_seg_snr_db,times_real_time");
+        expectMeanCells(columns(cellsOf(header), cellsOf(row), kCsvNames),
+                        expectedMeans(test::samplePath(), CoderMode::rate5_90,
+                                      post ? SaveOption::postProcessed : SaveOption::synthesized));
+    }
+}
+
+TEST(EncodeMeasures, TheOutputIsThatOfARunWithoutThem) {
+    const TempDir dir;
+    const test::CliResult with = runCli({"encode", arg(test::samplePath()), "-m", "10.2",
+                                         "--measures", "-o", arg(dir / "with.wav")});
+    const test::CliResult without =
+        runCli({"encode", arg(test::samplePath()), "-m", "10.2", "-o", arg(dir / "without.wav")});
+    ASSERT_EQ(with.exitCode, 0) << with.err;
+    ASSERT_EQ(without.exitCode, 0) << without.err;
+    EXPECT_EQ(test::readBytes(dir / "with.wav"), test::readBytes(dir / "without.wav"));
+    // The aligned table names the columns and shows the means.
+    EXPECT_NE(with.out.find("LSD-LP [dB]"), std::string::npos) << with.out;
+    EXPECT_NE(with.out.find("fwSNRseg [dB]"), std::string::npos) << with.out;
+    EXPECT_EQ(without.out.find("LSD-LP"), std::string::npos) << without.out;
+}
+
+TEST(SweepMeasures, EveryModeCarriesTheMeansBesideTheSnrs) {
+    const test::CliResult result =
+        runCli({"sweep", arg(test::samplePath()), "--csv", "--measures", "-j", "2"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::istringstream lines(result.out);
+    std::string line;
+    ASSERT_TRUE(std::getline(lines, line));
+    const std::vector<std::string> header = cellsOf(line);
+    EXPECT_EQ(line,
+              "file,mode,bit_rate_kbps,frames,segmental_snr_db,overall_snr_db,lsd_lp_db,"
+              "cepstral_distance_db,lsd_fft_db,llr,itakura_saito,fw_seg_snr_db");
+    int rows = 0;
+    while (std::getline(lines, line)) {
+        const std::vector<std::string> cells = cellsOf(line);
+        const int mode = std::stoi(columns(header, cells, {"mode"}).at(0));
+        SCOPED_TRACE(line);
+        expectMeanCells(
+            columns(header, cells, kCsvNames),
+            expectedMeans(test::samplePath(), test::modeNumbered(mode), SaveOption::synthesized));
+        ++rows;
+    }
+    EXPECT_EQ(rows, 16);  // eight modes of the file, eight totals
+}
+
 }  // namespace
 }  // namespace zorvel
