@@ -4,8 +4,9 @@
 //     and the prediction error E (lsdLp, cepstralDistance, llr, itakuraSaito);
 //   the spectrum of a frame: Hann window w(n) = 0.5 - 0.5 cos(2 pi n / 159),
 //     zeros up to 256 samples, the FFT, bins 0..128 (lsdFft, fwSegSnr).
-// The envelope |A(e^jw)|^2 at w_k = pi k / 256 is the 512-point FFT of the
-// coefficients, bins 0..256.
+// The envelope |A(e^jw)|^2 at w_k = pi k / 256 comes from the autocorrelation
+// of the coefficients and a table of cosines; the two power spectra from one
+// complex FFT. Log-spectral distances take the log of each ratio.
 #include "coder/SpectralMeasures.h"
 
 #include <algorithm>
@@ -19,7 +20,6 @@ namespace zorvel {
 namespace {
 
 constexpr double kDecibelsPerNeper = 10.0 / std::numbers::ln10;  // 10 / ln 10
-constexpr int kEnvelopeFftLength = 2 * (kEnvelopePoints - 1);    // 512
 constexpr double kSampleRateHz = 8000.0;
 constexpr double kBinHz = kSampleRateHz / kMeasureFftLength;  // 31.25 Hz
 
@@ -54,27 +54,70 @@ struct LpModel {
     double E = 0.0;
 };
 
-using Envelope = std::array<double, kEnvelopePoints>;       // 10 log10 P(w_k), dB
+using Envelope = std::array<double, kEnvelopePoints>;       // |A(e^jw_k)|^2
 using PowerSpectrum = std::array<double, kMeasureFftBins>;  // |X(k)|^2
 
-bool allZeros(MeasureFrame x) {
-    return std::all_of(x.begin(), x.end(), [](double v) { return v == 0.0; });
+struct BandFilter {
+    int first = 0;  // bins first..last carry the filter
+    int last = -1;
+    std::array<double, kMeasureFftBins> F{};
+};
+
+// The constant tables of the analyses, made once.
+struct MeasureTables {
+    Signal hamming{};  // 0.54 - 0.46 cos(2 pi n / 159)
+    Signal hann{};     // 0.5 - 0.5 cos(2 pi n / 159)
+    // cos(m w_k), m = 0..10, k = 0..256: |A|^2 from the autocorrelation of a.
+    std::array<std::array<double, kEnvelopePoints>, kLpCoeffs> envelopeCos{};
+    // F_j(k) = exp(-11 ((f_k - centre_j) / width_j)^2), zero below kBandFloorRatio.
+    std::array<BandFilter, kCriticalBands> bands{};
+};
+
+const MeasureTables& tables() {
+    static const MeasureTables t = [] {
+        MeasureTables m;
+        for (int n = 0; n < kFrameSamples; ++n) {
+            const double c = std::cos(2.0 * std::numbers::pi * n / (kFrameSamples - 1));
+            m.hamming[n] = 0.54 - 0.46 * c;
+            m.hann[n] = 0.5 - 0.5 * c;
+        }
+        for (int i = 0; i < kLpCoeffs; ++i)
+            for (int k = 0; k < kEnvelopePoints; ++k)
+                m.envelopeCos[i][k] = std::cos(i * std::numbers::pi * k / (kEnvelopePoints - 1));
+        for (int j = 0; j < kCriticalBands; ++j) {
+            BandFilter& band = m.bands[j];
+            band.first = kMeasureFftBins;
+            for (int k = 0; k < kMeasureFftBins; ++k) {
+                const double x = (k * kBinHz - kBandTable[j].centre) / kBandTable[j].width;
+                const double g = std::exp(-11.0 * x * x);
+                if (g < kBandFloorRatio) continue;
+                band.F[k] = g;
+                band.first = std::min(band.first, k);
+                band.last = k;
+            }
+        }
+        return m;
+    }();
+    return t;
 }
 
-double windowCosine(int n) { return std::cos(2.0 * std::numbers::pi * n / (kFrameSamples - 1)); }
+bool allZeros(std::span<const double> x) {
+    return std::all_of(x.begin(), x.end(), [](double v) { return v == 0.0; });
+}
 
 // Nothing when the frame is all zeros or the recursion leaves no positive
 // prediction error (a frame too regular for an order-10 model).
 std::optional<LpModel> lpModel(MeasureFrame x) {
     if (allZeros(x)) return std::nullopt;
-    Signal windowed;
-    for (int n = 0; n < kFrameSamples; ++n) windowed[n] = (0.54 - 0.46 * windowCosine(n)) * x[n];
+    const Signal& w = tables().hamming;
+    // The windowed frame after kLpOrder zeros: every lag sums over all n.
+    std::array<double, kLpOrder + kFrameSamples> padded{};
+    double* windowed = padded.data() + kLpOrder;
+    for (int n = 0; n < kFrameSamples; ++n) windowed[n] = w[n] * x[n];
+    // All lags at once, sample by sample: eleven independent sums.
     LpModel model;
-    for (int k = 0; k < kLpCoeffs; ++k) {
-        double sum = 0.0;
-        for (int n = k; n < kFrameSamples; ++n) sum += windowed[n] * windowed[n - k];
-        model.r[k] = sum;
-    }
+    for (int n = 0; n < kFrameSamples; ++n)
+        for (int k = 0; k < kLpCoeffs; ++k) model.r[k] += windowed[n] * windowed[n - k];
     std::array<double, kLpCoeffs + 1> out{};
     levinsonDurbin(model.r, out);
     std::copy_n(out.begin(), kLpCoeffs, model.a.begin());
@@ -83,18 +126,20 @@ std::optional<LpModel> lpModel(MeasureFrame x) {
     return model;
 }
 
-// 10 log10(E / |A(e^jw_k)|^2), k = 0..256.
-Envelope envelopeOf(const LpModel& model) {
-    std::array<double, kEnvelopeFftLength> re{};
-    std::array<double, kEnvelopeFftLength> im{};
-    std::copy(model.a.begin(), model.a.end(), re.begin());
-    const int dims[] = {kEnvelopeFftLength};
-    fftn(1, dims, re.data(), im.data(), -1, 0.0);
-    Envelope envelope;
-    const double gainDb = 10.0 * std::log10(model.E);
-    for (int k = 0; k < kEnvelopePoints; ++k)
-        envelope[k] = gainDb - 10.0 * std::log10(re[k] * re[k] + im[k] * im[k]);
-    return envelope;
+// |A(e^jw_k)|^2 = rho(0) + 2 sum_{m=1}^{10} rho(m) cos(m w_k), rho being the
+// autocorrelation of a0..a10.
+Envelope inverseEnvelopeOf(const LpModel& model) {
+    std::array<double, kLpCoeffs> rho{};
+    for (int m = 0; m < kLpCoeffs; ++m) {
+        for (int i = 0; i + m < kLpCoeffs; ++i) rho[m] += model.a[i] * model.a[i + m];
+        if (m > 0) rho[m] *= 2.0;
+    }
+    const auto& cosines = tables().envelopeCos;
+    Envelope A2;
+    A2.fill(rho[0]);
+    for (int m = 1; m < kLpCoeffs; ++m)
+        for (int k = 0; k < kEnvelopePoints; ++k) A2[k] += rho[m] * cosines[m][k];
+    return A2;
 }
 
 // c(1..16) of 1 / A(z): c(n) = -a(n) - sum_{k=1}^{n-1} (k / n) c(k) a(n - k), a(n) = 0 for n > 10.
@@ -117,38 +162,74 @@ double quadraticForm(const LpCoeffs& a, const Autocorrelation& r) {
     return sum;
 }
 
-// Nothing when the windowed frame is all zeros (the Hann window is zero at
-// both ends, so a frame with samples only there counts as silent).
-std::optional<PowerSpectrum> powerSpectrum(MeasureFrame x) {
+// The power spectra of both frames.
+struct SpectrumPair {
+    PowerSpectrum s;
+    PowerSpectrum out;
+};
+
+// Both spectra from one complex FFT of z = s_w + j out_w: with Z(k) its
+// transform, S(k) = (Z(k) + Z*(N - k)) / 2 and O(k) = (Z(k) - Z*(N - k)) / 2j.
+// Nothing when either windowed frame is all zeros (the Hann window is zero
+// at both ends, so a frame with samples only there counts as silent).
+std::optional<SpectrumPair> spectraOf(MeasureFrame s, MeasureFrame out) {
     std::array<double, kMeasureFftLength> re{};
     std::array<double, kMeasureFftLength> im{};
-    for (int n = 0; n < kFrameSamples; ++n) re[n] = (0.5 - 0.5 * windowCosine(n)) * x[n];
-    if (allZeros(std::span<const double, kFrameSamples>(re.data(), kFrameSamples)))
+    const Signal& w = tables().hann;
+    for (int n = 0; n < kFrameSamples; ++n) {
+        re[n] = w[n] * s[n];
+        im[n] = w[n] * out[n];
+    }
+    if (allZeros(std::span(re).first(kFrameSamples)) ||
+        allZeros(std::span(im).first(kFrameSamples)))
         return std::nullopt;
     const int dims[] = {kMeasureFftLength};
     fftn(1, dims, re.data(), im.data(), -1, 0.0);
-    PowerSpectrum power;
-    for (int k = 0; k < kMeasureFftBins; ++k) power[k] = re[k] * re[k] + im[k] * im[k];
-    return power;
+    SpectrumPair pair;
+    if (std::equal(s.begin(), s.end(), out.begin())) {
+        // Equal frames: one spectrum, so that their distances are exactly zero.
+        for (int k = 0; k < kMeasureFftBins; ++k) pair.s[k] = 0.5 * (re[k] * re[k] + im[k] * im[k]);
+        pair.out = pair.s;
+        return pair;
+    }
+    for (int k = 0; k < kMeasureFftBins; ++k) {
+        const int mirror = (kMeasureFftLength - k) % kMeasureFftLength;
+        const double sRe = re[k] + re[mirror], sIm = im[k] - im[mirror];  // 2 S(k)
+        const double oRe = im[k] + im[mirror], oIm = re[mirror] - re[k];  // 2 O(k)
+        pair.s[k] = 0.25 * (sRe * sRe + sIm * sIm);
+        pair.out[k] = 0.25 * (oRe * oRe + oIm * oIm);
+    }
+    return pair;
 }
 
+// sqrt(mean over k of (10 log10 x_k - 10 log10 y_k)^2), the log of each ratio.
 template <std::size_t N>
-double rmsDifference(const std::array<double, N>& x, const std::array<double, N>& y) {
+double logSpectralDistance(const std::array<double, N>& x, const std::array<double, N>& y) {
     double sum = 0.0;
-    for (std::size_t k = 0; k < N; ++k) sum += (x[k] - y[k]) * (x[k] - y[k]);
+    for (std::size_t k = 0; k < N; ++k) {
+        const double d = kDecibelsPerNeper * std::log(x[k] / y[k]);
+        sum += d * d;
+    }
     return std::sqrt(sum / N);
 }
 
-// 10 log10 of the bins, each at least the peak times kPowerFloorRatio.
-PowerSpectrum decibelsOf(const PowerSpectrum& power) {
+// The bins, each at least the spectrum's peak times kPowerFloorRatio.
+PowerSpectrum floored(const PowerSpectrum& power) {
     const double floor = *std::max_element(power.begin(), power.end()) * kPowerFloorRatio;
-    PowerSpectrum db;
-    for (int k = 0; k < kMeasureFftBins; ++k) db[k] = 10.0 * std::log10(std::max(power[k], floor));
-    return db;
+    PowerSpectrum bins;
+    for (int k = 0; k < kMeasureFftBins; ++k) bins[k] = std::max(power[k], floor);
+    return bins;
 }
 
+// P_s / P_out = (E_s |A_out|^2) / (E_out |A_s|^2) at every w_k.
 double lsdLpOf(const LpModel& s, const LpModel& out) {
-    return rmsDifference(envelopeOf(s), envelopeOf(out));
+    Envelope Ps = inverseEnvelopeOf(out);  // E_s |A_out|^2
+    Envelope Pout = inverseEnvelopeOf(s);  // E_out |A_s|^2
+    for (int k = 0; k < kEnvelopePoints; ++k) {
+        Ps[k] *= s.E;
+        Pout[k] *= out.E;
+    }
+    return logSpectralDistance(Ps, Pout);
 }
 
 double cepstralDistanceOf(const LpModel& s, const LpModel& out) {
@@ -159,8 +240,8 @@ double cepstralDistanceOf(const LpModel& s, const LpModel& out) {
     return kDecibelsPerNeper * std::sqrt(2.0 * sum);
 }
 
-double lsdFftOf(const PowerSpectrum& s, const PowerSpectrum& out) {
-    return rmsDifference(decibelsOf(s), decibelsOf(out));
+double lsdFftOf(const SpectrumPair& spectra) {
+    return logSpectralDistance(floored(spectra.s), floored(spectra.out));
 }
 
 // a_out R_s a_out^T / a_s R_s a_s^T: at least 1, the clean frame's own
@@ -179,37 +260,17 @@ double itakuraSaitoOf(const LpModel& s, const LpModel& out) {
     return std::clamp(is, 0.0, kItakuraSaitoMax);
 }
 
-using BandFilters = std::array<std::array<double, kMeasureFftBins>, kCriticalBands>;
-
-// F_j(k) = exp(-11 ((f_k - centre_j) / width_j)^2), zero below kBandFloorRatio.
-const BandFilters& bandFilters() {
-    static const BandFilters filters = [] {
-        BandFilters f{};
-        for (int j = 0; j < kCriticalBands; ++j) {
-            for (int k = 0; k < kMeasureFftBins; ++k) {
-                const double x = (k * kBinHz - kBandTable[j].centre) / kBandTable[j].width;
-                const double g = std::exp(-11.0 * x * x);
-                f[j][k] = g >= kBandFloorRatio ? g : 0.0;
-            }
-        }
-        return f;
-    }();
-    return filters;
-}
-
 // The magnitude spectrum, its bins summing to 1, in the critical bands.
 std::array<double, kCriticalBands> bandMagnitudes(const PowerSpectrum& power) {
     PowerSpectrum magnitude;
+    for (int k = 0; k < kMeasureFftBins; ++k) magnitude[k] = std::sqrt(power[k]);
     double total = 0.0;
-    for (int k = 0; k < kMeasureFftBins; ++k) {
-        magnitude[k] = std::sqrt(power[k]);
-        total += magnitude[k];
-    }
-    const BandFilters& filters = bandFilters();
+    for (double m : magnitude) total += m;
     std::array<double, kCriticalBands> bands{};
     for (int j = 0; j < kCriticalBands; ++j) {
+        const BandFilter& band = tables().bands[j];
         double sum = 0.0;
-        for (int k = 0; k < kMeasureFftBins; ++k) sum += filters[j][k] * magnitude[k];
+        for (int k = band.first; k <= band.last; ++k) sum += band.F[k] * magnitude[k];
         bands[j] = sum / total;
     }
     return bands;
@@ -226,9 +287,9 @@ double bandSnr(double X, double Y) {
 
 // sum W_j SNR_j / sum W_j, W_j = X_j^0.2; a clean frame with nothing in any
 // band (all of it above the last band, near 4 kHz) gets the lower clamp.
-double fwSegSnrOf(const PowerSpectrum& s, const PowerSpectrum& out) {
-    const auto X = bandMagnitudes(s);
-    const auto Y = bandMagnitudes(out);
+double fwSegSnrOf(const SpectrumPair& spectra) {
+    const auto X = bandMagnitudes(spectra.s);
+    const auto Y = bandMagnitudes(spectra.out);
     double weighted = 0.0;
     double weights = 0.0;
     for (int j = 0; j < kCriticalBands; ++j) {
@@ -244,6 +305,12 @@ std::optional<double> between(const std::optional<Model>& s, const std::optional
                               Measure measure) {
     if (!s || !out) return std::nullopt;
     return measure(*s, *out);
+}
+
+template <class Measure>
+std::optional<double> ofSpectra(const std::optional<SpectrumPair>& spectra, Measure measure) {
+    if (!spectra) return std::nullopt;
+    return measure(*spectra);
 }
 
 }  // namespace
@@ -263,7 +330,7 @@ std::optional<double> cepstralDistance(MeasureFrame s, MeasureFrame out) {
 }
 
 std::optional<double> lsdFft(MeasureFrame s, MeasureFrame out) {
-    return between(powerSpectrum(s), powerSpectrum(out), lsdFftOf);
+    return ofSpectra(spectraOf(s, out), lsdFftOf);
 }
 
 std::optional<double> llr(MeasureFrame s, MeasureFrame out) {
@@ -275,24 +342,23 @@ std::optional<double> itakuraSaito(MeasureFrame s, MeasureFrame out) {
 }
 
 std::optional<double> fwSegSnr(MeasureFrame s, MeasureFrame out) {
-    return between(powerSpectrum(s), powerSpectrum(out), fwSegSnrOf);
+    return ofSpectra(spectraOf(s, out), fwSegSnrOf);
 }
 
 FrameMeasures measureFrame(MeasureFrame s, MeasureFrame out) {
     FrameMeasures values;
     const std::optional<LpModel> lpS = lpModel(s);
     const std::optional<LpModel> lpOut = lpModel(out);
-    const std::optional<PowerSpectrum> powerS = powerSpectrum(s);
-    const std::optional<PowerSpectrum> powerOut = powerSpectrum(out);
+    const std::optional<SpectrumPair> spectra = spectraOf(s, out);
     auto set = [&](SpectralMeasure measure, std::optional<double> value) {
         values[static_cast<std::size_t>(measure)] = value;
     };
     set(SpectralMeasure::lsdLp, between(lpS, lpOut, lsdLpOf));
     set(SpectralMeasure::cepstralDistance, between(lpS, lpOut, cepstralDistanceOf));
-    set(SpectralMeasure::lsdFft, between(powerS, powerOut, lsdFftOf));
+    set(SpectralMeasure::lsdFft, ofSpectra(spectra, lsdFftOf));
     set(SpectralMeasure::llr, between(lpS, lpOut, llrOf));
     set(SpectralMeasure::itakuraSaito, between(lpS, lpOut, itakuraSaitoOf));
-    set(SpectralMeasure::fwSegSnr, between(powerS, powerOut, fwSegSnrOf));
+    set(SpectralMeasure::fwSegSnr, ofSpectra(spectra, fwSegSnrOf));
     return values;
 }
 

@@ -375,7 +375,9 @@ TEST(SpectralMeasures, DistancesAreSymmetric) {
         EXPECT_NEAR(*lsdLp(frame(p.s), frame(p.out)), *lsdLp(frame(p.out), frame(p.s)), 1e-12);
         EXPECT_NEAR(*cepstralDistance(frame(p.s), frame(p.out)),
                     *cepstralDistance(frame(p.out), frame(p.s)), 1e-12);
-        EXPECT_NEAR(*lsdFft(frame(p.s), frame(p.out)), *lsdFft(frame(p.out), frame(p.s)), 1e-12);
+        // The order of s and out in the shared transform moves the last digits.
+        const double fft = *lsdFft(frame(p.s), frame(p.out));
+        EXPECT_NEAR(fft, *lsdFft(frame(p.out), frame(p.s)), 1e-12 * fft);
     }
 }
 
