@@ -52,6 +52,8 @@ struct LpModel {
     Autocorrelation r{};
     LpCoeffs a{};
     double E = 0.0;
+    // rho(0), 2 rho(1), ..., 2 rho(10): rho the autocorrelation of a0..a10.
+    std::array<double, kLpCoeffs> rho{};
 };
 
 using Envelope = std::array<double, kEnvelopePoints>;       // |A(e^jw_k)|^2
@@ -123,22 +125,20 @@ std::optional<LpModel> lpModel(MeasureFrame x) {
     std::copy_n(out.begin(), kLpCoeffs, model.a.begin());
     model.E = out[kLpCoeffs];
     if (!(model.E > 0.0)) return std::nullopt;
+    for (int m = 0; m < kLpCoeffs; ++m) {
+        for (int i = 0; i + m < kLpCoeffs; ++i) model.rho[m] += model.a[i] * model.a[i + m];
+        if (m > 0) model.rho[m] *= 2.0;
+    }
     return model;
 }
 
-// |A(e^jw_k)|^2 = rho(0) + 2 sum_{m=1}^{10} rho(m) cos(m w_k), rho being the
-// autocorrelation of a0..a10.
+// |A(e^jw_k)|^2 = rho(0) + 2 sum_{m=1}^{10} rho(m) cos(m w_k).
 Envelope inverseEnvelopeOf(const LpModel& model) {
-    std::array<double, kLpCoeffs> rho{};
-    for (int m = 0; m < kLpCoeffs; ++m) {
-        for (int i = 0; i + m < kLpCoeffs; ++i) rho[m] += model.a[i] * model.a[i + m];
-        if (m > 0) rho[m] *= 2.0;
-    }
     const auto& cosines = tables().envelopeCos;
     Envelope A2;
-    A2.fill(rho[0]);
+    A2.fill(model.rho[0]);
     for (int m = 1; m < kLpCoeffs; ++m)
-        for (int k = 0; k < kEnvelopePoints; ++k) A2[k] += rho[m] * cosines[m][k];
+        for (int k = 0; k < kEnvelopePoints; ++k) A2[k] += model.rho[m] * cosines[m][k];
     return A2;
 }
 
@@ -154,11 +154,11 @@ std::array<double, kLpCepstrumLength + 1> cepstrumOf(const LpCoeffs& a) {
     return c;
 }
 
-// a R a^T with R the Toeplitz matrix of r.
-double quadraticForm(const LpCoeffs& a, const Autocorrelation& r) {
+// a R a^T with R the Toeplitz matrix of r: sum_i sum_j a_i a_j r(|i - j|)
+// = rho(0) r(0) + 2 sum_{m=1}^{10} rho(m) r(m), with a and rho of `model`.
+double quadraticForm(const LpModel& model, const Autocorrelation& r) {
     double sum = 0.0;
-    for (int i = 0; i < kLpCoeffs; ++i)
-        for (int j = 0; j < kLpCoeffs; ++j) sum += a[i] * a[j] * r[std::abs(i - j)];
+    for (int m = 0; m < kLpCoeffs; ++m) sum += model.rho[m] * r[m];
     return sum;
 }
 
@@ -247,7 +247,7 @@ double lsdFftOf(const SpectrumPair& spectra) {
 // a_out R_s a_out^T / a_s R_s a_s^T: at least 1, the clean frame's own
 // predictor being the one that minimises the form.
 double predictionRatio(const LpModel& s, const LpModel& out) {
-    return quadraticForm(out.a, s.r) / quadraticForm(s.a, s.r);
+    return quadraticForm(out, s.r) / quadraticForm(s, s.r);
 }
 
 double llrOf(const LpModel& s, const LpModel& out) {
@@ -255,7 +255,7 @@ double llrOf(const LpModel& s, const LpModel& out) {
 }
 
 double itakuraSaitoOf(const LpModel& s, const LpModel& out) {
-    const double gains = quadraticForm(s.a, s.r) / quadraticForm(out.a, out.r);  // E_s / E_out
+    const double gains = quadraticForm(s, s.r) / quadraticForm(out, out.r);  // E_s / E_out
     const double is = gains * predictionRatio(s, out) - std::log(gains) - 1.0;
     return std::clamp(is, 0.0, kItakuraSaitoMax);
 }
