@@ -52,15 +52,13 @@ struct RunRecords {
     RecordFile* file = nullptr;
     std::string setting;
 
-    void coded(const EncodeJob& job, const SpeechCoder& coder) const {
+    void coded(const EncodeJob& job, const SpeechCoder& coder,
+               const std::optional<MeasureMeans>& measures) const {
         if (file == nullptr) return;
-        file->append({job.input.string(),
-                      "encode",
-                      setting,
-                      true,
-                      {},
-                      figuresOf(coder),
-                      job.output.string()});
+        ModeFigures figures = figuresOf(coder);
+        figures.measures = measures;
+        file->append(
+            {job.input.string(), "encode", setting, true, {}, figures, job.output.string()});
     }
     // Left out once a record could not be written: that error is reported
     // with the file it failed.
@@ -160,14 +158,14 @@ void checkRun(RunResult result, const DescriptorStream& stream, const EncodeJob&
 // would be skipped with no record at all.
 void encodeStaged(SpeechCoder& coder, const EncodeJob& job, const EncodeArguments& a,
                   StagingArea& area, BatchProgress& progress, std::size_t slot,
-                  const RunRecords& records) {
+                  const RunRecords& records, const std::optional<MeasureMeans>& measures) {
     StagedFile staged(area, job.output);
     progress.begin(slot, staged.temporary());
     DescriptorStream stream(staged.descriptor(), false);
     const RunResult result = coder.encodeFile(stream, saveOption(a));
     stream.flush();
     checkRun(result, stream, job);
-    records.coded(job, coder);
+    records.coded(job, coder, measures);
     staged.commit(a.overwrite);
 }
 
@@ -203,10 +201,10 @@ ResultRow encodeOne(const EncodeJob& job, const EncodeArguments& a, StagingArea&
     const auto start = std::chrono::steady_clock::now();
     const OutputPlace place = outputPlace(job.output);
     if (place == OutputPlace::NewFile) {
-        encodeStaged(coder, job, a, area, progress, slot, records);
+        encodeStaged(coder, job, a, area, progress, slot, records, measures);
     } else {
         encodeInOrder(coder, job, a, place, progress, slot);
-        records.coded(job, coder);
+        records.coded(job, coder, measures);
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
 

@@ -288,5 +288,36 @@ TEST(SweepMeasures, EveryModeCarriesTheMeansBesideTheSnrs) {
     EXPECT_EQ(rows, 16);  // eight modes of the file, eight totals
 }
 
+TEST(RecordsMeasures, EncodeAndSweepRecordsCarryTheMeansAndAggregateReadsThem) {
+    const TempDir dir;
+    const std::string records = arg(dir / "runs.jsonl");
+    const test::CliResult encode =
+        runCli({"encode", arg(test::samplePath()), "-m", "12.2", "--measures", "-d",
+                arg(dir.path()), "--jsonl", records});
+    ASSERT_EQ(encode.exitCode, 0) << encode.err;
+    const test::CliResult sweep = runCli(
+        {"sweep", arg(test::samplePath()), "--measures", "--post", "-j", "2", "--jsonl", records});
+    ASSERT_EQ(sweep.exitCode, 0) << sweep.err;
+    std::istringstream lines(test::readText(dir / "runs.jsonl"));
+    std::string line;
+    int count = 0;
+    while (std::getline(lines, line)) {
+        const json record = json::parse(line);
+        const bool fromEncode = record.at("command") == "encode";
+        const CoderMode mode = test::modeNumbered(record.at("mode").get<int>());
+        const auto means =
+            expectedMeans(test::samplePath(), mode,
+                          fromEncode ? SaveOption::synthesized : SaveOption::postProcessed);
+        for (std::size_t i = 0; i < kCsvNames.size(); ++i) {
+            ASSERT_TRUE(means[i]);
+            EXPECT_EQ(record.at(kCsvNames[i]).get<double>(), *means[i]) << line;
+        }
+        ++count;
+    }
+    EXPECT_EQ(count, 9);
+    const test::CliResult aggregate = runCli({"aggregate", records, "--csv"});
+    EXPECT_EQ(aggregate.exitCode, 0) << aggregate.err;
+}
+
 }  // namespace
 }  // namespace zorvel
