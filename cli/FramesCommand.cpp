@@ -6,9 +6,12 @@
 // JSON and an empty cell in CSV where a frame has no value.
 #include "cli/FramesCommand.h"
 
+#include <future>
 #include <iostream>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "cli/FailureSummary.h"
@@ -46,27 +49,12 @@ void addFields(Json& object, std::span<const FrameField> fields, const SpeechCod
         object[std::string(field.name)] = jsonValue(field.read(coder));
 }
 
-// The distances a row carries: none without --measures.
-struct MeasureChoice {
-    bool wanted = false;
-    SaveOption output = SaveOption::synthesized;
-};
-
-void addMeasures(Json& object, const FrameMeasures& values) {
-    for (SpectralMeasure measure : kAllSpectralMeasures) {
-        const std::optional<double> value = valueOf(values, measure);
-        object[std::string(infoOf(measure).key)] = value ? Json(*value) : Json(nullptr);
-    }
-}
-
-void writeJson(SpeechCoder& coder, bool signals, MeasureChoice measures, std::ostream& out) {
+void writeJson(SpeechCoder& coder, bool signals, std::ostream& out) {
     out << '[';
     const char* separator = "\n";
     while (coder.nextFrame() == FrameStep::coded) {
         Json frame = Json::object();
         addFields(frame, parameterFields(), coder);
-        if (measures.wanted)
-            addMeasures(frame, measureRecord(coder.currentFrame(), measures.output));
         if (signals) addFields(frame, signalFields(), coder);
         out << separator << frame.dump();
         separator = ",\n";
@@ -93,46 +81,144 @@ void appendCells(std::vector<std::string>& cells, const FrameField& field, const
         value);
 }
 
-void appendMeasureCells(std::vector<std::string>& cells, const SpeechCoder& coder, bool header,
-                        SaveOption output) {
-    if (header) {
-        for (SpectralMeasure measure : kAllSpectralMeasures)
-            cells.emplace_back(infoOf(measure).key);
-        return;
-    }
-    const FrameMeasures values = measureRecord(coder.currentFrame(), output);
-    for (SpectralMeasure measure : kAllSpectralMeasures) {
-        const std::optional<double> value = valueOf(values, measure);
-        cells.push_back(value ? numberText(*value) : std::string());
-    }
-}
-
-void writeCsvLine(const SpeechCoder& coder, bool header, MeasureChoice measures,
-                  std::ostream& out) {
+// The parameter cells of the current frame (or their names) joined by commas.
+std::string csvParameters(const SpeechCoder& coder, bool header) {
     std::vector<std::string> cells;
     for (const FrameField& field : parameterFields())
         appendCells(cells, field, field.read(coder), header);
-    if (measures.wanted) appendMeasureCells(cells, coder, header, measures.output);
-    for (std::size_t i = 0; i < cells.size(); ++i) out << (i == 0 ? "" : ",") << cells[i];
-    out << '\n';
+    std::string line;
+    for (std::size_t i = 0; i < cells.size(); ++i) line += (i == 0 ? "" : ",") + cells[i];
+    return line;
 }
 
-void writeCsv(SpeechCoder& coder, MeasureChoice measures, std::ostream& out) {
+void writeCsv(SpeechCoder& coder, std::ostream& out) {
     // The list lengths are fixed, so the cleared coder names them.
-    writeCsvLine(coder, true, measures, out);
-    while (coder.nextFrame() == FrameStep::coded) writeCsvLine(coder, false, measures, out);
+    out << csvParameters(coder, true) << '\n';
+    while (coder.nextFrame() == FrameStep::coded) out << csvParameters(coder, false) << '\n';
+}
+
+// With --measures each row waits for its distances, computed a batch of
+// frames at a time on another thread while the coder codes the next batch.
+// A row's text before and after the distances is made as its frame is coded
+// (the next frame replaces the record); the distances' text once they are in.
+struct PendingRow {
+    std::string before;
+    std::string after;
+    Signal s{};
+    Signal out{};
+};
+using RowBatch = std::vector<PendingRow>;
+constexpr std::size_t kRowsPerBatch = 128;
+
+std::vector<FrameMeasures> measureRows(const RowBatch& rows) {
+    std::vector<FrameMeasures> values;
+    values.reserve(rows.size());
+    for (const PendingRow& row : rows) values.push_back(measureFrame(row.s, row.out));
+    return values;
+}
+
+// Codes every frame; `makeRow` gives a frame's text, `measureText` that of
+// its distances; the rows go out in order.
+template <class MakeRow, class MeasureText>
+void writeMeasuredRows(SpeechCoder& coder, SaveOption output, MakeRow makeRow,
+                       MeasureText measureText, std::ostream& out) {
+    std::shared_ptr<const RowBatch> measuring;
+    std::future<std::vector<FrameMeasures>> values;
+    auto writeMeasured = [&] {
+        if (!measuring) return;
+        const std::vector<FrameMeasures> v = values.get();
+        for (std::size_t i = 0; i < measuring->size(); ++i)
+            out << (*measuring)[i].before << measureText(v[i]) << (*measuring)[i].after;
+        measuring.reset();
+    };
+    auto measureInBackground = [&](RowBatch batch) {
+        writeMeasured();
+        measuring = std::make_shared<const RowBatch>(std::move(batch));
+        values = std::async(std::launch::async, [rows = measuring] { return measureRows(*rows); });
+    };
+    RowBatch filling;
+    while (coder.nextFrame() == FrameStep::coded) {
+        const FrameRecord& record = coder.currentFrame();
+        PendingRow row = makeRow(coder);
+        row.s = record.speech;
+        row.out = output == SaveOption::postProcessed ? record.postProcessedSpeech
+                                                      : record.synthesizedSpeech;
+        filling.push_back(std::move(row));
+        if (filling.size() == kRowsPerBatch) measureInBackground(std::exchange(filling, {}));
+    }
+    if (!filling.empty()) measureInBackground(std::move(filling));
+    writeMeasured();
+}
+
+void writeJsonWithMeasures(SpeechCoder& coder, bool signals, SaveOption output, std::ostream& out) {
+    out << '[';
+    const char* separator = "\n";
+    auto makeRow = [&](const SpeechCoder& c) {
+        Json parameters = Json::object();
+        addFields(parameters, parameterFields(), c);
+        PendingRow row;
+        row.before = separator + parameters.dump();
+        row.before.pop_back();  // the object goes on with the distances
+        separator = ",\n";
+        if (signals) {
+            Json arrays = Json::object();
+            addFields(arrays, signalFields(), c);
+            row.after = "," + arrays.dump().substr(1);
+        } else {
+            row.after = "}";
+        }
+        return row;
+    };
+    auto measureText = [](const FrameMeasures& values) {
+        std::string text;
+        for (SpectralMeasure measure : kAllSpectralMeasures) {
+            const std::optional<double> value = valueOf(values, measure);
+            text += ",\"";
+            text += infoOf(measure).key;
+            text += "\":";
+            text += (value ? Json(*value) : Json(nullptr)).dump();
+        }
+        return text;
+    };
+    writeMeasuredRows(coder, output, makeRow, measureText, out);
+    out << "\n]\n";
+}
+
+void writeCsvWithMeasures(SpeechCoder& coder, SaveOption output, std::ostream& out) {
+    out << csvParameters(coder, true);
+    for (SpectralMeasure measure : kAllSpectralMeasures) out << ',' << infoOf(measure).key;
+    out << '\n';
+    auto makeRow = [](const SpeechCoder& c) {
+        PendingRow row;
+        row.before = csvParameters(c, false);
+        row.after = "\n";
+        return row;
+    };
+    auto measureText = [](const FrameMeasures& values) {
+        std::string text;
+        for (SpectralMeasure measure : kAllSpectralMeasures) {
+            const std::optional<double> value = valueOf(values, measure);
+            text += ',';
+            if (value) text += numberText(*value);
+        }
+        return text;
+    };
+    writeMeasuredRows(coder, output, makeRow, measureText, out);
 }
 
 void writeFrames(const FramesArguments& a, bool convert, std::ostream& out) {
     SpeechCoder coder(openCoderInput(a.input, convert), a.coder.mode);
     coder.noAdaptiveCodebook = a.coder.noAdaptiveCodebook;
     coder.setCheckpoints(nullptr);  // straight through: memory stays that of one frame
-    const MeasureChoice measures{
-        a.measures, a.postProcessed ? SaveOption::postProcessed : SaveOption::synthesized};
-    if (a.format == "json")
-        writeJson(coder, a.signals, measures, out);
+    const SaveOption output = a.postProcessed ? SaveOption::postProcessed : SaveOption::synthesized;
+    if (a.measures && a.format == "json")
+        writeJsonWithMeasures(coder, a.signals, output, out);
+    else if (a.measures)
+        writeCsvWithMeasures(coder, output, out);
+    else if (a.format == "json")
+        writeJson(coder, a.signals, out);
     else
-        writeCsv(coder, measures, out);
+        writeCsv(coder, out);
 }
 
 void checkWritten(DescriptorStream& stream, const std::string& name) {

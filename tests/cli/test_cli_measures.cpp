@@ -129,6 +129,32 @@ TEST(FramesMeasures, PostProcessedOutputGivesOtherValues) {
     EXPECT_GT(differing, 200);
 }
 
+TEST(FramesMeasures, WithTheSignalsTheDistancesComeBetweenSnrsAndArrays) {
+    const test::CliResult result = runCli({"frames", arg(test::samplePath()), "--format", "json",
+                                           "--signals", "--measures", "-m", "7.40"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const json frames = json::parse(result.out);
+    ASSERT_EQ(frames.size(), 283u);
+    SpeechCoder coder(test::samplePath(), CoderMode::rate7_40);
+    for (const json& frame : frames) {
+        ASSERT_EQ(coder.nextFrame(), FrameStep::coded);
+        std::vector<std::string> keys;
+        for (const auto& item : frame.items()) keys.push_back(item.key());
+        const auto snr = std::find(keys.begin(), keys.end(), "overallSnr");
+        ASSERT_NE(snr, keys.end());
+        EXPECT_EQ(std::vector(snr + 1, snr + 7), kKeys);
+        ASSERT_NE(snr + 7, keys.end());
+        EXPECT_EQ(*(snr + 7), "speech");
+        const FrameMeasures expected = measureRecord(coder.currentFrame(), SaveOption::synthesized);
+        for (std::size_t i = 0; i < kKeys.size(); ++i)
+            EXPECT_EQ(frame.at(kKeys[i]).get<double>(), *expected[i]);
+        // The arrays are the record's.
+        const FrameRecord& r = coder.currentFrame();
+        EXPECT_EQ(frame.at("synthesizedSpeech").get<std::vector<double>>(),
+                  std::vector<double>(r.synthesizedSpeech.begin(), r.synthesizedSpeech.end()));
+    }
+}
+
 TEST(FramesMeasures, PostNeedsMeasures) {
     const test::CliResult result = runCli({"frames", arg(test::samplePath()), "--post"});
     EXPECT_EQ(result.exitCode, 2);
