@@ -49,7 +49,8 @@ GeneratedRecords::GeneratedRecords()
                 record.setting = zorvel::cli::settingName(zorvel::CoderSettings{});
                 const double s = energy(rng);
                 const double n = s / (10.0 + snr(rng));
-                record.figures = {mode, frames(rng), snr(rng), 10.0 * std::log10(s / n), s, n};
+                record.figures = {mode, frames(rng), snr(rng),    10.0 * std::log10(s / n),
+                                  s,    n,           std::nullopt};
                 out << zorvel::cli::recordLine(record);
             }
         }

@@ -1,5 +1,6 @@
 #include "charts/ChartContextMenus.h"
 
+#include <QActionGroup>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include "charts/ChartWindow.h"
 #include "charts/OverviewStrip.h"
 #include "coder/SpeechCoder.h"
+#include "plots/MeasureTexts.h"
 
 namespace zorvel {
 namespace {
@@ -194,6 +196,26 @@ void ChartContextMenus::buildMenus() {
         connect(overviewMenu_->addAction(QString::fromUtf8(entry.text)), &QAction::triggered, this,
                 [this, entry] { saveOverviewPicture(entry.format); });
     }
+    addOverviewLaneChoice();
+}
+
+// What the strip's middle lane shows: the frame SNR or one spectral distance.
+void ChartContextMenus::addOverviewLaneChoice() {
+    overviewMenu_->addSeparator();
+    auto* choice = new QActionGroup(overviewMenu_.get());
+    auto add = [&](const QString& text, std::optional<SpectralMeasure> measure) {
+        QAction* action = overviewMenu_->addAction(QStringLiteral("Pasek: ") + text);
+        action->setCheckable(true);
+        action->setChecked(!measure);
+        action->setActionGroup(choice);
+        action->setObjectName(measure ? QStringLiteral("OverviewLane_") +
+                                            QString::fromUtf8(infoOf(*measure).key)
+                                      : QStringLiteral("OverviewLane_frameSnr"));
+        connect(action, &QAction::triggered, this,
+                [this, measure] { overviewStrip_.setMeasure(measure); });
+    };
+    add(QStringLiteral("SNR ramki"), std::nullopt);
+    for (SpectralMeasure measure : kAllSpectralMeasures) add(measureName(measure), measure);
 }
 
 void ChartContextMenus::playShown(PlaybackSignal signal) {

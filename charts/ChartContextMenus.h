@@ -74,6 +74,7 @@ class ChartContextMenus : public QObject {
     void saveTimePicture(PictureFile format);
     void saveSpectrumPicture(PictureFile format);
     void saveOverviewPicture(PictureFile format);
+    void addOverviewLaneChoice();
 
   private:
     void buildMenus();

@@ -41,6 +41,11 @@ ChartNavigation::ChartNavigation(ChartWindow& window, QWidget& timePlot, QWidget
     strip_->setGeometry(timePlot_.x(), formHeight, timePlot_.width(), OverviewStrip::kHeight);
     window_.resize(window_.width(), formHeight + OverviewStrip::kHeight + kOverviewGap);
     connect(strip_, &OverviewStrip::frameRequested, this, &ChartNavigation::goToFrame);
+    connect(strip_, &OverviewStrip::measuresWanted, this, [this] {
+        if (!pass_) return;
+        pass_->measureFrames();
+        passTimer_.start();
+    });
 
     passTimer_.setInterval(kPassPollMs);
     connect(&passTimer_, &QTimer::timeout, this, &ChartNavigation::pollPass);
@@ -59,6 +64,7 @@ void ChartNavigation::startPass(const QString& fileName, CoderMode mode, bool no
         pass_ = std::make_unique<FramePass>(input, mode, noAdaptiveCodebook);
     }
     strip_->setPass(pass_.get());
+    if (strip_->measure()) pass_->measureFrames();
     pass_->start();
     passTimer_.start();
 }
@@ -154,7 +160,9 @@ void ChartNavigation::pollPass() {
                                 fraction);
         }
     }
-    if (!waitTarget_ && !pass_->running()) {
+    // The distances may still come after the coding ended.
+    if (pass_->measuring()) pass_->measureFrames();
+    if (!waitTarget_ && !pass_->running() && !pass_->measuring()) {
         passTimer_.stop();
         strip_->update();
     }

@@ -18,7 +18,9 @@
 #include "charts/ReadoutBox.h"
 #include "charts/ScreenFit.h"
 #include "coder/FramePass.h"
+#include "coder/SpectralMeasures.h"
 #include "coder/SpeechCoder.h"
+#include "plots/MeasureTexts.h"
 #include "plots/Readouts.h"
 #include "ui_ChartWindow.h"
 
@@ -32,6 +34,8 @@ const QString kFrameNotAnInteger = QStringLiteral("Numer ramki musi być liczbą
 constexpr int kFormLeft = 8;
 constexpr int kFormTop = 11;
 constexpr int kReadoutGap = 5;  // between a subframe's k and gp readouts
+// Free space of the form right of Panel1, below the frequency captions.
+constexpr QRect kMeasureReadoutPlace{672, 662, 330, 28};
 
 }  // namespace
 
@@ -67,6 +71,14 @@ ChartWindow::ChartWindow(QWidget* parent)
         *this, *ui_->Im_time, *ui_->Im_freq, navigation_->strip(),
         [this](const QString& text) { dialogs_->information(this, text); });
     new PointerReadout(*this, *ui_->Im_time, *ui_->Im_freq, navigation_->strip());
+    measureReadout_ = new QLabel(this);
+    measureReadout_->setObjectName(QStringLiteral("Label_measures"));
+    measureReadout_->setGeometry(kMeasureReadoutPlace);
+    measureReadout_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    measureReadout_->setToolTip(
+        QStringLiteral("Miary widmowe bieżącej ramki, s(n) wobec s'(n): odległości logarytmiczne "
+                       "obwiedni LP i widm FFT, odległość cepstralna, LLR, Itakura-Saito i "
+                       "ważone częstotliwościowo SNR"));
     // The controls sit where the form puts them, the overview below them: the
     // window keeps its size (unless the screen is too low for it).
     setFixedSize(size());
@@ -271,6 +283,7 @@ void ChartWindow::showReadouts() {
     ui_->EdSNR->setText(formatGeneral(roundToTwoDecimals(coder_->frameSnr())));
     ui_->EdSNRseg->setText(formatGeneral(roundToTwoDecimals(coder_->segmentalSnr())));
     ui_->EdSNRall->setText(formatGeneral(roundToTwoDecimals(coder_->overallSnr())));
+    measureReadout_->setText(measureReadoutText(measureRecord(current, SaveOption::synthesized)));
     // A text longer than its box shows its beginning, as the prefix says what it is.
     for (QLineEdit* readout :
          {ui_->Ed_frame, ui_->Editk1, ui_->Editk2, ui_->Editk3, ui_->Editk4, ui_->Ed_gp1,

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QImage>
+#include <QLabel>
 #include <QString>
 #include <QWidget>
 #include <memory>
@@ -111,6 +112,10 @@ class ChartWindow : public QWidget {
     // The window on a screen too low for its form (charts/ScreenFit.h).
     const ScreenFit& screenFit() const { return *screenFit_; }
 
+    // The spectral distances of the current frame (s(n) against s'(n)), in
+    // free space right of the playback panel: no control of the form moves.
+    const QLabel& measureReadout() const { return *measureReadout_; }
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -137,6 +142,7 @@ class ChartWindow : public QWidget {
     std::unique_ptr<ChartNavigation> navigation_;
     std::unique_ptr<ChartContextMenus> contextMenus_;
     std::unique_ptr<ScreenFit> screenFit_;
+    QLabel* measureReadout_ = nullptr;  // a child of the window
 };
 
 }  // namespace zorvel

@@ -24,6 +24,19 @@ void OverviewStrip::setPass(const FramePass* pass) {
     update();
 }
 
+void OverviewStrip::setMeasure(std::optional<SpectralMeasure> measure) {
+    measure_ = measure;
+    imageStale_ = true;
+    update();
+    if (measure_) emit measuresWanted();
+}
+
+std::optional<OverviewMeasure> OverviewStrip::shownMeasure() const {
+    if (!measure_) return std::nullopt;
+    return OverviewMeasure{*measure_,
+                           pass_ ? pass_->measures() : std::span<const FrameMeasureValues>()};
+}
+
 void OverviewStrip::setColours(const ChartColours& colours) {
     colours_ = colours;
     imageStale_ = true;
@@ -48,14 +61,18 @@ std::span<const FrameSummary> OverviewStrip::summaries() const {
 }
 
 Picture OverviewStrip::pictureOf(std::span<const FrameSummary> summaries) const {
-    return describeOverviewPicture(width(), height(), summaries, totalFrames(), colours_);
+    return describeOverviewPicture(width(), height(), summaries, totalFrames(), colours_,
+                                   shownMeasure());
 }
 
 void OverviewStrip::paintEvent(QPaintEvent*) {
     const std::span<const FrameSummary> reached = summaries();
-    if (imageStale_ || reached.size() != imageFrames_ || image_.size() != size()) {
+    const std::size_t measured = measure_ && pass_ ? pass_->measures().size() : 0;
+    if (imageStale_ || reached.size() != imageFrames_ || measured != imageMeasured_ ||
+        image_.size() != size()) {
         image_ = pictureImage(pictureOf(reached));
         imageFrames_ = reached.size();
+        imageMeasured_ = measured;
         imageStale_ = false;
     }
     QPainter painter(this);

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QString>
 #include <QWidget>
+#include <optional>
 #include <span>
 
 #include "coder/FramePass.h"
@@ -41,8 +42,14 @@ class OverviewStrip : public QWidget {
     // The strip as far as the pass has come, without the marker and the progress.
     Picture picture() const { return pictureOf(summaries()); }
 
+    // A spectral distance in place of the frame SNR; none shows the SNR.
+    void setMeasure(std::optional<SpectralMeasure> measure);
+    std::optional<SpectralMeasure> measure() const { return measure_; }
+
   signals:
     void frameRequested(int frame);
+    // A measure was chosen: the pass is to compute the distances.
+    void measuresWanted();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -52,6 +59,7 @@ class OverviewStrip : public QWidget {
 
   private:
     std::span<const FrameSummary> summaries() const;
+    std::optional<OverviewMeasure> shownMeasure() const;
     Picture pictureOf(std::span<const FrameSummary> summaries) const;
     void request(int x);
 
@@ -65,6 +73,8 @@ class OverviewStrip : public QWidget {
     // size, the pass or the colours change.
     QImage image_;
     std::size_t imageFrames_ = 0;
+    std::size_t imageMeasured_ = 0;
+    std::optional<SpectralMeasure> measure_;
     bool imageStale_ = true;
 };
 

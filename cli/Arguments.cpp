@@ -155,6 +155,9 @@ CLI::App* defineEncode(CLI::App& app, EncodeArguments& a) {
         ->check(threadCount());
     encode->add_flag("-y,--yes", a.overwrite, "Overwrite existing outputs")->excludes(skip);
     encode->add_flag("--csv", a.csv, "Print the result table as CSV");
+    encode->add_flag("--measures", a.measures,
+                     "Add the file means of the spectral distances (of the written output) to "
+                     "the table");
     encode->add_option("--jsonl", a.jsonl, "Append one JSON line of results per file to FILE")
         ->type_name("FILE");
     encode->footer("Example: zorvel-cli encode corpus/*.wav -m 7.95 -d out -j 4");
@@ -173,6 +176,14 @@ CLI::App* defineFrames(CLI::App& app, FramesArguments& a) {
         ->check(CLI::IsMember({"csv", "json"}))
         ->capture_default_str();
     frames->add_flag("--signals", a.signals, "Add every 160-sample array of the record (JSON)");
+    CLI::Option* measures = frames->add_flag(
+        "--measures", a.measures,
+        "Add the spectral distances of each frame: lsdLp, cepstralDistance, lsdFft, llr, "
+        "itakuraSaito, fwSegSnr (null or empty where a frame is silent)");
+    frames
+        ->add_flag("--post", a.postProcessed,
+                   "The distances measure the speech after post-processing, not before")
+        ->needs(measures);
     CLI::Option* output =
         frames->add_option("-o,--output", a.output, "Output file (default or -: standard output)");
     frames
@@ -197,6 +208,9 @@ CLI::App* defineSweep(CLI::App& app, SweepArguments& a) {
     addSettingOption(*sweep, a.settings);
     addInputFormatOptions(*sweep, a.inputFormat);
     sweep->add_flag("--csv", a.csv, "Print the table as CSV");
+    sweep->add_flag(
+        "--measures", a.measures,
+        "Add the means of the spectral distances beside the SNRs (of sp(n) with --post)");
     skip->needs(sweep
                     ->add_option("--jsonl", a.jsonl,
                                  "Append one JSON line of results per file and mode to FILE")

@@ -40,7 +40,8 @@ struct EncodeArguments {
     unsigned jobs = 0;           // 0: one per core
     bool overwrite = false;      // -y
     bool csv = false;
-    std::string jsonl;  // --jsonl: one record a file appended
+    std::string jsonl;      // --jsonl: one record a file appended
+    bool measures = false;  // the file means of the spectral distances in the table
 };
 
 struct FramesArguments {
@@ -54,8 +55,10 @@ struct FramesArguments {
     InputFormatChoice inputFormat;
     std::string format = "csv";
     bool signals = false;
-    std::string output;      // empty or "-": standard output
-    bool overwrite = false;  // -y
+    bool measures = false;       // the spectral distances of every frame
+    bool postProcessed = false;  // the distances measure sp(n) instead of s'(n)
+    std::string output;          // empty or "-": standard output
+    bool overwrite = false;      // -y
 };
 
 struct PlotArguments {
@@ -81,6 +84,7 @@ struct SweepArguments {
     bool noAdaptiveCodebook = false;  // as CoderChoice's after parsing
     CoderSettings settings;           // --set NAME=VALUE
     bool postProcessed = false;       // as encode --post: the SNRs always compare s'(n) with s(n)
+    bool measures = false;  // the spectral distances beside the SNRs (of sp(n) with --post)
     bool csv = false;
     std::string plot;        // OUT.png or OUT.svg; empty: no chart
     bool overwrite = false;  // -y

@@ -55,6 +55,12 @@ std::string recordLine(const CorpusRecord& record) {
         line["noise_energy"] = f.noiseEnergy;
         line["segmental_snr_db"] = f.segmentalSnr;
         line["overall_snr_db"] = f.overallSnr;
+        if (f.measures) {
+            for (SpectralMeasure measure : kAllSpectralMeasures) {
+                const std::optional<double> mean = f.measures->mean(measure);
+                line[std::string(infoOf(measure).csvName)] = mean ? Json(*mean) : Json(nullptr);
+            }
+        }
         if (!record.output.empty()) line["output"] = record.output;
     } else {
         line["reason"] = record.reason;

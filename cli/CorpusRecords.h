@@ -7,8 +7,10 @@
 //    "setting":"default","status":"ok","frames":283,
 //    "signal_energy":...,"noise_energy":...,
 //    "segmental_snr_db":...,"overall_snr_db":...,"output":"a.wav_12.20_sout.wav"}
-// "output" only for encode. A file that failed: the same up to "setting",
-// then "status":"failed","reason":"...". Numbers are written so that they
+// "output" only for encode. A run with --measures adds the means of the
+// spectral distances after "overall_snr_db" ("lsd_lp_db", ...,
+// "fw_seg_snr_db"; null where no frame had a value); aggregate passes them by. A file that failed:
+// the same up to "setting", then "status":"failed","reason":"...". Numbers are written so that they
 // read back to the same doubles.
 #pragma once
 

@@ -26,6 +26,7 @@
 #include "cli/Progress.h"
 #include "cli/ResultTable.h"
 #include "coder/ModeSweep.h"
+#include "coder/SpectralMeasures.h"
 #include "coder/SpeechCoder.h"
 #include "files/StagedOutput.h"
 #include "sound/DescriptorStream.h"
@@ -51,15 +52,13 @@ struct RunRecords {
     RecordFile* file = nullptr;
     std::string setting;
 
-    void coded(const EncodeJob& job, const SpeechCoder& coder) const {
+    void coded(const EncodeJob& job, const SpeechCoder& coder,
+               const std::optional<MeasureMeans>& measures) const {
         if (file == nullptr) return;
-        file->append({job.input.string(),
-                      "encode",
-                      setting,
-                      true,
-                      {},
-                      figuresOf(coder),
-                      job.output.string()});
+        ModeFigures figures = figuresOf(coder);
+        figures.measures = measures;
+        file->append(
+            {job.input.string(), "encode", setting, true, {}, figures, job.output.string()});
     }
     // Left out once a record could not be written: that error is reported
     // with the file it failed.
@@ -160,14 +159,14 @@ void checkRun(RunResult result, const DescriptorStream& stream, const EncodeJob&
 // would be skipped with no record at all.
 void encodeStaged(SpeechCoder& coder, const EncodeJob& job, const EncodeArguments& a,
                   StagingArea& area, BatchProgress& progress, std::size_t slot,
-                  const RunRecords& records) {
+                  const RunRecords& records, const std::optional<MeasureMeans>& measures) {
     StagedFile staged(area, job.output);
     progress.begin(slot, staged.temporary());
     DescriptorStream stream(staged.descriptor(), false);
     const RunResult result = coder.encodeFile(stream, saveOption(a));
     stream.flush();
     checkRun(result, stream, job);
-    records.coded(job, coder);
+    records.coded(job, coder, measures);
     staged.commit(a.overwrite);
 }
 
@@ -190,18 +189,32 @@ ResultRow encodeOne(const EncodeJob& job, const EncodeArguments& a, StagingArea&
                     BatchProgress& progress, std::size_t slot, const RunRecords& records) {
     SpeechCoder coder(openCoderInput(job.input, job.convert), a.coder.mode, a.coder.settings);
     coder.noAdaptiveCodebook = a.coder.noAdaptiveCodebook;
+    // The distances are taken from each record as its frame is written: the
+    // run itself and its output stay those of a run without them.
+    std::optional<MeasureMeans> measures;
+    if (a.measures) {
+        measures.emplace();
+        coder.frameWritten = [&coder, &measures, output = saveOption(a)](std::int64_t) {
+            measures->add(measureRecord(coder.currentFrame(), output));
+            return true;
+        };
+    }
     const auto start = std::chrono::steady_clock::now();
     const OutputPlace place = outputPlace(job.output);
     if (place == OutputPlace::NewFile) {
-        encodeStaged(coder, job, a, area, progress, slot, records);
+        encodeStaged(coder, job, a, area, progress, slot, records, measures);
     } else {
         encodeInOrder(coder, job, a, place, progress, slot);
-        records.coded(job, coder);
+        records.coded(job, coder, measures);
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
 
-    ResultRow row{job.input.string(), coder.frameCount(), coder.segmentalSnr(), coder.overallSnr(),
-                  0.0};
+    ResultRow row{job.input.string(),
+                  coder.frameCount(),
+                  coder.segmentalSnr(),
+                  coder.overallSnr(),
+                  0.0,
+                  measures};
     const double speechSeconds = coder.frameCount() * kFrameSeconds;
     if (elapsed.count() > 0.0) row.timesRealTime = speechSeconds / elapsed.count();
     return row;
@@ -309,9 +322,9 @@ int runEncode(const EncodeArguments& arguments) {
     // With the output on standard output the table goes to standard error.
     std::ostream& table = arguments.output == "-" ? std::cerr : std::cout;
     if (arguments.csv)
-        printCsv(table, rows);
+        printCsv(table, rows, arguments.measures);
     else if (!rows.empty())
-        printTable(table, rows);
+        printTable(table, rows, arguments.measures);
     table.flush();
     if (table.fail()) {
         std::cerr << "zorvel-cli: could not write the result table to standard output\n";

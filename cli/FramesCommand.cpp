@@ -1,12 +1,17 @@
 // JSON: an array with one object per frame, keyed by the names of the frame
 // fields, in their order; lists stay lists. CSV: one column per number, a
 // list field `name` giving the columns name_0, name_1, ... Numbers are the
-// shortest text that reads back to the same double.
+// shortest text that reads back to the same double. With --measures the
+// spectral distances follow the parameters, one key or column each: null in
+// JSON and an empty cell in CSV where a frame has no value.
 #include "cli/FramesCommand.h"
 
+#include <future>
 #include <iostream>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "cli/FailureSummary.h"
@@ -15,6 +20,7 @@
 #include "cli/InputFormat.h"
 #include "cli/InterruptCleanup.h"
 #include "cli/NumberText.h"
+#include "coder/SpectralMeasures.h"
 #include "files/StagedOutput.h"
 #include "sound/DescriptorStream.h"
 
@@ -75,24 +81,141 @@ void appendCells(std::vector<std::string>& cells, const FrameField& field, const
         value);
 }
 
-void writeCsvLine(const SpeechCoder& coder, bool header, std::ostream& out) {
+// The parameter cells of the current frame (or their names) joined by commas.
+std::string csvParameters(const SpeechCoder& coder, bool header) {
     std::vector<std::string> cells;
     for (const FrameField& field : parameterFields())
         appendCells(cells, field, field.read(coder), header);
-    for (std::size_t i = 0; i < cells.size(); ++i) out << (i == 0 ? "" : ",") << cells[i];
-    out << '\n';
+    std::string line;
+    for (std::size_t i = 0; i < cells.size(); ++i) line += (i == 0 ? "" : ",") + cells[i];
+    return line;
 }
 
 void writeCsv(SpeechCoder& coder, std::ostream& out) {
-    writeCsvLine(coder, true, out);  // the list lengths are fixed, so the cleared coder names them
-    while (coder.nextFrame() == FrameStep::coded) writeCsvLine(coder, false, out);
+    // The list lengths are fixed, so the cleared coder names them.
+    out << csvParameters(coder, true) << '\n';
+    while (coder.nextFrame() == FrameStep::coded) out << csvParameters(coder, false) << '\n';
+}
+
+// With --measures each row waits for its distances, computed a batch of
+// frames at a time on another thread while the coder codes the next batch.
+// A row's text before and after the distances is made as its frame is coded
+// (the next frame replaces the record); the distances' text once they are in.
+struct PendingRow {
+    std::string before;
+    std::string after;
+    Signal s{};
+    Signal out{};
+};
+using RowBatch = std::vector<PendingRow>;
+constexpr std::size_t kRowsPerBatch = 128;
+
+std::vector<FrameMeasures> measureRows(const RowBatch& rows) {
+    std::vector<FrameMeasures> values;
+    values.reserve(rows.size());
+    for (const PendingRow& row : rows) values.push_back(measureFrame(row.s, row.out));
+    return values;
+}
+
+// Codes every frame; `makeRow` gives a frame's text, `measureText` that of
+// its distances; the rows go out in order.
+template <class MakeRow, class MeasureText>
+void writeMeasuredRows(SpeechCoder& coder, SaveOption output, MakeRow makeRow,
+                       MeasureText measureText, std::ostream& out) {
+    std::shared_ptr<const RowBatch> measuring;
+    std::future<std::vector<FrameMeasures>> values;
+    auto writeMeasured = [&] {
+        if (!measuring) return;
+        const std::vector<FrameMeasures> v = values.get();
+        for (std::size_t i = 0; i < measuring->size(); ++i)
+            out << (*measuring)[i].before << measureText(v[i]) << (*measuring)[i].after;
+        measuring.reset();
+    };
+    auto measureInBackground = [&](RowBatch batch) {
+        writeMeasured();
+        measuring = std::make_shared<const RowBatch>(std::move(batch));
+        values = std::async(std::launch::async, [rows = measuring] { return measureRows(*rows); });
+    };
+    RowBatch filling;
+    while (coder.nextFrame() == FrameStep::coded) {
+        const FrameRecord& record = coder.currentFrame();
+        PendingRow row = makeRow(coder);
+        row.s = record.speech;
+        row.out = output == SaveOption::postProcessed ? record.postProcessedSpeech
+                                                      : record.synthesizedSpeech;
+        filling.push_back(std::move(row));
+        if (filling.size() == kRowsPerBatch) measureInBackground(std::exchange(filling, {}));
+    }
+    if (!filling.empty()) measureInBackground(std::move(filling));
+    writeMeasured();
+}
+
+void writeJsonWithMeasures(SpeechCoder& coder, bool signals, SaveOption output, std::ostream& out) {
+    out << '[';
+    const char* separator = "\n";
+    auto makeRow = [&](const SpeechCoder& c) {
+        Json parameters = Json::object();
+        addFields(parameters, parameterFields(), c);
+        PendingRow row;
+        row.before = separator + parameters.dump();
+        row.before.pop_back();  // the object goes on with the distances
+        separator = ",\n";
+        if (signals) {
+            Json arrays = Json::object();
+            addFields(arrays, signalFields(), c);
+            row.after = "," + arrays.dump().substr(1);
+        } else {
+            row.after = "}";
+        }
+        return row;
+    };
+    auto measureText = [](const FrameMeasures& values) {
+        std::string text;
+        for (SpectralMeasure measure : kAllSpectralMeasures) {
+            const std::optional<double> value = valueOf(values, measure);
+            text += ",\"";
+            text += infoOf(measure).key;
+            text += "\":";
+            text += (value ? Json(*value) : Json(nullptr)).dump();
+        }
+        return text;
+    };
+    writeMeasuredRows(coder, output, makeRow, measureText, out);
+    out << "\n]\n";
+}
+
+void writeCsvWithMeasures(SpeechCoder& coder, SaveOption output, std::ostream& out) {
+    out << csvParameters(coder, true);
+    for (SpectralMeasure measure : kAllSpectralMeasures) out << ',' << infoOf(measure).key;
+    out << '\n';
+    auto makeRow = [](const SpeechCoder& c) {
+        PendingRow row;
+        row.before = csvParameters(c, false);
+        row.after = "\n";
+        return row;
+    };
+    auto measureText = [](const FrameMeasures& values) {
+        std::string text;
+        for (SpectralMeasure measure : kAllSpectralMeasures) {
+            const std::optional<double> value = valueOf(values, measure);
+            text += ',';
+            if (value) text += numberText(*value);
+        }
+        return text;
+    };
+    writeMeasuredRows(coder, output, makeRow, measureText, out);
 }
 
 void writeFrames(const FramesArguments& a, bool convert, std::ostream& out) {
     SpeechCoder coder(openCoderInput(a.input, convert), a.coder.mode, a.coder.settings);
     coder.noAdaptiveCodebook = a.coder.noAdaptiveCodebook;
     coder.setCheckpoints(nullptr);  // straight through: memory stays that of one frame
-    if (a.format == "json")
+    const SaveOption output = a.postProcessed ? SaveOption::postProcessed : SaveOption::synthesized;
+    if (a.measures && a.format == "json")
+        writeJsonWithMeasures(coder, a.signals, output, out);
+    else if (a.measures)
+        writeCsvWithMeasures(coder, output, out);
+    else if (a.format == "json")
         writeJson(coder, a.signals, out);
     else
         writeCsv(coder, out);

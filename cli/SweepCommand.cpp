@@ -148,6 +148,12 @@ std::set<std::string> recordedFiles(const std::string& jsonl, const std::string&
     return files;
 }
 
+// The output the spectral distances measure, when they are asked for.
+std::optional<SaveOption> measuredOutput(const SweepArguments& a) {
+    if (!a.measures) return std::nullopt;
+    return a.postProcessed ? SaveOption::postProcessed : SaveOption::synthesized;
+}
+
 // The progress of a sweep counts the frames coded in every mode: a thread's
 // run is that of the file it last opened.
 thread_local std::size_t tCurrentFile = 0;
@@ -186,7 +192,7 @@ std::optional<SweepResult> sweepWithProgress(const SweepArguments& a, const Swee
                     bar.message("zorvel-cli: " + std::string(error.what()));
             }
         },
-        a.settings);
+        measuredOutput(a), a.settings);
 }
 
 // A failed record in every mode for each input that could not be read.
@@ -247,9 +253,9 @@ int runSweep(const SweepArguments& arguments) {
     for (std::size_t i = 0; i < files.size(); ++i) files[i].figures = result->files[i];
 
     if (arguments.csv)
-        printSweepCsv(std::cout, files, result->total);
+        printSweepCsv(std::cout, files, result->total, arguments.measures);
     else
-        printSweepTable(std::cout, files, result->total);
+        printSweepTable(std::cout, files, result->total, arguments.measures);
     std::cout.flush();
     if (std::cout.fail()) {
         std::cerr << "zorvel-cli: could not write the table to standard output\n";

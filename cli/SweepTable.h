@@ -18,12 +18,13 @@ struct SweepTableFile {
 };
 
 // Aligned columns for people: file (as tableText shows it), mode, kbit/s,
-// frames, SNRseg, SNR (0.01 dB).
+// frames, SNRseg, SNR (0.01 dB); with `measures`, the means of the spectral
+// distances after them (cli/MeasureColumns.h).
 void printSweepTable(std::ostream& out, const std::vector<SweepTableFile>& files,
-                     const SweepRow& total);
+                     const SweepRow& total, bool measures = false);
 
 // A header line and the same rows, every number in full.
 void printSweepCsv(std::ostream& out, const std::vector<SweepTableFile>& files,
-                   const SweepRow& total);
+                   const SweepRow& total, bool measures = false);
 
 }  // namespace zorvel::cli

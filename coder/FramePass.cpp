@@ -2,6 +2,7 @@
 #include "coder/FramePass.h"
 
 #include <algorithm>
+#include <limits>
 
 #ifdef __linux__
 #include <sys/resource.h>
@@ -28,6 +29,14 @@ FrameSummary summarizeFrame(const FrameRecord& record, double frameSnr) {
     return summary;
 }
 
+FrameMeasureValues frameMeasureValues(const FrameMeasures& values) {
+    FrameMeasureValues out;
+    for (std::size_t i = 0; i < kSpectralMeasureCount; ++i)
+        out[i] =
+            values[i] ? static_cast<float>(*values[i]) : std::numeric_limits<float>::quiet_NaN();
+    return out;
+}
+
 int wholeFramesOf(const std::filesystem::path& input) {
     constexpr std::int64_t kMostFrames = 1 << 30;  // far beyond any recording
     return static_cast<int>(std::min(framesInFile(input), kMostFrames));
@@ -48,6 +57,7 @@ FramePass::FramePass(const std::filesystem::path& input, CoderMode mode, bool no
     checkpoints_ = std::make_shared<CheckpointStore>(coder_->mode(), noAdaptiveCodebook, tools_);
     coder_->setCheckpoints(checkpoints_);
     summaries_.resize(static_cast<std::size_t>(totalFrames_));
+    measures_.resize(static_cast<std::size_t>(totalFrames_));
     if (totalFrames_ == 0) done_ = true;
 }
 
@@ -65,9 +75,41 @@ bool FramePass::matches(const std::filesystem::path& input, CoderMode mode, bool
 }
 
 void FramePass::start() {
-    if (worker_.joinable() || done()) return;
+    if (worker_.joinable() || (done() && !measuring())) return;
     stopRequested_.store(false, std::memory_order_relaxed);
+    workerActive_.store(true, std::memory_order_release);
     worker_ = std::thread([this] { run(); });
+}
+
+void FramePass::measureFrames() {
+    measuresWanted_.store(true, std::memory_order_release);
+    // A worker that ended (with the coding, or just before this call) is
+    // started again for the distances; a stopped pass waits for start().
+    if (worker_.joinable() && !workerActive_.load(std::memory_order_acquire) && measuring()) {
+        worker_.join();
+        start();
+    }
+}
+
+void FramePass::publishMeasures(int frame, const FrameRecord& record) {
+    measures_[static_cast<std::size_t>(frame - 1)] =
+        frameMeasureValues(measureRecord(record, SaveOption::synthesized));
+    measured_.store(frame, std::memory_order_release);
+}
+
+void FramePass::measureNextCodedFrame() {
+    const int frame = measured_.load(std::memory_order_relaxed) + 1;
+    if (!measureCoder_) {
+        measureCoder_ = std::make_unique<SpeechCoder>(input_, mode_);
+        measureCoder_->noAdaptiveCodebook = noAdaptiveCodebook_;
+        measureCoder_->setCheckpoints(checkpoints_);
+    }
+    const FrameStep step = measureCoder_->frameCount() == frame - 1
+                               ? measureCoder_->nextFrame()
+                               : measureCoder_->goToFrame(frame);
+    if (step == FrameStep::endOfInput || measureCoder_->frameCount() != frame)
+        throw std::runtime_error("the input ended before a frame coded earlier");
+    publishMeasures(frame, measureCoder_->currentFrame());
 }
 
 void FramePass::stop() {
@@ -85,18 +127,30 @@ void FramePass::run() {
     try {
         int frame = reached_.load(std::memory_order_relaxed);
         while (frame < totalFrames_ && !stopRequested_.load(std::memory_order_relaxed)) {
+            if (measuresWanted() && measured() < frame) {
+                measureNextCodedFrame();
+                continue;
+            }
             if (coder_->nextFrame() == FrameStep::endOfInput) break;
             summaries_[frame] = summarizeFrame(coder_->currentFrame(), coder_->frameSnr());
             ++frame;
             reached_.store(frame, std::memory_order_release);
+            if (measuresWanted() && measured() == frame - 1)
+                publishMeasures(frame, coder_->currentFrame());
         }
         if (frame >= totalFrames_ || !stopRequested_.load(std::memory_order_relaxed))
             done_.store(true, std::memory_order_release);
+        // Asked for after the coding ended, or while it ended: the rest.
+        while (measuresWanted() && measured() < frame &&
+               !stopRequested_.load(std::memory_order_relaxed))
+            measureNextCodedFrame();
     } catch (...) {
         // A stage refused the input: the window's own coder still works, only
         // without the overview beyond this frame.
         done_.store(true, std::memory_order_release);
     }
+    measureCoder_.reset();  // its records are large; made again when needed
+    workerActive_.store(false, std::memory_order_release);
 }
 
 }  // namespace zorvel

@@ -9,6 +9,12 @@
 // coded twice. The summaries are written by the worker before it publishes
 // the number of frames done (release), and read by the window only below that
 // number (acquire); the checkpoint store has its own lock.
+//
+// The spectral distances of every frame (coder/SpectralMeasures.h, s(n)
+// against s'(n)) are computed only once asked for (measureFrames): the pass
+// then measures each frame it codes, and with a second coder on the shared
+// checkpoints goes back over the frames it coded before, from frame 1. They
+// are published like the summaries, below a count of their own.
 #pragma once
 
 #include <array>
@@ -22,6 +28,7 @@
 
 #include "coder/Checkpoints.h"
 #include "coder/Frame.h"
+#include "coder/SpectralMeasures.h"
 
 namespace zorvel {
 
@@ -37,6 +44,11 @@ struct FrameSummary {
 };
 
 FrameSummary summarizeFrame(const FrameRecord& record, double frameSnr);
+
+// The six spectral distances of a frame, in the order of SpectralMeasure; NaN
+// where the frame has none.
+using FrameMeasureValues = std::array<float, kSpectralMeasureCount>;
+FrameMeasureValues frameMeasureValues(const FrameMeasures& values);
 
 // Whole frames of an input file: the bytes after byte 60, 320 per frame.
 int wholeFramesOf(const std::filesystem::path& input);
@@ -75,8 +87,26 @@ class FramePass {
 
     const std::shared_ptr<CheckpointStore>& checkpoints() const { return checkpoints_; }
 
+    // Asks for the spectral distances of every frame, and starts the worker
+    // again for them if it has ended; from the window's thread, which calls
+    // it again while measuring() (a worker may end just as they are asked for).
+    void measureFrames();
+    bool measuresWanted() const { return measuresWanted_.load(std::memory_order_acquire); }
+    // Frames 1..measured() have their distances.
+    int measured() const { return measured_.load(std::memory_order_acquire); }
+    // Asked for and not yet all there.
+    bool measuring() const { return measuresWanted() && measured() < totalFrames_; }
+    // The distances of frames 1..measured().
+    std::span<const FrameMeasureValues> measures() const {
+        return {measures_.data(), static_cast<std::size_t>(measured())};
+    }
+
   private:
     void run();
+    // One more frame measured by the second coder, which goes back over the
+    // frames coded before the distances were asked for.
+    void measureNextCodedFrame();
+    void publishMeasures(int frame, const FrameRecord& record);
 
     std::filesystem::path input_;
     CoderMode mode_;
@@ -88,6 +118,11 @@ class FramePass {
     std::unique_ptr<SpeechCoder> coder_;
     std::shared_ptr<CheckpointStore> checkpoints_;
     std::vector<FrameSummary> summaries_;
+    std::unique_ptr<SpeechCoder> measureCoder_;  // the worker's, made when needed
+    std::vector<FrameMeasureValues> measures_;
+    std::atomic<bool> measuresWanted_{false};
+    std::atomic<int> measured_{0};
+    std::atomic<bool> workerActive_{false};
     std::atomic<int> reached_{0};
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> done_{false};

@@ -24,7 +24,8 @@ bool cancelled(const std::atomic<bool>* cancel) {
 
 ModeFigures figuresOf(const SpeechCoder& coder) {
     return ModeFigures{coder.mode(),       coder.frameCount(),      coder.segmentalSnr(),
-                       coder.overallSnr(), coder.signalEnergySum(), coder.noiseEnergySum()};
+                       coder.overallSnr(), coder.signalEnergySum(), coder.noiseEnergySum(),
+                       std::nullopt};
 }
 
 double modeBitRate(CoderMode mode) {
@@ -36,19 +37,27 @@ double modeBitRate(CoderMode mode) {
 
 std::optional<ModeFigures> codeInMode(const std::filesystem::path& input, CoderMode mode,
                                       bool noAdaptiveCodebook, const std::atomic<bool>* cancel,
-                                      const std::function<void()>& onFrame) {
-    return codeInMode(SpeechInput(input), mode, noAdaptiveCodebook, cancel, onFrame);
+                                      const std::function<void()>& onFrame,
+                                      std::optional<SaveOption> measured) {
+    return codeInMode(SpeechInput(input), mode, noAdaptiveCodebook, cancel, onFrame, measured);
 }
 
 std::optional<ModeFigures> codeInMode(SpeechInput input, CoderMode mode, bool noAdaptiveCodebook,
                                       const std::atomic<bool>* cancel,
                                       const std::function<void()>& onFrame,
+                                      std::optional<SaveOption> measured,
                                       const CoderSettings& tools) {
     SpeechCoder coder(std::move(input), mode, tools);
     coder.noAdaptiveCodebook = noAdaptiveCodebook;
     coder.setCheckpoints(nullptr);  // straight through: memory stays that of one frame
+    MeasureMeans means;
     while (!cancelled(cancel)) {
-        if (coder.nextFrame() == FrameStep::endOfInput) return figuresOf(coder);
+        if (coder.nextFrame() == FrameStep::endOfInput) {
+            ModeFigures figures = figuresOf(coder);
+            if (measured) figures.measures = means;
+            return figures;
+        }
+        if (measured) means.add(measureRecord(coder.currentFrame(), *measured));
         if (onFrame) onFrame();
     }
     return std::nullopt;
@@ -64,6 +73,10 @@ ModeFigures totalFigures(std::span<const ModeFigures> files) {
         total.signalEnergy += file.signalEnergy;
         total.noiseEnergy += file.noiseEnergy;
         frameSnrSum += file.segmentalSnr * file.frames;
+        if (file.measures) {
+            if (!total.measures) total.measures.emplace();
+            total.measures->merge(*file.measures);
+        }
     }
     if (total.frames > 0) total.segmentalSnr = frameSnrSum / total.frames;
     total.overallSnr = total.signalEnergy > 0.0 && total.noiseEnergy > 0.0
@@ -77,6 +90,7 @@ std::optional<SweepResult> sweepModes(const std::vector<std::filesystem::path>& 
                                       const std::atomic<bool>* cancel,
                                       const std::function<void()>& onFrame,
                                       const SweepInputOpener& open, const SweepRunDone& onRun,
+                                      std::optional<SaveOption> measured,
                                       const CoderSettings& tools) {
     SweepResult result;
     result.files.resize(inputs.size());
@@ -89,7 +103,7 @@ std::optional<SweepResult> sweepModes(const std::vector<std::filesystem::path>& 
             const std::size_t m = job % kModeCount;
             SpeechInput input = open ? open(file) : SpeechInput(inputs[file]);
             const auto figures = codeInMode(std::move(input), kAllCoderModes[m], noAdaptiveCodebook,
-                                            cancel, onFrame, tools);
+                                            cancel, onFrame, measured, tools);
             if (!figures) {
                 stopped = true;
                 return;

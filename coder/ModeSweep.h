@@ -20,6 +20,7 @@
 
 #include "coder/CoderMode.h"
 #include "coder/CoderSettings.h"
+#include "coder/SpectralMeasures.h"
 #include "sound/SpeechInput.h"
 
 namespace zorvel {
@@ -34,6 +35,8 @@ struct ModeFigures {
     double overallSnr = 0.0;    // dB, from the energy totals
     double signalEnergy = 0.0;  // sum of s^2
     double noiseEnergy = 0.0;   // sum of (s - s')^2
+    // The spectral distances of the frames, when the run was asked for them.
+    std::optional<MeasureMeans> measures;
 };
 
 using SweepRow = std::array<ModeFigures, kModeCount>;  // in the order of the mode table
@@ -46,17 +49,20 @@ double modeBitRate(CoderMode mode);
 
 // Codes the whole input in `mode` as an encoding run does, without writing.
 // `cancel` is looked at between frames: nothing is returned once it is set.
-// `onFrame` is called after every coded frame.
+// `onFrame` is called after every coded frame. With `measured` set, the
+// figures carry the spectral distances of every frame against that output.
 std::optional<ModeFigures> codeInMode(const std::filesystem::path& input, CoderMode mode,
                                       bool noAdaptiveCodebook,
                                       const std::atomic<bool>* cancel = nullptr,
-                                      const std::function<void()>& onFrame = {});
+                                      const std::function<void()>& onFrame = {},
+                                      std::optional<SaveOption> measured = std::nullopt);
 
 // The same for an input already open (a recording converted in memory, say).
 // `tools`: the coder settings besides the adaptive codebook.
 std::optional<ModeFigures> codeInMode(SpeechInput input, CoderMode mode, bool noAdaptiveCodebook,
                                       const std::atomic<bool>* cancel = nullptr,
                                       const std::function<void()>& onFrame = {},
+                                      std::optional<SaveOption> measured = std::nullopt,
                                       const CoderSettings& tools = {});
 
 // Opens the input of one run from the index of its file; when empty, every
@@ -64,7 +70,8 @@ std::optional<ModeFigures> codeInMode(SpeechInput input, CoderMode mode, bool no
 using SweepInputOpener = std::function<SpeechInput(std::size_t file)>;
 
 // The figures of several files in one mode, in total (see above). The result
-// carries the mode of the first entry; an empty list gives zero figures.
+// carries the mode of the first entry; an empty list gives zero figures. The
+// distances, when the files have them, are means over all their frames.
 ModeFigures totalFigures(std::span<const ModeFigures> files);
 
 struct SweepResult {
@@ -78,13 +85,11 @@ using SweepRunDone = std::function<void(std::size_t file, const ModeFigures& fig
 // Codes every input in all eight modes on `threads` threads (at least one),
 // each taking the next (file, mode) pair. `onFrame` and `onRun` may be called
 // from any of them; the thread that opens a run's input (`open`) codes it.
-// Nothing is returned when `cancel` was set.
-std::optional<SweepResult> sweepModes(const std::vector<std::filesystem::path>& inputs,
-                                      bool noAdaptiveCodebook, unsigned threads,
-                                      const std::atomic<bool>* cancel = nullptr,
-                                      const std::function<void()>& onFrame = {},
-                                      const SweepInputOpener& open = {},
-                                      const SweepRunDone& onRun = {},
-                                      const CoderSettings& tools = {});
+// Nothing is returned when `cancel` was set. `measured` as for codeInMode.
+std::optional<SweepResult> sweepModes(
+    const std::vector<std::filesystem::path>& inputs, bool noAdaptiveCodebook, unsigned threads,
+    const std::atomic<bool>* cancel = nullptr, const std::function<void()>& onFrame = {},
+    const SweepInputOpener& open = {}, const SweepRunDone& onRun = {},
+    std::optional<SaveOption> measured = std::nullopt, const CoderSettings& tools = {});
 
 }  // namespace zorvel

@@ -26,8 +26,30 @@ double overviewPowerDb(float energy) {
                        : kOverviewPowerFloorDb;
 }
 
+namespace {
+
+// The measure's values of frames first..last (those with a value) in the column.
+void addMeasure(OverviewColumn& column, const OverviewMeasure& measure, int first, int last) {
+    const int measured = static_cast<int>(measure.values.size());
+    const auto index = static_cast<std::size_t>(measure.measure);
+    double sum = 0.0;
+    for (int f = first; f <= std::min(last, measured); ++f) {
+        const double v = measure.values[static_cast<std::size_t>(f - 1)][index];
+        if (std::isnan(v)) continue;
+        if (column.measuredFrames == 0) column.measureLow = column.measureHigh = v;
+        column.measureLow = std::min(column.measureLow, v);
+        column.measureHigh = std::max(column.measureHigh, v);
+        sum += v;
+        ++column.measuredFrames;
+    }
+    if (column.measuredFrames > 0) column.measureMean = sum / column.measuredFrames;
+}
+
+}  // namespace
+
 std::vector<OverviewColumn> overviewColumns(std::span<const FrameSummary> summaries,
-                                            int totalFrames, int width) {
+                                            int totalFrames, int width,
+                                            const std::optional<OverviewMeasure>& measure) {
     std::vector<OverviewColumn> columns(static_cast<std::size_t>(std::max(width, 0)));
     const int reached = static_cast<int>(std::min<std::size_t>(
         summaries.size(), static_cast<std::size_t>(std::max(totalFrames, 0))));
@@ -67,6 +89,7 @@ std::vector<OverviewColumn> overviewColumns(std::span<const FrameSummary> summar
             column.snrMeanDb = snrSum / column.frames;
         }
         if (column.voicedSubframes > 0) column.meanVoicedLag = lagSum / column.voicedSubframes;
+        if (measure) addMeasure(column, *measure, first, last);
     }
     return columns;
 }

@@ -7,6 +7,7 @@
 // subframes.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -41,11 +42,26 @@ struct OverviewColumn {
     double snrMeanDb = 0.0;
     int voicedSubframes = 0;
     double meanVoicedLag = 0.0;  // the mean pitch lag k of the voiced subframes, 0 without any
+    // A spectral distance, when the strip shows one: its frames with a value
+    // among frames 1..measures.size(), and their lowest, highest and mean value.
+    int measuredFrames = 0;
+    double measureLow = 0.0;
+    double measureHigh = 0.0;
+    double measureMean = 0.0;
+};
+
+// The measure a strip shows in place of the frame SNR: which, and the values
+// of frames 1..values.size().
+struct OverviewMeasure {
+    SpectralMeasure measure = SpectralMeasure::lsdLp;
+    std::span<const FrameMeasureValues> values;
 };
 
 // The `width` columns of a strip over `totalFrames` frames, from the summaries
-// of frames 1..summaries.size() (the frames the pass has reached).
+// of frames 1..summaries.size() (the frames the pass has reached), and the
+// measure's values when one is given.
 std::vector<OverviewColumn> overviewColumns(std::span<const FrameSummary> summaries,
-                                            int totalFrames, int width);
+                                            int totalFrames, int width,
+                                            const std::optional<OverviewMeasure>& measure = {});
 
 }  // namespace zorvel

@@ -4,10 +4,12 @@
 #include <QFontMetrics>
 #include <QRect>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
 #include "plots/Canvas.h"
+#include "plots/MeasureTexts.h"
 #include "plots/OverviewColumns.h"
 
 namespace zorvel {
@@ -36,14 +38,21 @@ struct LabelCells {
     }
 };
 
-LabelCells labelCells(int laneHeight) {
+using LaneLabels = std::array<QString, kOverviewLanes>;
+
+LaneLabels laneLabels(const std::optional<OverviewMeasure>& measure) {
+    LaneLabels labels{kOverviewLaneLabels[0], kOverviewLaneLabels[1], kOverviewLaneLabels[2]};
+    if (measure) labels[1] = measureLaneScale(measure->measure).label;
+    return labels;
+}
+
+LabelCells labelCells(int laneHeight, const LaneLabels& texts) {
     const QFontMetrics metrics(canvasFont());
     LabelCells labels;
     for (int lane = 0; lane < kOverviewLanes; ++lane) {
         // One free column after the glyphs.
         labels.cells.emplace_back(kLabelLeft, lane * laneHeight,
-                                  metrics.horizontalAdvance(kOverviewLaneLabels[lane]) + 1,
-                                  metrics.height());
+                                  metrics.horizontalAdvance(texts[lane]) + 1, metrics.height());
     }
     return labels;
 }
@@ -81,8 +90,9 @@ void drawBackground(Canvas& canvas, int notCoded, int laneHeight, const ChartCol
     canvas.rectangle(notCoded, 0, w, kOverviewLanes * laneHeight);
 }
 
-// The lines between the lanes and the SNR lane's dotted 0 dB line.
-void drawGrid(Canvas& canvas, int notCoded, int laneHeight, int snrZero,
+// The lines between the lanes and, when `dotted`, the SNR lane's dotted
+// line at 0 (row snrZero).
+void drawGrid(Canvas& canvas, int notCoded, int laneHeight, bool dotted, int snrZero,
               const ChartColours& colours) {
     const int w = canvas.width();
     for (int lane = 1; lane < kOverviewLanes; ++lane) {
@@ -98,16 +108,18 @@ void drawGrid(Canvas& canvas, int notCoded, int laneHeight, int snrZero,
             canvas.lineTo(w, y);
         }
     }
-    for (int x = 0; x < w; x += kDotSpacing) {
+    for (int x = 0; x < w && dotted; x += kDotSpacing) {
         canvas.setPenColour(x < notCoded ? colours.grid : colours.overviewNotCodedGrid);
         pixel(canvas, x, snrZero);
     }
 }
 
 void drawColumns(Canvas& canvas, std::span<const OverviewColumn> columns, int height,
-                 const LabelCells& labels, const ChartColours& colours) {
+                 const LabelCells& labels, const ChartColours& colours,
+                 const std::optional<OverviewMeasure>& measure) {
     const OverviewLane power = overviewLane(0, height);
-    const OverviewLane snr = overviewLane(1, height);
+    const OverviewLane snr =
+        measure ? overviewMeasureLane(measure->measure, height) : overviewLane(1, height);
     const OverviewLane lag = overviewLane(2, height);
     for (int x = 0; x < static_cast<int>(columns.size()); ++x) {
         const OverviewColumn& c = columns[static_cast<std::size_t>(x)];
@@ -117,10 +129,17 @@ void drawColumns(Canvas& canvas, std::span<const OverviewColumn> columns, int he
         column(canvas, labels, x, power.y(c.powerLowDb), power.y(c.powerHighDb));
         canvas.setPenColour(colours.overviewPower);
         pixel(canvas, labels, x, power.y(c.powerMeanDb));
-        canvas.setPenColour(colours.overviewSnrRange);
-        column(canvas, labels, x, snr.y(c.snrLowDb), snr.y(c.snrHighDb));
-        canvas.setPenColour(colours.overviewSnr);
-        pixel(canvas, labels, x, snr.y(c.snrMeanDb));
+        if (!measure) {
+            canvas.setPenColour(colours.overviewSnrRange);
+            column(canvas, labels, x, snr.y(c.snrLowDb), snr.y(c.snrHighDb));
+            canvas.setPenColour(colours.overviewSnr);
+            pixel(canvas, labels, x, snr.y(c.snrMeanDb));
+        } else if (c.measuredFrames > 0) {
+            canvas.setPenColour(colours.overviewSnrRange);
+            column(canvas, labels, x, snr.y(c.measureLow), snr.y(c.measureHigh));
+            canvas.setPenColour(colours.overviewSnr);
+            pixel(canvas, labels, x, snr.y(c.measureMean));
+        }
         if (c.voicedSubframes > 0) {
             // Two pixels high: the lag lane's pixel and the one above it.
             const int y = lag.y(c.meanVoicedLag);
@@ -130,12 +149,13 @@ void drawColumns(Canvas& canvas, std::span<const OverviewColumn> columns, int he
     }
 }
 
-void drawLabels(Canvas& canvas, int laneHeight, const ChartColours& colours) {
+void drawLabels(Canvas& canvas, int laneHeight, const ChartColours& colours,
+                const LaneLabels& texts) {
     canvas.setFontColour(colours.text);
     // Only the glyphs: the grid stays visible around them, the columns leave their cells free.
     canvas.setOpaqueText(false);
     for (int lane = 0; lane < kOverviewLanes; ++lane)
-        canvas.textOut(kLabelLeft, lane * laneHeight, kOverviewLaneLabels[lane]);
+        canvas.textOut(kLabelLeft, lane * laneHeight, texts[lane]);
     canvas.setOpaqueText(true);
 }
 
@@ -175,18 +195,31 @@ OverviewLane overviewLane(int lane, int height) {
     }
 }
 
+OverviewLane overviewMeasureLane(SpectralMeasure measure, int height) {
+    const MeasureLaneScale scale = measureLaneScale(measure);
+    OverviewLane lane = overviewLane(1, height);
+    lane.low = scale.low;
+    lane.high = scale.high;
+    return lane;
+}
+
 Picture describeOverviewPicture(int width, int height, std::span<const FrameSummary> summaries,
-                                int totalFrames, const ChartColours& colours) {
+                                int totalFrames, const ChartColours& colours,
+                                const std::optional<OverviewMeasure>& measure) {
     Picture picture{width, height, {}};
     Canvas canvas(picture);
     const int laneHeight = height / kOverviewLanes;
     const int reached = static_cast<int>(summaries.size());
     const int notCoded = firstColumnNotCoded(width, reached, totalFrames);
     drawBackground(canvas, notCoded, laneHeight, colours);
-    drawGrid(canvas, notCoded, laneHeight, overviewLane(1, height).y(0.0), colours);
-    drawColumns(canvas, overviewColumns(summaries, totalFrames, width), height,
-                labelCells(laneHeight), colours);
-    drawLabels(canvas, laneHeight, colours);
+    const OverviewLane lane1 =
+        measure ? overviewMeasureLane(measure->measure, height) : overviewLane(1, height);
+    drawGrid(canvas, notCoded, laneHeight, lane1.low < 0.0 && lane1.high > 0.0, lane1.y(0.0),
+             colours);
+    const LaneLabels texts = laneLabels(measure);
+    drawColumns(canvas, overviewColumns(summaries, totalFrames, width, measure), height,
+                labelCells(laneHeight, texts), colours, measure);
+    drawLabels(canvas, laneHeight, colours, texts);
     drawOutline(canvas);
     return picture;
 }

@@ -13,6 +13,7 @@
 
 #include "coder/FramePass.h"
 #include "plots/ChartColours.h"
+#include "plots/OverviewColumns.h"
 #include "plots/Picture.h"
 
 namespace zorvel {
@@ -45,6 +46,8 @@ struct OverviewLane {
 // Values run over every row of a lane but its top one (the outline or a grid
 // line); the lag, drawn two pixels high, over one row less.
 OverviewLane overviewLane(int lane, int height);
+// Lane 1 when it shows a spectral distance: its range (plots/MeasureTexts.h).
+OverviewLane overviewMeasureLane(SpectralMeasure measure, int height);
 
 // The lanes' captions inside the strip, top to bottom.
 inline const QString kOverviewLaneLabels[kOverviewLanes] = {
@@ -52,8 +55,11 @@ inline const QString kOverviewLaneLabels[kOverviewLanes] = {
 
 // The strip `width` x `height` over `totalFrames` frames, of which frames
 // 1..summaries.size() are summarised. The current frame's marker is not part
-// of it (the window draws it over the picture).
+// of it (the window draws it over the picture). With a measure, lane 1 shows
+// it in place of the frame SNR, in the SNR's colours, under its own caption
+// (the dotted line at 0 where its range holds 0).
 Picture describeOverviewPicture(int width, int height, std::span<const FrameSummary> summaries,
-                                int totalFrames, const ChartColours& colours);
+                                int totalFrames, const ChartColours& colours,
+                                const std::optional<OverviewMeasure>& measure = {});
 
 }  // namespace zorvel

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <thread>
 
 #include "coder/FramePass.h"
+#include "coder/SpectralMeasures.h"
 #include "coder/SpeechCoder.h"
 #include "tests/TestSupport.h"
 
@@ -103,6 +105,103 @@ TEST(FramePass, AFileWithoutFramesIsDoneAtOnce) {
     pass.start();
     EXPECT_FALSE(pass.running());
     EXPECT_TRUE(pass.summaries().empty());
+}
+
+// Expects the distances of frames 1..values.size() to be those of a plain
+// coder's records, s(n) against s'(n), NaN where a frame has none.
+void expectSequentialMeasures(const fs::path& file, CoderMode mode,
+                              std::span<const FrameMeasureValues> values,
+                              bool noAdaptiveCodebook = false) {
+    SpeechCoder plain(file, mode);
+    plain.noAdaptiveCodebook = noAdaptiveCodebook;
+    plain.setCheckpoints(nullptr);
+    for (const FrameMeasureValues& v : values) {
+        ASSERT_EQ(plain.nextFrame(), FrameStep::coded);
+        const FrameMeasures expected = measureRecord(plain.currentFrame(), SaveOption::synthesized);
+        for (std::size_t i = 0; i < kSpectralMeasureCount; ++i) {
+            const std::string where =
+                "frame " + std::to_string(plain.frameCount()) + " measure " + std::to_string(i);
+            if (expected[i])
+                ASSERT_EQ(v[i], static_cast<float>(*expected[i])) << where;
+            else
+                ASSERT_TRUE(std::isnan(v[i])) << where;
+        }
+    }
+}
+
+TEST(FramePassMeasures, NoneUnlessAskedFor) {
+    test::TempDir dir;
+    FramePass pass(test::repeatedSample(dir, 1), CoderMode::rate12_2, false);
+    pass.start();
+    waitUntil([&] { return pass.done(); });
+    pass.stop();
+    EXPECT_FALSE(pass.measuresWanted());
+    EXPECT_EQ(pass.measured(), 0);
+    EXPECT_TRUE(pass.measures().empty());
+}
+
+TEST(FramePassMeasures, AskedForBeforeTheStartEveryFrameIsMeasuredAsItIsCoded) {
+    test::TempDir dir;
+    const fs::path file = test::repeatedSample(dir, 1);
+    FramePass pass(file, CoderMode::rate10_2, false);
+    pass.measureFrames();
+    pass.start();
+    waitUntil([&] { return pass.done() && !pass.measuring(); });
+    pass.stop();
+    ASSERT_EQ(pass.measured(), test::kSampleFrames);
+    expectSequentialMeasures(file, CoderMode::rate10_2, pass.measures());
+}
+
+TEST(FramePassMeasures, AskedForAfterTheCodingTheFramesAreMeasuredFromTheStart) {
+    test::TempDir dir;
+    const fs::path file = test::repeatedSample(dir, 2);
+    FramePass pass(file, CoderMode::rate4_75, true);
+    pass.start();
+    waitUntil([&] { return pass.done(); });
+    ASSERT_TRUE(pass.done());
+    EXPECT_FALSE(pass.running());
+    // The worker has ended (or is ending): asked again while measuring, as
+    // the window's poll does, it starts for the distances.
+    pass.measureFrames();
+    waitUntil([&] {
+        pass.measureFrames();
+        return !pass.measuring();
+    });
+    pass.stop();
+    ASSERT_EQ(pass.measured(), 2 * test::kSampleFrames);
+    expectSequentialMeasures(file, CoderMode::rate4_75, pass.measures(), true);
+}
+
+TEST(FramePassMeasures, AskedForHalfWayTheEarlierFramesAreMeasuredToo) {
+    test::TempDir dir;
+    const fs::path file = test::repeatedSample(dir, 3);
+    FramePass pass(file, CoderMode::rate6_70, false);
+    pass.start();
+    waitUntil([&] { return pass.reached() >= 50; });
+    pass.stop();  // stopped and started again around the request
+    const int reachedBefore = pass.reached();
+    pass.measureFrames();
+    EXPECT_EQ(pass.measured(), 0);
+    pass.start();
+    waitUntil([&] { return pass.done() && !pass.measuring(); });
+    pass.stop();
+    EXPECT_GE(reachedBefore, 50);
+    ASSERT_EQ(pass.measured(), 3 * test::kSampleFrames);
+    expectSequentialMeasures(file, CoderMode::rate6_70, pass.measures());
+    // The summaries are still those of the sequential pass.
+    expectSequentialSummaries(file, CoderMode::rate6_70, pass.summaries());
+}
+
+TEST(FramePassMeasures, ValuesOfAFrameWithoutDistancesAreNaN) {
+    FrameMeasures values{};
+    values[static_cast<std::size_t>(SpectralMeasure::llr)] = 0.25;
+    const FrameMeasureValues v = frameMeasureValues(values);
+    for (std::size_t i = 0; i < kSpectralMeasureCount; ++i) {
+        if (i == static_cast<std::size_t>(SpectralMeasure::llr))
+            EXPECT_EQ(v[i], 0.25f);
+        else
+            EXPECT_TRUE(std::isnan(v[i])) << i;
+    }
 }
 
 }  // namespace

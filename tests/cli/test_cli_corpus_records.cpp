@@ -120,7 +120,7 @@ CorpusRecord codedRecord(std::string file, CoderMode mode, double s, double n, i
     record.file = std::move(file);
     record.command = "encode";
     record.setting = settingName(CoderSettings{});
-    record.figures = {mode, frames, segmental, 10.0 * std::log10(s / n), s, n};
+    record.figures = {mode, frames, segmental, 10.0 * std::log10(s / n), s, n, std::nullopt};
     return record;
 }
 
@@ -212,7 +212,7 @@ TEST(CorpusTotals, FromSummedEnergiesAndAllFrames) {
     failed.file = "c.wav";
     failed.ok = false;
     failed.reason = "input file not found";
-    failed.figures = {CoderMode::rate12_2, 0, 0, 0, 0, 0};
+    failed.figures = {CoderMode::rate12_2, 0, 0, 0, 0, 0, std::nullopt};
     records.push_back(failed);
     const std::vector<CorpusTotal> totals = corpusTotals(records);
     ASSERT_EQ(totals.size(), 2u);

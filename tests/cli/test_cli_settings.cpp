@@ -82,7 +82,7 @@ TEST(CliSettings, SweepCodesWithTheSettingsAndRecordsThem) {
     CoderSettings settings;
     settings.lagWindow = false;
     const auto figures = codeInMode(SpeechInput(test::samplePath()), CoderMode::rate5_90, false,
-                                    nullptr, {}, settings);
+                                    nullptr, {}, std::nullopt, settings);
     ASSERT_TRUE(figures);
     std::ostringstream overall;
     overall.precision(17);

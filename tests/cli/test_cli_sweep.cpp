@@ -182,7 +182,8 @@ SweepRow totalsOf(const std::vector<CsvRow>& rows) {
                            std::stod(row[4]),
                            std::stod(row[5]),
                            0,
-                           0};
+                           0,
+                           std::nullopt};
     }
     return total;
 }

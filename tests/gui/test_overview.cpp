@@ -7,7 +7,9 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -22,7 +24,10 @@
 #include "charts/ChartWindow.h"
 #include "charts/OverviewStrip.h"
 #include "coder/FramePass.h"
+#include "coder/SpectralMeasures.h"
 #include "coder/SpeechCoder.h"
+#include "plots/MeasureTexts.h"
+#include "plots/OverviewPicture.h"
 #include "plots/Picture.h"
 #include "sound/Wave.h"
 #include "tests/TestSupport.h"
@@ -395,6 +400,72 @@ TEST_F(OverviewWindow, InputQueuedDuringAStepAddsNoSteps) {
     // Afterwards the same input acts again.
     QTest::keyClick(control<QWidget>("CB1"), Qt::Key_Right);
     EXPECT_EQ(frame(), 10);
+}
+
+// ---------------------------------------------------------------------------
+// The spectral distances in the window
+
+TEST_F(OverviewWindow, TheReadoutShowsTheCurrentFramesDistancesInFreeSpace) {
+    open(repeatedSample(dir, 1), CoderMode::rate5_15);
+    const QLabel& readout = window.measureReadout();
+    for (const int n : {1, 37, 200}) {
+        window.goToFrame(n);
+        waitForFrame(n);
+        EXPECT_EQ(readout.text(), measureReadoutText(measureRecord(window.coder()->currentFrame(),
+                                                                   SaveOption::synthesized)))
+            << "frame " << n;
+        EXPECT_FALSE(readout.text().contains(QStringLiteral("–"))) << "frame " << n;
+    }
+    // Inside the form, clear of every other control of the window.
+    const QRect place = readout.geometry();
+    EXPECT_TRUE(QRect(0, 0, window.width(), window.overviewStrip()->y()).contains(place));
+    for (const QWidget* other : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (other == &readout || !other->isVisibleTo(&window)) continue;
+        EXPECT_FALSE(other->geometry().intersects(place)) << other->objectName().toStdString();
+    }
+}
+
+TEST_F(OverviewWindow, TheStripCanShowAnyMeasureAndTheSnrAgain) {
+    open(repeatedSample(dir, 2), CoderMode::rate7_95);
+    waitForPass();
+    OverviewStrip* strip = window.overviewStrip();
+    QMenu& menu = window.contextMenus().overviewMenu();
+    auto action = [&](const QString& name) {
+        QAction* a = menu.findChild<QAction*>(name);
+        if (a == nullptr) throw std::runtime_error("no action " + name.toStdString());
+        return a;
+    };
+    EXPECT_TRUE(action(QStringLiteral("OverviewLane_frameSnr"))->isChecked());
+    EXPECT_FALSE(strip->measure());
+    const QImage snrPicture = pictureImage(strip->picture());
+
+    action(QStringLiteral("OverviewLane_fwSegSnr"))->trigger();
+    EXPECT_EQ(strip->measure(), SpectralMeasure::fwSegSnr);
+    EXPECT_TRUE(action(QStringLiteral("OverviewLane_fwSegSnr"))->isChecked());
+    // The pass goes back over the file for the distances.
+    const FramePass* pass = window.framePass();
+    for (int i = 0; i < kWaitMs && pass->measured() < pass->totalFrames(); i += 10)
+        QTest::qWait(10);
+    ASSERT_EQ(pass->measured(), 2 * kSampleFrames);
+    QTest::qWait(100);  // a poll of the pass paints the strip
+    const QImage shown = strip->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage measurePicture = pictureImage(strip->picture());
+    const OverviewMeasure measure{SpectralMeasure::fwSegSnr, pass->measures()};
+    EXPECT_EQ(measurePicture, pictureImage(describeOverviewPicture(
+                                  strip->width(), strip->height(), pass->summaries(),
+                                  pass->totalFrames(), window.chartColours(), measure)));
+    EXPECT_NE(measurePicture, snrPicture);
+    // Away from the marker the strip on screen is the picture.
+    const int marker = strip->xOfFrame(frame());
+    int differences = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            differences += x != marker && shown.pixel(x, y) != measurePicture.pixel(x, y);
+    EXPECT_EQ(differences, 0);
+
+    action(QStringLiteral("OverviewLane_frameSnr"))->trigger();
+    EXPECT_FALSE(strip->measure());
+    EXPECT_EQ(pictureImage(strip->picture()), snrPicture);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <numeric>
 
 #include "plots/Canvas.h"
+#include "plots/MeasureTexts.h"
 #include "plots/OverviewColumns.h"
 #include "plots/OverviewPicture.h"
 #include "tests/OffscreenQt.h"
@@ -321,6 +322,99 @@ TEST(OverviewPicture, WithoutFramesOnlyTheGridLabelsAndOutline) {
     const QImage image = pictureImage(picture);
     EXPECT_EQ(image.pixel(20, 10), lightColours().background);
     EXPECT_EQ(image.pixel(20, 64), lightColours().grid);
+}
+
+// ---------------------------------------------------------------------------
+// A spectral distance in the middle lane
+
+// The values of `count` frames: measure m of frame f is f + m / 10, with
+// frames 3 and 5 (1-based) without any value.
+std::vector<FrameMeasureValues> measureValues(int count) {
+    std::vector<FrameMeasureValues> values(static_cast<std::size_t>(count));
+    for (int f = 1; f <= count; ++f) {
+        for (std::size_t m = 0; m < kSpectralMeasureCount; ++m)
+            values[static_cast<std::size_t>(f - 1)][m] =
+                f == 3 || f == 5 ? std::nanf("") : static_cast<float>(f + m / 10.0);
+    }
+    return values;
+}
+
+TEST(OverviewColumns, AMeasureGivesRangeAndMeanOfTheFramesWithAValue) {
+    const std::vector<FrameSummary> all = sevenFrames();
+    const std::vector<FrameMeasureValues> values = measureValues(6);  // frame 7 not measured
+    const OverviewMeasure measure{SpectralMeasure::llr, values};
+    const auto columns = overviewColumns(all, 7, 3, measure);
+    ASSERT_EQ(columns.size(), 3u);
+    const double m = static_cast<double>(SpectralMeasure::llr) / 10.0;
+    auto v = [&](int f) { return static_cast<double>(static_cast<float>(f + m)); };
+    // Columns of frames 1-2, 3-4 and 5-7 (as SevenFramesIntoThreeColumns).
+    EXPECT_EQ(columns[0].measuredFrames, 2);
+    EXPECT_EQ(columns[0].measureLow, v(1));
+    EXPECT_EQ(columns[0].measureHigh, v(2));
+    EXPECT_DOUBLE_EQ(columns[0].measureMean, (v(1) + v(2)) / 2);
+    EXPECT_EQ(columns[1].measuredFrames, 1);  // frame 3 has no value
+    EXPECT_EQ(columns[1].measureLow, v(4));
+    EXPECT_EQ(columns[1].measureMean, v(4));
+    EXPECT_EQ(columns[2].measuredFrames, 1);  // 5 has none, 7 is not measured yet
+    EXPECT_EQ(columns[2].measureMean, v(6));
+    // The other figures are those of the strip without a measure.
+    const auto plain = overviewColumns(all, 7, 3);
+    for (std::size_t x = 0; x < 3; ++x) {
+        EXPECT_EQ(columns[x].snrMeanDb, plain[x].snrMeanDb);
+        EXPECT_EQ(columns[x].powerMeanDb, plain[x].powerMeanDb);
+        EXPECT_EQ(plain[x].measuredFrames, 0);
+    }
+}
+
+TEST_F(SmallStrip, AMeasureReplacesOnlyTheMiddleLane) {
+    // Frame 2 measured at the middle of the LSD-LP range, the rest without values.
+    std::vector<FrameMeasureValues> values(6);
+    for (auto& v : values) v.fill(std::nanf(""));
+    const MeasureLaneScale scale = measureLaneScale(SpectralMeasure::lsdLp);
+    values[1][0] = static_cast<float>((scale.low + scale.high) / 2);
+    const Picture withMeasure = describeOverviewPicture(
+        10, 96, summaries, 10, colours, OverviewMeasure{SpectralMeasure::lsdLp, values});
+    const QImage a = pictureImage(picture);
+    const QImage b = pictureImage(withMeasure);
+    ASSERT_EQ(a.size(), b.size());
+    // Lanes 0 and 2 (rows 0..31 and 64..95), their labels included, are unchanged.
+    int compared = 0;
+    for (int y = 0; y < 96; ++y) {
+        if (y >= 32 && y < 64) continue;
+        for (int x = 0; x < 10; ++x, ++compared)
+            ASSERT_EQ(a.pixel(x, y), b.pixel(x, y)) << x << "," << y;
+    }
+    EXPECT_EQ(compared, 640);
+    // The middle lane: the measure's mean at half of 30 rows above row 63, no
+    // SNR trace at 0 dB for the silent frames, and no dotted zero line (the
+    // range starts at 0).
+    EXPECT_EQ(b.pixel(1, 63 - 15), colours.overviewSnr);
+    EXPECT_NE(b.pixel(3, 63 - 4), colours.overviewSnr);
+    EXPECT_EQ(overviewMeasureLane(SpectralMeasure::fwSegSnr, 96).y(kBandSnrMin), 63);
+    EXPECT_EQ(overviewMeasureLane(SpectralMeasure::fwSegSnr, 96).y(kBandSnrMax), 63 - 30);
+}
+
+TEST(MeasureTexts, ReadoutAndScales) {
+    FrameMeasures values{};
+    values[static_cast<std::size_t>(SpectralMeasure::lsdLp)] = 2.784;
+    values[static_cast<std::size_t>(SpectralMeasure::cepstralDistance)] = 1.9666;
+    values[static_cast<std::size_t>(SpectralMeasure::llr)] = 0.14621;
+    values[static_cast<std::size_t>(SpectralMeasure::itakuraSaito)] = 12.0;
+    values[static_cast<std::size_t>(SpectralMeasure::fwSegSnr)] = -3.5;
+    EXPECT_EQ(measureReadoutText(values),
+              QStringLiteral("LSD-LP 2.78 dB  CD 1.97 dB  LSD-FFT –\n"
+                             "LLR 0.146  IS 12.000  fwSNRseg -3.50 dB"));
+    EXPECT_EQ(measureReadoutText(FrameMeasures{}),
+              QStringLiteral("LSD-LP –  CD –  LSD-FFT –\nLLR –  IS –  fwSNRseg –"));
+    for (SpectralMeasure m : kAllSpectralMeasures) {
+        const MeasureLaneScale scale = measureLaneScale(m);
+        EXPECT_LT(scale.low, scale.high);
+        EXPECT_EQ(scale.label, QString::fromUtf8(infoOf(m).label));
+        EXPECT_TRUE(
+            measureName(m).endsWith(QStringLiteral("(") + scale.label + QStringLiteral(")")));
+    }
+    EXPECT_EQ(measureLaneScale(SpectralMeasure::llr).high, kLlrMax);
+    EXPECT_EQ(measureLaneScale(SpectralMeasure::fwSegSnr).low, kBandSnrMin);
 }
 
 }  // namespace

@@ -312,7 +312,7 @@ TEST(PictureScale, DoublesCoordinatesAndPens) {
 SweepRow sweepFigures() {
     SweepRow row;
     for (int m = 1; m <= kModeCount; ++m)
-        row[m - 1] = {kAllCoderModes[m - 1], 100, 3.0 + m, 6.5 + 0.5 * m, 1.0, 1.0};
+        row[m - 1] = {kAllCoderModes[m - 1], 100, 3.0 + m, 6.5 + 0.5 * m, 1.0, 1.0, std::nullopt};
     return row;
 }
 

@@ -1,0 +1,111 @@
+// The cost of the spectral distances (coder/SpectralMeasures.h) beside the
+// coding they measure. Over the bundled sample in modes 12.2 and 4.75:
+//   BM_Frames             every frame coded, as frames walks the input;
+//   BM_FramesWithMeasures the same and the six distances of every frame;
+//   BM_MeasureFrame       the six distances of one frame alone;
+//   BM_FramePass          the chart window's background pass over the sample
+//                         repeated four times, without (0) and with (1) the
+//                         distances asked for from the start.
+// frames --measures may cost at most 1.15 times frames: compare the first
+// two. They leave out frames' text, which both pay alike, so their ratio
+// is the larger one. The pass without distances codes as fast as BM_Frames:
+// the only work it adds per frame is the summary.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "coder/FramePass.h"
+#include "coder/SpectralMeasures.h"
+#include "coder/SpeechCoder.h"
+
+namespace {
+
+using namespace zorvel;
+
+CoderMode modeOf(const benchmark::State& state) {
+    return state.range(0) == 1 ? CoderMode::rate12_2 : CoderMode::rate4_75;
+}
+
+void codeSample(benchmark::State& state, bool measures) {
+    int frames = 0;
+    for (auto _ : state) {
+        SpeechCoder coder(ZORVEL_SAMPLE, modeOf(state));
+        coder.setCheckpoints(nullptr);
+        MeasureMeans means;
+        while (coder.nextFrame() == FrameStep::coded) {
+            if (measures) means.add(measureRecord(coder.currentFrame(), SaveOption::synthesized));
+            ++frames;
+        }
+        benchmark::DoNotOptimize(means);
+    }
+    state.counters["frames/s"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
+}
+
+void BM_Frames(benchmark::State& state) { codeSample(state, false); }
+void BM_FramesWithMeasures(benchmark::State& state) { codeSample(state, true); }
+
+void BM_MeasureFrame(benchmark::State& state) {
+    std::vector<FrameRecord> records;
+    SpeechCoder coder(ZORVEL_SAMPLE, modeOf(state));
+    while (coder.nextFrame() == FrameStep::coded) records.push_back(coder.currentFrame());
+    std::size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(measureRecord(records[i], SaveOption::synthesized));
+        i = (i + 1) % records.size();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+// The sample's frames four times over, removed when the program ends.
+class FourSamples {
+  public:
+    FourSamples()
+        : path_(std::filesystem::temp_directory_path() /
+                ("zorvel-bench-measures-" + std::to_string(::getpid()) + ".wav")) {
+        std::ifstream sample(ZORVEL_SAMPLE, std::ios::binary);
+        const std::vector<char> bytes((std::istreambuf_iterator<char>(sample)),
+                                      std::istreambuf_iterator<char>());
+        std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), kSampleDataOffset);
+        for (int copy = 0; copy < 4; ++copy)
+            out.write(bytes.data() + kSampleDataOffset,
+                      static_cast<std::streamsize>(bytes.size() - kSampleDataOffset));
+    }
+    ~FourSamples() {
+        std::error_code ignored;
+        std::filesystem::remove(path_, ignored);
+    }
+    FourSamples(const FourSamples&) = delete;
+    FourSamples& operator=(const FourSamples&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+void BM_FramePass(benchmark::State& state) {
+    static const FourSamples input;
+    int frames = 0;
+    for (auto _ : state) {
+        FramePass pass(input.path(), CoderMode::rate12_2, false);
+        if (state.range(0) == 1) pass.measureFrames();
+        pass.start();
+        while (!pass.done() || pass.measuring())
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        pass.stop();
+        frames += pass.totalFrames();
+    }
+    state.counters["frames/s"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
+}
+
+}  // namespace
+
+BENCHMARK(BM_FramePass)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Frames)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FramesWithMeasures)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MeasureFrame)->Arg(1)->Unit(benchmark::kMicrosecond);

@@ -1,0 +1,29 @@
+// The columns of the spectral distances in zorvel-cli's result tables: one
+// column per measure after the SNRs, in the order of the measure table.
+#pragma once
+
+#include <optional>
+#include <ostream>
+
+#include "coder/SpectralMeasures.h"
+
+namespace zorvel::cli {
+
+inline constexpr int kMeasureColumnWidth = 15;
+
+// The aligned table's headers ("LSD-LP [dB]", "LLR", ...), each right-aligned
+// in kMeasureColumnWidth characters.
+void printMeasureHeaders(std::ostream& out);
+
+// The aligned table's cells: dB to 0.01, the others to 0.001; "-" where no
+// frame had a value.
+void printMeasureCells(std::ostream& out, const std::optional<MeasureMeans>& means);
+
+// The CSV header cells, each after a comma: ",lsd_lp_db,...".
+void printMeasureCsvHeaders(std::ostream& out);
+
+// The CSV cells, each after a comma, every number in full; empty where no
+// frame had a value.
+void printMeasureCsvCells(std::ostream& out, const std::optional<MeasureMeans>& means);
+
+}  // namespace zorvel::cli

@@ -1,0 +1,36 @@
+// Texts and scales of the spectral distances (coder/SpectralMeasures.h) in
+// the chart window: the compact readout of the current frame and the range
+// the overview strip gives each measure when its lane shows one in place of
+// the frame SNR.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+#include "coder/SpectralMeasures.h"
+
+namespace zorvel {
+
+// One measure's value as the readout shows it: dB to 0.01, the others to
+// 0.001, "–" without a value. The decimal separator is a point, as in the
+// tables of zorvel-cli.
+QString measureValueText(SpectralMeasure measure, std::optional<double> value);
+
+// The readout: two lines, the three distances of the spectra in dB, then
+// LLR, IS and fwSNRseg: "LSD-LP 2.78 dB  CD 1.97 dB  LSD-FFT 9.32 dB\n
+// LLR 0.146  IS 0.299  fwSNRseg 15.78 dB".
+QString measureReadoutText(const FrameMeasures& values);
+
+// The measure's name in menus: "odległość cepstralna (CD)" and so on.
+QString measureName(SpectralMeasure measure);
+
+// The overview lane of a measure: from `low` at the bottom to `high` at the
+// top, under the caption `label`; values outside are drawn at the edge.
+struct MeasureLaneScale {
+    double low;
+    double high;
+    QString label;
+};
+MeasureLaneScale measureLaneScale(SpectralMeasure measure);
+
+}  // namespace zorvel
