@@ -46,6 +46,27 @@ const std::array kParameterFields{
     FrameField{"overallSnr",       coderValue<&SpeechCoder::overallSnr>},
 };
 
+// The same with the fine lag beside the lag, where the pitch resolution is
+// finer than a sample.
+const std::array kParameterFieldsWithFineLag{
+    FrameField{"frameCount",       coderValue<&SpeechCoder::frameCount>},
+    FrameField{"openLoopLagI",     recordValue<&FrameRecord::openLoopLagI>},
+    FrameField{"openLoopLagII",    recordValue<&FrameRecord::openLoopLagII>},
+    FrameField{"pitchLag",         recordValue<&FrameRecord::pitchLag>},
+    FrameField{"pitchLagFine",     recordValue<&FrameRecord::pitchLagFine>},
+    FrameField{"pitchGain",        recordValue<&FrameRecord::pitchGain>},
+    FrameField{"pitchGainApplied", recordValue<&FrameRecord::pitchGainApplied>},
+    FrameField{"codebookGain",     recordValue<&FrameRecord::codebookGain>},
+    FrameField{"pulsePositions",   recordValue<&FrameRecord::pulsePositions>},
+    FrameField{"lpCoeffsI",        recordValue<&FrameRecord::lpCoeffsI>},
+    FrameField{"lpErrorI",         recordValue<&FrameRecord::lpErrorI>},
+    FrameField{"lpCoeffsII",       recordValue<&FrameRecord::lpCoeffsII>},
+    FrameField{"lpErrorII",        recordValue<&FrameRecord::lpErrorII>},
+    FrameField{"frameSnr",         coderValue<&SpeechCoder::frameSnr>},
+    FrameField{"segmentalSnr",     coderValue<&SpeechCoder::segmentalSnr>},
+    FrameField{"overallSnr",       coderValue<&SpeechCoder::overallSnr>},
+};
+
 const std::array kSignalFields{
     FrameField{"speech",                    recordValue<&FrameRecord::speech>},
     FrameField{"weightedSpeech",            recordValue<&FrameRecord::weightedSpeech>},
@@ -75,7 +96,11 @@ const std::array kSignalFields{
 
 }  // namespace
 
-std::span<const FrameField> parameterFields() { return kParameterFields; }
+std::span<const FrameField> parameterFields(const SpeechCoder& coder) {
+    if (coder.settings().pitchResolution != PitchResolution::whole)
+        return kParameterFieldsWithFineLag;
+    return kParameterFields;
+}
 std::span<const FrameField> signalFields() { return kSignalFields; }
 
 }  // namespace zorvel::cli

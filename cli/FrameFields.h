@@ -21,8 +21,10 @@ struct FrameField {
     FieldValue (*read)(const SpeechCoder& coder);
 };
 
-// Frame number, lags, gains, pulse positions, LP coefficients and errors, SNRs.
-std::span<const FrameField> parameterFields();
+// Frame number, lags, gains, pulse positions, LP coefficients and errors,
+// SNRs; with the fine lag (pitchLagFine) where `coder`'s pitch resolution is
+// finer than a sample.
+std::span<const FrameField> parameterFields(const SpeechCoder& coder);
 
 // Every 160-sample array of the current frame's record.
 std::span<const FrameField> signalFields();

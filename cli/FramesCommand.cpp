@@ -54,7 +54,7 @@ void writeJson(SpeechCoder& coder, bool signals, std::ostream& out) {
     const char* separator = "\n";
     while (coder.nextFrame() == FrameStep::coded) {
         Json frame = Json::object();
-        addFields(frame, parameterFields(), coder);
+        addFields(frame, parameterFields(coder), coder);
         if (signals) addFields(frame, signalFields(), coder);
         out << separator << frame.dump();
         separator = ",\n";
@@ -84,7 +84,7 @@ void appendCells(std::vector<std::string>& cells, const FrameField& field, const
 // The parameter cells of the current frame (or their names) joined by commas.
 std::string csvParameters(const SpeechCoder& coder, bool header) {
     std::vector<std::string> cells;
-    for (const FrameField& field : parameterFields())
+    for (const FrameField& field : parameterFields(coder))
         appendCells(cells, field, field.read(coder), header);
     std::string line;
     for (std::size_t i = 0; i < cells.size(); ++i) line += (i == 0 ? "" : ",") + cells[i];
@@ -155,7 +155,7 @@ void writeJsonWithMeasures(SpeechCoder& coder, bool signals, SaveOption output, 
     const char* separator = "\n";
     auto makeRow = [&](const SpeechCoder& c) {
         Json parameters = Json::object();
-        addFields(parameters, parameterFields(), c);
+        addFields(parameters, parameterFields(c), c);
         PendingRow row;
         row.before = separator + parameters.dump();
         row.before.pop_back();  // the object goes on with the distances

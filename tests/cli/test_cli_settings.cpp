@@ -73,6 +73,45 @@ TEST(CliSettings, AWrongSettingIsAUsageErrorAndWritesNothing) {
     EXPECT_TRUE(test::directoryNames(dir.path()).empty());
 }
 
+// With fractional lags, frames gives the fine lag beside the lag, as the
+// coder's record has it; with whole lags the columns are as they always were.
+TEST(CliSettings, FramesGivesTheFineLagWhereTheResolutionIsFiner) {
+    const test::CliResult plain = runCli({"frames", arg(test::samplePath())});
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    EXPECT_EQ(plain.out.find("pitchLagFine"), std::string::npos);
+
+    const test::CliResult fine =
+        runCli({"frames", arg(test::samplePath()), "--set", "pitch-resolution=1/3"});
+    ASSERT_EQ(fine.exitCode, 0) << fine.err;
+    std::istringstream lines(fine.out);
+    std::string header;
+    std::getline(lines, header);
+    const std::string lags =
+        "pitchLag_3,pitchLagFine_0,pitchLagFine_1,pitchLagFine_2,pitchLagFine_3,";
+    ASSERT_NE(header.find(lags), std::string::npos) << header;
+    const auto column = [&header](const std::string& name) {
+        int index = 0;
+        for (std::size_t at = 0; at < header.find(name); ++at) index += header[at] == ',';
+        return index;
+    };
+    const int first = column("pitchLagFine_0");
+
+    CoderSettings settings;
+    settings.pitchResolution = PitchResolution::third;
+    SpeechCoder coder(test::samplePath(), CoderMode::rate12_2, settings);
+    std::string line;
+    int rows = 0;
+    while (std::getline(lines, line) && coder.nextFrame() == FrameStep::coded) {
+        std::vector<std::string> cells;
+        std::istringstream row(line);
+        for (std::string cell; std::getline(row, cell, ',');) cells.push_back(cell);
+        for (int a = 0; a < 4; ++a)
+            ASSERT_EQ(std::stod(cells[first + a]), coder.currentFrame().pitchLagFine[a]) << rows;
+        ++rows;
+    }
+    EXPECT_EQ(rows, 283);
+}
+
 TEST(CliSettings, SweepCodesWithTheSettingsAndRecordsThem) {
     const TempDir dir;
     const test::CliResult result =
