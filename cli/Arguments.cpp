@@ -206,6 +206,21 @@ CLI::App* defineSweep(CLI::App& app, SweepArguments& a) {
                     "As encode --post (the SNRs compare s'(n) with s(n) either way)");
     sweep->add_flag("--no-adaptive", a.noAdaptiveCodebook, "Switch the adaptive codebook off");
     addSettingOption(*sweep, a.settings);
+    CLI::Option* ablation = sweep->add_flag(
+        "--ablation", a.ablation,
+        "Code with the settings (--set) and with each tool changed alone; print each row's SNRs "
+        "and their differences from the first");
+    CLI::Option* vary =
+        sweep
+            ->add_option("--vary", a.vary,
+                         "As --ablation, with one numeric setting at FROM, FROM+STEP, ... TO")
+            ->type_name("NAME=FROM:TO:STEP");
+    ablation->excludes(vary);
+    sweep
+        ->add_option("-m,--mode", a.modes,
+                     "With --ablation or --vary: the modes (repeatable; default all eight)")
+        ->transform(modeWord())
+        ->type_name("MODE");
     addInputFormatOptions(*sweep, a.inputFormat);
     sweep->add_flag("--csv", a.csv, "Print the table as CSV");
     sweep->add_flag(

@@ -85,6 +85,11 @@ struct SweepArguments {
     CoderSettings settings;           // --set NAME=VALUE
     bool postProcessed = false;       // as encode --post: the SNRs always compare s'(n) with s(n)
     bool measures = false;  // the spectral distances beside the SNRs (of sp(n) with --post)
+    // The ablation (cli/Ablation.h): each tool changed alone, or one number
+    // varied, in the modes of -m (every mode when none is given).
+    bool ablation = false;
+    std::string vary;  // NAME=FROM:TO:STEP
+    std::vector<CoderMode> modes;
     bool csv = false;
     std::string plot;        // OUT.png or OUT.svg; empty: no chart
     bool overwrite = false;  // -y

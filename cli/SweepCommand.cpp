@@ -16,6 +16,7 @@
 #include <set>
 #include <thread>
 
+#include "cli/Ablation.h"
 #include "cli/CorpusRecords.h"
 #include "cli/FailureSummary.h"
 #include "cli/FileChecks.h"
@@ -209,6 +210,7 @@ void recordRefusals(const SweepInputs& inputs, const std::string& setting, Recor
 }  // namespace
 
 int runSweep(const SweepArguments& arguments) {
+    if (arguments.ablation || !arguments.vary.empty()) return runAblation(arguments);
     const std::optional<ChartFormat> format = chartFormat(arguments.plot);
     if (!format) return usageError("sweep", "--plot names a .png or an .svg file");
     if (!outputsAccepted(arguments, *format != ChartFormat::None)) return kExitFailed;
