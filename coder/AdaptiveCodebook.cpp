@@ -17,6 +17,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <type_traits>
 
 #include "coder/Filters.h"
 #include "coder/SpeechCoder.h"
@@ -88,8 +89,11 @@ Delay delayOf(int T, int phase) {
 // interpolation filter, all 20 taps: u(m - k) b(alpha + k) and u(m + 1 + k)
 // b(1 - alpha + k), b at steps of 1/6. At phase 0 the taps are b(k) and
 // b(k + 1), the whole-sample interpolation.
+// `alpha` is an int, or a std::integral_constant where it is known when
+// compiled.
+template <typename Alpha>
 double interpolatedAt(const ExcitationBuffer& buffer,
-                      const std::array<double, kInterpolationTaps>& I, int t, int alpha) {
+                      const std::array<double, kInterpolationTaps>& I, int t, Alpha alpha) {
     double sum = 0.0;
     for (int k = 0; k < kInterpolationHalfTaps; ++k) {
         sum += buffer[t - k] * I[alpha + kInterpolationStep * k];
@@ -105,10 +109,18 @@ void interpolateAdaptiveVector(ExcitationBuffer& buffer,
                                SubframeSpan v) {
     const Delay d = delayOf(T, phase);
     std::fill(buffer.begin() + kPastSamples, buffer.end(), 0.0);
-    for (int n = 0; n < kSubframeSamples; ++n) {
-        const double sum = interpolatedAt(buffer, I, kPastSamples + n - d.shift, d.alpha);
-        v[n] = sum;
-        buffer[kPastSamples + n] = sum;
+    const auto run = [&](auto alpha) {
+        for (int n = 0; n < kSubframeSamples; ++n) {
+            const double sum = interpolatedAt(buffer, I, kPastSamples + n - d.shift, alpha);
+            v[n] = sum;
+            buffer[kPastSamples + n] = sum;
+        }
+    };
+    // A whole lag, the design's, with the taps' places known when compiled.
+    if (d.alpha == 0) {
+        run(std::integral_constant<int, 0>{});
+    } else {
+        run(d.alpha);
     }
 }
 
