@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "cli/FileChecks.h"
+#include "cli/MeasureColumns.h"
 #include "cli/NumberText.h"
 #include "sound/SpeechInput.h"
 
@@ -80,7 +81,9 @@ void printAblationTable(std::ostream& out, const AblationTable& table) {
     for (const AblationRow& row : table.rows) width = std::max(width, row.name.size() + 2);
     out << std::left << std::setw(8) << "mode" << std::setw(static_cast<int>(width)) << "row"
         << std::right << std::setw(8) << "frames" << std::setw(14) << "SNRseg [dB]" << std::setw(10)
-        << "change" << std::setw(12) << "SNR [dB]" << std::setw(10) << "change" << '\n';
+        << "change" << std::setw(12) << "SNR [dB]" << std::setw(10) << "change";
+    if (table.measures) printMeasureHeaders(out);
+    out << '\n';
     out << std::fixed << std::setprecision(2);
     for (std::size_t m = 0; m < table.modes.size(); ++m) {
         const ModeFigures& first = table.figures.front()[m];
@@ -91,7 +94,9 @@ void printAblationTable(std::ostream& out, const AblationTable& table) {
                 << std::setw(8) << f.frames << std::setw(14) << f.segmentalSnr << std::setw(10)
                 << std::showpos << f.segmentalSnr - first.segmentalSnr << std::noshowpos
                 << std::setw(12) << f.overallSnr << std::setw(10) << std::showpos
-                << f.overallSnr - first.overallSnr << std::noshowpos << '\n';
+                << f.overallSnr - first.overallSnr << std::noshowpos;
+            if (table.measures) printMeasureCells(out, f.measures);
+            out << '\n';
         }
     }
     out.unsetf(std::ios::floatfield);
@@ -99,7 +104,9 @@ void printAblationTable(std::ostream& out, const AblationTable& table) {
 
 void printAblationCsv(std::ostream& out, const AblationTable& table) {
     out << "mode,rate_kbps,row,frames,segmental_snr_db,overall_snr_db,segmental_change_db,"
-           "overall_change_db\n";
+           "overall_change_db";
+    if (table.measures) printMeasureCsvHeaders(out);
+    out << '\n';
     for (std::size_t m = 0; m < table.modes.size(); ++m) {
         const ModeFigures& first = table.figures.front()[m];
         for (std::size_t r = 0; r < table.rows.size(); ++r) {
@@ -108,7 +115,9 @@ void printAblationCsv(std::ostream& out, const AblationTable& table) {
                 << csvField(table.rows[r].name) << ',' << f.frames << ','
                 << numberText(f.segmentalSnr) << ',' << numberText(f.overallSnr) << ','
                 << numberText(f.segmentalSnr - first.segmentalSnr) << ','
-                << numberText(f.overallSnr - first.overallSnr) << '\n';
+                << numberText(f.overallSnr - first.overallSnr);
+            if (table.measures) printMeasureCsvCells(out, f.measures);
+            out << '\n';
         }
     }
 }
@@ -133,6 +142,11 @@ int runAblation(const SweepArguments& a) {
     }
     AblationTable table;
     table.rows = rows;
+    table.measures = a.measures;
+    const std::optional<SaveOption> measured =
+        a.measures
+            ? std::optional(a.postProcessed ? SaveOption::postProcessed : SaveOption::synthesized)
+            : std::nullopt;
     table.modes = a.modes.empty()
                       ? std::vector<CoderMode>(kAllCoderModes.begin(), kAllCoderModes.end())
                       : a.modes;
@@ -149,7 +163,7 @@ int runAblation(const SweepArguments& a) {
             const std::size_t r = job / files / table.modes.size();
             const CoderSettings& s = rows[r].settings;
             const auto figures = codeInMode(SpeechInput(inputs[file]), table.modes[m],
-                                            !s.adaptiveCodebook, nullptr, {}, std::nullopt, s);
+                                            !s.adaptiveCodebook, nullptr, {}, measured, s);
             if (!figures) {
                 failed = true;
                 continue;

@@ -37,10 +37,12 @@ struct AblationTable {
     std::vector<AblationRow> rows;
     std::vector<CoderMode> modes;
     std::vector<std::vector<ModeFigures>> figures;  // [row][mode]
+    bool measures = false;  // the means of the spectral distances after the SNRs
 };
 
 // Aligned columns: mode, row, SNRseg and SNR with their differences from
-// the first row (0.01 dB). As CSV: every number in full.
+// the first row (0.01 dB), and with `measures` the means of the spectral
+// distances (cli/MeasureColumns.h). As CSV: every number in full.
 void printAblationTable(std::ostream& out, const AblationTable& table);
 void printAblationCsv(std::ostream& out, const AblationTable& table);
 

@@ -70,6 +70,32 @@ TEST(CliAblation, EachToolChangedAloneOverTwoFiles) {
     }
 }
 
+// With --measures each row carries the means of the spectral distances, as
+// the coder with that row's settings gives them.
+TEST(CliAblation, RowsCarryTheSpectralDistancesWhenAsked) {
+    const test::CliResult result = runCli(
+        {"sweep", arg(test::samplePath()), "--ablation", "-m", "6.70", "--measures", "--csv"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const auto rows = csvRows(result.out);
+    ASSERT_EQ(rows.size(), 7u);
+    ASSERT_EQ(rows[0].size(), 8u + kSpectralMeasureCount);
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        CoderSettings settings;
+        if (r > 1) {
+            ASSERT_FALSE(applySetting(settings, rows[r][2]));
+        }
+        const auto figures =
+            codeInMode(SpeechInput(test::samplePath()), CoderMode::rate6_70,
+                       !settings.adaptiveCodebook, nullptr, {}, SaveOption::synthesized, settings);
+        ASSERT_TRUE(figures && figures->measures);
+        const FrameMeasures means = figures->measures->means();
+        for (std::size_t k = 0; k < kSpectralMeasureCount; ++k) {
+            ASSERT_TRUE(means[k].has_value());
+            EXPECT_EQ(std::stod(rows[r][8 + k]), *means[k]) << rows[r][2] << " measure " << k;
+        }
+    }
+}
+
 TEST(CliAblation, VaryGoesFromToInStepsAndRefusesWhatIsWrong) {
     const test::CliResult result = runCli({"sweep", arg(test::samplePath()), "--vary",
                                            "postfilter-tilt=0.2:0.6:0.2", "-m", "12.2", "--csv"});
