@@ -1,4 +1,4 @@
-// The cost of the spectral distances (coder/SpectralMeasures.h) beside the
+// The cost of the spectral distances (coder/FrameDistances.h) beside the
 // coding they measure. Over the bundled sample in modes 12.2 and 4.75:
 //   BM_Frames             every frame coded, as frames walks the input;
 //   BM_FramesWithMeasures the same and the six distances of every frame;
@@ -19,8 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "coder/FrameDistances.h"
 #include "coder/FramePass.h"
-#include "coder/SpectralMeasures.h"
 #include "coder/SpeechCoder.h"
 
 namespace {

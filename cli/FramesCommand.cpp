@@ -20,7 +20,7 @@
 #include "cli/InputFormat.h"
 #include "cli/InterruptCleanup.h"
 #include "cli/NumberText.h"
-#include "coder/SpectralMeasures.h"
+#include "coder/FrameDistances.h"
 #include "files/StagedOutput.h"
 #include "sound/DescriptorStream.h"
 

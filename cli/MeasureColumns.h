@@ -5,7 +5,7 @@
 #include <optional>
 #include <ostream>
 
-#include "coder/SpectralMeasures.h"
+#include "coder/FrameDistances.h"
 
 namespace zorvel::cli {
 

@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "coder/SpectralMeasures.h"
+#include "coder/FrameDistances.h"
 
 namespace zorvel::cli {
 

@@ -10,7 +10,7 @@
 // the number of frames done (release), and read by the window only below that
 // number (acquire); the checkpoint store has its own lock.
 //
-// The spectral distances of every frame (coder/SpectralMeasures.h, s(n)
+// The spectral distances of every frame (coder/FrameDistances.h, s(n)
 // against s'(n)) are computed only once asked for (measureFrames): the pass
 // then measures each frame it codes, and with a second coder on the shared
 // checkpoints goes back over the frames it coded before, from frame 1. They
@@ -28,7 +28,7 @@
 
 #include "coder/Checkpoints.h"
 #include "coder/Frame.h"
-#include "coder/SpectralMeasures.h"
+#include "coder/FrameDistances.h"
 
 namespace zorvel {
 

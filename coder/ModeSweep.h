@@ -20,7 +20,7 @@
 
 #include "coder/CoderMode.h"
 #include "coder/CoderSettings.h"
-#include "coder/SpectralMeasures.h"
+#include "coder/FrameDistances.h"
 #include "sound/SpeechInput.h"
 
 namespace zorvel {

@@ -1,4 +1,4 @@
-// Texts and scales of the spectral distances (coder/SpectralMeasures.h) in
+// Texts and scales of the spectral distances (coder/FrameDistances.h) in
 // the chart window: the compact readout of the current frame and the range
 // the overview strip gives each measure when its lane shows one in place of
 // the frame SNR.
@@ -7,7 +7,7 @@
 #include <QString>
 #include <optional>
 
-#include "coder/SpectralMeasures.h"
+#include "coder/FrameDistances.h"
 
 namespace zorvel {
 

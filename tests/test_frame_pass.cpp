@@ -7,8 +7,8 @@
 #include <cmath>
 #include <thread>
 
+#include "coder/FrameDistances.h"
 #include "coder/FramePass.h"
-#include "coder/SpectralMeasures.h"
 #include "coder/SpeechCoder.h"
 #include "tests/TestSupport.h"
 

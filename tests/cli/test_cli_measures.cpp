@@ -8,7 +8,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-#include "coder/SpectralMeasures.h"
+#include "coder/FrameDistances.h"
 #include "coder/SpeechCoder.h"
 #include "tests/TestSupport.h"
 #include "tests/cli/CliRun.h"

@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "coder/SpectralMeasures.h"
+#include "coder/FrameDistances.h"
 #include "coder/SpeechCoder.h"
 #include "tests/TestSupport.h"
 

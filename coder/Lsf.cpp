@@ -1,4 +1,4 @@
-#include "coder/LineSpectralFrequencies.h"
+#include "coder/Lsf.h"
 
 #include <cmath>
 #include <numbers>

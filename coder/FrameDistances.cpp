@@ -1,4 +1,4 @@
-// The spectral distances of SpectralMeasures.h. Two analyses serve all six:
+// The spectral distances of FrameDistances.h. Two analyses serve all six:
 //   the LP model of a frame: Hamming window w(n) = 0.54 - 0.46 cos(2 pi n / 159),
 //     autocorrelation r(0..10), Levinson-Durbin giving A(z) = 1 + sum a_i z^-i
 //     and the prediction error E (lsdLp, cepstralDistance, llr, itakuraSaito);
@@ -7,7 +7,7 @@
 // The envelope |A(e^jw)|^2 at w_k = pi k / 256 comes from the autocorrelation
 // of the coefficients and a table of cosines; the two power spectra from one
 // complex FFT. Log-spectral distances take the log of each ratio.
-#include "coder/SpectralMeasures.h"
+#include "coder/FrameDistances.h"
 
 #include <algorithm>
 #include <cmath>

@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "coder/LineSpectralFrequencies.h"
+#include "coder/Lsf.h"
 #include "tests/TestSupport.h"
 
 namespace zorvel {
