@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
 #include "app/FileNames.h"
 #include "app/OffTheWindowThread.h"
@@ -105,9 +107,8 @@ std::optional<QString> RecordingImport::conversionName(const QString& chosen) {
 std::optional<QString> RecordingImport::convert(const QString& chosen) {
     const std::optional<QString> target = conversionName(chosen);
     if (!target) return std::nullopt;
-    if (QFileInfo(*target).absoluteFilePath() == QFileInfo(chosen).absoluteFilePath() ||
-        (QFileInfo::exists(*target) &&
-         QFileInfo(*target).canonicalFilePath() == QFileInfo(chosen).canonicalFilePath())) {
+    std::error_code sameFile;
+    if (std::filesystem::equivalent(toPath(*target), toPath(chosen), sameFile)) {
         dialogs_.information(&window_, QStringLiteral("Przekonwertowane nagranie nie może "
                                                       "zastąpić pliku wejściowego."));
         return std::nullopt;

@@ -135,6 +135,28 @@ void addInputFormatOptions(CLI::App& command, InputFormatChoice& choice) {
     resample->excludes(asIs);
 }
 
+// Where a command that writes one file per input puts them.
+struct OutputChoice {
+    std::string& output;
+    std::string& directory;
+    unsigned& jobs;
+    bool& overwrite;
+};
+
+// -o (default `defaultName`) or -d, -j, and -y (not with --skip-existing).
+void addOutputOptions(CLI::App& command, OutputChoice choice, CLI::Option* skip,
+                      const std::string& defaultName, const std::string& jobsHelp) {
+    CLI::Option* output = command.add_option(
+        "-o,--output", choice.output,
+        "Output file (one input only; - for standard output); default " + defaultName);
+    CLI::Option* directory =
+        command.add_option("-d,--directory", choice.directory,
+                           "Put the outputs into this directory (made if missing)");
+    output->excludes(directory);
+    command.add_option("-j,--jobs", choice.jobs, jobsHelp)->check(threadCount());
+    command.add_flag("-y,--yes", choice.overwrite, "Overwrite existing outputs")->excludes(skip);
+}
+
 CLI::App* defineEncode(CLI::App& app, EncodeArguments& a) {
     CLI::App* encode = app.add_subcommand(
         "encode", "Encode speech files and write the synthesized speech as WAV files");
@@ -145,15 +167,8 @@ CLI::App* defineEncode(CLI::App& app, EncodeArguments& a) {
     addInputFormatOptions(*encode, a.inputFormat);
     encode->add_flag("--post", a.postProcessed,
                      "Write the speech after post-processing (name suffix _spout)");
-    CLI::Option* output = encode->add_option(
-        "-o,--output", a.output,
-        "Output file (one input only; - for standard output); default INPUT_<mode>_sout.wav");
-    CLI::Option* directory = encode->add_option(
-        "-d,--directory", a.directory, "Put the outputs into this directory (made if missing)");
-    output->excludes(directory);
-    encode->add_option("-j,--jobs", a.jobs, "Files coded at once (default: one per core)")
-        ->check(threadCount());
-    encode->add_flag("-y,--yes", a.overwrite, "Overwrite existing outputs")->excludes(skip);
+    addOutputOptions(*encode, {a.output, a.directory, a.jobs, a.overwrite}, skip,
+                     "INPUT_<mode>_sout.wav", "Files coded at once (default: one per core)");
     encode->add_flag("--csv", a.csv, "Print the result table as CSV");
     encode->add_flag("--measures", a.measures,
                      "Add the file means of the spectral distances (of the written output) to "
@@ -246,15 +261,8 @@ CLI::App* defineImport(CLI::App& app, ImportArguments& a) {
         "import", "Convert recordings of any common format to 8 kHz mono 16-bit files to code");
     import->add_option("INPUT", a.inputs, "Recordings: WAV, FLAC, Ogg, AIFF, ... at any rate");
     CLI::Option* skip = addListOptions(*import, a.list, kSkipOutputsHelp);
-    CLI::Option* output = import->add_option(
-        "-o,--output", a.output,
-        "Output file (one input only; - for standard output); default INPUT_8k.wav");
-    CLI::Option* directory = import->add_option(
-        "-d,--directory", a.directory, "Put the outputs into this directory (made if missing)");
-    output->excludes(directory);
-    import->add_option("-j,--jobs", a.jobs, "Files converted at once (default: one per core)")
-        ->check(threadCount());
-    import->add_flag("-y,--yes", a.overwrite, "Overwrite existing outputs")->excludes(skip);
+    addOutputOptions(*import, {a.output, a.directory, a.jobs, a.overwrite}, skip, "INPUT_8k.wav",
+                     "Files converted at once (default: one per core)");
     import->footer("Example: zorvel-cli import takes/*.flac -d corpus");
     return import;
 }

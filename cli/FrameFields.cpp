@@ -2,6 +2,7 @@
 
 #include <array>
 #include <type_traits>
+#include <vector>
 
 namespace zorvel::cli {
 namespace {
@@ -28,26 +29,9 @@ FieldValue coderValue(const SpeechCoder& coder) {
 }
 
 // clang-format off
-const std::array kParameterFields{
-    FrameField{"frameCount",       coderValue<&SpeechCoder::frameCount>},
-    FrameField{"openLoopLagI",     recordValue<&FrameRecord::openLoopLagI>},
-    FrameField{"openLoopLagII",    recordValue<&FrameRecord::openLoopLagII>},
-    FrameField{"pitchLag",         recordValue<&FrameRecord::pitchLag>},
-    FrameField{"pitchGain",        recordValue<&FrameRecord::pitchGain>},
-    FrameField{"pitchGainApplied", recordValue<&FrameRecord::pitchGainApplied>},
-    FrameField{"codebookGain",     recordValue<&FrameRecord::codebookGain>},
-    FrameField{"pulsePositions",   recordValue<&FrameRecord::pulsePositions>},
-    FrameField{"lpCoeffsI",        recordValue<&FrameRecord::lpCoeffsI>},
-    FrameField{"lpErrorI",         recordValue<&FrameRecord::lpErrorI>},
-    FrameField{"lpCoeffsII",       recordValue<&FrameRecord::lpCoeffsII>},
-    FrameField{"lpErrorII",        recordValue<&FrameRecord::lpErrorII>},
-    FrameField{"frameSnr",         coderValue<&SpeechCoder::frameSnr>},
-    FrameField{"segmentalSnr",     coderValue<&SpeechCoder::segmentalSnr>},
-    FrameField{"overallSnr",       coderValue<&SpeechCoder::overallSnr>},
-};
-
-// The same with the fine lag beside the lag, where the pitch resolution is
-// finer than a sample.
+// The fine lag (pitchLagFine) is written only where the pitch resolution is
+// finer than a sample: kParameterFields without it is the list of the
+// design's coder.
 const std::array kParameterFieldsWithFineLag{
     FrameField{"frameCount",       coderValue<&SpeechCoder::frameCount>},
     FrameField{"openLoopLagI",     recordValue<&FrameRecord::openLoopLagI>},
@@ -66,7 +50,16 @@ const std::array kParameterFieldsWithFineLag{
     FrameField{"segmentalSnr",     coderValue<&SpeechCoder::segmentalSnr>},
     FrameField{"overallSnr",       coderValue<&SpeechCoder::overallSnr>},
 };
+// clang-format on
 
+const std::vector<FrameField> kParameterFields = [] {
+    std::vector<FrameField> fields;
+    for (const FrameField& field : kParameterFieldsWithFineLag)
+        if (field.name != "pitchLagFine") fields.push_back(field);
+    return fields;
+}();
+
+// clang-format off
 const std::array kSignalFields{
     FrameField{"speech",                    recordValue<&FrameRecord::speech>},
     FrameField{"weightedSpeech",            recordValue<&FrameRecord::weightedSpeech>},

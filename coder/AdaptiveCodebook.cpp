@@ -183,12 +183,10 @@ SynthesisBlock SpeechCoder::adaptiveContributionBlock(int a) {
     checkSubframe(a);
     FrameRecord& frame = *currentFrame_;
     const FrameRecord& previous = *previousFrame_;
-    SynthesisBlock block =
-        synthesisBlockOf(subframeLpCoeffs(frame, a), subframeOf(frame.adaptiveExcitation, a),
-                         frame.adaptiveSynthesis, previous.adaptiveSynthesis,
-                         frame.adaptiveWeightedSynthesis, previous.adaptiveWeightedSynthesis, a);
-    block.weighting = &weighting_;
-    return block;
+    return synthesisBlockOf(subframeLpCoeffs(frame, a), subframeOf(frame.adaptiveExcitation, a),
+                            frame.adaptiveSynthesis, previous.adaptiveSynthesis,
+                            frame.adaptiveWeightedSynthesis, previous.adaptiveWeightedSynthesis, a,
+                            weighting_);
 }
 
 void SpeechCoder::searchAdaptiveCodebook(int a) {

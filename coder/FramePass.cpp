@@ -100,7 +100,7 @@ void FramePass::publishMeasures(int frame, const FrameRecord& record) {
 void FramePass::measureNextCodedFrame() {
     const int frame = measured_.load(std::memory_order_relaxed) + 1;
     if (!measureCoder_) {
-        measureCoder_ = std::make_unique<SpeechCoder>(input_, mode_);
+        measureCoder_ = std::make_unique<SpeechCoder>(input_, mode_, tools_);
         measureCoder_->noAdaptiveCodebook = noAdaptiveCodebook_;
         measureCoder_->setCheckpoints(checkpoints_);
     }

@@ -38,16 +38,18 @@ inline ConstSubframeSpan precedingBlock(const Signal& current, const Signal& pre
 
 // The synthesizeAndWeight block of subframe a that filters `input` into the
 // subframe of `speech` and `weighted` of the current record, with the blocks
-// before as the histories.
+// before as the histories, W(z) with the factors `weighting`.
 inline SynthesisBlock synthesisBlockOf(const LpCoeffs& lp, std::span<const double> input,
                                        Signal& speech, const Signal& previousSpeech,
-                                       Signal& weighted, const Signal& previousWeighted, int a) {
+                                       Signal& weighted, const Signal& previousWeighted, int a,
+                                       const FilterFactors& weighting) {
     return {lp,
             precedingBlock(speech, previousSpeech, a),
             precedingBlock(weighted, previousWeighted, a),
             input,
             subframeOf(speech, a),
-            subframeOf(weighted, a)};
+            subframeOf(weighted, a),
+            &weighting};
 }
 
 // sum p(n) q(n), n ascending.

@@ -15,12 +15,10 @@ SynthesisBlock SpeechCoder::synthesisBlock(int a) {
     checkSubframe(a);
     FrameRecord& frame = *currentFrame_;
     const FrameRecord& previous = *previousFrame_;
-    SynthesisBlock block =
-        synthesisBlockOf(subframeLpCoeffs(frame, a), subframeOf(frame.enhancedExcitation, a),
-                         frame.synthesizedSpeech, previous.synthesizedSpeech,
-                         frame.weightedSynthesizedSpeech, previous.weightedSynthesizedSpeech, a);
-    block.weighting = &weighting_;
-    return block;
+    return synthesisBlockOf(subframeLpCoeffs(frame, a), subframeOf(frame.enhancedExcitation, a),
+                            frame.synthesizedSpeech, previous.synthesizedSpeech,
+                            frame.weightedSynthesizedSpeech, previous.weightedSynthesizedSpeech, a,
+                            weighting_);
 }
 
 void SpeechCoder::synthesizeSubframe(int a) { synthesizeAndWeight(synthesisBlock(a)); }

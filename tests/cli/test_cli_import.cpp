@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
-#include <cmath>
-#include <numbers>
-
 #include "sound/Conversion.h"
 #include "tests/TestSupport.h"
 #include "tests/cli/CliRun.h"
@@ -19,17 +16,8 @@ using test::runCli;
 
 // 1.5 s of a 1 kHz tone at `amplitude`, 44.1 kHz stereo float.
 void writeTone(const std::filesystem::path& file, double amplitude) {
-    SF_INFO info{};
-    info.samplerate = 44100;
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    SNDFILE* sound = sf_open(file.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(sound, nullptr) << sf_strerror(nullptr);
-    std::vector<double> data(2 * 66150);
-    for (std::size_t i = 0; i < data.size(); ++i)
-        data[i] = amplitude * std::sin(2 * std::numbers::pi * 1000.0 * (i / 2) / 44100);
-    ASSERT_EQ(sf_writef_double(sound, data.data(), 66150), 66150);
-    sf_close(sound);
+    test::writeTone(file, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 1000.0, amplitude, 66150,
+                    {1.0, 1.0});
 }
 
 TEST(Import, WritesTheConversionBesideTheInputAndReportsIt) {
