@@ -99,6 +99,10 @@ const std::vector<SettingInfo>& settingsInfo() {
     static const std::vector<SettingInfo> info{
         {"pitch-resolution", "1, 1/3, 1/6", "1",
          "resolution of the closed-loop pitch lag, in samples (fractions refine the whole lag)"},
+        {"lp-interpolation", "off, lsf", "off",
+         "LP sets interpolated per subframe in line spectral frequencies"},
+        {"high-pass", "off, 50..300 (Hz)", "off",
+         "second-order Butterworth high-pass on the input, cut-off in Hz"},
         {"gamma1", "0 < gamma2 < gamma1 <= 1", "0.94",
          "numerator factor of the perceptual weighting filter A(z/g1)/A(z/g2)"},
         {"gamma2", "0 < gamma2 < gamma1 <= 1", "0.6", "denominator factor of the weighting filter"},
@@ -115,6 +119,8 @@ const std::vector<SettingInfo>& settingsInfo() {
 std::optional<std::string> settingsProblem(const CoderSettings& s) {
     if (!(s.gamma2 > 0.0 && s.gamma2 < s.gamma1 && s.gamma1 <= 1.0))
         return "gamma1 and gamma2 must satisfy 0 < gamma2 < gamma1 <= 1";
+    if (s.highPass && !(*s.highPass >= kHighPassLowestHz && *s.highPass <= kHighPassHighestHz))
+        return "the high-pass cut-off lies in 50..300 Hz";
     for (const double factor : {s.postfilterNum, s.postfilterDen, s.postfilterTilt})
         if (!(factor >= 0.0 && factor <= 1.0)) return "the post-filter's factors lie in 0..1";
     return std::nullopt;
@@ -136,6 +142,25 @@ std::optional<std::string> applySetting(CoderSettings& settings, std::string_vie
             parsed = true;
         }
         if (!parsed) return joined({name, ": '", value, "' is not 1, 1/3 or 1/6"});
+    }
+    if (name == "lp-interpolation") {
+        known = true;
+        if (value == "off")
+            changed.lpInterpolation = LpInterpolation::off;
+        else if (value == "lsf")
+            changed.lpInterpolation = LpInterpolation::lsf;
+        else
+            return joined({name, ": '", value, "' is not off or lsf"});
+    }
+    if (name == "high-pass") {
+        known = true;
+        if (value == "off") {
+            changed.highPass.reset();
+        } else {
+            const auto parsed = parseNumber(value);
+            if (!parsed) return joined({name, ": '", value, "' is not off or a cut-off in Hz"});
+            changed.highPass = *parsed;
+        }
     }
     for (const NumberSetting& number : kNumbers) {
         if (name != number.name) continue;
@@ -162,6 +187,8 @@ std::string settingsSuffix(const CoderSettings& settings) {
     std::string suffix;
     if (settings.pitchResolution != defaults.pitchResolution)
         suffix += joined({"_", nameOf(settings.pitchResolution).suffix});
+    if (settings.lpInterpolation == LpInterpolation::lsf) suffix += "_lsf";
+    if (settings.highPass) suffix += joined({"_hp", numberText(*settings.highPass)});
     for (const NumberSetting& number : kNumbers)
         if (settings.*number.field != defaults.*number.field)
             suffix += joined({"_", number.suffix, "-", numberText(settings.*number.field)});
@@ -189,6 +216,8 @@ std::string settingsSummary(const CoderSettings& settings) {
     };
     if (settings.pitchResolution != defaults.pitchResolution)
         add("pitch-resolution", std::string(nameOf(settings.pitchResolution).text));
+    if (settings.lpInterpolation == LpInterpolation::lsf) add("lp-interpolation", "lsf");
+    if (settings.highPass) add("high-pass", numberText(*settings.highPass));
     for (const NumberSetting& number : kNumbers)
         if (settings.*number.field != defaults.*number.field)
             add(number.name, numberText(settings.*number.field));

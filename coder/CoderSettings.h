@@ -20,15 +20,27 @@ enum class PitchResolution {
 // Steps of the lag per sample: 1, 3 or 6.
 int stepsPerSample(PitchResolution resolution);
 
+// The LP set each subframe's filters use.
+enum class LpInterpolation {
+    off,  // set I for subframes 0 and 1, set II for 2 and 3, as the design has it
+    lsf,  // interpolated per subframe in line spectral frequencies
+};
+
+// The range of the high-pass pre-filter's cut-off, in Hz.
+inline constexpr double kHighPassLowestHz = 50.0;
+inline constexpr double kHighPassHighestHz = 300.0;
+
 struct CoderSettings {
     PitchResolution pitchResolution = PitchResolution::whole;
-    double gamma1 = 0.94;         // numerator factor of the weighting filter W(z)
-    double gamma2 = 0.6;          // denominator factor of W(z)
-    double postfilterNum = 0.7;   // numerator factor of the formant post-filter
-    double postfilterDen = 0.75;  // denominator factor of the formant post-filter
-    double postfilterTilt = 0.8;  // factor of the post-filter's tilt compensation
-    bool enhancement = true;      // the excitation enhancement
-    bool lagWindow = true;        // the lag window on the LP autocorrelations
+    LpInterpolation lpInterpolation = LpInterpolation::off;
+    std::optional<double> highPass{};  // cut-off in Hz of the input's high-pass; none: off
+    double gamma1 = 0.94;            // numerator factor of the weighting filter W(z)
+    double gamma2 = 0.6;             // denominator factor of W(z)
+    double postfilterNum = 0.7;      // numerator factor of the formant post-filter
+    double postfilterDen = 0.75;     // denominator factor of the formant post-filter
+    double postfilterTilt = 0.8;     // factor of the post-filter's tilt compensation
+    bool enhancement = true;         // the excitation enhancement
+    bool lagWindow = true;           // the lag window on the LP autocorrelations
     bool adaptiveCodebook = true;
 
     bool operator==(const CoderSettings&) const = default;

@@ -54,6 +54,10 @@ TEST(CoderSettings, ReadsNamesAndValuesAndRefusesWhatIsOutOfRange) {
         {"gamma2=0", "0 < gamma2 < gamma1 <= 1"},
         {"postfilter-tilt=1.5", "0..1"},
         {"pitch-resolution=1/4", "pitch-resolution: '1/4' is not 1, 1/3 or 1/6"},
+        {"lp-interpolation=on", "lp-interpolation: 'on' is not off or lsf"},
+        {"high-pass=on", "high-pass: 'on' is not off or a cut-off in Hz"},
+        {"high-pass=40", "50..300 Hz"},
+        {"high-pass=300.5", "50..300 Hz"},
     };
     for (const auto& [assignment, reason] : refused) {
         CoderSettings settings;
@@ -75,6 +79,13 @@ TEST(CoderSettings, NamesWhatDiffersFromTheDefaults) {
     EXPECT_EQ(settingsSummary(s), "gamma1=0.9, enhancement=off, lag-window=off");
     EXPECT_EQ(settingsSuffix(with({"pitch-resolution=1/6", "gamma2=0.5"})), "_frac6_g2-0.5");
     EXPECT_EQ(settingsSummary(with({"pitch-resolution=1/3"})), "pitch-resolution=1/3");
+    const CoderSettings tools =
+        with({"lp-interpolation=lsf", "high-pass=80", "pitch-resolution=1/6"});
+    EXPECT_EQ(settingsSuffix(tools), "_frac6_lsf_hp80");
+    EXPECT_EQ(settingsSummary(tools), "pitch-resolution=1/6, lp-interpolation=lsf, high-pass=80");
+    EXPECT_TRUE(
+        with({"high-pass=120", "high-pass=off", "lp-interpolation=lsf", "lp-interpolation=off"})
+            .isDefault());
     EXPECT_EQ(withSettingsSuffix("/d/mowa.wav_12.20_sout.wav", s),
               "/d/mowa.wav_12.20_sout_g1-0.9_noenh_nolagw.wav");
     EXPECT_EQ(withSettingsSuffix("/d.x/plik", s), "/d.x/plik_g1-0.9_noenh_nolagw");
@@ -84,9 +95,10 @@ TEST(CoderSettings, NamesWhatDiffersFromTheDefaults) {
     EXPECT_EQ(settingsSummary(with({"adaptive-codebook=off"})), "adaptive-codebook=off");
     std::vector<std::string> names;
     for (const SettingInfo& info : settingsInfo()) names.emplace_back(info.name);
-    EXPECT_EQ(names, (std::vector<std::string>{
-                         "pitch-resolution", "gamma1", "gamma2", "postfilter-num", "postfilter-den",
-                         "postfilter-tilt", "enhancement", "lag-window", "adaptive-codebook"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"pitch-resolution", "lp-interpolation", "high-pass",
+                                               "gamma1", "gamma2", "postfilter-num",
+                                               "postfilter-den", "postfilter-tilt", "enhancement",
+                                               "lag-window", "adaptive-codebook"}));
 }
 
 // The whole sample coded: the bytes of the chosen signal of every frame.
