@@ -34,13 +34,13 @@ struct CoderSettings {
     PitchResolution pitchResolution = PitchResolution::whole;
     LpInterpolation lpInterpolation = LpInterpolation::off;
     std::optional<double> highPass{};  // cut-off in Hz of the input's high-pass; none: off
-    double gamma1 = 0.94;            // numerator factor of the weighting filter W(z)
-    double gamma2 = 0.6;             // denominator factor of W(z)
-    double postfilterNum = 0.7;      // numerator factor of the formant post-filter
-    double postfilterDen = 0.75;     // denominator factor of the formant post-filter
-    double postfilterTilt = 0.8;     // factor of the post-filter's tilt compensation
-    bool enhancement = true;         // the excitation enhancement
-    bool lagWindow = true;           // the lag window on the LP autocorrelations
+    double gamma1 = 0.94;              // numerator factor of the weighting filter W(z)
+    double gamma2 = 0.6;               // denominator factor of W(z)
+    double postfilterNum = 0.7;        // numerator factor of the formant post-filter
+    double postfilterDen = 0.75;       // denominator factor of the formant post-filter
+    double postfilterTilt = 0.8;       // factor of the post-filter's tilt compensation
+    bool enhancement = true;           // the excitation enhancement
+    bool lagWindow = true;             // the lag window on the LP autocorrelations
     bool adaptiveCodebook = true;
 
     bool operator==(const CoderSettings&) const = default;

@@ -22,18 +22,29 @@ inline constexpr int kImpulseResponseSamples = 80;
 
 using Signal = std::array<double, kFrameSamples>;
 using LpCoeffs = std::array<double, kLpCoeffs>;
+using ImpulseResponse = std::array<double, kImpulseResponseSamples>;
 
 struct FrameRecord {
-    Signal speech;               // s(n), the input samples as read
-    Signal weightedSpeech;       // sw(n)
-    Signal formantPostFiltered;  // synthesized speech after the formant post-filter
-    Signal postProcessedSpeech;  // sp(n), output of SaveOption 2
-    LpCoeffs lpCoeffsI;          // set I, samples 0..79
-    double lpErrorI;             // final prediction error E10 of set I
-    LpCoeffs lpCoeffsII;         // set II, samples 80..159
-    double lpErrorII;            // final prediction error E10 of set II
-    std::array<double, kImpulseResponseSamples> impulseResponseI;   // W(z)/A(z), set I
-    std::array<double, kImpulseResponseSamples> impulseResponseII;  // W(z)/A(z), set II
+    Signal speech;                      // s(n), the input samples as read (high-passed when asked)
+    std::array<double, 2> inputTail;    // samples 158 and 159 as read, before any high-pass
+    Signal weightedSpeech;              // sw(n)
+    Signal formantPostFiltered;         // synthesized speech after the formant post-filter
+    Signal postProcessedSpeech;         // sp(n), output of SaveOption 2
+    LpCoeffs lpCoeffsI;                 // set I, samples 0..79
+    double lpErrorI;                    // final prediction error E10 of set I
+    LpCoeffs lpCoeffsII;                // set II, samples 80..159
+    double lpErrorII;                   // final prediction error E10 of set II
+    ImpulseResponse impulseResponseI;   // W(z)/A(z), set I
+    ImpulseResponse impulseResponseII;  // W(z)/A(z), set II
+    // With LP interpolation, each subframe's filters use its own set, and the
+    // weighted synthesis filter its own response; otherwise subframes 0 and 1
+    // use set I and 2 and 3 set II.
+    bool lpInterpolated;
+    std::array<LpCoeffs, kSubframes> lpCoeffsInterpolated;
+    std::array<ImpulseResponse, kSubframes> impulseResponseInterpolated;
+    // The line spectral frequencies of set II (radians) when LP interpolation
+    // found them, for the next frame to start from; zero when it did not.
+    std::array<double, kLpOrder> lsfII;
     Signal postFilterImpulseResponse;  // 40 samples of the formant post-filter per subframe
     std::int32_t openLoopLagI;         // 18..143
     std::int32_t openLoopLagII;        // 18..143

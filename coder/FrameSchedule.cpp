@@ -1,7 +1,8 @@
 // The order of a frame's stages, in the two schedules of FrameSchedule.
 //
 // In stage order the stages run as they are defined, one after another: the
-// frame stages, then subframe by subframe the adaptive codebook, the LTP
+// frame stages (the high-pass and the LP interpolation only when the
+// settings have them), then subframe by subframe the adaptive codebook, the LTP
 // residual, the algebraic codebook, the excitation, the synthesis and the
 // post-filter, and last the SNRs.
 //
@@ -30,11 +31,17 @@ void SpeechCoder::codeFrame() {
     }
 }
 
-void SpeechCoder::codeFrameInStageOrder() {
+void SpeechCoder::analyseFrame() {
+    if (settings_.highPass) highPassInput();
     analyseLp();
+    if (settings_.lpInterpolation == LpInterpolation::lsf) interpolateLp();
     findOpenLoopLags();
     computeImpulseResponses();
     computeLpResidual();
+}
+
+void SpeechCoder::codeFrameInStageOrder() {
+    analyseFrame();
     for (int a = 0; a < kSubframes; ++a) {
         searchAdaptiveCodebook(a);
         computeLtpResidual(a);
@@ -47,10 +54,7 @@ void SpeechCoder::codeFrameInStageOrder() {
 }
 
 void SpeechCoder::codeFrameSideBySide() {
-    analyseLp();
-    findOpenLoopLags();
-    computeImpulseResponses();
-    computeLpResidual();
+    analyseFrame();
     for (int a = 0; a < kSubframes; ++a) {
         if (a == 0) {
             searchAdaptiveCodebook(a);

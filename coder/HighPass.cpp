@@ -27,15 +27,15 @@ double magnitudeAt(const Biquad& f, double hz) {
     return std::abs((f.b0 + f.b1 * z1 + f.b2 * z2) / (1.0 + f.a1 * z1 + f.a2 * z2));
 }
 
-void HighPassFilter::filter(std::span<const double> in, std::span<double> out) {
+void filterBlock(const Biquad& f, BiquadMemory& m, std::span<const double> in,
+                 std::span<double> out) {
     for (std::size_t n = 0; n < in.size(); ++n) {
         const double x = in[n];
-        const double y = filter_.b0 * x + filter_.b1 * x1_ + filter_.b2 * x2_ - filter_.a1 * y1_ -
-                         filter_.a2 * y2_;
-        x2_ = x1_;
-        x1_ = x;
-        y2_ = y1_;
-        y1_ = y;
+        const double y = f.b0 * x + f.b1 * m.x1 + f.b2 * m.x2 - f.a1 * m.y1 - f.a2 * m.y2;
+        m.x2 = m.x1;
+        m.x1 = x;
+        m.y2 = m.y1;
+        m.y1 = y;
         out[n] = y;
     }
 }

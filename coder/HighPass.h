@@ -22,18 +22,31 @@ Biquad butterworthHighPass(double cutoffHz);
 // |H(e^jw)| at `hz`.
 double magnitudeAt(const Biquad& filter, double hz);
 
+// The memory of the direct form I between blocks: the last two inputs and
+// outputs (x1 the latest).
+struct BiquadMemory {
+    double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0;
+};
+
+// Filters `in` into `out` (which may be `in`) from `memory` and leaves the
+// memory after the block there.
+void filterBlock(const Biquad& filter, BiquadMemory& memory, std::span<const double> in,
+                 std::span<double> out);
+
 // The filter with its memory: blocks filtered one after another give what
 // the whole signal filtered at once gives.
 class HighPassFilter {
   public:
     explicit HighPassFilter(double cutoffHz) : filter_(butterworthHighPass(cutoffHz)) {}
-    void filter(std::span<const double> in, std::span<double> out);
-    void reset() { x1_ = x2_ = y1_ = y2_ = 0.0; }
+    void filter(std::span<const double> in, std::span<double> out) {
+        filterBlock(filter_, memory_, in, out);
+    }
+    void reset() { memory_ = {}; }
     const Biquad& coefficients() const { return filter_; }
 
   private:
     Biquad filter_;
-    double x1_ = 0.0, x2_ = 0.0, y1_ = 0.0, y2_ = 0.0;  // direct form I memory
+    BiquadMemory memory_;
 };
 
 }  // namespace zorvel

@@ -1,15 +1,16 @@
 // Impulse responses of the weighted synthesis filter W(z)/A(z) =
 // A(z/0.94) / (A(z/0.6) A(z)), 80 samples. Reads `lpCoeffsI` and
-// `lpCoeffsII`; writes `impulseResponseI` and `impulseResponseII` of
-// currentFrame. A pole-zero pass gives A(z/0.94)/A(z/0.6), an all-pole pass
-// over it adds 1/A(z).
+// `lpCoeffsII` (and with LP interpolation `lpCoeffsInterpolated`); writes
+// `impulseResponseI` and `impulseResponseII` (and
+// `impulseResponseInterpolated`) of currentFrame. A pole-zero pass gives A(z/0.94)/A(z/0.6), an
+// all-pole pass over it adds 1/A(z).
 #include "coder/Filters.h"
 #include "coder/SpeechCoder.h"
 
 namespace zorvel {
 namespace {
 
-using Response = std::array<double, kImpulseResponseSamples>;
+using Response = ImpulseResponse;
 
 // The two passes of one response as recursions sample by sample: p is the
 // pole-zero pass, h the all-pole pass over p. Sample i of h waits only on
@@ -42,15 +43,51 @@ class ResponseRecursion {
     Response p_{};
 };
 
+// The responses of two sets side by side.
+void computePair(const LpCoeffs& a, Response& h, const LpCoeffs& b, Response& g,
+                 const FilterFactors& weighting) {
+    ResponseRecursion first(a, weighting, h);
+    ResponseRecursion second(b, weighting, g);
+    for (int i = 0; i < kImpulseResponseSamples; ++i) {
+        first.step(i);
+        second.step(i);
+    }
+}
+
 }  // namespace
 
 void SpeechCoder::computeImpulseResponses() {
     FrameRecord& frame = *currentFrame_;
-    ResponseRecursion first(frame.lpCoeffsI, weighting_, frame.impulseResponseI);
-    ResponseRecursion second(frame.lpCoeffsII, weighting_, frame.impulseResponseII);
-    for (int i = 0; i < kImpulseResponseSamples; ++i) {
-        first.step(i);
-        second.step(i);
+    computePair(frame.lpCoeffsI, frame.impulseResponseI, frame.lpCoeffsII, frame.impulseResponseII,
+                weighting_);
+    if (!frame.lpInterpolated) return;
+    // Each subframe's own response: an analysed set's is there already, the
+    // interpolated ones are computed two by two.
+    std::array<int, kSubframes> pending{};
+    int count = 0;
+    for (int a = 0; a < kSubframes; ++a) {
+        const LpCoeffs& lp = frame.lpCoeffsInterpolated[a];
+        Response& h = frame.impulseResponseInterpolated[a];
+        if (lp == frame.lpCoeffsI)
+            h = frame.impulseResponseI;
+        else if (lp == frame.lpCoeffsII)
+            h = frame.impulseResponseII;
+        else
+            pending[count++] = a;
+    }
+    int k = 0;
+    for (; k + 1 < count; k += 2) {
+        const int a = pending[k];
+        const int b = pending[k + 1];
+        computePair(frame.lpCoeffsInterpolated[a], frame.impulseResponseInterpolated[a],
+                    frame.lpCoeffsInterpolated[b], frame.impulseResponseInterpolated[b],
+                    weighting_);
+    }
+    if (k < count) {
+        const int a = pending[k];
+        ResponseRecursion alone(frame.lpCoeffsInterpolated[a], weighting_,
+                                frame.impulseResponseInterpolated[a]);
+        for (int i = 0; i < kImpulseResponseSamples; ++i) alone.step(i);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "coder/Lsf.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -8,8 +9,13 @@ namespace zorvel {
 namespace {
 
 constexpr int kHalfOrder = kLpOrder / 2;  // zeros of P' and of Q' in (0, pi)
-constexpr int kGridPoints = 4096;         // the search grid over (0, pi)
-constexpr int kBisections = 64;           // more than a double's bits
+constexpr int kCoarseGridPoints = 128;    // the search grids over (0, pi)
+constexpr int kFineGridPoints = 4096;
+constexpr int kRefinements = 200;  // a bound; refining ends long before
+// A bracket this narrow in x is settled: near a zero the series' values are
+// mostly rounding, and the frequencies are far more exact than any use of
+// them needs (A(z) back from them within 1e-12).
+constexpr double kSettled = 1e-14;
 
 // The symmetric polynomials P'(z) = P(z) / (1 + z^-1) and Q'(z) = Q(z) /
 // (1 - z^-1), each of degree 10: f[k] = f[10 - k].
@@ -33,50 +39,119 @@ SymmetricPair symmetricPair(const LpCoeffs& a) {
     return pair;
 }
 
-// e^(j5w) F(e^jw) / 2 = f[5]/2 + sum_(m=1..5) f[5-m] T_m(cos w): real on the
-// unit circle, evaluated by the Chebyshev recurrence.
-double chebyshevForm(const std::array<double, kLpOrder + 1>& f, double w) {
-    const double x = std::cos(w);
-    double previous = 1.0;  // T_0
-    double current = x;     // T_1
-    double sum = f[kHalfOrder] / 2.0;
-    for (int m = 1; m <= kHalfOrder; ++m) {
-        sum += f[kHalfOrder - m] * current;
-        const double next = 2.0 * x * current - previous;
-        previous = current;
-        current = next;
-    }
-    return sum;
+// e^(j5w) F(e^jw) / 2 = f[5]/2 + sum_(m=1..5) f[5-m] T_m(x), x = cos w: real
+// on the unit circle, a Chebyshev series in x.
+using ChebyshevSeries = std::array<double, kHalfOrder + 1>;
+
+ChebyshevSeries chebyshevSeries(const std::array<double, kLpOrder + 1>& f) {
+    ChebyshevSeries c{};
+    c[0] = f[kHalfOrder] / 2.0;
+    for (int m = 1; m <= kHalfOrder; ++m) c[m] = f[kHalfOrder - m];
+    return c;
 }
 
-// The zeros of the form in (0, pi), in increasing order: a cell of the grid
-// whose ends differ in sign (zero counting as positive) holds one, found by
-// bisection until the interval cannot shrink.
-std::vector<double> zerosOf(const std::array<double, kLpOrder + 1>& f) {
-    std::vector<double> zeros;
-    double low = 0.0;
-    bool lowNegative = chebyshevForm(f, low) < 0.0;
-    for (int i = 1; i <= kGridPoints; ++i) {
-        const double high = std::numbers::pi * i / kGridPoints;
-        const bool highNegative = chebyshevForm(f, high) < 0.0;
-        if (lowNegative != highNegative) {
-            double a = low;
-            double b = high;
-            for (int n = 0; n < kBisections; ++n) {
-                const double middle = 0.5 * (a + b);
-                if (middle <= a || middle >= b) break;
-                if ((chebyshevForm(f, middle) < 0.0) == lowNegative) {
-                    a = middle;
-                } else {
-                    b = middle;
-                }
-            }
-            zeros.push_back(0.5 * (a + b));
-        }
-        low = high;
-        lowNegative = highNegative;
+// The series at x by Clenshaw's recurrence.
+double valueAt(const ChebyshevSeries& c, double x) {
+    double next = 0.0;     // b(m + 2)
+    double current = 0.0;  // b(m + 1)
+    for (int m = kHalfOrder; m >= 1; --m) {
+        const double b = c[m] + 2.0 * x * current - next;
+        next = current;
+        current = b;
     }
-    return zeros;
+    return c[0] + x * current - next;
+}
+
+// cos(pi i / points), i = 0..points: the search grid, increasing in w.
+template <int points>
+const std::array<double, points + 1>& gridOf() {
+    static const std::array<double, points + 1> grid = [] {
+        std::array<double, points + 1> x{};
+        for (int i = 0; i <= points; ++i) x[i] = std::cos(std::numbers::pi * i / points);
+        return x;
+    }();
+    return grid;
+}
+
+// A zero being refined: the series changes sign between `a` and `b`, its
+// values there `fa` and `fb`.
+struct Bracket {
+    const ChebyshevSeries* series;
+    double a;
+    double b;
+    double fa;
+    double fb;
+};
+
+// Every cell of the grid whose ends differ in sign (zero counting as
+// positive) holds one zero of the series; the brackets in increasing w.
+template <int points>
+void bracketZeros(const ChebyshevSeries& c, std::vector<Bracket>& brackets) {
+    const auto& grid = gridOf<points>();
+    double low = valueAt(c, grid[0]);
+    for (int i = 1; i <= points; ++i) {
+        const double high = valueAt(c, grid[i]);
+        if ((low < 0.0) != (high < 0.0)) brackets.push_back({&c, grid[i - 1], grid[i], low, high});
+        low = high;
+    }
+}
+
+// Each bracket shrunk until it is settled: the Illinois form of regula
+// falsi (the end kept twice in a row has its value halved, so both ends
+// move), with a bisection wherever the secant falls outside. The brackets
+// are independent and are refined side by side.
+void refine(std::vector<Bracket>& brackets) {
+    std::array<int, 2 * kLpOrder> keptEnd{};  // -1: a kept last time, +1: b, 0: neither
+    for (int n = 0; n < kRefinements; ++n) {
+        bool moved = false;
+        for (std::size_t k = 0; k < brackets.size(); ++k) {
+            Bracket& z = brackets[k];
+            double x = z.b - z.fb * (z.b - z.a) / (z.fb - z.fa);
+            if (!(x > std::min(z.a, z.b) && x < std::max(z.a, z.b))) x = 0.5 * (z.a + z.b);
+            if (std::abs(z.b - z.a) <= kSettled || x == z.a || x == z.b || z.fa == 0.0 ||
+                z.fb == 0.0)
+                continue;
+            moved = true;
+            const double fx = valueAt(*z.series, x);
+            if ((fx < 0.0) == (z.fa < 0.0)) {
+                z.a = x;
+                z.fa = fx;
+                if (keptEnd[k] == 1) z.fb *= 0.5;
+                keptEnd[k] = 1;
+            } else {
+                z.b = x;
+                z.fb = fx;
+                if (keptEnd[k] == -1) z.fa *= 0.5;
+                keptEnd[k] = -1;
+            }
+        }
+        if (!moved) break;
+    }
+}
+
+// The zero a refined bracket holds: the end nearer it.
+double zeroOf(const Bracket& z) { return std::abs(z.fa) <= std::abs(z.fb) ? z.a : z.b; }
+
+// The frequencies of the zeros of P' and Q' in (0, pi) on one grid; nothing
+// unless each has five and they alternate, the first a zero of P'.
+template <int points>
+std::optional<LineSpectralFrequencies> frequenciesOn(const ChebyshevSeries& p,
+                                                     const ChebyshevSeries& q) {
+    std::vector<Bracket> brackets;
+    brackets.reserve(2 * kLpOrder);
+    bracketZeros<points>(p, brackets);
+    const std::size_t zerosOfP = brackets.size();
+    bracketZeros<points>(q, brackets);
+    if (zerosOfP != kHalfOrder || brackets.size() != kLpOrder) return std::nullopt;
+    refine(brackets);
+    LineSpectralFrequencies w{};
+    for (int i = 0; i < kHalfOrder; ++i) {
+        w[2 * i] = std::acos(zeroOf(brackets[i]));
+        w[2 * i + 1] = std::acos(zeroOf(brackets[kHalfOrder + i]));
+    }
+    for (int i = 1; i < kLpOrder; ++i)
+        if (!(w[i] > w[i - 1])) return std::nullopt;
+    return w;
 }
 
 // The coefficients of the product of 1 - 2 cos(w_i) z^-1 + z^-2 over the
@@ -102,17 +177,12 @@ std::array<double, kLpOrder + 1> productOfFactors(const LineSpectralFrequencies&
 
 std::optional<LineSpectralFrequencies> lpToLsf(const LpCoeffs& a) {
     const SymmetricPair pair = symmetricPair(a);
-    const std::vector<double> p = zerosOf(pair.p);
-    const std::vector<double> q = zerosOf(pair.q);
-    if (p.size() != kHalfOrder || q.size() != kHalfOrder) return std::nullopt;
-    LineSpectralFrequencies w{};
-    for (int i = 0; i < kHalfOrder; ++i) {
-        w[2 * i] = p[i];
-        w[2 * i + 1] = q[i];
-    }
-    for (int i = 1; i < kLpOrder; ++i)
-        if (!(w[i] > w[i - 1])) return std::nullopt;
-    return w;
+    const ChebyshevSeries p = chebyshevSeries(pair.p);
+    const ChebyshevSeries q = chebyshevSeries(pair.q);
+    // A coarse grid finds the zeros of nearly every filter; zeros closer than
+    // its cells (a very sharp resonance) are looked for on the fine one.
+    if (auto w = frequenciesOn<kCoarseGridPoints>(p, q)) return w;
+    return frequenciesOn<kFineGridPoints>(p, q);
 }
 
 LpCoeffs lsfToLp(const LineSpectralFrequencies& w) {

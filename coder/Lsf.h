@@ -17,9 +17,11 @@ using LineSpectralFrequencies = std::array<double, kLpOrder>;  // radians, incre
 
 // The frequencies of A(z): the zeros of P and Q, with the trivial ones at
 // z = -1 and z = 1 divided out, are found by a sign-change search of their
-// Chebyshev forms in cos(w) over a fine grid of w and refined by bisection to
-// the last bit. Nothing when fewer than five zeros of each are found or they
-// do not alternate (A(z) not minimum phase).
+// Chebyshev series in x = cos(w) over a grid of w (a coarse one, then a fine
+// one if the coarse one does not find them all) and refined in x, by
+// regula falsi in its Illinois form, to within 1e-14. Nothing when fewer
+// than five zeros of each are found or they do not alternate (A(z) not
+// minimum phase).
 std::optional<LineSpectralFrequencies> lpToLsf(const LpCoeffs& a);
 
 // A(z) of ordered frequencies: P and Q as products of their second-order

@@ -1,9 +1,11 @@
-// Weighted speech and open-loop pitch. Reads `speech` and `lpCoeffsI` of
-// currentFrame, `speech` (80..159) and `weightedSpeech` of previousFrame;
+// Weighted speech and open-loop pitch. Reads `speech` and `lpCoeffsI` (with
+// LP interpolation each subframe's set) of currentFrame, `speech`
+// (80..159) and `weightedSpeech` of previousFrame;
 // writes `weightedSpeech`, `openLoopCorrI`, `openLoopCorrII`,
 // `openLoopLagI` and `openLoopLagII` of currentFrame.
 //
-// The weighted speech is one continuous output of W(z) with set I. For each
+// The weighted speech is one continuous output of W(z) with set I, or with
+// LP interpolation with each subframe's own set. For each
 // half frame the lag is chosen among the winners of three lag ranges by
 // normalised correlation, favouring shorter lags (factor 0.85).
 #include <cmath>
@@ -11,6 +13,7 @@
 
 #include "coder/Filters.h"
 #include "coder/SpeechCoder.h"
+#include "coder/Subframe.h"
 #include "coder/simd/Kernels.h"
 
 namespace zorvel {
@@ -75,11 +78,23 @@ void SpeechCoder::findOpenLoopLags() {
     const std::span<double> sw(frame.weightedSpeech);
     constexpr int half = kHalfFrameSamples;
 
-    weightingFilter(frame.lpCoeffsI, std::span(previous.speech).subspan(half),
-                    std::span(previous.weightedSpeech).subspan(half), speech.first(half),
-                    sw.first(half), weighting_);
-    weightingFilter(frame.lpCoeffsI, speech.first(half), sw.first(half), speech.subspan(half),
-                    sw.subspan(half), weighting_);
+    if (frame.lpInterpolated) {
+        constexpr int L = kSubframeSamples;
+        for (int a = 0; a < kSubframes; ++a) {
+            const auto in = a == 0 ? std::span<const double>(previous.speech).last(L)
+                                   : speech.subspan((a - 1) * L, L);
+            const auto out = a == 0 ? std::span<const double>(previous.weightedSpeech).last(L)
+                                    : std::span<const double>(sw.subspan((a - 1) * L, L));
+            weightingFilter(subframeLpCoeffs(frame, a), in, out, speech.subspan(a * L, L),
+                            sw.subspan(a * L, L), weighting_);
+        }
+    } else {
+        weightingFilter(frame.lpCoeffsI, std::span(previous.speech).subspan(half),
+                        std::span(previous.weightedSpeech).subspan(half), speech.first(half),
+                        sw.first(half), weighting_);
+        weightingFilter(frame.lpCoeffsI, speech.first(half), sw.first(half), speech.subspan(half),
+                        sw.subspan(half), weighting_);
+    }
 
     const WeightedHistory w(previous.weightedSpeech, frame.weightedSpeech);
     correlate(w, 0, frame.openLoopCorrI);

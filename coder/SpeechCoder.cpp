@@ -22,6 +22,7 @@ SpeechCoder::SpeechCoder(SpeechInput input, CoderMode mode, const CoderSettings&
       postFilter_(filterFactors(settings.postfilterNum, settings.postfilterDen)) {
     if (const auto problem = settingsProblem(settings)) throw std::invalid_argument(*problem);
     noAdaptiveCodebook = !settings.adaptiveCodebook;
+    if (settings.highPass) highPass_ = butterworthHighPass(*settings.highPass);
     buildLpWindows(mode_, lpWindowI_, lpWindowII_);
     interpolationTable6_ = buildInterpolationTable6();
     previousFrame_ = std::make_unique<FrameRecord>();

@@ -18,6 +18,7 @@
 #include "coder/CoderSettings.h"
 #include "coder/Filters.h"
 #include "coder/Frame.h"
+#include "coder/HighPass.h"
 #include "coder/InterpolationTable.h"
 #include "sound/SpeechInput.h"
 
@@ -136,8 +137,11 @@ class SpeechCoder {
     FrameRecord& previousFrame() { return *previousFrame_; }
     FrameRecord& currentFrame() { return *currentFrame_; }
 
-    // Frame stages, in pipeline order.
+    // Frame stages, in pipeline order. The high-pass and the LP
+    // interpolation run only when the settings ask for them.
+    void highPassInput();
     void analyseLp();
+    void interpolateLp();
     void findOpenLoopLags();
     void computeImpulseResponses();
     void computeLpResidual();
@@ -157,6 +161,8 @@ class SpeechCoder {
     bool codeFrameBytes(SaveOption saveOption, std::array<char, 2 * kFrameSamples>& bytes);
     // Whether a run goes on after `framesWritten` frames: frameWritten's answer.
     bool goesOn(std::int64_t framesWritten) const;
+    // The frame stages, up to the subframes'.
+    void analyseFrame();
     void codeFrameInStageOrder();
     void codeFrameSideBySide();
     // The synthesis of subframe a (< 3) and the next subframe's zero-input
@@ -195,6 +201,7 @@ class SpeechCoder {
     CoderSettings settings_;
     FilterFactors weighting_;   // W(z) = A(z/gamma1)/A(z/gamma2)
     FilterFactors postFilter_;  // the formant post-filter's
+    Biquad highPass_;           // the input's high-pass, when the settings have one
     std::unique_ptr<FrameRecord> previousFrame_;
     std::unique_ptr<FrameRecord> currentFrame_;
     std::unique_ptr<FrameRecord> spareFrame_;  // where the next frame is read

@@ -2,7 +2,8 @@
 // stages. Subframe a (0..3) is samples 40a..40a+39 of a 160-sample array; its
 // preceding block is the 40 samples before it, taken from the previous
 // frame's record for subframe 0. Subframes 0 and 1 use the first-half
-// parameters (set I), subframes 2 and 3 the second-half ones (set II).
+// parameters (set I), subframes 2 and 3 the second-half ones (set II); with
+// LP interpolation each subframe has its own LP set and impulse response.
 #pragma once
 
 #include <span>
@@ -62,12 +63,15 @@ inline double dot(std::span<const double> p, std::span<const double> q) {
 inline bool inFirstHalf(int a) { return a * kSubframeSamples < kHalfFrameSamples; }
 
 inline const LpCoeffs& subframeLpCoeffs(const FrameRecord& frame, int a) {
+    if (frame.lpInterpolated) return frame.lpCoeffsInterpolated[a];
     return inFirstHalf(a) ? frame.lpCoeffsI : frame.lpCoeffsII;
 }
 
 // h(0..39): the first 40 samples of the weighted synthesis filter's response.
 inline ConstSubframeSpan subframeImpulseResponse(const FrameRecord& frame, int a) {
-    const auto& h = inFirstHalf(a) ? frame.impulseResponseI : frame.impulseResponseII;
+    const ImpulseResponse& h = frame.lpInterpolated ? frame.impulseResponseInterpolated[a]
+                               : inFirstHalf(a)     ? frame.impulseResponseI
+                                                    : frame.impulseResponseII;
     return ConstSubframeSpan(h.data(), kSubframeSamples);
 }
 

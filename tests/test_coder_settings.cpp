@@ -13,6 +13,8 @@
 
 #include "coder/CoderSettings.h"
 #include "coder/FramePass.h"
+#include "coder/HighPass.h"
+#include "coder/Lsf.h"
 #include "coder/SpeechCoder.h"
 #include "tests/TestSupport.h"
 
@@ -121,8 +123,9 @@ TEST(CoderSettings, EachSettingChangesTheOutputAndTheDefaultsNothing) {
                   SaveOption::synthesized, mode),
             plain);
         for (const char* setting :
-             {"pitch-resolution=1/3", "pitch-resolution=1/6", "gamma1=0.9", "gamma2=0.5",
-              "enhancement=off", "lag-window=off", "adaptive-codebook=off"})
+             {"pitch-resolution=1/3", "pitch-resolution=1/6", "lp-interpolation=lsf",
+              "high-pass=80", "gamma1=0.9", "gamma2=0.5", "enhancement=off", "lag-window=off",
+              "adaptive-codebook=off"})
             EXPECT_NE(coded(with({setting}), SaveOption::synthesized, mode), plain) << setting;
         // The post-filter's factors change sp(n) only.
         for (const char* setting :
@@ -241,6 +244,147 @@ TEST(FractionalPitch, TheFineLagIsTheLagAtWholeSamples) {
         }
     }
     EXPECT_GT(fractional, 100);  // most subframes take a fraction
+}
+
+// The input as read, frame by frame.
+std::vector<double> sampleAsRead() {
+    SpeechInput input(test::samplePath());
+    std::vector<double> samples;
+    Signal frame{};
+    while (input.readSamples(frame)) samples.insert(samples.end(), frame.begin(), frame.end());
+    return samples;
+}
+
+// With a high-pass, s(n) is the whole input through the filter, frame
+// boundaries and all.
+TEST(InputHighPass, TheSpeechIsTheWholeInputFiltered) {
+    const std::vector<double> raw = sampleAsRead();
+    std::vector<double> filtered(raw.size());
+    HighPassFilter whole(120.0);
+    whole.filter(raw, filtered);
+    SpeechCoder coder(test::samplePath(), CoderMode::rate5_90, with({"high-pass=120"}));
+    std::size_t at = 0;
+    while (coder.nextFrame() == FrameStep::coded) {
+        const Signal& s = coder.currentFrame().speech;
+        ASSERT_TRUE(std::equal(s.begin(), s.end(), filtered.begin() + at)) << at;
+        at += kFrameSamples;
+    }
+    EXPECT_EQ(at, raw.size());
+}
+
+// The LP set of a subframe filters as its own: the LP residual, the weighted
+// speech, the weighted synthesis filter's impulse response and s'(n) from
+// u'(n), each computed here from its difference equation.
+void expectSubframeFiltersUse(const FrameRecord& f, const FrameRecord& past, int a) {
+    const LpCoeffs& lp = f.lpCoeffsInterpolated[a];
+    const auto at = [a](const Signal& now, const Signal& before, int n) {
+        const int i = a * kSubframeSamples + n;
+        return i >= 0 ? now[i] : before[kFrameSamples + i];
+    };
+    for (int n = 0; n < kSubframeSamples; ++n) {
+        long double residual = at(f.speech, past.speech, n);
+        long double weighted = residual;
+        long double synthesized = at(f.enhancedExcitation, past.enhancedExcitation, n);
+        for (int j = 1; j <= kLpOrder; ++j) {
+            const long double aj = lp[j];
+            residual += aj * at(f.speech, past.speech, n - j);
+            weighted += std::pow(0.94L, j) * aj * at(f.speech, past.speech, n - j) -
+                        std::pow(0.6L, j) * aj * at(f.weightedSpeech, past.weightedSpeech, n - j);
+            synthesized -= aj * at(f.synthesizedSpeech, past.synthesizedSpeech, n - j);
+        }
+        const int i = a * kSubframeSamples + n;
+        ASSERT_NEAR(residual, f.lpResidual[i], 1e-9 * (1 + std::fabs(f.lpResidual[i])));
+        ASSERT_NEAR(weighted, f.weightedSpeech[i], 1e-9 * (1 + std::fabs(f.weightedSpeech[i])));
+        ASSERT_NEAR(synthesized, f.synthesizedSpeech[i],
+                    1e-9 * (1 + std::fabs(f.synthesizedSpeech[i])));
+    }
+    // h(n): the impulse through A(z/0.94)/A(z/0.6), then 1/A(z).
+    std::array<long double, kImpulseResponseSamples> p{}, h{};
+    for (int n = 0; n < kImpulseResponseSamples; ++n) {
+        long double pn = n == 0 ? 1.0L : 0.0L;
+        if (n >= 1 && n <= kLpOrder) pn += std::pow(0.94L, n) * lp[n];
+        for (int j = 1; j <= kLpOrder && j <= n; ++j) pn -= std::pow(0.6L, j) * lp[j] * p[n - j];
+        p[n] = pn;
+        long double hn = pn;
+        for (int j = 1; j <= kLpOrder && j <= n; ++j) hn -= lp[j] * h[n - j];
+        h[n] = hn;
+        ASSERT_NEAR(hn, f.impulseResponseInterpolated[a][n], 1e-9) << "h(" << n << ")";
+    }
+}
+
+// Each subframe's set lies where it should in line spectral frequencies:
+// two sets a frame, half-way from the last frame's set II to set I, set I,
+// half-way from I to II, set II; one set, 1/4, 1/2, 3/4 and all of the way
+// from the last frame's set. Before the first frame the past is A(z) = 1.
+TEST(LpInterpolation, EachSubframeHasItsSetAndEveryFilterUsesIt) {
+    for (const CoderMode mode : {CoderMode::rate12_2, CoderMode::rate4_75}) {
+        SCOPED_TRACE(std::string(rulesOf(mode).rate));
+        const bool twoSets = rulesOf(mode).twoLpAnalyses;
+        SpeechCoder coder(test::samplePath(), mode, with({"lp-interpolation=lsf"}));
+        LineSpectralFrequencies past{};
+        for (int k = 0; k < kLpOrder; ++k) past[k] = (k + 1) * std::numbers::pi / (kLpOrder + 1);
+        int frames = 0;
+        while (coder.nextFrame() == FrameStep::coded) {
+            const FrameRecord& f = coder.currentFrame();
+            SCOPED_TRACE("frame " + std::to_string(coder.frameCount()));
+            ASSERT_TRUE(f.lpInterpolated);
+            const auto first = lpToLsf(f.lpCoeffsI);
+            const auto second = lpToLsf(f.lpCoeffsII);
+            ASSERT_TRUE(first && second);
+            std::array<LineSpectralFrequencies, kSubframes> expected;
+            for (int a = 0; a < kSubframes; ++a) {
+                for (int k = 0; k < kLpOrder; ++k) {
+                    expected[a][k] = twoSets ? (a == 0   ? ((*first)[k] + past[k]) / 2
+                                                : a == 1 ? (*first)[k]
+                                                : a == 2 ? ((*first)[k] + (*second)[k]) / 2
+                                                         : (*second)[k])
+                                             : ((3 - a) * past[k] + (a + 1) * (*second)[k]) / 4;
+                }
+            }
+            for (int a = 0; a < kSubframes; ++a) {
+                const auto w = lpToLsf(f.lpCoeffsInterpolated[a]);
+                ASSERT_TRUE(w) << "subframe " << a << " is not minimum phase";
+                for (int k = 0; k < kLpOrder; ++k)
+                    ASSERT_NEAR((*w)[k], expected[a][k], 1e-9) << "subframe " << a << " k " << k;
+                if (frames > 0) {
+                    ASSERT_NO_FATAL_FAILURE(expectSubframeFiltersUse(f, coder.previousFrame(), a));
+                }
+            }
+            // A set wholly one analysed set is that set as analysed.
+            if (twoSets) {
+                EXPECT_EQ(f.lpCoeffsInterpolated[1], f.lpCoeffsI);
+            }
+            EXPECT_EQ(f.lpCoeffsInterpolated[3], f.lpCoeffsII);
+            past = *second;
+            ++frames;
+        }
+        EXPECT_EQ(frames, test::kSampleFrames);
+    }
+}
+
+// Jumps with the input's tools on reach the frames a sequential pass codes:
+// what carries them from frame to frame (the high-pass's memory, the last
+// frame's frequencies) is in the record a checkpoint keeps.
+TEST(CoderSettings, JumpsEqualASequentialPassWithEveryTool) {
+    const CoderSettings tools =
+        with({"lp-interpolation=lsf", "high-pass=80", "pitch-resolution=1/6"});
+    for (const CoderMode mode : {CoderMode::rate12_2, CoderMode::rate5_15}) {
+        SpeechCoder sequential(test::samplePath(), mode, tools);
+        sequential.setCheckpoints(nullptr);
+        ASSERT_EQ(sequential.goToFrame(kCheckpointInterval + 30), FrameStep::coded);
+        SpeechCoder jumping(test::samplePath(), mode, tools);
+        ASSERT_EQ(jumping.goToFrame(test::kSampleFrames), FrameStep::coded);
+        ASSERT_GT(jumping.checkpoints()->count(), 0u);  // back from a snapshot, not a reset
+        ASSERT_EQ(jumping.goToFrame(kCheckpointInterval + 30), FrameStep::coded);
+        const FrameRecord& x = sequential.currentFrame();
+        const FrameRecord& y = jumping.currentFrame();
+        EXPECT_EQ(x.speech, y.speech);
+        EXPECT_EQ(x.lpCoeffsInterpolated, y.lpCoeffsInterpolated);
+        EXPECT_EQ(x.pitchLagFine, y.pitchLagFine);
+        EXPECT_EQ(x.synthesizedSpeech, y.synthesizedSpeech);
+        EXPECT_EQ(x.postProcessedSpeech, y.postProcessedSpeech);
+        EXPECT_EQ(sequential.overallSnr(), jumping.overallSnr());
+    }
 }
 
 // A checkpoint store or a background pass belongs to one set of settings: a
