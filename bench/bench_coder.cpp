@@ -43,9 +43,9 @@ BENCHMARK(BM_CodeSample)
 
 // The same with each coder setting changed alone from the defaults.
 const char* const kSettings[] = {
-    "pitch-resolution=1/3", "pitch-resolution=1/6",  "gamma1=0.9",          "gamma2=0.5",
-    "postfilter-num=0.6",   "postfilter-den=0.85",   "postfilter-tilt=0.4", "enhancement=off",
-    "lag-window=off",       "adaptive-codebook=off",
+    "pitch-resolution=1/3", "pitch-resolution=1/6",  "gamma1=0.9",           "gamma2=0.5",
+    "postfilter-num=0.6",   "postfilter-den=0.85",   "postfilter-tilt=0.4",  "enhancement=off",
+    "lag-window=off",       "adaptive-codebook=off", "lp-interpolation=lsf", "high-pass=80",
 };
 
 void BM_CodeSampleWithSetting(benchmark::State& state) {
@@ -71,7 +71,7 @@ void BM_CodeSampleWithSetting(benchmark::State& state) {
 
 BENCHMARK(BM_CodeSampleWithSetting)
     ->ArgNames({"mode", "setting"})
-    ->ArgsProduct({{1, 2, 3, 4, 5, 6, 7, 8}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}})
+    ->ArgsProduct({{1, 2, 3, 4, 5, 6, 7, 8}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
