@@ -317,7 +317,7 @@ int runEncode(const EncodeArguments& arguments) {
         if (job.result) rows.push_back(*job.result);
         if (!job.failure.empty()) failures.push_back(job.failure);
     }
-    if (isListRun(arguments.list)) printFailureSummary(std::cerr, failures, jobs.size());
+    printFailureSummary(std::cerr, failures, jobs.size());
     // With the output on standard output the table goes to standard error.
     std::ostream& table = arguments.output == "-" ? std::cerr : std::cout;
     if (arguments.csv)

@@ -1,4 +1,4 @@
-// The summary that ends a run over a list of files when some failed: how many,
+// The summary that ends a run over several files when some failed: how many,
 // and why, the reasons grouped with the file names taken out, so that a
 // corpus of thousands shows "212 files: output '...' exists; use -y to
 // overwrite it" instead of leaving the count to the reader of the per-file

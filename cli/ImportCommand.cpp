@@ -163,7 +163,7 @@ int runImport(const ImportArguments& arguments) {
         ++done;
     }
     report.flush();
-    if (isListRun(arguments.list)) printFailureSummary(std::cerr, failures, jobs.size());
+    printFailureSummary(std::cerr, failures, jobs.size());
     return done + skipped == jobs.size() && !report.fail() ? kExitOk : kExitFailed;
 }
 

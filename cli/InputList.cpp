@@ -42,10 +42,6 @@ std::vector<std::string> readInputList(std::istream& in, bool nulSeparated) {
     return paths;
 }
 
-bool isListRun(const InputSelection& selection) {
-    return !selection.filesFrom.empty() || !selection.shard.empty();
-}
-
 bool namesInputs(const InputSelection& selection) {
     return !selection.named.empty() || !selection.filesFrom.empty();
 }

@@ -47,11 +47,6 @@ struct InputSelection {
 // Throws FileError when the list file cannot be read.
 std::vector<std::string> selectInputs(const InputSelection& selection);
 
-// True when the inputs come from a list file or are a shard: a run over a
-// corpus, which ends with a summary of its failures (a run over the files
-// named on the command line reports each failure on its line, as always).
-bool isListRun(const InputSelection& selection);
-
 // True when the command line names inputs at all (the list may still be empty).
 bool namesInputs(const InputSelection& selection);
 

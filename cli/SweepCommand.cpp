@@ -239,7 +239,7 @@ int runSweep(const SweepArguments& arguments) {
     for (const auto& refusal : inputs.refusals) reasons.push_back(refusal.second);
     // The run ends with the summary of its failures, under the table.
     auto finish = [&](int code) {
-        if (isListRun(arguments.list)) printFailureSummary(std::cerr, reasons, names.size());
+        printFailureSummary(std::cerr, reasons, names.size());
         return code;
     };
     // A part of a list may hold no file, or only files already coded: nothing to do.

@@ -276,11 +276,19 @@ TEST(EncodeOutputs, AFullDiskIsReportedAsSuchForEveryFile) {
     for (const std::string round : {"r0", "r1", "r2"}) {
         const ScriptResult r = scriptResult(round, d.path());
         EXPECT_EQ(r.exitCode, 1) << r.err;
+        // A line for each file that failed, then the summary: all of them
+        // for the one reason.
         std::istringstream lines(r.err);
         int failures = 0;
-        for (std::string line; std::getline(lines, line); ++failures)
+        std::string line;
+        for (; std::getline(lines, line) && !line.ends_with(" files failed:"); ++failures)
             EXPECT_TRUE(line.ends_with("': No space left on device")) << line;
         EXPECT_GE(failures, 3) << r.err;
+        EXPECT_EQ(line, "zorvel-cli: " + std::to_string(failures) + " of 5 files failed:");
+        ASSERT_TRUE(std::getline(lines, line)) << r.err;
+        EXPECT_TRUE(line.starts_with("  " + std::to_string(failures) + " files: "));
+        EXPECT_TRUE(line.ends_with("': No space left on device")) << line;
+        EXPECT_FALSE(std::getline(lines, line)) << line;
     }
 }
 
