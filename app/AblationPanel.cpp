@@ -29,7 +29,7 @@ const QString kNote =
 
 // The table and the chart share the room below the note: the table's lines
 // above, at least this many of them in view.
-constexpr int kLeastLinesInView = 8;
+constexpr int kLeastLinesInView = 5;
 
 QTableWidgetItem* cell(const QString& text, Qt::Alignment alignment = Qt::AlignRight) {
     auto* item = new QTableWidgetItem(text);
@@ -80,6 +80,10 @@ AblationPanel::AblationPanel(QWidget* parent)
     split->addWidget(table_);
     split->addWidget(scroll);
     split->setChildrenCollapsible(false);
+    // The chart takes the larger share; the table scrolls.
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 2);
+    split->setSizes({1, 2});
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(note_);
     layout->addWidget(progress_);
