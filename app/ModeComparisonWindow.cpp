@@ -12,11 +12,14 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QScrollBar>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/AblationPanel.h"
 #include "charts/ScreenFit.h"
+#include "coder/Ablation.h"
 #include "plots/SweepChart.h"
 #include "sound/SpeechInput.h"
 
@@ -44,9 +47,11 @@ ModeComparisonWindow::ModeComparisonWindow(QWidget* parent)
       fileLabel_(new QLabel(this)),
       progress_(new QProgressBar(this)),
       table_(new QTableWidget(kModeCount, static_cast<int>(kColumns.size()), this)),
+      pages_(new QTabWidget(this)),
       chart_(new QLabel(this)),
       timer_(new QTimer(this)),
       chartMenu_(new QMenu(this)),
+      ablation_(new AblationPanel),
       saveFileName_([](QWidget* parent, const QString& caption, const QString& suggested,
                        const QString& filter) {
           return QFileDialog::getSaveFileName(parent, caption, suggested, filter);
@@ -64,10 +69,14 @@ ModeComparisonWindow::ModeComparisonWindow(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(fileLabel_);
     layout->addWidget(progress_);
-    body_ = new QBoxLayout(QBoxLayout::TopToBottom);
+    auto* modes = new QWidget;
+    body_ = new QBoxLayout(QBoxLayout::TopToBottom, modes);
+    body_->setContentsMargins(0, 0, 0, 0);
     body_->addWidget(table_);
     body_->addWidget(chart_);
-    layout->addLayout(body_);
+    pages_->addTab(modes, kModesPageTitle);
+    pages_->addTab(ablation_, kAblationPageTitle);
+    layout->addWidget(pages_);
     timer_->setInterval(kProgressIntervalMs);
     connect(timer_, &QTimer::timeout, this, &ModeComparisonWindow::showProgress);
 
@@ -97,6 +106,16 @@ void ModeComparisonWindow::saveChart(PictureFile format) {
         inform_(QStringLiteral("Nie można zapisać pliku %1.").arg(name));
 }
 
+void ModeComparisonWindow::setSaveFileName(const ChartContextMenus::SaveFileName& saveFileName) {
+    saveFileName_ = saveFileName;
+    ablation_->setSaveFileName(saveFileName);
+}
+
+void ModeComparisonWindow::setInform(const std::function<void(const QString&)>& inform) {
+    inform_ = inform;
+    ablation_->setInform(inform);
+}
+
 ModeComparisonWindow::~ModeComparisonWindow() { endWorker(); }
 
 QString ModeComparisonWindow::chartCaption(const QString& fileName, bool noAdaptiveCodebook) {
@@ -110,6 +129,7 @@ void ModeComparisonWindow::endWorker() {
     if (worker_.joinable()) worker_.join();
     cancel_ = false;
     done_ = true;
+    ablationDone_ = true;
 }
 
 void ModeComparisonWindow::cancel() {
@@ -119,6 +139,13 @@ void ModeComparisonWindow::cancel() {
 }
 
 void ModeComparisonWindow::compare(const QString& fileName, bool noAdaptiveCodebook) {
+    CoderSettings settings;
+    settings.adaptiveCodebook = !noAdaptiveCodebook;
+    compare(fileName, settings);
+}
+
+void ModeComparisonWindow::compare(const QString& fileName, const CoderSettings& settings) {
+    const bool noAdaptiveCodebook = !settings.adaptiveCodebook;
     cancel();
     figures_.reset();
     table_->clearContents();
@@ -133,10 +160,16 @@ void ModeComparisonWindow::compare(const QString& fileName, bool noAdaptiveCodeb
     const std::filesystem::path input(QFile::encodeName(fileName).toStdString());
     framesTotal_ = framesInFile(input) * kModeCount;
     framesDone_ = 0;
+    const std::vector<AblationRow> rows = ablationRows(settings);
+    ablation_->start(rows, caption_);
+    ablationFramesTotal_ =
+        framesInFile(input) * kModeCount * static_cast<std::int64_t>(rows.size());
+    ablationFramesDone_ = 0;
     done_ = false;
+    ablationDone_ = false;
     const unsigned long run = ++run_;
     timer_->start();
-    worker_ = std::jthread([this, input, noAdaptiveCodebook, run] {
+    worker_ = std::jthread([this, input, noAdaptiveCodebook, settings, run] {
         const unsigned threads = std::max(std::thread::hardware_concurrency(), 1u);
         // Each mode's row is shown as soon as that mode is coded.
         const auto rowDone = [this, run](std::size_t, const ModeFigures& figures) {
@@ -148,7 +181,8 @@ void ModeComparisonWindow::compare(const QString& fileName, bool noAdaptiveCodeb
                 Qt::QueuedConnection);
         };
         const std::optional<SweepResult> result = sweepModes(
-            {input}, noAdaptiveCodebook, threads, &cancel_, [this] { ++framesDone_; }, {}, rowDone);
+            {input}, noAdaptiveCodebook, threads, &cancel_, [this] { ++framesDone_; }, {}, rowDone,
+            std::nullopt, settings);
         if (!result) return;
         const SweepRow figures = result->files.front();
         QMetaObject::invokeMethod(
@@ -156,18 +190,64 @@ void ModeComparisonWindow::compare(const QString& fileName, bool noAdaptiveCodeb
             [this, figures, run] {
                 if (run != run_) return;
                 done_ = true;
-                timer_->stop();
                 showFigures(figures);
                 emit finished();
             },
             Qt::QueuedConnection);
+        computeAblation(input, settings, run);
     });
 }
 
+void ModeComparisonWindow::computeAblation(const std::filesystem::path& input,
+                                           const CoderSettings& settings, unsigned long run) {
+    AblationRun ablation;
+    ablation.inputs = {input};
+    ablation.rows = ablationRows(settings);
+    ablation.modes.assign(kAllCoderModes.begin(), kAllCoderModes.end());
+    ablation.threads = std::max(std::thread::hardware_concurrency(), 1u);
+    ablation.cancel = &cancel_;
+    ablation.onFrame = [this] { ++ablationFramesDone_; };
+    // Each cell in the table as soon as it is coded.
+    ablation.onCell = [this, run](std::size_t row, std::size_t mode, const ModeFigures& figures) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, row, mode, figures, run] {
+                if (run == run_) ablation_->showCell(row, mode, figures);
+            },
+            Qt::QueuedConnection);
+    };
+    std::optional<AblationTable> table;
+    QString failure;
+    try {
+        table = zorvel::computeAblation(ablation);
+    } catch (const std::exception& error) {
+        failure = QStringLiteral("Nie można policzyć ablacji: %1")
+                      .arg(QString::fromLocal8Bit(error.what()));
+    }
+    if (!table && failure.isEmpty()) return;  // cancelled
+    QMetaObject::invokeMethod(
+        this,
+        [this, table = std::move(table), failure, run] {
+            if (run != run_) return;
+            ablationDone_ = true;
+            timer_->stop();
+            if (table)
+                ablation_->showTable(*table);
+            else
+                ablation_->showFailure(failure);
+            emit ablationFinished();
+        },
+        Qt::QueuedConnection);
+}
+
 void ModeComparisonWindow::showProgress() {
-    if (framesTotal_ <= 0) return;
-    progress_->setValue(static_cast<int>(
-        std::min<std::int64_t>(framesDone_ * kProgressSteps / framesTotal_, kProgressSteps)));
+    if (framesTotal_ > 0)
+        progress_->setValue(static_cast<int>(
+            std::min<std::int64_t>(framesDone_ * kProgressSteps / framesTotal_, kProgressSteps)));
+    if (ablationFramesTotal_ > 0)
+        ablation_->showProgress(static_cast<int>(std::min<std::int64_t>(
+            ablationFramesDone_ * AblationPanel::kProgressSteps / ablationFramesTotal_,
+            AblationPanel::kProgressSteps)));
 }
 
 void ModeComparisonWindow::showRow(const ModeFigures& f) {
@@ -203,6 +283,10 @@ void ModeComparisonWindow::showEvent(QShowEvent* event) {
                                              2 * table_->frameWidth() +
                                              table_->verticalScrollBar()->sizeHint().width()
                                        : 0);
+        // The page's new size reaches the window's layout only through the
+        // pages' size, which the window's layout keeps until told.
+        body_->activate();
+        pages_->updateGeometry();
         layout()->activate();
         resize(layout()->totalSizeHint());
     }

@@ -1,7 +1,10 @@
 // The window "Porównanie trybów": the input coded in all eight modes in the
 // background, with a progress bar; then the table of mode, bit rate, frames,
 // segmental and overall SNR, and the chart of SNR against bit rate drawn by
-// the plot code. Closing the window cancels a computation in progress.
+// the plot code. Its second page, "Ablacja" (app/AblationPanel), is computed
+// after the modes on the same worker: the input coded with each tool of the
+// coder changed alone, on every core, its table filling as cells are coded.
+// Closing the window cancels a computation in progress.
 #pragma once
 
 #include <QImage>
@@ -13,6 +16,7 @@
 #include <thread>
 
 #include "charts/ChartContextMenus.h"
+#include "coder/CoderSettings.h"
 #include "coder/ModeSweep.h"
 
 class QBoxLayout;
@@ -21,11 +25,16 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
+class QTabWidget;
 class QTimer;
 
 namespace zorvel {
 
+class AblationPanel;
+
 inline const QString kModeComparisonTitle = QStringLiteral("Porównanie trybów");
+inline const QString kModesPageTitle = QStringLiteral("Tryby");
+inline const QString kAblationPageTitle = QStringLiteral("Ablacja");
 
 class ModeComparisonWindow : public QWidget {
     Q_OBJECT
@@ -36,26 +45,33 @@ class ModeComparisonWindow : public QWidget {
     // Shows the window and starts coding the file in all modes; a computation
     // in progress is cancelled first.
     void compare(const QString& fileName, bool noAdaptiveCodebook);
+    // The same with the coder's settings: the modes are coded with them, and
+    // the ablation changes each tool alone from them.
+    void compare(const QString& fileName, const CoderSettings& settings);
     void cancel();
 
+    // The mode comparison, and the ablation after it, still being computed.
     bool running() const { return worker_.joinable() && !done_; }
+    bool ablationRunning() const { return worker_.joinable() && !ablationDone_; }
+    AblationPanel& ablation() { return *ablation_; }
+    QTabWidget& pages() { return *pages_; }
     const std::optional<SweepRow>& figures() const { return figures_; }
     const QImage& chartImage() const { return chartImage_; }
     QTableWidget& table() { return *table_; }
     QProgressBar& progress() { return *progress_; }
     // The chart's context menu: the chart as PNG (1x, 2x) or SVG.
     QMenu& chartMenu() { return *chartMenu_; }
-    void setSaveFileName(ChartContextMenus::SaveFileName saveFileName) {
-        saveFileName_ = std::move(saveFileName);
-    }
+    // The same for the ablation's chart.
+    void setSaveFileName(const ChartContextMenus::SaveFileName& saveFileName);
     // `inform` shows a message (a file that cannot be written).
-    void setInform(std::function<void(const QString&)> inform) { inform_ = std::move(inform); }
+    void setInform(const std::function<void(const QString&)>& inform);
 
     // The chart's caption for a file: its name, and the adaptive-codebook option.
     static QString chartCaption(const QString& fileName, bool noAdaptiveCodebook);
 
   signals:
     void finished();
+    void ablationFinished();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -67,15 +83,20 @@ class ModeComparisonWindow : public QWidget {
     void showRow(const ModeFigures& figures);
     void showFigures(const SweepRow& figures);
     void endWorker();
+    // On the worker, once the modes are shown: the ablation of `input`.
+    void computeAblation(const std::filesystem::path& input, const CoderSettings& settings,
+                         unsigned long run);
     void saveChart(PictureFile format);
 
     QLabel* fileLabel_;
     QProgressBar* progress_;
     QTableWidget* table_;
+    QTabWidget* pages_;
     QBoxLayout* body_;  // the table and the chart
     QLabel* chart_;
     QTimer* timer_;
     QMenu* chartMenu_;
+    AblationPanel* ablation_;
     ChartContextMenus::SaveFileName saveFileName_;
     std::function<void(const QString&)> inform_;
     QImage chartImage_;
@@ -83,8 +104,11 @@ class ModeComparisonWindow : public QWidget {
     std::optional<SweepRow> figures_;
     std::atomic<bool> cancel_{false};
     std::atomic<bool> done_{true};
+    std::atomic<bool> ablationDone_{true};
     std::atomic<std::int64_t> framesDone_{0};
     std::int64_t framesTotal_ = 0;
+    std::atomic<std::int64_t> ablationFramesDone_{0};
+    std::int64_t ablationFramesTotal_ = 0;
     unsigned long run_ = 0;  // the result of a cancelled run is dropped
     std::jthread worker_;
 };

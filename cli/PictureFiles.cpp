@@ -39,4 +39,13 @@ void writePicture(const Picture& picture, PictureFormat format, const StagedFile
              staged.finalName());
 }
 
+void writeChartFile(const std::filesystem::path& name, PictureFormat format,
+                    const std::function<Picture()>& describe, StagingArea& area, bool overwrite) {
+    OffscreenApplication fonts;
+    const Picture picture = describe();
+    StagedFile staged(area, name);
+    writePicture(picture, format, staged);
+    staged.commit(overwrite);
+}
+
 }  // namespace zorvel::cli

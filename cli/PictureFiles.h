@@ -5,6 +5,8 @@
 
 #include <QGuiApplication>
 #include <array>
+#include <filesystem>
+#include <functional>
 #include <optional>
 
 #include "files/StagedOutput.h"
@@ -29,5 +31,11 @@ class OffscreenApplication {
 // descriptor: every write is checked (a full disk fails the run), and the
 // names go to the system as the bytes given, never through a text conversion.
 void writePicture(const Picture& picture, PictureFormat format, const StagedFile& staged);
+
+// A chart file of its own: the picture `describe` gives, drawn with the fonts
+// of an offscreen application, written into `name` through a staged output
+// that replaces an existing file only with `overwrite`.
+void writeChartFile(const std::filesystem::path& name, PictureFormat format,
+                    const std::function<Picture()>& describe, StagingArea& area, bool overwrite);
 
 }  // namespace zorvel::cli

@@ -23,6 +23,7 @@
 #include "cli/InputFormat.h"
 #include "cli/InterruptCleanup.h"
 #include "cli/Progress.h"
+#include "cli/SweepOutputs.h"
 #include "cli/SweepTable.h"
 #include "coder/ModeSweep.h"
 #include "files/StagedOutput.h"
@@ -35,17 +36,6 @@
 namespace zorvel::cli {
 namespace {
 
-enum class ChartFormat { None, Png, Svg };
-
-// The chart's format by the name's extension; nothing for any other name.
-std::optional<ChartFormat> chartFormat(const std::string& name) {
-    if (name.empty()) return ChartFormat::None;
-    const std::string extension = std::filesystem::path(name).extension().string();
-    if (extension == ".png" || extension == ".PNG") return ChartFormat::Png;
-    if (extension == ".svg" || extension == ".SVG") return ChartFormat::Svg;
-    return std::nullopt;
-}
-
 #ifdef ZORVEL_CLI_PLOTS
 QString chartCaption(const std::vector<SweepTableFile>& files, bool noAdaptiveCodebook) {
     QString caption =
@@ -56,32 +46,7 @@ QString chartCaption(const std::vector<SweepTableFile>& files, bool noAdaptiveCo
     return caption;
 }
 
-void writeChart(const std::filesystem::path& name, ChartFormat format, const SweepRow& total,
-                const QString& caption, StagingArea& area, bool overwrite) {
-    OffscreenApplication fonts;
-    const Picture picture = describeSweepChart(total, caption);
-    StagedFile staged(area, name);
-    writePicture(picture, format == ChartFormat::Png ? PictureFormat::png : PictureFormat::svg,
-                 staged);
-    staged.commit(overwrite);
-}
 #endif
-
-// The table goes to standard output and the chart to its file: neither may
-// be an input, and the chart may replace a file only with -y. Checked before
-// any input is read, so that a refusal writes nothing at all.
-bool outputsAccepted(const SweepArguments& a, bool chart) {
-    for (const std::string& input : a.inputs) {
-        try {
-            checkStandardOutput(input);
-            if (chart) checkOutput(input, a.plot, a.overwrite);
-        } catch (const FileError& error) {
-            std::cerr << "zorvel-cli: " << input << ": " << error.what() << '\n';
-            return false;
-        }
-    }
-    return true;
-}
 
 // The inputs that can be read, each file once however often it is named (by
 // any path or link): twice in the totals it would weigh double.
@@ -266,9 +231,14 @@ int runSweep(const SweepArguments& arguments) {
 #ifdef ZORVEL_CLI_PLOTS
     if (*format != ChartFormat::None) {
         try {
-            writeChart(arguments.plot, *format, result->total,
-                       chartCaption(files, arguments.noAdaptiveCodebook), area,
-                       arguments.overwrite);
+            writeChartFile(
+                arguments.plot,
+                *format == ChartFormat::Png ? PictureFormat::png : PictureFormat::svg,
+                [&] {
+                    return describeSweepChart(result->total,
+                                              chartCaption(files, arguments.noAdaptiveCodebook));
+                },
+                area, arguments.overwrite);
         } catch (const std::exception& error) {
             std::cerr << "zorvel-cli: " << arguments.plot << ": " << error.what() << '\n';
             return finish(kExitFailed);

@@ -46,11 +46,11 @@ TEST(CliAblation, EachToolChangedAloneOverTwoFiles) {
                                            "-m", "7.95", "-m", "4.75", "--csv", "-j", "2"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const auto rows = csvRows(result.out);
-    ASSERT_EQ(rows.size(), 1u + 2u * 6u);
+    ASSERT_EQ(rows.size(), 1u + 2u * 8u);
     EXPECT_EQ(rows[0][2], "row");
     const std::vector<std::string> names{
-        "default",         "pitch-resolution=1/3", "pitch-resolution=1/6",
-        "enhancement=off", "lag-window=off",       "adaptive-codebook=off"};
+        "default",      "pitch-resolution=1/3", "pitch-resolution=1/6", "lp-interpolation=lsf",
+        "high-pass=80", "enhancement=off",      "lag-window=off",       "adaptive-codebook=off"};
     for (std::size_t m = 0; m < 2; ++m) {
         const CoderMode mode = m == 0 ? CoderMode::rate7_95 : CoderMode::rate4_75;
         const ModeFigures base = total(files, mode, CoderSettings{});
@@ -65,6 +65,7 @@ TEST(CliAblation, EachToolChangedAloneOverTwoFiles) {
             EXPECT_EQ(std::stoi(row[3]), expected.frames);
             EXPECT_EQ(std::stod(row[4]), expected.segmentalSnr) << names[r];
             EXPECT_EQ(std::stod(row[5]), expected.overallSnr) << names[r];
+            EXPECT_EQ(std::stod(row[6]), expected.segmentalSnr - base.segmentalSnr) << names[r];
             EXPECT_EQ(std::stod(row[7]), expected.overallSnr - base.overallSnr) << names[r];
         }
     }
@@ -77,7 +78,7 @@ TEST(CliAblation, RowsCarryTheSpectralDistancesWhenAsked) {
         {"sweep", arg(test::samplePath()), "--ablation", "-m", "6.70", "--measures", "--csv"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const auto rows = csvRows(result.out);
-    ASSERT_EQ(rows.size(), 7u);
+    ASSERT_EQ(rows.size(), 9u);
     ASSERT_EQ(rows[0].size(), 8u + kSpectralMeasureCount);
     for (std::size_t r = 1; r < rows.size(); ++r) {
         CoderSettings settings;

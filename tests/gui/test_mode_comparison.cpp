@@ -13,18 +13,22 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QSvgRenderer>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
 #include <condition_variable>
 #include <mutex>
 #include <stop_token>
 
+#include "app/AblationPanel.h"
 #include "app/FileMenuActions.h"
 #include "app/MainWindow.h"
 #include "app/ModeComparisonWindow.h"
 #include "app/UserDialogs.h"
 #include "charts/ABListening.h"
+#include "coder/Ablation.h"
 #include "coder/ModeSweep.h"
+#include "plots/AblationChart.h"
 #include "plots/SweepChart.h"
 #include "sound/Wave.h"
 #include "tests/TestSupport.h"
@@ -193,6 +197,85 @@ TEST_F(FileMenuActionsTest, ClosingTheComparisonWindowCancelsTheComputation) {
     EXPECT_LT(comparison->progress().value(), comparison->progress().maximum());
     QTest::qWait(200);  // a result of the cancelled run would arrive here
     EXPECT_FALSE(comparison->figures().has_value());
+}
+
+// The page "Ablacja": after the modes, the input with each tool changed
+// alone, its cells filled as they are coded, every figure that of the core's
+// computation, and the chart of the whole table at the end.
+TEST(ModeComparisonAblation, FillsInTheBackgroundWithTheCoreFigures) {
+    ModeComparisonWindow window;
+    AblationPanel& panel = window.ablation();
+    std::vector<bool> doneAtEachCell;  // whether the whole ablation was shown at each cell
+    window.compare(sampleName(), false);
+    EXPECT_EQ(window.pages().tabText(1), "Ablacja");
+    QTableWidget& table = panel.table();
+    const std::vector<AblationRow> rows = ablationRows(CoderSettings{});
+    ASSERT_EQ(table.rowCount(), 8 * static_cast<int>(rows.size()));
+    EXPECT_EQ(table.item(0, 2)->text(), QString::fromUtf8("domyślne"));
+    EXPECT_EQ(table.item(3, 2)->text(), "lp-interpolation=lsf");
+    EXPECT_EQ(table.horizontalHeaderItem(1)->text(), QString::fromUtf8("Przepływność [kb/s]"));
+    QObject::connect(table.model(), &QAbstractItemModel::dataChanged,
+                     [&] { doneAtEachCell.push_back(panel.result().has_value()); });
+    QTRY_VERIFY_WITH_TIMEOUT(panel.result().has_value(), 120000);
+    EXPECT_FALSE(window.ablationRunning());
+    EXPECT_EQ(panel.progress().value(), panel.progress().maximum());
+    ASSERT_TRUE(window.figures().has_value());
+
+    AblationRun run;
+    run.inputs = {test::samplePath()};
+    run.rows = rows;
+    run.modes.assign(kAllCoderModes.begin(), kAllCoderModes.end());
+    const std::optional<AblationTable> expected = computeAblation(run);
+    ASSERT_TRUE(expected);
+    const AblationTable& shown = *panel.result();
+    ASSERT_EQ(shown.figures.size(), rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        for (int m = 0; m < 8; ++m) {
+            const ModeFigures& f = expected->figures[r][m];
+            EXPECT_EQ(shown.figures[r][m].segmentalSnr, f.segmentalSnr) << rows[r].name << m;
+            EXPECT_EQ(shown.figures[r][m].overallSnr, f.overallSnr) << rows[r].name << m;
+            const int line = m * static_cast<int>(rows.size()) + static_cast<int>(r);
+            EXPECT_EQ(table.item(line, 0)->text(), QString::number(m + 1));
+            EXPECT_EQ(table.item(line, 3)->text(), QString::number(f.segmentalSnr, 'f', 2));
+            EXPECT_EQ(table.item(line, 5)->text(), QString::number(f.overallSnr, 'f', 2));
+            const double change = expected->overallChange(r, static_cast<std::size_t>(m));
+            EXPECT_EQ(table.item(line, 6)->text().toDouble(),
+                      QString::number(change, 'f', 2).toDouble())
+                << rows[r].name << m;
+            EXPECT_EQ(table.item(line, 6)->text().front() == '+', change >= 0.0);
+        }
+    // The first row is the mode comparison's own figures.
+    for (int m = 0; m < 8; ++m)
+        EXPECT_EQ(shown.figures[0][m].overallSnr, (*window.figures())[m].overallSnr);
+    AblationTable drawn = *expected;
+    drawn.rows.front().name = "domyślne";
+    EXPECT_EQ(panel.chartImage(),
+              pictureImage(describeAblationChart(drawn, QStringLiteral("mowa.wav"))));
+    // Cells came as they were coded, before the end.
+    ASSERT_GE(doneAtEachCell.size(), 8u * rows.size());
+    EXPECT_FALSE(doneAtEachCell.front());
+}
+
+TEST(ModeComparisonAblation, ClosingCancelsTheAblation) {
+    // A long input: the sample eight times over.
+    const test::TempDir dir;
+    std::vector<std::uint8_t> bytes = test::readBytes(test::samplePath());
+    const std::vector<std::uint8_t> samples(bytes.begin() + kSampleDataOffset, bytes.end());
+    for (int i = 0; i < 7; ++i) bytes.insert(bytes.end(), samples.begin(), samples.end());
+    test::writeBytes(dir / "dluga.wav", bytes);
+    ModeComparisonWindow window;
+    window.compare(QString::fromStdString((dir / "dluga.wav").string()), false);
+    EXPECT_TRUE(window.ablationRunning());
+    // The modes first; the ablation goes on after them.
+    QTRY_VERIFY_WITH_TIMEOUT(window.figures().has_value(), 60000);
+    EXPECT_TRUE(window.ablationRunning());
+    window.close();
+    EXPECT_FALSE(window.ablationRunning());
+    QTest::qWait(200);  // a result of the cancelled run would arrive here
+    EXPECT_FALSE(window.ablation().result().has_value());
+    EXPECT_LT(window.ablation().progress().value(), window.ablation().progress().maximum());
+    const QTableWidget& table = window.ablation().table();
+    EXPECT_EQ(table.item(table.rowCount() - 1, 5), nullptr) << "the last cell was never coded";
 }
 
 TEST_F(FileMenuActionsTest, ComparisonWithoutAnInputTellsTheUser) {

@@ -1,0 +1,90 @@
+// The ablation: what each tool of the coder buys. The inputs are coded with
+// the settings given (the design's coder by default) and with each tool
+// changed alone from them, or with one numeric setting at a row of values;
+// for each mode chosen, each row's figures over all the files (totals as the
+// mode sweep makes them, from the summed energies and frame counts) and
+// their differences from the first row.
+//
+// The rows are coded (row, mode, file) at a time on a pool of threads, the
+// rows in their order, so that a caller watching the cells sees the rows
+// fill one after another.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "coder/CoderSettings.h"
+#include "coder/ModeSweep.h"
+
+namespace zorvel {
+
+struct AblationRow {
+    std::string name;  // "default", or what differs from the first row
+    CoderSettings settings;
+    // The varied setting's value, in the rows of a variation after the first.
+    std::optional<double> value{};
+};
+
+// The rows of an ablation: the settings themselves, then each tool changed
+// alone: lags in thirds and sixths of a sample, LP interpolation in line
+// spectral frequencies, the high-pass at 80 Hz, no enhancement, no lag
+// window, no adaptive codebook (a row whose settings equal the first row's
+// is left out).
+std::vector<AblationRow> ablationRows(const CoderSettings& base);
+
+// The high-pass cut-off of the ablation's high-pass row, in Hz.
+inline constexpr double kAblationHighPassHz = 80.0;
+
+// The rows of a variation NAME=FROM:TO:STEP: the settings, then NAME at FROM,
+// FROM + STEP, ... up to TO; the reason when the text or a value is wrong.
+std::optional<std::string> variedRows(const CoderSettings& base, const std::string& vary,
+                                      std::vector<AblationRow>& rows);
+
+// The name of the setting the rows vary ("gamma1"); empty when they are an
+// ablation's rows (no row after the first carries a value).
+std::string variedSetting(const std::vector<AblationRow>& rows);
+
+// Per row, the figures of each mode chosen, in total over the files.
+struct AblationTable {
+    std::vector<AblationRow> rows;
+    std::vector<CoderMode> modes;
+    std::vector<std::vector<ModeFigures>> figures;  // [row][mode]
+    bool measures = false;  // the figures carry the means of the spectral distances
+
+    // A row's change from the first row in one mode, in dB.
+    double segmentalChange(std::size_t row, std::size_t mode) const {
+        return figures[row][mode].segmentalSnr - figures.front()[mode].segmentalSnr;
+    }
+    double overallChange(std::size_t row, std::size_t mode) const {
+        return figures[row][mode].overallSnr - figures.front()[mode].overallSnr;
+    }
+};
+
+// Called once every file of a (row, mode) cell is coded, with the cell's
+// total, from the thread that coded its last file.
+using AblationCellDone =
+    std::function<void(std::size_t row, std::size_t mode, const ModeFigures& total)>;
+
+// What an ablation codes, and how.
+struct AblationRun {
+    std::vector<std::filesystem::path> inputs;
+    SweepInputOpener open;  // opens a run's input by file index; empty: by its path
+    std::vector<AblationRow> rows;
+    std::vector<CoderMode> modes;
+    unsigned threads = 1;  // at least one is used
+    const std::atomic<bool>* cancel = nullptr;
+    std::function<void()> onFrame;  // after every coded frame, from any thread
+    AblationCellDone onCell;
+    std::optional<SaveOption> measured;  // the output the spectral distances measure
+};
+
+// Codes every (row, mode, file) of the run. Nothing is returned when the run
+// was cancelled or an input could not be coded.
+std::optional<AblationTable> computeAblation(const AblationRun& run);
+
+}  // namespace zorvel
