@@ -36,6 +36,9 @@ constexpr int kFormTop = 11;
 constexpr int kReadoutGap = 5;  // between a subframe's k and gp readouts
 // Free space of the form right of Panel1, below the frequency captions.
 constexpr QRect kMeasureReadoutPlace{672, 662, 330, 28};
+// The free line across the form between the navigation buttons and the
+// overview strip (which starts at the form's height, 712).
+constexpr QRect kSettingsLinePlace{10, 692, 992, 18};
 
 }  // namespace
 
@@ -79,6 +82,11 @@ ChartWindow::ChartWindow(QWidget* parent)
         QStringLiteral("Miary widmowe bieżącej ramki, s(n) wobec s'(n): odległości logarytmiczne "
                        "obwiedni LP i widm FFT, odległość cepstralna, LLR, Itakura-Saito i "
                        "ważone częstotliwościowo SNR"));
+    settingsLine_ = new QLabel(this);
+    settingsLine_->setObjectName(QStringLiteral("Label_settings"));
+    settingsLine_->setGeometry(kSettingsLinePlace);
+    settingsLine_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    settingsLine_->hide();
     // The controls sit where the form puts them, the overview below them: the
     // window keeps its size (unless the screen is too low for it).
     setFixedSize(size());
@@ -135,16 +143,18 @@ void ChartWindow::setDialogs(std::unique_ptr<ChartDialogs> dialogs) {
 
 // Setup ----------------------------------------------------------------------
 
-void ChartWindow::openForFile(const QString& fileName, CoderMode mode, bool noAdaptiveCodebook) {
+void ChartWindow::openForFile(const QString& fileName, CoderMode mode, bool noAdaptiveCodebook,
+                              const CoderSettings& tools) {
     // The coder of an earlier setup goes once the new one is built.
     coder_ = std::make_unique<SpeechCoder>(
-        std::filesystem::path(QFile::encodeName(fileName).toStdString()), mode);
+        std::filesystem::path(QFile::encodeName(fileName).toStdString()), mode, tools);
     coder_->noAdaptiveCodebook = noAdaptiveCodebook;
     fileName_ = fileName;
-    navigation_->startPass(fileName, mode, noAdaptiveCodebook);
+    navigation_->startPass(fileName, mode, noAdaptiveCodebook, tools);
     coder_->setCheckpoints(navigation_->pass()->checkpoints());
     show();
     setWindowTitle(windowCaption(mode, fileName));
+    showSettings();
     const bool twoAnalyses = rulesOf(mode).twoLpAnalyses;
     ui_->CB_aI->setChecked(twoAnalyses);
     ui_->CB_aI->setEnabled(twoAnalyses);
@@ -156,6 +166,16 @@ void ChartWindow::openForFile(const QString& fileName, CoderMode mode, bool noAd
     coder_->goToFrame(1);
     navigation_->strip().setCurrentFrame(coder_->frameCount());
     redrawCharts();
+}
+
+void ChartWindow::showSettings() {
+    const CoderSettings settings = coder_->settings();
+    QStringList parts;
+    if (const QString changed = settingsIndication(settings); !changed.isEmpty()) parts << changed;
+    if (const QString note = highPassNote(settings); !note.isEmpty()) parts << note;
+    settingsLine_->setText(parts.join(QStringLiteral("   |   ")));
+    settingsLine_->setToolTip(settingsLine_->text());
+    settingsLine_->setVisible(!parts.isEmpty());
 }
 
 void ChartWindow::setColourScheme(ColourScheme scheme) {
@@ -276,8 +296,10 @@ void ChartWindow::showReadouts() {
     QLineEdit* const gains[] = {ui_->Ed_gp1, ui_->Ed_gp2, ui_->Ed_gp3, ui_->Ed_gp4};
     const FrameRecord& current = coder_->currentFrame();
     ui_->Ed_frame->setText(formatInteger(coder_->frameCount()));
+    const PitchResolution resolution = coder_->settings().pitchResolution;
     for (int a = 0; a < kSubframes; ++a) {
-        lags[a]->setText(QStringLiteral("k%1=").arg(a + 1) + formatInteger(current.pitchLag[a]));
+        lags[a]->setText(QStringLiteral("k%1=").arg(a + 1) +
+                         pitchLagText(current.pitchLag[a], current.pitchLagFine[a], resolution));
         gains[a]->setText(QStringLiteral("gp%1=").arg(a + 1) + formatGeneral(current.pitchGain[a]));
     }
     ui_->EdSNR->setText(formatGeneral(roundToTwoDecimals(coder_->frameSnr())));

@@ -1,8 +1,10 @@
 // The chart window ChartWindow (instance TestForm): builds its own coder for the
-// file, mode and adaptive-codebook option chosen in the main window, moves it
-// to any frame and shows the previous and the current frame record as a time
-// plot (Im_time) and a spectrum plot (Im_freq), with the frame number, the
-// pitch lag and gain of each subframe and three SNRs.
+// file, mode, adaptive-codebook option and coder settings chosen in the main
+// window, moves it to any frame and shows the previous and the current frame
+// record as a time plot (Im_time) and a spectrum plot (Im_freq), with the
+// frame number, the pitch lag (the fine lag where the pitch resolution is
+// finer than a sample) and gain of each subframe and three SNRs. Settings
+// other than the defaults are named on a line below the form.
 #pragma once
 
 #include <QImage>
@@ -14,6 +16,7 @@
 
 #include "charts/ChartDialogs.h"
 #include "coder/CoderMode.h"
+#include "coder/CoderSettings.h"
 #include "plots/ChartColours.h"
 #include "plots/Plots.h"
 
@@ -37,7 +40,11 @@ class ChartWindow : public QWidget {
     ~ChartWindow() override;
 
     // Setup for a file: a new coder at frame 1, caption, colours, charts.
-    void openForFile(const QString& fileName, CoderMode mode, bool noAdaptiveCodebook);
+    // `tools`: the coder settings besides the adaptive codebook, which
+    // `noAdaptiveCodebook` gives; settings out of their ranges throw
+    // std::invalid_argument before anything changes.
+    void openForFile(const QString& fileName, CoderMode mode, bool noAdaptiveCodebook,
+                     const CoderSettings& tools = {});
 
     // Both images and every readout from the coder's two records.
     void redrawCharts();
@@ -115,6 +122,9 @@ class ChartWindow : public QWidget {
     // The spectral distances of the current frame (s(n) against s'(n)), in
     // free space right of the playback panel: no control of the form moves.
     const QLabel& measureReadout() const { return *measureReadout_; }
+    // The coder settings that differ from the defaults, and with a high-pass
+    // that s(n) is the filtered input, below the form; hidden with the defaults.
+    const QLabel& settingsLine() const { return *settingsLine_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -128,6 +138,7 @@ class ChartWindow : public QWidget {
     void showImages();
     void setAxisCaptions(bool twoFrames);
     void showReadouts();
+    void showSettings();
 
     std::unique_ptr<Ui::ChartWindow> ui_;
     std::unique_ptr<ChartDialogs> dialogs_;
@@ -143,6 +154,7 @@ class ChartWindow : public QWidget {
     std::unique_ptr<ChartContextMenus> contextMenus_;
     std::unique_ptr<ScreenFit> screenFit_;
     QLabel* measureReadout_ = nullptr;  // a child of the window
+    QLabel* settingsLine_ = nullptr;    // a child of the window
 };
 
 }  // namespace zorvel
