@@ -87,6 +87,7 @@ CoderSettingsDialog::CoderSettingsDialog(const CoderSettings& settings, QWidget*
     setWindowTitle(QStringLiteral("Ustawienia kodera"));
     setFont(formFont(font(), kFormFontPixels));
     auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     grid_ = new QGridLayout;
     layout->addLayout(grid_);
     const CoderSettings defaults;
@@ -111,7 +112,9 @@ CoderSettingsDialog::CoderSettingsDialog(const CoderSettings& settings, QWidget*
     auto* highPassLayout = new QHBoxLayout(highPass);
     highPassLayout->setContentsMargins(0, 0, 0, 0);
     highPassOn_ = new QCheckBox(QStringLiteral("włączony"), highPass);
+    highPassOn_->setObjectName(QStringLiteral("Setting_high-pass"));
     highPassCutOff_ = new QSpinBox(highPass);
+    highPassCutOff_->setObjectName(QStringLiteral("Setting_high-pass-Hz"));
     highPassCutOff_->setRange(static_cast<int>(kHighPassLowestHz),
                               static_cast<int>(kHighPassHighestHz));
     highPassCutOff_->setSuffix(QStringLiteral(" Hz"));
@@ -166,6 +169,9 @@ CoderSettingsDialog::CoderSettingsDialog(const CoderSettings& settings, QWidget*
     problem_->setObjectName(QStringLiteral("Label_problem"));
     problem_->setWordWrap(true);
     problem_->setStyleSheet(QStringLiteral("color: #b00000;"));
+    // Room for two lines whether or not there is a problem: the rows never move.
+    problem_->setMinimumHeight(2 * problem_->fontMetrics().lineSpacing());
+    problem_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     layout->addWidget(problem_);
 
     buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -202,8 +208,12 @@ void CoderSettingsDialog::addRow(const QString& name, const QString& text, QWidg
     const int row = grid_->rowCount();
     auto* label = new QLabel(text, this);
     label->setObjectName(QStringLiteral("Label_") + name);
+    // As wide as when bold: marking a change does not move the controls.
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(text));
     label->setBuddy(control);
-    control->setObjectName(QStringLiteral("Setting_") + name);
+    if (control->objectName().isEmpty()) control->setObjectName(QStringLiteral("Setting_") + name);
     auto* marked = new QLabel(kDefaultPrefix + defaultText, this);
     marked->setObjectName(QStringLiteral("Default_") + name);
     marked->setEnabled(false);  // the default, in the style's grey
@@ -293,7 +303,6 @@ void CoderSettingsDialog::settingsChanged() {
     }
     const std::optional<QString> problem = polishSettingsProblem(now);
     problem_->setText(problem.value_or(QString()));
-    problem_->setVisible(problem.has_value());
     okButton().setEnabled(!problem);
 }
 

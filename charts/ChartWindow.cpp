@@ -34,6 +34,13 @@ const QString kFrameNotAnInteger = QStringLiteral("Numer ramki musi być liczbą
 constexpr int kFormLeft = 8;
 constexpr int kFormTop = 11;
 constexpr int kReadoutGap = 5;  // between a subframe's k and gp readouts
+// A fine lag ("k4=143⅚") is wider than the form's k readout holds; while the
+// lag is fractional the k readouts take 7 pixels more, 2 from the gp readout
+// beside and 2 from the gap: together they still end before the next
+// subframe's caption in the two-frame view.
+constexpr int kFineLagExtraWidth = 7;
+constexpr int kFineLagGainNarrower = 2;
+constexpr int kFineLagReadoutGap = 3;
 // Free space of the form right of Panel1, below the frequency captions.
 constexpr QRect kMeasureReadoutPlace{672, 662, 330, 28};
 // The free line across the form between the navigation buttons and the
@@ -64,6 +71,8 @@ ChartWindow::ChartWindow(QWidget* parent)
             close();
         }
     });
+    lagReadoutWidth_ = ui_->Editk1->width();
+    gainReadoutWidth_ = ui_->Ed_gp1->width();
     timeImage_ = newChartImage(ui_->Im_time->width(), ui_->Im_time->height());
     spectrumImage_ = newChartImage(ui_->Im_freq->width(), ui_->Im_freq->height());
     clearImages();
@@ -285,9 +294,14 @@ void ChartWindow::placeSubframeReadouts(bool twoFrames) {
     QLineEdit* const lags[] = {ui_->Editk1, ui_->Editk2, ui_->Editk3, ui_->Editk4};
     QLineEdit* const gains[] = {ui_->Ed_gp1, ui_->Ed_gp2, ui_->Ed_gp3, ui_->Ed_gp4};
     const auto lefts = subframeReadoutLefts(twoFrames, ui_->Im_time->x(), ui_->Im_time->width());
+    const bool fine = coder_ && coder_->settings().pitchResolution != PitchResolution::whole;
+    const int lagWidth = lagReadoutWidth_ + (fine ? kFineLagExtraWidth : 0);
+    const int gainWidth = gainReadoutWidth_ - (fine ? kFineLagGainNarrower : 0);
+    const int gap = fine ? kFineLagReadoutGap : kReadoutGap;
     for (int a = 0; a < kSubframes; ++a) {
-        lags[a]->move(lefts[a], lags[a]->y());
-        gains[a]->move(lefts[a] + lags[a]->width() + kReadoutGap, gains[a]->y());
+        lags[a]->setGeometry(lefts[a], lags[a]->y(), lagWidth, lags[a]->height());
+        gains[a]->setGeometry(lefts[a] + lagWidth + gap, gains[a]->y(), gainWidth,
+                              gains[a]->height());
     }
 }
 

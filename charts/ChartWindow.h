@@ -50,7 +50,8 @@ class ChartWindow : public QWidget {
     void redrawCharts();
     // Fills ChartColours from a ColourScheme. Does not redraw.
     void setColourScheme(ColourScheme scheme);
-    // Puts the k and gp readouts of each subframe under its start in Im_time.
+    // Puts the k and gp readouts of each subframe under its start in Im_time
+    // (the k readouts wider while the pitch lag is fractional).
     void placeSubframeReadouts(bool twoFrames);
 
     // Replaces the message boxes and the cursor (tests record them instead).
@@ -155,6 +156,8 @@ class ChartWindow : public QWidget {
     std::unique_ptr<ScreenFit> screenFit_;
     QLabel* measureReadout_ = nullptr;  // a child of the window
     QLabel* settingsLine_ = nullptr;    // a child of the window
+    int lagReadoutWidth_ = 0;           // the form's widths of Editk1..4 and Ed_gp1..4
+    int gainReadoutWidth_ = 0;
 };
 
 }  // namespace zorvel

@@ -56,9 +56,16 @@ QString exponentNotation(const DecimalDigits& d, const QString& separator) {
 
 QString formatInteger(int value) { return QString::number(value); }
 
-QString pitchLagText(int lag, double fineLag, PitchResolution resolution, const QLocale& locale) {
+QString pitchLagText(int lag, double fineLag, PitchResolution resolution) {
     if (resolution == PitchResolution::whole) return formatInteger(lag);
-    return formatGeneral(roundToTwoDecimals(fineLag), locale);
+    // Every fine lag is a whole number of sixths of a sample.
+    const int sixthsPerSample = stepsPerSample(PitchResolution::sixth);
+    static const QString kSixths[] = {QString(),           QStringLiteral("⅙"),
+                                      QStringLiteral("⅓"), QStringLiteral("½"),
+                                      QStringLiteral("⅔"), QStringLiteral("⅚")};
+    const long sixths = std::lround(fineLag * sixthsPerSample);
+    return formatInteger(static_cast<int>(sixths / sixthsPerSample)) +
+           kSixths[sixths % sixthsPerSample];
 }
 
 QString settingsIndication(const CoderSettings& settings) {

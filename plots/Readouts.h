@@ -17,9 +17,9 @@ namespace zorvel {
 QString formatInteger(int value);
 
 // A subframe's pitch lag as its readout shows it: `lag` at whole-sample
-// resolution, else `fineLag` rounded to two decimals (57.33, 57.5, 57).
-QString pitchLagText(int lag, double fineLag, PitchResolution resolution,
-                     const QLocale& locale = QLocale());
+// resolution, else `fineLag` with its fraction as one character ("57⅓",
+// "57½", "56⅚", "57"), short enough for the 43-pixel box beside the gain.
+QString pitchLagText(int lag, double fineLag, PitchResolution resolution);
 
 // "Ustawienia kodera: pitch-resolution=1/6, lp-interpolation=lsf": the
 // settings that differ from the defaults; empty for the defaults.
