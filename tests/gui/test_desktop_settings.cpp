@@ -29,6 +29,7 @@
 #include "app/MainWindow.h"
 #include "app/ProgressNotice.h"
 #include "app/UserDialogs.h"
+#include "charts/ChartPlayback.h"
 #include "charts/ChartWindow.h"
 #include "charts/ReadoutBox.h"
 #include "coder/Checkpoints.h"
@@ -433,6 +434,23 @@ TEST_F(MainWindowSettingsTest, CancelLeavesTheSettingsAsTheyWere) {
     EXPECT_EQ(edit2(), samplePath() + "_12.20_sout.wav");
 }
 
+// "Wykresy" opens the chart window with the settings, and names them there.
+TEST_F(MainWindowSettingsTest, ChartWindowTakesTheSettings) {
+    window.openInput(samplePath());
+    CoderSettings chosen;
+    chosen.lagWindow = false;
+    window.setCoderSettings(chosen);
+    control<QRadioButton>("RB_noadapt").setChecked(true);
+    QTest::mouseClick(&control<QPushButton>("BT_Wykresy"), Qt::LeftButton);
+    ASSERT_TRUE(testForm.isVisible());
+    ASSERT_NE(testForm.coder(), nullptr);
+    chosen.adaptiveCodebook = false;
+    EXPECT_EQ(testForm.coder()->settings(), chosen);
+    EXPECT_EQ(testForm.settingsLine().text(),
+              "Ustawienia kodera: lag-window=off, adaptive-codebook=off");
+    testForm.close();
+}
+
 // The run of "Kodowanie" with other settings: an output of its own name, with
 // the bytes of a coder made with those settings and not those of the defaults.
 TEST_F(MainWindowSettingsTest, EncodingRunUsesTheSettings) {
@@ -575,6 +593,30 @@ TEST_F(ChartSettingsTest, LagReadoutsAreWholeAtWholeResolution) {
                                       form.coder()->currentFrame().pitchLag[a]));
         form.BT_nextClick();
     }
+}
+
+// The rest of the file that playback codes on its worker comes from a coder
+// of the window's settings.
+TEST(RestOfFileSettings, PlaybackCodesWithTheSettings) {
+    CoderSettings tools;
+    tools.gamma1 = 0.9;
+    tools.enhancement = false;
+    RestOfFile request{test::samplePath(), CoderMode::rate5_15, false, tools, 200};
+    const auto played = restOfFileSamples(request, PlaybackSignal::Synthesized);
+    ASSERT_TRUE(played.has_value());
+
+    SpeechCoder coder(test::samplePath(), CoderMode::rate5_15, tools);
+    std::vector<double> expected;
+    while (coder.nextFrame() != FrameStep::endOfInput) {
+        if (coder.frameCount() < request.firstFrame) continue;
+        const auto frame = shownSamples(coder.previousFrame(), coder.currentFrame(),
+                                        PlaybackSignal::Synthesized, false);
+        expected.insert(expected.end(), frame.begin(), frame.end());
+    }
+    ASSERT_EQ(played->size(), static_cast<std::size_t>(test::kSampleFrames - 199) * kFrameSamples);
+    EXPECT_EQ(*played, expected);
+    request.tools = {};
+    EXPECT_NE(restOfFileSamples(request, PlaybackSignal::Synthesized), played);
 }
 
 }  // namespace
