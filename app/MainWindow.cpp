@@ -126,25 +126,41 @@ constexpr QPoint kWindowPosition{261, 191};
 // Between "Wykresy" and "Kodowanie", in the form's free space.
 constexpr QRect kSettingsLabelPlace{108, 367, 232, 33};
 
-// settingsIndication(tools) as far as it fits `label`: the settings that do
-// not are left out, and "…" says so; the tooltip has them all.
+// settingsIndication(tools) in the lines of `label`, broken only between
+// settings (a name such as "high-pass" is never split); the settings that do
+// not fit are left out and "…" says so. The tooltip has them all.
 QString fittedIndication(const QLabel& label, const CoderSettings& tools) {
-    const QString whole = settingsIndication(tools);
     const QFontMetrics metrics = label.fontMetrics();
-    const auto fits = [&](const QString& text) {
-        const QRect bounds(0, 0, label.width(), 4 * label.height());
-        return metrics.boundingRect(bounds, Qt::TextWordWrap, text).height() <= label.height();
+    const int lines = std::max(1, label.height() / metrics.lineSpacing());
+    const QStringList items =
+        QString::fromStdString(settingsSummary(tools)).split(QStringLiteral(", "));
+    QStringList pieces{QStringLiteral("Ustawienia kodera:")};
+    for (qsizetype k = 0; k < items.size(); ++k)
+        pieces << items[k] + (k + 1 < items.size() ? QStringLiteral(",") : QString());
+    // The first `count` pieces, and "…" when that is not all, laid out line by
+    // line; nothing when they need more lines than the label has.
+    const auto laidOut = [&](qsizetype count) -> std::optional<QString> {
+        QStringList shown = pieces.mid(0, count);
+        if (count < pieces.size()) shown << QStringLiteral("…");
+        QStringList text;
+        QString line;
+        for (const QString& piece : shown) {
+            const QString longer = line.isEmpty() ? piece : line + QLatin1Char(' ') + piece;
+            if (metrics.horizontalAdvance(longer) <= label.width()) {
+                line = longer;
+                continue;
+            }
+            text << line;
+            line = piece;
+            if (text.size() >= lines || metrics.horizontalAdvance(piece) > label.width())
+                return std::nullopt;
+        }
+        text << line;
+        return text.join(QLatin1Char('\n'));
     };
-    if (fits(whole)) return whole;
-    QStringList items = QString::fromStdString(settingsSummary(tools)).split(QStringLiteral(", "));
-    const QString prefix = whole.left(whole.size() - items.join(QStringLiteral(", ")).size());
-    QString text;
-    do {
-        items.removeLast();
-        text = prefix + items.join(QStringLiteral(", ")) +
-               (items.isEmpty() ? QStringLiteral("…") : QStringLiteral(", …"));
-    } while (!items.isEmpty() && !fits(text));
-    return text;
+    for (qsizetype count = pieces.size(); count > 1; --count)
+        if (const auto text = laidOut(count)) return *text;
+    return pieces.front() + QStringLiteral(" …");
 }
 
 QString noticeText(CoderMode mode) {
@@ -212,7 +228,6 @@ void MainWindow::addSettingsControls() {
     settingsLabel_->setObjectName(QStringLiteral("Label_settings"));
     settingsLabel_->setGeometry(kSettingsLabelPlace);
     settingsLabel_->setAlignment(Qt::AlignCenter);
-    settingsLabel_->setWordWrap(true);
     settingsLabel_->hide();
 }
 

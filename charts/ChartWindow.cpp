@@ -182,8 +182,11 @@ void ChartWindow::showSettings() {
     QStringList parts;
     if (const QString changed = settingsIndication(settings); !changed.isEmpty()) parts << changed;
     if (const QString note = highPassNote(settings); !note.isEmpty()) parts << note;
-    settingsLine_->setText(parts.join(QStringLiteral("   |   ")));
-    settingsLine_->setToolTip(settingsLine_->text());
+    // A line longer than the form ends in "…"; the tooltip has it whole.
+    const QString line = parts.join(QStringLiteral("   |   "));
+    settingsLine_->setText(
+        settingsLine_->fontMetrics().elidedText(line, Qt::ElideRight, settingsLine_->width()));
+    settingsLine_->setToolTip(line);
     settingsLine_->setVisible(!parts.isEmpty());
 }
 

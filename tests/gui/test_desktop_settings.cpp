@@ -365,8 +365,9 @@ TEST_F(MainWindowSettingsTest, ChosenSettingsNameTheOutputAndShowOnALine) {
     EXPECT_EQ(window.coderSettings().pitchResolution, PitchResolution::sixth);
     EXPECT_EQ(edit2(), samplePath() + "_12.20_sout_frac6_lsf.wav");
     EXPECT_TRUE(window.settingsLabel().isVisible());
+    // On the lines between the buttons, broken only between settings.
     EXPECT_EQ(window.settingsLabel().text(),
-              "Ustawienia kodera: pitch-resolution=1/6, lp-interpolation=lsf");
+              "Ustawienia kodera: pitch-resolution=1/6,\nlp-interpolation=lsf");
     EXPECT_EQ(window.windowTitle(), title);
     // A mode chosen afterwards keeps the settings' part of the name.
     control<QRadioButton>("RadioButton8").setChecked(true);
@@ -384,11 +385,19 @@ TEST_F(MainWindowSettingsTest, ALongListIsCutWithAnEllipsisAndWholeInTheTooltip)
     CoderSettings s = everyFieldChanged();
     window.setCoderSettings(s);
     const QLabel& label = window.settingsLabel();
-    EXPECT_TRUE(label.text().endsWith("…")) << label.text().toStdString();
-    EXPECT_TRUE(label.text().startsWith("Ustawienia kodera: pitch-resolution=1/3"));
-    const QRect needed = label.fontMetrics().boundingRect(
-        QRect(0, 0, label.width(), 10 * label.height()), Qt::TextWordWrap, label.text());
-    EXPECT_LE(needed.height(), label.height());
+    const QStringList lines = label.text().split('\n');
+    EXPECT_EQ(lines.size(), 2) << label.text().toStdString();
+    for (const QString& line : lines)
+        EXPECT_LE(label.fontMetrics().horizontalAdvance(line), label.width()) << line.toStdString();
+    EXPECT_LE(lines.size() * label.fontMetrics().lineSpacing(), label.height());
+    // The first settings whole, in their order, then the ellipsis.
+    QString shown = QString(label.text()).replace('\n', ' ');
+    ASSERT_TRUE(shown.endsWith(", …")) << shown.toStdString();
+    shown.chop(3);
+    CoderSettings tools = s;
+    tools.adaptiveCodebook = true;
+    EXPECT_TRUE(settingsIndication(tools).startsWith(shown + ", ")) << shown.toStdString();
+    EXPECT_TRUE(shown.startsWith("Ustawienia kodera: pitch-resolution=1/3, lp-interpolation=lsf"));
     // Every setting but the adaptive codebook (the radio buttons show it) in the tooltip.
     for (const SettingInfo& info : settingsInfo()) {
         const QString name = QString::fromUtf8(info.name.data(), info.name.size());
@@ -530,6 +539,19 @@ TEST_F(ChartSettingsTest, OtherSettingsReachTheCoderThePassAndTheLine) {
     form.openForFile(samplePath(), CoderMode::rate7_40, false);
     EXPECT_FALSE(form.settingsLine().isVisible());
     EXPECT_EQ(form.coder()->settings(), CoderSettings{});
+}
+
+TEST_F(ChartSettingsTest, ALineLongerThanTheFormEndsInAnEllipsis) {
+    const CoderSettings tools = everyFieldChanged();
+    form.openForFile(samplePath(), CoderMode::rate12_2, false, tools);
+    const QLabel& line = form.settingsLine();
+    CoderSettings used = tools;
+    used.adaptiveCodebook = true;  // the window's own switch: on
+    const QString whole = settingsIndication(used) + "   |   " + highPassNote(used);
+    EXPECT_EQ(line.toolTip(), whole);
+    EXPECT_TRUE(line.text().endsWith("…")) << line.text().toStdString();
+    EXPECT_TRUE(whole.startsWith(line.text().chopped(1)));
+    EXPECT_LE(line.fontMetrics().horizontalAdvance(line.text()), line.width());
 }
 
 TEST_F(ChartSettingsTest, LagReadoutsShowTheFineLag) {
