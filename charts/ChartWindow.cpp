@@ -35,9 +35,9 @@ constexpr int kFormLeft = 8;
 constexpr int kFormTop = 11;
 constexpr int kReadoutGap = 5;  // between a subframe's k and gp readouts
 // A fine lag ("k4=143⅚") is wider than the form's k readout holds; while the
-// lag is fractional the k readouts take 7 pixels more, 2 from the gp readout
-// beside and 2 from the gap: together they still end before the next
-// subframe's caption in the two-frame view.
+// lag is fractional the k readouts take 7 pixels more: 2 from the gp readout
+// beside, 2 from the gap between them and 3 of the free space before the next
+// subframe's caption, which the pair still ends before in the two-frame view.
 constexpr int kFineLagExtraWidth = 7;
 constexpr int kFineLagGainNarrower = 2;
 constexpr int kFineLagReadoutGap = 3;
