@@ -18,6 +18,9 @@ struct EncodeRequest {
     std::filesystem::path outputName;
     CoderMode mode = CoderMode::rate12_2;
     bool noAdaptiveCodebook = false;  // "NIE używaj słownika adaptacyjnego"
+    // The other coder settings ("Ustawienia kodera"); their adaptiveCodebook
+    // is left to noAdaptiveCodebook.
+    CoderSettings tools{};
     SaveOption saveOption = SaveOption::synthesized;
 };
 
@@ -41,8 +44,8 @@ struct RunControl {
 // The window calls it on a thread of its own, never on the window's thread.
 using EncodeRun = std::function<EncodeOutcome(const EncodeRequest&, RunControl&)>;
 
-// Builds a SpeechCoder for the input and mode, sets its adaptive-codebook
-// flag and runs encodeFile, telling `control` of every frame written and
+// Builds a SpeechCoder for the input, mode and settings, sets its
+// adaptive-codebook flag and runs encodeFile, telling `control` of every frame written and
 // stopping when asked; the coder (and with it both files) is gone when this
 // returns, also when it throws.
 EncodeOutcome runSpeechCoder(const EncodeRequest& request, RunControl& control);

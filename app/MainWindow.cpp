@@ -1,7 +1,10 @@
 #include "app/MainWindow.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
 #include <QRadioButton>
 #include <QTimer>
 #include <array>
@@ -9,6 +12,7 @@
 #include <system_error>
 #include <utility>
 
+#include "app/CoderSettingsDialog.h"
 #include "app/FileMenuActions.h"
 #include "app/FileNames.h"
 #include "app/OffTheWindowThread.h"
@@ -20,6 +24,7 @@
 #include "charts/FormFont.h"
 #include "coder/SpeechCoder.h"
 #include "files/StagedOutput.h"
+#include "plots/Readouts.h"
 #include "sound/Recording.h"
 #include "sound/SpeechInput.h"
 #include "ui_MainWindow.h"
@@ -118,6 +123,46 @@ QString recordingsFilter() {
 // Where the window opens; the form gives only its size to Qt.
 constexpr QPoint kWindowPosition{261, 191};
 
+// Between "Wykresy" and "Kodowanie", in the form's free space.
+constexpr QRect kSettingsLabelPlace{108, 367, 232, 33};
+
+// settingsIndication(tools) in the lines of `label`, broken only between
+// settings (a name such as "high-pass" is never split); the settings that do
+// not fit are left out and "…" says so. The tooltip has them all.
+QString fittedIndication(const QLabel& label, const CoderSettings& tools) {
+    const QFontMetrics metrics = label.fontMetrics();
+    const int lines = std::max(1, label.height() / metrics.lineSpacing());
+    const QStringList items =
+        QString::fromStdString(settingsSummary(tools)).split(QStringLiteral(", "));
+    QStringList pieces{QStringLiteral("Ustawienia kodera:")};
+    for (qsizetype k = 0; k < items.size(); ++k)
+        pieces << items[k] + (k + 1 < items.size() ? QStringLiteral(",") : QString());
+    // The first `count` pieces, and "…" when that is not all, laid out line by
+    // line; nothing when they need more lines than the label has.
+    const auto laidOut = [&](qsizetype count) -> std::optional<QString> {
+        QStringList shown = pieces.mid(0, count);
+        if (count < pieces.size()) shown << QStringLiteral("…");
+        QStringList text;
+        QString line;
+        for (const QString& piece : shown) {
+            const QString longer = line.isEmpty() ? piece : line + QLatin1Char(' ') + piece;
+            if (metrics.horizontalAdvance(longer) <= label.width()) {
+                line = longer;
+                continue;
+            }
+            text << line;
+            line = piece;
+            if (text.size() >= lines || metrics.horizontalAdvance(piece) > label.width())
+                return std::nullopt;
+        }
+        text << line;
+        return text.join(QLatin1Char('\n'));
+    };
+    for (qsizetype count = pieces.size(); count > 1; --count)
+        if (const auto text = laidOut(count)) return *text;
+    return pieces.front() + QStringLiteral(" …");
+}
+
 QString noticeText(CoderMode mode) {
     const std::string_view rate = rulesOf(mode).rate;
     return QStringLiteral("Kodowanie w trybie ") +
@@ -164,9 +209,69 @@ MainWindow::MainWindow(UserDialogs& dialogs, EncodeRun encode, QWidget* parent)
                                   [this] { return ui->Edit2->text(); },
                                   [this] { return ui->RB_noadapt->isChecked(); }},
         [this](const QString& text) { dialogs_.information(this, text); });
+    addSettingsControls();
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::addSettingsControls() {
+    // In the group of the mode comparison, before the separator above "Wyjście".
+    settingsAction_ = new QAction(QStringLiteral("Ustawienia kodera..."), ui->File1);
+    settingsAction_->setObjectName(QStringLiteral("CoderSettings1"));
+    const QList<QAction*> entries = ui->File1->actions();
+    const qsizetype exit = entries.indexOf(ui->Exit1);
+    ui->File1->insertAction(exit > 0 ? entries[exit - 1] : ui->Exit1, settingsAction_);
+    connect(settingsAction_, &QAction::triggered, this,
+            [this] { runHandler(&MainWindow::CoderSettings1Click); });
+
+    settingsLabel_ = new QLabel(ui->centralwidget);
+    settingsLabel_->setObjectName(QStringLiteral("Label_settings"));
+    settingsLabel_->setGeometry(kSettingsLabelPlace);
+    settingsLabel_->setAlignment(Qt::AlignCenter);
+    settingsLabel_->hide();
+}
+
+CoderSettings MainWindow::coderSettings() const {
+    CoderSettings settings = tools_;
+    settings.adaptiveCodebook = !ui->RB_noadapt->isChecked();
+    return settings;
+}
+
+void MainWindow::setCoderSettings(const CoderSettings& settings) {
+    tools_ = settings;
+    tools_.adaptiveCodebook = true;
+    // A radio button that becomes checked updates the output name itself.
+    (settings.adaptiveCodebook ? ui->RB_adapt : ui->RB_noadapt)->setChecked(true);
+    updateOutputName();
+    showSettings();
+}
+
+void MainWindow::showSettings() {
+    const std::string summary = settingsSummary(tools_);
+    settingsLabel_->setVisible(!summary.empty());
+    settingsLabel_->setText(fittedIndication(*settingsLabel_, tools_));
+    settingsLabel_->setToolTip(
+        summary.empty() ? QString()
+                        : QStringLiteral("Ustawienia kodera inne niż domyślne (Plik → Ustawienia "
+                                         "kodera...):\n") +
+                              QString::fromStdString(summary).replace(QStringLiteral(", "),
+                                                                      QStringLiteral("\n")));
+}
+
+CoderSettingsDialog* MainWindow::settingsDialog() const { return settingsDialog_; }
+
+void MainWindow::CoderSettings1Click() {
+    if (settingsDialog_) {
+        settingsDialog_->raise();
+        settingsDialog_->activateWindow();
+        return;
+    }
+    settingsDialog_ = new CoderSettingsDialog(coderSettings(), this);
+    settingsDialog_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(settingsDialog_, &QDialog::accepted, this,
+            [this, dialog = settingsDialog_.data()] { setCoderSettings(dialog->settings()); });
+    settingsDialog_->open();
+}
 
 void MainWindow::setForms(ChartWindow* testForm, ProgressNotice* infoForm) {
     TestForm = testForm;
@@ -230,7 +335,9 @@ void MainWindow::updateOutputName() {
     const std::string suffix =
         outputNameSuffix(selectedMode(), ui->RB_soutp->isChecked(), ui->RB_noadapt->isChecked());
     ui->Edit1->setText(OpenDialog1.fileName);
-    ui->Edit2->setText(OpenDialog1.fileName + QString::fromStdString(suffix));
+    // Outputs of other settings never take the name of the defaults' output.
+    ui->Edit2->setText(QString::fromStdString(
+        withSettingsSuffix(OpenDialog1.fileName.toStdString() + suffix, tools_)));
 }
 
 void MainWindow::Open1Click() {
@@ -276,7 +383,7 @@ void MainWindow::BT_WykresyClick() {
     hide();
     if (!TestForm) return;
     try {
-        TestForm->openForFile(*inputName, mode, noAdaptiveCodebook);
+        TestForm->openForFile(*inputName, mode, noAdaptiveCodebook, tools_);
     } catch (...) {
         // Never leave the program without a visible window.
         if (!TestForm->isVisible()) show();
@@ -313,6 +420,7 @@ void MainWindow::BT_KodowanieClick() {
     request.inputName = toPath(*inputName);
     request.outputName = toPath(outputName);
     request.noAdaptiveCodebook = ui->RB_noadapt->isChecked();
+    request.tools = tools_;
     request.saveOption =
         ui->RB_sout->isChecked() ? SaveOption::synthesized : SaveOption::postProcessed;
     const EncodeOutcome outcome = runEncoding(request, frames);

@@ -1,8 +1,9 @@
 // The main window MMenu (class MainWindow): the input file, the output name, the
 // coder mode, the output signal and the adaptive-codebook option; the
 // encoding run with its progress notice, and the way to the chart window.
-// The window keeps no state besides its controls and its open dialog: every
-// action reads the controls afresh.
+// The window keeps no state besides its controls, its open dialog and the
+// coder settings chosen in "Ustawienia kodera" (the adaptive codebook among
+// them stays with its radio buttons): every action reads them afresh.
 #pragma once
 
 #include <QMainWindow>
@@ -14,15 +15,19 @@
 
 #include "app/EncodeRun.h"
 #include "app/UserDialogs.h"
+#include "coder/CoderSettings.h"
 
 namespace Ui {
 class MainWindow;
 }
+class QAction;
+class QLabel;
 class QRadioButton;
 
 namespace zorvel {
 
 class ChartWindow;
+class CoderSettingsDialog;
 class FileMenuActions;
 class ProgressNotice;
 class RecordingImport;
@@ -43,8 +48,21 @@ class MainWindow : public QMainWindow {
     // The mode of the checked mode button (12.2 when none is checked).
     CoderMode selectedMode() const;
     // Edit1 := the open dialog's file name; Edit2 := that name + mode suffix
-    // + option suffix + ".wav".
+    // + option suffix + the settings' suffix (none for the defaults) + ".wav".
     void updateOutputName();
+
+    // The coder settings every run and the chart window use: those chosen in
+    // "Ustawienia kodera", with the adaptive codebook as RB_adapt/RB_noadapt say.
+    CoderSettings coderSettings() const;
+    // Takes `settings` (the radio buttons take their adaptive codebook), and
+    // shows the output name and the line of settings that differ that follow.
+    void setCoderSettings(const CoderSettings& settings);
+    // The line below the form's buttons naming the settings that differ from
+    // the defaults; hidden while they are all default.
+    const QLabel& settingsLabel() const { return *settingsLabel_; }
+    // "Ustawienia kodera..." of the menu, and its dialog while it is open.
+    QAction& settingsAction() { return *settingsAction_; }
+    CoderSettingsDialog* settingsDialog() const;
 
     const OpenDialogSettings& openDialog() const { return OpenDialog1; }
     // Takes `file` as the input, as when it is chosen in the open dialog (a
@@ -70,6 +88,7 @@ class MainWindow : public QMainWindow {
     void RB_noadaptClick();
     void BT_WykresyClick();
     void BT_KodowanieClick();
+    void CoderSettings1Click();
 
   private:
     using Handler = void (MainWindow::*)();
@@ -89,6 +108,9 @@ class MainWindow : public QMainWindow {
     // what the user makes of it (Edit1 then names the conversion); nothing
     // when the user cancels.
     std::optional<QString> inputToCode();
+    // Adds "Ustawienia kodera..." to the menu and the line of settings to the form.
+    void addSettingsControls();
+    void showSettings();
 
     std::unique_ptr<Ui::MainWindow> ui;
     OpenDialogSettings OpenDialog1;
@@ -98,6 +120,11 @@ class MainWindow : public QMainWindow {
     QPointer<ProgressNotice> InfoForm;
     std::unique_ptr<FileMenuActions> fileMenuActions_;
     std::unique_ptr<RecordingImport> recordings_;
+    // The settings besides the adaptive codebook, which the radio buttons hold.
+    CoderSettings tools_;
+    QAction* settingsAction_ = nullptr;  // a child of the menu
+    QLabel* settingsLabel_ = nullptr;    // a child of the form
+    QPointer<CoderSettingsDialog> settingsDialog_;
 };
 
 }  // namespace zorvel

@@ -231,6 +231,7 @@ RestOfFile ChartContextMenus::restOfFile() const {
     request.input = std::filesystem::path(QFile::encodeName(window_.fileName()).toStdString());
     request.mode = coder->mode();
     request.noAdaptiveCodebook = coder->noAdaptiveCodebook != 0;
+    request.tools = coder->settings();
     request.firstFrame = std::max(coder->frameCount(), 1);
     return request;
 }

@@ -23,6 +23,7 @@
 
 #include "charts/ChartDialogs.h"
 #include "coder/CoderMode.h"
+#include "coder/CoderSettings.h"
 
 class QWidget;
 
@@ -48,9 +49,11 @@ class ChartNavigation : public QObject {
                     const std::unique_ptr<ChartDialogs>& dialogs);
     ~ChartNavigation() override;
 
-    // The pass over a file, kept when it is the same file and setting as the
+    // The pass over a file, kept when it is the same file and settings as the
     // last one (it goes on from where it stopped), started or continued.
-    void startPass(const QString& fileName, CoderMode mode, bool noAdaptiveCodebook);
+    // `tools`: the coder settings besides the adaptive codebook.
+    void startPass(const QString& fileName, CoderMode mode, bool noAdaptiveCodebook,
+                   const CoderSettings& tools = {});
     // With the window: ends a wait and stops the pass.
     void stopPass();
     const FramePass* pass() const { return pass_.get(); }

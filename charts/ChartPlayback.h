@@ -20,6 +20,7 @@
 #include "charts/ABListening.h"
 #include "charts/AudioOutput.h"
 #include "coder/CoderMode.h"
+#include "coder/CoderSettings.h"
 #include "coder/Frame.h"
 
 namespace zorvel {
@@ -38,6 +39,7 @@ struct RestOfFile {
     std::filesystem::path input;
     CoderMode mode = CoderMode::rate12_2;
     bool noAdaptiveCodebook = false;
+    CoderSettings tools{};  // the other coder settings; adaptiveCodebook is left out
     int firstFrame = 1;
 };
 std::optional<std::vector<double>> restOfFileSamples(const RestOfFile& request,

@@ -34,8 +34,18 @@ const QString kFrameNotAnInteger = QStringLiteral("Numer ramki musi być liczbą
 constexpr int kFormLeft = 8;
 constexpr int kFormTop = 11;
 constexpr int kReadoutGap = 5;  // between a subframe's k and gp readouts
+// A fine lag ("k4=143⅚") is wider than the form's k readout holds; while the
+// lag is fractional the k readouts take 7 pixels more: 2 from the gp readout
+// beside, 2 from the gap between them and 3 of the free space before the next
+// subframe's caption, which the pair still ends before in the two-frame view.
+constexpr int kFineLagExtraWidth = 7;
+constexpr int kFineLagGainNarrower = 2;
+constexpr int kFineLagReadoutGap = 3;
 // Free space of the form right of Panel1, below the frequency captions.
 constexpr QRect kMeasureReadoutPlace{672, 662, 330, 28};
+// The free line across the form between the navigation buttons and the
+// overview strip (which starts at the form's height, 712).
+constexpr QRect kSettingsLinePlace{10, 692, 992, 18};
 
 }  // namespace
 
@@ -61,6 +71,8 @@ ChartWindow::ChartWindow(QWidget* parent)
             close();
         }
     });
+    lagReadoutWidth_ = ui_->Editk1->width();
+    gainReadoutWidth_ = ui_->Ed_gp1->width();
     timeImage_ = newChartImage(ui_->Im_time->width(), ui_->Im_time->height());
     spectrumImage_ = newChartImage(ui_->Im_freq->width(), ui_->Im_freq->height());
     clearImages();
@@ -79,6 +91,11 @@ ChartWindow::ChartWindow(QWidget* parent)
         QStringLiteral("Miary widmowe bieżącej ramki, s(n) wobec s'(n): odległości logarytmiczne "
                        "obwiedni LP i widm FFT, odległość cepstralna, LLR, Itakura-Saito i "
                        "ważone częstotliwościowo SNR"));
+    settingsLine_ = new QLabel(this);
+    settingsLine_->setObjectName(QStringLiteral("Label_settings"));
+    settingsLine_->setGeometry(kSettingsLinePlace);
+    settingsLine_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    settingsLine_->hide();
     // The controls sit where the form puts them, the overview below them: the
     // window keeps its size (unless the screen is too low for it).
     setFixedSize(size());
@@ -135,16 +152,18 @@ void ChartWindow::setDialogs(std::unique_ptr<ChartDialogs> dialogs) {
 
 // Setup ----------------------------------------------------------------------
 
-void ChartWindow::openForFile(const QString& fileName, CoderMode mode, bool noAdaptiveCodebook) {
+void ChartWindow::openForFile(const QString& fileName, CoderMode mode, bool noAdaptiveCodebook,
+                              const CoderSettings& tools) {
     // The coder of an earlier setup goes once the new one is built.
     coder_ = std::make_unique<SpeechCoder>(
-        std::filesystem::path(QFile::encodeName(fileName).toStdString()), mode);
+        std::filesystem::path(QFile::encodeName(fileName).toStdString()), mode, tools);
     coder_->noAdaptiveCodebook = noAdaptiveCodebook;
     fileName_ = fileName;
-    navigation_->startPass(fileName, mode, noAdaptiveCodebook);
+    navigation_->startPass(fileName, mode, noAdaptiveCodebook, tools);
     coder_->setCheckpoints(navigation_->pass()->checkpoints());
     show();
     setWindowTitle(windowCaption(mode, fileName));
+    showSettings();
     const bool twoAnalyses = rulesOf(mode).twoLpAnalyses;
     ui_->CB_aI->setChecked(twoAnalyses);
     ui_->CB_aI->setEnabled(twoAnalyses);
@@ -156,6 +175,19 @@ void ChartWindow::openForFile(const QString& fileName, CoderMode mode, bool noAd
     coder_->goToFrame(1);
     navigation_->strip().setCurrentFrame(coder_->frameCount());
     redrawCharts();
+}
+
+void ChartWindow::showSettings() {
+    const CoderSettings settings = coder_->settings();
+    QStringList parts;
+    if (const QString changed = settingsIndication(settings); !changed.isEmpty()) parts << changed;
+    if (const QString note = highPassNote(settings); !note.isEmpty()) parts << note;
+    // A line longer than the form ends in "…"; the tooltip has it whole.
+    const QString line = parts.join(QStringLiteral("   |   "));
+    settingsLine_->setText(
+        settingsLine_->fontMetrics().elidedText(line, Qt::ElideRight, settingsLine_->width()));
+    settingsLine_->setToolTip(line);
+    settingsLine_->setVisible(!parts.isEmpty());
 }
 
 void ChartWindow::setColourScheme(ColourScheme scheme) {
@@ -265,9 +297,14 @@ void ChartWindow::placeSubframeReadouts(bool twoFrames) {
     QLineEdit* const lags[] = {ui_->Editk1, ui_->Editk2, ui_->Editk3, ui_->Editk4};
     QLineEdit* const gains[] = {ui_->Ed_gp1, ui_->Ed_gp2, ui_->Ed_gp3, ui_->Ed_gp4};
     const auto lefts = subframeReadoutLefts(twoFrames, ui_->Im_time->x(), ui_->Im_time->width());
+    const bool fine = coder_ && coder_->settings().pitchResolution != PitchResolution::whole;
+    const int lagWidth = lagReadoutWidth_ + (fine ? kFineLagExtraWidth : 0);
+    const int gainWidth = gainReadoutWidth_ - (fine ? kFineLagGainNarrower : 0);
+    const int gap = fine ? kFineLagReadoutGap : kReadoutGap;
     for (int a = 0; a < kSubframes; ++a) {
-        lags[a]->move(lefts[a], lags[a]->y());
-        gains[a]->move(lefts[a] + lags[a]->width() + kReadoutGap, gains[a]->y());
+        lags[a]->setGeometry(lefts[a], lags[a]->y(), lagWidth, lags[a]->height());
+        gains[a]->setGeometry(lefts[a] + lagWidth + gap, gains[a]->y(), gainWidth,
+                              gains[a]->height());
     }
 }
 
@@ -276,8 +313,10 @@ void ChartWindow::showReadouts() {
     QLineEdit* const gains[] = {ui_->Ed_gp1, ui_->Ed_gp2, ui_->Ed_gp3, ui_->Ed_gp4};
     const FrameRecord& current = coder_->currentFrame();
     ui_->Ed_frame->setText(formatInteger(coder_->frameCount()));
+    const PitchResolution resolution = coder_->settings().pitchResolution;
     for (int a = 0; a < kSubframes; ++a) {
-        lags[a]->setText(QStringLiteral("k%1=").arg(a + 1) + formatInteger(current.pitchLag[a]));
+        lags[a]->setText(QStringLiteral("k%1=").arg(a + 1) +
+                         pitchLagText(current.pitchLag[a], current.pitchLagFine[a], resolution));
         gains[a]->setText(QStringLiteral("gp%1=").arg(a + 1) + formatGeneral(current.pitchGain[a]));
     }
     ui_->EdSNR->setText(formatGeneral(roundToTwoDecimals(coder_->frameSnr())));

@@ -1,8 +1,10 @@
 // The chart window ChartWindow (instance TestForm): builds its own coder for the
-// file, mode and adaptive-codebook option chosen in the main window, moves it
-// to any frame and shows the previous and the current frame record as a time
-// plot (Im_time) and a spectrum plot (Im_freq), with the frame number, the
-// pitch lag and gain of each subframe and three SNRs.
+// file, mode, adaptive-codebook option and coder settings chosen in the main
+// window, moves it to any frame and shows the previous and the current frame
+// record as a time plot (Im_time) and a spectrum plot (Im_freq), with the
+// frame number, the pitch lag (the fine lag where the pitch resolution is
+// finer than a sample) and gain of each subframe and three SNRs. Settings
+// other than the defaults are named on a line below the form.
 #pragma once
 
 #include <QImage>
@@ -14,6 +16,7 @@
 
 #include "charts/ChartDialogs.h"
 #include "coder/CoderMode.h"
+#include "coder/CoderSettings.h"
 #include "plots/ChartColours.h"
 #include "plots/Plots.h"
 
@@ -37,13 +40,18 @@ class ChartWindow : public QWidget {
     ~ChartWindow() override;
 
     // Setup for a file: a new coder at frame 1, caption, colours, charts.
-    void openForFile(const QString& fileName, CoderMode mode, bool noAdaptiveCodebook);
+    // `tools`: the coder settings besides the adaptive codebook, which
+    // `noAdaptiveCodebook` gives; settings out of their ranges throw
+    // std::invalid_argument before anything changes.
+    void openForFile(const QString& fileName, CoderMode mode, bool noAdaptiveCodebook,
+                     const CoderSettings& tools = {});
 
     // Both images and every readout from the coder's two records.
     void redrawCharts();
     // Fills ChartColours from a ColourScheme. Does not redraw.
     void setColourScheme(ColourScheme scheme);
-    // Puts the k and gp readouts of each subframe under its start in Im_time.
+    // Puts the k and gp readouts of each subframe under its start in Im_time
+    // (the k readouts wider while the pitch lag is fractional).
     void placeSubframeReadouts(bool twoFrames);
 
     // Replaces the message boxes and the cursor (tests record them instead).
@@ -115,6 +123,9 @@ class ChartWindow : public QWidget {
     // The spectral distances of the current frame (s(n) against s'(n)), in
     // free space right of the playback panel: no control of the form moves.
     const QLabel& measureReadout() const { return *measureReadout_; }
+    // The coder settings that differ from the defaults, and with a high-pass
+    // that s(n) is the filtered input, below the form; hidden with the defaults.
+    const QLabel& settingsLine() const { return *settingsLine_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -128,6 +139,7 @@ class ChartWindow : public QWidget {
     void showImages();
     void setAxisCaptions(bool twoFrames);
     void showReadouts();
+    void showSettings();
 
     std::unique_ptr<Ui::ChartWindow> ui_;
     std::unique_ptr<ChartDialogs> dialogs_;
@@ -143,6 +155,9 @@ class ChartWindow : public QWidget {
     std::unique_ptr<ChartContextMenus> contextMenus_;
     std::unique_ptr<ScreenFit> screenFit_;
     QLabel* measureReadout_ = nullptr;  // a child of the window
+    QLabel* settingsLine_ = nullptr;    // a child of the window
+    int lagReadoutWidth_ = 0;           // the form's widths of Editk1..4 and Ed_gp1..4
+    int gainReadoutWidth_ = 0;
 };
 
 }  // namespace zorvel

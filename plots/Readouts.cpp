@@ -56,6 +56,30 @@ QString exponentNotation(const DecimalDigits& d, const QString& separator) {
 
 QString formatInteger(int value) { return QString::number(value); }
 
+QString pitchLagText(int lag, double fineLag, PitchResolution resolution) {
+    if (resolution == PitchResolution::whole) return formatInteger(lag);
+    // Every fine lag is a whole number of sixths of a sample.
+    const int sixthsPerSample = stepsPerSample(PitchResolution::sixth);
+    static const QString kSixths[] = {QString(),           QStringLiteral("⅙"),
+                                      QStringLiteral("⅓"), QStringLiteral("½"),
+                                      QStringLiteral("⅔"), QStringLiteral("⅚")};
+    const long sixths = std::lround(fineLag * sixthsPerSample);
+    return formatInteger(static_cast<int>(sixths / sixthsPerSample)) +
+           kSixths[sixths % sixthsPerSample];
+}
+
+QString settingsIndication(const CoderSettings& settings) {
+    const std::string summary = settingsSummary(settings);
+    if (summary.empty()) return QString();
+    return QStringLiteral("Ustawienia kodera: ") + QString::fromStdString(summary);
+}
+
+QString highPassNote(const CoderSettings& settings, const QLocale& locale) {
+    if (!settings.highPass) return QString();
+    return QStringLiteral("s(n) po filtrze górnoprzepustowym ") +
+           locale.toString(*settings.highPass) + QStringLiteral(" Hz");
+}
+
 QString formatGeneral(double value, const QLocale& locale) {
     if (std::isnan(value)) return QStringLiteral("NAN");
     if (std::isinf(value)) return value > 0 ? QStringLiteral("INF") : QStringLiteral("-INF");

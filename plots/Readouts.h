@@ -9,11 +9,25 @@
 #include <optional>
 
 #include "coder/CoderMode.h"
+#include "coder/CoderSettings.h"
 
 namespace zorvel {
 
 // Decimal integer: an optional minus sign and the digits.
 QString formatInteger(int value);
+
+// A subframe's pitch lag as its readout shows it: `lag` at whole-sample
+// resolution, else `fineLag` with its fraction as one character ("57⅓",
+// "57½", "56⅚", "57"), short enough for the 43-pixel box beside the gain.
+QString pitchLagText(int lag, double fineLag, PitchResolution resolution);
+
+// "Ustawienia kodera: pitch-resolution=1/6, lp-interpolation=lsf": the
+// settings that differ from the defaults; empty for the defaults.
+QString settingsIndication(const CoderSettings& settings);
+
+// "s(n) po filtrze górnoprzepustowym 80 Hz" when the input is high-pass
+// filtered before coding; empty when it is not.
+QString highPassNote(const CoderSettings& settings, const QLocale& locale = QLocale());
 
 // The general number format: the double rounded to 15 significant digits,
 // without trailing zeros or a trailing decimal separator; fixed notation for 0
