@@ -183,7 +183,7 @@ void FileMenuActions::openComparison() {
         return;
     }
     if (!comparison_) comparison_ = std::make_unique<ModeComparisonWindow>();
-    comparison_->compare(input, controls_.noAdaptiveCodebook());
+    comparison_->compare(input, controls_.settings());
 }
 
 }  // namespace zorvel

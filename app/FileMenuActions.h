@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "charts/ChartPlayback.h"
+#include "coder/CoderSettings.h"
 #include "sound/SpeechInput.h"
 
 class QAction;
@@ -35,9 +36,9 @@ class FileMenuActions : public QObject {
   public:
     // What the actions read from the main window's controls when used.
     struct Controls {
-        std::function<QString()> inputName;   // Edit1
-        std::function<QString()> outputName;  // Edit2
-        std::function<bool()> noAdaptiveCodebook;
+        std::function<QString()> inputName;       // Edit1
+        std::function<QString()> outputName;      // Edit2
+        std::function<CoderSettings()> settings;  // the coder settings chosen
     };
 
     // Adds the entries to `menu` before `before`; `inform` shows a message.

@@ -207,7 +207,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, EncodeRun encode, QWidget* parent)
         *this, *ui->File1, ui->Exit1,
         FileMenuActions::Controls{[this] { return ui->Edit1->text(); },
                                   [this] { return ui->Edit2->text(); },
-                                  [this] { return ui->RB_noadapt->isChecked(); }},
+                                  [this] { return coderSettings(); }},
         [this](const QString& text) { dialogs_.information(this, text); });
     addSettingsControls();
 }

@@ -118,9 +118,13 @@ void ModeComparisonWindow::setInform(const std::function<void(const QString&)>& 
 
 ModeComparisonWindow::~ModeComparisonWindow() { endWorker(); }
 
-QString ModeComparisonWindow::chartCaption(const QString& fileName, bool noAdaptiveCodebook) {
+QString ModeComparisonWindow::chartCaption(const QString& fileName, const CoderSettings& settings) {
     QString caption = QFileInfo(fileName).fileName();
-    if (noAdaptiveCodebook) caption += QStringLiteral(" (bez słownika adaptacyjnego)");
+    if (!settings.adaptiveCodebook) caption += QStringLiteral(" (bez słownika adaptacyjnego)");
+    CoderSettings tools = settings;
+    tools.adaptiveCodebook = true;
+    if (!tools.isDefault())
+        caption += QStringLiteral(", ") + QString::fromStdString(settingsSummary(tools));
     return caption;
 }
 
@@ -151,7 +155,7 @@ void ModeComparisonWindow::compare(const QString& fileName, const CoderSettings&
     table_->clearContents();
     chartImage_ = QImage();
     chart_->clear();
-    caption_ = chartCaption(fileName, noAdaptiveCodebook);
+    caption_ = chartCaption(fileName, settings);
     fileLabel_->setText(fileName);
     progress_->setValue(0);
     show();

@@ -66,8 +66,9 @@ class ModeComparisonWindow : public QWidget {
     // `inform` shows a message (a file that cannot be written).
     void setInform(const std::function<void(const QString&)>& inform);
 
-    // The chart's caption for a file: its name, and the adaptive-codebook option.
-    static QString chartCaption(const QString& fileName, bool noAdaptiveCodebook);
+    // The chart's caption for a file: its name, the adaptive-codebook option
+    // and the other settings that differ from the defaults.
+    static QString chartCaption(const QString& fileName, const CoderSettings& settings);
 
   signals:
     void finished();

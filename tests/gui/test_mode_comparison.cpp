@@ -178,6 +178,31 @@ TEST_F(FileMenuActionsTest, ComparisonWindowShowsTheSweepFiguresOfTheInput) {
                     .isValid());
 }
 
+// The comparison codes with the settings chosen in the main window, and its
+// chart's caption names them.
+TEST_F(FileMenuActionsTest, ComparisonCodesWithTheSettingsChosen) {
+    chooseInput(sampleName());
+    CoderSettings settings;
+    ASSERT_FALSE(applySetting(settings, "pitch-resolution=1/3"));
+    ASSERT_FALSE(applySetting(settings, "adaptive-codebook=off"));
+    window.setCoderSettings(settings);
+    actions().comparisonAction().trigger();
+    ModeComparisonWindow* comparison = actions().comparisonWindow();
+    ASSERT_NE(comparison, nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(comparison->figures().has_value(), 60000);
+    comparison->cancel();  // the ablation after the modes is not wanted here
+    for (const int mode : {1, 8}) {
+        const std::optional<ModeFigures> f =
+            codeInMode(SpeechInput(test::samplePath()), test::modeNumbered(mode), true, nullptr, {},
+                       std::nullopt, settings);
+        ASSERT_TRUE(f);
+        EXPECT_EQ((*comparison->figures())[mode - 1].overallSnr, f->overallSnr) << mode;
+    }
+    EXPECT_EQ(ModeComparisonWindow::chartCaption(sampleName(), settings),
+              "mowa.wav (bez słownika adaptacyjnego), pitch-resolution=1/3");
+    EXPECT_EQ(ModeComparisonWindow::chartCaption(sampleName(), CoderSettings{}), "mowa.wav");
+}
+
 TEST_F(FileMenuActionsTest, ClosingTheComparisonWindowCancelsTheComputation) {
     // A long input: the sample eight times over.
     const test::TempDir dir;
@@ -495,7 +520,7 @@ TEST(FileMenuActionsLifetime, ClosingWhileAFileIsReadStopsAndWaitsForTheRead) {
     auto actions = std::make_unique<FileMenuActions>(
         window, menu, exit,
         FileMenuActions::Controls{[] { return sampleName(); }, [] { return QString(); },
-                                  [] { return false; }},
+                                  [] { return CoderSettings{}; }},
         [informed](const QString& text) { informed->push_back(text); });
     actions->setSampleReader(held->reader());
     actions->playInputAction().trigger();
