@@ -11,6 +11,7 @@
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "plots/AblationChart.h"
 
@@ -76,7 +77,8 @@ AblationPanel::AblationPanel(QWidget* parent)
     auto* scroll = new QScrollArea;
     scroll->setWidget(chart_);
     scroll->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    auto* split = new QSplitter(Qt::Vertical, this);
+    split_ = new QSplitter(Qt::Vertical, this);
+    auto* split = split_;
     split->addWidget(table_);
     split->addWidget(scroll);
     split->setChildrenCollapsible(false);
@@ -108,6 +110,7 @@ void AblationPanel::start(const std::vector<AblationRow>& rows, const QString& c
     caption_ = caption;
     cells_.assign(rows.size(), std::vector<std::optional<ModeFigures>>(kModeCount));
     chartRows_ = 0;
+    chartRoomGiven_ = false;
     result_.reset();
     chartImage_ = QImage();
     chart_->clear();
@@ -194,6 +197,31 @@ void AblationPanel::drawChart(const AblationTable& table) {
     chartImage_ = pictureImage(describeAblationChart(shown, caption_));
     chart_->setPixmap(QPixmap::fromImage(chartImage_));
     chart_->resize(chartImage_.size());
+    giveChartRoom();
+}
+
+void AblationPanel::giveChartRoom() {
+    // The first chart of a run, once the page is on screen, gets the height
+    // it needs, as far as the table keeps its least lines; after that the
+    // splitter stays where the user puts it.
+    if (chartRoomGiven_ || chartImage_.isNull() || !isVisible()) return;
+    const QList<int> sizes = split_->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    if (total <= table_->minimumHeight()) return;
+    chartRoomGiven_ = true;
+    const int frame = split_->widget(1)->height() - chart_->parentWidget()->height();
+    const int chartRoom = std::min(chartImage_.height() + frame, total - table_->minimumHeight());
+    if (chartRoom > sizes.value(1)) split_->setSizes({total - chartRoom, chartRoom});
+}
+
+void AblationPanel::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    giveChartRoom();
+}
+
+void AblationPanel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    giveChartRoom();
 }
 
 void AblationPanel::saveChart(PictureFile format) {

@@ -16,6 +16,7 @@
 #include "coder/Ablation.h"
 
 class QLabel;
+class QSplitter;
 class QMenu;
 class QProgressBar;
 class QTableWidget;
@@ -46,6 +47,7 @@ class AblationPanel : public QWidget {
     // The figures of the finished computation, nothing before.
     const std::optional<AblationTable>& result() const { return result_; }
     const QImage& chartImage() const { return chartImage_; }
+    const QLabel& chartLabel() const { return *chart_; }
     QTableWidget& table() { return *table_; }
     QProgressBar& progress() { return *progress_; }
     QLabel& note() { return *note_; }
@@ -59,7 +61,13 @@ class AblationPanel : public QWidget {
 
     static constexpr int kProgressSteps = 1000;
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
+    // The chart's height for the splitter's lower part, once per run.
+    void giveChartRoom();
     // The table as far as it is known: cells not yet coded hold zero figures.
     AblationTable knownTable(std::size_t rows) const;
     void showLine(std::size_t row, std::size_t mode);
@@ -70,6 +78,8 @@ class AblationPanel : public QWidget {
     QProgressBar* progress_;
     QTableWidget* table_;
     QLabel* chart_;
+    QSplitter* split_;
+    bool chartRoomGiven_ = false;  // the chart had its room in this run
     QMenu* chartMenu_;
     ChartContextMenus::SaveFileName saveFileName_;
     std::function<void(const QString&)> inform_;

@@ -12,14 +12,17 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/AblationPanel.h"
 #include "charts/ScreenFit.h"
 #include "coder/Ablation.h"
+#include "plots/AblationChart.h"
 #include "plots/SweepChart.h"
 #include "sound/SpeechInput.h"
 
@@ -28,6 +31,9 @@ namespace {
 
 constexpr int kProgressSteps = 1000;
 constexpr int kProgressIntervalMs = 100;
+// The height the ablation's page asks for: a dozen lines of its table above
+// the chart of the eight rows of the ablation.
+constexpr int kAblationPageHeight = 960;
 
 const QStringList kColumns = {QStringLiteral("Tryb"), QStringLiteral("Przepływność [kb/s]"),
                               QStringLiteral("Ramki"), QStringLiteral("SNR segmentowy [dB]"),
@@ -77,6 +83,9 @@ ModeComparisonWindow::ModeComparisonWindow(QWidget* parent)
     pages_->addTab(modes, kModesPageTitle);
     pages_->addTab(ablation_, kAblationPageTitle);
     layout->addWidget(pages_);
+    connect(pages_, &QTabWidget::currentChanged, this, [this](int page) {
+        if (pages_->widget(page) == ablation_) widenForAblation();
+    });
     timer_->setInterval(kProgressIntervalMs);
     connect(timer_, &QTimer::timeout, this, &ModeComparisonWindow::showProgress);
 
@@ -295,6 +304,24 @@ void ModeComparisonWindow::showEvent(QShowEvent* event) {
         resize(layout()->totalSizeHint());
     }
     QWidget::showEvent(event);
+}
+
+void ModeComparisonWindow::widenForAblation() {
+    // The ablation's table has more columns than the modes' and its chart is
+    // wider than the SNR chart: the window grows to show both whole, as far
+    // as its screen has room.
+    QTableWidget& table = ablation_->table();
+    const int tableWidth = table.horizontalHeader()->length() + 2 * table.frameWidth() +
+                           table.verticalScrollBar()->sizeHint().width();
+    const int chartWidth =
+        kAblationChartWidth + 2 * style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const int margins = width() - ablation_->table().width();
+    const QSize room = roomOnScreen(*this);
+    const int wanted =
+        std::min(std::max({width(), tableWidth + margins, chartWidth + margins}), room.width());
+    const int tall = std::min(std::max(height(), kAblationPageHeight), room.height());
+    if (wanted > width() || tall > height())
+        resize(std::max(wanted, width()), std::max(tall, height()));
 }
 
 void ModeComparisonWindow::closeEvent(QCloseEvent* event) {

@@ -79,6 +79,9 @@ class ModeComparisonWindow : public QWidget {
     void showEvent(QShowEvent* event) override;
 
   private:
+    // Grows the window to show the ablation's table and chart whole, as far
+    // as the screen has room.
+    void widenForAblation();
     void showProgress();
     // One mode's row of the table, as soon as the mode is coded.
     void showRow(const ModeFigures& figures);

@@ -21,9 +21,11 @@ std::optional<double> number(std::string_view text) {
     return value;
 }
 
+// The first row by what it differs from the defaults in; the others by what
+// they differ from the first in.
 std::string rowName(const CoderSettings& settings, const CoderSettings& base) {
     if (settings == base) return settings.isDefault() ? "default" : settingsSummary(settings);
-    return settingsSummary(settings);
+    return settingsSummary(settings, base);
 }
 
 bool cancelled(const std::atomic<bool>* cancel) {

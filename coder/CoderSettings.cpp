@@ -207,8 +207,8 @@ std::string withSettingsSuffix(const std::string& name, const CoderSettings& set
     return std::string(name).insert(dot, suffix);
 }
 
-std::string settingsSummary(const CoderSettings& settings) {
-    const CoderSettings defaults;
+std::string settingsSummary(const CoderSettings& settings, const CoderSettings& reference) {
+    const CoderSettings& defaults = reference;
     std::string summary;
     const auto add = [&summary](std::string_view name, const std::string& value) {
         if (!summary.empty()) summary += ", ";
@@ -216,8 +216,10 @@ std::string settingsSummary(const CoderSettings& settings) {
     };
     if (settings.pitchResolution != defaults.pitchResolution)
         add("pitch-resolution", std::string(nameOf(settings.pitchResolution).text));
-    if (settings.lpInterpolation == LpInterpolation::lsf) add("lp-interpolation", "lsf");
-    if (settings.highPass) add("high-pass", numberText(*settings.highPass));
+    if (settings.lpInterpolation != defaults.lpInterpolation)
+        add("lp-interpolation", settings.lpInterpolation == LpInterpolation::lsf ? "lsf" : "off");
+    if (settings.highPass != defaults.highPass)
+        add("high-pass", settings.highPass ? numberText(*settings.highPass) : "off");
     for (const NumberSetting& number : kNumbers)
         if (settings.*number.field != defaults.*number.field)
             add(number.name, numberText(settings.*number.field));

@@ -75,8 +75,10 @@ std::string settingsSuffix(const CoderSettings& settings);
 // component): "mowa.wav_12.20_sout.wav" becomes "mowa.wav_12.20_sout_g1-0.9.wav".
 std::string withSettingsSuffix(const std::string& name, const CoderSettings& settings);
 
-// "gamma1=0.9, enhancement=off": what differs from the defaults; empty for
-// the defaults.
-std::string settingsSummary(const CoderSettings& settings);
+// "gamma1=0.9, enhancement=off": what differs from `reference` (the
+// defaults unless given), with the values of `settings`; empty when nothing
+// differs.
+std::string settingsSummary(const CoderSettings& settings,
+                            const CoderSettings& reference = CoderSettings{});
 
 }  // namespace zorvel

@@ -85,6 +85,11 @@ TEST(CoderSettings, NamesWhatDiffersFromTheDefaults) {
         with({"lp-interpolation=lsf", "high-pass=80", "pitch-resolution=1/6"});
     EXPECT_EQ(settingsSuffix(tools), "_frac6_lsf_hp80");
     EXPECT_EQ(settingsSummary(tools), "pitch-resolution=1/6, lp-interpolation=lsf, high-pass=80");
+    // Against other settings than the defaults: what differs, either way.
+    EXPECT_EQ(settingsSummary(CoderSettings{}, tools),
+              "pitch-resolution=1, lp-interpolation=off, high-pass=off");
+    EXPECT_EQ(settingsSummary(with({"pitch-resolution=1/6", "gamma1=0.9"}), tools),
+              "lp-interpolation=off, high-pass=off, gamma1=0.9");
     EXPECT_TRUE(
         with({"high-pass=120", "high-pass=off", "lp-interpolation=lsf", "lp-interpolation=off"})
             .isDefault());

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -279,6 +280,15 @@ TEST(ModeComparisonAblation, FillsInTheBackgroundWithTheCoreFigures) {
     // Cells came as they were coded, before the end.
     ASSERT_GE(doneAtEachCell.size(), 8u * rows.size());
     EXPECT_FALSE(doneAtEachCell.front());
+
+    // Chosen, the page has the room for every column of its table and for
+    // the chart's whole width (the offscreen screen has it).
+    window.pages().setCurrentIndex(1);
+    QCoreApplication::processEvents();
+    EXPECT_LE(table.horizontalHeader()->length(), table.viewport()->width());
+    const QWidget* chartArea = panel.chartLabel().parentWidget();  // the scroll area's viewport
+    EXPECT_GE(chartArea->width(), panel.chartImage().width());
+    EXPECT_GE(chartArea->height(), panel.chartImage().height());
 }
 
 TEST(ModeComparisonAblation, ClosingCancelsTheAblation) {
