@@ -44,9 +44,9 @@ TEST(AblationRows, ARowEqualToTheFirstIsLeftOut) {
     base.adaptiveCodebook = false;
     const std::vector<AblationRow> rows = ablationRows(base);
     EXPECT_EQ(namesOf(rows),
-              (std::vector<std::string>{
-                  "lp-interpolation=lsf, adaptive-codebook=off", "pitch-resolution=1/3",
-                  "pitch-resolution=1/6", "high-pass=80", "enhancement=off", "lag-window=off"}))
+              (std::vector<std::string>{"lp-interpolation=lsf, adaptive-codebook=off",
+                                        "pitch-resolution=1/3", "pitch-resolution=1/6",
+                                        "high-pass=80", "enhancement=off", "lag-window=off"}))
         << "the first row named by what differs from the defaults, the others from it";
     for (std::size_t r = 1; r < rows.size(); ++r) EXPECT_NE(rows[r].settings, base);
     // A high-pass at the row's own cut-off already: that row goes too.
