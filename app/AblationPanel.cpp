@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/ChartSaving.h"
 #include "plots/AblationChart.h"
 
 namespace zorvel {
@@ -91,18 +92,9 @@ AblationPanel::AblationPanel(QWidget* parent)
     layout->addWidget(progress_);
     layout->addWidget(split, 1);
 
-    const std::pair<QString, PictureFile> saves[] = {
-        {QStringLiteral("Zapisz wykres jako PNG..."), PictureFile::Png},
-        {QStringLiteral("Zapisz wykres jako PNG (2x)..."), PictureFile::Png2x},
-        {QStringLiteral("Zapisz wykres jako SVG..."), PictureFile::Svg},
-    };
-    for (const auto& [text, format] : saves)
-        connect(chartMenu_->addAction(text), &QAction::triggered, this,
-                [this, format] { saveChart(format); });
-    chart_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(chart_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        if (result_) chartMenu_->popup(chart_->mapToGlobal(at));
-    });
+    addChartSaveMenu(
+        *chart_, *chartMenu_, [this] { return result_.has_value(); },
+        [this](PictureFile format) { saveChart(format); });
 }
 
 void AblationPanel::start(const std::vector<AblationRow>& rows, const QString& caption) {
@@ -226,14 +218,8 @@ void AblationPanel::resizeEvent(QResizeEvent* event) {
 
 void AblationPanel::saveChart(PictureFile format) {
     if (!result_) return;
-    const bool svg = format == PictureFile::Svg;
-    const QString name = saveFileName_(
-        this, QStringLiteral("Zapisz wykres"),
-        caption_ + (svg ? QStringLiteral("_ablacja.svg") : QStringLiteral("_ablacja.png")),
-        svg ? QStringLiteral("Obrazy SVG (*.svg)") : QStringLiteral("Obrazy PNG (*.png)"));
-    if (name.isEmpty()) return;
-    if (!savePictureFile(describeAblationChart(*result_, caption_), format, name))
-        inform_(QStringLiteral("Nie można zapisać pliku %1.").arg(name));
+    saveChartPicture(this, saveFileName_, inform_, describeAblationChart(*result_, caption_),
+                     format, caption_ + QStringLiteral("_ablacja"));
 }
 
 }  // namespace zorvel

@@ -20,6 +20,7 @@
 #include <algorithm>
 
 #include "app/AblationPanel.h"
+#include "app/ChartSaving.h"
 #include "charts/ScreenFit.h"
 #include "coder/Ablation.h"
 #include "plots/AblationChart.h"
@@ -89,30 +90,15 @@ ModeComparisonWindow::ModeComparisonWindow(QWidget* parent)
     timer_->setInterval(kProgressIntervalMs);
     connect(timer_, &QTimer::timeout, this, &ModeComparisonWindow::showProgress);
 
-    const std::pair<QString, PictureFile> saves[] = {
-        {QStringLiteral("Zapisz wykres jako PNG..."), PictureFile::Png},
-        {QStringLiteral("Zapisz wykres jako PNG (2x)..."), PictureFile::Png2x},
-        {QStringLiteral("Zapisz wykres jako SVG..."), PictureFile::Svg},
-    };
-    for (const auto& [text, format] : saves)
-        connect(chartMenu_->addAction(text), &QAction::triggered, this,
-                [this, format] { saveChart(format); });
-    chart_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(chart_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        if (figures_) chartMenu_->popup(chart_->mapToGlobal(at));
-    });
+    addChartSaveMenu(
+        *chart_, *chartMenu_, [this] { return figures_.has_value(); },
+        [this](PictureFile format) { saveChart(format); });
 }
 
 void ModeComparisonWindow::saveChart(PictureFile format) {
     if (!figures_) return;
-    const bool svg = format == PictureFile::Svg;
-    const QString name = saveFileName_(
-        this, QStringLiteral("Zapisz wykres"),
-        fileLabel_->text() + (svg ? QStringLiteral("_snr.svg") : QStringLiteral("_snr.png")),
-        svg ? QStringLiteral("Obrazy SVG (*.svg)") : QStringLiteral("Obrazy PNG (*.png)"));
-    if (name.isEmpty()) return;
-    if (!savePictureFile(describeSweepChart(*figures_, caption_), format, name))
-        inform_(QStringLiteral("Nie można zapisać pliku %1.").arg(name));
+    saveChartPicture(this, saveFileName_, inform_, describeSweepChart(*figures_, caption_), format,
+                     fileLabel_->text() + QStringLiteral("_snr"));
 }
 
 void ModeComparisonWindow::setSaveFileName(const ChartContextMenus::SaveFileName& saveFileName) {

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -164,8 +165,13 @@ TEST_F(FileMenuActionsTest, ComparisonWindowShowsTheSweepFiguresOfTheInput) {
     // The chart for reports, from the chart's context menu.
     const test::TempDir dir;
     QString answer;
-    comparison->setSaveFileName(
-        [&](QWidget*, const QString&, const QString&, const QString&) { return answer; });
+    QStringList suggested;
+    comparison->setSaveFileName([&](QWidget*, const QString&, const QString& name, const QString&) {
+        suggested.push_back(QFileInfo(name).fileName());
+        return answer;
+    });
+    answer.clear();  // the 2x picture's name, not taken
+    comparison->chartMenu().actions()[1]->trigger();
     answer = QString::fromStdString((dir / "snr.png").string());
     comparison->chartMenu().actions()[0]->trigger();
     QImage png;
@@ -177,6 +183,8 @@ TEST_F(FileMenuActionsTest, ComparisonWindowShowsTheSweepFiguresOfTheInput) {
     EXPECT_TRUE(QSvgRenderer(QByteArray(reinterpret_cast<const char*>(svg.data()),
                                         static_cast<qsizetype>(svg.size())))
                     .isValid());
+    EXPECT_EQ(suggested,
+              (QStringList{"mowa.wav_snr_2x.png", "mowa.wav_snr.png", "mowa.wav_snr.svg"}));
 }
 
 // The comparison codes with the settings chosen in the main window, and its
