@@ -88,7 +88,7 @@ TEST(LineSpectralFrequencies, OfTheFlatFilterAreEquallySpaced) {
 
 TEST(LineSpectralFrequencies, RoundTripAndTheZerosOfPAndQ) {
     std::mt19937 rng(test::testSeed());
-    for (int trial = 0; trial < 300; ++trial) {
+    for (int trial = 0; trial < test::loopLength(300); ++trial) {
         LpCoeffs a{};
         test::stableCoefficients(rng, a);
         ASSERT_TRUE(minimumPhase(a));
@@ -113,7 +113,7 @@ TEST(LineSpectralFrequencies, RoundTripAndTheZerosOfPAndQ) {
 
 TEST(LineSpectralFrequencies, InterpolatedSetsStayOrderedAndStable) {
     std::mt19937 rng(test::testSeed());
-    for (int trial = 0; trial < 100; ++trial) {
+    for (int trial = 0; trial < test::loopLength(100); ++trial) {
         LpCoeffs a{}, b{};
         test::stableCoefficients(rng, a);
         test::stableCoefficients(rng, b);
