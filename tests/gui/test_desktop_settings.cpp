@@ -37,6 +37,7 @@
 #include "coder/SpeechCoder.h"
 #include "plots/Readouts.h"
 #include "tests/TestSupport.h"
+#include "tests/gui/QuietDialogs.h"
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -288,23 +289,6 @@ TEST(SettingsTexts, LagTextIsWholeAtWholeResolutionAndExactInSixthsOtherwise) {
 // ---------------------------------------------------------------------------
 // The main window
 
-class QuietDialogs final : public UserDialogs {
-  public:
-    std::vector<QString> informations;
-    void information(QWidget*, const QString& text) override { informations.push_back(text); }
-    bool confirm(QWidget*, const QString&) override { return true; }
-    void showError(QWidget*, const QString& text) override { informations.push_back(text); }
-    std::optional<QString> openFileName(QWidget*, const OpenDialogSettings&) override {
-        return std::nullopt;
-    }
-    RecordingUse askRecordingUse(QWidget*, const QString&) override { return RecordingUse::cancel; }
-    std::optional<QString> saveFileName(QWidget*, const QString&, const QString&) override {
-        return std::nullopt;
-    }
-    void setBusyCursor() override {}
-    void restoreCursor() override {}
-};
-
 class MainWindowSettingsTest : public ::testing::Test {
   protected:
     MainWindowSettingsTest() {
@@ -338,7 +322,7 @@ class MainWindowSettingsTest : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitFor([&] { return window.settingsDialog() == nullptr; }));
     }
 
-    QuietDialogs dialogs;
+    test::QuietDialogs dialogs{true};
     ChartWindow testForm;
     ProgressNotice infoForm;
     MainWindow window{dialogs};
@@ -474,9 +458,9 @@ TEST_F(MainWindowSettingsTest, EncodingRunUsesTheSettings) {
     const fs::path output = dir.path() / "mowa.wav_12.20_sout_frac3_g1-0.9.wav";
     EXPECT_EQ(edit2(), qPath(output));
     QTest::mouseClick(&control<QPushButton>("BT_Kodowanie"), Qt::LeftButton);
-    ASSERT_FALSE(dialogs.informations.empty());
-    EXPECT_TRUE(dialogs.informations.back().startsWith("Kodowanie zakończone."))
-        << dialogs.informations.back().toStdString();
+    ASSERT_FALSE(dialogs.said.empty());
+    EXPECT_TRUE(dialogs.said.back().startsWith("Kodowanie zakończone."))
+        << dialogs.said.back().toStdString();
 
     const fs::path expected = dir.path() / "expected.wav";
     const fs::path defaults = dir.path() / "defaults.wav";

@@ -27,29 +27,12 @@
 #include "charts/ScreenFit.h"
 #include "tests/TestSupport.h"
 #include "tests/gui/OffscreenScreen.h"
+#include "tests/gui/QuietDialogs.h"
 
 namespace zorvel {
 namespace {
 
 constexpr int kTitleBar = 30;  // the room a window manager's frame takes above a window
-
-// Answers nothing and shows nothing; records what would have been said.
-class QuietDialogs final : public UserDialogs {
-  public:
-    void information(QWidget*, const QString& text) override { said.push_back(text); }
-    bool confirm(QWidget*, const QString&) override { return false; }
-    void showError(QWidget*, const QString& text) override { said.push_back(text); }
-    std::optional<QString> openFileName(QWidget*, const OpenDialogSettings&) override {
-        return std::nullopt;
-    }
-    RecordingUse askRecordingUse(QWidget*, const QString&) override { return RecordingUse::cancel; }
-    std::optional<QString> saveFileName(QWidget*, const QString&, const QString&) override {
-        return std::nullopt;
-    }
-    void setBusyCursor() override {}
-    void restoreCursor() override {}
-    std::vector<QString> said;
-};
 
 QRect globalRect(const QWidget& widget) {
     return {widget.mapToGlobal(QPoint(0, 0)), widget.size()};
@@ -81,7 +64,7 @@ TEST(LaptopScreen, EveryWindowControlAndTheWholeStripAreReachable) {
     const QRect area = QApplication::primaryScreen()->availableGeometry();
     ASSERT_EQ(area, QRect(0, 0, 1366, 738));
 
-    QuietDialogs dialogs;
+    test::QuietDialogs dialogs{false};
     test::TempDir dir;
     std::filesystem::copy_file(test::samplePath(), dir / "mowa.wav");
     ProgramWindows windows(dialogs, QString::fromStdString((dir / "mowa.wav").string()));
