@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
-#include <functional>
 
 #include "charts/FormFont.h"
 
@@ -27,32 +27,6 @@ constexpr double kFactorStep = 0.01;
 const QString kDefaultPrefix = QStringLiteral("domyślnie: ");
 
 QString onOff(bool on) { return on ? QStringLiteral("włączone") : QStringLiteral("wyłączone"); }
-
-// Each setting's row and how to tell that it differs from the default.
-struct Difference {
-    const char* name;
-    std::function<bool(const CoderSettings&, const CoderSettings&)> differs;
-};
-
-const std::vector<Difference>& differences() {
-    static const std::vector<Difference> table{
-        {"pitch-resolution",
-         [](auto& a, auto& b) { return a.pitchResolution != b.pitchResolution; }},
-        {"lp-interpolation",
-         [](auto& a, auto& b) { return a.lpInterpolation != b.lpInterpolation; }},
-        {"high-pass", [](auto& a, auto& b) { return a.highPass != b.highPass; }},
-        {"gamma1", [](auto& a, auto& b) { return a.gamma1 != b.gamma1; }},
-        {"gamma2", [](auto& a, auto& b) { return a.gamma2 != b.gamma2; }},
-        {"postfilter-num", [](auto& a, auto& b) { return a.postfilterNum != b.postfilterNum; }},
-        {"postfilter-den", [](auto& a, auto& b) { return a.postfilterDen != b.postfilterDen; }},
-        {"postfilter-tilt", [](auto& a, auto& b) { return a.postfilterTilt != b.postfilterTilt; }},
-        {"enhancement", [](auto& a, auto& b) { return a.enhancement != b.enhancement; }},
-        {"lag-window", [](auto& a, auto& b) { return a.lagWindow != b.lagWindow; }},
-        {"adaptive-codebook",
-         [](auto& a, auto& b) { return a.adaptiveCodebook != b.adaptiveCodebook; }},
-    };
-    return table;
-}
 
 const PitchResolution kResolutions[] = {PitchResolution::whole, PitchResolution::third,
                                         PitchResolution::sixth};
@@ -291,12 +265,11 @@ void CoderSettingsDialog::restoreDefaults() { setSettings(CoderSettings{}); }
 
 void CoderSettingsDialog::settingsChanged() {
     const CoderSettings now = settings();
-    const CoderSettings defaults;
+    const std::vector<SettingChange> changes = settingChanges(now);
     for (const Row& row : rows_) {
-        bool changed = false;
-        for (const Difference& difference : differences())
-            if (row.name == QLatin1String(difference.name))
-                changed = difference.differs(now, defaults);
+        const bool changed = std::ranges::any_of(changes, [&row](const SettingChange& change) {
+            return row.name == QLatin1String(change.name.data(), change.name.size());
+        });
         QFont font = row.label->font();
         font.setBold(changed);
         row.label->setFont(font);

@@ -137,12 +137,6 @@ void ModeComparisonWindow::cancel() {
     timer_->stop();
 }
 
-void ModeComparisonWindow::compare(const QString& fileName, bool noAdaptiveCodebook) {
-    CoderSettings settings;
-    settings.adaptiveCodebook = !noAdaptiveCodebook;
-    compare(fileName, settings);
-}
-
 void ModeComparisonWindow::compare(const QString& fileName, const CoderSettings& settings) {
     const bool noAdaptiveCodebook = !settings.adaptiveCodebook;
     cancel();

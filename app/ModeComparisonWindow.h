@@ -42,11 +42,9 @@ class ModeComparisonWindow : public QWidget {
     explicit ModeComparisonWindow(QWidget* parent = nullptr);
     ~ModeComparisonWindow() override;
 
-    // Shows the window and starts coding the file in all modes; a computation
-    // in progress is cancelled first.
-    void compare(const QString& fileName, bool noAdaptiveCodebook);
-    // The same with the coder's settings: the modes are coded with them, and
-    // the ablation changes each tool alone from them.
+    // Shows the window and starts coding the file in all modes with the
+    // coder's settings, then the ablation, each tool changed alone from them;
+    // a computation in progress is cancelled first.
     void compare(const QString& fileName, const CoderSettings& settings);
     void cancel();
 

@@ -207,25 +207,32 @@ std::string withSettingsSuffix(const std::string& name, const CoderSettings& set
     return std::string(name).insert(dot, suffix);
 }
 
-std::string settingsSummary(const CoderSettings& settings, const CoderSettings& reference) {
-    const CoderSettings& defaults = reference;
-    std::string summary;
-    const auto add = [&summary](std::string_view name, const std::string& value) {
-        if (!summary.empty()) summary += ", ";
-        summary += joined({name, "=", value});
-    };
-    if (settings.pitchResolution != defaults.pitchResolution)
-        add("pitch-resolution", std::string(nameOf(settings.pitchResolution).text));
-    if (settings.lpInterpolation != defaults.lpInterpolation)
-        add("lp-interpolation", settings.lpInterpolation == LpInterpolation::lsf ? "lsf" : "off");
-    if (settings.highPass != defaults.highPass)
-        add("high-pass", settings.highPass ? numberText(*settings.highPass) : "off");
+std::vector<SettingChange> settingChanges(const CoderSettings& settings,
+                                          const CoderSettings& reference) {
+    std::vector<SettingChange> changes;
+    if (settings.pitchResolution != reference.pitchResolution)
+        changes.push_back({"pitch-resolution", std::string(nameOf(settings.pitchResolution).text)});
+    if (settings.lpInterpolation != reference.lpInterpolation)
+        changes.push_back(
+            {"lp-interpolation", settings.lpInterpolation == LpInterpolation::lsf ? "lsf" : "off"});
+    if (settings.highPass != reference.highPass)
+        changes.push_back(
+            {"high-pass", settings.highPass ? numberText(*settings.highPass) : "off"});
     for (const NumberSetting& number : kNumbers)
-        if (settings.*number.field != defaults.*number.field)
-            add(number.name, numberText(settings.*number.field));
+        if (settings.*number.field != reference.*number.field)
+            changes.push_back({number.name, numberText(settings.*number.field)});
     for (const SwitchSetting& toggle : kSwitches)
-        if (settings.*toggle.field != defaults.*toggle.field)
-            add(toggle.name, settings.*toggle.field ? "on" : "off");
+        if (settings.*toggle.field != reference.*toggle.field)
+            changes.push_back({toggle.name, settings.*toggle.field ? "on" : "off"});
+    return changes;
+}
+
+std::string settingsSummary(const CoderSettings& settings, const CoderSettings& reference) {
+    std::string summary;
+    for (const SettingChange& change : settingChanges(settings, reference)) {
+        if (!summary.empty()) summary += ", ";
+        summary += joined({change.name, "=", change.value});
+    }
     return summary;
 }
 

@@ -75,6 +75,17 @@ std::string settingsSuffix(const CoderSettings& settings);
 // component): "mowa.wav_12.20_sout.wav" becomes "mowa.wav_12.20_sout_g1-0.9.wav".
 std::string withSettingsSuffix(const std::string& name, const CoderSettings& settings);
 
+// One setting that differs from a reference: its name and its value there.
+struct SettingChange {
+    std::string_view name;  // "gamma1"
+    std::string value;      // "0.9"
+};
+
+// The settings that differ from `reference` (the defaults unless given), in
+// the order settingsInfo lists them.
+std::vector<SettingChange> settingChanges(const CoderSettings& settings,
+                                          const CoderSettings& reference = CoderSettings{});
+
 // "gamma1=0.9, enhancement=off": what differs from `reference` (the
 // defaults unless given), with the values of `settings`; empty when nothing
 // differs.

@@ -37,8 +37,8 @@ const LineSpectralFrequencies& silentPast() {
 void SpeechCoder::interpolateLp() {
     FrameRecord& frame = *currentFrame_;
     const FrameRecord& previous = *previousFrame_;
-    frame.lpInterpolated = false;
-    frame.lsfII.fill(0.0);
+    // The record comes cleared (readFrame): no interpolation and no
+    // frequencies until they are found.
     const std::optional<LineSpectralFrequencies> second = lpToLsf(frame.lpCoeffsII);
     if (!second) return;
     frame.lsfII = *second;

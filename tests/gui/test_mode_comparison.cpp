@@ -240,7 +240,7 @@ TEST(ModeComparisonAblation, FillsInTheBackgroundWithTheCoreFigures) {
     ModeComparisonWindow window;
     AblationPanel& panel = window.ablation();
     std::vector<bool> doneAtEachCell;  // whether the whole ablation was shown at each cell
-    window.compare(sampleName(), false);
+    window.compare(sampleName(), CoderSettings{});
     EXPECT_EQ(window.pages().tabText(1), "Ablacja");
     QTableWidget& table = panel.table();
     const std::vector<AblationRow> rows = ablationRows(CoderSettings{});
@@ -307,7 +307,7 @@ TEST(ModeComparisonAblation, ClosingCancelsTheAblation) {
     for (int i = 0; i < 7; ++i) bytes.insert(bytes.end(), samples.begin(), samples.end());
     test::writeBytes(dir / "dluga.wav", bytes);
     ModeComparisonWindow window;
-    window.compare(QString::fromStdString((dir / "dluga.wav").string()), false);
+    window.compare(QString::fromStdString((dir / "dluga.wav").string()), CoderSettings{});
     EXPECT_TRUE(window.ablationRunning());
     // The modes first; the ablation goes on after them.
     QTRY_VERIFY_WITH_TIMEOUT(window.figures().has_value(), 60000);
