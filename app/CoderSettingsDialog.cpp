@@ -11,48 +11,81 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "charts/FormFont.h"
 
 namespace zorvel {
 namespace {
 
-// The cut-off the high-pass takes when it is switched on: a common choice
-// below the lowest voices' fundamental.
-constexpr int kHighPassSuggestedHz = 80;
 // The factors are shown with three decimals and step by hundredths.
 constexpr int kFactorDecimals = 3;
 constexpr double kFactorStep = 0.01;
 
 const QString kDefaultPrefix = QStringLiteral("domyślnie: ");
 
-QString onOff(bool on) { return on ? QStringLiteral("włączone") : QStringLiteral("wyłączone"); }
+QString fromView(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
-const PitchResolution kResolutions[] = {PitchResolution::whole, PitchResolution::third,
-                                        PitchResolution::sixth};
+// "„Filtr górnoprzepustowy” (high-pass)".
+QString quotedName(const SettingDescriptor& setting) {
+    return QStringLiteral("„%1” (%2)").arg(fromView(setting.label), fromView(setting.name));
+}
+
+// A number as the dialog's spin boxes show it.
+QString localNumber(double value) { return QLocale().toString(value); }
+
+// "50..300 Hz", or "0 < gamma1 ≤ 1" for a range open at an end.
+QString polishRange(const SettingDescriptor& setting) {
+    const SettingRange& r = setting.range;
+    QString text = localNumber(r.lowest);
+    if (!r.lowestOpen && !r.highestOpen) {
+        text += QStringLiteral("..") + localNumber(r.highest);
+    } else {
+        text += (r.lowestOpen ? QStringLiteral(" < ") : QStringLiteral(" ≤ ")) +
+                fromView(setting.name) +
+                (r.highestOpen ? QStringLiteral(" < ") : QStringLiteral(" ≤ ")) +
+                localNumber(r.highest);
+    }
+    if (!setting.unit.empty()) text += QLatin1Char(' ') + fromView(setting.unit);
+    return text;
+}
+
+// The default's text: a choice's label, a number, or the word of a state.
+QString defaultText(const SettingDescriptor& setting) {
+    const CoderSettings defaults;
+    switch (setting.kind) {
+        case SettingKind::choice:
+            return fromView(
+                setting.choices[static_cast<std::size_t>(setting.choiceIn(defaults))].label);
+        case SettingKind::number:
+            return localNumber(defaults.*setting.number);
+        case SettingKind::offOrNumber: {
+            const std::optional<double>& value = defaults.*setting.offOrNumber;
+            return value ? localNumber(*value) : fromView(setting.offWord);
+        }
+        case SettingKind::onOff:
+            return fromView(defaults.*setting.onOff ? setting.onWord : setting.offWord);
+    }
+    return {};
+}
 
 }  // namespace
 
 std::optional<QString> polishSettingsProblem(const CoderSettings& s) {
     const auto problem = settingsProblem(s);
     if (!problem) return std::nullopt;
-    const QLocale locale;
-    if (!(s.gamma2 > 0.0 && s.gamma2 < s.gamma1 && s.gamma1 <= 1.0))
-        return QStringLiteral(
-                   "Współczynniki filtru percepcyjnego muszą spełniać 0 < γ2 < γ1 ≤ 1 (teraz γ1 = "
-                   "%1, γ2 = %2).")
-            .arg(locale.toString(s.gamma1), locale.toString(s.gamma2));
-    if (s.highPass && !(*s.highPass >= kHighPassLowestHz && *s.highPass <= kHighPassHighestHz))
-        return QStringLiteral(
-                   "Częstotliwość graniczna filtru górnoprzepustowego musi leżeć w "
-                   "przedziale %1..%2 Hz.")
-            .arg(kHighPassLowestHz)
-            .arg(kHighPassHighestHz);
-    for (const double factor : {s.postfilterNum, s.postfilterDen, s.postfilterTilt})
-        if (!(factor >= 0.0 && factor <= 1.0))
-            return QStringLiteral("Współczynniki postfiltru muszą leżeć w przedziale 0..1.");
-    return QStringLiteral("Ustawienia nie mogą być użyte razem: ") +
-           QString::fromStdString(*problem);
+    const SettingDescriptor& setting = *problem->setting;
+    if (problem->kind == SettingProblemKind::notBelow) {
+        const SettingDescriptor& upper = *findSetting(setting.below);
+        return QStringLiteral("%1 = %2 musi być mniejszy niż %3 = %4.")
+            .arg(quotedName(setting), localNumber(s.*setting.number), quotedName(upper),
+                 localNumber(s.*upper.number));
+    }
+    // The settings' own checks find values out of range only.
+    return QStringLiteral("%1 musi leżeć w przedziale %2.")
+        .arg(quotedName(setting), polishRange(setting));
 }
 
 CoderSettingsDialog::CoderSettingsDialog(const CoderSettings& settings, QWidget* parent)
@@ -64,80 +97,7 @@ CoderSettingsDialog::CoderSettingsDialog(const CoderSettings& settings, QWidget*
     layout->setSizeConstraint(QLayout::SetFixedSize);
     grid_ = new QGridLayout;
     layout->addLayout(grid_);
-    const CoderSettings defaults;
-
-    pitchResolution_ = new QComboBox(this);
-    pitchResolution_->addItems({QStringLiteral("1"), QStringLiteral("1/3"), QStringLiteral("1/6")});
-    addRow(
-        QStringLiteral("pitch-resolution"),
-        QStringLiteral("Rozdzielczość opóźnienia (pitch-resolution)"), pitchResolution_,
-        QStringLiteral("1"),
-        QStringLiteral("Krok opóźnienia w pętli zamkniętej, w próbkach: 1 (całe próbki) albo "
-                       "ułamki 1/3 i 1/6, które dokładają się do najlepszego całego opóźnienia."));
-
-    lpInterpolation_ = new QComboBox(this);
-    lpInterpolation_->addItems({QStringLiteral("off"), QStringLiteral("lsf")});
-    addRow(QStringLiteral("lp-interpolation"), QStringLiteral("Interpolacja LP (lp-interpolation)"),
-           lpInterpolation_, QStringLiteral("off"),
-           QStringLiteral("off: podramki 0 i 1 używają zestawu I, 2 i 3 zestawu II; lsf: zestaw "
-                          "każdej podramki interpolowany w częstotliwościach LSF."));
-
-    auto* highPass = new QWidget(this);
-    auto* highPassLayout = new QHBoxLayout(highPass);
-    highPassLayout->setContentsMargins(0, 0, 0, 0);
-    highPassOn_ = new QCheckBox(QStringLiteral("włączony"), highPass);
-    highPassOn_->setObjectName(QStringLiteral("Setting_high-pass"));
-    highPassCutOff_ = new QSpinBox(highPass);
-    highPassCutOff_->setObjectName(QStringLiteral("Setting_high-pass-Hz"));
-    highPassCutOff_->setRange(static_cast<int>(kHighPassLowestHz),
-                              static_cast<int>(kHighPassHighestHz));
-    highPassCutOff_->setSuffix(QStringLiteral(" Hz"));
-    highPassCutOff_->setValue(kHighPassSuggestedHz);
-    highPassLayout->addWidget(highPassOn_);
-    highPassLayout->addWidget(highPassCutOff_);
-    addRow(QStringLiteral("high-pass"), QStringLiteral("Filtr górnoprzepustowy (high-pass)"),
-           highPass, QStringLiteral("wyłączony"),
-           QStringLiteral("Butterworth 2. rzędu na sygnale wejściowym, przed całym kodowaniem; "
-                          "częstotliwość graniczna %1..%2 Hz. Wykresy pokazują wtedy s(n) po "
-                          "filtrze.")
-               .arg(kHighPassLowestHz)
-               .arg(kHighPassHighestHz));
-
-    gamma1_ =
-        addFactor(QStringLiteral("gamma1"),
-                  QStringLiteral("Współczynnik γ1 filtru percepcyjnego (gamma1)"), defaults.gamma1,
-                  QStringLiteral("Licznik filtru percepcyjnego W(z) = A(z/γ1)/A(z/γ2); "
-                                 "0 < γ2 < γ1 ≤ 1."));
-    gamma2_ =
-        addFactor(QStringLiteral("gamma2"),
-                  QStringLiteral("Współczynnik γ2 filtru percepcyjnego (gamma2)"), defaults.gamma2,
-                  QStringLiteral("Mianownik filtru percepcyjnego W(z) = A(z/γ1)/A(z/γ2); "
-                                 "0 < γ2 < γ1 ≤ 1."));
-    postfilterNum_ = addFactor(QStringLiteral("postfilter-num"),
-                               QStringLiteral("Licznik postfiltru formantowego (postfilter-num)"),
-                               defaults.postfilterNum,
-                               QStringLiteral("Współczynnik licznika postfiltru, 0..1."));
-    postfilterDen_ = addFactor(QStringLiteral("postfilter-den"),
-                               QStringLiteral("Mianownik postfiltru formantowego (postfilter-den)"),
-                               defaults.postfilterDen,
-                               QStringLiteral("Współczynnik mianownika postfiltru, 0..1."));
-    postfilterTilt_ =
-        addFactor(QStringLiteral("postfilter-tilt"),
-                  QStringLiteral("Kompensacja nachylenia postfiltru (postfilter-tilt)"),
-                  defaults.postfilterTilt,
-                  QStringLiteral("Współczynnik kompensacji nachylenia widma w postfiltrze, 0..1."));
-
-    enhancement_ =
-        addSwitch(QStringLiteral("enhancement"), QStringLiteral("Poprawa pobudzenia (enhancement)"),
-                  QStringLiteral("Poprawa pobudzenia algebraicznego przy dużym "
-                                 "wzmocnieniu słownika adaptacyjnego."));
-    lagWindow_ = addSwitch(QStringLiteral("lag-window"),
-                           QStringLiteral("Okno na autokorelacjach LP (lag-window)"),
-                           QStringLiteral("Okno nałożone na autokorelacje przed analizą LP."));
-    adaptiveCodebook_ = addSwitch(QStringLiteral("adaptive-codebook"),
-                                  QStringLiteral("Słownik adaptacyjny (adaptive-codebook)"),
-                                  QStringLiteral("Udział słownika adaptacyjnego (wysokości tonu); "
-                                                 "to samo co „Opcje dodatkowe” okna głównego."));
+    for (const SettingDescriptor& setting : settingDescriptors()) rows_.push_back(addRow(setting));
 
     problem_ = new QLabel(this);
     problem_->setObjectName(QStringLiteral("Label_problem"));
@@ -159,105 +119,144 @@ CoderSettingsDialog::CoderSettingsDialog(const CoderSettings& settings, QWidget*
     connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons_);
 
-    connect(pitchResolution_, &QComboBox::currentIndexChanged, this,
-            &CoderSettingsDialog::settingsChanged);
-    connect(lpInterpolation_, &QComboBox::currentIndexChanged, this,
-            &CoderSettingsDialog::settingsChanged);
-    connect(highPassOn_, &QCheckBox::toggled, this, [this](bool on) {
-        highPassCutOff_->setEnabled(on);
-        settingsChanged();
-    });
-    connect(highPassCutOff_, &QSpinBox::valueChanged, this, &CoderSettingsDialog::settingsChanged);
-    for (QDoubleSpinBox* factor :
-         {gamma1_, gamma2_, postfilterNum_, postfilterDen_, postfilterTilt_})
-        connect(factor, &QDoubleSpinBox::valueChanged, this, &CoderSettingsDialog::settingsChanged);
-    for (QCheckBox* toggle : {enhancement_, lagWindow_, adaptiveCodebook_})
-        connect(toggle, &QCheckBox::toggled, this, &CoderSettingsDialog::settingsChanged);
-
     setSettings(settings);
 }
 
-void CoderSettingsDialog::addRow(const QString& name, const QString& text, QWidget* control,
-                                 const QString& defaultText, const QString& tip) {
-    const int row = grid_->rowCount();
-    auto* label = new QLabel(text, this);
-    label->setObjectName(QStringLiteral("Label_") + name);
-    // As wide as when bold: marking a change does not move the controls.
-    QFont bold = label->font();
-    bold.setBold(true);
-    label->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(text));
-    label->setBuddy(control);
+CoderSettingsDialog::Row CoderSettingsDialog::addRow(const SettingDescriptor& setting) {
+    const QString name = fromView(setting.name);
+    const QString text = QStringLiteral("%1 (%2)").arg(fromView(setting.label), name);
+    Row row{&setting, new QLabel(text, this)};
+    QWidget* control = nullptr;
+    switch (setting.kind) {
+        case SettingKind::choice:
+            row.choice = new QComboBox(this);
+            for (const SettingChoice& choice : setting.choices)
+                row.choice->addItem(fromView(choice.label));
+            connect(row.choice, &QComboBox::currentIndexChanged, this,
+                    &CoderSettingsDialog::settingsChanged);
+            control = row.choice;
+            break;
+        case SettingKind::number:
+            row.number = new QDoubleSpinBox(this);
+            row.number->setDecimals(kFactorDecimals);
+            row.number->setRange(setting.range.lowest, setting.range.highest);
+            row.number->setSingleStep(kFactorStep);
+            connect(row.number, &QDoubleSpinBox::valueChanged, this,
+                    &CoderSettingsDialog::settingsChanged);
+            control = row.number;
+            break;
+        case SettingKind::onOff:
+            row.toggle = new QCheckBox(fromView(setting.onWord), this);
+            connect(row.toggle, &QCheckBox::toggled, this, &CoderSettingsDialog::settingsChanged);
+            control = row.toggle;
+            break;
+        case SettingKind::offOrNumber: {
+            // A check box that switches it on, and the value beside it.
+            control = new QWidget(this);
+            auto* pair = new QHBoxLayout(control);
+            pair->setContentsMargins(0, 0, 0, 0);
+            row.toggle = new QCheckBox(fromView(setting.onWord), control);
+            row.toggle->setObjectName(QStringLiteral("Setting_") + name);
+            row.offOrNumber = new QSpinBox(control);
+            row.offOrNumber->setObjectName(
+                QStringLiteral("Setting_%1-%2").arg(name, fromView(setting.unit)));
+            row.offOrNumber->setRange(static_cast<int>(setting.range.lowest),
+                                      static_cast<int>(setting.range.highest));
+            if (!setting.unit.empty())
+                row.offOrNumber->setSuffix(QLatin1Char(' ') + fromView(setting.unit));
+            row.offOrNumber->setValue(static_cast<int>(std::lround(setting.suggested)));
+            pair->addWidget(row.toggle);
+            pair->addWidget(row.offOrNumber);
+            QSpinBox* value = row.offOrNumber;
+            connect(row.toggle, &QCheckBox::toggled, this, [this, value](bool on) {
+                value->setEnabled(on);
+                settingsChanged();
+            });
+            connect(row.offOrNumber, &QSpinBox::valueChanged, this,
+                    &CoderSettingsDialog::settingsChanged);
+            break;
+        }
+    }
     if (control->objectName().isEmpty()) control->setObjectName(QStringLiteral("Setting_") + name);
-    auto* marked = new QLabel(kDefaultPrefix + defaultText, this);
+
+    const int place = grid_->rowCount();
+    row.label->setObjectName(QStringLiteral("Label_") + name);
+    // As wide as when bold: marking a change does not move the controls.
+    QFont bold = row.label->font();
+    bold.setBold(true);
+    row.label->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(text));
+    row.label->setBuddy(control);
+    const QString byDefault = kDefaultPrefix + defaultText(setting);
+    auto* marked = new QLabel(byDefault, this);
     marked->setObjectName(QStringLiteral("Default_") + name);
     marked->setEnabled(false);  // the default, in the style's grey
-    const QString fullTip = tip + QStringLiteral("\n") + kDefaultPrefix + defaultText;
-    label->setToolTip(fullTip);
+    QString tip = fromView(setting.tip);
+    if (tip.contains(QStringLiteral("%1")))
+        tip = tip.arg(localNumber(setting.range.lowest), localNumber(setting.range.highest));
+    const QString fullTip = tip + QStringLiteral("\n") + byDefault;
+    row.label->setToolTip(fullTip);
     control->setToolTip(fullTip);
-    grid_->addWidget(label, row, 0);
-    grid_->addWidget(control, row, 1);
-    grid_->addWidget(marked, row, 2);
-    rows_.push_back({name, label});
-}
-
-QDoubleSpinBox* CoderSettingsDialog::addFactor(const QString& name, const QString& text,
-                                               double defaultValue, const QString& tip) {
-    auto* box = new QDoubleSpinBox(this);
-    box->setDecimals(kFactorDecimals);
-    box->setRange(0.0, 1.0);
-    box->setSingleStep(kFactorStep);
-    addRow(name, text, box, QLocale().toString(defaultValue), tip);
-    return box;
-}
-
-QCheckBox* CoderSettingsDialog::addSwitch(const QString& name, const QString& text,
-                                          const QString& tip) {
-    auto* box = new QCheckBox(QStringLiteral("włączone"), this);
-    addRow(name, text, box, onOff(true), tip);
-    return box;
+    grid_->addWidget(row.label, place, 0);
+    grid_->addWidget(control, place, 1);
+    grid_->addWidget(marked, place, 2);
+    return row;
 }
 
 CoderSettings CoderSettingsDialog::settings() const {
     CoderSettings s;
-    s.pitchResolution = kResolutions[pitchResolution_->currentIndex()];
-    s.lpInterpolation =
-        lpInterpolation_->currentIndex() == 1 ? LpInterpolation::lsf : LpInterpolation::off;
-    if (highPassOn_->isChecked()) s.highPass = static_cast<double>(highPassCutOff_->value());
-    s.gamma1 = gamma1_->value();
-    s.gamma2 = gamma2_->value();
-    s.postfilterNum = postfilterNum_->value();
-    s.postfilterDen = postfilterDen_->value();
-    s.postfilterTilt = postfilterTilt_->value();
-    s.enhancement = enhancement_->isChecked();
-    s.lagWindow = lagWindow_->isChecked();
-    s.adaptiveCodebook = adaptiveCodebook_->isChecked();
+    for (const Row& row : rows_) {
+        const SettingDescriptor& setting = *row.setting;
+        switch (setting.kind) {
+            case SettingKind::choice:
+                setting.choose(s, row.choice->currentIndex());
+                break;
+            case SettingKind::number:
+                s.*setting.number = row.number->value();
+                break;
+            case SettingKind::onOff:
+                s.*setting.onOff = row.toggle->isChecked();
+                break;
+            case SettingKind::offOrNumber:
+                s.*setting.offOrNumber =
+                    row.toggle->isChecked()
+                        ? std::optional<double>(static_cast<double>(row.offOrNumber->value()))
+                        : std::nullopt;
+                break;
+        }
+    }
     return s;
 }
 
 void CoderSettingsDialog::setSettings(const CoderSettings& s) {
     // Each control's signal would mark the rows once per control: once, at the end.
-    const QSignalBlocker blockers[] = {
-        QSignalBlocker(pitchResolution_), QSignalBlocker(lpInterpolation_),
-        QSignalBlocker(highPassOn_),      QSignalBlocker(highPassCutOff_),
-        QSignalBlocker(gamma1_),          QSignalBlocker(gamma2_),
-        QSignalBlocker(postfilterNum_),   QSignalBlocker(postfilterDen_),
-        QSignalBlocker(postfilterTilt_),  QSignalBlocker(enhancement_),
-        QSignalBlocker(lagWindow_),       QSignalBlocker(adaptiveCodebook_)};
-    for (int k = 0; k < static_cast<int>(std::size(kResolutions)); ++k)
-        if (kResolutions[k] == s.pitchResolution) pitchResolution_->setCurrentIndex(k);
-    lpInterpolation_->setCurrentIndex(s.lpInterpolation == LpInterpolation::lsf ? 1 : 0);
-    highPassOn_->setChecked(s.highPass.has_value());
-    highPassCutOff_->setEnabled(s.highPass.has_value());
-    highPassCutOff_->setValue(s.highPass ? static_cast<int>(std::lround(*s.highPass))
-                                         : kHighPassSuggestedHz);
-    gamma1_->setValue(s.gamma1);
-    gamma2_->setValue(s.gamma2);
-    postfilterNum_->setValue(s.postfilterNum);
-    postfilterDen_->setValue(s.postfilterDen);
-    postfilterTilt_->setValue(s.postfilterTilt);
-    enhancement_->setChecked(s.enhancement);
-    lagWindow_->setChecked(s.lagWindow);
-    adaptiveCodebook_->setChecked(s.adaptiveCodebook);
+    std::vector<std::unique_ptr<QSignalBlocker>> blockers;
+    for (const Row& row : rows_)
+        for (QObject* control :
+             {static_cast<QObject*>(row.choice), static_cast<QObject*>(row.number),
+              static_cast<QObject*>(row.toggle), static_cast<QObject*>(row.offOrNumber)})
+            if (control) blockers.push_back(std::make_unique<QSignalBlocker>(control));
+    for (const Row& row : rows_) {
+        const SettingDescriptor& setting = *row.setting;
+        switch (setting.kind) {
+            case SettingKind::choice:
+                row.choice->setCurrentIndex(setting.choiceIn(s));
+                break;
+            case SettingKind::number:
+                row.number->setValue(s.*setting.number);
+                break;
+            case SettingKind::onOff:
+                row.toggle->setChecked(s.*setting.onOff);
+                break;
+            case SettingKind::offOrNumber: {
+                const std::optional<double>& value = s.*setting.offOrNumber;
+                row.toggle->setChecked(value.has_value());
+                row.offOrNumber->setEnabled(value.has_value());
+                row.offOrNumber->setValue(
+                    static_cast<int>(std::lround(value.value_or(setting.suggested))));
+                break;
+            }
+        }
+    }
     settingsChanged();
 }
 
@@ -268,7 +267,7 @@ void CoderSettingsDialog::settingsChanged() {
     const std::vector<SettingChange> changes = settingChanges(now);
     for (const Row& row : rows_) {
         const bool changed = std::ranges::any_of(changes, [&row](const SettingChange& change) {
-            return row.name == QLatin1String(change.name.data(), change.name.size());
+            return change.name == row.setting->name;
         });
         QFont font = row.label->font();
         font.setBold(changed);
@@ -285,7 +284,7 @@ QPushButton& CoderSettingsDialog::okButton() const {
 
 const QLabel* CoderSettingsDialog::rowLabel(const QString& name) const {
     for (const Row& row : rows_)
-        if (row.name == name) return row.label;
+        if (fromView(row.setting->name) == name) return row.label;
     return nullptr;
 }
 

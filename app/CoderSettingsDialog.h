@@ -1,6 +1,8 @@
-// The dialog "Ustawienia kodera": one control per coder setting, each with
-// its Polish label, the setting's name in parentheses and its default beside
-// it; a label turns bold while its setting differs from the default.
+// The dialog "Ustawienia kodera": one row per coder setting, made from the
+// settings' table (settingDescriptors), each with its Polish label, the
+// setting's name in parentheses, its control by the setting's kind and its
+// default beside it; a label turns bold while its setting differs from the
+// default.
 // "Przywróć domyślne" puts every control back to the default. While the
 // settings cannot be used together (settingsProblem) OK is disabled and the
 // dialog says why in Polish.
@@ -45,33 +47,21 @@ class CoderSettingsDialog : public QDialog {
     const QLabel* rowLabel(const QString& name) const;
 
   private:
-    // One row: the setting's name and its label, beside its control(s) and
-    // the default's text.
+    // One row of the settings' table: its label and its control(s).
     struct Row {
-        QString name;
+        const SettingDescriptor* setting;
         QLabel* label;
+        QComboBox* choice = nullptr;       // a choice
+        QDoubleSpinBox* number = nullptr;  // a number
+        QCheckBox* toggle = nullptr;       // a switch, or an off-or-number's on
+        QSpinBox* offOrNumber = nullptr;   // an off-or-number's value
     };
 
-    void addRow(const QString& name, const QString& text, QWidget* control,
-                const QString& defaultText, const QString& tip);
-    QDoubleSpinBox* addFactor(const QString& name, const QString& text, double defaultValue,
-                              const QString& tip);
-    QCheckBox* addSwitch(const QString& name, const QString& text, const QString& tip);
+    // The row of `setting`, with its label, control(s) and default.
+    Row addRow(const SettingDescriptor& setting);
     // Marks the changed rows, shows the problem and enables OK.
     void settingsChanged();
 
-    QComboBox* pitchResolution_;
-    QComboBox* lpInterpolation_;
-    QCheckBox* highPassOn_;
-    QSpinBox* highPassCutOff_;
-    QDoubleSpinBox* gamma1_;
-    QDoubleSpinBox* gamma2_;
-    QDoubleSpinBox* postfilterNum_;
-    QDoubleSpinBox* postfilterDen_;
-    QDoubleSpinBox* postfilterTilt_;
-    QCheckBox* enhancement_;
-    QCheckBox* lagWindow_;
-    QCheckBox* adaptiveCodebook_;
     QGridLayout* grid_;
     QLabel* problem_;
     QDialogButtonBox* buttons_;

@@ -5,8 +5,7 @@
 namespace zorvel {
 
 EncodeOutcome runSpeechCoder(const EncodeRequest& request, RunControl& control) {
-    SpeechCoder coder(request.inputName, request.mode, request.tools);
-    coder.noAdaptiveCodebook = request.noAdaptiveCodebook;
+    SpeechCoder coder(request.inputName, request.mode, request.settings);
     const std::stop_token stop = control.stop.get_token();
     coder.frameWritten = [&](std::int64_t frames) {
         control.framesWritten.store(frames, std::memory_order_relaxed);

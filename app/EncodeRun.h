@@ -17,10 +17,8 @@ struct EncodeRequest {
     std::filesystem::path inputName;
     std::filesystem::path outputName;
     CoderMode mode = CoderMode::rate12_2;
-    bool noAdaptiveCodebook = false;  // "NIE używaj słownika adaptacyjnego"
-    // The other coder settings ("Ustawienia kodera"); their adaptiveCodebook
-    // is left to noAdaptiveCodebook.
-    CoderSettings tools{};
+    // "Ustawienia kodera", with the adaptive codebook as "Opcje dodatkowe" say.
+    CoderSettings settings{};
     SaveOption saveOption = SaveOption::synthesized;
 };
 

@@ -126,14 +126,20 @@ constexpr QPoint kWindowPosition{261, 191};
 // Between "Wykresy" and "Kodowanie", in the form's free space.
 constexpr QRect kSettingsLabelPlace{108, 367, 232, 33};
 
-// settingsIndication(tools) in the lines of `label`, broken only between
+// The settings that differ from the defaults besides the adaptive codebook,
+// which the radio buttons show.
+std::string othersSummary(const CoderSettings& settings) {
+    return settingsSummary(settings, CoderSettings{.adaptiveCodebook = settings.adaptiveCodebook});
+}
+
+// othersSummary(settings) in the lines of `label`, broken only between
 // settings (a name such as "high-pass" is never split); the settings that do
 // not fit are left out and "…" says so. The tooltip has them all.
-QString fittedIndication(const QLabel& label, const CoderSettings& tools) {
+QString fittedIndication(const QLabel& label, const CoderSettings& settings) {
     const QFontMetrics metrics = label.fontMetrics();
     const int lines = std::max(1, label.height() / metrics.lineSpacing());
     const QStringList items =
-        QString::fromStdString(settingsSummary(tools)).split(QStringLiteral(", "));
+        QString::fromStdString(othersSummary(settings)).split(QStringLiteral(", "));
     QStringList pieces{QStringLiteral("Ustawienia kodera:")};
     for (qsizetype k = 0; k < items.size(); ++k)
         pieces << items[k] + (k + 1 < items.size() ? QStringLiteral(",") : QString());
@@ -231,15 +237,10 @@ void MainWindow::addSettingsControls() {
     settingsLabel_->hide();
 }
 
-CoderSettings MainWindow::coderSettings() const {
-    CoderSettings settings = tools_;
-    settings.adaptiveCodebook = !ui->RB_noadapt->isChecked();
-    return settings;
-}
+CoderSettings MainWindow::coderSettings() const { return settings_; }
 
 void MainWindow::setCoderSettings(const CoderSettings& settings) {
-    tools_ = settings;
-    tools_.adaptiveCodebook = true;
+    settings_ = settings;
     // A radio button that becomes checked updates the output name itself.
     (settings.adaptiveCodebook ? ui->RB_adapt : ui->RB_noadapt)->setChecked(true);
     updateOutputName();
@@ -247,9 +248,9 @@ void MainWindow::setCoderSettings(const CoderSettings& settings) {
 }
 
 void MainWindow::showSettings() {
-    const std::string summary = settingsSummary(tools_);
+    const std::string summary = othersSummary(settings_);
     settingsLabel_->setVisible(!summary.empty());
-    settingsLabel_->setText(fittedIndication(*settingsLabel_, tools_));
+    settingsLabel_->setText(fittedIndication(*settingsLabel_, settings_));
     settingsLabel_->setToolTip(
         summary.empty() ? QString()
                         : QStringLiteral("Ustawienia kodera inne niż domyślne (Plik → Ustawienia "
@@ -332,12 +333,11 @@ CoderMode MainWindow::selectedMode() const {
 }
 
 void MainWindow::updateOutputName() {
-    const std::string suffix =
-        outputNameSuffix(selectedMode(), ui->RB_soutp->isChecked(), ui->RB_noadapt->isChecked());
-    ui->Edit1->setText(OpenDialog1.fileName);
     // Outputs of other settings never take the name of the defaults' output.
-    ui->Edit2->setText(QString::fromStdString(
-        withSettingsSuffix(OpenDialog1.fileName.toStdString() + suffix, tools_)));
+    const std::string suffix =
+        outputNameSuffix(selectedMode(), ui->RB_soutp->isChecked(), settings_);
+    ui->Edit1->setText(OpenDialog1.fileName);
+    ui->Edit2->setText(QString::fromStdString(OpenDialog1.fileName.toStdString() + suffix));
 }
 
 void MainWindow::Open1Click() {
@@ -363,12 +363,17 @@ void MainWindow::RadioButton7Click() { updateOutputName(); }
 void MainWindow::RadioButton8Click() { updateOutputName(); }
 void MainWindow::RB_soutClick() { updateOutputName(); }
 void MainWindow::RB_soutpClick() { updateOutputName(); }
-void MainWindow::RB_adaptClick() { updateOutputName(); }
-void MainWindow::RB_noadaptClick() { updateOutputName(); }
+void MainWindow::RB_adaptClick() {
+    settings_.adaptiveCodebook = true;
+    updateOutputName();
+}
+void MainWindow::RB_noadaptClick() {
+    settings_.adaptiveCodebook = false;
+    updateOutputName();
+}
 
 void MainWindow::BT_WykresyClick() {
     const CoderMode mode = selectedMode();
-    const bool noAdaptiveCodebook = ui->RB_noadapt->isChecked();
     if (!fileExists(ui->Edit1->text())) {
         dialogs_.information(this, kMissingInput);
         return;
@@ -383,7 +388,7 @@ void MainWindow::BT_WykresyClick() {
     hide();
     if (!TestForm) return;
     try {
-        TestForm->openForFile(*inputName, mode, noAdaptiveCodebook, tools_);
+        TestForm->openForFile(*inputName, mode, settings_);
     } catch (...) {
         // Never leave the program without a visible window.
         if (!TestForm->isVisible()) show();
@@ -419,8 +424,7 @@ void MainWindow::BT_KodowanieClick() {
     request.mode = selectedMode();
     request.inputName = toPath(*inputName);
     request.outputName = toPath(outputName);
-    request.noAdaptiveCodebook = ui->RB_noadapt->isChecked();
-    request.tools = tools_;
+    request.settings = settings_;
     request.saveOption =
         ui->RB_sout->isChecked() ? SaveOption::synthesized : SaveOption::postProcessed;
     const EncodeOutcome outcome = runEncoding(request, frames);

@@ -120,8 +120,9 @@ class MainWindow : public QMainWindow {
     QPointer<ProgressNotice> InfoForm;
     std::unique_ptr<FileMenuActions> fileMenuActions_;
     std::unique_ptr<RecordingImport> recordings_;
-    // The settings besides the adaptive codebook, which the radio buttons hold.
-    CoderSettings tools_;
+    // Every coder setting; the radio buttons RB_adapt/RB_noadapt set its
+    // adaptive codebook.
+    CoderSettings settings_;
     QAction* settingsAction_ = nullptr;  // a child of the menu
     QLabel* settingsLabel_ = nullptr;    // a child of the form
     QPointer<CoderSettingsDialog> settingsDialog_;

@@ -23,6 +23,7 @@
 #include "app/ChartSaving.h"
 #include "charts/ScreenFit.h"
 #include "coder/Ablation.h"
+#include "coder/WorkPool.h"
 #include "plots/AblationChart.h"
 #include "plots/SweepChart.h"
 #include "sound/SpeechInput.h"
@@ -116,10 +117,10 @@ ModeComparisonWindow::~ModeComparisonWindow() { endWorker(); }
 QString ModeComparisonWindow::chartCaption(const QString& fileName, const CoderSettings& settings) {
     QString caption = QFileInfo(fileName).fileName();
     if (!settings.adaptiveCodebook) caption += QStringLiteral(" (bez słownika adaptacyjnego)");
-    CoderSettings tools = settings;
-    tools.adaptiveCodebook = true;
-    if (!tools.isDefault())
-        caption += QStringLiteral(", ") + QString::fromStdString(settingsSummary(tools));
+    // The others than the adaptive codebook, which the words above name.
+    const std::string others =
+        settingsSummary(settings, CoderSettings{.adaptiveCodebook = settings.adaptiveCodebook});
+    if (!others.empty()) caption += QStringLiteral(", ") + QString::fromStdString(others);
     return caption;
 }
 
@@ -138,7 +139,6 @@ void ModeComparisonWindow::cancel() {
 }
 
 void ModeComparisonWindow::compare(const QString& fileName, const CoderSettings& settings) {
-    const bool noAdaptiveCodebook = !settings.adaptiveCodebook;
     cancel();
     figures_.reset();
     table_->clearContents();
@@ -162,8 +162,7 @@ void ModeComparisonWindow::compare(const QString& fileName, const CoderSettings&
     ablationDone_ = false;
     const unsigned long run = ++run_;
     timer_->start();
-    worker_ = std::jthread([this, input, noAdaptiveCodebook, settings, run] {
-        const unsigned threads = std::max(std::thread::hardware_concurrency(), 1u);
+    worker_ = std::jthread([this, input, settings, run] {
         // Each mode's row is shown as soon as that mode is coded.
         const auto rowDone = [this, run](std::size_t, const ModeFigures& figures) {
             QMetaObject::invokeMethod(
@@ -173,9 +172,14 @@ void ModeComparisonWindow::compare(const QString& fileName, const CoderSettings&
                 },
                 Qt::QueuedConnection);
         };
-        const std::optional<SweepResult> result = sweepModes(
-            {input}, noAdaptiveCodebook, threads, &cancel_, [this] { ++framesDone_; }, {}, rowDone,
-            std::nullopt, settings);
+        SweepRun sweep;
+        sweep.inputs = {input};
+        sweep.threads = poolThreads(0, kModeCount);
+        sweep.settings = settings;
+        sweep.cancel = &cancel_;
+        sweep.onFrame = [this](std::size_t) { ++framesDone_; };
+        sweep.onRun = rowDone;
+        const std::optional<SweepResult> result = sweepModes(sweep);
         if (!result) return;
         const SweepRow figures = result->files.front();
         QMetaObject::invokeMethod(
@@ -197,9 +201,9 @@ void ModeComparisonWindow::computeAblation(const std::filesystem::path& input,
     ablation.inputs = {input};
     ablation.rows = ablationRows(settings);
     ablation.modes.assign(kAllCoderModes.begin(), kAllCoderModes.end());
-    ablation.threads = std::max(std::thread::hardware_concurrency(), 1u);
-    ablation.cancel = &cancel_;
-    ablation.onFrame = [this] { ++ablationFramesDone_; };
+    ablation.threads = poolThreads(0, ablation.rows.size() * ablation.modes.size());
+    ablation.options.cancel = &cancel_;
+    ablation.options.onFrame = [this] { ++ablationFramesDone_; };
     // Each cell in the table as soon as it is coded.
     ablation.onCell = [this, run](std::size_t row, std::size_t mode, const ModeFigures& figures) {
         QMetaObject::invokeMethod(

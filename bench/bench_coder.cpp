@@ -16,8 +16,7 @@ void BM_CodeSample(benchmark::State& state) {
     const bool noAdaptive = state.range(1) != 0;
     std::int64_t frames = 0;
     for (auto _ : state) {
-        zorvel::SpeechCoder coder(ZORVEL_SAMPLE, mode);
-        coder.noAdaptiveCodebook = noAdaptive;
+        zorvel::SpeechCoder coder(ZORVEL_SAMPLE, mode, {.adaptiveCodebook = !noAdaptive});
         while (coder.nextFrame() == zorvel::FrameStep::coded) {
         }
         if (coder.frameCount() == 0) {

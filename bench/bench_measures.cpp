@@ -92,7 +92,7 @@ void BM_FramePass(benchmark::State& state) {
     static const FourSamples input;
     int frames = 0;
     for (auto _ : state) {
-        FramePass pass(input.path(), CoderMode::rate12_2, false);
+        FramePass pass(input.path(), CoderMode::rate12_2);
         if (state.range(0) == 1) pass.measureFrames();
         pass.start();
         while (!pass.done() || pass.measuring())

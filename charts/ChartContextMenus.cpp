@@ -230,8 +230,7 @@ RestOfFile ChartContextMenus::restOfFile() const {
     RestOfFile request;
     request.input = std::filesystem::path(QFile::encodeName(window_.fileName()).toStdString());
     request.mode = coder->mode();
-    request.noAdaptiveCodebook = coder->noAdaptiveCodebook != 0;
-    request.tools = coder->settings();
+    request.settings = coder->settings();
     request.firstFrame = std::max(coder->frameCount(), 1);
     return request;
 }
@@ -298,7 +297,7 @@ void ChartContextMenus::saveOverviewPicture(PictureFile format) {
 
 FigureSubject ChartContextMenus::shownSubject() const {
     const SpeechCoder& coder = *window_.coder();
-    return {window_.fileName(), coder.mode(), coder.noAdaptiveCodebook != 0, coder.frameCount()};
+    return {window_.fileName(), coder.mode(), coder.settings(), coder.frameCount()};
 }
 
 QString ChartContextMenus::shownFrameName(const QString& what) const {

@@ -56,13 +56,13 @@ ChartNavigation::ChartNavigation(ChartWindow& window, QWidget& timePlot, QWidget
 
 ChartNavigation::~ChartNavigation() = default;
 
-void ChartNavigation::startPass(const QString& fileName, CoderMode mode, bool noAdaptiveCodebook,
-                                const CoderSettings& tools) {
+void ChartNavigation::startPass(const QString& fileName, CoderMode mode,
+                                const CoderSettings& settings) {
     const std::filesystem::path input(QFile::encodeName(fileName).toStdString());
     cancelWaiting();
-    if (!pass_ || !pass_->matches(input, mode, noAdaptiveCodebook, tools)) {
+    if (!pass_ || !pass_->matches(input, mode, settings)) {
         strip_->setPass(nullptr);
-        pass_ = std::make_unique<FramePass>(input, mode, noAdaptiveCodebook, tools);
+        pass_ = std::make_unique<FramePass>(input, mode, settings);
     }
     strip_->setPass(pass_.get());
     if (strip_->measure()) pass_->measureFrames();

@@ -51,9 +51,7 @@ class ChartNavigation : public QObject {
 
     // The pass over a file, kept when it is the same file and settings as the
     // last one (it goes on from where it stopped), started or continued.
-    // `tools`: the coder settings besides the adaptive codebook.
-    void startPass(const QString& fileName, CoderMode mode, bool noAdaptiveCodebook,
-                   const CoderSettings& tools = {});
+    void startPass(const QString& fileName, CoderMode mode, const CoderSettings& settings = {});
     // With the window: ends a wait and stops the pass.
     void stopPass();
     const FramePass* pass() const { return pass_.get(); }

@@ -48,8 +48,7 @@ std::optional<std::vector<double>> restOfFileSamples(const RestOfFile& request,
 std::optional<std::vector<std::vector<double>>> restOfFileSignals(
     const RestOfFile& request, std::span<const PlaybackSignal> wanted,
     const std::atomic<bool>* cancel) {
-    SpeechCoder coder(request.input, request.mode, request.tools);
-    coder.noAdaptiveCodebook = request.noAdaptiveCodebook;
+    SpeechCoder coder(request.input, request.mode, request.settings);
     std::vector<std::vector<double>> samples(wanted.size());
     const auto cancelled = [cancel] { return cancel != nullptr && cancel->load(); };
     while (!cancelled()) {

@@ -38,8 +38,7 @@ std::vector<double> shownSamples(const FrameRecord& previous, const FrameRecord&
 struct RestOfFile {
     std::filesystem::path input;
     CoderMode mode = CoderMode::rate12_2;
-    bool noAdaptiveCodebook = false;
-    CoderSettings tools{};  // the other coder settings; adaptiveCodebook is left out
+    CoderSettings settings{};
     int firstFrame = 1;
 };
 std::optional<std::vector<double>> restOfFileSamples(const RestOfFile& request,

@@ -152,14 +152,13 @@ void ChartWindow::setDialogs(std::unique_ptr<ChartDialogs> dialogs) {
 
 // Setup ----------------------------------------------------------------------
 
-void ChartWindow::openForFile(const QString& fileName, CoderMode mode, bool noAdaptiveCodebook,
-                              const CoderSettings& tools) {
+void ChartWindow::openForFile(const QString& fileName, CoderMode mode,
+                              const CoderSettings& settings) {
     // The coder of an earlier setup goes once the new one is built.
     coder_ = std::make_unique<SpeechCoder>(
-        std::filesystem::path(QFile::encodeName(fileName).toStdString()), mode, tools);
-    coder_->noAdaptiveCodebook = noAdaptiveCodebook;
+        std::filesystem::path(QFile::encodeName(fileName).toStdString()), mode, settings);
     fileName_ = fileName;
-    navigation_->startPass(fileName, mode, noAdaptiveCodebook, tools);
+    navigation_->startPass(fileName, mode, settings);
     coder_->setCheckpoints(navigation_->pass()->checkpoints());
     show();
     setWindowTitle(windowCaption(mode, fileName));

@@ -40,11 +40,9 @@ class ChartWindow : public QWidget {
     ~ChartWindow() override;
 
     // Setup for a file: a new coder at frame 1, caption, colours, charts.
-    // `tools`: the coder settings besides the adaptive codebook, which
-    // `noAdaptiveCodebook` gives; settings out of their ranges throw
-    // std::invalid_argument before anything changes.
-    void openForFile(const QString& fileName, CoderMode mode, bool noAdaptiveCodebook,
-                     const CoderSettings& tools = {});
+    // Settings out of their ranges throw InvalidSettings before anything
+    // changes.
+    void openForFile(const QString& fileName, CoderMode mode, const CoderSettings& settings = {});
 
     // Both images and every readout from the coder's two records.
     void redrawCharts();

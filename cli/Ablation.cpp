@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <iomanip>
 #include <iostream>
-#include <thread>
 
 #include "cli/FileChecks.h"
 #include "cli/InterruptCleanup.h"
 #include "cli/MeasureColumns.h"
 #include "cli/NumberText.h"
+#include "cli/SettingTexts.h"
 #include "cli/SweepOutputs.h"
+#include "coder/WorkPool.h"
 #include "files/StagedOutput.h"
 
 #ifdef ZORVEL_CLI_PLOTS
@@ -83,7 +84,7 @@ int runAblation(const SweepArguments& a) {
     AblationRun run;
     if (!a.vary.empty()) {
         if (auto problem = variedRows(a.settings, a.vary, run.rows))
-            return usageError("sweep", *problem);
+            return usageError("sweep", variationProblemText(*problem));
     } else {
         run.rows = ablationRows(a.settings);
     }
@@ -100,9 +101,10 @@ int runAblation(const SweepArguments& a) {
     run.modes = a.modes.empty()
                     ? std::vector<CoderMode>(kAllCoderModes.begin(), kAllCoderModes.end())
                     : a.modes;
-    run.threads = a.jobs != 0 ? a.jobs : std::max(std::thread::hardware_concurrency(), 1u);
+    run.threads = poolThreads(a.jobs, run.rows.size() * run.modes.size() * run.inputs.size());
     if (a.measures)
-        run.measured = a.postProcessed ? SaveOption::postProcessed : SaveOption::synthesized;
+        run.options.measured =
+            a.postProcessed ? SaveOption::postProcessed : SaveOption::synthesized;
 
     StagingArea area(kOverwriteAdvice);
     InterruptCleanup cleanup(area);  // before any thread starts

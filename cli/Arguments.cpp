@@ -12,6 +12,7 @@
 #include "cli/ImportCommand.h"
 #include "cli/Modes.h"
 #include "cli/PlotCommand.h"
+#include "cli/SettingTexts.h"
 #include "cli/SweepCommand.h"
 #include "files/FileError.h"
 
@@ -87,13 +88,17 @@ void addSettingOption(CLI::App& command, CoderSettings& settings) {
             [&settings](const std::vector<std::string>& assignments) {
                 for (const std::string& assignment : assignments)
                     if (const auto problem = applySetting(settings, assignment))
-                        throw CLI::ValidationError("--set", *problem);
+                        throw CLI::ValidationError("--set", settingProblemText(*problem));
             },
             "Change a coder setting from the design's (repeatable; 'zorvel-cli settings' lists "
             "them)")
         ->type_name("NAME=VALUE")
         ->trigger_on_parse()
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    // Applied after every --set, so that it wins over adaptive-codebook=on.
+    command.add_flag_callback(
+        "--no-adaptive", [&settings] { settings.adaptiveCodebook = false; },
+        "Switch the adaptive codebook off (--set adaptive-codebook=off)");
 }
 
 void addCoderOptions(CLI::App& command, CoderChoice& coder) {
@@ -101,14 +106,7 @@ void addCoderOptions(CLI::App& command, CoderChoice& coder) {
         ->transform(modeWord())
         ->type_name("MODE")
         ->default_str("12.2");
-    command.add_flag("--no-adaptive", coder.noAdaptiveCodebook, "Switch the adaptive codebook off");
     addSettingOption(command, coder.settings);
-}
-
-// --no-adaptive and --set adaptive-codebook=off are one switch.
-void foldAdaptiveCodebook(bool& noAdaptiveCodebook, CoderSettings& settings) {
-    noAdaptiveCodebook = noAdaptiveCodebook || !settings.adaptiveCodebook;
-    settings.adaptiveCodebook = !noAdaptiveCodebook;
 }
 
 CLI::App* defineSettings(CLI::App& app) {
@@ -117,11 +115,7 @@ CLI::App* defineSettings(CLI::App& app) {
 }
 
 int runSettings() {
-    std::cout << "Coder settings (--set NAME=VALUE on encode, frames, plot and sweep):\n";
-    for (const SettingInfo& setting : settingsInfo()) {
-        std::cout << "  " << setting.name << '=' << setting.values << "  (default "
-                  << setting.defaultText << ")\n      " << setting.meaning << '\n';
-    }
+    listSettings(std::cout);
     return std::cout.flush() ? kExitOk : kExitFailed;
 }
 
@@ -219,7 +213,6 @@ CLI::App* defineSweep(CLI::App& app, SweepArguments& a) {
         *sweep, a.list, "Leave out the inputs whose eight records the --jsonl file holds");
     sweep->add_flag("--post", a.postProcessed,
                     "As encode --post (the SNRs compare s'(n) with s(n) either way)");
-    sweep->add_flag("--no-adaptive", a.noAdaptiveCodebook, "Switch the adaptive codebook off");
     addSettingOption(*sweep, a.settings);
     CLI::Option* ablation = sweep->add_flag(
         "--ablation", a.ablation,
@@ -396,12 +389,6 @@ int runCommandLine(int argc, char** argv) {
         // CLI11's help, version or error text: 0 for --help and --version.
         return app.exit(error) == 0 ? kExitOk : kExitUsage;
     }
-    foldAdaptiveCodebook(arguments.encode.coder.noAdaptiveCodebook,
-                         arguments.encode.coder.settings);
-    foldAdaptiveCodebook(arguments.frames.coder.noAdaptiveCodebook,
-                         arguments.frames.coder.settings);
-    foldAdaptiveCodebook(arguments.plot.coder.noAdaptiveCodebook, arguments.plot.coder.settings);
-    foldAdaptiveCodebook(arguments.sweep.noAdaptiveCodebook, arguments.sweep.settings);
     if (commands.settings->parsed()) return runSettings();
     if (commands.encode->parsed()) return withInputs(app, "encode", arguments.encode, runEncode);
     if (commands.frames->parsed()) {

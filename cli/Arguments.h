@@ -20,13 +20,10 @@ enum ExitCode : int {
     kExitUsage = 2,   // the command line itself is wrong
 };
 
-// What every subcommand needs to build a coder. After parsing,
-// noAdaptiveCodebook is --no-adaptive or --set adaptive-codebook=off, and
-// settings.adaptiveCodebook says the same.
+// What every subcommand needs to build a coder.
 struct CoderChoice {
     CoderMode mode = CoderMode::rate12_2;
-    bool noAdaptiveCodebook = false;
-    CoderSettings settings;  // --set NAME=VALUE
+    CoderSettings settings;  // --set NAME=VALUE; --no-adaptive is adaptive-codebook=off
 };
 
 struct EncodeArguments {
@@ -81,10 +78,9 @@ struct SweepArguments {
     InputSelection list;
     std::string jsonl;  // --jsonl: one record a file and mode appended
     InputFormatChoice inputFormat;
-    bool noAdaptiveCodebook = false;  // as CoderChoice's after parsing
-    CoderSettings settings;           // --set NAME=VALUE
-    bool postProcessed = false;       // as encode --post: the SNRs always compare s'(n) with s(n)
-    bool measures = false;  // the spectral distances beside the SNRs (of sp(n) with --post)
+    CoderSettings settings;      // as CoderChoice's
+    bool postProcessed = false;  // as encode --post: the SNRs always compare s'(n) with s(n)
+    bool measures = false;       // the spectral distances beside the SNRs (of sp(n) with --post)
     // The ablation (cli/Ablation.h): each tool changed alone, or one number
     // varied, in the modes of -m (every mode when none is given).
     bool ablation = false;

@@ -22,6 +22,8 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 constexpr const char* kStatusOk = "ok";
+// What records of the adaptive codebook switched off said before it was named as a setting.
+constexpr const char* kOldAdaptiveCodebookName = "no-adaptive";
 constexpr const char* kStatusFailed = "failed";
 
 bool isNumber(const Json& object, const char* key) {
@@ -37,11 +39,7 @@ std::string systemMessage(int error) { return std::generic_category().message(er
 }  // namespace
 
 std::string settingName(const CoderSettings& settings) {
-    if (settings.isDefault()) return "default";
-    CoderSettings adaptive = settings;
-    adaptive.adaptiveCodebook = true;
-    if (adaptive.isDefault()) return "no-adaptive";
-    return settingsSummary(settings);
+    return settings.isDefault() ? "default" : settingsSummary(settings);
 }
 
 std::string recordLine(const CorpusRecord& record) {
@@ -93,6 +91,8 @@ std::optional<CorpusRecord> parseRecord(std::string_view line, std::string& prob
     record.file = object["file"].get<std::string>();
     record.command = object["command"].get<std::string>();
     record.setting = object["setting"].get<std::string>();
+    if (record.setting == kOldAdaptiveCodebookName)
+        record.setting = settingName({.adaptiveCodebook = false});
     record.figures.mode = *mode;
     const std::string status = object["status"].get<std::string>();
     if (status == kStatusFailed) {

@@ -29,8 +29,10 @@
 namespace zorvel::cli {
 
 // The coder settings a record was coded with, as the records and the
-// aggregate table name them: "default", "no-adaptive", or what differs from
-// the defaults ("gamma1=0.9, enhancement=off").
+// aggregate table name them: "default", or what differs from the defaults
+// ("adaptive-codebook=off", "gamma1=0.9, enhancement=off"). Records written
+// before the adaptive codebook was named so say "no-adaptive"; they are read
+// as "adaptive-codebook=off".
 std::string settingName(const CoderSettings& settings);
 
 struct CorpusRecord {

@@ -16,7 +16,6 @@
 #include <map>
 #include <optional>
 #include <system_error>
-#include <thread>
 
 #include "cli/CorpusRecords.h"
 #include "cli/FailureSummary.h"
@@ -28,6 +27,7 @@
 #include "coder/FrameDistances.h"
 #include "coder/ModeSweep.h"
 #include "coder/SpeechCoder.h"
+#include "coder/WorkPool.h"
 #include "files/StagedOutput.h"
 #include "sound/DescriptorStream.h"
 #include "sound/Wave.h"
@@ -113,8 +113,7 @@ std::vector<EncodeJob> planJobs(const EncodeArguments& a) {
     for (const std::string& input : a.inputs) {
         EncodeJob job{input, {}, {}, false, false, {}, {}};
         job.output = a.output.empty() ? defaultOutputName(job.input, a.coder.mode, a.postProcessed,
-                                                          a.coder.noAdaptiveCodebook, a.directory,
-                                                          a.coder.settings)
+                                                          a.directory, a.coder.settings)
                                       : std::filesystem::path(a.output);
         if (a.list.skipExisting && outputExists(job.output)) {
             job.skipped = true;
@@ -219,47 +218,36 @@ ResultRow encodeOne(const EncodeJob& job, const EncodeArguments& a, StagingArea&
     return row;
 }
 
-unsigned threadCount(unsigned requested, std::size_t files) {
-    unsigned threads = requested != 0 ? requested : std::thread::hardware_concurrency();
-    threads = std::max(threads, 1u);
-    return static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(files, 1)));
-}
-
 // Codes the runnable jobs on `threads` threads, each taking the next file.
 void codeJobs(std::vector<EncodeJob*>& runnable, const EncodeArguments& a, unsigned threads,
               StagingArea& area, BatchProgress& progress, ProgressBar& bar,
               const RunRecords& records) {
-    std::atomic<std::size_t> next{0};
-    auto worker = [&] {
-        for (std::size_t slot = next++; slot < runnable.size(); slot = next++) {
-            EncodeJob& job = *runnable[slot];
+    runOnPool(runnable.size(), threads, [&](std::size_t slot) {
+        EncodeJob& job = *runnable[slot];
+        try {
+            job.result = encodeOne(job, a, area, progress, slot, records);
+        } catch (const std::exception& error) {
+            // A file that fails is reported and the others go on.
+            job.failure = error.what();
+            bar.message(failureLine(job.input, error.what()));
             try {
-                job.result = encodeOne(job, a, area, progress, slot, records);
-            } catch (const std::exception& error) {
-                job.failure = error.what();
-                bar.message(failureLine(job.input, error.what()));
-                try {
-                    records.failed(job, a.coder.mode, job.failure);
-                } catch (const FileError& recordError) {
-                    bar.message("zorvel-cli: " + std::string(recordError.what()));
-                }
+                records.failed(job, a.coder.mode, job.failure);
+            } catch (const FileError& recordError) {
+                bar.message("zorvel-cli: " + std::string(recordError.what()));
             }
-            progress.finish(slot);
         }
-    };
-    std::vector<std::jthread> pool;
-    for (unsigned t = 0; t < threads; ++t) pool.emplace_back(worker);
+        progress.finish(slot);
+        return true;
+    });
 }
 
 }  // namespace
 
 std::filesystem::path defaultOutputName(const std::filesystem::path& input, CoderMode mode,
-                                        bool postProcessed, bool noAdaptiveCodebook,
-                                        const std::filesystem::path& directory,
+                                        bool postProcessed, const std::filesystem::path& directory,
                                         const CoderSettings& settings) {
     const std::filesystem::path base = directory.empty() ? input : directory / input.filename();
-    return base.string() +
-           withSettingsSuffix(outputNameSuffix(mode, postProcessed, noAdaptiveCodebook), settings);
+    return base.string() + outputNameSuffix(mode, postProcessed, settings);
 }
 
 int runEncode(const EncodeArguments& arguments) {
@@ -307,7 +295,7 @@ int runEncode(const EncodeArguments& arguments) {
         InterruptCleanup cleanup(area);
         BatchProgress progress(std::move(expected));
         ProgressBar bar(progress, standardErrorIsTerminal() && !runnable.empty());
-        codeJobs(runnable, arguments, threadCount(arguments.jobs, runnable.size()), area, progress,
+        codeJobs(runnable, arguments, poolThreads(arguments.jobs, runnable.size()), area, progress,
                  bar, records);
     }
 

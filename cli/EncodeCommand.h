@@ -10,11 +10,10 @@
 namespace zorvel::cli {
 
 // The main window's output name: the input path as given + mode suffix +
-// "_sout" or "_spout" + "_noadapt" when the adaptive codebook is off + ".wav";
-// with a directory, that name of the input's file name inside it.
+// "_sout" or "_spout" + the settings' suffix (outputNameSuffix) + ".wav"; with
+// a directory, that name of the input's file name inside it.
 std::filesystem::path defaultOutputName(const std::filesystem::path& input, CoderMode mode,
-                                        bool postProcessed, bool noAdaptiveCodebook,
-                                        const std::filesystem::path& directory,
+                                        bool postProcessed, const std::filesystem::path& directory,
                                         const CoderSettings& settings = {});
 
 int runEncode(const EncodeArguments& arguments);

@@ -276,10 +276,9 @@ int framesOfList(const FramesArguments& arguments) {
     for (const std::string& input : arguments.inputs) {
         FramesArguments one = arguments;
         one.input = input;
-        one.output =
-            framesOutputName(input, arguments.coder.mode, arguments.coder.noAdaptiveCodebook,
-                             arguments.format, arguments.directory, arguments.coder.settings)
-                .string();
+        one.output = framesOutputName(input, arguments.coder.mode, arguments.format,
+                                      arguments.directory, arguments.coder.settings)
+                         .string();
         std::error_code error;
         if (arguments.list.skipExisting && std::filesystem::is_regular_file(one.output, error)) {
             ++skipped;
@@ -296,12 +295,12 @@ int framesOfList(const FramesArguments& arguments) {
 }  // namespace
 
 std::filesystem::path framesOutputName(const std::filesystem::path& input, CoderMode mode,
-                                       bool noAdaptiveCodebook, const std::string& format,
+                                       const std::string& format,
                                        const std::filesystem::path& directory,
                                        const CoderSettings& settings) {
     const std::filesystem::path base = directory.empty() ? input : directory / input.filename();
     return base.string() + std::string(rulesOf(mode).fileSuffix) + "_frames" +
-           (noAdaptiveCodebook ? "_noadapt" : "") + settingsSuffix(settings) + "." + format;
+           settingsSuffix(settings) + "." + format;
 }
 
 int runFrames(const FramesArguments& arguments) {

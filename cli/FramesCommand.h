@@ -10,12 +10,12 @@
 
 namespace zorvel::cli {
 
-// INPUT + the mode suffix + "_frames" + "_noadapt" when the adaptive codebook
-// is off + ".csv" or ".json"; with a directory, that name of the input's file
-// name inside it. /dane/mowa.wav in mode 12.2 as CSV gives
-// /dane/mowa.wav_12.20_frames.csv.
+// INPUT + the mode suffix + "_frames" + the settings' suffix ("_noadapt" when
+// the adaptive codebook is off, see settingsSuffix) + ".csv" or ".json"; with a
+// directory, that name of the input's file name inside it. /dane/mowa.wav in
+// mode 12.2 as CSV gives /dane/mowa.wav_12.20_frames.csv.
 std::filesystem::path framesOutputName(const std::filesystem::path& input, CoderMode mode,
-                                       bool noAdaptiveCodebook, const std::string& format,
+                                       const std::string& format,
                                        const std::filesystem::path& directory,
                                        const CoderSettings& settings = {});
 

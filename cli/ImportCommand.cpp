@@ -12,11 +12,11 @@
 #include <mutex>
 #include <optional>
 #include <set>
-#include <thread>
 
 #include "cli/FailureSummary.h"
 #include "cli/FileChecks.h"
 #include "cli/InterruptCleanup.h"
+#include "coder/WorkPool.h"
 #include "files/StagedOutput.h"
 #include "sound/Conversion.h"
 
@@ -133,26 +133,18 @@ int runImport(const ImportArguments& arguments) {
     {
         InterruptCleanup cleanup(area);
         std::mutex errors;
-        std::atomic<std::size_t> next{0};
-        auto worker = [&] {
-            for (std::size_t i = next++; i < runnable.size(); i = next++) {
-                try {
-                    importOne(*runnable[i], arguments.overwrite, area);
-                } catch (const std::exception& error) {
-                    const std::lock_guard lock(errors);
-                    runnable[i]->failure = error.what();
-                    std::cerr << "zorvel-cli: " << runnable[i]->input.string() << ": "
-                              << error.what() << '\n';
-                }
+        runOnPool(runnable.size(), arguments.jobs, [&](std::size_t i) {
+            try {
+                importOne(*runnable[i], arguments.overwrite, area);
+            } catch (const std::exception& error) {
+                // A file that fails is reported and the others go on.
+                const std::lock_guard lock(errors);
+                runnable[i]->failure = error.what();
+                std::cerr << "zorvel-cli: " << runnable[i]->input.string() << ": " << error.what()
+                          << '\n';
             }
-        };
-        const unsigned wanted = arguments.jobs != 0
-                                    ? arguments.jobs
-                                    : std::max(std::thread::hardware_concurrency(), 1u);
-        const auto threads =
-            std::clamp<std::size_t>(wanted, 1, std::max<std::size_t>(runnable.size(), 1));
-        std::vector<std::jthread> pool;
-        for (std::size_t t = 0; t < threads; ++t) pool.emplace_back(worker);
+            return true;
+        });
     }
     std::size_t done = 0;
     std::vector<std::string> failures;

@@ -81,7 +81,6 @@ Selection selection(const std::array<BoxName<Selection>, N>& boxes,
 std::filesystem::path defaultPrefix(const PlotArguments& a) {
     std::string prefix = a.input;
     prefix += rulesOf(a.coder.mode).fileSuffix;
-    if (a.coder.noAdaptiveCodebook) prefix += "_noadapt";
     return prefix + settingsSuffix(a.coder.settings) + "_frame" + std::to_string(a.frame);
 }
 
@@ -147,8 +146,8 @@ int plotFrame(const PlotArguments& a) {
     if (coder.goToFrame(a.frame) != FrameStep::coded)
         throw FileError("frame " + std::to_string(a.frame) + " does not exist: the input has " +
                         std::to_string(coder.frameCount()) + " frames");
-    const FigureSubject subject{QString::fromLocal8Bit(a.input), a.coder.mode,
-                                a.coder.noAdaptiveCodebook, a.frame};
+    const FigureSubject subject{QString::fromLocal8Bit(a.input), a.coder.mode, a.coder.settings,
+                                a.frame};
     drawAndSave(coder, options, subject, names, a.svg ? PictureFormat::svg : PictureFormat::png,
                 area, a.overwrite);
     return kExitOk;

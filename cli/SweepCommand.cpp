@@ -26,6 +26,7 @@
 #include "cli/SweepOutputs.h"
 #include "cli/SweepTable.h"
 #include "coder/ModeSweep.h"
+#include "coder/WorkPool.h"
 #include "files/StagedOutput.h"
 
 #ifdef ZORVEL_CLI_PLOTS
@@ -37,12 +38,12 @@ namespace zorvel::cli {
 namespace {
 
 #ifdef ZORVEL_CLI_PLOTS
-QString chartCaption(const std::vector<SweepTableFile>& files, bool noAdaptiveCodebook) {
+QString chartCaption(const std::vector<SweepTableFile>& files, const CoderSettings& settings) {
     QString caption =
         files.size() == 1
             ? QString::fromStdString(std::filesystem::path(files.front().file).filename().string())
             : QStringLiteral("Pliki wejściowe: %1").arg(files.size());
-    if (noAdaptiveCodebook) caption += QStringLiteral(" (bez słownika adaptacyjnego)");
+    if (!settings.adaptiveCodebook) caption += QStringLiteral(" (bez słownika adaptacyjnego)");
     return caption;
 }
 
@@ -120,10 +121,6 @@ std::optional<SaveOption> measuredOutput(const SweepArguments& a) {
     return a.postProcessed ? SaveOption::postProcessed : SaveOption::synthesized;
 }
 
-// The progress of a sweep counts the frames coded in every mode: a thread's
-// run is that of the file it last opened.
-thread_local std::size_t tCurrentFile = 0;
-
 // Runs the sweep of the readable inputs with a progress bar, appending each
 // run's record as it ends; `recordFailed` is set when a record could not be
 // written (the first such error is reported, and no record follows it).
@@ -137,28 +134,27 @@ std::optional<SweepResult> sweepWithProgress(const SweepArguments& a, const Swee
     BatchProgress progress(std::move(expected));
     ProgressBar bar(progress, standardErrorIsTerminal());
     std::vector<std::atomic<int>> modesDone(inputs.paths.size());
-    const unsigned threads =
-        a.jobs != 0 ? a.jobs : std::max(std::thread::hardware_concurrency(), 1u);
-    return sweepModes(
-        inputs.paths, a.noAdaptiveCodebook, threads, nullptr,
-        [&progress] { progress.countFrame(tCurrentFile); },
-        [&inputs](std::size_t file) {
-            tCurrentFile = file;
-            const ConvertedRecording& converted = inputs.converted[file];
-            return converted.converted ? convertedInput(converted)
-                                       : SpeechInput(inputs.paths[file]);
-        },
-        [&](std::size_t file, const ModeFigures& figures) {
-            if (++modesDone[file] == kModeCount) progress.finish(file);
-            if (records == nullptr || recordFailed) return;
-            try {
-                records->append({inputs.files[file].file, "sweep", setting, true, {}, figures, {}});
-            } catch (const FileError& error) {
-                if (!recordFailed.exchange(true))
-                    bar.message("zorvel-cli: " + std::string(error.what()));
-            }
-        },
-        measuredOutput(a), a.settings);
+    SweepRun run;
+    run.inputs = inputs.paths;
+    run.threads = poolThreads(a.jobs, inputs.paths.size() * kModeCount);
+    run.settings = a.settings;
+    run.measured = measuredOutput(a);
+    run.onFrame = [&progress](std::size_t file) { progress.countFrame(file); };
+    run.open = [&inputs](std::size_t file) {
+        const ConvertedRecording& converted = inputs.converted[file];
+        return converted.converted ? convertedInput(converted) : SpeechInput(inputs.paths[file]);
+    };
+    run.onRun = [&](std::size_t file, const ModeFigures& figures) {
+        if (++modesDone[file] == kModeCount) progress.finish(file);
+        if (records == nullptr || recordFailed) return;
+        try {
+            records->append({inputs.files[file].file, "sweep", setting, true, {}, figures, {}});
+        } catch (const FileError& error) {
+            if (!recordFailed.exchange(true))
+                bar.message("zorvel-cli: " + std::string(error.what()));
+        }
+    };
+    return sweepModes(run);
 }
 
 // A failed record in every mode for each input that could not be read.
@@ -236,7 +232,7 @@ int runSweep(const SweepArguments& arguments) {
                 *format == ChartFormat::Png ? PictureFormat::png : PictureFormat::svg,
                 [&] {
                     return describeSweepChart(result->total,
-                                              chartCaption(files, arguments.noAdaptiveCodebook));
+                                              chartCaption(files, arguments.settings));
                 },
                 area, arguments.overwrite);
         } catch (const std::exception& error) {

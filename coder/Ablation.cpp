@@ -6,10 +6,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <exception>
-#include <mutex>
 #include <string_view>
-#include <thread>
+
+#include "coder/WorkPool.h"
 
 namespace zorvel {
 namespace {
@@ -40,35 +39,30 @@ constexpr double kStepCountSlack = 1e-9;
 
 std::vector<AblationRow> ablationRows(const CoderSettings& base) {
     std::vector<AblationRow> rows{{rowName(base, base), base}};
-    const auto add = [&](auto change) {
-        CoderSettings settings = base;
-        change(settings);
-        if (settings == base) return;
-        rows.push_back({rowName(settings, base), settings});
-    };
-    add([](CoderSettings& s) { s.pitchResolution = PitchResolution::third; });
-    add([](CoderSettings& s) { s.pitchResolution = PitchResolution::sixth; });
-    add([](CoderSettings& s) { s.lpInterpolation = LpInterpolation::lsf; });
-    add([](CoderSettings& s) { s.highPass = kAblationHighPassHz; });
-    add([](CoderSettings& s) { s.enhancement = false; });
-    add([](CoderSettings& s) { s.lagWindow = false; });
-    add([](CoderSettings& s) { s.adaptiveCodebook = false; });
+    for (const SettingDescriptor& setting : settingDescriptors()) {
+        for (const std::string& value : ablationValues(setting)) {
+            CoderSettings settings = base;
+            if (applySetting(settings, std::string(setting.name) + "=" + value) || settings == base)
+                continue;
+            rows.push_back({rowName(settings, base), settings});
+        }
+    }
     return rows;
 }
 
-std::optional<std::string> variedRows(const CoderSettings& base, const std::string& vary,
-                                      std::vector<AblationRow>& rows) {
+std::optional<VariationProblem> variedRows(const CoderSettings& base, const std::string& vary,
+                                           std::vector<AblationRow>& rows) {
     const std::size_t equals = vary.find('=');
     const std::size_t first = vary.find(':', equals == std::string::npos ? 0 : equals);
     const std::size_t second = first == std::string::npos ? first : vary.find(':', first + 1);
     if (equals == std::string::npos || first == std::string::npos || second == std::string::npos)
-        return "--vary takes NAME=FROM:TO:STEP";
+        return VariationProblem{VariationProblemKind::notRange};
     const std::string name = vary.substr(0, equals);
     const auto from = number(std::string_view(vary).substr(equals + 1, first - equals - 1));
     const auto to = number(std::string_view(vary).substr(first + 1, second - first - 1));
     const auto step = number(std::string_view(vary).substr(second + 1));
     if (!from || !to || !step || !(*step > 0.0) || *to < *from)
-        return "--vary: FROM, TO and STEP are numbers, STEP above 0 and TO not below FROM";
+        return VariationProblem{VariationProblemKind::badBounds};
     rows = {{rowName(base, base), base}};
     const long count = std::lround(std::floor((*to - *from) / *step + kStepCountSlack)) + 1;
     for (long k = 0; k < count; ++k) {
@@ -80,7 +74,8 @@ std::optional<std::string> variedRows(const CoderSettings& base, const std::stri
         const std::string valueText(text, written.ptr);
         CoderSettings settings = base;
         const std::string assignment = name + "=" + valueText;
-        if (auto problem = applySetting(settings, assignment)) return "--vary: " + *problem;
+        if (auto problem = applySetting(settings, assignment))
+            return VariationProblem{VariationProblemKind::setting, std::move(problem)};
         rows.push_back({assignment, settings, number(valueText)});
     }
     return std::nullopt;
@@ -96,7 +91,7 @@ std::optional<AblationTable> computeAblation(const AblationRun& run) {
     AblationTable table;
     table.rows = run.rows;
     table.modes = run.modes;
-    table.measures = run.measured.has_value();
+    table.measures = run.options.measured.has_value();
     const std::size_t files = run.inputs.size();
     const std::size_t modes = run.modes.size();
     const std::size_t cells = run.rows.size() * modes;
@@ -107,49 +102,28 @@ std::optional<AblationTable> computeAblation(const AblationRun& run) {
     table.figures.assign(run.rows.size(), std::vector<ModeFigures>(modes));
     for (auto& row : table.figures)
         for (std::size_t m = 0; m < modes; ++m) row[m].mode = run.modes[m];
-    std::atomic<std::size_t> next{0};
-    std::atomic<bool> stopped{false};
-    std::exception_ptr failure;
-    std::mutex failureMutex;
-    auto worker = [&] {
-        for (std::size_t job = next++; job < jobs && !stopped; job = next++) {
-            const std::size_t file = job % files;
-            const std::size_t cell = job / files;
-            const std::size_t m = cell % modes;
-            const std::size_t r = cell / modes;
-            const CoderSettings& s = run.rows[r].settings;
-            try {
-                SpeechInput input = run.open ? run.open(file) : SpeechInput(run.inputs[file]);
-                const auto figures = codeInMode(std::move(input), run.modes[m], !s.adaptiveCodebook,
-                                                run.cancel, run.onFrame, run.measured, s);
-                if (!figures) {
-                    stopped = true;
-                    return;
-                }
-                perFile[job] = *figures;
-            } catch (...) {
-                const std::lock_guard lock(failureMutex);
-                if (!failure) failure = std::current_exception();
-                stopped = true;
-                return;
-            }
-            // The thread that codes a cell's last file totals the cell: the
-            // others' figures are visible to it through the counter.
-            if (filesDone[cell].fetch_add(1, std::memory_order_acq_rel) + 1 != files) continue;
-            const auto begin = perFile.begin() + static_cast<std::ptrdiff_t>(cell * files);
-            ModeFigures total = totalFigures(std::span(begin, files));
-            total.mode = run.modes[m];
-            table.figures[r][m] = total;
-            if (run.onCell) run.onCell(r, m, total);
-        }
-    };
-    {
-        const auto count = std::clamp<std::size_t>(run.threads, 1, std::max<std::size_t>(jobs, 1));
-        std::vector<std::jthread> pool;
-        for (std::size_t t = 0; t < count; ++t) pool.emplace_back(worker);
-    }
-    if (failure) std::rethrow_exception(failure);
-    if (stopped || cancelled(run.cancel)) return std::nullopt;
+    const bool completed = runOnPool(jobs, run.threads, [&](std::size_t job) {
+        const std::size_t file = job % files;
+        const std::size_t cell = job / files;
+        const std::size_t m = cell % modes;
+        const std::size_t r = cell / modes;
+        ModeRunOptions options = run.options;
+        options.settings = run.rows[r].settings;
+        SpeechInput input = run.open ? run.open(file) : SpeechInput(run.inputs[file]);
+        const auto figures = codeInMode(std::move(input), run.modes[m], options);
+        if (!figures) return false;
+        perFile[job] = *figures;
+        // The thread that codes a cell's last file totals the cell: the
+        // others' figures are visible to it through the counter.
+        if (filesDone[cell].fetch_add(1, std::memory_order_acq_rel) + 1 != files) return true;
+        const auto begin = perFile.begin() + static_cast<std::ptrdiff_t>(cell * files);
+        ModeFigures total = totalFigures(std::span(begin, files));
+        total.mode = run.modes[m];
+        table.figures[r][m] = total;
+        if (run.onCell) run.onCell(r, m, total);
+        return true;
+    });
+    if (!completed || cancelled(run.options.cancel)) return std::nullopt;
     return table;
 }
 

@@ -30,20 +30,30 @@ struct AblationRow {
     std::optional<double> value{};
 };
 
-// The rows of an ablation: the settings themselves, then each tool changed
-// alone: lags in thirds and sixths of a sample, LP interpolation in line
-// spectral frequencies, the high-pass at 80 Hz, no enhancement, no lag
-// window, no adaptive codebook (a row whose settings equal the first row's
-// is left out).
+// The rows of an ablation: the settings themselves, then each setting
+// changed alone to each of its ablation values, in the order of the settings'
+// table (settingDescriptors): lags in thirds and sixths of a sample, LP
+// interpolation in line spectral frequencies, the high-pass at its suggested
+// cut-off, no enhancement, no lag window, no adaptive codebook. A row whose
+// settings equal the first row's is left out.
 std::vector<AblationRow> ablationRows(const CoderSettings& base);
 
-// The high-pass cut-off of the ablation's high-pass row, in Hz.
-inline constexpr double kAblationHighPassHz = 80.0;
+// What is wrong with a variation.
+enum class VariationProblemKind {
+    notRange,   // the text is not NAME=FROM:TO:STEP
+    badBounds,  // FROM, TO or STEP is no number, STEP is not above 0 or TO lies below FROM
+    setting,    // a value of the row cannot be set: see `setting`
+};
+
+struct VariationProblem {
+    VariationProblemKind kind;
+    std::optional<SettingProblem> setting{};
+};
 
 // The rows of a variation NAME=FROM:TO:STEP: the settings, then NAME at FROM,
-// FROM + STEP, ... up to TO; the reason when the text or a value is wrong.
-std::optional<std::string> variedRows(const CoderSettings& base, const std::string& vary,
-                                      std::vector<AblationRow>& rows);
+// FROM + STEP, ... up to TO; what is wrong when the text or a value is.
+std::optional<VariationProblem> variedRows(const CoderSettings& base, const std::string& vary,
+                                           std::vector<AblationRow>& rows);
 
 // The name of the setting the rows vary ("gamma1"); empty when they are an
 // ablation's rows (no row after the first carries a value).
@@ -77,10 +87,10 @@ struct AblationRun {
     std::vector<AblationRow> rows;
     std::vector<CoderMode> modes;
     unsigned threads = 1;  // at least one is used
-    const std::atomic<bool>* cancel = nullptr;
-    std::function<void()> onFrame;  // after every coded frame, from any thread
+    // What watches every run and the output the distances measure; the
+    // settings are each row's own.
+    ModeRunOptions options{};
     AblationCellDone onCell;
-    std::optional<SaveOption> measured;  // the output the spectral distances measure
 };
 
 // Codes every (row, mode, file) of the run. Nothing is returned when the run

@@ -224,7 +224,7 @@ void SpeechCoder::findAdaptiveContribution(int a, ZeroInput zeroInputResponse) {
     frame.pitchLagFine[a] = T + static_cast<double>(phase) / kInterpolationStep;
 
     interpolateAdaptiveVector(buffer, interpolationTable6_, T, phase, v);
-    if (noAdaptiveCodebook) std::fill(v.begin(), v.end(), 0.0);
+    if (!settings_.adaptiveCodebook) std::fill(v.begin(), v.end(), 0.0);
 
     convolve(v, h, y);
     const double gp = pitchGainOf(x, y);

@@ -73,20 +73,15 @@ void SpeechCoder::setCheckpoints(std::shared_ptr<CheckpointStore> store) {
     checkpoints_ = std::move(store);
 }
 
-CheckpointStore* SpeechCoder::checkpointsForSetting() {
+CheckpointStore* SpeechCoder::checkpointsForSettings() {
     if (!keepsCheckpoints_) return nullptr;
-    const bool noAdaptive = noAdaptiveCodebook;
-    const CoderSettings tools = CheckpointStore::toolsOf(settings_);
-    if (!checkpoints_ || checkpoints_->mode() != mode_ ||
-        checkpoints_->noAdaptiveCodebook() != noAdaptive || checkpoints_->tools() != tools) {
-        checkpoints_ = std::make_shared<CheckpointStore>(mode_, noAdaptive, tools);
-    }
+    if (!checkpoints_ || checkpoints_->mode() != mode_ || checkpoints_->settings() != settings_)
+        checkpoints_ = std::make_shared<CheckpointStore>(mode_, settings_);
     return checkpoints_.get();
 }
 
 void SpeechCoder::keepCheckpoint() {
-    if (!historyUniform_) return;
-    CheckpointStore* const store = checkpointsForSetting();
+    CheckpointStore* const store = checkpointsForSettings();
     if (!store || store->has(frameCount_)) return;
     auto snapshot = std::make_shared<CoderSnapshot>();
     snapshot->frameCount = frameCount_;
@@ -101,20 +96,13 @@ void SpeechCoder::keepCheckpoint() {
 }
 
 // Puts the coder at the snapshot the store starts a jump to frame n at (see
-// CheckpointStore::startOfJump); going forward, only when the frames coded so
-// far are those a reset would give.
+// CheckpointStore::startOfJump).
 void SpeechCoder::restoreNearestCheckpoint(int n) {
     if (n <= 1) return;
-    CheckpointStore* const store = checkpointsForSetting();
+    CheckpointStore* const store = checkpointsForSettings();
     if (!store) return;
     const auto snapshot = store->startOfJump(frameCount_, n);
     if (!snapshot) return;
-    if (n > frameCount_) {
-        const bool sameHistory =
-            frameCount_ == 0 ||
-            (historyUniform_ && historyNoAdaptive_ == store->noAdaptiveCodebook());
-        if (!sameHistory) return;
-    }
     clearFrameRecord(*previousFrame_);  // replaced by the next frame's rotation
     *currentFrame_ = snapshot->record;
     frameCount_ = snapshot->frameCount;
@@ -123,8 +111,6 @@ void SpeechCoder::restoreNearestCheckpoint(int n) {
     overallSnr_ = snapshot->overallSnr;
     signalEnergySum_ = snapshot->signalEnergySum;
     noiseEnergySum_ = snapshot->noiseEnergySum;
-    historyUniform_ = true;
-    historyNoAdaptive_ = store->noAdaptiveCodebook();
     seekInput(snapshot->inputPosition);
 }
 

@@ -8,7 +8,7 @@
 // and coding frames c + 1..n gives the same records, SNRs and sums as coding
 // frames 1..n from a reset, because nothing else crosses a frame boundary.
 //
-// A store is tied to one input, one mode and one adaptive-codebook setting and
+// A store is tied to one input, one mode and one set of coder settings and
 // may be shared by several coders on different threads: snapshots are
 // immutable once added, and every access to the table takes the store's lock.
 #pragma once
@@ -43,22 +43,14 @@ struct CoderSnapshot {
 
 class CheckpointStore {
   public:
-    // `tools`: the coder settings besides the adaptive codebook, which
-    // `noAdaptiveCodebook` gives.
-    CheckpointStore(CoderMode mode, bool noAdaptiveCodebook, const CoderSettings& tools = {})
-        : mode_(mode), noAdaptiveCodebook_(noAdaptiveCodebook), tools_(toolsOf(tools)) {}
+    explicit CheckpointStore(CoderMode mode, const CoderSettings& settings = {})
+        : mode_(mode), settings_(settings) {}
     CheckpointStore(const CheckpointStore&) = delete;
     CheckpointStore& operator=(const CheckpointStore&) = delete;
 
-    // The coder setting whose frames the snapshots describe.
+    // The mode and settings whose frames the snapshots describe.
     CoderMode mode() const { return mode_; }
-    bool noAdaptiveCodebook() const { return noAdaptiveCodebook_; }
-    const CoderSettings& tools() const { return tools_; }
-    // The settings a store tells apart besides the adaptive codebook.
-    static CoderSettings toolsOf(CoderSettings settings) {
-        settings.adaptiveCodebook = true;
-        return settings;
-    }
+    const CoderSettings& settings() const { return settings_; }
 
     // Whether frame c has a snapshot yet (c a multiple of the interval).
     bool has(int c) const;
@@ -92,8 +84,7 @@ class CheckpointStore {
 
   private:
     const CoderMode mode_;
-    const bool noAdaptiveCodebook_;
-    const CoderSettings tools_;
+    const CoderSettings settings_;
     mutable std::mutex mutex_;
     // Slot i holds the snapshot of frame (i + 1) * kCheckpointInterval.
     std::vector<std::shared_ptr<const CoderSnapshot>> slots_;

@@ -7,11 +7,10 @@ std::optional<CoderMode> modeFromNumber(int number) {
     return kAllCoderModes[number - 1];
 }
 
-std::string outputNameSuffix(CoderMode mode, bool postProcessed, bool noAdaptiveCodebook) {
+std::string outputNameSuffix(CoderMode mode, bool postProcessed, const CoderSettings& settings) {
     std::string suffix(rulesOf(mode).fileSuffix);
     suffix += postProcessed ? "_spout" : "_sout";
-    if (noAdaptiveCodebook) suffix += "_noadapt";
-    return suffix + ".wav";
+    return suffix + settingsSuffix(settings) + ".wav";
 }
 
 }  // namespace zorvel

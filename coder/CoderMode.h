@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "coder/CoderSettings.h"
 #include "coder/Lengths.h"
 
 namespace zorvel {
@@ -199,9 +200,10 @@ constexpr int modeNumber(CoderMode mode) { return modeIndex(mode) + 1; }
 std::optional<CoderMode> modeFromNumber(int number);
 
 // What an output file's name adds to the input path: the mode suffix, "_sout"
-// (before post-processing) or "_spout" (after it), "_noadapt" when the
-// adaptive codebook is off, and ".wav". /dane/mowa.wav in mode 12.2 with the
+// (before post-processing) or "_spout" (after it), the suffix of the settings
+// that differ from the defaults ("_noadapt" when the adaptive codebook is off,
+// see settingsSuffix), and ".wav". /dane/mowa.wav in mode 12.2 with the
 // defaults gives /dane/mowa.wav_12.20_sout.wav.
-std::string outputNameSuffix(CoderMode mode, bool postProcessed, bool noAdaptiveCodebook);
+std::string outputNameSuffix(CoderMode mode, bool postProcessed, const CoderSettings& settings);
 
 }  // namespace zorvel

@@ -1,5 +1,7 @@
 #include "coder/CoderSettings.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <initializer_list>
@@ -15,13 +17,6 @@ std::string joined(std::initializer_list<std::string_view> pieces) {
     return text;
 }
 
-// The shortest text that reads back as `value`.
-std::string numberText(double value) {
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
-}
-
 std::optional<double> parseNumber(std::string_view text) {
     double value = 0.0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -31,54 +26,233 @@ std::optional<double> parseNumber(std::string_view text) {
     return value;
 }
 
-std::optional<bool> parseSwitch(std::string_view text) {
-    if (text == "on") return true;
-    if (text == "off") return false;
-    return std::nullopt;
+// A choice setting over the enum values of `values`, in their order.
+template <auto member, const auto& values>
+int choiceIn(const CoderSettings& settings) {
+    const auto found = std::ranges::find(values, settings.*member);
+    return found == values.end() ? 0 : static_cast<int>(found - values.begin());
 }
 
-struct NumberSetting {
-    std::string_view name;
-    double CoderSettings::*field;
-    std::string_view suffix;
+template <auto member, const auto& values>
+void choose(CoderSettings& settings, int k) {
+    settings.*member = values[static_cast<std::size_t>(k)];
+}
+
+constexpr std::array kResolutionValues{PitchResolution::whole, PitchResolution::third,
+                                       PitchResolution::sixth};
+constexpr SettingChoice kResolutionChoices[] = {
+    {"1", "", "1"}, {"1/3", "frac3", "1/3"}, {"1/6", "frac6", "1/6"}};
+
+constexpr std::array kInterpolationValues{LpInterpolation::off, LpInterpolation::lsf};
+constexpr SettingChoice kInterpolationChoices[] = {{"off", "", "off"}, {"lsf", "lsf", "lsf"}};
+
+constexpr std::string_view kResolutionRows[] = {"1/3", "1/6"};
+constexpr std::string_view kLsfRow[] = {"lsf"};
+constexpr std::string_view kOffRow[] = {"off"};
+
+constexpr SettingRange kFactor{.lowest = 0.0, .highest = 1.0};
+
+// The table. Its order is the order of the listing, the summaries, the file
+// names' pieces and the ablation's rows.
+const SettingDescriptor kSettings[] = {
+    {
+        .name = "pitch-resolution",
+        .kind = SettingKind::choice,
+        .values = "1, 1/3, 1/6",
+        .meaning = "resolution of the closed-loop pitch lag, in samples (fractions refine the "
+                   "whole lag)",
+        .choiceIn = choiceIn<&CoderSettings::pitchResolution, kResolutionValues>,
+        .choose = choose<&CoderSettings::pitchResolution, kResolutionValues>,
+        .choices = kResolutionChoices,
+        .ablation = kResolutionRows,
+        .label = "Rozdzielczość opóźnienia",
+        .tip = "Krok opóźnienia w pętli zamkniętej, w próbkach: 1 (całe próbki) albo ułamki 1/3 i "
+               "1/6, które dokładają się do najlepszego całego opóźnienia.",
+    },
+    {
+        .name = "lp-interpolation",
+        .kind = SettingKind::choice,
+        .values = "off, lsf",
+        .meaning = "LP sets interpolated per subframe in line spectral frequencies",
+        .choiceIn = choiceIn<&CoderSettings::lpInterpolation, kInterpolationValues>,
+        .choose = choose<&CoderSettings::lpInterpolation, kInterpolationValues>,
+        .choices = kInterpolationChoices,
+        .ablation = kLsfRow,
+        .label = "Interpolacja LP",
+        .tip = "off: podramki 0 i 1 używają zestawu I, 2 i 3 zestawu II; lsf: zestaw każdej "
+               "podramki interpolowany w częstotliwościach LSF.",
+    },
+    {
+        .name = "high-pass",
+        .kind = SettingKind::offOrNumber,
+        .values = "off, 50..300 (Hz)",
+        .meaning = "second-order Butterworth high-pass on the input, cut-off in Hz",
+        .suffix = "hp",
+        .offOrNumber = &CoderSettings::highPass,
+        .range = {.lowest = 50.0, .highest = 300.0},
+        .unit = "Hz",
+        // A common choice below the lowest voices' fundamental.
+        .suggested = 80.0,
+        .label = "Filtr górnoprzepustowy",
+        .tip = "Butterworth 2. rzędu na sygnale wejściowym, przed całym kodowaniem; częstotliwość "
+               "graniczna %1..%2 Hz. Wykresy pokazują wtedy s(n) po filtrze.",
+        .onWord = "włączony",
+        .offWord = "wyłączony",
+    },
+    {
+        .name = "gamma1",
+        .kind = SettingKind::number,
+        .values = "0 < gamma2 < gamma1 <= 1",
+        .meaning = "numerator factor of the perceptual weighting filter A(z/g1)/A(z/g2)",
+        .suffix = "g1",
+        .number = &CoderSettings::gamma1,
+        .range = {.lowest = 0.0, .highest = 1.0, .lowestOpen = true},
+        .label = "Współczynnik γ1 filtru percepcyjnego",
+        .tip = "Licznik filtru percepcyjnego W(z) = A(z/γ1)/A(z/γ2); 0 < γ2 < γ1 ≤ 1.",
+    },
+    {
+        .name = "gamma2",
+        .kind = SettingKind::number,
+        .values = "0 < gamma2 < gamma1 <= 1",
+        .meaning = "denominator factor of the weighting filter",
+        .suffix = "g2",
+        .number = &CoderSettings::gamma2,
+        .range = {.lowest = 0.0, .highest = 1.0, .lowestOpen = true, .highestOpen = true},
+        .below = "gamma1",
+        .label = "Współczynnik γ2 filtru percepcyjnego",
+        .tip = "Mianownik filtru percepcyjnego W(z) = A(z/γ1)/A(z/γ2); 0 < γ2 < γ1 ≤ 1.",
+    },
+    {
+        .name = "postfilter-num",
+        .kind = SettingKind::number,
+        .values = "0..1",
+        .meaning = "numerator factor of the formant post-filter",
+        .suffix = "pfn",
+        .number = &CoderSettings::postfilterNum,
+        .range = kFactor,
+        .label = "Licznik postfiltru formantowego",
+        .tip = "Współczynnik licznika postfiltru, 0..1.",
+    },
+    {
+        .name = "postfilter-den",
+        .kind = SettingKind::number,
+        .values = "0..1",
+        .meaning = "denominator factor of the formant post-filter",
+        .suffix = "pfd",
+        .number = &CoderSettings::postfilterDen,
+        .range = kFactor,
+        .label = "Mianownik postfiltru formantowego",
+        .tip = "Współczynnik mianownika postfiltru, 0..1.",
+    },
+    {
+        .name = "postfilter-tilt",
+        .kind = SettingKind::number,
+        .values = "0..1",
+        .meaning = "factor of the post-filter's tilt compensation",
+        .suffix = "pft",
+        .number = &CoderSettings::postfilterTilt,
+        .range = kFactor,
+        .label = "Kompensacja nachylenia postfiltru",
+        .tip = "Współczynnik kompensacji nachylenia widma w postfiltrze, 0..1.",
+    },
+    {
+        .name = "enhancement",
+        .kind = SettingKind::onOff,
+        .values = "on, off",
+        .meaning = "the excitation enhancement",
+        .suffix = "noenh",
+        .onOff = &CoderSettings::enhancement,
+        .ablation = kOffRow,
+        .label = "Poprawa pobudzenia",
+        .tip = "Poprawa pobudzenia algebraicznego przy dużym wzmocnieniu słownika adaptacyjnego.",
+    },
+    {
+        .name = "lag-window",
+        .kind = SettingKind::onOff,
+        .values = "on, off",
+        .meaning = "the lag window on the LP autocorrelations",
+        .suffix = "nolagw",
+        .onOff = &CoderSettings::lagWindow,
+        .ablation = kOffRow,
+        .label = "Okno na autokorelacjach LP",
+        .tip = "Okno nałożone na autokorelacje przed analizą LP.",
+    },
+    {
+        .name = "adaptive-codebook",
+        .kind = SettingKind::onOff,
+        .values = "on, off",
+        .meaning = "the adaptive codebook (pitch) contribution",
+        .suffix = "noadapt",
+        .suffixLeads = true,
+        .onOff = &CoderSettings::adaptiveCodebook,
+        .ablation = kOffRow,
+        .label = "Słownik adaptacyjny",
+        .tip = "Udział słownika adaptacyjnego (wysokości tonu); to samo co „Opcje dodatkowe” okna "
+               "głównego.",
+    },
 };
 
-constexpr NumberSetting kNumbers[] = {
-    {"gamma1", &CoderSettings::gamma1, "g1"},
-    {"gamma2", &CoderSettings::gamma2, "g2"},
-    {"postfilter-num", &CoderSettings::postfilterNum, "pfn"},
-    {"postfilter-den", &CoderSettings::postfilterDen, "pfd"},
-    {"postfilter-tilt", &CoderSettings::postfilterTilt, "pft"},
-};
+// Sets `setting` from its text; false when the text is not one of its values.
+bool assign(const SettingDescriptor& setting, CoderSettings& settings, std::string_view text) {
+    switch (setting.kind) {
+        case SettingKind::choice:
+            for (std::size_t k = 0; k < setting.choices.size(); ++k) {
+                if (setting.choices[k].text != text) continue;
+                setting.choose(settings, static_cast<int>(k));
+                return true;
+            }
+            return false;
+        case SettingKind::number:
+            if (const auto value = parseNumber(text)) {
+                settings.*setting.number = *value;
+                return true;
+            }
+            return false;
+        case SettingKind::offOrNumber:
+            if (text == "off") {
+                (settings.*setting.offOrNumber).reset();
+                return true;
+            }
+            if (const auto value = parseNumber(text)) {
+                settings.*setting.offOrNumber = *value;
+                return true;
+            }
+            return false;
+        case SettingKind::onOff:
+            if (text != "on" && text != "off") return false;
+            settings.*setting.onOff = text == "on";
+            return true;
+    }
+    return false;
+}
 
-struct SwitchSetting {
-    std::string_view name;
-    bool CoderSettings::*field;
-    std::string_view offSuffix;  // empty: named elsewhere
-};
+// The setting's file-name piece in `settings`, empty when it has none.
+std::string suffixPiece(const SettingDescriptor& setting, const CoderSettings& settings) {
+    const CoderSettings defaults;
+    if (settingText(setting, settings) == settingText(setting, defaults)) return {};
+    switch (setting.kind) {
+        case SettingKind::choice: {
+            const std::string_view suffix =
+                setting.choices[static_cast<std::size_t>(setting.choiceIn(settings))].suffix;
+            return suffix.empty() ? std::string() : joined({"_", suffix});
+        }
+        case SettingKind::number:
+            return joined({"_", setting.suffix, "-", settingText(setting, settings)});
+        case SettingKind::offOrNumber:
+            return (settings.*setting.offOrNumber)
+                       ? joined({"_", setting.suffix, settingText(setting, settings)})
+                       : std::string();
+        case SettingKind::onOff:
+            return settings.*setting.onOff || setting.suffix.empty()
+                       ? std::string()
+                       : joined({"_", setting.suffix});
+    }
+    return {};
+}
 
-constexpr SwitchSetting kSwitches[] = {
-    {"enhancement", &CoderSettings::enhancement, "noenh"},
-    {"lag-window", &CoderSettings::lagWindow, "nolagw"},
-    {"adaptive-codebook", &CoderSettings::adaptiveCodebook, ""},
-};
-
-struct ResolutionName {
-    PitchResolution resolution;
-    std::string_view text;
-    std::string_view suffix;
-};
-
-constexpr ResolutionName kResolutions[] = {
-    {PitchResolution::whole, "1", ""},
-    {PitchResolution::third, "1/3", "frac3"},
-    {PitchResolution::sixth, "1/6", "frac6"},
-};
-
-const ResolutionName& nameOf(PitchResolution resolution) {
-    for (const ResolutionName& name : kResolutions)
-        if (name.resolution == resolution) return name;
-    return kResolutions[0];
+SettingProblem problemOf(SettingProblemKind kind, const SettingDescriptor& setting,
+                         const CoderSettings& settings) {
+    return {kind, &setting, std::string(setting.name), settingText(setting, settings)};
 }
 
 }  // namespace
@@ -95,107 +269,92 @@ int stepsPerSample(PitchResolution resolution) {
     return 1;
 }
 
-const std::vector<SettingInfo>& settingsInfo() {
-    static const std::vector<SettingInfo> info{
-        {"pitch-resolution", "1, 1/3, 1/6", "1",
-         "resolution of the closed-loop pitch lag, in samples (fractions refine the whole lag)"},
-        {"lp-interpolation", "off, lsf", "off",
-         "LP sets interpolated per subframe in line spectral frequencies"},
-        {"high-pass", "off, 50..300 (Hz)", "off",
-         "second-order Butterworth high-pass on the input, cut-off in Hz"},
-        {"gamma1", "0 < gamma2 < gamma1 <= 1", "0.94",
-         "numerator factor of the perceptual weighting filter A(z/g1)/A(z/g2)"},
-        {"gamma2", "0 < gamma2 < gamma1 <= 1", "0.6", "denominator factor of the weighting filter"},
-        {"postfilter-num", "0..1", "0.7", "numerator factor of the formant post-filter"},
-        {"postfilter-den", "0..1", "0.75", "denominator factor of the formant post-filter"},
-        {"postfilter-tilt", "0..1", "0.8", "factor of the post-filter's tilt compensation"},
-        {"enhancement", "on, off", "on", "the excitation enhancement"},
-        {"lag-window", "on, off", "on", "the lag window on the LP autocorrelations"},
-        {"adaptive-codebook", "on, off", "on", "the adaptive codebook (pitch) contribution"},
-    };
-    return info;
+std::span<const SettingDescriptor> settingDescriptors() { return kSettings; }
+
+const SettingDescriptor* findSetting(std::string_view name) {
+    for (const SettingDescriptor& setting : kSettings)
+        if (setting.name == name) return &setting;
+    return nullptr;
 }
 
-std::optional<std::string> settingsProblem(const CoderSettings& s) {
-    if (!(s.gamma2 > 0.0 && s.gamma2 < s.gamma1 && s.gamma1 <= 1.0))
-        return "gamma1 and gamma2 must satisfy 0 < gamma2 < gamma1 <= 1";
-    if (s.highPass && !(*s.highPass >= kHighPassLowestHz && *s.highPass <= kHighPassHighestHz))
-        return "the high-pass cut-off lies in 50..300 Hz";
-    for (const double factor : {s.postfilterNum, s.postfilterDen, s.postfilterTilt})
-        if (!(factor >= 0.0 && factor <= 1.0)) return "the post-filter's factors lie in 0..1";
+std::vector<std::string> ablationValues(const SettingDescriptor& setting) {
+    if (setting.kind == SettingKind::offOrNumber) return {numberText(setting.suggested)};
+    return {setting.ablation.begin(), setting.ablation.end()};
+}
+
+std::string numberText(double value) {
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
+std::string settingText(const SettingDescriptor& setting, const CoderSettings& settings) {
+    switch (setting.kind) {
+        case SettingKind::choice:
+            return std::string(
+                setting.choices[static_cast<std::size_t>(setting.choiceIn(settings))].text);
+        case SettingKind::number:
+            return numberText(settings.*setting.number);
+        case SettingKind::offOrNumber: {
+            const std::optional<double>& value = settings.*setting.offOrNumber;
+            return value ? numberText(*value) : std::string("off");
+        }
+        case SettingKind::onOff:
+            return settings.*setting.onOff ? "on" : "off";
+    }
+    return {};
+}
+
+std::optional<SettingProblem> settingsProblem(const CoderSettings& settings) {
+    for (const SettingDescriptor& setting : kSettings) {
+        if (setting.kind == SettingKind::number && !setting.range.holds(settings.*setting.number))
+            return problemOf(SettingProblemKind::outOfRange, setting, settings);
+        if (setting.kind == SettingKind::offOrNumber && settings.*setting.offOrNumber &&
+            !setting.range.holds(*(settings.*setting.offOrNumber)))
+            return problemOf(SettingProblemKind::outOfRange, setting, settings);
+        if (setting.below.empty()) continue;
+        const SettingDescriptor& upper = *findSetting(setting.below);
+        if (!(settings.*setting.number < settings.*upper.number)) {
+            SettingProblem problem = problemOf(SettingProblemKind::notBelow, setting, settings);
+            problem.otherValue = settingText(upper, settings);
+            return problem;
+        }
+    }
     return std::nullopt;
 }
 
-std::optional<std::string> applySetting(CoderSettings& settings, std::string_view assignment) {
+InvalidSettings::InvalidSettings(SettingProblem problem)
+    : std::invalid_argument(joined(
+          {"coder setting ", problem.name, "=", problem.value,
+           " cannot be used: ", problem.setting ? problem.setting->values : "unknown setting"})),
+      problem_(std::move(problem)) {}
+
+std::optional<SettingProblem> applySetting(CoderSettings& settings, std::string_view assignment) {
     const std::size_t equals = assignment.find('=');
-    if (equals == std::string_view::npos) return joined({"'", assignment, "' is not NAME=VALUE"});
+    if (equals == std::string_view::npos)
+        return SettingProblem{
+            SettingProblemKind::notAssignment, nullptr, {}, std::string(assignment)};
     const std::string_view name = assignment.substr(0, equals);
     const std::string_view value = assignment.substr(equals + 1);
+    const SettingDescriptor* setting = findSetting(name);
+    if (!setting)
+        return SettingProblem{SettingProblemKind::unknownName, nullptr, std::string(name),
+                              std::string(value)};
     CoderSettings changed = settings;
-    bool known = false;
-    if (name == "pitch-resolution") {
-        known = true;
-        bool parsed = false;
-        for (const ResolutionName& resolution : kResolutions) {
-            if (value != resolution.text) continue;
-            changed.pitchResolution = resolution.resolution;
-            parsed = true;
-        }
-        if (!parsed) return joined({name, ": '", value, "' is not 1, 1/3 or 1/6"});
-    }
-    if (name == "lp-interpolation") {
-        known = true;
-        if (value == "off")
-            changed.lpInterpolation = LpInterpolation::off;
-        else if (value == "lsf")
-            changed.lpInterpolation = LpInterpolation::lsf;
-        else
-            return joined({name, ": '", value, "' is not off or lsf"});
-    }
-    if (name == "high-pass") {
-        known = true;
-        if (value == "off") {
-            changed.highPass.reset();
-        } else {
-            const auto parsed = parseNumber(value);
-            if (!parsed) return joined({name, ": '", value, "' is not off or a cut-off in Hz"});
-            changed.highPass = *parsed;
-        }
-    }
-    for (const NumberSetting& number : kNumbers) {
-        if (name != number.name) continue;
-        known = true;
-        const auto parsed = parseNumber(value);
-        if (!parsed) return joined({name, ": '", value, "' is not a number"});
-        changed.*number.field = *parsed;
-    }
-    for (const SwitchSetting& toggle : kSwitches) {
-        if (name != toggle.name) continue;
-        known = true;
-        const auto parsed = parseSwitch(value);
-        if (!parsed) return joined({name, ": '", value, "' is not on or off"});
-        changed.*toggle.field = *parsed;
-    }
-    if (!known) return joined({"unknown setting '", name, "' ('zorvel-cli settings' lists them)"});
-    if (const auto problem = settingsProblem(changed)) return *problem;
+    if (!assign(*setting, changed, value))
+        return SettingProblem{SettingProblemKind::notAValue, setting, std::string(name),
+                              std::string(value)};
+    if (auto problem = settingsProblem(changed)) return problem;
     settings = changed;
     return std::nullopt;
 }
 
 std::string settingsSuffix(const CoderSettings& settings) {
-    const CoderSettings defaults;
-    std::string suffix;
-    if (settings.pitchResolution != defaults.pitchResolution)
-        suffix += joined({"_", nameOf(settings.pitchResolution).suffix});
-    if (settings.lpInterpolation == LpInterpolation::lsf) suffix += "_lsf";
-    if (settings.highPass) suffix += joined({"_hp", numberText(*settings.highPass)});
-    for (const NumberSetting& number : kNumbers)
-        if (settings.*number.field != defaults.*number.field)
-            suffix += joined({"_", number.suffix, "-", numberText(settings.*number.field)});
-    for (const SwitchSetting& toggle : kSwitches)
-        if (!(settings.*toggle.field) && !toggle.offSuffix.empty())
-            suffix += joined({"_", toggle.offSuffix});
-    return suffix;
+    std::string leading;
+    std::string others;
+    for (const SettingDescriptor& setting : kSettings)
+        (setting.suffixLeads ? leading : others) += suffixPiece(setting, settings);
+    return leading + others;
 }
 
 std::string withSettingsSuffix(const std::string& name, const CoderSettings& settings) {
@@ -210,20 +369,10 @@ std::string withSettingsSuffix(const std::string& name, const CoderSettings& set
 std::vector<SettingChange> settingChanges(const CoderSettings& settings,
                                           const CoderSettings& reference) {
     std::vector<SettingChange> changes;
-    if (settings.pitchResolution != reference.pitchResolution)
-        changes.push_back({"pitch-resolution", std::string(nameOf(settings.pitchResolution).text)});
-    if (settings.lpInterpolation != reference.lpInterpolation)
-        changes.push_back(
-            {"lp-interpolation", settings.lpInterpolation == LpInterpolation::lsf ? "lsf" : "off"});
-    if (settings.highPass != reference.highPass)
-        changes.push_back(
-            {"high-pass", settings.highPass ? numberText(*settings.highPass) : "off"});
-    for (const NumberSetting& number : kNumbers)
-        if (settings.*number.field != reference.*number.field)
-            changes.push_back({number.name, numberText(settings.*number.field)});
-    for (const SwitchSetting& toggle : kSwitches)
-        if (settings.*toggle.field != reference.*toggle.field)
-            changes.push_back({toggle.name, settings.*toggle.field ? "on" : "off"});
+    for (const SettingDescriptor& setting : kSettings) {
+        std::string value = settingText(setting, settings);
+        if (value != settingText(setting, reference)) changes.push_back({setting.name, value});
+    }
     return changes;
 }
 

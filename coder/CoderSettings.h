@@ -1,9 +1,18 @@
 // The coder's settings: the constants and tools of the coder that a student
 // may vary, one at a time, to see and hear what each buys. The defaults are
 // the design's coder, whose output they leave byte for byte as it is.
+//
+// Every setting has one descriptor (settingDescriptors): its name, where it
+// lives in CoderSettings, its values and range, its file-name suffix, its
+// meaning, the dialog's Polish label and its ablation rows. Reading NAME=VALUE,
+// the listing, the summaries, the suffixes, the settings dialog and the
+// ablation's rows are all derived from that one table; the defaults are the
+// member initialisers of CoderSettings and nothing else.
 #pragma once
 
 #include <optional>
+#include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,10 +35,6 @@ enum class LpInterpolation {
     lsf,  // interpolated per subframe in line spectral frequencies
 };
 
-// The range of the high-pass pre-filter's cut-off, in Hz.
-inline constexpr double kHighPassLowestHz = 50.0;
-inline constexpr double kHighPassHighestHz = 300.0;
-
 struct CoderSettings {
     PitchResolution pitchResolution = PitchResolution::whole;
     LpInterpolation lpInterpolation = LpInterpolation::off;
@@ -41,34 +46,134 @@ struct CoderSettings {
     double postfilterTilt = 0.8;       // factor of the post-filter's tilt compensation
     bool enhancement = true;           // the excitation enhancement
     bool lagWindow = true;             // the lag window on the LP autocorrelations
-    bool adaptiveCodebook = true;
+    bool adaptiveCodebook = true;      // the adaptive codebook (pitch) contribution
 
     bool operator==(const CoderSettings&) const = default;
     bool isDefault() const { return *this == CoderSettings{}; }
 };
 
-// One setting as the command line and the dialogs name it.
-struct SettingInfo {
-    std::string_view name;         // "gamma1"
-    std::string_view values;       // "0 < gamma2 < gamma1 <= 1"
-    std::string_view defaultText;  // "0.94"
-    std::string_view meaning;
+// How a setting's value is written.
+enum class SettingKind {
+    choice,       // one of a few names: "1", "1/3", "1/6"
+    number,       // a number within its range
+    offOrNumber,  // "off", or a number within its range
+    onOff,        // "on" or "off"
 };
 
-// Every setting, in the order they are listed.
-const std::vector<SettingInfo>& settingsInfo();
+// A closed or open interval of a number's values.
+struct SettingRange {
+    double lowest = 0.0;
+    double highest = 0.0;
+    bool lowestOpen = false;  // the values lie above `lowest`, not at it
+    bool highestOpen = false;
 
-// Sets NAME=VALUE in `settings`; the reason when the name is unknown, the
-// value does not parse or the settings would be out of their ranges.
-std::optional<std::string> applySetting(CoderSettings& settings, std::string_view assignment);
+    bool holds(double value) const {
+        return (lowestOpen ? value > lowest : value >= lowest) &&
+               (highestOpen ? value < highest : value <= highest);
+    }
+};
 
-// Why the settings cannot be used together, if they cannot: 0 < gamma2 <
-// gamma1 <= 1, the post-filter's factors in [0, 1].
-std::optional<std::string> settingsProblem(const CoderSettings& settings);
+// One value of a choice setting.
+struct SettingChoice {
+    std::string_view text;    // "1/3", as written in NAME=VALUE and in summaries
+    std::string_view suffix;  // "frac3"; empty for the default's
+    std::string_view label;   // in the dialog's list
+};
+
+struct SettingDescriptor {
+    std::string_view name{};  // "gamma1": NAME=VALUE, the listing, summaries and records
+    SettingKind kind{};
+    std::string_view values{};  // the values as the listing states them: "0 < gamma2 < gamma1 <= 1"
+    std::string_view meaning{};  // a line of the listing
+    // File-name piece: a number as "_g1-0.9", an off-or-number as "_hp80", a
+    // switch that is off as "_noenh" (empty: no piece), a choice by its own.
+    std::string_view suffix{};
+    // The piece comes first, right after the signal's name, before those of
+    // every other setting: the design's own "_noadapt".
+    bool suffixLeads = false;
+
+    // Where the value lives: the member that `kind` names.
+    double CoderSettings::*number = nullptr;
+    std::optional<double> CoderSettings::*offOrNumber = nullptr;
+    bool CoderSettings::*onOff = nullptr;
+    // A choice: the position of the value in `choices`, and setting it.
+    int (*choiceIn)(const CoderSettings&) = nullptr;
+    void (*choose)(CoderSettings&, int) = nullptr;
+    std::span<const SettingChoice> choices{};
+
+    SettingRange range{};     // number, offOrNumber
+    std::string_view unit{};  // "Hz"
+    // The value an off-or-number takes when it is switched on without one (the
+    // dialog's check box, the ablation's row).
+    double suggested = 0.0;
+    // Must lie below this other number setting ("gamma1" for gamma2).
+    std::string_view below{};
+
+    // The ablation's rows: the values of this setting each coded alone (an
+    // off-or-number's row is its suggested value; see ablationValues).
+    std::span<const std::string_view> ablation{};
+
+    // The settings dialog: the label, the tool tip, and for a switch or an
+    // off-or-number the words of its two states in the label's gender.
+    std::string_view label;
+    std::string_view tip;
+    std::string_view onWord = "włączone";
+    std::string_view offWord = "wyłączone";
+};
+
+// Every setting, in the order they are listed, summarised and named.
+std::span<const SettingDescriptor> settingDescriptors();
+// The descriptor of `name`, if there is one.
+const SettingDescriptor* findSetting(std::string_view name);
+
+// A setting's value in `settings`, as NAME=VALUE writes it: "0.9", "off",
+// "1/3", "80".
+std::string settingText(const SettingDescriptor& setting, const CoderSettings& settings);
+// The values of a setting's ablation rows.
+std::vector<std::string> ablationValues(const SettingDescriptor& setting);
+// The shortest text that reads back as `value`.
+std::string numberText(double value);
+
+// What is wrong with an assignment or with settings, for the command line and
+// the dialog to word.
+enum class SettingProblemKind {
+    notAssignment,  // the text has no '=': `value` holds the whole text
+    unknownName,    // no setting is called `name`
+    notAValue,      // `value` is not one of the setting's values
+    outOfRange,     // `value` lies outside the setting's range
+    notBelow,       // `value` does not lie below the setting `setting->below` at `otherValue`
+};
+
+struct SettingProblem {
+    SettingProblemKind kind;
+    const SettingDescriptor* setting = nullptr;  // none for notAssignment and unknownName
+    std::string name;
+    std::string value;
+    std::string otherValue{};
+
+    bool operator==(const SettingProblem&) const = default;
+};
+
+// Sets NAME=VALUE in `settings`, which are left as they were when the
+// assignment has a problem.
+std::optional<SettingProblem> applySetting(CoderSettings& settings, std::string_view assignment);
+
+// Why the settings cannot be used: a value out of its range, or gamma2 not
+// below gamma1.
+std::optional<SettingProblem> settingsProblem(const CoderSettings& settings);
+
+// Thrown by what takes settings that have a problem.
+class InvalidSettings : public std::invalid_argument {
+  public:
+    explicit InvalidSettings(SettingProblem problem);
+    const SettingProblem& problem() const { return problem_; }
+
+  private:
+    SettingProblem problem_;
+};
 
 // What differs from the defaults, as a short file-name suffix, e.g.
-// "_g1-0.9_noenh"; empty for the defaults. The adaptive codebook is named by
-// the mode's own "_noadapt" and is left out here.
+// "_noadapt_g1-0.9_noenh"; empty for the defaults.
 std::string settingsSuffix(const CoderSettings& settings);
 
 // `name` with settingsSuffix before its extension (the last '.' of its last
@@ -82,7 +187,7 @@ struct SettingChange {
 };
 
 // The settings that differ from `reference` (the defaults unless given), in
-// the order settingsInfo lists them.
+// the order of settingDescriptors.
 std::vector<SettingChange> settingChanges(const CoderSettings& settings,
                                           const CoderSettings& reference = CoderSettings{});
 

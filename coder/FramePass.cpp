@@ -42,19 +42,15 @@ int wholeFramesOf(const std::filesystem::path& input) {
     return static_cast<int>(std::min(framesInFile(input), kMostFrames));
 }
 
-FramePass::FramePass(const std::filesystem::path& input, CoderMode mode, bool noAdaptiveCodebook,
-                     const CoderSettings& tools)
-    : input_(input),
-      mode_(mode),
-      noAdaptiveCodebook_(noAdaptiveCodebook),
-      tools_(CheckpointStore::toolsOf(tools)) {
+FramePass::FramePass(const std::filesystem::path& input, CoderMode mode,
+                     const CoderSettings& settings)
+    : input_(input), mode_(mode), settings_(settings) {
     std::error_code error;
     inputSize_ = std::filesystem::file_size(input, error);
     inputTime_ = std::filesystem::last_write_time(input, error);
     totalFrames_ = wholeFramesOf(input);
-    coder_ = std::make_unique<SpeechCoder>(input, mode, tools_);
-    coder_->noAdaptiveCodebook = noAdaptiveCodebook;
-    checkpoints_ = std::make_shared<CheckpointStore>(coder_->mode(), noAdaptiveCodebook, tools_);
+    coder_ = std::make_unique<SpeechCoder>(input, mode, settings_);
+    checkpoints_ = std::make_shared<CheckpointStore>(coder_->mode(), settings_);
     coder_->setCheckpoints(checkpoints_);
     summaries_.resize(static_cast<std::size_t>(totalFrames_));
     measures_.resize(static_cast<std::size_t>(totalFrames_));
@@ -63,15 +59,15 @@ FramePass::FramePass(const std::filesystem::path& input, CoderMode mode, bool no
 
 FramePass::~FramePass() { stop(); }
 
-bool FramePass::matches(const std::filesystem::path& input, CoderMode mode, bool noAdaptiveCodebook,
-                        const CoderSettings& tools) const {
+bool FramePass::matches(const std::filesystem::path& input, CoderMode mode,
+                        const CoderSettings& settings) const {
     std::error_code error;
     const auto size = std::filesystem::file_size(input, error);
     if (error) return false;
     const auto time = std::filesystem::last_write_time(input, error);
     if (error) return false;
-    return input == input_ && mode == mode_ && noAdaptiveCodebook == noAdaptiveCodebook_ &&
-           CheckpointStore::toolsOf(tools) == tools_ && size == inputSize_ && time == inputTime_;
+    return input == input_ && mode == mode_ && settings == settings_ && size == inputSize_ &&
+           time == inputTime_;
 }
 
 void FramePass::start() {
@@ -100,8 +96,7 @@ void FramePass::publishMeasures(int frame, const FrameRecord& record) {
 void FramePass::measureNextCodedFrame() {
     const int frame = measured_.load(std::memory_order_relaxed) + 1;
     if (!measureCoder_) {
-        measureCoder_ = std::make_unique<SpeechCoder>(input_, mode_, tools_);
-        measureCoder_->noAdaptiveCodebook = noAdaptiveCodebook_;
+        measureCoder_ = std::make_unique<SpeechCoder>(input_, mode_, settings_);
         measureCoder_->setCheckpoints(checkpoints_);
     }
     const FrameStep step = measureCoder_->frameCount() == frame - 1

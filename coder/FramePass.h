@@ -55,17 +55,16 @@ int wholeFramesOf(const std::filesystem::path& input);
 
 class FramePass {
   public:
-    // `tools`: the coder settings besides the adaptive codebook.
-    FramePass(const std::filesystem::path& input, CoderMode mode, bool noAdaptiveCodebook,
-              const CoderSettings& tools = {});
+    FramePass(const std::filesystem::path& input, CoderMode mode,
+              const CoderSettings& settings = {});
     ~FramePass();
     FramePass(const FramePass&) = delete;
     FramePass& operator=(const FramePass&) = delete;
 
     // Whether this pass codes that input (same path, size and time of change)
-    // with that mode and setting.
-    bool matches(const std::filesystem::path& input, CoderMode mode, bool noAdaptiveCodebook,
-                 const CoderSettings& tools = {}) const;
+    // with that mode and those settings.
+    bool matches(const std::filesystem::path& input, CoderMode mode,
+                 const CoderSettings& settings = {}) const;
 
     // Starts the worker, or continues it after stop(); nothing when done.
     void start();
@@ -110,8 +109,7 @@ class FramePass {
 
     std::filesystem::path input_;
     CoderMode mode_;
-    bool noAdaptiveCodebook_;
-    CoderSettings tools_;
+    CoderSettings settings_;
     std::uintmax_t inputSize_ = 0;
     std::filesystem::file_time_type inputTime_{};
     int totalFrames_ = 0;

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <thread>
 
 #include "coder/SpeechCoder.h"
+#include "coder/WorkPool.h"
 
 namespace zorvel {
 namespace {
@@ -35,30 +35,19 @@ double modeBitRate(CoderMode mode) {
     return value;
 }
 
-std::optional<ModeFigures> codeInMode(const std::filesystem::path& input, CoderMode mode,
-                                      bool noAdaptiveCodebook, const std::atomic<bool>* cancel,
-                                      const std::function<void()>& onFrame,
-                                      std::optional<SaveOption> measured) {
-    return codeInMode(SpeechInput(input), mode, noAdaptiveCodebook, cancel, onFrame, measured);
-}
-
-std::optional<ModeFigures> codeInMode(SpeechInput input, CoderMode mode, bool noAdaptiveCodebook,
-                                      const std::atomic<bool>* cancel,
-                                      const std::function<void()>& onFrame,
-                                      std::optional<SaveOption> measured,
-                                      const CoderSettings& tools) {
-    SpeechCoder coder(std::move(input), mode, tools);
-    coder.noAdaptiveCodebook = noAdaptiveCodebook;
+std::optional<ModeFigures> codeInMode(SpeechInput input, CoderMode mode,
+                                      const ModeRunOptions& options) {
+    SpeechCoder coder(std::move(input), mode, options.settings);
     coder.setCheckpoints(nullptr);  // straight through: memory stays that of one frame
     MeasureMeans means;
-    while (!cancelled(cancel)) {
+    while (!cancelled(options.cancel)) {
         if (coder.nextFrame() == FrameStep::endOfInput) {
             ModeFigures figures = figuresOf(coder);
-            if (measured) figures.measures = means;
+            if (options.measured) figures.measures = means;
             return figures;
         }
-        if (measured) means.add(measureRecord(coder.currentFrame(), *measured));
-        if (onFrame) onFrame();
+        if (options.measured) means.add(measureRecord(coder.currentFrame(), *options.measured));
+        if (options.onFrame) options.onFrame();
     }
     return std::nullopt;
 }
@@ -85,39 +74,23 @@ ModeFigures totalFigures(std::span<const ModeFigures> files) {
     return total;
 }
 
-std::optional<SweepResult> sweepModes(const std::vector<std::filesystem::path>& inputs,
-                                      bool noAdaptiveCodebook, unsigned threads,
-                                      const std::atomic<bool>* cancel,
-                                      const std::function<void()>& onFrame,
-                                      const SweepInputOpener& open, const SweepRunDone& onRun,
-                                      std::optional<SaveOption> measured,
-                                      const CoderSettings& tools) {
+std::optional<SweepResult> sweepModes(const SweepRun& run) {
     SweepResult result;
-    result.files.resize(inputs.size());
-    const std::size_t jobs = inputs.size() * kModeCount;
-    std::atomic<std::size_t> next{0};
-    std::atomic<bool> stopped{false};
-    auto worker = [&] {
-        for (std::size_t job = next++; job < jobs; job = next++) {
+    result.files.resize(run.inputs.size());
+    const bool completed =
+        runOnPool(run.inputs.size() * kModeCount, run.threads, [&](std::size_t job) {
             const std::size_t file = job / kModeCount;
             const std::size_t m = job % kModeCount;
-            SpeechInput input = open ? open(file) : SpeechInput(inputs[file]);
-            const auto figures = codeInMode(std::move(input), kAllCoderModes[m], noAdaptiveCodebook,
-                                            cancel, onFrame, measured, tools);
-            if (!figures) {
-                stopped = true;
-                return;
-            }
+            ModeRunOptions options{run.settings, run.cancel, {}, run.measured};
+            if (run.onFrame) options.onFrame = [&run, file] { run.onFrame(file); };
+            SpeechInput input = run.open ? run.open(file) : SpeechInput(run.inputs[file]);
+            const auto figures = codeInMode(std::move(input), kAllCoderModes[m], options);
+            if (!figures) return false;
             result.files[file][m] = *figures;
-            if (onRun) onRun(file, *figures);
-        }
-    };
-    {
-        const auto count = std::clamp<std::size_t>(threads, 1, std::max<std::size_t>(jobs, 1));
-        std::vector<std::jthread> pool;
-        for (std::size_t t = 0; t < count; ++t) pool.emplace_back(worker);
-    }
-    if (stopped || cancelled(cancel)) return std::nullopt;
+            if (run.onRun) run.onRun(file, *figures);
+            return true;
+        });
+    if (!completed || cancelled(run.cancel)) return std::nullopt;
     for (int m = 0; m < kModeCount; ++m) {
         std::vector<ModeFigures> column;
         for (const SweepRow& row : result.files) column.push_back(row[m]);

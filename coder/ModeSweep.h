@@ -47,23 +47,20 @@ ModeFigures figuresOf(const SpeechCoder& coder);
 // The rate of a mode in kbit/s (12.2, ..., 4.75).
 double modeBitRate(CoderMode mode);
 
-// Codes the whole input in `mode` as an encoding run does, without writing.
-// `cancel` is looked at between frames: nothing is returned once it is set.
-// `onFrame` is called after every coded frame. With `measured` set, the
-// figures carry the spectral distances of every frame against that output.
-std::optional<ModeFigures> codeInMode(const std::filesystem::path& input, CoderMode mode,
-                                      bool noAdaptiveCodebook,
-                                      const std::atomic<bool>* cancel = nullptr,
-                                      const std::function<void()>& onFrame = {},
-                                      std::optional<SaveOption> measured = std::nullopt);
+// How one input is coded in one mode: the settings, and what watches the run.
+struct ModeRunOptions {
+    CoderSettings settings{};
+    const std::atomic<bool>* cancel = nullptr;  // looked at between frames
+    std::function<void()> onFrame{};            // after every coded frame
+    // With an output named, the figures carry the spectral distances of every
+    // frame against it.
+    std::optional<SaveOption> measured{};
+};
 
-// The same for an input already open (a recording converted in memory, say).
-// `tools`: the coder settings besides the adaptive codebook.
-std::optional<ModeFigures> codeInMode(SpeechInput input, CoderMode mode, bool noAdaptiveCodebook,
-                                      const std::atomic<bool>* cancel = nullptr,
-                                      const std::function<void()>& onFrame = {},
-                                      std::optional<SaveOption> measured = std::nullopt,
-                                      const CoderSettings& tools = {});
+// Codes the whole input in `mode` as an encoding run does, without writing.
+// Nothing is returned once `cancel` is set.
+std::optional<ModeFigures> codeInMode(SpeechInput input, CoderMode mode,
+                                      const ModeRunOptions& options = {});
 
 // Opens the input of one run from the index of its file; when empty, every
 // run opens the file by its path.
@@ -82,14 +79,22 @@ struct SweepResult {
 // Called once a file is coded in one mode, from the thread that coded it.
 using SweepRunDone = std::function<void(std::size_t file, const ModeFigures& figures)>;
 
-// Codes every input in all eight modes on `threads` threads (at least one),
-// each taking the next (file, mode) pair. `onFrame` and `onRun` may be called
-// from any of them; the thread that opens a run's input (`open`) codes it.
-// Nothing is returned when `cancel` was set. `measured` as for codeInMode.
-std::optional<SweepResult> sweepModes(
-    const std::vector<std::filesystem::path>& inputs, bool noAdaptiveCodebook, unsigned threads,
-    const std::atomic<bool>* cancel = nullptr, const std::function<void()>& onFrame = {},
-    const SweepInputOpener& open = {}, const SweepRunDone& onRun = {},
-    std::optional<SaveOption> measured = std::nullopt, const CoderSettings& tools = {});
+// What a mode sweep codes, and how.
+struct SweepRun {
+    std::vector<std::filesystem::path> inputs;
+    SweepInputOpener open{};  // opens a run's input by file index; empty: by its path
+    unsigned threads = 1;     // at least one is used
+    CoderSettings settings{};
+    const std::atomic<bool>* cancel = nullptr;        // looked at between frames
+    std::function<void(std::size_t file)> onFrame{};  // after every coded frame of that file
+    SweepRunDone onRun{};                             // after each (file, mode) run
+    std::optional<SaveOption> measured{};             // as ModeRunOptions's
+};
+
+// Codes every input in all eight modes on the pool, each thread taking the
+// next (file, mode) pair. `onFrame` and `onRun` may be called from any
+// thread; the thread that opens a run's input codes it. Nothing is returned
+// when the run was cancelled.
+std::optional<SweepResult> sweepModes(const SweepRun& run);
 
 }  // namespace zorvel

@@ -20,8 +20,7 @@ SpeechCoder::SpeechCoder(SpeechInput input, CoderMode mode, const CoderSettings&
       settings_(settings),
       weighting_(filterFactors(settings.gamma1, settings.gamma2)),
       postFilter_(filterFactors(settings.postfilterNum, settings.postfilterDen)) {
-    if (const auto problem = settingsProblem(settings)) throw std::invalid_argument(*problem);
-    noAdaptiveCodebook = !settings.adaptiveCodebook;
+    if (auto problem = settingsProblem(settings)) throw InvalidSettings(std::move(*problem));
     if (settings.highPass) highPass_ = butterworthHighPass(*settings.highPass);
     buildLpWindows(mode_, lpWindowI_, lpWindowII_);
     interpolationTable6_ = buildInterpolationTable6();
@@ -35,12 +34,6 @@ SpeechCoder::SpeechCoder(SpeechInput input, CoderMode mode, const CoderSettings&
 
 SpeechCoder::~SpeechCoder() = default;
 
-CoderSettings SpeechCoder::settings() const {
-    CoderSettings settings = settings_;
-    settings.adaptiveCodebook = !noAdaptiveCodebook;
-    return settings;
-}
-
 void SpeechCoder::reset() {
     clearFrameRecord(*previousFrame_);
     clearFrameRecord(*currentFrame_);
@@ -50,7 +43,6 @@ void SpeechCoder::reset() {
     zeroSignal_.fill(0.0);
     unitImpulse_.fill(0.0);
     unitImpulse_[0] = 1.0;
-    historyUniform_ = true;
     input.rewind();
 }
 
@@ -61,9 +53,6 @@ FrameStep SpeechCoder::nextFrame() {
     std::swap(previousFrame_, currentFrame_);
     std::swap(currentFrame_, spareFrame_);
     ++frameCount_;
-    const bool noAdaptive = noAdaptiveCodebook != 0;
-    if (frameCount_ == 1) historyNoAdaptive_ = noAdaptive;
-    if (noAdaptive != historyNoAdaptive_) historyUniform_ = false;
     codeFrame();
     if (frameCount_ % kCheckpointInterval == 0) keepCheckpoint();
     return FrameStep::coded;

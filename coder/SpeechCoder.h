@@ -58,9 +58,8 @@ class SpeechCoder {
   public:
     // The input is read from byte 60 on; an input that is not a regular file
     // (or cannot be read) gives a coder without frames. The settings are the
-    // coder's for its life (adaptive-codebook sets noAdaptiveCodebook, which
-    // may still change); settings out of their ranges throw
-    // std::invalid_argument.
+    // coder's for its life; settings out of their ranges throw
+    // InvalidSettings.
     SpeechCoder(const std::filesystem::path& inputName, CoderMode mode,
                 const CoderSettings& settings = {});
     // The same on an input already opened, e.g. an in-memory stream.
@@ -101,22 +100,19 @@ class SpeechCoder {
     // EACCES, ...), 0 when it gave none or the run did not fail.
     int runError() const { return runError_; }
 
-    // Switches the adaptive codebook contribution off.
-    bool noAdaptiveCodebook = false;
-
     FrameSchedule schedule = FrameSchedule::sideBySide;
 
     // The checkpoints kept while coding and used by goToFrame. By default the
     // coder keeps its own; a store given here (for instance one filled by
     // another coder of the same input, mode and setting) is used instead, and
-    // none (nullptr) keeps none. A store made for another adaptive-codebook
-    // setting is replaced by a fresh one of the coder's own.
+    // none (nullptr) keeps none. A store made for other settings is replaced
+    // by a fresh one of the coder's own.
     void setCheckpoints(std::shared_ptr<CheckpointStore> store);
     const std::shared_ptr<CheckpointStore>& checkpoints() const { return checkpoints_; }
 
     CoderMode mode() const { return mode_; }
-    // The settings the coder was made with; adaptiveCodebook as it is now.
-    CoderSettings settings() const;
+    // The settings the coder was made with.
+    const CoderSettings& settings() const { return settings_; }
     int frameCount() const { return frameCount_; }
     const FrameRecord& previousFrame() const { return *previousFrame_; }
     const FrameRecord& currentFrame() const { return *currentFrame_; }
@@ -184,7 +180,7 @@ class SpeechCoder {
     PostFilterBlocks postFilterBlocks(int a);
     void compensateTilt(int a);
 
-    CheckpointStore* checkpointsForSetting();
+    CheckpointStore* checkpointsForSettings();
     void keepCheckpoint();
     void restoreNearestCheckpoint(int n);
     std::int64_t inputPosition();
@@ -214,10 +210,6 @@ class SpeechCoder {
     Signal unitImpulse_{};
     bool keepsCheckpoints_ = true;
     std::shared_ptr<CheckpointStore> checkpoints_;
-    // Whether frames 1..frameCount were all coded with one adaptive-codebook
-    // setting, and which; only such a history matches a checkpoint.
-    bool historyUniform_ = true;
-    bool historyNoAdaptive_ = false;
 };
 
 }  // namespace zorvel

@@ -42,10 +42,9 @@ void fail(const char* what) {
 }
 
 std::unique_ptr<SpeechCoder> makeCoder(const std::string& file, CoderMode mode, bool noAdaptive) {
-    auto coder = std::make_unique<SpeechCoder>(
-        SpeechInput(std::make_unique<std::istringstream>(file)), mode);
-    coder->noAdaptiveCodebook = noAdaptive;
-    return coder;
+    return std::make_unique<SpeechCoder>(SpeechInput(std::make_unique<std::istringstream>(file)),
+                                         mode,
+                                         zorvel::CoderSettings{.adaptiveCodebook = !noAdaptive});
 }
 
 bool sameRecord(const FrameRecord& a, const FrameRecord& b) {

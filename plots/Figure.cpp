@@ -205,7 +205,7 @@ QString figureTitle(const FigureSubject& subject) {
     QString title = QStringLiteral("%1 - tryb: %2 [kb/s]")
                         .arg(QFileInfo(subject.fileName).fileName(),
                              QLatin1String(rate.data(), static_cast<qsizetype>(rate.size())));
-    if (subject.noAdaptiveCodebook) title += QStringLiteral(" bez słownika adaptacyjnego");
+    if (!subject.settings.adaptiveCodebook) title += QStringLiteral(" bez słownika adaptacyjnego");
     return title + QStringLiteral(" - ramka %1").arg(subject.frame);
 }
 

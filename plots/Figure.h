@@ -68,7 +68,7 @@ Picture describeFigure(const Picture& plot, const FigureFrame& frame);
 struct FigureSubject {
     QString fileName;  // a path; the title names the file only
     CoderMode mode = CoderMode::rate12_2;
-    bool noAdaptiveCodebook = false;
+    CoderSettings settings{};  // the title says when the adaptive codebook is off
     int frame = 0;
 };
 QString figureTitle(const FigureSubject& subject);

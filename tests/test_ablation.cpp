@@ -34,7 +34,7 @@ TEST(AblationRows, EachToolChangedAloneInOrder) {
         EXPECT_EQ(rows[r].settings, expected) << rows[r].name;
         EXPECT_FALSE(rows[r].value.has_value());
     }
-    EXPECT_EQ(rows[4].settings.highPass, kAblationHighPassHz);
+    EXPECT_EQ(rows[4].settings.highPass, findSetting("high-pass")->suggested);
     EXPECT_EQ(variedSetting(rows), "");
 }
 
@@ -50,7 +50,7 @@ TEST(AblationRows, ARowEqualToTheFirstIsLeftOut) {
         << "the first row named by what differs from the defaults, the others from it";
     for (std::size_t r = 1; r < rows.size(); ++r) EXPECT_NE(rows[r].settings, base);
     // A high-pass at the row's own cut-off already: that row goes too.
-    base.highPass = kAblationHighPassHz;
+    base.highPass = findSetting("high-pass")->suggested;
     EXPECT_EQ(ablationRows(base).size(), rows.size() - 1);
 }
 
@@ -74,8 +74,7 @@ ModeFigures sequentialTotal(const std::vector<std::filesystem::path>& files, Cod
                             const CoderSettings& settings) {
     std::vector<ModeFigures> each;
     for (const auto& file : files) {
-        const auto figures = codeInMode(SpeechInput(file), mode, !settings.adaptiveCodebook,
-                                        nullptr, {}, std::nullopt, settings);
+        const auto figures = codeInMode(SpeechInput(file), mode, {.settings = settings});
         EXPECT_TRUE(figures);
         each.push_back(figures.value_or(ModeFigures{}));
     }
@@ -114,7 +113,7 @@ TEST_P(AblationComputation, EqualsTheCoderRunRowByRow) {
         reported.push_back(total);
     };
     std::atomic<std::int64_t> frames{0};
-    run.onFrame = [&] { ++frames; };
+    run.options.onFrame = [&] { ++frames; };
     const std::optional<AblationTable> table = computeAblation(run);
     ASSERT_TRUE(table);
     EXPECT_EQ(namesOf(table->rows), namesOf(run.rows));
@@ -160,14 +159,14 @@ TEST(AblationComputation, CarriesTheSpectralDistancesWhenAsked) {
     run.rows.resize(2);
     run.modes = {CoderMode::rate6_70};
     run.threads = 2;
-    run.measured = SaveOption::postProcessed;
+    run.options.measured = SaveOption::postProcessed;
     const std::optional<AblationTable> table = computeAblation(run);
     ASSERT_TRUE(table);
     EXPECT_TRUE(table->measures);
     for (std::size_t r = 0; r < 2; ++r) {
         const CoderSettings& s = run.rows[r].settings;
         const auto expected = codeInMode(SpeechInput(test::samplePath()), CoderMode::rate6_70,
-                                         false, nullptr, {}, SaveOption::postProcessed, s);
+                                         {.settings = s, .measured = SaveOption::postProcessed});
         ASSERT_TRUE(expected && expected->measures && table->figures[r][0].measures);
         EXPECT_EQ(table->figures[r][0].measures->means(), expected->measures->means());
     }
@@ -201,7 +200,7 @@ TEST(AblationComputation, ACancelEndsTheRunWithoutATable) {
     run.modes.assign(kAllCoderModes.begin(), kAllCoderModes.end());
     run.threads = 1;
     std::atomic<bool> cancel{false};
-    run.cancel = &cancel;
+    run.options.cancel = &cancel;
     int cells = 0;
     run.onCell = [&](std::size_t, std::size_t, const ModeFigures&) {
         ++cells;

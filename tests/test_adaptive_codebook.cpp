@@ -231,8 +231,7 @@ TEST(LtpResidual, UsesTheResidualsOwnPastAcrossTheFrameBoundary) {
 // Real coding runs.
 
 TEST(AdaptiveCodebook, SwitchedOffLeavesOnlyTheTarget) {
-    SpeechCoder coder(test::samplePath(), CoderMode::rate12_2);
-    coder.noAdaptiveCodebook = true;
+    SpeechCoder coder(test::samplePath(), CoderMode::rate12_2, {.adaptiveCodebook = false});
     int frames = 0;
     while (coder.nextFrame() == FrameStep::coded && frames < 80) {
         ++frames;

@@ -89,9 +89,8 @@ void expectSameState(const CoderState& expected, const SpeechCoder& coder,
 std::map<int, CoderState> sequentialStates(const fs::path& file, int mode, bool noAdaptive,
                                            const std::set<int>& wanted) {
     std::map<int, CoderState> states;
-    SpeechCoder plain(file, test::modeNumbered(mode));
+    SpeechCoder plain(file, test::modeNumbered(mode), {.adaptiveCodebook = !noAdaptive});
     plain.setCheckpoints(nullptr);
-    plain.noAdaptiveCodebook = noAdaptive;
     states.emplace(0, stateOf(plain));
     while (plain.nextFrame() == FrameStep::coded) {
         if (wanted.contains(plain.frameCount())) states.emplace(plain.frameCount(), stateOf(plain));
@@ -161,7 +160,7 @@ TEST_P(Checkpoints, RandomJumpsEqualASequentialPass) {
 INSTANTIATE_TEST_SUITE_P(Modes, Checkpoints, ::testing::Range(1, kModeCount + 1));
 
 TEST(CheckpointStore, KeepsOneSnapshotPerIntervalAndFindsTheLatest) {
-    CheckpointStore store(CoderMode::rate7_95, false);
+    CheckpointStore store(CoderMode::rate7_95);
     EXPECT_EQ(store.latestAtOrBefore(10 * kCheckpointInterval), nullptr);
     for (int c : {kCheckpointInterval, 3 * kCheckpointInterval, kCheckpointInterval + 1}) {
         auto snapshot = std::make_shared<CoderSnapshot>();
@@ -201,7 +200,7 @@ int startFrame(const CheckpointStore& store, int from, int to) {
 
 TEST(CheckpointStore, AJumpStartsAtTheLatestSnapshotThatSavesCoding) {
     constexpr int I = kCheckpointInterval;
-    CheckpointStore store(CoderMode::rate5_15, false);
+    CheckpointStore store(CoderMode::rate5_15);
     fillStore(store, {I, 2 * I, 4 * I});  // 3 * I missing
     // Forward: a snapshot past the current frame, below the target.
     EXPECT_EQ(startFrame(store, 0, I / 2), -1);
@@ -234,7 +233,7 @@ TEST(CheckpointStore, AShortJumpNeedsTheLastSnapshotBelowItsTarget) {
     EXPECT_EQ(CheckpointStore::snapshotForShortJump(9 * I, 3), 0);  // back
     EXPECT_EQ(CheckpointStore::snapshotForShortJump(9 * I, 9 * I), 0);
 
-    CheckpointStore store(CoderMode::rate5_15, false);
+    CheckpointStore store(CoderMode::rate5_15);
     fillStore(store, {I, 2 * I, 4 * I});
     EXPECT_TRUE(store.codesAtMostInterval(0, 3 * I));
     EXPECT_FALSE(store.codesAtMostInterval(0, 3 * I + 1));
@@ -250,7 +249,7 @@ TEST(CheckpointStore, AShortJumpNeedsTheLastSnapshotBelowItsTarget) {
 // interval below its target.
 TEST(CheckpointStore, AShortJumpIsOneThatStartsWithinAnIntervalOfItsTarget) {
     constexpr int I = kCheckpointInterval;
-    CheckpointStore store(CoderMode::rate12_2, false);
+    CheckpointStore store(CoderMode::rate12_2);
     fillStore(store, {I, 2 * I, 3 * I});
     int shortJumps = 0;
     for (int from = 0; from <= 5 * I; from += 7) {
@@ -321,8 +320,7 @@ TEST(Checkpoints, AJumpCodesOnlyFromTheNearestSnapshot) {
 TEST(Checkpoints, AnotherAdaptiveCodebookSettingIsNeverUsed) {
     test::TempDir dir;
     const fs::path file = longInput(dir);
-    SpeechCoder noAdaptive(file, CoderMode::rate7_40);
-    noAdaptive.noAdaptiveCodebook = true;
+    SpeechCoder noAdaptive(file, CoderMode::rate7_40, {.adaptiveCodebook = false});
     while (noAdaptive.nextFrame() == FrameStep::coded) {
     }
     ASSERT_EQ(noAdaptive.checkpoints()->count(), 4u);
@@ -334,23 +332,16 @@ TEST(Checkpoints, AnotherAdaptiveCodebookSettingIsNeverUsed) {
     ASSERT_EQ(adaptive.goToFrame(600), FrameStep::coded);
     expectSameState(expected.at(600), adaptive, "600 with the adaptive codebook");
     EXPECT_NE(adaptive.checkpoints(), noAdaptive.checkpoints());
+    EXPECT_TRUE(adaptive.checkpoints()->settings().adaptiveCodebook);
 
-    // Frames 1..300 with the adaptive codebook, then 301..600 without: going
-    // forward continues this history, whatever the store of that setting holds.
-    SpeechCoder mixed(file, CoderMode::rate7_40);
-    SpeechCoder plain(file, CoderMode::rate7_40);
-    plain.setCheckpoints(nullptr);
-    ASSERT_EQ(mixed.goToFrame(300), FrameStep::coded);
-    ASSERT_EQ(plain.goToFrame(300), FrameStep::coded);
-    mixed.setCheckpoints(noAdaptive.checkpoints());
-    mixed.noAdaptiveCodebook = plain.noAdaptiveCodebook = true;
-    ASSERT_EQ(mixed.goToFrame(600), FrameStep::coded);
-    ASSERT_EQ(plain.goToFrame(600), FrameStep::coded);
-    expectSameState(stateOf(plain), mixed, "600 after switching at 300");
-    // Going back codes from the start with the setting now chosen.
-    ASSERT_EQ(mixed.goToFrame(599), FrameStep::coded);
-    ASSERT_EQ(plain.goToFrame(599), FrameStep::coded);
-    expectSameState(stateOf(plain), mixed, "599 after going back");
+    // A coder without it reaches a frame through the store of its own setting
+    // exactly as a sequential pass does.
+    const auto expectedWithout = sequentialStates(file, 4, true, {599});
+    SpeechCoder without(file, CoderMode::rate7_40, {.adaptiveCodebook = false});
+    without.setCheckpoints(noAdaptive.checkpoints());
+    ASSERT_EQ(without.goToFrame(599), FrameStep::coded);
+    expectSameState(expectedWithout.at(599), without, "599 without the adaptive codebook");
+    EXPECT_EQ(without.checkpoints(), noAdaptive.checkpoints());
 }
 
 TEST(Checkpoints, TheEncodingRunKeepsNone) {

@@ -47,8 +47,8 @@ struct RunSummary {
 
 // Codes the whole sample, checking every record on the way.
 RunSummary codeSample(int mode, bool noAdaptive) {
-    SpeechCoder coder(test::samplePath(), test::modeNumbered(mode));
-    coder.noAdaptiveCodebook = noAdaptive;
+    SpeechCoder coder(test::samplePath(), test::modeNumbered(mode),
+                      {.adaptiveCodebook = !noAdaptive});
     while (coder.nextFrame() == FrameStep::coded) {
         const FrameRecord& f = coder.currentFrame();
         const int k = coder.frameCount();
@@ -216,9 +216,9 @@ class ScheduleTest : public ::testing::TestWithParam<std::tuple<int, bool>> {};
 
 TEST_P(ScheduleTest, StageOrderAndSideBySideGiveIdenticalRecords) {
     const auto [mode, noAdaptive] = GetParam();
-    SpeechCoder sideBySide(test::samplePath(), test::modeNumbered(mode));
-    SpeechCoder stageOrder(test::samplePath(), test::modeNumbered(mode));
-    sideBySide.noAdaptiveCodebook = stageOrder.noAdaptiveCodebook = noAdaptive;
+    const CoderSettings settings{.adaptiveCodebook = !noAdaptive};
+    SpeechCoder sideBySide(test::samplePath(), test::modeNumbered(mode), settings);
+    SpeechCoder stageOrder(test::samplePath(), test::modeNumbered(mode), settings);
     stageOrder.schedule = FrameSchedule::stageOrder;
     ASSERT_EQ(sideBySide.schedule, FrameSchedule::sideBySide);  // the coder's default
     int frames = 0;

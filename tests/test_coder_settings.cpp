@@ -25,7 +25,7 @@ CoderSettings with(std::initializer_list<const char*> assignments) {
     CoderSettings settings;
     for (const char* assignment : assignments) {
         const auto problem = applySetting(settings, assignment);
-        EXPECT_FALSE(problem) << assignment << ": " << problem.value_or("");
+        EXPECT_FALSE(problem) << assignment;
     }
     return settings;
 }
@@ -45,32 +45,58 @@ TEST(CoderSettings, ReadsNamesAndValuesAndRefusesWhatIsOutOfRange) {
     EXPECT_TRUE(CoderSettings{}.isDefault());
     EXPECT_FALSE(s.isDefault());
 
-    const std::pair<const char*, const char*> refused[] = {
-        {"gamma1", "is not NAME=VALUE"},
-        {"gamma3=0.5", "unknown setting 'gamma3'"},
-        {"gamma1=abc", "gamma1: 'abc' is not a number"},
-        {"gamma1=nan", "gamma1: 'nan' is not a number"},
-        {"enhancement=yes", "enhancement: 'yes' is not on or off"},
-        {"gamma2=0.94", "0 < gamma2 < gamma1 <= 1"},
-        {"gamma1=1.2", "0 < gamma2 < gamma1 <= 1"},
-        {"gamma2=0", "0 < gamma2 < gamma1 <= 1"},
-        {"postfilter-tilt=1.5", "0..1"},
-        {"pitch-resolution=1/4", "pitch-resolution: '1/4' is not 1, 1/3 or 1/6"},
-        {"lp-interpolation=on", "lp-interpolation: 'on' is not off or lsf"},
-        {"high-pass=on", "high-pass: 'on' is not off or a cut-off in Hz"},
-        {"high-pass=40", "50..300 Hz"},
-        {"high-pass=300.5", "50..300 Hz"},
+    using Kind = SettingProblemKind;
+    struct Refusal {
+        const char* assignment;
+        Kind kind;
+        const char* name;   // the setting at fault
+        const char* value;  // its value as given or held
+        const char* otherValue = "";
     };
-    for (const auto& [assignment, reason] : refused) {
+    const Refusal refused[] = {
+        {"gamma1", Kind::notAssignment, "", "gamma1"},
+        {"gamma3=0.5", Kind::unknownName, "gamma3", "0.5"},
+        {"gamma1=abc", Kind::notAValue, "gamma1", "abc"},
+        {"gamma1=nan", Kind::notAValue, "gamma1", "nan"},
+        {"gamma1=inf", Kind::notAValue, "gamma1", "inf"},
+        {"enhancement=yes", Kind::notAValue, "enhancement", "yes"},
+        {"gamma2=0.94", Kind::notBelow, "gamma2", "0.94", "0.94"},
+        {"gamma1=1.2", Kind::outOfRange, "gamma1", "1.2"},
+        {"gamma1=0.5", Kind::notBelow, "gamma2", "0.6", "0.5"},
+        {"gamma2=0", Kind::outOfRange, "gamma2", "0"},
+        {"postfilter-tilt=1.5", Kind::outOfRange, "postfilter-tilt", "1.5"},
+        {"postfilter-num=-0.01", Kind::outOfRange, "postfilter-num", "-0.01"},
+        {"pitch-resolution=1/4", Kind::notAValue, "pitch-resolution", "1/4"},
+        {"lp-interpolation=on", Kind::notAValue, "lp-interpolation", "on"},
+        {"high-pass=on", Kind::notAValue, "high-pass", "on"},
+        {"high-pass=40", Kind::outOfRange, "high-pass", "40"},
+        {"high-pass=300.5", Kind::outOfRange, "high-pass", "300.5"},
+    };
+    for (const Refusal& r : refused) {
         CoderSettings settings;
-        const auto problem = applySetting(settings, assignment);
-        ASSERT_TRUE(problem) << assignment;
-        EXPECT_NE(problem->find(reason), std::string::npos) << *problem;
-        EXPECT_TRUE(settings.isDefault()) << assignment << " changed the settings";
+        const auto problem = applySetting(settings, r.assignment);
+        ASSERT_TRUE(problem) << r.assignment;
+        EXPECT_EQ(problem->kind, r.kind) << r.assignment;
+        EXPECT_EQ(problem->name, r.name) << r.assignment;
+        EXPECT_EQ(problem->value, r.value) << r.assignment;
+        EXPECT_EQ(problem->otherValue, r.otherValue) << r.assignment;
+        // The descriptor of the setting at fault comes with it, when there is one.
+        EXPECT_EQ(problem->setting, findSetting(problem->name)) << r.assignment;
+        EXPECT_TRUE(settings.isDefault()) << r.assignment << " changed the settings";
     }
-    EXPECT_THROW(
-        SpeechCoder(test::samplePath(), CoderMode::rate12_2, CoderSettings{.gamma2 = 0.99}),
-        std::invalid_argument);
+    // The ends of each range: in at a closed end, out at an open one.
+    for (const char* accepted : {"gamma1=1", "postfilter-tilt=0", "postfilter-den=1",
+                                 "high-pass=50", "high-pass=300", "gamma2=0.0001"}) {
+        CoderSettings settings;
+        EXPECT_FALSE(applySetting(settings, accepted)) << accepted;
+    }
+    try {
+        SpeechCoder(test::samplePath(), CoderMode::rate12_2, CoderSettings{.gamma2 = 0.99});
+        ADD_FAILURE() << "gamma2 above gamma1 was taken";
+    } catch (const InvalidSettings& error) {
+        EXPECT_EQ(error.problem().kind, SettingProblemKind::notBelow);
+        EXPECT_EQ(error.problem().value, "0.99");
+    }
 }
 
 TEST(CoderSettings, NamesWhatDiffersFromTheDefaults) {
@@ -97,11 +123,13 @@ TEST(CoderSettings, NamesWhatDiffersFromTheDefaults) {
               "/d/mowa.wav_12.20_sout_g1-0.9_noenh_nolagw.wav");
     EXPECT_EQ(withSettingsSuffix("/d.x/plik", s), "/d.x/plik_g1-0.9_noenh_nolagw");
     EXPECT_EQ(withSettingsSuffix("/d/mowa.wav", CoderSettings{}), "/d/mowa.wav");
-    // The adaptive codebook has the mode's own "_noadapt".
-    EXPECT_EQ(settingsSuffix(with({"adaptive-codebook=off"})), "");
+    // The adaptive codebook's "_noadapt" leads the other settings' pieces.
+    EXPECT_EQ(settingsSuffix(with({"adaptive-codebook=off"})), "_noadapt");
+    EXPECT_EQ(settingsSuffix(with({"gamma1=0.9", "adaptive-codebook=off", "lag-window=off"})),
+              "_noadapt_g1-0.9_nolagw");
     EXPECT_EQ(settingsSummary(with({"adaptive-codebook=off"})), "adaptive-codebook=off");
     std::vector<std::string> names;
-    for (const SettingInfo& info : settingsInfo()) names.emplace_back(info.name);
+    for (const SettingDescriptor& setting : settingDescriptors()) names.emplace_back(setting.name);
     EXPECT_EQ(names, (std::vector<std::string>{"pitch-resolution", "lp-interpolation", "high-pass",
                                                "gamma1", "gamma2", "postfilter-num",
                                                "postfilter-den", "postfilter-tilt", "enhancement",
@@ -397,28 +425,28 @@ TEST(CoderSettings, JumpsEqualASequentialPassWithEveryTool) {
 // other settings does not match.
 TEST(CoderSettings, StoresAndPassesOfOtherSettingsAreRefused) {
     const CoderSettings other = with({"gamma1=0.9"});
-    auto store = std::make_shared<CheckpointStore>(CoderMode::rate12_2, false);
+    auto store = std::make_shared<CheckpointStore>(CoderMode::rate12_2);
     SpeechCoder coder(test::samplePath(), CoderMode::rate12_2, other);
     coder.setCheckpoints(store);
     ASSERT_EQ(coder.goToFrame(kCheckpointInterval + 10), FrameStep::coded);
     EXPECT_EQ(store->count(), 0u);
     ASSERT_NE(coder.checkpoints(), nullptr);
     EXPECT_NE(coder.checkpoints().get(), store.get());
-    EXPECT_EQ(coder.checkpoints()->tools(), CheckpointStore::toolsOf(other));
+    EXPECT_EQ(coder.checkpoints()->settings(), other);
     EXPECT_GT(coder.checkpoints()->count(), 0u);
 
     // A store of the same settings is kept and filled.
     SpeechCoder same(test::samplePath(), CoderMode::rate12_2, other);
-    auto shared = std::make_shared<CheckpointStore>(CoderMode::rate12_2, false, other);
+    auto shared = std::make_shared<CheckpointStore>(CoderMode::rate12_2, other);
     same.setCheckpoints(shared);
     ASSERT_EQ(same.goToFrame(kCheckpointInterval + 10), FrameStep::coded);
     EXPECT_EQ(same.checkpoints().get(), shared.get());
     EXPECT_GT(shared->count(), 0u);
 
-    const FramePass pass(test::samplePath(), CoderMode::rate12_2, false, other);
-    EXPECT_TRUE(pass.matches(test::samplePath(), CoderMode::rate12_2, false, other));
-    EXPECT_FALSE(pass.matches(test::samplePath(), CoderMode::rate12_2, false));
-    EXPECT_FALSE(pass.matches(test::samplePath(), CoderMode::rate12_2, false,
+    const FramePass pass(test::samplePath(), CoderMode::rate12_2, other);
+    EXPECT_TRUE(pass.matches(test::samplePath(), CoderMode::rate12_2, other));
+    EXPECT_FALSE(pass.matches(test::samplePath(), CoderMode::rate12_2));
+    EXPECT_FALSE(pass.matches(test::samplePath(), CoderMode::rate12_2,
                               with({"gamma1=0.9", "lag-window=off"})));
 }
 

@@ -51,7 +51,7 @@ void expectSequentialSummaries(const fs::path& file, CoderMode mode,
 TEST(FramePass, SummariesAreThoseOfASequentialPass) {
     test::TempDir dir;
     const fs::path file = test::repeatedSample(dir, 2);
-    FramePass pass(file, CoderMode::rate7_95, false);
+    FramePass pass(file, CoderMode::rate7_95);
     ASSERT_EQ(pass.totalFrames(), 2 * test::kSampleFrames);
     EXPECT_TRUE(pass.summaries().empty());
     pass.start();
@@ -68,7 +68,7 @@ TEST(FramePass, SummariesAreThoseOfASequentialPass) {
 TEST(FramePass, StoppedAndStartedAgainItGoesOnWhereItStopped) {
     test::TempDir dir;
     const fs::path file = test::repeatedSample(dir, 3);
-    FramePass pass(file, CoderMode::rate5_90, false);
+    FramePass pass(file, CoderMode::rate5_90);
     pass.start();
     waitUntil([&] { return pass.reached() >= 5; });
     pass.stop();
@@ -91,15 +91,15 @@ TEST(FramePass, StoppedAndStartedAgainItGoesOnWhereItStopped) {
     ASSERT_EQ(plain.goToFrame(500), FrameStep::coded);
     EXPECT_EQ(user.overallSnr(), plain.overallSnr());
     EXPECT_EQ(user.segmentalSnr(), plain.segmentalSnr());
-    EXPECT_TRUE(pass.matches(file, CoderMode::rate5_90, false));
-    EXPECT_FALSE(pass.matches(file, CoderMode::rate5_90, true));
-    EXPECT_FALSE(pass.matches(file, CoderMode::rate6_70, false));
+    EXPECT_TRUE(pass.matches(file, CoderMode::rate5_90));
+    EXPECT_FALSE(pass.matches(file, CoderMode::rate5_90, {.adaptiveCodebook = false}));
+    EXPECT_FALSE(pass.matches(file, CoderMode::rate6_70));
 }
 
 TEST(FramePass, AFileWithoutFramesIsDoneAtOnce) {
     test::TempDir dir;
     test::writeSamples(dir / "short.wav", std::vector<std::int16_t>(100));
-    FramePass pass(dir / "short.wav", CoderMode::rate12_2, false);
+    FramePass pass(dir / "short.wav", CoderMode::rate12_2);
     EXPECT_EQ(pass.totalFrames(), 0);
     EXPECT_TRUE(pass.done());
     pass.start();
@@ -111,9 +111,8 @@ TEST(FramePass, AFileWithoutFramesIsDoneAtOnce) {
 // coder's records, s(n) against s'(n), NaN where a frame has none.
 void expectSequentialMeasures(const fs::path& file, CoderMode mode,
                               std::span<const FrameMeasureValues> values,
-                              bool noAdaptiveCodebook = false) {
-    SpeechCoder plain(file, mode);
-    plain.noAdaptiveCodebook = noAdaptiveCodebook;
+                              const CoderSettings& settings = {}) {
+    SpeechCoder plain(file, mode, settings);
     plain.setCheckpoints(nullptr);
     for (const FrameMeasureValues& v : values) {
         ASSERT_EQ(plain.nextFrame(), FrameStep::coded);
@@ -131,7 +130,7 @@ void expectSequentialMeasures(const fs::path& file, CoderMode mode,
 
 TEST(FramePassMeasures, NoneUnlessAskedFor) {
     test::TempDir dir;
-    FramePass pass(test::repeatedSample(dir, 1), CoderMode::rate12_2, false);
+    FramePass pass(test::repeatedSample(dir, 1), CoderMode::rate12_2);
     pass.start();
     waitUntil([&] { return pass.done(); });
     pass.stop();
@@ -143,7 +142,7 @@ TEST(FramePassMeasures, NoneUnlessAskedFor) {
 TEST(FramePassMeasures, AskedForBeforeTheStartEveryFrameIsMeasuredAsItIsCoded) {
     test::TempDir dir;
     const fs::path file = test::repeatedSample(dir, 1);
-    FramePass pass(file, CoderMode::rate10_2, false);
+    FramePass pass(file, CoderMode::rate10_2);
     pass.measureFrames();
     pass.start();
     waitUntil([&] { return pass.done() && !pass.measuring(); });
@@ -155,7 +154,7 @@ TEST(FramePassMeasures, AskedForBeforeTheStartEveryFrameIsMeasuredAsItIsCoded) {
 TEST(FramePassMeasures, AskedForAfterTheCodingTheFramesAreMeasuredFromTheStart) {
     test::TempDir dir;
     const fs::path file = test::repeatedSample(dir, 2);
-    FramePass pass(file, CoderMode::rate4_75, true);
+    FramePass pass(file, CoderMode::rate4_75, {.adaptiveCodebook = false});
     pass.start();
     waitUntil([&] { return pass.done(); });
     ASSERT_TRUE(pass.done());
@@ -169,13 +168,14 @@ TEST(FramePassMeasures, AskedForAfterTheCodingTheFramesAreMeasuredFromTheStart) 
     });
     pass.stop();
     ASSERT_EQ(pass.measured(), 2 * test::kSampleFrames);
-    expectSequentialMeasures(file, CoderMode::rate4_75, pass.measures(), true);
+    expectSequentialMeasures(file, CoderMode::rate4_75, pass.measures(),
+                             {.adaptiveCodebook = false});
 }
 
 TEST(FramePassMeasures, AskedForHalfWayTheEarlierFramesAreMeasuredToo) {
     test::TempDir dir;
     const fs::path file = test::repeatedSample(dir, 3);
-    FramePass pass(file, CoderMode::rate6_70, false);
+    FramePass pass(file, CoderMode::rate6_70);
     pass.start();
     waitUntil([&] { return pass.reached() >= 50; });
     pass.stop();  // stopped and started again around the request

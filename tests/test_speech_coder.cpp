@@ -54,9 +54,14 @@ TEST(FrameRecord, ClearZeroesAndMarksNoPulses) {
 }
 
 TEST(CoderModes, OutputNameSuffixFollowsModeAndOptions) {
-    EXPECT_EQ(outputNameSuffix(CoderMode::rate12_2, false, false), "_12.20_sout.wav");
-    EXPECT_EQ(outputNameSuffix(CoderMode::rate5_15, true, true), "_05.15_spout_noadapt.wav");
-    EXPECT_EQ(outputNameSuffix(CoderMode::rate7_40, false, true), "_07.40_sout_noadapt.wav");
+    const CoderSettings noAdaptive{.adaptiveCodebook = false};
+    EXPECT_EQ(outputNameSuffix(CoderMode::rate12_2, false, {}), "_12.20_sout.wav");
+    EXPECT_EQ(outputNameSuffix(CoderMode::rate5_15, true, noAdaptive), "_05.15_spout_noadapt.wav");
+    EXPECT_EQ(outputNameSuffix(CoderMode::rate7_40, false, noAdaptive), "_07.40_sout_noadapt.wav");
+    // The adaptive codebook's piece comes first, the other settings' after it.
+    EXPECT_EQ(outputNameSuffix(CoderMode::rate7_40, false,
+                               {.gamma1 = 0.9, .enhancement = false, .adaptiveCodebook = false}),
+              "_07.40_sout_noadapt_g1-0.9_noenh.wav");
     EXPECT_EQ(rulesOf(CoderMode::rate7_95).rate, "7.95");
     EXPECT_EQ(rulesOf(CoderMode::rate4_75).fileSuffix, "_04.75");
 }

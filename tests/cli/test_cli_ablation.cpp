@@ -33,8 +33,7 @@ ModeFigures total(const std::vector<std::filesystem::path>& files, CoderMode mod
                   const CoderSettings& settings) {
     std::vector<ModeFigures> each;
     for (const auto& file : files)
-        each.push_back(*codeInMode(SpeechInput(file), mode, !settings.adaptiveCodebook, nullptr, {},
-                                   std::nullopt, settings));
+        each.push_back(*codeInMode(SpeechInput(file), mode, {.settings = settings}));
     return totalFigures(each);
 }
 
@@ -87,7 +86,7 @@ TEST(CliAblation, RowsCarryTheSpectralDistancesWhenAsked) {
         }
         const auto figures =
             codeInMode(SpeechInput(test::samplePath()), CoderMode::rate6_70,
-                       !settings.adaptiveCodebook, nullptr, {}, SaveOption::synthesized, settings);
+                       {.settings = settings, .measured = SaveOption::synthesized});
         ASSERT_TRUE(figures && figures->measures);
         const FrameMeasures means = figures->measures->means();
         for (std::size_t k = 0; k < kSpectralMeasureCount; ++k) {

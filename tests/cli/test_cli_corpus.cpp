@@ -9,8 +9,10 @@
 
 #include <charconv>
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <tuple>
 
 #include "tests/TestSupport.h"
 #include "tests/cli/CliRun.h"
@@ -186,7 +188,7 @@ TEST(CorpusRecords, EncodeRecordsHoldTheFiguresOfItsTable) {
         EXPECT_EQ(line["command"], "encode");
         EXPECT_EQ(line["mode"], 7);
         EXPECT_EQ(line["bit_rate_kbps"], 5.15);
-        EXPECT_EQ(line["setting"], "no-adaptive");
+        EXPECT_EQ(line["setting"], "adaptive-codebook=off");
         EXPECT_EQ(line["status"], "ok");
         EXPECT_EQ(line["output"],
                   arg(dir / "out" / (inputs[i].filename().string() + "_05.15_sout_noadapt.wav")));
@@ -461,6 +463,60 @@ TEST(CorpusProgress, SweepShowsTheBarOnATerminalOnly) {
     const test::CliResult plain = runCli({"sweep", arg(inputs[0]), arg(inputs[1]), "--csv"});
     ASSERT_EQ(plain.exitCode, 0);
     EXPECT_EQ(plain.err, "");
+}
+
+// The records of today's runs equal, field for field and number for number,
+// those the same runs wrote before the coder settings had one table
+// (records_before_settings_table.jsonl): an encode that worked and one that
+// failed, with the spectral distances, with settings, and a sweep of every
+// mode, also of a missing file. Only the adaptive codebook's name changed,
+// from "no-adaptive" to "adaptive-codebook=off", the name it has beside any
+// other setting.
+TEST(CorpusRecords, RecordsOfEachKindAreThoseWrittenBefore) {
+    const TempDir dir;
+    fs::copy_file(test::samplePath(), dir / "mowa.wav");
+    const auto run = [&](std::vector<std::string> args) {
+        const test::CliResult result = runCli(args, test::inDirectory(dir.path()));
+        EXPECT_EQ(result.signal, 0) << result.err;
+    };
+    run({"encode", "mowa.wav", "missing.wav", "-m", "7.95", "-d", "out", "--jsonl",
+         "encode.jsonl"});
+    run({"encode", "mowa.wav", "-m", "5.15", "--no-adaptive", "-d", "out", "--jsonl",
+         "encode.jsonl"});
+    run({"encode", "mowa.wav", "-m", "12.2", "--set", "gamma1=0.9", "--set",
+         "adaptive-codebook=off", "-d", "out", "--jsonl", "encode.jsonl"});
+    run({"encode", "mowa.wav", "-m", "4.75", "--measures", "-d", "out2", "--jsonl",
+         "encode.jsonl"});
+    run({"sweep", "mowa.wav", "missing.wav", "--jsonl", "sweep.jsonl"});
+    run({"sweep", "mowa.wav", "--set", "pitch-resolution=1/3", "--measures", "--jsonl",
+         "sweep.jsonl"});
+
+    // Records by what they describe: the order of a sweep's lines is the
+    // order in which its threads finished.
+    using Key = std::tuple<std::string, std::string, int, std::string>;
+    const auto byKey = [](const std::string& text) {
+        std::map<Key, Json> records;
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) {
+            Json record = Json::parse(line);
+            if (record["setting"] == "no-adaptive") record["setting"] = "adaptive-codebook=off";
+            const Key key{record["file"], record["command"], record["mode"], record["setting"]};
+            EXPECT_TRUE(records.emplace(key, std::move(record)).second) << line;
+        }
+        return records;
+    };
+    const auto before = byKey(
+        test::readText(fs::path(ZORVEL_CLI_TEST_DATA) / "records_before_settings_table.jsonl"));
+    const auto now =
+        byKey(test::readText(dir / "encode.jsonl") + test::readText(dir / "sweep.jsonl"));
+    ASSERT_EQ(before.size(), 29u);
+    ASSERT_EQ(now.size(), before.size());
+    for (const auto& [key, record] : before) {
+        const auto found = now.find(key);
+        ASSERT_NE(found, now.end()) << record.dump();
+        EXPECT_EQ(found->second, record)
+            << "now:    " << found->second.dump() << "\nbefore: " << record.dump();
+    }
 }
 
 }  // namespace

@@ -168,14 +168,21 @@ TEST(CorpusRecordLine, FieldsInTheirOrder) {
     const std::string line = recordLine(failed);
     EXPECT_EQ(line,
               "{\"file\":\"b.wav\",\"command\":\"sweep\",\"mode\":8,\"bit_rate_kbps\":4.75,"
-              "\"setting\":\"no-adaptive\",\"status\":\"failed\",\"reason\":\"input file not "
-              "found\"}\n");
+              "\"setting\":\"adaptive-codebook=off\",\"status\":\"failed\",\"reason\":\"input "
+              "file not found\"}\n");
     std::string problem;
     const std::optional<CorpusRecord> back = parseRecord(line, problem);
     ASSERT_TRUE(back) << problem;
     EXPECT_FALSE(back->ok);
     EXPECT_EQ(back->reason, failed.reason);
-    EXPECT_EQ(back->setting, "no-adaptive");
+    EXPECT_EQ(back->setting, "adaptive-codebook=off");
+    // Records written before the switch had its setting's name said "no-adaptive":
+    // read, they count with today's.
+    std::string old = line;
+    old.replace(old.find("adaptive-codebook=off"), 21, "no-adaptive");
+    const std::optional<CorpusRecord> older = parseRecord(old, problem);
+    ASSERT_TRUE(older) << problem;
+    EXPECT_EQ(older->setting, "adaptive-codebook=off");
 }
 
 TEST(CorpusRecordLine, LinesThatAreNoRecordSaySo) {

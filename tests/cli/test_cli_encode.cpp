@@ -25,8 +25,7 @@ using test::TempDir;
 std::vector<std::uint8_t> encodeDirectly(const fs::path& input, int mode, bool post,
                                          bool noAdaptive) {
     const TempDir scratch;
-    SpeechCoder coder(input, test::modeNumbered(mode));
-    coder.noAdaptiveCodebook = noAdaptive;
+    SpeechCoder coder(input, test::modeNumbered(mode), {.adaptiveCodebook = !noAdaptive});
     EXPECT_EQ(coder.encodeFile(scratch / "reference.wav",
                                post ? SaveOption::postProcessed : SaveOption::synthesized),
               RunResult::completed);

@@ -120,8 +120,8 @@ TEST_P(FramesJson, EveryFrameHoldsTheCodersValuesInTheRecordsOrder) {
     const json frames = json::parse(result.out);
     ASSERT_TRUE(frames.is_array());
 
-    SpeechCoder coder(test::samplePath(), test::modeNumbered(c.mode));
-    if (c.noAdaptive) coder.noAdaptiveCodebook = true;
+    SpeechCoder coder(test::samplePath(), test::modeNumbered(c.mode),
+                      {.adaptiveCodebook = !c.noAdaptive});
     std::size_t n = 0;
     while (coder.nextFrame() == FrameStep::coded) {
         ASSERT_LT(n, frames.size());
@@ -193,8 +193,7 @@ TEST(FramesCsv, OneNamedColumnPerValueReadingBackExactly) {
     std::string line;
     ASSERT_TRUE(std::getline(lines, line));
 
-    SpeechCoder coder(test::samplePath(), CoderMode::rate10_2);
-    coder.noAdaptiveCodebook = true;
+    SpeechCoder coder(test::samplePath(), CoderMode::rate10_2, {.adaptiveCodebook = false});
     EXPECT_EQ(splitCommas(line), csvHeader(expectedParameters(coder)));
     int frames = 0;
     while (coder.nextFrame() == FrameStep::coded) {

@@ -110,8 +110,8 @@ TEST_P(PlotImages, AreTheWindowsRenderingOfTheFrame) {
     EXPECT_EQ(test::directoryNames(dir.path()),
               (std::vector<std::string>{"p-spectrum.png", "p-time.png"}));
 
-    SpeechCoder coder(test::samplePath(), test::modeNumbered(c.mode));
-    if (c.noAdaptive) coder.noAdaptiveCodebook = true;
+    const CoderSettings settings{.adaptiveCodebook = !c.noAdaptive};
+    SpeechCoder coder(test::samplePath(), test::modeNumbered(c.mode), settings);
     ASSERT_EQ(coder.goToFrame(c.frame), FrameStep::coded);
     PlotOptions options;
     options.traces = c.traces;
@@ -128,7 +128,7 @@ TEST_P(PlotImages, AreTheWindowsRenderingOfTheFrame) {
     // Each file is a figure: the window's image, unchanged, on a page with a
     // title, numbered axes and a legend.
     const FigureSubject subject{QString::fromStdString(test::samplePath().string()),
-                                test::modeNumbered(c.mode), c.noAdaptive, c.frame};
+                                test::modeNumbered(c.mode), settings, c.frame};
     const FigureFrame timeFrame{figureTitle(subject), timeAxis(kTimeImageWidth, c.twoFrames),
                                 amplitudeAxis(kTimeImageHeight, options.timeGain),
                                 timeLegend(options), options.colours.background};

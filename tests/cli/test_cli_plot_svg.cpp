@@ -59,8 +59,8 @@ TEST(PlotSvg, WritesBothPicturesAsTheirVectorDescription) {
     ASSERT_EQ(coder.goToFrame(42), FrameStep::coded);
     PlotOptions options;
     options.timeGain = timeGainForScale(100.0, kTimeImageHeight);
-    const FigureSubject subject{QString::fromStdString(test::samplePath().string()),
-                                CoderMode::rate12_2, false, 42};
+    const FigureSubject subject{
+        QString::fromStdString(test::samplePath().string()), CoderMode::rate12_2, {}, 42};
     EXPECT_EQ(time, pictureSvg(describeTimeFigure(kTimeImageWidth, kTimeImageHeight,
                                                   coder.previousFrame(), coder.currentFrame(),
                                                   options, subject)));

@@ -120,8 +120,8 @@ TEST(CliSettings, SweepCodesWithTheSettingsAndRecordsThem) {
     ASSERT_EQ(result.exitCode, 0) << result.err;
     CoderSettings settings;
     settings.lagWindow = false;
-    const auto figures = codeInMode(SpeechInput(test::samplePath()), CoderMode::rate5_90, false,
-                                    nullptr, {}, std::nullopt, settings);
+    const auto figures =
+        codeInMode(SpeechInput(test::samplePath()), CoderMode::rate5_90, {.settings = settings});
     ASSERT_TRUE(figures);
     std::ostringstream overall;
     overall.precision(17);

@@ -203,7 +203,7 @@ class ChartPlaybackTest : public ::testing::Test {
         window->setDialogs(std::make_unique<RecordingDialogs>(log));
         window->contextMenus().playback().setSink(std::make_unique<RecordingSink>(sink));
         window->openForFile(QString::fromStdString(test::samplePath().string()),
-                            CoderMode::rate12_2, false);
+                            CoderMode::rate12_2);
         window->findChild<QLineEdit*>("Ed_frame")->setText("42");
         window->BT_refreshClick();
         window->activateWindow();
@@ -408,8 +408,8 @@ TEST_F(ChartPlaybackTest, TheMenusSaveTheShownPicturesAsPngAndSvg) {
             return answer;
         });
     // The figures of what the window shows: frame 42 of the sample in mode 12.2.
-    const FigureSubject subject{QString::fromStdString(test::samplePath().string()),
-                                CoderMode::rate12_2, false, 42};
+    const FigureSubject subject{
+        QString::fromStdString(test::samplePath().string()), CoderMode::rate12_2, {}, 42};
     const QImage& time = window->timeImage();
     const Picture timeFigure =
         describeTimeFigure(time.width(), time.height(), coder().previousFrame(),
@@ -481,10 +481,10 @@ TEST_F(ChartPlaybackTest, TheStripsMenuSavesItsPictureAsPngAndSvg) {
             return answer;
         });
     const Picture strip = window->overviewStrip()->picture();
-    const Picture picture =
-        describeOverviewFigure(strip, test::kSampleFrames, window->chartColours(),
-                               FigureSubject{QString::fromStdString(test::samplePath().string()),
-                                             CoderMode::rate12_2, false, 42});
+    const Picture picture = describeOverviewFigure(
+        strip, test::kSampleFrames, window->chartColours(),
+        FigureSubject{
+            QString::fromStdString(test::samplePath().string()), CoderMode::rate12_2, {}, 42});
     QMenu& menu = window->contextMenus().overviewMenu();
     answer = QString::fromStdString((dir / "przeglad.png").string());
     menuAction(menu, "Zapisz obraz jako PNG...")->trigger();

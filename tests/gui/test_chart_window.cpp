@@ -78,9 +78,7 @@ class ChartWindowTest : public ::testing::Test {
     void click(const char* name, ChartWindow* window = nullptr) const {
         control<QAbstractButton>(name, window)->click();
     }
-    void openSample(CoderMode mode = CoderMode::rate12_2) {
-        form->openForFile(sample(), mode, false);
-    }
+    void openSample(CoderMode mode = CoderMode::rate12_2) { form->openForFile(sample(), mode); }
     static QString sample() { return QString::fromStdString(test::samplePath().string()); }
 
     // The readouts as one text, for comparing two states of the window.
@@ -238,20 +236,21 @@ TEST_F(ChartWindowTest, SetupShowsFrameOneWithTheCaptionOfTheMode) {
     test::TempDir dir;
     const auto file = dir / "b.wav";
     std::filesystem::copy_file(test::samplePath(), file);
-    form->openForFile(QString::fromStdString(file.string()), CoderMode::rate4_75, false);
+    form->openForFile(QString::fromStdString(file.string()), CoderMode::rate4_75);
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(str(form->windowTitle()), "ZORVEL - tryb: 4.75 [kb/s] - b.wav");
     ASSERT_NE(form->coder(), nullptr);
     EXPECT_EQ(form->coder()->frameCount(), 1);
     EXPECT_EQ(form->coder()->mode(), CoderMode::rate4_75);
-    EXPECT_FALSE(form->coder()->noAdaptiveCodebook);
+    EXPECT_TRUE(form->coder()->settings().adaptiveCodebook);
     EXPECT_EQ(text("Ed_frame"), "1");
     EXPECT_EQ(form->timeGain(), 233.0 / 65536.0);
     EXPECT_EQ(form->spectrumGain(), 1.0);
     EXPECT_EQ(control<QLabel>("L5")->text(), "0");  // the current frame starts at 0 ms
     EXPECT_TRUE(log->empty());
-    form->openForFile(QString::fromStdString(file.string()), CoderMode::rate12_2, true);
-    EXPECT_TRUE(form->coder()->noAdaptiveCodebook);
+    form->openForFile(QString::fromStdString(file.string()), CoderMode::rate12_2,
+                      {.adaptiveCodebook = false});
+    EXPECT_FALSE(form->coder()->settings().adaptiveCodebook);
     form->hide();
 }
 
@@ -352,7 +351,7 @@ TEST_F(ChartWindowTest, GoingBackEqualsAFreshWindowSteppedForward) {
 
     std::shared_ptr<Log> freshLog;
     auto fresh = makeForm(freshLog);
-    fresh->openForFile(sample(), CoderMode::rate12_2, false);
+    fresh->openForFile(sample(), CoderMode::rate12_2);
     click("BT_next", fresh.get());
     click("BT_next", fresh.get());
     EXPECT_EQ(text("Ed_frame", fresh.get()), "3");
@@ -371,7 +370,7 @@ TEST_F(ChartWindowTest, EndStopsOnTheLastCompleteFrame) {
     std::vector<std::int16_t> samples(k * kFrameSamples + 100);  // and a partial frame
     for (auto& s : samples) s = static_cast<std::int16_t>(sample(random));
     test::writeSamples(dir / "k.wav", samples);
-    form->openForFile(QString::fromStdString((dir / "k.wav").string()), CoderMode::rate10_2, false);
+    form->openForFile(QString::fromStdString((dir / "k.wav").string()), CoderMode::rate10_2);
     click("BT_end");
     EXPECT_EQ(text("Ed_frame"), QString::number(k));
     EXPECT_EQ(*log, (Log{"busy", "restore"}));

@@ -129,7 +129,7 @@ TEST(WindowTitles, EveryWindowShowsExactlyItsCaption) {
     EXPECT_EQ(shownTitle(main), "ZORVEL - Menu Główne");
 
     ChartWindow chart;
-    chart.openForFile(sample(), CoderMode::rate6_70, false);
+    chart.openForFile(sample(), CoderMode::rate6_70);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
     EXPECT_EQ(shownTitle(chart), "ZORVEL - tryb: 6.70 [kb/s] - mowa.wav");
 
@@ -325,7 +325,7 @@ TEST(RecordingQuestion, EachButtonGivesItsAnswer) {
 class ReadoutTest : public ::testing::Test {
   protected:
     ReadoutTest() {
-        chart.openForFile(sample(), CoderMode::rate12_2, false);
+        chart.openForFile(sample(), CoderMode::rate12_2);
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&chart));
     }
     QLineEdit& box(const char* name) {

@@ -103,7 +103,7 @@ TEST_F(DialogTest, DefaultsShowAsTheDefaultSettingsExactly) {
     EXPECT_DOUBLE_EQ(factor("gamma1").value(), 0.94);
     EXPECT_TRUE(dialog.okButton().isEnabled());
     EXPECT_TRUE(dialog.problemLabel().text().isEmpty());
-    for (const SettingInfo& info : settingsInfo()) {
+    for (const SettingDescriptor& info : settingDescriptors()) {
         const QString name = QString::fromUtf8(info.name.data(), info.name.size());
         const QLabel* label = dialog.rowLabel(name);
         ASSERT_NE(label, nullptr) << info.name;
@@ -156,7 +156,7 @@ TEST_F(DialogTest, EachControlSetsItsSettingAndMarksItsRow) {
          [](DialogTest& t) { t.control<QCheckBox>("Setting_adaptive-codebook").setChecked(false); },
          [](CoderSettings& s) { s.adaptiveCodebook = false; }},
     };
-    ASSERT_EQ(cases.size(), settingsInfo().size());
+    ASSERT_EQ(cases.size(), settingDescriptors().size());
     for (const Case& c : cases) {
         dialog.restoreDefaults();
         c.change(*this);
@@ -176,7 +176,7 @@ TEST_F(DialogTest, SettingsGoIntoTheControlsAndBack) {
     EXPECT_EQ(control<QComboBox>("Setting_pitch-resolution").currentText(), "1/3");
     EXPECT_EQ(control<QSpinBox>("Setting_high-pass-Hz").value(), 120);
     EXPECT_TRUE(control<QSpinBox>("Setting_high-pass-Hz").isEnabled());
-    for (const SettingInfo& info : settingsInfo())
+    for (const SettingDescriptor& info : settingDescriptors())
         EXPECT_TRUE(bold(std::string(info.name).c_str())) << info.name;
     // A dialog made with them shows the same.
     const CoderSettingsDialog made(changed);
@@ -188,7 +188,7 @@ TEST_F(DialogTest, RestoreButtonGivesTheDefaultsBack) {
     QTest::mouseClick(&control<QPushButton>("BT_defaults"), Qt::LeftButton);
     EXPECT_EQ(dialog.settings(), CoderSettings{});
     EXPECT_EQ(control<QPushButton>("BT_defaults").text(), "Przywróć domyślne");
-    for (const SettingInfo& info : settingsInfo())
+    for (const SettingDescriptor& info : settingDescriptors())
         EXPECT_FALSE(bold(std::string(info.name).c_str())) << info.name;
     // Switching the high-pass on again offers the usual cut-off, not 120 Hz.
     control<QCheckBox>("Setting_high-pass").setChecked(true);
@@ -199,8 +199,8 @@ TEST_F(DialogTest, GammasOutOfOrderDisableOkAndSayWhy) {
     factor("gamma2").setValue(0.95);  // above gamma1 = 0.94
     EXPECT_FALSE(dialog.okButton().isEnabled());
     EXPECT_EQ(dialog.problemLabel().text(),
-              "Współczynniki filtru percepcyjnego muszą spełniać 0 < γ2 < γ1 ≤ 1 (teraz γ1 = "
-              "0.94, γ2 = 0.95).");
+              "„Współczynnik γ2 filtru percepcyjnego” (gamma2) = 0.95 musi być mniejszy niż "
+              "„Współczynnik γ1 filtru percepcyjnego” (gamma1) = 0.94.");
     factor("gamma2").setValue(0.94);  // equal is refused too
     EXPECT_FALSE(dialog.okButton().isEnabled());
     factor("gamma1").setValue(1.0);
@@ -218,11 +218,17 @@ TEST(PolishSettingsProblem, NamesEachRuleOfTheCoder) {
     CoderSettings s;
     s.highPass = 40.0;
     EXPECT_EQ(polishSettingsProblem(s),
-              "Częstotliwość graniczna filtru górnoprzepustowego musi leżeć w przedziale "
-              "50..300 Hz.");
+              "„Filtr górnoprzepustowy” (high-pass) musi leżeć w przedziale 50..300 Hz.");
     s = {};
     s.postfilterTilt = 1.5;
-    EXPECT_EQ(polishSettingsProblem(s), "Współczynniki postfiltru muszą leżeć w przedziale 0..1.");
+    EXPECT_EQ(
+        polishSettingsProblem(s),
+        "„Kompensacja nachylenia postfiltru” (postfilter-tilt) musi leżeć w przedziale 0..1.");
+    s = {};
+    s.gamma1 = 1.5;
+    EXPECT_EQ(polishSettingsProblem(s),
+              "„Współczynnik γ1 filtru percepcyjnego” (gamma1) musi leżeć w przedziale "
+              "0 < gamma1 ≤ 1.");
     // A problem for the coder is one for the dialog, and the other way round.
     for (const double gamma2 : {-0.1, 0.0, 0.3, 0.94, 1.0}) {
         s = {};
@@ -383,7 +389,7 @@ TEST_F(MainWindowSettingsTest, ALongListIsCutWithAnEllipsisAndWholeInTheTooltip)
     EXPECT_TRUE(settingsIndication(tools).startsWith(shown + ", ")) << shown.toStdString();
     EXPECT_TRUE(shown.startsWith("Ustawienia kodera: pitch-resolution=1/3, lp-interpolation=lsf"));
     // Every setting but the adaptive codebook (the radio buttons show it) in the tooltip.
-    for (const SettingInfo& info : settingsInfo()) {
+    for (const SettingDescriptor& info : settingDescriptors()) {
         const QString name = QString::fromUtf8(info.name.data(), info.name.size());
         EXPECT_EQ(label.toolTip().contains(name + "="), name != "adaptive-codebook") << info.name;
     }
@@ -411,7 +417,8 @@ TEST_F(MainWindowSettingsTest, AdaptiveCodebookStaysWithTheRadioButtons) {
     });
     EXPECT_TRUE(noAdapt.isChecked());
     // The radio buttons' own suffix names it; the line does not.
-    EXPECT_EQ(edit2(), QString::fromStdString(outputNameSuffix(CoderMode::rate12_2, false, true)));
+    EXPECT_EQ(edit2(), QString::fromStdString(outputNameSuffix(CoderMode::rate12_2, false,
+                                                               {.adaptiveCodebook = false})));
     EXPECT_FALSE(window.settingsLabel().isVisible());
 }
 
@@ -497,7 +504,7 @@ class ChartSettingsTest : public ::testing::Test {
 };
 
 TEST_F(ChartSettingsTest, DefaultsShowNoLineAndTheTitleStaysAsItWas) {
-    form.openForFile(samplePath(), CoderMode::rate10_2, false);
+    form.openForFile(samplePath(), CoderMode::rate10_2);
     EXPECT_FALSE(form.settingsLine().isVisible());
     EXPECT_EQ(form.windowTitle(), windowCaption(CoderMode::rate10_2, samplePath()));
     ASSERT_NE(form.coder(), nullptr);
@@ -505,33 +512,30 @@ TEST_F(ChartSettingsTest, DefaultsShowNoLineAndTheTitleStaysAsItWas) {
 }
 
 TEST_F(ChartSettingsTest, OtherSettingsReachTheCoderThePassAndTheLine) {
-    CoderSettings tools;
-    tools.gamma2 = 0.5;
-    tools.highPass = 80.0;
-    form.openForFile(samplePath(), CoderMode::rate7_40, true, tools);
+    CoderSettings settings;
+    settings.gamma2 = 0.5;
+    settings.highPass = 80.0;
+    settings.adaptiveCodebook = false;
+    form.openForFile(samplePath(), CoderMode::rate7_40, settings);
     ASSERT_NE(form.coder(), nullptr);
-    CoderSettings expected = tools;
-    expected.adaptiveCodebook = false;
-    EXPECT_EQ(form.coder()->settings(), expected);
-    EXPECT_EQ(form.framePass()->checkpoints()->tools(), CheckpointStore::toolsOf(tools));
+    EXPECT_EQ(form.coder()->settings(), settings);
+    EXPECT_EQ(form.framePass()->checkpoints()->settings(), settings);
     EXPECT_TRUE(form.settingsLine().isVisible());
     EXPECT_EQ(form.settingsLine().text(),
               "Ustawienia kodera: high-pass=80, gamma2=0.5, adaptive-codebook=off   |   s(n) po "
               "filtrze górnoprzepustowym 80 Hz");
     EXPECT_EQ(form.windowTitle(), windowCaption(CoderMode::rate7_40, samplePath()));
     // Opened again with the defaults, the line goes.
-    form.openForFile(samplePath(), CoderMode::rate7_40, false);
+    form.openForFile(samplePath(), CoderMode::rate7_40);
     EXPECT_FALSE(form.settingsLine().isVisible());
     EXPECT_EQ(form.coder()->settings(), CoderSettings{});
 }
 
 TEST_F(ChartSettingsTest, ALineLongerThanTheFormEndsInAnEllipsis) {
     const CoderSettings tools = everyFieldChanged();
-    form.openForFile(samplePath(), CoderMode::rate12_2, false, tools);
+    form.openForFile(samplePath(), CoderMode::rate12_2, tools);
     const QLabel& line = form.settingsLine();
-    CoderSettings used = tools;
-    used.adaptiveCodebook = true;  // the window's own switch: on
-    const QString whole = settingsIndication(used) + "   |   " + highPassNote(used);
+    const QString whole = settingsIndication(tools) + "   |   " + highPassNote(tools);
     EXPECT_EQ(line.toolTip(), whole);
     EXPECT_TRUE(line.text().endsWith("…")) << line.text().toStdString();
     EXPECT_TRUE(whole.startsWith(line.text().chopped(1)));
@@ -541,7 +545,7 @@ TEST_F(ChartSettingsTest, ALineLongerThanTheFormEndsInAnEllipsis) {
 TEST_F(ChartSettingsTest, LagReadoutsShowTheFineLag) {
     CoderSettings tools;
     tools.pitchResolution = PitchResolution::sixth;
-    form.openForFile(samplePath(), CoderMode::rate12_2, false, tools);
+    form.openForFile(samplePath(), CoderMode::rate12_2, tools);
     int fractional = 0;
     for (int frame = 1; frame <= 60; ++frame) {
         const FrameRecord& record = form.coder()->currentFrame();
@@ -572,12 +576,12 @@ TEST_F(ChartSettingsTest, WiderLagReadoutsLeaveTheCaptionsClear) {
     const auto geometry = [this](const QString& name) {
         return child<QWidget>(form, name).geometry();
     };
-    form.openForFile(samplePath(), CoderMode::rate12_2, false);
+    form.openForFile(samplePath(), CoderMode::rate12_2);
     EXPECT_EQ(geometry("Editk1"), QRect(509, 246, 43, 21));
     EXPECT_EQ(geometry("Ed_gp1"), QRect(557, 246, 51, 21));
     CoderSettings tools;
     tools.pitchResolution = PitchResolution::third;
-    form.openForFile(samplePath(), CoderMode::rate12_2, false, tools);
+    form.openForFile(samplePath(), CoderMode::rate12_2, tools);
     for (int a = 0; a < kSubframes; ++a) {
         const QRect lag = geometry(QStringLiteral("Editk%1").arg(a + 1));
         const QRect gain = geometry(QStringLiteral("Ed_gp%1").arg(a + 1));
@@ -586,13 +590,13 @@ TEST_F(ChartSettingsTest, WiderLagReadoutsLeaveTheCaptionsClear) {
         EXPECT_LT(lag.right(), gain.left()) << a;
         EXPECT_LT(gain.right(), caption.left()) << a;
     }
-    form.openForFile(samplePath(), CoderMode::rate12_2, false);
+    form.openForFile(samplePath(), CoderMode::rate12_2);
     EXPECT_EQ(geometry("Editk4").width(), 43);
     EXPECT_EQ(geometry("Ed_gp4").width(), 51);
 }
 
 TEST_F(ChartSettingsTest, LagReadoutsAreWholeAtWholeResolution) {
-    form.openForFile(samplePath(), CoderMode::rate12_2, false);
+    form.openForFile(samplePath(), CoderMode::rate12_2);
     for (int frame = 1; frame <= 20; ++frame) {
         for (int a = 0; a < kSubframes; ++a)
             EXPECT_EQ(lagText(a), QStringLiteral("k%1=%2").arg(a + 1).arg(
@@ -607,7 +611,7 @@ TEST(RestOfFileSettings, PlaybackCodesWithTheSettings) {
     CoderSettings tools;
     tools.gamma1 = 0.9;
     tools.enhancement = false;
-    RestOfFile request{test::samplePath(), CoderMode::rate5_15, false, tools, 200};
+    RestOfFile request{test::samplePath(), CoderMode::rate5_15, tools, 200};
     const auto played = restOfFileSamples(request, PlaybackSignal::Synthesized);
     ASSERT_TRUE(played.has_value());
 
@@ -621,7 +625,7 @@ TEST(RestOfFileSettings, PlaybackCodesWithTheSettings) {
     }
     ASSERT_EQ(played->size(), static_cast<std::size_t>(test::kSampleFrames - 199) * kFrameSamples);
     EXPECT_EQ(*played, expected);
-    request.tools = {};
+    request.settings = {};
     EXPECT_NE(restOfFileSamples(request, PlaybackSignal::Synthesized), played);
 }
 

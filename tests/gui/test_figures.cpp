@@ -120,9 +120,9 @@ TEST(FigureLegend, ShownTracesInTheWindowsOrderAndColours) {
 }
 
 TEST(FigureTitle, NamesTheFileTheModeAndTheFrame) {
-    EXPECT_EQ(figureTitle({"/tmp/x/mowa.wav", CoderMode::rate5_15, false, 7}),
+    EXPECT_EQ(figureTitle({"/tmp/x/mowa.wav", CoderMode::rate5_15, {}, 7}),
               "mowa.wav - tryb: 5.15 [kb/s] - ramka 7");
-    EXPECT_EQ(figureTitle({"a.wav", CoderMode::rate12_2, true, 0}),
+    EXPECT_EQ(figureTitle({"a.wav", CoderMode::rate12_2, {.adaptiveCodebook = false}, 0}),
               "a.wav - tryb: 12.2 [kb/s] bez słownika adaptacyjnego - ramka 0");
 }
 
@@ -200,7 +200,7 @@ TEST(Figure, OverviewSvgHasItsTitleAxesAndLegend) {
     const ChartColours colours = darkColours();
     const Picture strip = describeOverviewPicture(300, 96, summaries, 30, colours);
     const QByteArray svg = pictureSvg(
-        describeOverviewFigure(strip, 30, colours, {"m.wav", CoderMode::rate7_40, false, 12}));
+        describeOverviewFigure(strip, 30, colours, {"m.wav", CoderMode::rate7_40, {}, 12}));
     QStringList texts;
     QStringList strokes;  // of the last line before each text
     QString stroke;

@@ -887,11 +887,11 @@ TEST_F(MainWindowTest, RunIsGivenTheControlsOfTheWindow) {
     EXPECT_EQ(runs[0].request.outputName, dir / "b.wav_05.90_sout.wav");
     EXPECT_EQ(runs[0].request.mode, zorvel::CoderMode::rate5_90);
     EXPECT_EQ(runs[0].request.saveOption, zorvel::SaveOption::synthesized);
-    EXPECT_FALSE(runs[0].request.noAdaptiveCodebook);
+    EXPECT_TRUE(runs[0].request.settings.adaptiveCodebook);
     EXPECT_EQ(runs[1].request.outputName, dir / "inna nazwa.wav");
     EXPECT_EQ(runs[1].request.mode, zorvel::CoderMode::rate5_90);
     EXPECT_EQ(runs[1].request.saveOption, zorvel::SaveOption::postProcessed);
-    EXPECT_TRUE(runs[1].request.noAdaptiveCodebook);
+    EXPECT_FALSE(runs[1].request.settings.adaptiveCodebook);
     EXPECT_EQ(dialogs.informations.size(), 2u);  // each run says what it did
     EXPECT_TRUE(saidDone());
 }
@@ -1289,8 +1289,7 @@ TEST_P(SampleRunTest, WindowRunEqualsDirectCoderRun) {
     const fs::path input = dir / "mowa.wav";
     fs::copy_file(zt::samplePath(), input);
 
-    zorvel::SpeechCoder direct(input, zt::modeNumbered(mode));
-    direct.noAdaptiveCodebook = noAdaptive;
+    zorvel::SpeechCoder direct(input, zt::modeNumbered(mode), {.adaptiveCodebook = !noAdaptive});
     const zorvel::SaveOption saveOption =
         postProcessed ? zorvel::SaveOption::postProcessed : zorvel::SaveOption::synthesized;
     ASSERT_EQ(direct.encodeFile(dir / "direct.wav", saveOption), RunResult::completed);
@@ -1436,7 +1435,7 @@ TEST_F(MainWindowTest, WykresyHandsFileModeAndOptionToTheChartWindowUntilItClose
     EXPECT_EQ(testForm.windowTitle(), "ZORVEL - tryb: 6.70 [kb/s] - h.wav");
     ASSERT_NE(testForm.coder(), nullptr);
     EXPECT_EQ(testForm.coder()->mode(), zorvel::CoderMode::rate6_70);
-    EXPECT_TRUE(testForm.coder()->noAdaptiveCodebook);
+    EXPECT_FALSE(testForm.coder()->settings().adaptiveCodebook);
     EXPECT_EQ(testForm.coder()->frameCount(), 1);
 
     testForm.close();
@@ -1451,7 +1450,7 @@ TEST_F(MainWindowTest, WykresyHandsFileModeAndOptionToTheChartWindowUntilItClose
     EXPECT_FALSE(window.isVisible());
     ASSERT_NE(testForm.coder(), nullptr);
     EXPECT_EQ(testForm.coder()->mode(), zorvel::CoderMode::rate12_2);
-    EXPECT_FALSE(testForm.coder()->noAdaptiveCodebook);
+    EXPECT_TRUE(testForm.coder()->settings().adaptiveCodebook);
     testForm.close();
     EXPECT_TRUE(window.isVisible());
 }

@@ -142,7 +142,7 @@ TEST_F(FileMenuActionsTest, ComparisonWindowShowsTheSweepFiguresOfTheInput) {
     SweepRow expected{};
     for (int mode = 1; mode <= 8; ++mode) {
         const std::optional<ModeFigures> f =
-            codeInMode(test::samplePath(), test::modeNumbered(mode), false);
+            codeInMode(SpeechInput(test::samplePath()), test::modeNumbered(mode));
         ASSERT_TRUE(f);
         expected[mode - 1] = *f;
         const ModeFigures& shown = (*comparison->figures())[mode - 1];
@@ -201,9 +201,8 @@ TEST_F(FileMenuActionsTest, ComparisonCodesWithTheSettingsChosen) {
     QTRY_VERIFY_WITH_TIMEOUT(comparison->figures().has_value(), 60000);
     comparison->cancel();  // the ablation after the modes is not wanted here
     for (const int mode : {1, 8}) {
-        const std::optional<ModeFigures> f =
-            codeInMode(SpeechInput(test::samplePath()), test::modeNumbered(mode), true, nullptr, {},
-                       std::nullopt, settings);
+        const std::optional<ModeFigures> f = codeInMode(
+            SpeechInput(test::samplePath()), test::modeNumbered(mode), {.settings = settings});
         ASSERT_TRUE(f);
         EXPECT_EQ((*comparison->figures())[mode - 1].overallSnr, f->overallSnr) << mode;
     }

@@ -116,7 +116,7 @@ class OverviewWindow : public ::testing::Test {
     ~OverviewWindow() override { window.hide(); }
 
     void open(const fs::path& file, CoderMode mode = CoderMode::rate12_2) {
-        window.openForFile(QString::fromStdString(file.string()), mode, false);
+        window.openForFile(QString::fromStdString(file.string()), mode);
     }
     int frame() const { return window.coder()->frameCount(); }
     template <typename T>

@@ -220,8 +220,8 @@ class PointerReadoutTest : public ::testing::Test {
   protected:
     PointerReadoutTest() {
         window.setDialogs(std::make_unique<NoDialogs>());
-        window.openForFile(QString::fromStdString(test::samplePath().string()), CoderMode::rate12_2,
-                           false);
+        window.openForFile(QString::fromStdString(test::samplePath().string()),
+                           CoderMode::rate12_2);
         window.findChild<QLineEdit*>("Ed_frame")->setText("42");
         window.BT_refreshClick();
         readout = window.findChild<PointerReadout*>();

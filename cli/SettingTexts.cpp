@@ -1,0 +1,87 @@
+#include "cli/SettingTexts.h"
+
+namespace zorvel::cli {
+namespace {
+
+// "1, 1/3 or 1/6".
+std::string choicesText(const SettingDescriptor& setting) {
+    std::string text;
+    for (std::size_t k = 0; k < setting.choices.size(); ++k) {
+        if (k > 0) text += k + 1 == setting.choices.size() ? " or " : ", ";
+        text += setting.choices[k].text;
+    }
+    return text;
+}
+
+// What a value of the setting is: "a number", "on or off", ...
+std::string valueKindText(const SettingDescriptor& setting) {
+    switch (setting.kind) {
+        case SettingKind::choice:
+            return choicesText(setting);
+        case SettingKind::number:
+            return "a number";
+        case SettingKind::offOrNumber:
+            return setting.unit.empty() ? "off or a number"
+                                        : "off or a number in " + std::string(setting.unit);
+        case SettingKind::onOff:
+            return "on or off";
+    }
+    return {};
+}
+
+// "50..300 Hz" for a closed range, "0 < gamma2 < 1" for one open at an end
+// (appended: GCC 12 warns wrongly about "..." + std::string here).
+std::string rangeText(const SettingDescriptor& setting) {
+    const SettingRange& r = setting.range;
+    std::string text = numberText(r.lowest);
+    if (!r.lowestOpen && !r.highestOpen) {
+        text.append("..").append(numberText(r.highest));
+    } else {
+        text.append(r.lowestOpen ? " < " : " <= ").append(setting.name);
+        text.append(r.highestOpen ? " < " : " <= ").append(numberText(r.highest));
+    }
+    if (!setting.unit.empty()) text.append(" ").append(setting.unit);
+    return text;
+}
+
+}  // namespace
+
+std::string settingProblemText(const SettingProblem& p) {
+    switch (p.kind) {
+        case SettingProblemKind::notAssignment:
+            return "'" + p.value + "' is not NAME=VALUE";
+        case SettingProblemKind::unknownName:
+            return "unknown setting '" + p.name + "' ('zorvel-cli settings' lists them)";
+        case SettingProblemKind::notAValue:
+            return p.name + ": '" + p.value + "' is not " + valueKindText(*p.setting);
+        case SettingProblemKind::outOfRange:
+            return p.name + ": " + p.value + " lies outside " + rangeText(*p.setting);
+        case SettingProblemKind::notBelow:
+            return p.name + " (" + p.value + ") must lie below " + std::string(p.setting->below) +
+                   " (" + p.otherValue + "): " + std::string(p.setting->values);
+    }
+    return {};
+}
+
+std::string variationProblemText(const VariationProblem& problem) {
+    switch (problem.kind) {
+        case VariationProblemKind::notRange:
+            return "--vary takes NAME=FROM:TO:STEP";
+        case VariationProblemKind::badBounds:
+            return "--vary: FROM, TO and STEP are numbers, STEP above 0 and TO not below FROM";
+        case VariationProblemKind::setting:
+            return "--vary: " + settingProblemText(*problem.setting);
+    }
+    return {};
+}
+
+void listSettings(std::ostream& out) {
+    out << "Coder settings (--set NAME=VALUE on encode, frames, plot and sweep):\n";
+    const CoderSettings defaults;
+    for (const SettingDescriptor& setting : settingDescriptors()) {
+        out << "  " << setting.name << '=' << setting.values << "  (default "
+            << settingText(setting, defaults) << ")\n      " << setting.meaning << '\n';
+    }
+}
+
+}  // namespace zorvel::cli

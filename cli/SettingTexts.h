@@ -1,0 +1,22 @@
+// The command line's words for what is wrong with a coder setting or a
+// variation of one, and the listing of `zorvel-cli settings`.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "coder/Ablation.h"
+#include "coder/CoderSettings.h"
+
+namespace zorvel::cli {
+
+// "gamma1: 'abc' is not a number", "high-pass: 40 lies outside 50..300 Hz", ...
+std::string settingProblemText(const SettingProblem& problem);
+
+// The same for NAME=FROM:TO:STEP.
+std::string variationProblemText(const VariationProblem& problem);
+
+// Every setting with its values, default and meaning.
+void listSettings(std::ostream& out);
+
+}  // namespace zorvel::cli
