@@ -12,6 +12,7 @@
 #include <numbers>
 
 #include "coder/SpeechCoder.h"
+#include "sound/Wave.h"
 
 namespace zorvel {
 namespace {
@@ -19,7 +20,7 @@ namespace {
 constexpr double pi = std::numbers::pi;
 constexpr double kWhiteNoiseCorrection = 1.0001;
 constexpr double kLagWindowHz = 60.0;
-constexpr double kSamplePeriod = 1.0 / 8000.0;  // 0.000125 s
+constexpr double kSamplePeriod = 1.0 / kSampleRate;  // 0.000125 s
 
 // Half Hamming window of l1 samples followed by a quarter cosine of l2 samples.
 void hammingCosineWindow(int l1, int l2, LpWindow& w) {

@@ -15,13 +15,13 @@
 
 #include "coder/AnalyseLp.h"
 #include "dsp/Fftn.h"
+#include "sound/Wave.h"
 
 namespace zorvel {
 namespace {
 
 constexpr double kDecibelsPerNeper = 10.0 / std::numbers::ln10;  // 10 / ln 10
-constexpr double kSampleRateHz = 8000.0;
-constexpr double kBinHz = kSampleRateHz / kMeasureFftLength;  // 31.25 Hz
+constexpr double kBinHz = static_cast<double>(kSampleRate) / kMeasureFftLength;  // 31.25 Hz
 
 // clang-format off
 constexpr std::array<SpectralMeasureInfo, kSpectralMeasureCount> kInfo{{
@@ -33,7 +33,12 @@ constexpr std::array<SpectralMeasureInfo, kSpectralMeasureCount> kInfo{{
     {"fwSegSnr",         "fwSNRseg", "dB", "fw_seg_snr_db"},
 }};
 
-// Centres and widths (Hz) of the critical bands below 4 kHz.
+// Centres and widths (Hz) of the 25 critical bands below 4 kHz of the
+// frequency-weighted segmental SNR as Hu and Loizou evaluate it (Y. Hu and
+// P. C. Loizou, "Evaluation of objective quality measures for speech
+// enhancement", IEEE Trans. Audio, Speech, Lang. Process. 16(1), 2008; P. C.
+// Loizou, "Speech Enhancement: Theory and Practice", CRC Press, 2007): 70 Hz
+// wide up to 470 Hz, then each about 10 % wider than the last.
 constexpr std::array<CriticalBand, kCriticalBands> kBandTable{{
     {50.0, 70.0},       {120.0, 70.0},      {190.0, 70.0},      {260.0, 70.0},
     {330.0, 70.0},      {400.0, 70.0},      {470.0, 70.0},      {540.0, 77.3724},
@@ -71,7 +76,8 @@ struct MeasureTables {
     Signal hann{};     // 0.5 - 0.5 cos(2 pi n / 159)
     // cos(m w_k), m = 0..10, k = 0..256: |A|^2 from the autocorrelation of a.
     std::array<std::array<double, kEnvelopePoints>, kLpCoeffs> envelopeCos{};
-    // F_j(k) = exp(-11 ((f_k - centre_j) / width_j)^2), zero below kBandFloorRatio.
+    // F_j(k) = exp(-11 ((f_k - centre_j) / width_j)^2), zero below kBandFloorRatio:
+    // the Gaussian band filters of the same measure (the sources above).
     std::array<BandFilter, kCriticalBands> bands{};
 };
 

@@ -1,9 +1,10 @@
 // Impulse responses of the weighted synthesis filter W(z)/A(z) =
-// A(z/0.94) / (A(z/0.6) A(z)), 80 samples. Reads `lpCoeffsI` and
-// `lpCoeffsII` (and with LP interpolation `lpCoeffsInterpolated`); writes
+// A(z/g1) / (A(z/g2) A(z)), 80 samples, with g1 and g2 the settings gamma1
+// and gamma2 (0.94 and 0.6 by default). Reads `lpCoeffsI` and `lpCoeffsII`
+// (and with LP interpolation `lpCoeffsInterpolated`); writes
 // `impulseResponseI` and `impulseResponseII` (and
-// `impulseResponseInterpolated`) of currentFrame. A pole-zero pass gives A(z/0.94)/A(z/0.6), an
-// all-pole pass over it adds 1/A(z).
+// `impulseResponseInterpolated`) of currentFrame. A pole-zero pass gives
+// A(z/g1)/A(z/g2), an all-pole pass over it adds 1/A(z).
 #include "coder/Filters.h"
 #include "coder/SpeechCoder.h"
 

@@ -4,9 +4,11 @@
 // `formantPostFiltered` f, `postFilterImpulseResponse` h_f and
 // `postProcessedSpeech` sp for the subframe.
 //
-// f = A(z/0.7)/A(z/0.75) applied to the synthesized speech; then a first-order
-// tilt compensation sp(n) = f(n) - mu*f(n-1) with mu = 0.8*r1/r0, r0 and r1
-// the lag-0 and lag-1 autocorrelations of 22 samples of h_f.
+// f = A(z/gn)/A(z/gd) applied to the synthesized speech; then a first-order
+// tilt compensation sp(n) = f(n) - mu*f(n-1) with mu = gt*r1/r0, r0 and r1
+// the lag-0 and lag-1 autocorrelations of 22 samples of h_f. gn, gd and gt
+// are the settings postfilter-num, postfilter-den and postfilter-tilt (0.7,
+// 0.75 and 0.8 by default).
 #include "coder/Filters.h"
 #include "coder/SpeechCoder.h"
 #include "coder/Subframe.h"

@@ -7,6 +7,9 @@
 #include <QString>
 #include <array>
 
+#include "sound/SpeechInput.h"
+#include "sound/Wave.h"
+
 namespace zorvel {
 
 inline constexpr int kCoordinateLimit = 1 << 28;
@@ -82,8 +85,9 @@ int spectrumGridX(int k, int width);
 // written against its forward mapping, so that a pixel and the value read at
 // it always agree with what is drawn there.
 
-inline constexpr double kSampleMilliseconds = 0.125;  // one sample at 8000 Hz
-inline constexpr double kBinHertz = 50.0;             // 8000 Hz over 160 points
+inline constexpr double kSampleMilliseconds = 1000.0 / kSampleRate;  // one sample: 0.125
+inline constexpr double kBinHertz =
+    static_cast<double>(kSampleRate) / kFrameSamples;  // the rate over 160 points: 50
 
 // The sample drawn at column x of a polyline of `samplesAcross` samples: the
 // last i with traceX(i) <= x, within 0..samplesAcross - 1.

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "sound/Recording.h"
+#include "sound/Wave.h"
 
 namespace zorvel {
 
@@ -37,7 +38,7 @@ struct ConvertedRecording {
     // (16-bit little-endian).
     std::string bytes;
 
-    double seconds() const { return static_cast<double>(samples) / 8000.0; }
+    double seconds() const { return static_cast<double>(samples) / kSampleRate; }
 };
 
 // Reads `file` with libsndfile (as doubles, full scale 1) and converts it.

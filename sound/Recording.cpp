@@ -136,7 +136,8 @@ std::vector<std::string> readableExtensions() {
 }
 
 std::string otherFormatProblem(const RecordingFormat& format) {
-    return format.description + "; the coder takes 8000 Hz mono 16-bit";
+    return format.description + "; the coder takes " + std::to_string(kSampleRate) +
+           " Hz mono 16-bit";
 }
 
 }  // namespace zorvel
