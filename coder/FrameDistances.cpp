@@ -20,7 +20,7 @@
 namespace zorvel {
 namespace {
 
-constexpr double kDecibelsPerNeper = 10.0 / std::numbers::ln10;  // 10 / ln 10
+constexpr double kDecibelsPerNeper = 10.0 / std::numbers::ln10;                  // 10 / ln 10
 constexpr double kBinHz = static_cast<double>(kSampleRate) / kMeasureFftLength;  // 31.25 Hz
 
 // clang-format off

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <iterator>
 #include <numbers>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -134,6 +135,62 @@ TEST(CoderSettings, NamesWhatDiffersFromTheDefaults) {
                                                "gamma1", "gamma2", "postfilter-num",
                                                "postfilter-den", "postfilter-tilt", "enhancement",
                                                "lag-window", "adaptive-codebook"}));
+}
+
+// The table itself: each setting lives in the one member its kind names, its
+// default reads back as itself, its other values each change it alone and
+// are named by the summary and, where it has one, by its own suffix piece.
+TEST(SettingDescriptors, EachSettingIsWhollyDescribedOnce) {
+    std::set<std::string_view> names;
+    std::set<std::string> suffixes;
+    const CoderSettings defaults;
+    for (const SettingDescriptor& setting : settingDescriptors()) {
+        SCOPED_TRACE(std::string(setting.name));
+        EXPECT_TRUE(names.insert(setting.name).second) << "named twice";
+        EXPECT_EQ(findSetting(setting.name), &setting);
+        const int members = (setting.number != nullptr) + (setting.offOrNumber != nullptr) +
+                            (setting.onOff != nullptr) + (setting.choose != nullptr);
+        EXPECT_EQ(members, 1);
+        EXPECT_EQ(setting.number != nullptr, setting.kind == SettingKind::number);
+        EXPECT_EQ(setting.offOrNumber != nullptr, setting.kind == SettingKind::offOrNumber);
+        EXPECT_EQ(setting.onOff != nullptr, setting.kind == SettingKind::onOff);
+        EXPECT_EQ(
+            setting.choose != nullptr && setting.choiceIn != nullptr && !setting.choices.empty(),
+            setting.kind == SettingKind::choice);
+        EXPECT_FALSE(setting.label.empty());
+        EXPECT_FALSE(setting.tip.empty());
+        EXPECT_FALSE(setting.meaning.empty());
+
+        // The default, written out and read back, is the default.
+        const std::string defaultText = settingText(setting, defaults);
+        CoderSettings same;
+        EXPECT_FALSE(applySetting(same, std::string(setting.name) + "=" + defaultText));
+        EXPECT_TRUE(same.isDefault()) << defaultText;
+        if (setting.kind == SettingKind::number) {
+            EXPECT_TRUE(setting.range.holds(defaults.*setting.number));
+        }
+
+        // Values other than the default: the ablation's, each choice, a
+        // number inside the range.
+        const std::vector<std::string> ablation = ablationValues(setting);
+        std::set<std::string> others(ablation.begin(), ablation.end());
+        for (const SettingChoice& choice : setting.choices)
+            if (choice.text != defaultText) others.emplace(choice.text);
+        if (setting.kind == SettingKind::number)
+            others.insert(numberText(defaults.*setting.number * 0.99));
+        ASSERT_FALSE(others.empty()) << "a setting that cannot be changed";
+        for (const std::string& value : others) {
+            CoderSettings changed;
+            const std::string assignment = std::string(setting.name) + "=" + value;
+            ASSERT_FALSE(applySetting(changed, assignment)) << assignment;
+            EXPECT_EQ(settingText(setting, changed), value);
+            EXPECT_EQ(settingsSummary(changed), assignment) << "it changed more than itself";
+            const std::string suffix = settingsSuffix(changed);
+            EXPECT_FALSE(suffix.empty()) << assignment << " has no file-name piece";
+            EXPECT_TRUE(suffixes.insert(suffix).second) << suffix << " names two settings";
+        }
+    }
+    EXPECT_EQ(names.size(), settingDescriptors().size());
 }
 
 // The whole sample coded: the bytes of the chosen signal of every frame.

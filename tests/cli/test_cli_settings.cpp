@@ -62,15 +62,38 @@ TEST(CliSettings, EncodeNamesTheOutputAfterWhatDiffersAndCodesWithIt) {
               readBytes(dir / "b" / "mowa.wav_12.20_sout_noadapt.wav"));
 }
 
-TEST(CliSettings, AWrongSettingIsAUsageErrorAndWritesNothing) {
+// Each kind of problem, worded from the setting's own description.
+TEST(CliSettings, AWrongSettingIsAUsageErrorThatSaysWhyAndWritesNothing) {
     const TempDir dir;
-    for (const char* setting : {"bogus=1", "gamma2=0.95", "lag-window=maybe"}) {
+    const std::pair<const char*, const char*> refused[] = {
+        {"bogus=1", "unknown setting 'bogus' ('zorvel-cli settings' lists them)"},
+        {"gamma1", "'gamma1' is not NAME=VALUE"},
+        {"gamma2=0.95", "gamma2 (0.95) must lie below gamma1 (0.94): 0 < gamma2 < gamma1 <= 1"},
+        {"gamma1=1.5", "gamma1: 1.5 lies outside 0 < gamma1 <= 1"},
+        {"gamma2=0", "gamma2: 0 lies outside 0 < gamma2 < 1"},
+        {"postfilter-den=2", "postfilter-den: 2 lies outside 0..1"},
+        {"high-pass=20", "high-pass: 20 lies outside 50..300 Hz"},
+        {"high-pass=on", "high-pass: 'on' is not off or a number in Hz"},
+        {"lag-window=maybe", "lag-window: 'maybe' is not on or off"},
+        {"gamma1=abc", "gamma1: 'abc' is not a number"},
+        {"pitch-resolution=1/2", "pitch-resolution: '1/2' is not 1, 1/3 or 1/6"},
+        {"lp-interpolation=on", "lp-interpolation: 'on' is not off or lsf"},
+    };
+    for (const auto& [setting, reason] : refused) {
         const test::CliResult result =
             runCli({"encode", arg(test::samplePath()), "-d", arg(dir.path()), "--set", setting});
         EXPECT_EQ(result.exitCode, 2) << setting;
-        EXPECT_NE(result.err.find("--set"), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find(std::string("--set: ") + reason), std::string::npos)
+            << result.err;
     }
     EXPECT_TRUE(test::directoryNames(dir.path()).empty());
+    // --no-adaptive wins over --set adaptive-codebook=on, wherever it stands.
+    ASSERT_EQ(runCli({"encode", arg(test::samplePath()), "-d", arg(dir.path()), "--no-adaptive",
+                      "--set", "adaptive-codebook=on"})
+                  .exitCode,
+              0);
+    EXPECT_EQ(test::directoryNames(dir.path()),
+              (std::vector<std::string>{"mowa.wav_12.20_sout_noadapt.wav"}));
 }
 
 // With fractional lags, frames gives the fine lag beside the lag, as the
