@@ -1,14 +1,18 @@
 #include "cli/Ablation.h"
 
 #include <algorithm>
+#include <atomic>
 #include <iomanip>
 #include <iostream>
 #include <thread>
 
+#include "cli/CorpusRecords.h"
+#include "cli/FailureSummary.h"
 #include "cli/FileChecks.h"
 #include "cli/InterruptCleanup.h"
 #include "cli/MeasureColumns.h"
 #include "cli/NumberText.h"
+#include "cli/SweepInputs.h"
 #include "cli/SweepOutputs.h"
 #include "files/StagedOutput.h"
 
@@ -28,6 +32,27 @@ QString chartCaption(const std::vector<std::string>& inputs) {
                : QStringLiteral("Pliki wejściowe: %1").arg(inputs.size());
 }
 #endif
+
+// Appends each file's record in each mode and row as it is coded, named by
+// the row's settings as every record names them; the first record that
+// cannot be written is reported, sets `failed`, and no record follows it.
+AblationFileDone fileRecorder(const AblationRun& run, const SweepInputs& inputs,
+                              RecordFile& records, std::atomic<bool>& failed) {
+    std::vector<std::string> settings;
+    for (const AblationRow& row : run.rows) settings.push_back(settingName(row.settings));
+    return [settings = std::move(settings), modes = run.modes, &inputs, &records, &failed](
+               std::size_t row, std::size_t mode, std::size_t file, const ModeFigures& figures) {
+        if (failed) return;
+        ModeFigures recorded = figures;
+        recorded.mode = modes[mode];
+        try {
+            records.append(
+                {inputs.files[file].file, "sweep", settings[row], true, {}, recorded, {}});
+        } catch (const FileError& error) {
+            if (!failed.exchange(true)) std::cerr << "zorvel-cli: " << error.what() << '\n';
+        }
+    };
+}
 
 }  // namespace
 
@@ -83,26 +108,33 @@ int runAblation(const SweepArguments& a) {
     AblationRun run;
     if (!a.vary.empty()) {
         if (auto problem = variedRows(a.settings, a.vary, run.rows))
-            return usageError("sweep", *problem);
+            return usageError("sweep", "--vary: " + *problem);
     } else {
         run.rows = ablationRows(a.settings);
     }
     if (!outputsAccepted(a, *format != ChartFormat::None)) return kExitFailed;
-    for (const std::string& input : a.inputs) {
-        try {
-            checkInput(input);
-        } catch (const FileError& error) {
-            std::cerr << "zorvel-cli: " << input << ": " << error.what() << '\n';
-            return kExitFailed;
-        }
-        run.inputs.emplace_back(input);
+    // Every row compares the same files: one that cannot be read stops the run.
+    const SweepInputs inputs = readableInputs(a.inputs, a.inputFormat);
+    if (inputs.refused) {
+        std::vector<std::string> reasons;
+        for (const auto& refusal : inputs.refusals) reasons.push_back(refusal.second);
+        printFailureSummary(std::cerr, reasons, a.inputs.size());
+        return kExitFailed;
     }
+    // A part of a list may hold no file: nothing to do.
+    if (inputs.paths.empty()) return kExitOk;
+    std::optional<RecordFile> records;
+    if (!openRecordFile(a.jsonl, a.inputs, records)) return kExitFailed;
+    run.inputs = inputs.paths;
+    run.open = [&inputs](std::size_t file) { return inputs.open(file); };
     run.modes = a.modes.empty()
                     ? std::vector<CoderMode>(kAllCoderModes.begin(), kAllCoderModes.end())
                     : a.modes;
     run.threads = a.jobs != 0 ? a.jobs : std::max(std::thread::hardware_concurrency(), 1u);
     if (a.measures)
         run.measured = a.postProcessed ? SaveOption::postProcessed : SaveOption::synthesized;
+    std::atomic<bool> recordFailed{false};
+    if (records) run.onFile = fileRecorder(run, inputs, *records, recordFailed);
 
     StagingArea area(kOverwriteAdvice);
     InterruptCleanup cleanup(area);  // before any thread starts
@@ -136,7 +168,7 @@ int runAblation(const SweepArguments& a) {
         }
     }
 #endif
-    return kExitOk;
+    return recordFailed ? kExitFailed : kExitOk;
 }
 
 }  // namespace zorvel::cli

@@ -8,8 +8,6 @@
 // records the file already holds.
 #include "cli/SweepCommand.h"
 
-#include <sys/stat.h>
-
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -23,6 +21,7 @@
 #include "cli/InputFormat.h"
 #include "cli/InterruptCleanup.h"
 #include "cli/Progress.h"
+#include "cli/SweepInputs.h"
 #include "cli/SweepOutputs.h"
 #include "cli/SweepTable.h"
 #include "coder/ModeSweep.h"
@@ -47,49 +46,6 @@ QString chartCaption(const std::vector<SweepTableFile>& files, bool noAdaptiveCo
 }
 
 #endif
-
-// The inputs that can be read, each file once however often it is named (by
-// any path or link): twice in the totals it would weigh double.
-struct SweepInputs {
-    std::vector<std::filesystem::path> paths;
-    std::vector<SweepTableFile> files;
-    // The conversions of the recordings of another format (--resample), one
-    // per input; empty for the inputs coded as they stand.
-    std::vector<ConvertedRecording> converted;
-    std::vector<std::pair<std::string, std::string>> refusals;  // input, reason
-    bool refused = false;                                       // an input could not be read
-};
-
-SweepInputs readableInputs(const std::vector<std::string>& names, const InputFormatChoice& choice) {
-    SweepInputs inputs;
-    std::map<std::pair<dev_t, ino_t>, std::string> named;
-    for (const std::string& input : names) {
-        ConvertedRecording converted;
-        try {
-            checkInput(input);
-            if (convertsInput(input, choice)) converted = convertInput(input);
-        } catch (const FileError& error) {
-            std::cerr << "zorvel-cli: " << input << ": " << error.what() << '\n';
-            inputs.refusals.emplace_back(input, error.what());
-            inputs.refused = true;
-            continue;
-        }
-        struct stat status {};
-        if (stat(input.c_str(), &status) == 0) {
-            const auto [first, added] =
-                named.emplace(std::pair(status.st_dev, status.st_ino), input);
-            if (!added) {
-                std::cerr << "zorvel-cli: " << input << ": the same file as '" << first->second
-                          << "'; counted once\n";
-                continue;
-            }
-        }
-        inputs.paths.emplace_back(input);
-        inputs.files.push_back({input, {}});
-        inputs.converted.push_back(std::move(converted));
-    }
-    return inputs;
-}
 
 // The files whose records in all eight modes with `setting` the JSONL file
 // holds (as their last records, as aggregate counts them); none when it does
@@ -132,8 +88,7 @@ std::optional<SweepResult> sweepWithProgress(const SweepArguments& a, const Swee
                                              std::atomic<bool>& recordFailed) {
     std::vector<std::int64_t> expected;
     for (std::size_t i = 0; i < inputs.paths.size(); ++i)
-        expected.push_back(kModeCount *
-                           framesToCode(inputs.paths[i], inputs.converted[i].converted));
+        expected.push_back(kModeCount * inputs.frames(i));
     BatchProgress progress(std::move(expected));
     ProgressBar bar(progress, standardErrorIsTerminal());
     std::vector<std::atomic<int>> modesDone(inputs.paths.size());
@@ -144,9 +99,7 @@ std::optional<SweepResult> sweepWithProgress(const SweepArguments& a, const Swee
         [&progress] { progress.countFrame(tCurrentFile); },
         [&inputs](std::size_t file) {
             tCurrentFile = file;
-            const ConvertedRecording& converted = inputs.converted[file];
-            return converted.converted ? convertedInput(converted)
-                                       : SpeechInput(inputs.paths[file]);
+            return inputs.open(file);
         },
         [&](std::size_t file, const ModeFigures& figures) {
             if (++modesDone[file] == kModeCount) progress.finish(file);

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 namespace zorvel {
 namespace {
@@ -35,6 +36,13 @@ bool cancelled(const std::atomic<bool>* cancel) {
 // The steps of FROM..TO are counted with this much of a step to spare, so
 // that 0.2:0.6:0.2 ends at 0.6 although (0.6 - 0.2) / 0.2 is 1.9999999999999998.
 constexpr double kStepCountSlack = 1e-9;
+
+// The rows of `steps` steps, as a count that reads well however large.
+std::string rowCount(double steps) {
+    constexpr double kLargestCounted = 1e15;
+    if (steps + 1 < kLargestCounted) return std::to_string(std::llround(steps) + 1);
+    return "over 10^15";
+}
 
 }  // namespace
 
@@ -62,15 +70,26 @@ std::optional<std::string> variedRows(const CoderSettings& base, const std::stri
     const std::size_t first = vary.find(':', equals == std::string::npos ? 0 : equals);
     const std::size_t second = first == std::string::npos ? first : vary.find(':', first + 1);
     if (equals == std::string::npos || first == std::string::npos || second == std::string::npos)
-        return "--vary takes NAME=FROM:TO:STEP";
+        return "give NAME=FROM:TO:STEP";
     const std::string name = vary.substr(0, equals);
-    const auto from = number(std::string_view(vary).substr(equals + 1, first - equals - 1));
+    const std::string_view fromText = std::string_view(vary).substr(equals + 1, first - equals - 1);
+    const std::string_view stepText = std::string_view(vary).substr(second + 1);
+    const auto from = number(fromText);
     const auto to = number(std::string_view(vary).substr(first + 1, second - first - 1));
-    const auto step = number(std::string_view(vary).substr(second + 1));
-    if (!from || !to || !step || !(*step > 0.0) || *to < *from)
-        return "--vary: FROM, TO and STEP are numbers, STEP above 0 and TO not below FROM";
-    rows = {{rowName(base, base), base}};
-    const long count = std::lround(std::floor((*to - *from) / *step + kStepCountSlack)) + 1;
+    const auto step = number(stepText);
+    if (!from || !to || !step || !std::isfinite(*from) || !std::isfinite(*to) ||
+        !std::isfinite(*step) || !(*step > 0.0) || *to < *from)
+        return "FROM, TO and STEP are finite numbers, STEP above 0 and TO not below FROM";
+    if (*from + *step == *from)
+        return "STEP " + std::string(stepText) + " does not move FROM " + std::string(fromText) +
+               " (FROM + STEP == FROM)";
+    // Counted before anything is made: (TO - FROM) / STEP may exceed every integer.
+    const double steps = std::floor((*to - *from) / *step + kStepCountSlack);
+    if (!(steps < static_cast<double>(kMaxVariedRows)))
+        return vary + " gives " + rowCount(steps) + " rows; at most " +
+               std::to_string(kMaxVariedRows) + " are coded: take a larger STEP";
+    std::vector<AblationRow> made{{rowName(base, base), base}};
+    const long count = std::lround(steps) + 1;
     for (long k = 0; k < count; ++k) {
         // Twelve digits: 0.9 + 2 * 0.02 is 0.94, not 0.9400000000000001.
         const double value = *from + static_cast<double>(k) * *step;
@@ -80,9 +99,13 @@ std::optional<std::string> variedRows(const CoderSettings& base, const std::stri
         const std::string valueText(text, written.ptr);
         CoderSettings settings = base;
         const std::string assignment = name + "=" + valueText;
-        if (auto problem = applySetting(settings, assignment)) return "--vary: " + *problem;
-        rows.push_back({assignment, settings, number(valueText)});
+        if (k > 0 && assignment == made.back().name)
+            return "STEP " + std::string(stepText) + " gives no new row after " + assignment +
+                   ": the rows' values are named with 12 digits";
+        if (auto problem = applySetting(settings, assignment)) return problem;
+        made.push_back({assignment, settings, number(valueText)});
     }
+    rows = std::move(made);
     return std::nullopt;
 }
 
@@ -127,6 +150,7 @@ std::optional<AblationTable> computeAblation(const AblationRun& run) {
                     return;
                 }
                 perFile[job] = *figures;
+                if (run.onFile) run.onFile(r, m, file, *figures);
             } catch (...) {
                 const std::lock_guard lock(failureMutex);
                 if (!failure) failure = std::current_exception();

@@ -41,9 +41,16 @@ std::vector<AblationRow> ablationRows(const CoderSettings& base);
 inline constexpr double kAblationHighPassHz = 80.0;
 
 // The rows of a variation NAME=FROM:TO:STEP: the settings, then NAME at FROM,
-// FROM + STEP, ... up to TO; the reason when the text or a value is wrong.
+// FROM + STEP, ... up to TO; the reason (naming no option of a command
+// line) when the text or a value is wrong,
+// when STEP moves no value (FROM + STEP == FROM, or a row named as the one
+// before it) or when there would be more than kMaxVariedRows values; `rows`
+// is then left as it was.
 std::optional<std::string> variedRows(const CoderSettings& base, const std::string& vary,
                                       std::vector<AblationRow>& rows);
+
+// The most values a variation codes: each is a row coded in every mode.
+inline constexpr long kMaxVariedRows = 1000;
 
 // The name of the setting the rows vary ("gamma1"); empty when they are an
 // ablation's rows (no row after the first carries a value).
@@ -70,6 +77,11 @@ struct AblationTable {
 using AblationCellDone =
     std::function<void(std::size_t row, std::size_t mode, const ModeFigures& total)>;
 
+// Called with the figures of one file of a (row, mode) cell once it is
+// coded, from the thread that coded it.
+using AblationFileDone = std::function<void(std::size_t row, std::size_t mode, std::size_t file,
+                                            const ModeFigures& figures)>;
+
 // What an ablation codes, and how.
 struct AblationRun {
     std::vector<std::filesystem::path> inputs;
@@ -80,6 +92,7 @@ struct AblationRun {
     const std::atomic<bool>* cancel = nullptr;
     std::function<void()> onFrame;  // after every coded frame, from any thread
     AblationCellDone onCell;
+    AblationFileDone onFile;
     std::optional<SaveOption> measured;  // the output the spectral distances measure
 };
 

@@ -69,6 +69,42 @@ TEST(AblationRows, AVariationCarriesItsValues) {
     EXPECT_TRUE(variedRows(CoderSettings{}, "gamma2=0.5:0.3:0.1", rows));
 }
 
+// kMaxVariedRows values are made, one more is refused before any row is;
+// a step that names no new value is refused whatever the count.
+TEST(AblationRows, AVariationHasAtMostItsLimitOfValuesEachNew) {
+    std::vector<AblationRow> rows;
+    ASSERT_EQ(kMaxVariedRows, 1000);
+    ASSERT_FALSE(variedRows(CoderSettings{}, "postfilter-tilt=0:0.999:0.001", rows));
+    ASSERT_EQ(rows.size(), 1u + kMaxVariedRows);
+    EXPECT_EQ(rows.back().name, "postfilter-tilt=0.999");
+    EXPECT_EQ(*rows[500].value, 0.499);
+
+    const struct {
+        const char* vary;
+        const char* reason;
+    } refused[] = {
+        {"postfilter-tilt=0:1:0.001",
+         "postfilter-tilt=0:1:0.001 gives 1001 rows; at most 1000 are coded: take a larger STEP"},
+        {"gamma1=0.9:0.9:1e-17", "STEP 1e-17 does not move FROM 0.9 (FROM + STEP == FROM)"},
+        {"gamma1=0.9:0.9000000000004:1e-13",
+         "STEP 1e-13 gives no new row after gamma1=0.9: the rows' values are named with 12 "
+         "digits"},
+        {"gamma1=0.7:inf:0.1",
+         "FROM, TO and STEP are finite numbers, STEP above 0 and TO not "
+         "below FROM"},
+        {"gamma1=nan:0.9:0.1",
+         "FROM, TO and STEP are finite numbers, STEP above 0 and TO not "
+         "below FROM"},
+    };
+    for (const auto& c : refused) {
+        rows.clear();
+        const std::optional<std::string> problem = variedRows(CoderSettings{}, c.vary, rows);
+        ASSERT_TRUE(problem) << c.vary;
+        EXPECT_EQ(*problem, c.reason);
+        EXPECT_TRUE(rows.empty()) << c.vary;
+    }
+}
+
 // The totals of the coder run alone, row by row, file by file.
 ModeFigures sequentialTotal(const std::vector<std::filesystem::path>& files, CoderMode mode,
                             const CoderSettings& settings) {
