@@ -25,22 +25,21 @@ namespace zorvel::cli {
 namespace {
 
 #ifdef ZORVEL_CLI_PLOTS
-// The chart's caption names the input, or how many there are.
-QString chartCaption(const std::vector<std::string>& inputs) {
-    return inputs.size() == 1
-               ? QString::fromStdString(std::filesystem::path(inputs.front()).filename().string())
-               : QStringLiteral("Pliki wejściowe: %1").arg(inputs.size());
+// The chart's caption names the input coded, or how many there are.
+QString chartCaption(const std::vector<SweepTableFile>& inputs) {
+    return inputs.size() == 1 ? QString::fromStdString(
+                                    std::filesystem::path(inputs.front().file).filename().string())
+                              : QStringLiteral("Pliki wejściowe: %1").arg(inputs.size());
 }
 #endif
 
 // Appends each file's record in each mode and row as it is coded, named by
 // the row's settings as every record names them; the first record that
 // cannot be written is reported, sets `failed`, and no record follows it.
-AblationFileDone fileRecorder(const AblationRun& run, const SweepInputs& inputs,
-                              RecordFile& records, std::atomic<bool>& failed) {
-    std::vector<std::string> settings;
-    for (const AblationRow& row : run.rows) settings.push_back(settingName(row.settings));
-    return [settings = std::move(settings), modes = run.modes, &inputs, &records, &failed](
+AblationFileDone fileRecorder(std::vector<std::string> settings, std::vector<CoderMode> modes,
+                              const SweepInputs& inputs, RecordFile& records,
+                              std::atomic<bool>& failed) {
+    return [settings = std::move(settings), modes = std::move(modes), &inputs, &records, &failed](
                std::size_t row, std::size_t mode, std::size_t file, const ModeFigures& figures) {
         if (failed) return;
         ModeFigures recorded = figures;
@@ -113,28 +112,38 @@ int runAblation(const SweepArguments& a) {
         run.rows = ablationRows(a.settings);
     }
     if (!outputsAccepted(a, *format != ChartFormat::None)) return kExitFailed;
-    // Every row compares the same files: one that cannot be read stops the run.
-    const SweepInputs inputs = readableInputs(a.inputs, a.inputFormat);
-    if (inputs.refused) {
-        std::vector<std::string> reasons;
-        for (const auto& refusal : inputs.refusals) reasons.push_back(refusal.second);
-        printFailureSummary(std::cerr, reasons, a.inputs.size());
-        return kExitFailed;
-    }
-    // A part of a list may hold no file: nothing to do.
-    if (inputs.paths.empty()) return kExitOk;
     std::optional<RecordFile> records;
     if (!openRecordFile(a.jsonl, a.inputs, records)) return kExitFailed;
-    run.inputs = inputs.paths;
-    run.open = [&inputs](std::size_t file) { return inputs.open(file); };
     run.modes = a.modes.empty()
                     ? std::vector<CoderMode>(kAllCoderModes.begin(), kAllCoderModes.end())
                     : a.modes;
+    std::vector<std::string> settings;
+    for (const AblationRow& row : run.rows) settings.push_back(settingName(row.settings));
+
+    // An input that cannot be read is reported and left out, as by a sweep.
+    const SweepInputs inputs = readableInputs(a.inputs, a.inputFormat);
+    if (records) {
+        try {
+            recordRefusals(inputs, settings, run.modes, *records);
+        } catch (const FileError& error) {
+            std::cerr << "zorvel-cli: " << error.what() << '\n';
+            return kExitFailed;
+        }
+    }
+    // The run ends with the summary of its failures, under the table.
+    const auto finish = [&](int code) {
+        printFailureSummary(std::cerr, inputs.reasons(), a.inputs.size());
+        return code;
+    };
+    // A part of a list may hold no file: nothing to do.
+    if (inputs.paths.empty()) return finish(inputs.refused ? kExitFailed : kExitOk);
+    run.inputs = inputs.paths;
+    run.open = [&inputs](std::size_t file) { return inputs.open(file); };
     run.threads = a.jobs != 0 ? a.jobs : std::max(std::thread::hardware_concurrency(), 1u);
     if (a.measures)
         run.measured = a.postProcessed ? SaveOption::postProcessed : SaveOption::synthesized;
     std::atomic<bool> recordFailed{false};
-    if (records) run.onFile = fileRecorder(run, inputs, *records, recordFailed);
+    if (records) run.onFile = fileRecorder(settings, run.modes, inputs, *records, recordFailed);
 
     StagingArea area(kOverwriteAdvice);
     InterruptCleanup cleanup(area);  // before any thread starts
@@ -143,9 +152,9 @@ int runAblation(const SweepArguments& a) {
         table = computeAblation(run);
     } catch (const std::exception& error) {
         std::cerr << "zorvel-cli: " << error.what() << '\n';
-        return kExitFailed;
+        return finish(kExitFailed);
     }
-    if (!table) return kExitFailed;
+    if (!table) return finish(kExitFailed);
     if (a.csv)
         printAblationCsv(std::cout, *table);
     else
@@ -153,22 +162,22 @@ int runAblation(const SweepArguments& a) {
     std::cout.flush();
     if (std::cout.fail()) {
         std::cerr << "zorvel-cli: could not write the table to standard output\n";
-        return kExitFailed;
+        return finish(kExitFailed);
     }
 #ifdef ZORVEL_CLI_PLOTS
     if (*format != ChartFormat::None) {
         try {
             writeChartFile(
                 a.plot, *format == ChartFormat::Png ? PictureFormat::png : PictureFormat::svg,
-                [&] { return describeAblationChart(*table, chartCaption(a.inputs)); }, area,
+                [&] { return describeAblationChart(*table, chartCaption(inputs.files)); }, area,
                 a.overwrite);
         } catch (const std::exception& error) {
             std::cerr << "zorvel-cli: " << a.plot << ": " << error.what() << '\n';
-            return kExitFailed;
+            return finish(kExitFailed);
         }
     }
 #endif
-    return recordFailed ? kExitFailed : kExitOk;
+    return finish(inputs.refused || recordFailed ? kExitFailed : kExitOk);
 }
 
 }  // namespace zorvel::cli

@@ -114,17 +114,6 @@ std::optional<SweepResult> sweepWithProgress(const SweepArguments& a, const Swee
         measuredOutput(a), a.settings);
 }
 
-// A failed record in every mode for each input that could not be read.
-void recordRefusals(const SweepInputs& inputs, const std::string& setting, RecordFile& records) {
-    for (const auto& [input, reason] : inputs.refusals) {
-        for (const CoderMode mode : kAllCoderModes) {
-            ModeFigures figures;
-            figures.mode = mode;
-            records.append({input, "sweep", setting, false, reason, figures, {}});
-        }
-    }
-}
-
 }  // namespace
 
 int runSweep(const SweepArguments& arguments) {
@@ -147,14 +136,13 @@ int runSweep(const SweepArguments& arguments) {
     SweepInputs inputs = readableInputs(names, arguments.inputFormat);
     if (records) {
         try {
-            recordRefusals(inputs, setting, *records);
+            recordRefusals(inputs, std::span(&setting, 1), kAllCoderModes, *records);
         } catch (const FileError& error) {
             std::cerr << "zorvel-cli: " << error.what() << '\n';
             return kExitFailed;
         }
     }
-    std::vector<std::string> reasons;
-    for (const auto& refusal : inputs.refusals) reasons.push_back(refusal.second);
+    const std::vector<std::string> reasons = inputs.reasons();
     // The run ends with the summary of its failures, under the table.
     auto finish = [&](int code) {
         printFailureSummary(std::cerr, reasons, names.size());

@@ -17,6 +17,12 @@ std::int64_t SweepInputs::frames(std::size_t file) const {
     return framesToCode(paths[file], converted[file].converted);
 }
 
+std::vector<std::string> SweepInputs::reasons() const {
+    std::vector<std::string> reasons;
+    for (const auto& refusal : refusals) reasons.push_back(refusal.second);
+    return reasons;
+}
+
 SweepInputs readableInputs(const std::vector<std::string>& names, const InputFormatChoice& choice) {
     SweepInputs inputs;
     std::map<std::pair<dev_t, ino_t>, std::string> named;
@@ -46,6 +52,19 @@ SweepInputs readableInputs(const std::vector<std::string>& names, const InputFor
         inputs.converted.push_back(std::move(converted));
     }
     return inputs;
+}
+
+void recordRefusals(const SweepInputs& inputs, std::span<const std::string> settings,
+                    std::span<const CoderMode> modes, RecordFile& records) {
+    for (const auto& [input, reason] : inputs.refusals) {
+        for (const std::string& setting : settings) {
+            for (const CoderMode mode : modes) {
+                ModeFigures figures;
+                figures.mode = mode;
+                records.append({input, "sweep", setting, false, reason, figures, {}});
+            }
+        }
+    }
 }
 
 }  // namespace zorvel::cli

@@ -8,10 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "cli/CorpusRecords.h"
 #include "cli/InputFormat.h"
 #include "cli/SweepTable.h"
 #include "sound/Conversion.h"
@@ -32,10 +34,18 @@ struct SweepInputs {
     SpeechInput open(std::size_t file) const;
     // Whole frames the coder will read of file `file`.
     std::int64_t frames(std::size_t file) const;
+    // The reasons of the refusals, for the run's failure summary.
+    std::vector<std::string> reasons() const;
 };
 
 // The inputs of `names` that can be read, each refusal reported on standard
 // error ("zorvel-cli: INPUT: reason") and kept.
 SweepInputs readableInputs(const std::vector<std::string>& names, const InputFormatChoice& choice);
+
+// A failed record of each input that could not be read, in every mode of
+// `modes` with every setting of `settings`; throws FileError when one
+// cannot be written.
+void recordRefusals(const SweepInputs& inputs, std::span<const std::string> settings,
+                    std::span<const CoderMode> modes, RecordFile& records);
 
 }  // namespace zorvel::cli

@@ -208,6 +208,50 @@ TEST(CliAblation, RecordsEveryFileModeAndRow) {
     }
 }
 
+// An input that cannot be read is reported and left out as a sweep leaves
+// it out: the rows are those of the others, and with --jsonl it has a failed
+// record in every mode and row (exit code 1).
+TEST(CliAblation, AnUnreadableInputIsLeftOutAndRecordedAsFailed) {
+    const test::TempDir dir;
+    const auto missing = dir / "missing.wav";
+    const auto jsonl = dir / "abl.jsonl";
+    const test::CliResult alone = runCli(
+        {"sweep", arg(test::samplePath()), "--vary", "gamma2=0.5:0.6:0.1", "-m", "6.70", "--csv"});
+    ASSERT_EQ(alone.exitCode, 0) << alone.err;
+    const test::CliResult result =
+        runCli({"sweep", arg(missing), arg(test::samplePath()), "--vary", "gamma2=0.5:0.6:0.1",
+                "-m", "6.70", "-m", "12.2", "--csv", "--jsonl", arg(jsonl)});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("zorvel-cli: " + arg(missing) + ": input file not found\n"),
+              std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("1 of 2 files failed"), std::string::npos) << result.err;
+    const auto rows = csvRows(result.out);
+    ASSERT_EQ(rows.size(), 1u + 2u * 3u);
+    const auto aloneRows = csvRows(alone.out);
+    for (std::size_t r = 0; r < aloneRows.size(); ++r) EXPECT_EQ(rows[r], aloneRows[r]);
+    std::map<std::string, int> failed;  // setting: failed records
+    int coded = 0;
+    std::istringstream lines(test::readText(jsonl));
+    for (std::string line; std::getline(lines, line);) {
+        std::string problem;
+        const std::optional<CorpusRecord> record = parseRecord(line, problem);
+        ASSERT_TRUE(record) << problem;
+        if (record->ok) {
+            EXPECT_EQ(record->file, arg(test::samplePath()));
+            ++coded;
+            continue;
+        }
+        EXPECT_EQ(record->file, arg(missing));
+        EXPECT_EQ(record->reason, "input file not found");
+        ++failed[record->setting];
+    }
+    EXPECT_EQ(coded, 3 * 2);
+    // gamma2=0.6 is the design's value: that row's records are named "default".
+    const std::map<std::string, int> expected{{"default", 4}, {"gamma2=0.5", 2}};
+    EXPECT_EQ(failed, expected);
+}
+
 // A step that moves nothing, or a row count no table could hold, is a usage
 // error before anything is coded: never one default row, never an exhausted
 // memory.
