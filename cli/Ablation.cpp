@@ -1,14 +1,18 @@
 #include "cli/Ablation.h"
 
 #include <algorithm>
+#include <atomic>
 #include <iomanip>
 #include <iostream>
 
+#include "cli/CorpusRecords.h"
+#include "cli/FailureSummary.h"
 #include "cli/FileChecks.h"
 #include "cli/InterruptCleanup.h"
 #include "cli/MeasureColumns.h"
 #include "cli/NumberText.h"
 #include "cli/SettingTexts.h"
+#include "cli/SweepInputs.h"
 #include "cli/SweepOutputs.h"
 #include "coder/WorkPool.h"
 #include "files/StagedOutput.h"
@@ -22,13 +26,33 @@ namespace zorvel::cli {
 namespace {
 
 #ifdef ZORVEL_CLI_PLOTS
-// The chart's caption names the input, or how many there are.
-QString chartCaption(const std::vector<std::string>& inputs) {
-    return inputs.size() == 1
-               ? QString::fromStdString(std::filesystem::path(inputs.front()).filename().string())
-               : QStringLiteral("Pliki wejściowe: %1").arg(inputs.size());
+// The chart's caption names the input coded, or how many there are.
+QString chartCaption(const std::vector<SweepTableFile>& inputs) {
+    return inputs.size() == 1 ? QString::fromStdString(
+                                    std::filesystem::path(inputs.front().file).filename().string())
+                              : QStringLiteral("Pliki wejściowe: %1").arg(inputs.size());
 }
 #endif
+
+// Appends each file's record in each mode and row as it is coded, named by
+// the row's settings as every record names them; the first record that
+// cannot be written is reported, sets `failed`, and no record follows it.
+AblationFileDone fileRecorder(std::vector<std::string> settings, std::vector<CoderMode> modes,
+                              const SweepInputs& inputs, RecordFile& records,
+                              std::atomic<bool>& failed) {
+    return [settings = std::move(settings), modes = std::move(modes), &inputs, &records, &failed](
+               std::size_t row, std::size_t mode, std::size_t file, const ModeFigures& figures) {
+        if (failed) return;
+        ModeFigures recorded = figures;
+        recorded.mode = modes[mode];
+        try {
+            records.append(
+                {inputs.files[file].file, "sweep", settings[row], true, {}, recorded, {}});
+        } catch (const FileError& error) {
+            if (!failed.exchange(true)) std::cerr << "zorvel-cli: " << error.what() << '\n';
+        }
+    };
+}
 
 }  // namespace
 
@@ -84,27 +108,44 @@ int runAblation(const SweepArguments& a) {
     AblationRun run;
     if (!a.vary.empty()) {
         if (auto problem = variedRows(a.settings, a.vary, run.rows))
-            return usageError("sweep", variationProblemText(*problem));
+            return usageError("sweep", variationProblemText(*problem, a.vary));
     } else {
         run.rows = ablationRows(a.settings);
     }
     if (!outputsAccepted(a, *format != ChartFormat::None)) return kExitFailed;
-    for (const std::string& input : a.inputs) {
-        try {
-            checkInput(input);
-        } catch (const FileError& error) {
-            std::cerr << "zorvel-cli: " << input << ": " << error.what() << '\n';
-            return kExitFailed;
-        }
-        run.inputs.emplace_back(input);
-    }
+    std::optional<RecordFile> records;
+    if (!openRecordFile(a.jsonl, a.inputs, records)) return kExitFailed;
     run.modes = a.modes.empty()
                     ? std::vector<CoderMode>(kAllCoderModes.begin(), kAllCoderModes.end())
                     : a.modes;
+    std::vector<std::string> settings;
+    for (const AblationRow& row : run.rows) settings.push_back(settingName(row.settings));
+
+    // An input that cannot be read is reported and left out, as by a sweep.
+    const SweepInputs inputs = readableInputs(a.inputs, a.inputFormat);
+    if (records) {
+        try {
+            recordRefusals(inputs, settings, run.modes, *records);
+        } catch (const FileError& error) {
+            std::cerr << "zorvel-cli: " << error.what() << '\n';
+            return kExitFailed;
+        }
+    }
+    // The run ends with the summary of its failures, under the table.
+    const auto finish = [&](int code) {
+        printFailureSummary(std::cerr, inputs.reasons(), a.inputs.size());
+        return code;
+    };
+    // A part of a list may hold no file: nothing to do.
+    if (inputs.paths.empty()) return finish(inputs.refused ? kExitFailed : kExitOk);
+    run.inputs = inputs.paths;
+    run.open = [&inputs](std::size_t file) { return inputs.open(file); };
     run.threads = poolThreads(a.jobs, run.rows.size() * run.modes.size() * run.inputs.size());
     if (a.measures)
         run.options.measured =
             a.postProcessed ? SaveOption::postProcessed : SaveOption::synthesized;
+    std::atomic<bool> recordFailed{false};
+    if (records) run.onFile = fileRecorder(settings, run.modes, inputs, *records, recordFailed);
 
     StagingArea area(kOverwriteAdvice);
     InterruptCleanup cleanup(area);  // before any thread starts
@@ -113,9 +154,9 @@ int runAblation(const SweepArguments& a) {
         table = computeAblation(run);
     } catch (const std::exception& error) {
         std::cerr << "zorvel-cli: " << error.what() << '\n';
-        return kExitFailed;
+        return finish(kExitFailed);
     }
-    if (!table) return kExitFailed;
+    if (!table) return finish(kExitFailed);
     if (a.csv)
         printAblationCsv(std::cout, *table);
     else
@@ -123,22 +164,22 @@ int runAblation(const SweepArguments& a) {
     std::cout.flush();
     if (std::cout.fail()) {
         std::cerr << "zorvel-cli: could not write the table to standard output\n";
-        return kExitFailed;
+        return finish(kExitFailed);
     }
 #ifdef ZORVEL_CLI_PLOTS
     if (*format != ChartFormat::None) {
         try {
             writeChartFile(
                 a.plot, *format == ChartFormat::Png ? PictureFormat::png : PictureFormat::svg,
-                [&] { return describeAblationChart(*table, chartCaption(a.inputs)); }, area,
+                [&] { return describeAblationChart(*table, chartCaption(inputs.files)); }, area,
                 a.overwrite);
         } catch (const std::exception& error) {
             std::cerr << "zorvel-cli: " << a.plot << ": " << error.what() << '\n';
-            return kExitFailed;
+            return finish(kExitFailed);
         }
     }
 #endif
-    return kExitOk;
+    return finish(inputs.refused || recordFailed ? kExitFailed : kExitOk);
 }
 
 }  // namespace zorvel::cli

@@ -1,6 +1,8 @@
 // zorvel-cli sweep --ablation and --vary: what each tool of the coder buys.
 // The rows and their computation are the core's (coder/Ablation.h); here the
-// arguments become a run, and its table is printed and drawn.
+// arguments become a run over the inputs a sweep takes (cli/SweepInputs.h),
+// its table is printed and drawn, and with --jsonl each file's figures in
+// each mode and row are appended as records the moment they are known.
 #pragma once
 
 #include <ostream>

@@ -3,8 +3,10 @@
 #include <CLI/CLI.hpp>
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <iostream>
 #include <optional>
+#include <utility>
 
 #include "cli/AggregateCommand.h"
 #include "cli/EncodeCommand.h"
@@ -14,6 +16,7 @@
 #include "cli/PlotCommand.h"
 #include "cli/SettingTexts.h"
 #include "cli/SweepCommand.h"
+#include "coder/Ablation.h"
 #include "files/FileError.h"
 
 namespace zorvel::cli {
@@ -129,6 +132,15 @@ void addInputFormatOptions(CLI::App& command, InputFormatChoice& choice) {
     resample->excludes(asIs);
 }
 
+// Options given where the command would not honour them are refused when
+// the command line is parsed, with `problem`'s reason: a usage error.
+void refuseUnhonoured(CLI::App& command, std::function<std::optional<std::string>()> problem) {
+    command.final_callback([problem = std::move(problem)] {
+        if (const std::optional<std::string> reason = problem())
+            throw CLI::ValidationError(*reason);
+    });
+}
+
 // Where a command that writes one file per input puts them.
 struct OutputChoice {
     std::string& output;
@@ -204,15 +216,36 @@ CLI::App* defineFrames(CLI::App& app, FramesArguments& a) {
     return frames;
 }
 
+// The options of a sweep that its mode would not honour: the reason, naming
+// the option, or nothing.
+std::optional<std::string> unhonouredSweepOption(const SweepArguments& a) {
+    const bool rows = a.ablation || !a.vary.empty();
+    if (!rows && !a.modes.empty())
+        return "-m: a sweep codes every file in all eight modes; -m chooses the modes of "
+               "--ablation and --vary";
+    if (rows && a.list.skipExisting)
+        return "--skip-existing: it leaves out the files whose eight records of a sweep the "
+               "--jsonl file holds; --ablation and --vary code every file in every row";
+    if (a.postProcessed && !a.measures)
+        return "--post: the SNRs compare s'(n) with s(n) either way; it changes only what "
+               "--measures measures";
+    if (a.overwrite && a.plot.empty())
+        return "-y: it lets --plot replace an existing chart, and no chart is drawn";
+    return std::nullopt;
+}
+
 CLI::App* defineSweep(CLI::App& app, SweepArguments& a) {
     CLI::App* sweep = app.add_subcommand(
         "sweep", "Code each file in all eight modes and print the SNRs of every mode");
     sweep->add_option("INPUT", a.inputs,
                       "Input files: 8 kHz mono 16-bit (WAV or samples from byte 60)");
     CLI::Option* skip = addListOptions(
-        *sweep, a.list, "Leave out the inputs whose eight records the --jsonl file holds");
+        *sweep, a.list,
+        "Leave out the inputs whose eight records the --jsonl file holds (not with --ablation "
+        "or --vary)");
     sweep->add_flag("--post", a.postProcessed,
-                    "As encode --post (the SNRs compare s'(n) with s(n) either way)");
+                    "With --measures: the distances measure the speech after post-processing "
+                    "(the SNRs compare s'(n) with s(n) either way)");
     addSettingOption(*sweep, a.settings);
     CLI::Option* ablation = sweep->add_flag(
         "--ablation", a.ablation,
@@ -221,7 +254,9 @@ CLI::App* defineSweep(CLI::App& app, SweepArguments& a) {
     CLI::Option* vary =
         sweep
             ->add_option("--vary", a.vary,
-                         "As --ablation, with one numeric setting at FROM, FROM+STEP, ... TO")
+                         "As --ablation, with one numeric setting at FROM, FROM+STEP, ... TO (at "
+                         "most " +
+                             std::to_string(kMaxVariedRows) + " values)")
             ->type_name("NAME=FROM:TO:STEP");
     ablation->excludes(vary);
     sweep
@@ -236,15 +271,17 @@ CLI::App* defineSweep(CLI::App& app, SweepArguments& a) {
         "Add the means of the spectral distances beside the SNRs (of sp(n) with --post)");
     skip->needs(sweep
                     ->add_option("--jsonl", a.jsonl,
-                                 "Append one JSON line of results per file and mode to FILE")
+                                 "Append one JSON line of results per file and mode (and row, "
+                                 "with --ablation or --vary) to FILE")
                     ->type_name("FILE"));
 #ifdef ZORVEL_CLI_PLOTS
     sweep->add_option("--plot", a.plot, "Draw SNR against bit rate into OUT.png or OUT.svg")
         ->type_name("OUT");
-    sweep->add_flag("-y,--yes", a.overwrite, "Overwrite an existing chart");
+    sweep->add_flag("-y,--yes", a.overwrite, "Overwrite an existing chart (--plot)");
 #endif
     sweep->add_option("-j,--jobs", a.jobs, "Codings run at once (default: one per core)")
         ->check(CLI::PositiveNumber);
+    refuseUnhonoured(*sweep, [&a] { return unhonouredSweepOption(a); });
     sweep->footer("Example: zorvel-cli sweep corpus/*.wav --plot snr.svg -j 4");
     return sweep;
 }

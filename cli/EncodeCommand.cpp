@@ -253,6 +253,8 @@ std::filesystem::path defaultOutputName(const std::filesystem::path& input, Code
 int runEncode(const EncodeArguments& arguments) {
     if (!arguments.output.empty() && arguments.inputs.size() > 1)
         return usageError("encode", "-o names one output file; use -d for several inputs");
+    if (arguments.output == "-" && arguments.overwrite)
+        return usageError("encode", "-y: -o - writes to standard output, which replaces no file");
     // Standard output takes the table, or the WAV file with -o -.
     for (const std::string& input : arguments.inputs) {
         try {

@@ -311,6 +311,9 @@ int runFrames(const FramesArguments& arguments) {
         !list.filesFrom.empty() || !list.shard.empty() || !arguments.directory.empty();
     if (!listed) {
         if (list.skipExisting) return usageError("frames", "--skip-existing needs a list or -d");
+        if (arguments.overwrite && (arguments.output.empty() || arguments.output == "-"))
+            return usageError("frames",
+                              "-y: the frames go to standard output, which replaces no file");
         return framesOfOne(arguments) ? kExitFailed : kExitOk;
     }
     if (!arguments.output.empty())

@@ -1,5 +1,7 @@
 #include "cli/SettingTexts.h"
 
+#include <cmath>
+
 namespace zorvel::cli {
 namespace {
 
@@ -63,16 +65,43 @@ std::string settingProblemText(const SettingProblem& p) {
     return {};
 }
 
-std::string variationProblemText(const VariationProblem& problem) {
+std::string variationProblemText(const VariationProblem& problem, const std::string& vary) {
+    std::string text = "--vary: ";
     switch (problem.kind) {
         case VariationProblemKind::notRange:
-            return "--vary takes NAME=FROM:TO:STEP";
+            return text.append("give NAME=FROM:TO:STEP");
         case VariationProblemKind::badBounds:
-            return "--vary: FROM, TO and STEP are numbers, STEP above 0 and TO not below FROM";
+            return text.append(
+                "FROM, TO and STEP are finite numbers, STEP above 0 and TO not below FROM");
+        case VariationProblemKind::stepTooSmall:
+            return text.append("STEP ")
+                .append(problem.step)
+                .append(" does not move FROM ")
+                .append(problem.from)
+                .append(" (FROM + STEP == FROM)");
+        case VariationProblemKind::tooManyRows: {
+            // A count that reads well however large.
+            constexpr double kLargestCounted = 1e15;
+            const std::string rows = problem.rows < kLargestCounted
+                                         ? std::to_string(std::llround(problem.rows))
+                                         : std::string("over 10^15");
+            return text.append(vary)
+                .append(" gives ")
+                .append(rows)
+                .append(" rows; at most ")
+                .append(std::to_string(kMaxVariedRows))
+                .append(" are coded: take a larger STEP");
+        }
+        case VariationProblemKind::noNewRow:
+            return text.append("STEP ")
+                .append(problem.step)
+                .append(" gives no new row after ")
+                .append(problem.row)
+                .append(": the rows' values are named with 12 digits");
         case VariationProblemKind::setting:
-            return "--vary: " + settingProblemText(*problem.setting);
+            return text.append(settingProblemText(*problem.setting));
     }
-    return {};
+    return text;
 }
 
 void listSettings(std::ostream& out) {

@@ -13,8 +13,8 @@ namespace zorvel::cli {
 // "gamma1: 'abc' is not a number", "high-pass: 40 lies outside 50..300 Hz", ...
 std::string settingProblemText(const SettingProblem& problem);
 
-// The same for NAME=FROM:TO:STEP.
-std::string variationProblemText(const VariationProblem& problem);
+// The same for the variation `vary` (NAME=FROM:TO:STEP) of --vary.
+std::string variationProblemText(const VariationProblem& problem, const std::string& vary);
 
 // Every setting with its values, default and meaning.
 void listSettings(std::ostream& out);

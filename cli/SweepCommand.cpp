@@ -8,13 +8,10 @@
 // records the file already holds.
 #include "cli/SweepCommand.h"
 
-#include <sys/stat.h>
-
 #include <fstream>
 #include <iostream>
 #include <map>
 #include <set>
-#include <thread>
 
 #include "cli/Ablation.h"
 #include "cli/CorpusRecords.h"
@@ -23,6 +20,7 @@
 #include "cli/InputFormat.h"
 #include "cli/InterruptCleanup.h"
 #include "cli/Progress.h"
+#include "cli/SweepInputs.h"
 #include "cli/SweepOutputs.h"
 #include "cli/SweepTable.h"
 #include "coder/ModeSweep.h"
@@ -48,49 +46,6 @@ QString chartCaption(const std::vector<SweepTableFile>& files, const CoderSettin
 }
 
 #endif
-
-// The inputs that can be read, each file once however often it is named (by
-// any path or link): twice in the totals it would weigh double.
-struct SweepInputs {
-    std::vector<std::filesystem::path> paths;
-    std::vector<SweepTableFile> files;
-    // The conversions of the recordings of another format (--resample), one
-    // per input; empty for the inputs coded as they stand.
-    std::vector<ConvertedRecording> converted;
-    std::vector<std::pair<std::string, std::string>> refusals;  // input, reason
-    bool refused = false;                                       // an input could not be read
-};
-
-SweepInputs readableInputs(const std::vector<std::string>& names, const InputFormatChoice& choice) {
-    SweepInputs inputs;
-    std::map<std::pair<dev_t, ino_t>, std::string> named;
-    for (const std::string& input : names) {
-        ConvertedRecording converted;
-        try {
-            checkInput(input);
-            if (convertsInput(input, choice)) converted = convertInput(input);
-        } catch (const FileError& error) {
-            std::cerr << "zorvel-cli: " << input << ": " << error.what() << '\n';
-            inputs.refusals.emplace_back(input, error.what());
-            inputs.refused = true;
-            continue;
-        }
-        struct stat status {};
-        if (stat(input.c_str(), &status) == 0) {
-            const auto [first, added] =
-                named.emplace(std::pair(status.st_dev, status.st_ino), input);
-            if (!added) {
-                std::cerr << "zorvel-cli: " << input << ": the same file as '" << first->second
-                          << "'; counted once\n";
-                continue;
-            }
-        }
-        inputs.paths.emplace_back(input);
-        inputs.files.push_back({input, {}});
-        inputs.converted.push_back(std::move(converted));
-    }
-    return inputs;
-}
 
 // The files whose records in all eight modes with `setting` the JSONL file
 // holds (as their last records, as aggregate counts them); none when it does
@@ -129,8 +84,7 @@ std::optional<SweepResult> sweepWithProgress(const SweepArguments& a, const Swee
                                              std::atomic<bool>& recordFailed) {
     std::vector<std::int64_t> expected;
     for (std::size_t i = 0; i < inputs.paths.size(); ++i)
-        expected.push_back(kModeCount *
-                           framesToCode(inputs.paths[i], inputs.converted[i].converted));
+        expected.push_back(kModeCount * inputs.frames(i));
     BatchProgress progress(std::move(expected));
     ProgressBar bar(progress, standardErrorIsTerminal());
     std::vector<std::atomic<int>> modesDone(inputs.paths.size());
@@ -140,10 +94,7 @@ std::optional<SweepResult> sweepWithProgress(const SweepArguments& a, const Swee
     run.settings = a.settings;
     run.measured = measuredOutput(a);
     run.onFrame = [&progress](std::size_t file) { progress.countFrame(file); };
-    run.open = [&inputs](std::size_t file) {
-        const ConvertedRecording& converted = inputs.converted[file];
-        return converted.converted ? convertedInput(converted) : SpeechInput(inputs.paths[file]);
-    };
+    run.open = [&inputs](std::size_t file) { return inputs.open(file); };
     run.onRun = [&](std::size_t file, const ModeFigures& figures) {
         if (++modesDone[file] == kModeCount) progress.finish(file);
         if (records == nullptr || recordFailed) return;
@@ -155,17 +106,6 @@ std::optional<SweepResult> sweepWithProgress(const SweepArguments& a, const Swee
         }
     };
     return sweepModes(run);
-}
-
-// A failed record in every mode for each input that could not be read.
-void recordRefusals(const SweepInputs& inputs, const std::string& setting, RecordFile& records) {
-    for (const auto& [input, reason] : inputs.refusals) {
-        for (const CoderMode mode : kAllCoderModes) {
-            ModeFigures figures;
-            figures.mode = mode;
-            records.append({input, "sweep", setting, false, reason, figures, {}});
-        }
-    }
 }
 
 }  // namespace
@@ -190,14 +130,13 @@ int runSweep(const SweepArguments& arguments) {
     SweepInputs inputs = readableInputs(names, arguments.inputFormat);
     if (records) {
         try {
-            recordRefusals(inputs, setting, *records);
+            recordRefusals(inputs, std::span(&setting, 1), kAllCoderModes, *records);
         } catch (const FileError& error) {
             std::cerr << "zorvel-cli: " << error.what() << '\n';
             return kExitFailed;
         }
     }
-    std::vector<std::string> reasons;
-    for (const auto& refusal : inputs.refusals) reasons.push_back(refusal.second);
+    const std::vector<std::string> reasons = inputs.reasons();
     // The run ends with the summary of its failures, under the table.
     auto finish = [&](int code) {
         printFailureSummary(std::cerr, reasons, names.size());

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <string_view>
+#include <utility>
 
 #include "coder/WorkPool.h"
 
@@ -58,13 +59,23 @@ std::optional<VariationProblem> variedRows(const CoderSettings& base, const std:
     if (equals == std::string::npos || first == std::string::npos || second == std::string::npos)
         return VariationProblem{VariationProblemKind::notRange};
     const std::string name = vary.substr(0, equals);
-    const auto from = number(std::string_view(vary).substr(equals + 1, first - equals - 1));
+    const std::string fromText = vary.substr(equals + 1, first - equals - 1);
+    const std::string stepText = vary.substr(second + 1);
+    const auto from = number(fromText);
     const auto to = number(std::string_view(vary).substr(first + 1, second - first - 1));
-    const auto step = number(std::string_view(vary).substr(second + 1));
-    if (!from || !to || !step || !(*step > 0.0) || *to < *from)
+    const auto step = number(stepText);
+    if (!from || !to || !step || !std::isfinite(*from) || !std::isfinite(*to) ||
+        !std::isfinite(*step) || !(*step > 0.0) || *to < *from)
         return VariationProblem{VariationProblemKind::badBounds};
-    rows = {{rowName(base, base), base}};
-    const long count = std::lround(std::floor((*to - *from) / *step + kStepCountSlack)) + 1;
+    if (*from + *step == *from)
+        return VariationProblem{
+            .kind = VariationProblemKind::stepTooSmall, .from = fromText, .step = stepText};
+    // Counted before anything is made: (TO - FROM) / STEP may exceed every integer.
+    const double steps = std::floor((*to - *from) / *step + kStepCountSlack);
+    if (!(steps < static_cast<double>(kMaxVariedRows)))
+        return VariationProblem{.kind = VariationProblemKind::tooManyRows, .rows = steps + 1};
+    std::vector<AblationRow> made{{rowName(base, base), base}};
+    const long count = std::lround(steps) + 1;
     for (long k = 0; k < count; ++k) {
         // Twelve digits: 0.9 + 2 * 0.02 is 0.94, not 0.9400000000000001.
         const double value = *from + static_cast<double>(k) * *step;
@@ -74,10 +85,14 @@ std::optional<VariationProblem> variedRows(const CoderSettings& base, const std:
         const std::string valueText(text, written.ptr);
         CoderSettings settings = base;
         const std::string assignment = name + "=" + valueText;
+        if (k > 0 && assignment == made.back().name)
+            return VariationProblem{
+                .kind = VariationProblemKind::noNewRow, .step = stepText, .row = assignment};
         if (auto problem = applySetting(settings, assignment))
             return VariationProblem{VariationProblemKind::setting, std::move(problem)};
-        rows.push_back({assignment, settings, number(valueText)});
+        made.push_back({assignment, settings, number(valueText)});
     }
+    rows = std::move(made);
     return std::nullopt;
 }
 
@@ -113,6 +128,7 @@ std::optional<AblationTable> computeAblation(const AblationRun& run) {
         const auto figures = codeInMode(std::move(input), run.modes[m], options);
         if (!figures) return false;
         perFile[job] = *figures;
+        if (run.onFile) run.onFile(r, m, file, *figures);
         // The thread that codes a cell's last file totals the cell: the
         // others' figures are visible to it through the counter.
         if (filesDone[cell].fetch_add(1, std::memory_order_acq_rel) + 1 != files) return true;

@@ -38,20 +38,33 @@ struct AblationRow {
 // settings equal the first row's is left out.
 std::vector<AblationRow> ablationRows(const CoderSettings& base);
 
+// The most values a variation codes: each is a row coded in every mode.
+inline constexpr long kMaxVariedRows = 1000;
+
 // What is wrong with a variation.
 enum class VariationProblemKind {
-    notRange,   // the text is not NAME=FROM:TO:STEP
-    badBounds,  // FROM, TO or STEP is no number, STEP is not above 0 or TO lies below FROM
-    setting,    // a value of the row cannot be set: see `setting`
+    notRange,      // the text is not NAME=FROM:TO:STEP
+    badBounds,     // FROM, TO or STEP is no finite number, STEP not above 0 or TO below FROM
+    stepTooSmall,  // FROM + STEP == FROM: `from`, `step`
+    tooManyRows,   // more than kMaxVariedRows values: `rows` of them
+    noNewRow,      // STEP gives a value named as the one before, `row`: `step`
+    setting,       // a value of the rows cannot be set: see `setting`
 };
 
 struct VariationProblem {
     VariationProblemKind kind;
     std::optional<SettingProblem> setting{};
+    std::string from{};  // FROM and STEP as given
+    std::string step{};
+    std::string row{};  // the row STEP does not leave
+    double rows = 0.0;  // the values the variation would give
 };
 
 // The rows of a variation NAME=FROM:TO:STEP: the settings, then NAME at FROM,
-// FROM + STEP, ... up to TO; what is wrong when the text or a value is.
+// FROM + STEP, ... up to TO; what is wrong when the text or a value is, when
+// STEP moves no value (FROM + STEP == FROM, or a row named as the one before
+// it) or when there would be more than kMaxVariedRows values; `rows` is then
+// left as it was.
 std::optional<VariationProblem> variedRows(const CoderSettings& base, const std::string& vary,
                                            std::vector<AblationRow>& rows);
 
@@ -80,6 +93,11 @@ struct AblationTable {
 using AblationCellDone =
     std::function<void(std::size_t row, std::size_t mode, const ModeFigures& total)>;
 
+// Called with the figures of one file of a (row, mode) cell once it is
+// coded, from the thread that coded it.
+using AblationFileDone = std::function<void(std::size_t row, std::size_t mode, std::size_t file,
+                                            const ModeFigures& figures)>;
+
 // What an ablation codes, and how.
 struct AblationRun {
     std::vector<std::filesystem::path> inputs;
@@ -91,6 +109,7 @@ struct AblationRun {
     // settings are each row's own.
     ModeRunOptions options{};
     AblationCellDone onCell;
+    AblationFileDone onFile;
 };
 
 // Codes every (row, mode, file) of the run. Nothing is returned when the run

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <memory>
 #include <numbers>
 #include <stdexcept>
 
@@ -128,6 +129,28 @@ void writeTone(const std::filesystem::path& file, int format, int rate, double h
                 signs[c] * a * std::sin(2 * std::numbers::pi * hz * i / rate);
     ASSERT_EQ(sf_writef_double(sound, data.data(), frames), frames) << sf_strerror(sound);
     sf_close(sound);
+}
+
+void writeSampleAt48kStereo(const std::filesystem::path& file) {
+    using SoundFile = std::unique_ptr<SNDFILE, int (*)(SNDFILE*)>;
+    SF_INFO sampleInfo{};
+    const SoundFile sample(sf_open(samplePath().c_str(), SFM_READ, &sampleInfo), sf_close);
+    ASSERT_NE(sample, nullptr) << sf_strerror(nullptr);
+    ASSERT_EQ(sampleInfo.channels, 1);
+    std::vector<short> speech(static_cast<std::size_t>(sampleInfo.frames));
+    ASSERT_EQ(sf_readf_short(sample.get(), speech.data(), sampleInfo.frames), sampleInfo.frames);
+    constexpr int kHold = 6;  // 48000 / 8000
+    SF_INFO info{};
+    info.samplerate = sampleInfo.samplerate * kHold;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    const SoundFile sound(sf_open(file.c_str(), SFM_WRITE, &info), sf_close);
+    ASSERT_NE(sound, nullptr) << sf_strerror(nullptr);
+    std::vector<short> data;
+    for (const short x : speech) data.insert(data.end(), 2 * kHold, x);
+    const auto frames = static_cast<sf_count_t>(data.size() / 2);
+    ASSERT_EQ(sf_writef_short(sound.get(), data.data(), frames), frames)
+        << sf_strerror(sound.get());
 }
 
 }  // namespace zorvel::test

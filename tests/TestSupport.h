@@ -92,6 +92,11 @@ void writeSamples(const std::filesystem::path& file, const std::vector<std::int1
 void writeTone(const std::filesystem::path& file, int format, int rate, double hz, double a,
                std::int64_t frames, std::vector<double> signs = {1.0});
 
+// The bundled sample as a recording the coder refuses as it stands: every
+// sample of its data chunk held for six samples at 48 kHz, the same on both
+// of two channels, 16-bit WAV. Its conversion has the sample's 283 frames.
+void writeSampleAt48kStereo(const std::filesystem::path& file);
+
 // Seed for random tests: ZORVEL_SEED from the environment, else `fallback`;
 // printed so a failure can be repeated.
 std::uint32_t testSeed(std::uint32_t fallback = 20261207u);

@@ -69,6 +69,53 @@ TEST(AblationRows, AVariationCarriesItsValues) {
     EXPECT_TRUE(variedRows(CoderSettings{}, "gamma2=0.5:0.3:0.1", rows));
 }
 
+// kMaxVariedRows values are made, one more is refused before any row is;
+// a step that names no new value is refused whatever the count.
+TEST(AblationRows, AVariationHasAtMostItsLimitOfValuesEachNew) {
+    std::vector<AblationRow> rows;
+    ASSERT_EQ(kMaxVariedRows, 1000);
+    ASSERT_FALSE(variedRows(CoderSettings{}, "postfilter-tilt=0:0.999:0.001", rows));
+    ASSERT_EQ(rows.size(), 1u + kMaxVariedRows);
+    EXPECT_EQ(rows.back().name, "postfilter-tilt=0.999");
+    EXPECT_EQ(*rows[500].value, 0.499);
+
+    using Kind = VariationProblemKind;
+    const struct {
+        const char* vary;
+        VariationProblem problem;
+    } refused[] = {
+        {"postfilter-tilt=0:1:0.001", {.kind = Kind::tooManyRows, .rows = 1001}},
+        {"gamma1=0.9:0.9:1e-17", {.kind = Kind::stepTooSmall, .from = "0.9", .step = "1e-17"}},
+        {"gamma1=0.9:0.9000000000004:1e-13",
+         {.kind = Kind::noNewRow, .step = "1e-13", .row = "gamma1=0.9"}},
+        {"gamma1=0.7:inf:0.1", {.kind = Kind::badBounds}},
+        {"gamma1=nan:0.9:0.1", {.kind = Kind::badBounds}},
+        {"gamma1=0.7:0.9:1e-300", {.kind = Kind::stepTooSmall, .from = "0.7", .step = "1e-300"}},
+        {"gamma1=0.7:0.9", {.kind = Kind::notRange}},
+        {"gamma2=0.9:1:0.05",
+         {.kind = Kind::setting,
+          .setting = SettingProblem{SettingProblemKind::notBelow, findSetting("gamma2"), "gamma2",
+                                    "0.95", "0.94"}}},
+    };
+    for (const auto& c : refused) {
+        rows.clear();
+        const std::optional<VariationProblem> problem = variedRows(CoderSettings{}, c.vary, rows);
+        ASSERT_TRUE(problem) << c.vary;
+        EXPECT_EQ(problem->kind, c.problem.kind) << c.vary;
+        EXPECT_EQ(problem->from, c.problem.from) << c.vary;
+        EXPECT_EQ(problem->step, c.problem.step) << c.vary;
+        EXPECT_EQ(problem->row, c.problem.row) << c.vary;
+        EXPECT_EQ(problem->rows, c.problem.rows) << c.vary;
+        EXPECT_EQ(problem->setting, c.problem.setting) << c.vary;
+        EXPECT_TRUE(rows.empty()) << c.vary;
+    }
+    // A step of 1e-9 asks for 200,000,001 rows: refused before any is made.
+    const auto huge = variedRows(CoderSettings{}, "gamma1=0.7:0.9:1e-9", rows);
+    ASSERT_TRUE(huge);
+    EXPECT_EQ(huge->kind, Kind::tooManyRows);
+    EXPECT_EQ(huge->rows, 200000001.0);
+}
+
 // The totals of the coder run alone, row by row, file by file.
 ModeFigures sequentialTotal(const std::vector<std::filesystem::path>& files, CoderMode mode,
                             const CoderSettings& settings) {
