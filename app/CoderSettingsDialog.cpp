@@ -18,9 +18,17 @@
 namespace zorvel {
 namespace {
 
-// The factors are shown with three decimals and step by hundredths.
-constexpr int kFactorDecimals = 3;
-constexpr double kFactorStep = 0.01;
+// A number steps by a hundredth of its range's decade (0.01 for 0..1, 1 for
+// 0..300) and shows one decimal more than its step: three for 0..1.
+constexpr double kStepsPerDecade = 100.0;
+
+double numberStep(const SettingRange& range) {
+    return std::pow(10.0, std::floor(std::log10(range.highest - range.lowest))) / kStepsPerDecade;
+}
+
+int numberDecimals(double step) {
+    return std::max(0, 1 - static_cast<int>(std::floor(std::log10(step))));
+}
 
 const QString kDefaultPrefix = QStringLiteral("domyślnie: ");
 
@@ -138,9 +146,9 @@ CoderSettingsDialog::Row CoderSettingsDialog::addRow(const SettingDescriptor& se
             break;
         case SettingKind::number:
             row.number = new QDoubleSpinBox(this);
-            row.number->setDecimals(kFactorDecimals);
+            row.number->setDecimals(numberDecimals(numberStep(setting.range)));
             row.number->setRange(setting.range.lowest, setting.range.highest);
-            row.number->setSingleStep(kFactorStep);
+            row.number->setSingleStep(numberStep(setting.range));
             connect(row.number, &QDoubleSpinBox::valueChanged, this,
                     &CoderSettingsDialog::settingsChanged);
             control = row.number;

@@ -1,13 +1,13 @@
-// The ablation: what each tool of the coder buys. The inputs are coded with
-// the settings given (the design's coder by default) and with each tool
-// changed alone from them, or with one numeric setting at a row of values;
-// for each mode chosen, each row's figures over all the files (totals as the
-// mode sweep makes them, from the summed energies and frame counts) and
-// their differences from the first row.
+// The ablation: what each setting of the coder buys. The inputs are coded
+// with the settings given (the design's coder by default) and with each
+// setting changed alone from them, or with one numeric setting at a row of
+// values; for each mode chosen, each row's figures over all the files
+// (totals as the mode sweep makes them, from the summed energies and frame
+// counts) and their differences from the first row.
 //
-// The rows are coded (row, mode, file) at a time on a pool of threads, the
-// rows in their order, so that a caller watching the cells sees the rows
-// fill one after another.
+// The rows are coded (row, mode, file) at a time on the pool, the rows in
+// their order, so that a caller watching the cells sees the rows fill one
+// after another.
 #pragma once
 
 #include <atomic>
