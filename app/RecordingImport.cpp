@@ -123,7 +123,6 @@ std::optional<QString> RecordingImport::convert(const QString& chosen) {
         const BusyCursor busy(dialogs_);
         recording = runOffTheWindowThread([&] {
             ConvertedRecording r = convertRecording(toPath(chosen));
-            if (!r.converted) throw FileError(r.problem);
             StagingArea area;
             writeConvertedFile(r, toPath(*target), area, true);
             r.bytes.clear();

@@ -162,7 +162,7 @@ void encodeStaged(SpeechCoder& coder, const EncodeJob& job, const EncodeArgument
                   const RunRecords& records, const std::optional<MeasureMeans>& measures) {
     StagedFile staged(area, job.output);
     progress.begin(slot, staged.temporary());
-    DescriptorStream stream(staged.descriptor(), false);
+    DescriptorStream stream(staged.descriptor());
     const RunResult result = coder.encodeFile(stream, saveOption(a));
     stream.flush();
     checkRun(result, stream, job);
@@ -176,8 +176,8 @@ void encodeStaged(SpeechCoder& coder, const EncodeJob& job, const EncodeArgument
 void encodeInOrder(SpeechCoder& coder, const EncodeJob& job, const EncodeArguments& a,
                    OutputPlace place, BatchProgress& progress, std::size_t slot) {
     const bool toStandardOutput = place == OutputPlace::StandardOutput;
-    DescriptorStream stream(toStandardOutput ? STDOUT_FILENO : openInPlace(job.output),
-                            !toStandardOutput);
+    DescriptorStream stream = toStandardOutput ? DescriptorStream(STDOUT_FILENO)
+                                               : DescriptorStream(openInPlace(job.output));
     progress.begin(slot, "/proc/self/fd/" + std::to_string(stream.descriptor()));
     const RunResult result = coder.encodeFileInOrder(stream, saveOption(a));
     stream.flush();

@@ -75,7 +75,7 @@ RunResult SpeechCoder::encodeFile(const std::filesystem::path& outputName, SaveO
     const std::filesystem::path name = outputName == "-" ? "./-" : outputName;
     try {
         if (outputPlace(name) == OutputPlace::InPlace) {
-            DescriptorStream stream(openInPlace(name, ReaderWait::refuse), true);
+            DescriptorStream stream(openInPlace(name, ReaderWait::refuse));
             const RunResult result = encodeFileInOrder(stream, saveOption);
             stream.flush();
             if (result == RunResult::failed) runError_ = stream.firstError();
@@ -83,7 +83,7 @@ RunResult SpeechCoder::encodeFile(const std::filesystem::path& outputName, SaveO
         }
         StagingArea area;
         StagedFile staged(area, name);
-        DescriptorStream stream(staged.descriptor(), false);
+        DescriptorStream stream(staged.descriptor());
         const RunResult result = encodeFile(static_cast<std::ostream&>(stream), saveOption);
         if (result == RunResult::failed) runError_ = stream.firstError();
         if (result != RunResult::completed) return result;  // the staged file goes with `staged`
