@@ -100,6 +100,9 @@ class SpeechCoder {
     // The system's error number behind the last run's failure (ENOSPC,
     // EACCES, ...), 0 when it gave none or the run did not fail.
     int runError() const { return runError_; }
+    // The system's error number of a failed read of the input (EIO, ...); 0
+    // when reading has not failed (an end of input is no failure).
+    int inputReadError() const { return input.readError(); }
 
     // Switches the adaptive codebook contribution off.
     bool noAdaptiveCodebook = false;

@@ -162,6 +162,13 @@ bool SpeechInput::readSamples(std::span<double, kFrameSamples> speech) {
 
 bool SpeechInput::failed() const { return stream_ && stream_->bad(); }
 
+int SpeechInput::readError() const {
+    if (!failed()) return 0;
+    const auto* descriptorStream = dynamic_cast<const DescriptorStream*>(stream_.get());
+    const int error = descriptorStream != nullptr ? descriptorStream->firstError() : 0;
+    return error != 0 ? error : EIO;
+}
+
 bool SpeechInput::isFile(const std::filesystem::path& other) const {
     struct stat status {};
     if (!fromFile_ || stat(other.c_str(), &status) != 0) return false;
