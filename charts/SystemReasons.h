@@ -1,8 +1,10 @@
-// How the windows word a failure: in the program's Polish, from what the core
-// threw. The core throws FileError (files/FileError.h) for what the user or
-// the system caused, with the system's error number where it gave one: that
-// number is worded here; what has none keeps the core's own (English) words
-// after a Polish sentence of the window's that says what failed.
+// How the windows fail: they catch what the core throws (files/FileError.h)
+// where the user's action began (a handler, work off the window's thread, the
+// poll of a background pass) and tell it in an information box, a Polish
+// sentence of the window's that says what failed, then the reason worded
+// here: the system's error number a FileError carries, in Polish; what has
+// none keeps the core's own (English) words. A failure whose kind and values
+// a window knows (FramePassError) it words whole.
 #pragma once
 
 #include <QString>
