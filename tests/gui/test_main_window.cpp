@@ -1015,6 +1015,23 @@ TEST_F(MainWindowTest, FailedRunIsReportedAfterTheWindowIsRestored) {
     expectIdleWindow();
 }
 
+// A run whose input could not be read says so, with the system's reason.
+TEST_F(MainWindowTest, AReadErrorOfTheInputIsToldAsSuch) {
+    zt::TempDir dir;
+    chooseFile(qPath(makeInput(dir, "r.wav", 1)));
+    runAction = [](const EncodeRequest&, RunControl&) {
+        EncodeOutcome outcome{RunResult::failed};
+        outcome.readError = EIO;
+        return outcome;
+    };
+    click("BT_Kodowanie");
+    EXPECT_EQ(dialogs.informations,
+              std::vector<QString>{QString::fromUtf8(
+                  "Kodowanie nie powiodło się: nie można odczytać pliku wejściowego: błąd "
+                  "wejścia-wyjścia.")});
+    expectIdleWindow();
+}
+
 TEST_F(MainWindowTest, AnOutputInAMissingFolderIsRefusedBeforeTheRun) {
     zt::TempDir dir;
     chooseFile(qPath(makeInput(dir, "g.wav", 2)));
