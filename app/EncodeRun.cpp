@@ -18,6 +18,7 @@ EncodeOutcome runSpeechCoder(const EncodeRequest& request, RunControl& control) 
     outcome.segmentalSnr = coder.segmentalSnr();
     outcome.overallSnr = coder.overallSnr();
     outcome.error = coder.runError();
+    outcome.readError = coder.runReadError();
     return outcome;
 }
 

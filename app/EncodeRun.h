@@ -29,7 +29,8 @@ struct EncodeOutcome {
     double frameSnr = 0.0;
     double segmentalSnr = 0.0;
     double overallSnr = 0.0;
-    int error = 0;  // the system's error number behind a failure, 0 when none is known
+    int error = 0;      // the system's error number behind a failure, 0 when none is known
+    int readError = 0;  // that of a failed read of the input, 0 when it was read to its end
 };
 
 // Shared by the window's thread and the run: how far the run is, and the

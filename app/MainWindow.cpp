@@ -18,10 +18,10 @@
 #include "app/OffTheWindowThread.h"
 #include "app/ProgressNotice.h"
 #include "app/RecordingImport.h"
-#include "app/SystemReasons.h"
 #include "app/ZorvelApplication.h"
 #include "charts/ChartWindow.h"
 #include "charts/FormFont.h"
+#include "charts/SystemReasons.h"
 #include "coder/SpeechCoder.h"
 #include "files/StagedOutput.h"
 #include "plots/Readouts.h"
@@ -102,6 +102,10 @@ QString failureText(const EncodeOutcome& outcome, std::int64_t frames, bool outp
                QStringLiteral(" z ") + QString::number(frames) +
                (outputExisted ? QStringLiteral(" ramek; plik wyjściowy pozostał bez zmian.")
                               : QStringLiteral(" ramek; plik wyjściowy nie został zapisany."));
+    if (outcome.readError != 0)
+        return QStringLiteral(
+                   "Kodowanie nie powiodło się: nie można odczytać pliku wejściowego: ") +
+               polishReason(outcome.readError) + QStringLiteral(".");
     if (outcome.error != 0)
         return QStringLiteral("Kodowanie nie powiodło się: nie można zapisać pliku wyjściowego: ") +
                polishReason(outcome.error) + QStringLiteral(".");

@@ -9,6 +9,7 @@
 #include "app/FileNames.h"
 #include "app/OffTheWindowThread.h"
 #include "app/UserDialogs.h"
+#include "charts/SystemReasons.h"
 #include "files/StagedOutput.h"
 #include "sound/Conversion.h"
 
@@ -123,7 +124,6 @@ std::optional<QString> RecordingImport::convert(const QString& chosen) {
         const BusyCursor busy(dialogs_);
         recording = runOffTheWindowThread([&] {
             ConvertedRecording r = convertRecording(toPath(chosen));
-            if (!r.converted) throw FileError(r.problem);
             StagingArea area;
             writeConvertedFile(r, toPath(*target), area, true);
             r.bytes.clear();
@@ -132,7 +132,7 @@ std::optional<QString> RecordingImport::convert(const QString& chosen) {
     } catch (const std::exception& error) {
         dialogs_.information(&window_, QStringLiteral("Nie można przekonwertować nagrania ") +
                                            quotedName(chosen) + QStringLiteral(":\n") +
-                                           QString::fromStdString(error.what()));
+                                           polishFailure(error));
         return std::nullopt;
     }
     if (recording.clipped > 0)

@@ -25,10 +25,7 @@ void Fftn(benchmark::State& state) {
     for (auto _ : state) {
         std::copy(inputRe.begin(), inputRe.end(), re.begin());
         std::copy(inputIm.begin(), inputIm.end(), im.begin());
-        if (zorvel::fftn(1, dims, re.data(), im.data(), 1, 0.0) != 0) {
-            state.SkipWithError("fftn failed");
-            break;
-        }
+        zorvel::fftn(1, dims, re.data(), im.data(), 1, 0.0);
         benchmark::DoNotOptimize(re.data());
         benchmark::DoNotOptimize(im.data());
         benchmark::ClobberMemory();

@@ -7,11 +7,13 @@
 #include <QScopedValueRollback>
 #include <QWheelEvent>
 #include <algorithm>
+#include <exception>
 #include <filesystem>
 #include <utility>
 
 #include "charts/ChartWindow.h"
 #include "charts/OverviewStrip.h"
+#include "charts/SystemReasons.h"
 #include "coder/Checkpoints.h"
 #include "coder/FramePass.h"
 #include "coder/SpeechCoder.h"
@@ -24,6 +26,23 @@ constexpr int kPageFrames = 10;
 constexpr int kWheelStepAngle = 120;  // one notch of a common mouse wheel, 1/8 degree units
 constexpr int kPassPollMs = 40;
 constexpr int kOverviewGap = 8;  // below the strip
+
+// Why a pass stopped, completing "Przegląd całego pliku zatrzymał się ...".
+QString passFailureText(const FramePass& pass) {
+    try {
+        std::rethrow_exception(pass.failure());
+    } catch (const FramePassError& error) {
+        const QString where =
+            QStringLiteral("po ramce %1 z %2: ").arg(error.frame()).arg(error.totalFrames());
+        if (error.kind() == PassFailure::inputUnreadable)
+            return where + QStringLiteral("nie można odczytać pliku wejściowego (") +
+                   polishReason(error.error()) + QStringLiteral(").");
+        return where + QStringLiteral("plik wejściowy skrócił się w czasie kodowania.");
+    } catch (const std::exception& error) {
+        return QStringLiteral("po ramce %1: ").arg(pass.reached()) + polishFailure(error) +
+               QStringLiteral(".");
+    }
+}
 
 }  // namespace
 
@@ -63,6 +82,7 @@ void ChartNavigation::startPass(const QString& fileName, CoderMode mode,
     if (!pass_ || !pass_->matches(input, mode, settings)) {
         strip_->setPass(nullptr);
         pass_ = std::make_unique<FramePass>(input, mode, settings);
+        passFailureTold_ = false;
     }
     strip_->setPass(pass_.get());
     if (strip_->measure()) pass_->measureFrames();
@@ -167,6 +187,15 @@ void ChartNavigation::pollPass() {
         passTimer_.stop();
         strip_->update();
     }
+    // Last: the box lets the timer run again while it is open.
+    if (pass_->failed()) tellPassFailure();
+}
+
+void ChartNavigation::tellPassFailure() {
+    if (std::exchange(passFailureTold_, true)) return;
+    dialogs_->information(
+        &window_, QStringLiteral("Przegląd całego pliku zatrzymał się ") + passFailureText(*pass_) +
+                      QStringLiteral("\nOkno działa dalej, bez przeglądu dalszych ramek."));
 }
 
 bool ChartNavigation::eventFilter(QObject* watched, QEvent* event) {

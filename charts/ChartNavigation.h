@@ -6,6 +6,10 @@
 // PgUp/PgDn ten, Home/End first/last, Enter in "Ramka" or "Skala" as
 // "Odśwież") and the wheel over the plots.
 //
+// A pass that fails is told once, in an information box: where it stopped and
+// why, in Polish (charts/SystemReasons.h); the window goes on without the
+// overview beyond that frame.
+//
 // Input given while a step runs is dropped, never turned into further steps:
 // after each step the events that arrived meanwhile are processed with the
 // navigation blocked, and while a jump waits for the pass only Esc, "|<" and
@@ -78,6 +82,8 @@ class ChartNavigation : public QObject {
   private:
     void step(int frame, bool busy);
     void pollPass();
+    // Tells of a failed pass, once for each pass.
+    void tellPassFailure();
     void dropInputGivenDuringStep();
     // Whether the key was a navigation key (acted on or dropped); the cursor
     // keys are left to a field that has them.
@@ -96,6 +102,7 @@ class ChartNavigation : public QObject {
     std::unique_ptr<FramePass> pass_;
     OverviewStrip* strip_ = nullptr;  // a child of the window
     QTimer passTimer_;
+    bool passFailureTold_ = false;
     std::optional<int> waitTarget_;
     bool waitBusy_ = false;
     bool droppingInput_ = false;

@@ -152,6 +152,10 @@ int runAblation(const SweepArguments& a) {
     std::optional<AblationTable> table;
     try {
         table = computeAblation(run);
+    } catch (const SweepFileError& error) {
+        std::cerr << "zorvel-cli: " << inputs.files[error.file()].file << ": " << error.what()
+                  << '\n';
+        return finish(kExitFailed);
     } catch (const std::exception& error) {
         std::cerr << "zorvel-cli: " << error.what() << '\n';
         return finish(kExitFailed);

@@ -14,6 +14,10 @@
 
 namespace zorvel::cli {
 
+// How zorvel-cli fails: each subcommand catches what the core throws
+// (files/FileError.h) at its edge, for each file where files run on, and
+// prints "zorvel-cli: INPUT: reason" on standard error with the core's words;
+// the exit code says the kind.
 enum ExitCode : int {
     kExitOk = 0,
     kExitFailed = 1,  // a file could not be read, coded or written

@@ -127,21 +127,17 @@ std::optional<CorpusRecord> parseRecord(std::string_view line, std::string& prob
 }
 
 RecordFile::RecordFile(const std::filesystem::path& path) : path_(path) {
-    descriptor_ = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (descriptor_ < 0)
+    descriptor_ = Descriptor(open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+    if (!descriptor_)
         throw FileError("cannot open '" + path.string() +
                         "' for the results: " + systemMessage(errno));
-}
-
-RecordFile::~RecordFile() {
-    if (descriptor_ >= 0) close(descriptor_);
 }
 
 void RecordFile::append(const CorpusRecord& record) {
     const std::string line = recordLine(record);
     ssize_t written = 0;
     do {
-        written = write(descriptor_, line.data(), line.size());
+        written = write(descriptor_.get(), line.data(), line.size());
     } while (written < 0 && errno == EINTR);
     if (written < 0 || static_cast<std::size_t>(written) != line.size()) failed_ = true;
     if (written < 0)

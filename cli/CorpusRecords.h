@@ -25,6 +25,7 @@
 
 #include "coder/CoderSettings.h"
 #include "coder/ModeSweep.h"
+#include "files/Descriptor.h"
 
 namespace zorvel::cli {
 
@@ -59,7 +60,6 @@ std::optional<CorpusRecord> parseRecord(std::string_view line, std::string& prob
 class RecordFile {
   public:
     explicit RecordFile(const std::filesystem::path& path);  // throws FileError
-    ~RecordFile();
     RecordFile(const RecordFile&) = delete;
     RecordFile& operator=(const RecordFile&) = delete;
 
@@ -69,7 +69,7 @@ class RecordFile {
 
   private:
     std::filesystem::path path_;
-    int descriptor_ = -1;
+    Descriptor descriptor_;
     std::atomic<bool> failed_{false};
 };
 

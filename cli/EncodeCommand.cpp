@@ -137,7 +137,13 @@ SaveOption saveOption(const EncodeArguments& a) {
     return a.postProcessed ? SaveOption::postProcessed : SaveOption::synthesized;
 }
 
-void checkRun(RunResult result, const DescriptorStream& stream, const EncodeJob& job) {
+// `readError`: the coder's runReadError().
+void checkRun(RunResult result, const DescriptorStream& stream, const EncodeJob& job,
+              int readError) {
+    if (readError != 0)
+        throw FileError(
+            "the input could not be read: " + std::generic_category().message(readError),
+            readError);
     if (result == RunResult::inputChanged)
         throw FileError("the input changed its length while it was coded: the output '" +
                         job.output.string() + "' does not match its header");
@@ -161,10 +167,10 @@ void encodeStaged(SpeechCoder& coder, const EncodeJob& job, const EncodeArgument
                   const RunRecords& records, const std::optional<MeasureMeans>& measures) {
     StagedFile staged(area, job.output);
     progress.begin(slot, staged.temporary());
-    DescriptorStream stream(staged.descriptor(), false);
+    DescriptorStream stream(staged.descriptor());
     const RunResult result = coder.encodeFile(stream, saveOption(a));
     stream.flush();
-    checkRun(result, stream, job);
+    checkRun(result, stream, job, coder.runReadError());
     records.coded(job, coder, measures);
     staged.commit(a.overwrite);
 }
@@ -175,12 +181,12 @@ void encodeStaged(SpeechCoder& coder, const EncodeJob& job, const EncodeArgument
 void encodeInOrder(SpeechCoder& coder, const EncodeJob& job, const EncodeArguments& a,
                    OutputPlace place, BatchProgress& progress, std::size_t slot) {
     const bool toStandardOutput = place == OutputPlace::StandardOutput;
-    DescriptorStream stream(toStandardOutput ? STDOUT_FILENO : openInPlace(job.output),
-                            !toStandardOutput);
+    DescriptorStream stream = toStandardOutput ? DescriptorStream(STDOUT_FILENO)
+                                               : DescriptorStream(openInPlace(job.output));
     progress.begin(slot, "/proc/self/fd/" + std::to_string(stream.descriptor()));
     const RunResult result = coder.encodeFileInOrder(stream, saveOption(a));
     stream.flush();
-    checkRun(result, stream, job);
+    checkRun(result, stream, job, coder.runReadError());
 }
 
 // One encoding run, exactly the desktop program's.

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "cli/StandardDescriptors.h"
+#include "files/Descriptor.h"
 #include "files/TemporaryNames.h"
 #include "sound/SpeechInput.h"
 
@@ -30,10 +31,8 @@ void removeLeftoversBeside(const std::filesystem::path& output) {
     const std::filesystem::path key = std::filesystem::absolute(directory, error);
     const std::lock_guard lock(mutex);
     if (error || !searched.insert(key).second) return;
-    const int fd = open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    removeLeftoverTemporaries(fd);
-    close(fd);
+    const Descriptor fd(open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (fd) removeLeftoverTemporaries(fd.get());
 }
 
 }  // namespace

@@ -232,13 +232,13 @@ void checkWritten(DescriptorStream& stream, const std::string& name) {
 // written as the rows come.
 void writeFramesToFile(const FramesArguments& a, bool convert, StagingArea& area) {
     if (outputPlace(a.output) == OutputPlace::InPlace) {
-        DescriptorStream stream(openInPlace(a.output), true);
+        DescriptorStream stream(openInPlace(a.output));
         writeFrames(a, convert, stream);
         checkWritten(stream, a.output);
         return;
     }
     StagedFile staged(area, a.output);
-    DescriptorStream stream(staged.descriptor(), false);
+    DescriptorStream stream(staged.descriptor());
     writeFrames(a, convert, stream);
     checkWritten(stream, a.output);
     staged.commit(a.overwrite);

@@ -94,7 +94,6 @@ std::string reportLine(const ImportJob& job, const ConvertedRecording& r) {
 
 void importOne(ImportJob& job, bool overwrite, StagingArea& area) {
     const ConvertedRecording r = convertRecording(job.input);
-    if (!r.converted) throw FileError(r.problem);
     writeConvertedFile(r, job.output, area, overwrite);
     job.report = reportLine(job, r);
 }

@@ -16,9 +16,7 @@ bool convertsInput(const std::filesystem::path& input, const InputFormatChoice& 
 }
 
 ConvertedRecording convertInput(const std::filesystem::path& input) {
-    ConvertedRecording converted = convertRecording(input);
-    if (!converted.converted) throw FileError(converted.problem);
-    return converted;
+    return convertRecording(input);
 }
 
 SpeechInput openCoderInput(const std::filesystem::path& input, bool convert) {

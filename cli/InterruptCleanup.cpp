@@ -40,33 +40,25 @@ InterruptCleanup::InterruptCleanup(StagingArea& area) {
     sigaddset(&signals_, SIGINT);
     sigaddset(&signals_, SIGTERM);
     sigaddset(&signals_, SIGHUP);
-    stopDescriptor_ = eventfd(0, EFD_CLOEXEC);
-    if (stopDescriptor_ < 0) throwSystemError("eventfd");
-    signalDescriptor_ = signalfd(-1, &signals_, SFD_CLOEXEC | SFD_NONBLOCK);
-    if (signalDescriptor_ < 0) {
-        const int error = errno;
-        close(stopDescriptor_);
-        errno = error;
-        throwSystemError("signalfd");
-    }
+    stopDescriptor_ = Descriptor(eventfd(0, EFD_CLOEXEC));
+    if (!stopDescriptor_) throwSystemError("eventfd");
+    signalDescriptor_ = Descriptor(signalfd(-1, &signals_, SFD_CLOEXEC | SFD_NONBLOCK));
+    if (!signalDescriptor_) throwSystemError("signalfd");
     pthread_sigmask(SIG_BLOCK, &signals_, &previousMask_);
     try {
-        watcher_ = std::thread(watch, std::ref(area), signalDescriptor_, stopDescriptor_);
+        watcher_ =
+            std::thread(watch, std::ref(area), signalDescriptor_.get(), stopDescriptor_.get());
     } catch (...) {
         pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
-        close(signalDescriptor_);
-        close(stopDescriptor_);
         throw;
     }
 }
 
 InterruptCleanup::~InterruptCleanup() {
     const std::uint64_t one = 1;
-    [[maybe_unused]] const auto written = write(stopDescriptor_, &one, sizeof one);
+    [[maybe_unused]] const auto written = write(stopDescriptor_.get(), &one, sizeof one);
     watcher_.join();
     pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
-    close(signalDescriptor_);
-    close(stopDescriptor_);
 }
 
 void InterruptCleanup::watch(StagingArea& area, int signals, int stop) {

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <thread>
 
+#include "files/Descriptor.h"
 #include "files/StagedOutput.h"
 
 namespace zorvel::cli {
@@ -29,8 +30,8 @@ class InterruptCleanup {
 
     sigset_t signals_{};
     sigset_t previousMask_{};
-    int signalDescriptor_ = -1;  // signalfd: the watched signals as they come
-    int stopDescriptor_ = -1;    // eventfd: written once by the destructor
+    Descriptor signalDescriptor_;  // signalfd: the watched signals as they come
+    Descriptor stopDescriptor_;    // eventfd: written once by the destructor
     std::thread watcher_;
 };
 

@@ -149,8 +149,15 @@ int runSweep(const SweepArguments& arguments) {
     StagingArea area(kOverwriteAdvice);
     InterruptCleanup cleanup(area);  // before any thread starts
     std::atomic<bool> recordFailed{false};
-    const std::optional<SweepResult> result =
-        sweepWithProgress(arguments, inputs, setting, records ? &*records : nullptr, recordFailed);
+    std::optional<SweepResult> result;
+    try {
+        result = sweepWithProgress(arguments, inputs, setting, records ? &*records : nullptr,
+                                   recordFailed);
+    } catch (const SweepFileError& error) {
+        // No figures of a part of a file as if they were the whole file's.
+        std::cerr << "zorvel-cli: " << files[error.file()].file << ": " << error.what() << '\n';
+        return finish(kExitFailed);
+    }
     if (!result) return kExitFailed;
     for (std::size_t i = 0; i < files.size(); ++i) files[i].figures = result->files[i];
 

@@ -124,8 +124,13 @@ std::optional<AblationTable> computeAblation(const AblationRun& run) {
         const std::size_t r = cell / modes;
         ModeRunOptions options = run.options;
         options.settings = run.rows[r].settings;
-        SpeechInput input = run.open ? run.open(file) : SpeechInput(run.inputs[file]);
-        const auto figures = codeInMode(std::move(input), run.modes[m], options);
+        std::optional<ModeFigures> figures;
+        try {
+            SpeechInput input = run.open ? run.open(file) : SpeechInput(run.inputs[file]);
+            figures = codeInMode(std::move(input), run.modes[m], options);
+        } catch (const FileError& error) {
+            throw SweepFileError(file, error);
+        }
         if (!figures) return false;
         perFile[job] = *figures;
         if (run.onFile) run.onFile(r, m, file, *figures);

@@ -70,12 +70,13 @@ bool SpeechCoder::codeFrameBytes(SaveOption saveOption,
 
 RunResult SpeechCoder::encodeFile(const std::filesystem::path& outputName, SaveOption saveOption) {
     runError_ = 0;
+    runReadError_ = 0;
     if (!input.usable() || input.isFile(outputName)) return RunResult::failed;
     // A name is a file here, also "-", which the staging reads as standard output.
     const std::filesystem::path name = outputName == "-" ? "./-" : outputName;
     try {
         if (outputPlace(name) == OutputPlace::InPlace) {
-            DescriptorStream stream(openInPlace(name, ReaderWait::refuse), true);
+            DescriptorStream stream(openInPlace(name, ReaderWait::refuse));
             const RunResult result = encodeFileInOrder(stream, saveOption);
             stream.flush();
             if (result == RunResult::failed) runError_ = stream.firstError();
@@ -83,7 +84,7 @@ RunResult SpeechCoder::encodeFile(const std::filesystem::path& outputName, SaveO
         }
         StagingArea area;
         StagedFile staged(area, name);
-        DescriptorStream stream(staged.descriptor(), false);
+        DescriptorStream stream(staged.descriptor());
         const RunResult result = encodeFile(static_cast<std::ostream&>(stream), saveOption);
         if (result == RunResult::failed) runError_ = stream.firstError();
         if (result != RunResult::completed) return result;  // the staged file goes with `staged`
@@ -101,6 +102,7 @@ bool SpeechCoder::goesOn(std::int64_t framesWritten) const {
 }
 
 RunResult SpeechCoder::encodeFile(std::ostream& stream, SaveOption saveOption) {
+    runReadError_ = 0;
     if (!input.usable()) return RunResult::failed;
     // Samples start at byte 60; the bytes before it read as zero until the
     // header is written over 0..43 at the end.
@@ -127,12 +129,14 @@ RunResult SpeechCoder::encodeFile(std::ostream& stream, SaveOption saveOption) {
     stream.flush();
     const bool writeFailed = stream.fail();
     const bool readFailed = input.failed();  // the input ended in an error, not at its end
+    runReadError_ = input.readError();
     input.close();
     if (writeFailed || readFailed) return RunResult::failed;
     return stopped ? RunResult::stopped : RunResult::completed;
 }
 
 RunResult SpeechCoder::encodeFileInOrder(std::ostream& stream, SaveOption saveOption) {
+    runReadError_ = 0;
     if (!input.usable()) return RunResult::failed;
     const std::int64_t frames = input.framesLeft();
     const std::string header = bytesBeforeSamples(frames);
@@ -155,6 +159,7 @@ RunResult SpeechCoder::encodeFileInOrder(std::ostream& stream, SaveOption saveOp
     stream.flush();
     const bool writeFailed = stream.fail();
     const bool readFailed = input.failed();
+    runReadError_ = input.readError();
     const bool changed = framesWritten < frames || input.framesLeft() > 0;
     input.close();
     if (writeFailed || readFailed) return RunResult::failed;

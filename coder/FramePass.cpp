@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <string>
+#include <system_error>
 
 #ifdef __linux__
 #include <sys/resource.h>
@@ -36,6 +38,25 @@ FrameMeasureValues frameMeasureValues(const FrameMeasures& values) {
             values[i] ? static_cast<float>(*values[i]) : std::numeric_limits<float>::quiet_NaN();
     return out;
 }
+
+namespace {
+
+std::string passFailureText(PassFailure kind, int frame, int totalFrames, int error) {
+    const std::string after =
+        "after frame " + std::to_string(frame) + " of " + std::to_string(totalFrames);
+    if (kind == PassFailure::inputUnreadable)
+        return "the input could not be read " + after + ": " +
+               std::generic_category().message(error);
+    return "the input ended " + after + ": it was changed while it was coded";
+}
+
+}  // namespace
+
+FramePassError::FramePassError(PassFailure kind, int frame, int totalFrames, int error)
+    : FileError(passFailureText(kind, frame, totalFrames, error), error),
+      kind_(kind),
+      frame_(frame),
+      totalFrames_(totalFrames) {}
 
 int wholeFramesOf(const std::filesystem::path& input) {
     constexpr std::int64_t kMostFrames = 1 << 30;  // far beyond any recording
@@ -71,7 +92,7 @@ bool FramePass::matches(const std::filesystem::path& input, CoderMode mode,
 }
 
 void FramePass::start() {
-    if (worker_.joinable() || (done() && !measuring())) return;
+    if (worker_.joinable() || failed() || (done() && !measuring())) return;
     stopRequested_.store(false, std::memory_order_relaxed);
     workerActive_.store(true, std::memory_order_release);
     worker_ = std::thread([this] { run(); });
@@ -102,8 +123,13 @@ void FramePass::measureNextCodedFrame() {
     const FrameStep step = measureCoder_->frameCount() == frame - 1
                                ? measureCoder_->nextFrame()
                                : measureCoder_->goToFrame(frame);
-    if (step == FrameStep::endOfInput || measureCoder_->frameCount() != frame)
-        throw std::runtime_error("the input ended before a frame coded earlier");
+    if (step == FrameStep::endOfInput || measureCoder_->frameCount() != frame) {
+        if (const int error = measureCoder_->inputReadError(); error != 0)
+            throw FramePassError(PassFailure::inputUnreadable, measureCoder_->frameCount(),
+                                 totalFrames_, error);
+        throw FramePassError(PassFailure::inputShortened, measureCoder_->frameCount(),
+                             totalFrames_);
+    }
     publishMeasures(frame, measureCoder_->currentFrame());
 }
 
@@ -120,32 +146,41 @@ void FramePass::run() {
     setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kBackgroundNice);
 #endif
     try {
-        int frame = reached_.load(std::memory_order_relaxed);
-        while (frame < totalFrames_ && !stopRequested_.load(std::memory_order_relaxed)) {
-            if (measuresWanted() && measured() < frame) {
-                measureNextCodedFrame();
-                continue;
-            }
-            if (coder_->nextFrame() == FrameStep::endOfInput) break;
-            summaries_[frame] = summarizeFrame(coder_->currentFrame(), coder_->frameSnr());
-            ++frame;
-            reached_.store(frame, std::memory_order_release);
-            if (measuresWanted() && measured() == frame - 1)
-                publishMeasures(frame, coder_->currentFrame());
-        }
-        if (frame >= totalFrames_ || !stopRequested_.load(std::memory_order_relaxed))
-            done_.store(true, std::memory_order_release);
-        // Asked for after the coding ended, or while it ended: the rest.
-        while (measuresWanted() && measured() < frame &&
-               !stopRequested_.load(std::memory_order_relaxed))
-            measureNextCodedFrame();
+        codeAndMeasure();
     } catch (...) {
-        // A stage refused the input: the window's own coder still works, only
-        // without the overview beyond this frame.
+        // Handed to the window, which words it; its own coder still works,
+        // only without the overview beyond this frame.
+        failure_ = std::current_exception();
+        failed_.store(true, std::memory_order_release);
         done_.store(true, std::memory_order_release);
     }
     measureCoder_.reset();  // its records are large; made again when needed
     workerActive_.store(false, std::memory_order_release);
+}
+
+void FramePass::codeAndMeasure() {
+    int frame = reached_.load(std::memory_order_relaxed);
+    while (frame < totalFrames_ && !stopRequested_.load(std::memory_order_relaxed)) {
+        if (measuresWanted() && measured() < frame) {
+            measureNextCodedFrame();
+            continue;
+        }
+        if (coder_->nextFrame() == FrameStep::endOfInput) {
+            if (const int error = coder_->inputReadError(); error != 0)
+                throw FramePassError(PassFailure::inputUnreadable, frame, totalFrames_, error);
+            throw FramePassError(PassFailure::inputShortened, frame, totalFrames_);
+        }
+        summaries_[frame] = summarizeFrame(coder_->currentFrame(), coder_->frameSnr());
+        ++frame;
+        reached_.store(frame, std::memory_order_release);
+        if (measuresWanted() && measured() == frame - 1)
+            publishMeasures(frame, coder_->currentFrame());
+    }
+    if (frame >= totalFrames_) done_.store(true, std::memory_order_release);
+    // Asked for after the coding ended, or while it ended: the rest.
+    while (measuresWanted() && measured() < frame &&
+           !stopRequested_.load(std::memory_order_relaxed))
+        measureNextCodedFrame();
 }
 
 }  // namespace zorvel

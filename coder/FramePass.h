@@ -15,11 +15,17 @@
 // then measures each frame it codes, and with a second coder on the shared
 // checkpoints goes back over the frames it coded before, from frame 1. They
 // are published like the summaries, below a count of their own.
+//
+// A pass that fails ends there: it is done, failed() is true, and failure()
+// holds what was thrown, for the window to word: a FramePassError when the
+// input could not be read further or ended before the frames it had when the
+// pass began, or whatever a stage threw. A failed pass is not started again.
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <span>
@@ -29,6 +35,7 @@
 #include "coder/Checkpoints.h"
 #include "coder/Frame.h"
 #include "coder/FrameDistances.h"
+#include "files/FileError.h"
 
 namespace zorvel {
 
@@ -53,6 +60,27 @@ FrameMeasureValues frameMeasureValues(const FrameMeasures& values);
 // Whole frames of an input file: the bytes after byte 60, 320 per frame.
 int wholeFramesOf(const std::filesystem::path& input);
 
+// Why a pass could not code its input to the end.
+enum class PassFailure {
+    inputShortened,   // the input ended early: it was changed while it was coded
+    inputUnreadable,  // reading the input failed (error() says why)
+};
+
+class FramePassError : public FileError {
+  public:
+    // `frame`: the last frame coded; `totalFrames`: the frames the input had
+    // when the pass began; `error`: the system's error number of a failed read.
+    FramePassError(PassFailure kind, int frame, int totalFrames, int error = 0);
+    PassFailure kind() const noexcept { return kind_; }
+    int frame() const noexcept { return frame_; }
+    int totalFrames() const noexcept { return totalFrames_; }
+
+  private:
+    PassFailure kind_;
+    int frame_;
+    int totalFrames_;
+};
+
 class FramePass {
   public:
     FramePass(const std::filesystem::path& input, CoderMode mode,
@@ -71,7 +99,11 @@ class FramePass {
     // Asks the worker to stop and waits for it: it checks after every frame.
     void stop();
     bool running() const { return worker_.joinable() && !done_.load(std::memory_order_acquire); }
+    // Done: coded to the end, or failed.
     bool done() const { return done_.load(std::memory_order_acquire); }
+    bool failed() const { return failed_.load(std::memory_order_acquire); }
+    // What ended a failed pass (a FileError, say); empty while failed() is false.
+    std::exception_ptr failure() const { return failed() ? failure_ : nullptr; }
 
     // Whole frames of the input, known before coding.
     int totalFrames() const { return totalFrames_; }
@@ -93,8 +125,8 @@ class FramePass {
     bool measuresWanted() const { return measuresWanted_.load(std::memory_order_acquire); }
     // Frames 1..measured() have their distances.
     int measured() const { return measured_.load(std::memory_order_acquire); }
-    // Asked for and not yet all there.
-    bool measuring() const { return measuresWanted() && measured() < totalFrames_; }
+    // Asked for and not yet all there, nor to come from a failed pass.
+    bool measuring() const { return measuresWanted() && measured() < totalFrames_ && !failed(); }
     // The distances of frames 1..measured().
     std::span<const FrameMeasureValues> measures() const {
         return {measures_.data(), static_cast<std::size_t>(measured())};
@@ -106,6 +138,8 @@ class FramePass {
     // frames coded before the distances were asked for.
     void measureNextCodedFrame();
     void publishMeasures(int frame, const FrameRecord& record);
+    // The coding and measuring, in run()'s worker; throws what ends it.
+    void codeAndMeasure();
 
     std::filesystem::path input_;
     CoderMode mode_;
@@ -124,6 +158,8 @@ class FramePass {
     std::atomic<int> reached_{0};
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> done_{false};
+    std::exception_ptr failure_;  // written before failed_ is set
+    std::atomic<bool> failed_{false};
     std::thread worker_;
 };
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <system_error>
 
 #include "coder/SpeechCoder.h"
 #include "coder/WorkPool.h"
@@ -42,6 +43,10 @@ std::optional<ModeFigures> codeInMode(SpeechInput input, CoderMode mode,
     MeasureMeans means;
     while (!cancelled(options.cancel)) {
         if (coder.nextFrame() == FrameStep::endOfInput) {
+            if (const int error = coder.inputReadError(); error != 0)
+                throw FileError(
+                    "the input could not be read: " + std::generic_category().message(error),
+                    error);
             ModeFigures figures = figuresOf(coder);
             if (options.measured) figures.measures = means;
             return figures;
@@ -83,8 +88,13 @@ std::optional<SweepResult> sweepModes(const SweepRun& run) {
             const std::size_t m = job % kModeCount;
             ModeRunOptions options{run.settings, run.cancel, {}, run.measured};
             if (run.onFrame) options.onFrame = [&run, file] { run.onFrame(file); };
-            SpeechInput input = run.open ? run.open(file) : SpeechInput(run.inputs[file]);
-            const auto figures = codeInMode(std::move(input), kAllCoderModes[m], options);
+            std::optional<ModeFigures> figures;
+            try {
+                SpeechInput input = run.open ? run.open(file) : SpeechInput(run.inputs[file]);
+                figures = codeInMode(std::move(input), kAllCoderModes[m], options);
+            } catch (const FileError& error) {
+                throw SweepFileError(file, error);
+            }
             if (!figures) return false;
             result.files[file][m] = *figures;
             if (run.onRun) run.onRun(file, *figures);

@@ -21,6 +21,7 @@
 #include "coder/CoderMode.h"
 #include "coder/CoderSettings.h"
 #include "coder/FrameDistances.h"
+#include "files/FileError.h"
 #include "sound/SpeechInput.h"
 
 namespace zorvel {
@@ -57,8 +58,22 @@ struct ModeRunOptions {
     std::optional<SaveOption> measured{};
 };
 
+// A file of a run over many that could not be read to its end: which one
+// (the index of its input), and the system's reason.
+class SweepFileError : public FileError {
+  public:
+    SweepFileError(std::size_t file, const FileError& error)
+        : FileError(error.what(), error.error()), file_(file) {}
+    std::size_t file() const { return file_; }
+
+  private:
+    std::size_t file_;
+};
+
 // Codes the whole input in `mode` as an encoding run does, without writing.
-// Nothing is returned once `cancel` is set.
+// Nothing is returned once `cancel` is set; an input whose reading fails
+// before its end throws FileError with the system's reason, never figures of
+// the frames before it as if they were the file's.
 std::optional<ModeFigures> codeInMode(SpeechInput input, CoderMode mode,
                                       const ModeRunOptions& options = {});
 
@@ -94,7 +109,8 @@ struct SweepRun {
 // Codes every input in all eight modes on the pool, each thread taking the
 // next (file, mode) pair. `onFrame` and `onRun` may be called from any
 // thread; the thread that opens a run's input codes it. Nothing is returned
-// when the run was cancelled.
+// when the run was cancelled; a file that cannot be read to its end stops the
+// run with a SweepFileError.
 std::optional<SweepResult> sweepModes(const SweepRun& run);
 
 }  // namespace zorvel

@@ -99,6 +99,13 @@ class SpeechCoder {
     // The system's error number behind the last run's failure (ENOSPC,
     // EACCES, ...), 0 when it gave none or the run did not fail.
     int runError() const { return runError_; }
+    // The system's error number of the input's failed read in the last run
+    // (EIO, ...): the run failed on its input, not its output. 0 when the
+    // run read its input to the end.
+    int runReadError() const { return runReadError_; }
+    // The system's error number of a failed read of the input (EIO, ...); 0
+    // when reading has not failed (an end of input is no failure).
+    int inputReadError() const { return input.readError(); }
 
     FrameSchedule schedule = FrameSchedule::sideBySide;
 
@@ -203,6 +210,7 @@ class SpeechCoder {
     std::unique_ptr<FrameRecord> spareFrame_;  // where the next frame is read
     int frameCount_ = 0;
     int runError_ = 0;
+    int runReadError_ = 0;
     double frameSnr_ = 0.0;
     double segmentalSnr_ = 0.0;
     double overallSnr_ = 0.0;

@@ -15,14 +15,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <initializer_list>
-#include <iostream>
 #include <limits>
 #include <memory>
 #include <new>
 #include <numbers>
 #include <optional>
 #include <span>
+#include <string>
 #include <utility>
 
 namespace zorvel {
@@ -104,11 +103,22 @@ void secureBuffers(WorkBuffers& buffers, std::size_t maxFactor, std::size_t maxP
     }
 }
 
-int fail(std::initializer_list<std::string_view> messages) {
-    for (std::string_view message : messages) std::cerr << message;
-    std::cerr.flush();
+[[noreturn]] void refuse(FftFailure kind, std::size_t length) {
     fftrelease();
-    return -1;
+    throw FftError(kind, length);
+}
+
+std::string failureText(FftFailure kind, std::size_t length) {
+    switch (kind) {
+        case FftFailure::dimensions:
+            return "FFT: sizes, stride or spans out of their ranges";
+        case FftFailure::tooManyFactors:
+            return "FFT: length " + std::to_string(length) + " needs more than " +
+                   std::to_string(kMaxFftFactors) + " factors";
+        case FftFailure::buffers:
+            return "FFT: work buffers smaller than length " + std::to_string(length) + " needs";
+    }
+    return "FFT: refused";
 }
 
 // ---------------------------------------------------------------- factor list views
@@ -570,6 +580,9 @@ void scale(double re[], double im[], std::size_t total, std::size_t stride, doub
 
 // ---------------------------------------------------------------- public functions
 
+FftError::FftError(FftFailure kind, std::size_t length)
+    : std::invalid_argument(failureText(kind, length)), kind_(kind), length_(length) {}
+
 int fftFactors(std::size_t n, FftFactors& factors) {
     factors = {};
     if (n < 2) return 0;
@@ -629,29 +642,30 @@ int fftFactors(std::size_t n, FftFactors& factors) {
     return count;
 }
 
-int fftradix(double re[], double im[], std::size_t total, std::size_t length, std::size_t span,
-             int signAndStride, std::size_t maxFactor, std::size_t maxPermutation) {
-    if (length < 2) return 0;
+void fftradix(double re[], double im[], std::size_t total, std::size_t length, std::size_t span,
+              int signAndStride, std::size_t maxFactor, std::size_t maxPermutation) {
+    if (length < 2) return;
     const std::size_t stride = strideOf(signAndStride);
     if (re == nullptr || im == nullptr || stride == 0 || span == 0 || span % length != 0 ||
         total % span != 0 || total > std::numeric_limits<std::size_t>::max() / stride)
-        return fail({kFftDimensionError});
+        refuse(FftFailure::dimensions, length);
 
     FftFactors factors;
-    if (fftFactors(length, factors) < 0) return fail({kFftFactorError, kFftMemoryError});
+    if (fftFactors(length, factors) < 0) refuse(FftFailure::tooManyFactors, length);
 
     WorkBuffers& buffers = workBuffers;
     try {
         secureBuffers(buffers, maxFactor, maxPermutation);
     } catch (const std::bad_alloc&) {
-        return fail({kFftMemoryError});
+        fftrelease();
+        throw;
     }
     // Buffers that were never had (maxima of 0 on released buffers) fail even
     // where this length would not use them.
     if (!buffers.tempRe || !buffers.permutation ||
         largestGeneralFactor(factors) > buffers.factorCapacity ||
         permutationNeed(factors) > buffers.permutationCapacity)
-        return fail({kFftMemoryError});
+        refuse(FftFailure::buffers, length);
 
     const DataView d{re, im};
     const Layout layout{total * stride, stride, (span / length) * stride, length};
@@ -660,17 +674,16 @@ int fftradix(double re[], double im[], std::size_t total, std::size_t length, st
     if (factors.squareCount > 0) reverseSquareDigits(d, layout, factors);
     if (const std::size_t need = permutationNeed(factors); need > 0)
         permuteMiddleDigits(d, layout, factors, std::span(buffers.permutation.get(), need));
-    return 0;
 }
 
-int fftn(int ndim, const int dims[], double re[], double im[], int signAndStride,
-         double normalisation) {
+void fftn(int ndim, const int dims[], double re[], double im[], int signAndStride,
+          double normalisation) {
     const auto sizes = dimensionList(ndim, dims);
     const auto total = sizes ? pointCount(*sizes) : std::nullopt;
     const std::size_t stride = strideOf(signAndStride);
     if (!total || stride == 0 || re == nullptr || im == nullptr ||
         *total > std::numeric_limits<std::size_t>::max() / stride)
-        return fail({kFftDimensionError});
+        refuse(FftFailure::dimensions, 0);
 
     // Every dimension is checked before any is transformed, so that a length
     // with too many factors leaves the data as it was.
@@ -678,7 +691,7 @@ int fftn(int ndim, const int dims[], double re[], double im[], int signAndStride
     for (int size : *sizes) {
         FftFactors factors;
         if (fftFactors(static_cast<std::size_t>(size), factors) < 0)
-            return fail({kFftFactorError, kFftMemoryError});
+            refuse(FftFailure::tooManyFactors, static_cast<std::size_t>(size));
         largest = std::max(largest, static_cast<std::size_t>(size));
     }
 
@@ -686,13 +699,10 @@ int fftn(int ndim, const int dims[], double re[], double im[], int signAndStride
     for (int size : *sizes) {
         const auto n = static_cast<std::size_t>(size);
         span *= n;
-        if (const int result = fftradix(re, im, *total, n, span, signAndStride, largest, largest);
-            result != 0)
-            return result;
+        fftradix(re, im, *total, n, span, signAndStride, largest, largest);
     }
     if (const auto divisor = normalisationDivisor(normalisation, *total))
         scale(re, im, *total, stride, 1.0 / *divisor);
-    return 0;
 }
 
 void fftrelease() { workBuffers = WorkBuffers{}; }

@@ -16,23 +16,42 @@
 // thread, so several threads may transform at once; fftrelease() gives back the
 // calling thread's set.
 //
-// Failures write one of the messages below to std::cerr, release the calling
-// thread's buffers and return -1. Every argument check is made before the data
-// is touched, so a failed call leaves the data as it was.
+// A call the transform cannot do (a size below 1, a length of more than 11
+// factors, work buffers smaller than asked) breaks a precondition stated below:
+// it throws FftError, which says which one, and releases the calling thread's
+// buffers. Memory that cannot be had is std::bad_alloc, after the same release.
+// Every argument check is made before the data is touched, so a call that
+// throws leaves the data as it was. Nothing is printed.
 #pragma once
 
 #include <array>
 #include <cstddef>
-#include <string_view>
+#include <stdexcept>
 
 namespace zorvel {
 
 inline constexpr int kMaxFftFactors = 11;
 
-inline constexpr std::string_view kFftDimensionError = "Error: fftn() - dimension error\n";
-inline constexpr std::string_view kFftFactorError =
-    "Error: fftradix() - exceeded number of factors\n";
-inline constexpr std::string_view kFftMemoryError = "Error: fftradix() - insufficient memory.\n";
+// Which precondition a refused call broke.
+enum class FftFailure {
+    dimensions,      // a size below 1, an empty list, a negative ndim, a point count that
+                     // does not fit std::size_t, a zero signAndStride, a span or total
+                     // that does not fit the length
+    tooManyFactors,  // a length that needs more than kMaxFftFactors factors
+    buffers,         // fftradix's maxFactor or maxPermutation below what the length needs
+};
+
+class FftError : public std::invalid_argument {
+  public:
+    // `length`: the length refused; 0 where the failure is not one length's.
+    FftError(FftFailure kind, std::size_t length);
+    FftFailure kind() const noexcept { return kind_; }
+    std::size_t length() const noexcept { return length_; }
+
+  private:
+    FftFailure kind_;
+    std::size_t length_;
+};
 
 // The ordered factor list of a length: the square factors (each j with j*j
 // dividing the length: 4 for every 16, then odd j), a square-free middle
@@ -57,27 +76,27 @@ int fftFactors(std::size_t n, FftFactors& factors);
 //   normalisation: 0 or 1: no scaling; -1 <= v < 0: divide by N, the number of
 //     points; v < -1: divide by sqrt(N); any other v > 0: divide by v. (NaN: no
 //     scaling.)
-// Returns 0, or -1 with kFftDimensionError for a size below 1, an empty list,
-// a negative ndim, a point count that does not fit std::size_t or a zero
-// signAndStride; with kFftFactorError then kFftMemoryError when a dimension
-// needs more than 11 factors (no dimension is transformed then); with
-// kFftMemoryError when the work buffers cannot be had.
-int fftn(int ndim, const int dims[], double re[], double im[], int signAndStride,
-         double normalisation);
+// Throws FftError: `dimensions` for a size below 1, an empty list, a negative
+// ndim, a point count that does not fit std::size_t or a zero signAndStride;
+// `tooManyFactors` when a dimension needs more than 11 factors (fftFactors
+// tells beforehand; no dimension is transformed then).
+void fftn(int ndim, const int dims[], double re[], double im[], int signAndStride,
+          double normalisation);
 
 // Transforms along one dimension of an array of `total` points: `length` is its
 // size, `span` the product of its size and the sizes of all dimensions before
 // it. maxFactor and maxPermutation size the work buffers: the largest odd
 // factor other than 3 and 5 must not exceed maxFactor, and when the square-free
 // middle of the factor list has two or more factors, their product less one
-// must not exceed maxPermutation (kFftMemoryError otherwise). Buffers larger
-// than asked for, left by an earlier call, count in full; a buffer that was
-// never had (a maximum of 0 and nothing left) is kFftMemoryError even where
-// this length would not use it. A length below 2 returns 0 at once. A span
+// must not exceed maxPermutation (FftFailure::buffers otherwise). Buffers
+// larger than asked for, left by an earlier call, count in full; a buffer that
+// was never had (a maximum of 0 and nothing left) is FftFailure::buffers even
+// where this length would not use it. A length below 2 returns at once. A span
 // that is not a multiple of the length, or a total that is not a multiple of
-// the span, is kFftDimensionError.
-int fftradix(double re[], double im[], std::size_t total, std::size_t length, std::size_t span,
-             int signAndStride, std::size_t maxFactor, std::size_t maxPermutation);
+// the span, is FftFailure::dimensions; a length of more than 11 factors
+// FftFailure::tooManyFactors.
+void fftradix(double re[], double im[], std::size_t total, std::size_t length, std::size_t span,
+              int signAndStride, std::size_t maxFactor, std::size_t maxPermutation);
 
 // Frees the calling thread's work buffers.
 void fftrelease();

@@ -89,14 +89,10 @@ void copyTo(int from, int to, const std::filesystem::path& name) {
 
 // Copies the staged file `from` into the existing non-regular file `name`.
 void copyInPlace(int from, const std::filesystem::path& name) {
-    const int target = openInPlace(name);
-    try {
-        copyTo(from, target, name);
-    } catch (...) {
-        close(target);
-        throw;
-    }
-    if (close(target) != 0) throw systemError("cannot write", name, errno);
+    Descriptor target = openInPlace(name);
+    copyTo(from, target.get(), name);
+    if (const int error = target.close(); error != 0)
+        throw systemError("cannot write", name, error);
 }
 
 }  // namespace
@@ -109,41 +105,30 @@ OutputPlace outputPlace(const std::filesystem::path& name) {
     return OutputPlace::NewFile;
 }
 
-int openInPlace(const std::filesystem::path& name, ReaderWait readerWait) {
+Descriptor openInPlace(const std::filesystem::path& name, ReaderWait readerWait) {
     // Without waiting: a non-blocking open, which fails with ENXIO on a FIFO
     // without a reader; the writes after it block again.
     const int nonBlocking = readerWait == ReaderWait::refuse ? O_NONBLOCK : 0;
-    const int fd = open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | nonBlocking);
-    if (fd < 0) throw systemError("cannot write", name, errno);
+    Descriptor fd(open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | nonBlocking));
+    if (!fd) throw systemError("cannot write", name, errno);
     struct stat status {};
-    if (fstat(fd, &status) != 0 || S_ISREG(status.st_mode)) {
-        close(fd);
+    if (fstat(fd.get(), &status) != 0 || S_ISREG(status.st_mode))
         throw FileError("output " + quoted(name) + " changed into a regular file meanwhile");
-    }
     if (nonBlocking != 0) {
-        const int flags = fcntl(fd, F_GETFL);
-        if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-            const int error = errno;
-            close(fd);
-            throw systemError("cannot write", name, error);
-        }
+        const int flags = fcntl(fd.get(), F_GETFL);
+        if (flags < 0 || fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
+            throw systemError("cannot write", name, errno);
     }
     return fd;
 }
 
 int newFileError(const std::filesystem::path& directory) {
     const std::filesystem::path where = directory.empty() ? "." : directory;
-    int fd = ::open(where.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        ::close(fd);
-        return 0;
-    }
+    if (Descriptor(::open(where.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600))) return 0;
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
     // No anonymous files here: a hidden named one, removed at once.
     std::string name = (where / ".zorvel-probe-XXXXXX").string();
-    fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) return errno;
-    ::close(fd);
+    if (!Descriptor(::mkostemp(name.data(), O_CLOEXEC))) return errno;
     ::unlink(name.c_str());
     return 0;
 }
@@ -175,8 +160,8 @@ StagingArea::Entry StagingArea::create(const std::filesystem::path& finalName, O
     if (closed_) throw FileError("interrupted");
     Entry entry;
     if (place != OutputPlace::NewFile) {
-        entry.fd = memfd_create("zorvel-output", MFD_CLOEXEC);
-        if (entry.fd < 0) {
+        entry.fd = Descriptor(memfd_create("zorvel-output", MFD_CLOEXEC));
+        if (!entry.fd) {
             const int error = errno;
             throw FileError("cannot stage the output: " + errnoText(error), error);
         }
@@ -186,30 +171,23 @@ StagingArea::Entry StagingArea::create(const std::filesystem::path& finalName, O
     const std::string leaf = finalName.filename().string();
     if (leaf.empty() || leaf == "." || leaf == "..")
         throw FileError("output " + quoted(finalName) + " names no file");
-    entry.directory = open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (entry.directory < 0) throw systemError("cannot create the output in", directory, errno);
-    removeLeftoversOnce(entry.directory, directory);
-    entry.fd = openat(entry.directory, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
-    if (entry.fd >= 0) return entry;
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-        const int error = errno;
-        close(entry.directory);
-        throw systemError("cannot create the output in", directory, error);
-    }
+    entry.directory = Descriptor(open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!entry.directory) throw systemError("cannot create the output in", directory, errno);
+    removeLeftoversOnce(entry.directory.get(), directory);
+    entry.fd = Descriptor(openat(entry.directory.get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
+    if (entry.fd) return entry;
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        throw systemError("cannot create the output in", directory, errno);
     // No anonymous files here: a hidden name, locked while this process lives.
     for (;;) {
         entry.temporaryName = nextTemporaryName(leaf);
-        entry.fd = openat(entry.directory, entry.temporaryName.c_str(),
-                          O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (entry.fd >= 0) break;
-        if (errno != EEXIST) {
-            const int error = errno;
-            close(entry.directory);
-            throw systemError("cannot create the output in", directory, error);
-        }
+        entry.fd = Descriptor(openat(entry.directory.get(), entry.temporaryName.c_str(),
+                                     O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (entry.fd) break;
+        if (errno != EEXIST) throw systemError("cannot create the output in", directory, errno);
     }
-    flock(entry.fd, LOCK_EX);
-    named_.emplace(entry.directory, entry.temporaryName);
+    flock(entry.fd.get(), LOCK_EX);
+    named_.emplace(entry.directory.get(), entry.temporaryName);
     return entry;
 }
 
@@ -230,7 +208,7 @@ void StagingArea::commit(Entry& entry, const std::filesystem::path& finalName, O
 // outside the lock (a FIFO may wait for its reader).
 void StagingArea::commitToStandardOutput(Entry& entry) {
     try {
-        copyTo(entry.fd, STDOUT_FILENO, "standard output");
+        copyTo(entry.fd.get(), STDOUT_FILENO, "standard output");
     } catch (...) {
         discard(entry);
         throw;
@@ -240,7 +218,7 @@ void StagingArea::commitToStandardOutput(Entry& entry) {
 
 void StagingArea::commitInPlace(Entry& entry, const std::filesystem::path& finalName) {
     try {
-        copyInPlace(entry.fd, finalName);
+        copyInPlace(entry.fd.get(), finalName);
     } catch (...) {
         discard(entry);
         throw;
@@ -252,8 +230,8 @@ void StagingArea::commitInPlace(Entry& entry, const std::filesystem::path& final
 void StagingArea::commitWithoutReplacing(Entry& entry, const std::filesystem::path& finalName) {
     nameNewFile(entry, finalName, [&entry](const std::string& leaf) {
         return entry.temporaryName.empty()
-                   ? linkAnonymous(entry.fd, entry.directory, leaf)
-                   : renameNoReplace(entry.directory, entry.temporaryName, leaf);
+                   ? linkAnonymous(entry.fd.get(), entry.directory.get(), leaf)
+                   : renameNoReplace(entry.directory.get(), entry.temporaryName, leaf);
     });
 }
 
@@ -261,8 +239,9 @@ void StagingArea::commitWithoutReplacing(Entry& entry, const std::filesystem::pa
 void StagingArea::commitReplacing(Entry& entry, const std::filesystem::path& finalName) {
     nameNewFile(entry, finalName, [this, &entry](const std::string& leaf) {
         if (entry.temporaryName.empty())
-            return linkThenRename(entry.fd, entry.directory, nextTemporaryName(leaf), leaf);
-        return renameat(entry.directory, entry.temporaryName.c_str(), entry.directory,
+            return linkThenRename(entry.fd.get(), entry.directory.get(), nextTemporaryName(leaf),
+                                  leaf);
+        return renameat(entry.directory.get(), entry.temporaryName.c_str(), entry.directory.get(),
                         leaf.c_str());
     });
 }
@@ -277,7 +256,7 @@ void StagingArea::nameNewFile(Entry& entry, const std::filesystem::path& finalNa
         if (result != 0) error = errno;
     }
     if (result == 0) {
-        named_.erase({entry.directory, entry.temporaryName});
+        named_.erase({entry.directory.get(), entry.temporaryName});
         entry.temporaryName.clear();
     }
     lock.unlock();
@@ -293,13 +272,12 @@ void StagingArea::nameNewFile(Entry& entry, const std::filesystem::path& finalNa
 void StagingArea::discard(Entry& entry) noexcept {
     std::lock_guard lock(mutex_);
     if (!entry.temporaryName.empty()) {
-        unlinkat(entry.directory, entry.temporaryName.c_str(), 0);
-        named_.erase({entry.directory, entry.temporaryName});
+        unlinkat(entry.directory.get(), entry.temporaryName.c_str(), 0);
+        named_.erase({entry.directory.get(), entry.temporaryName});
         entry.temporaryName.clear();
     }
-    if (entry.fd >= 0) close(entry.fd);
-    if (entry.directory >= 0) close(entry.directory);
-    entry.fd = entry.directory = -1;
+    entry.fd.reset();
+    entry.directory.reset();
 }
 
 void StagingArea::discardAll() noexcept {
@@ -333,7 +311,7 @@ StagedFile::~StagedFile() {
     if (!committed_) area_.discard(entry_);
 }
 
-std::filesystem::path StagedFile::temporary() const { return procName(entry_.fd); }
+std::filesystem::path StagedFile::temporary() const { return procName(entry_.fd.get()); }
 
 void StagedFile::commit(bool replace) {
     committed_ = true;  // a commit, failed or not, has let go of the staged file

@@ -17,6 +17,7 @@
 #include <string>
 #include <utility>
 
+#include "files/Descriptor.h"
 #include "files/FileError.h"
 
 namespace zorvel {
@@ -41,7 +42,7 @@ enum class ReaderWait {
 // Opens an existing non-regular output for writing, as it is (no truncation,
 // no creation). Writes on it block as usual; only the open is told by
 // `readerWait`. Throws FileError with the system's reason.
-int openInPlace(const std::filesystem::path& name, ReaderWait readerWait = ReaderWait::wait);
+Descriptor openInPlace(const std::filesystem::path& name, ReaderWait readerWait = ReaderWait::wait);
 
 // Whether a new file can be made in `directory` now: 0 when it can, else the
 // system's error number (EACCES, EROFS, ENOENT, ...). A file is made there and
@@ -61,8 +62,8 @@ class StagingArea {
     explicit StagingArea(std::string existsAdvice = {}) : existsAdvice_(std::move(existsAdvice)) {}
 
     struct Entry {
-        int fd = -1;                // the staged file, open for reading and writing
-        int directory = -1;         // the final name's directory (new files only)
+        Descriptor fd;              // the staged file, open for reading and writing
+        Descriptor directory;       // the final name's directory (new files only)
         std::string temporaryName;  // hidden name in that directory; empty when anonymous
     };
 
@@ -118,7 +119,7 @@ class StagedFile {
     StagedFile& operator=(const StagedFile&) = delete;
 
     // The staged file, open for reading, writing and seeking.
-    int descriptor() const { return entry_.fd; }
+    int descriptor() const { return entry_.fd.get(); }
     // A name that opens the staged file itself ("/proc/self/fd/N"), for
     // writers that take a name; it never creates a file of its own.
     std::filesystem::path temporary() const;

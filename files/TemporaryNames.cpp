@@ -10,11 +10,19 @@
 #include <cerrno>
 #include <charconv>
 #include <csignal>
+#include <memory>
+
+#include "files/Descriptor.h"
 
 namespace zorvel {
 namespace {
 
 bool processGone(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }
+
+// The one owner of an open directory listing.
+struct DirectoryClose {
+    void operator()(DIR* listing) const noexcept { closedir(listing); }
+};
 
 }  // namespace
 
@@ -48,27 +56,24 @@ pid_t temporaryOwner(std::string_view name) {
 }
 
 void removeLeftoverTemporaries(int directory) {
-    const int listing = openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listing < 0) return;
-    DIR* entries = fdopendir(listing);
-    if (entries == nullptr) {
-        close(listing);
-        return;
-    }
-    while (const dirent* entry = readdir(entries)) {
+    Descriptor listing(openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!listing) return;
+    const std::unique_ptr<DIR, DirectoryClose> entries(fdopendir(listing.get()));
+    if (!entries) return;
+    listing.release();  // closed with the listing
+    while (const dirent* entry = readdir(entries.get())) {
         const pid_t owner = temporaryOwner(entry->d_name);
         if (owner == 0 || owner == getpid() || !processGone(owner)) continue;
         // A staged file is locked while its process lives, also one of a
         // process on another machine sharing this directory.
-        const int fd = openat(directory, entry->d_name,
-                              O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) continue;
+        const Descriptor fd(openat(directory, entry->d_name,
+                                   O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        if (!fd) continue;
         struct stat status {};
-        if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0)
+        if (fstat(fd.get(), &status) == 0 && S_ISREG(status.st_mode) &&
+            flock(fd.get(), LOCK_EX | LOCK_NB) == 0)
             unlinkat(directory, entry->d_name, 0);
-        close(fd);
     }
-    closedir(entries);
 }
 
 }  // namespace zorvel

@@ -59,10 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         im[j * stride] = x[j].imag();
     }
     const int dims[1] = {static_cast<int>(n)};
-    if (zorvel::fftn(1, dims, re.data(), im.data(), sign * stride, 0.0) != 0) {
-        std::fprintf(stderr, "fuzz_fft: fftn failed for length %zu\n", n);
-        std::abort();
-    }
+    // A refused length throws FftError, which ends the run as a finding.
+    zorvel::fftn(1, dims, re.data(), im.data(), sign * stride, 0.0);
 
     // The n-th roots of unity, once: X[k] = sum_j x[j] w[jk mod n].
     const long double pi = std::numbers::pi_v<long double>;

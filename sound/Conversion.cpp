@@ -5,14 +5,18 @@
 #include <fcntl.h>
 #include <sndfile.h>
 #include <soxr.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <sstream>
+#include <system_error>
+#include <type_traits>
 
+#include "files/Descriptor.h"
+#include "files/FileError.h"
 #include "files/StagedOutput.h"
+#include "sound/SoundFile.h"
 #include "sound/SpeechInput.h"
 #include "sound/Wave.h"
 
@@ -22,24 +26,49 @@ namespace {
 constexpr double kFullScale = 32768.0;  // a 16-bit sample of 1.0 at full scale
 constexpr double kLargestSample = 32767.0;
 constexpr double kSmallestSample = -32768.0;
+// The rates libsoxr is trusted with: below 1 Hz it crashes and far above
+// any sound file's rate it never returns. A sound file states a rate as a
+// positive 32-bit integer.
+constexpr double kLowestRate = 1.0;
+constexpr double kHighestRate = 2147483647.0;
 
 std::int64_t outputLength(std::size_t inputFrames, double rate) {
     return std::llround(static_cast<double>(inputFrames) * kSampleRate / rate);
 }
 
-}  // namespace
+struct ResamplerDelete {
+    void operator()(soxr_t resampler) const noexcept { soxr_delete(resampler); }
+};
 
-std::vector<double> resampleTo8k(std::span<const double> mono, double rate) {
-    const std::int64_t wanted = outputLength(mono.size(), rate);
-    if (rate == kSampleRate) return {mono.begin(), mono.end()};
-    std::vector<double> out(static_cast<std::size_t>(wanted), 0.0);
-    if (wanted == 0) return out;
+// The one owner of a libsoxr resampler.
+using Resampler = std::unique_ptr<std::remove_pointer_t<soxr_t>, ResamplerDelete>;
 
+[[noreturn]] void resamplerFailed(soxr_error_t error) {
+    throw FileError(std::string("cannot be resampled: ") + error);
+}
+
+// libsoxr's very-high-quality resampler from `rate` to 8000 Hz, one channel
+// of doubles.
+Resampler resamplerFrom(double rate) {
+    const bool ratePositive = rate > 0.0;  // zero and below are libsoxr's to refuse
+    if (!std::isfinite(rate) || (ratePositive && (rate < kLowestRate || rate > kHighestRate)))
+        throw FileError("cannot be resampled: a sample rate of " + std::to_string(rate) +
+                        " Hz is out of range");
     soxr_error_t error = nullptr;
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
-    soxr_t resampler = soxr_create(rate, kSampleRate, 1, &error, &io, &quality, nullptr);
-    if (resampler == nullptr || error != nullptr) return out;
+    Resampler resampler(soxr_create(rate, kSampleRate, 1, &error, &io, &quality, nullptr));
+    if (error != nullptr) resamplerFailed(error);
+    if (!resampler) resamplerFailed("no resampler");
+    return resampler;
+}
+
+}  // namespace
+
+std::vector<double> resampleTo8k(std::span<const double> mono, double rate) {
+    if (rate == kSampleRate) return {mono.begin(), mono.end()};
+    const Resampler resampler = resamplerFrom(rate);
+    std::vector<double> out(static_cast<std::size_t>(outputLength(mono.size(), rate)), 0.0);
 
     // The whole input, then the end of input (a null buffer) until the
     // filter's delay has come out: the output stays aligned with the input.
@@ -49,23 +78,26 @@ std::vector<double> resampleTo8k(std::span<const double> mono, double rate) {
         const bool inputLeft = inputDone < mono.size();
         std::size_t used = 0;
         std::size_t made = 0;
-        error = soxr_process(resampler, inputLeft ? mono.data() + inputDone : nullptr,
-                             inputLeft ? mono.size() - inputDone : 0, &used,
-                             out.data() + outputDone, out.size() - outputDone, &made);
+        const soxr_error_t error =
+            soxr_process(resampler.get(), inputLeft ? mono.data() + inputDone : nullptr,
+                         inputLeft ? mono.size() - inputDone : 0, &used, out.data() + outputDone,
+                         out.size() - outputDone, &made);
+        if (error != nullptr) resamplerFailed(error);
         inputDone += used;
         outputDone += made;
-        if (error != nullptr || (!inputLeft && made == 0)) break;  // the rest stays silent
+        if (!inputLeft && made == 0) break;  // drained
     }
-    soxr_delete(resampler);
+    // libsoxr's count of the output may fall short of the rounded length by
+    // the one sample the rounding added, which stays silent; never by more.
+    if (const std::size_t missing = out.size() - outputDone; missing > 1)
+        throw FileError("cannot be resampled: libsoxr ended " + std::to_string(missing) +
+                        " samples short");
     return out;
 }
 
 ConvertedRecording convertSamples(std::span<const double> interleaved, int channels, double rate) {
+    if (channels < 1) throw FileError("a recording without channels");
     ConvertedRecording result;
-    if (channels < 1 || !(rate > 0.0)) {
-        result.problem = "no channels or no sample rate";
-        return result;
-    }
     const std::size_t frames = interleaved.size() / static_cast<std::size_t>(channels);
     std::vector<double> mono(frames);
     for (std::size_t i = 0; i < frames; ++i) {
@@ -100,41 +132,29 @@ ConvertedRecording convertSamples(std::span<const double> interleaved, int chann
 }
 
 ConvertedRecording convertRecording(const std::filesystem::path& file) {
-    ConvertedRecording result;
-    result.source = describeRecording(file);
-    if (result.source.kind == RecordingKind::unrecognised) {
-        result.problem = "not a recording libsndfile can read";
-        return result;
-    }
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        result.problem = "input file cannot be opened";
-        return result;
+    const RecordingFormat source = describeRecording(file);
+    if (source.kind == RecordingKind::unrecognised)
+        throw FileError("not a recording libsndfile can read");
+    const Descriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) {
+        const int error = errno;
+        throw FileError("input file cannot be opened: " + std::generic_category().message(error),
+                        error);
     }
     SF_INFO info{};
-    SNDFILE* sound = sf_open_fd(fd, SFM_READ, &info, SF_FALSE);
-    if (sound == nullptr) {
-        ::close(fd);
-        result.problem = "not a recording libsndfile can read";
-        return result;
-    }
+    const SoundFile sound = openSoundFile(fd.get(), info);
+    if (!sound) throw FileError("not a recording libsndfile can read");
     std::vector<double> interleaved;
     constexpr sf_count_t kBlockFrames = 65536;
     std::vector<double> block(static_cast<std::size_t>(kBlockFrames) * info.channels);
     for (;;) {
-        const sf_count_t got = sf_readf_double(sound, block.data(), kBlockFrames);
+        const sf_count_t got = sf_readf_double(sound.get(), block.data(), kBlockFrames);
         if (got <= 0) break;
         interleaved.insert(interleaved.end(), block.begin(), block.begin() + got * info.channels);
     }
-    const bool readFailed = sf_error(sound) != SF_ERR_NO_ERROR;
-    sf_close(sound);
-    ::close(fd);
-    if (readFailed) {
-        result.problem = "input file could not be read";
-        return result;
-    }
-    const RecordingFormat source = result.source;
-    result = convertSamples(interleaved, info.channels, info.samplerate);
+    if (sf_error(sound.get()) != SF_ERR_NO_ERROR)
+        throw FileError(std::string("input file could not be read: ") + sf_strerror(sound.get()));
+    ConvertedRecording result = convertSamples(interleaved, info.channels, info.samplerate);
     result.source = source;
     return result;
 }

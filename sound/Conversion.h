@@ -24,12 +24,18 @@ class StagingArea;
 
 // 8000 Hz samples of `mono` (at `rate` Hz, any scale), round(size * 8000 /
 // rate) of them, by libsoxr's very-high-quality resampler; a copy when `rate`
-// is 8000.
+// is 8000. The rate is libsoxr's to judge: when it refuses it (zero or
+// negative) or fails while resampling, this throws FileError with libsoxr's
+// reason. Rates libsoxr would never come back from (not finite, positive
+// below 1 Hz, above 2^31 - 1 Hz, more than any sound file states) are refused
+// before it sees them, with a FileError of their own.
 std::vector<double> resampleTo8k(std::span<const double> mono, double rate);
 
+// A recording converted whole; made only by the conversions below, which
+// throw FileError (its message completes "<input>: ...") instead of giving
+// a part of one.
 struct ConvertedRecording {
-    bool converted = false;  // false: `problem` says why not
-    std::string problem;     // completes "<input>: ..."
+    bool converted = false;  // true once it holds a conversion (a default one holds none)
     RecordingFormat source;
     std::int64_t samples = 0;  // 8000 Hz samples written
     std::int64_t clipped = 0;  // samples beyond full scale, clipped
@@ -42,10 +48,13 @@ struct ConvertedRecording {
 };
 
 // Reads `file` with libsndfile (as doubles, full scale 1) and converts it.
+// Throws FileError when the file is no recording libsndfile reads, cannot be
+// opened or read, or cannot be resampled.
 ConvertedRecording convertRecording(const std::filesystem::path& file);
 
 // The same for samples already read: `interleaved` holds frames of `channels`
-// samples at `rate` Hz, full scale 1.
+// samples at `rate` Hz, full scale 1. Throws FileError for no channels and
+// as resampleTo8k does.
 ConvertedRecording convertSamples(std::span<const double> interleaved, int channels, double rate);
 
 // Where a conversion of `input` goes: INPUT + "_8k.wav"; with a directory,

@@ -6,18 +6,21 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 namespace zorvel {
 
-DescriptorBuffer::DescriptorBuffer(int fd, bool owned) : fd_(fd), owned_(owned) {
+DescriptorBuffer::DescriptorBuffer(Descriptor owned) : DescriptorBuffer(owned.get()) {
+    owned_ = std::move(owned);
+}
+
+DescriptorBuffer::DescriptorBuffer(int borrowed) : fd_(borrowed) {
     setg(buffer_.data(), buffer_.data(), buffer_.data());
     setp(nullptr, nullptr);
 }
 
-DescriptorBuffer::~DescriptorBuffer() {
-    flushWrites();
-    if (owned_ && fd_ >= 0) close(fd_);
-}
+// An owned descriptor is closed after the last writes, by its owner.
+DescriptorBuffer::~DescriptorBuffer() { flushWrites(); }
 
 bool DescriptorBuffer::flushWrites() {
     const char* next = pbase();

@@ -8,13 +8,18 @@
 #include <array>
 #include <istream>
 #include <streambuf>
+#include <utility>
+
+#include "files/Descriptor.h"
 
 namespace zorvel {
 
 class DescriptorBuffer : public std::streambuf {
   public:
-    // The buffer closes `fd` on destruction when it owns it.
-    DescriptorBuffer(int fd, bool owned);
+    // Over a descriptor the buffer owns and closes on destruction.
+    explicit DescriptorBuffer(Descriptor owned);
+    // Over a descriptor someone else owns, left open.
+    explicit DescriptorBuffer(int borrowed);
     ~DescriptorBuffer() override;
     DescriptorBuffer(const DescriptorBuffer&) = delete;
     DescriptorBuffer& operator=(const DescriptorBuffer&) = delete;
@@ -36,15 +41,19 @@ class DescriptorBuffer : public std::streambuf {
     void dropReads();
     void failed(int error);  // keeps `error` unless an earlier one is kept
 
+    Descriptor owned_;
     int fd_;
-    bool owned_;
     int error_ = 0;
     std::array<char, 1 << 16> buffer_{};
 };
 
 class DescriptorStream : public std::iostream {
   public:
-    DescriptorStream(int fd, bool owned) : std::iostream(nullptr), buffer_(fd, owned) {
+    explicit DescriptorStream(Descriptor owned)
+        : std::iostream(nullptr), buffer_(std::move(owned)) {
+        rdbuf(&buffer_);
+    }
+    explicit DescriptorStream(int borrowed) : std::iostream(nullptr), buffer_(borrowed) {
         rdbuf(&buffer_);
     }
     int descriptor() const { return buffer_.descriptor(); }

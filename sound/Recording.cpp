@@ -4,13 +4,14 @@
 #include <fcntl.h>
 #include <sndfile.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <set>
 
+#include "files/Descriptor.h"
+#include "sound/SoundFile.h"
 #include "sound/Wave.h"
 
 namespace zorvel {
@@ -79,18 +80,12 @@ std::string containerName(int major) {
 
 RecordingFormat describeRecording(const std::filesystem::path& file) {
     RecordingFormat format;
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return format;
+    const Descriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) return format;
     struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(fd);
-        return format;
-    }
+    if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) return format;
     SF_INFO info{};
-    SNDFILE* sound = sf_open_fd(fd, SFM_READ, &info, SF_FALSE);
-    if (sound != nullptr) sf_close(sound);
-    ::close(fd);
-    if (sound == nullptr) return format;
+    if (!openSoundFile(fd.get(), info)) return format;
 
     const int major = info.format & SF_FORMAT_TYPEMASK;
     const int subtype = info.format & SF_FORMAT_SUBMASK;

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <new>
 #include <system_error>
+#include <utility>
 
 #include "sound/DescriptorStream.h"
 
@@ -32,9 +33,9 @@ std::string typeProblem(mode_t mode) {
 
 std::string readProblem(int error) { return "input cannot be read: " + systemText(error); }
 
-// A regular file open for blocking reads, or why there is none (fd < 0).
+// A regular file open for blocking reads, or why there is none (no fd).
 struct OpenedFile {
-    int fd = -1;
+    Descriptor fd;
     struct stat status {};
     ReadOutcome outcome = ReadOutcome::read;
     std::string problem;
@@ -42,28 +43,25 @@ struct OpenedFile {
 
 OpenedFile openRegularFile(const std::filesystem::path& file) {
     OpenedFile opened;
-    const int fd = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    Descriptor fd(open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) {
         const int error = errno;
         opened.outcome = error == ENOENT ? ReadOutcome::notFound : ReadOutcome::unreadable;
         opened.problem = openProblem(error);
         return opened;
     }
-    if (fstat(fd, &opened.status) != 0) {
-        const int error = errno;
-        ::close(fd);
+    if (fstat(fd.get(), &opened.status) != 0) {
         opened.outcome = ReadOutcome::unreadable;
-        opened.problem = openProblem(error);
+        opened.problem = openProblem(errno);
         return opened;
     }
     if (!S_ISREG(opened.status.st_mode)) {
-        ::close(fd);
         opened.outcome = ReadOutcome::notRegularFile;
         opened.problem = typeProblem(opened.status.st_mode);
         return opened;
     }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    opened.fd = fd;
+    fcntl(fd.get(), F_SETFL, fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    opened.fd = std::move(fd);
     return opened;
 }
 
@@ -98,14 +96,14 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 
 SpeechInput::SpeechInput(const std::filesystem::path& file) {
     OpenedFile opened = openRegularFile(file);
-    if (opened.fd < 0) {
+    if (!opened.fd) {
         problem_ = std::move(opened.problem);
         return;
     }
     device_ = opened.status.st_dev;
     inode_ = opened.status.st_ino;
     fromFile_ = true;
-    auto stream = std::make_unique<DescriptorStream>(opened.fd, true);
+    auto stream = std::make_unique<DescriptorStream>(std::move(opened.fd));
     // A file that opens but fails its first read (an I/O error, not the end
     // of the file) would otherwise pass for an input without frames.
     stream->seekg(kSampleDataOffset);
@@ -164,6 +162,13 @@ bool SpeechInput::readSamples(std::span<double, kFrameSamples> speech) {
 
 bool SpeechInput::failed() const { return stream_ && stream_->bad(); }
 
+int SpeechInput::readError() const {
+    if (!failed()) return 0;
+    const auto* descriptorStream = dynamic_cast<const DescriptorStream*>(stream_.get());
+    const int error = descriptorStream != nullptr ? descriptorStream->firstError() : 0;
+    return error != 0 ? error : EIO;
+}
+
 bool SpeechInput::isFile(const std::filesystem::path& other) const {
     struct stat status {};
     if (!fromFile_ || stat(other.c_str(), &status) != 0) return false;
@@ -174,8 +179,8 @@ void SpeechInput::close() { stream_.reset(); }
 
 FileSamples readFileSamples(const std::filesystem::path& file, std::stop_token stop) {
     OpenedFile opened = openRegularFile(file);
-    if (opened.fd < 0) return {opened.outcome, {}, std::move(opened.problem)};
-    DescriptorStream stream(opened.fd, true);
+    if (!opened.fd) return {opened.outcome, {}, std::move(opened.problem)};
+    DescriptorStream stream(std::move(opened.fd));
     // Whole samples per block, so that only the last block can end in half a sample.
     constexpr std::size_t kBlockBytes = std::size_t{1} << 16;
     FileSamples result;

@@ -93,6 +93,9 @@ class SpeechInput {
 
     // True when reading ended in an error rather than at the end of the input.
     bool failed() const;
+    // The system's error number behind failed() (EIO when the system gave
+    // none); 0 when reading has not failed.
+    int readError() const;
 
     // True when `other` names the file this input reads (never for a stream).
     bool isFile(const std::filesystem::path& other) const;

@@ -189,25 +189,24 @@ long double largestMagnitude(const Spectrum& x) {
            << ": expected " << expected[worstIndex] << ", actual " << data.at(worstIndex);
 }
 
-// Captures what is written to std::cerr while it lives.
-class CerrCapture {
-  public:
-    CerrCapture() : old_(std::cerr.rdbuf(captured_.rdbuf())) {}
-    ~CerrCapture() { std::cerr.rdbuf(old_); }
-    CerrCapture(const CerrCapture&) = delete;
-    CerrCapture& operator=(const CerrCapture&) = delete;
-    std::string text() const { return captured_.str(); }
+// Runs `call` and checks that it throws FftError of `kind` and `length`.
+template <typename Call>
+::testing::AssertionResult refusedAs(FftFailure kind, std::size_t length, Call&& call) {
+    try {
+        call();
+    } catch (const FftError& error) {
+        if (error.kind() == kind && error.length() == length) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << "refused as kind " << static_cast<int>(error.kind()) << " of length "
+               << error.length() << " (" << error.what() << "), expected kind "
+               << static_cast<int>(kind) << " of length " << length;
+    }
+    return ::testing::AssertionFailure() << "not refused";
+}
 
-  private:
-    std::ostringstream captured_;
-    std::streambuf* old_;
-};
-
-const std::string kFactorFailure = std::string(kFftFactorError) + std::string(kFftMemoryError);
-
-int fft1d(int n, StridedData& data, int signAndStride, double normalisation = 0.0) {
+void fft1d(int n, StridedData& data, int signAndStride, double normalisation = 0.0) {
     const int dims[] = {n};
-    return fftn(1, dims, data.re(), data.im(), signAndStride, normalisation);
+    fftn(1, dims, data.re(), data.im(), signAndStride, normalisation);
 }
 
 // ---------------------------------------------------------------- against the direct DFT
@@ -253,7 +252,7 @@ TEST_P(FftAgainstDirectDft, MatchesWithinTolerance) {
             SCOPED_TRACE(::testing::Message()
                          << "n=" << n << " sign=" << sign << " stride=" << stride);
             StridedData data(x, stride, stride == 2);
-            ASSERT_EQ(fft1d(n, data, sign * stride), 0);
+            ASSERT_NO_THROW(fft1d(n, data, sign * stride));
             EXPECT_TRUE(matchesReference(data, expected, kTolerance));
             EXPECT_TRUE(data.gapsIntact(n));
         }
@@ -272,7 +271,7 @@ TEST(Fftn, StrideThreeInSeparateArraysTouchesOnlyThePoints) {
     const int n = 60;
     const Points x = randomPoints(rng, n);
     StridedData data(x, 3, false);
-    ASSERT_EQ(fft1d(n, data, -3), 0);
+    ASSERT_NO_THROW(fft1d(n, data, -3));
     EXPECT_TRUE(matchesReference(data, directDft(x, -1), kTolerance));
     EXPECT_TRUE(data.gapsIntact(n));
 }
@@ -282,8 +281,8 @@ TEST(Fftn, ForwardThenInverseWithNormalisationGivesTheInput) {
     const int n = 1000;
     const Points x = randomPoints(rng, n);
     StridedData data(x, 1, false);
-    ASSERT_EQ(fft1d(n, data, 1), 0);
-    ASSERT_EQ(fft1d(n, data, -1, -1.0), 0);
+    ASSERT_NO_THROW(fft1d(n, data, 1));
+    ASSERT_NO_THROW(fft1d(n, data, -1, -1.0));
     EXPECT_TRUE(matchesReference(data, toSpectrum(x), 1e-13));
 }
 
@@ -365,15 +364,13 @@ TEST(FftLimits, ElevenFactorsSucceed) {
     for (int n : lengths) {
         const Points x = randomPoints(rng, n);
         StridedData data(x, 1, false);
-        CerrCapture errors;
-        ASSERT_EQ(fft1d(n, data, -1), 0) << "n=" << n;
-        EXPECT_EQ(errors.text(), "");
+        ASSERT_NO_THROW(fft1d(n, data, -1)) << "n=" << n;
         expectSampledBinsMatch(x, data, -1, rng);
         fftrelease();
     }
 }
 
-TEST(FftLimits, TwelveOrMoreFactorsFailWithBothMessagesAndTouchNothing) {
+TEST(FftLimits, TwelveOrMoreFactorsAreRefusedAndTouchNothing) {
     for (int n : {157464, 1 << 23}) {
         std::vector<double> re(n), im(n);
         for (int k = 0; k < n; ++k) {
@@ -381,9 +378,9 @@ TEST(FftLimits, TwelveOrMoreFactorsFailWithBothMessagesAndTouchNothing) {
             im[k] = -k;
         }
         const int dims[] = {n};
-        CerrCapture errors;
-        EXPECT_EQ(fftn(1, dims, re.data(), im.data(), 1, 0.0), -1) << "n=" << n;
-        EXPECT_EQ(errors.text(), kFactorFailure) << "n=" << n;
+        EXPECT_TRUE(refusedAs(FftFailure::tooManyFactors, static_cast<std::size_t>(n),
+                              [&] { fftn(1, dims, re.data(), im.data(), 1, 0.0); }))
+            << "n=" << n;
         bool untouched = true;
         for (int k = 0; k < n; ++k) untouched = untouched && re[k] == k && im[k] == -k;
         EXPECT_TRUE(untouched) << "n=" << n;
@@ -393,9 +390,8 @@ TEST(FftLimits, TwelveOrMoreFactorsFailWithBothMessagesAndTouchNothing) {
 TEST(FftLimits, FftradixRefusesTooManyFactorsToo) {
     const std::size_t n = 157464;
     std::vector<double> re(n, 1.0), im(n, 2.0);
-    CerrCapture errors;
-    EXPECT_EQ(fftradix(re.data(), im.data(), n, n, n, 1, n, n), -1);
-    EXPECT_EQ(errors.text(), kFactorFailure);
+    EXPECT_TRUE(refusedAs(FftFailure::tooManyFactors, n,
+                          [&] { fftradix(re.data(), im.data(), n, n, n, 1, n, n); }));
     EXPECT_TRUE(std::all_of(re.begin(), re.end(), [](double v) { return v == 1.0; }));
     EXPECT_TRUE(std::all_of(im.begin(), im.end(), [](double v) { return v == 2.0; }));
 }
@@ -408,9 +404,8 @@ TEST(FftLimits, FailingSecondDimensionLeavesTheFirstAsItWas) {
     for (std::size_t k = 0; k < total; ++k) re[k] = static_cast<double>(k % 7);
     const std::vector<double> reBefore = re;
     const std::vector<double> imBefore = im;
-    CerrCapture errors;
-    EXPECT_EQ(fftn(2, dims, re.data(), im.data(), 1, 0.0), -1);
-    EXPECT_EQ(errors.text(), kFactorFailure);
+    EXPECT_TRUE(refusedAs(FftFailure::tooManyFactors, 157464,
+                          [&] { fftn(2, dims, re.data(), im.data(), 1, 0.0); }));
     EXPECT_EQ(re, reBefore);
     EXPECT_EQ(im, imBefore);
 }
@@ -433,9 +428,9 @@ TEST_P(FftDimensionError, ReportedAndNothingTouched) {
     }
     const std::vector<double> reBefore = re;
     const std::vector<double> imBefore = im;
-    CerrCapture errors;
-    EXPECT_EQ(fftn(c.ndim, c.dims.data(), re.data(), im.data(), c.signAndStride, 2.0), -1);
-    EXPECT_EQ(errors.text(), std::string(kFftDimensionError));
+    EXPECT_TRUE(refusedAs(FftFailure::dimensions, 0, [&] {
+        fftn(c.ndim, c.dims.data(), re.data(), im.data(), c.signAndStride, 2.0);
+    }));
     EXPECT_EQ(re, reBefore);
     EXPECT_EQ(im, imBefore);
 }
@@ -457,32 +452,30 @@ TEST(FftLimits, FftradixRefusesInconsistentSpans) {
     for (auto [total, length, span] :
          {std::array<std::size_t, 3>{12, 4, 6}, std::array<std::size_t, 3>{12, 4, 8},
           std::array<std::size_t, 3>{12, 4, 0}}) {
-        CerrCapture errors;
-        EXPECT_EQ(fftradix(re.data(), im.data(), total, length, span, 1, 4, 4), -1)
+        EXPECT_TRUE(
+            refusedAs(FftFailure::dimensions, length,
+                      [&] { fftradix(re.data(), im.data(), total, length, span, 1, 4, 4); }))
             << total << " " << length << " " << span;
-        EXPECT_EQ(errors.text(), std::string(kFftDimensionError));
     }
     EXPECT_TRUE(std::all_of(re.begin(), re.end(), [](double v) { return v == 1.0; }));
 }
 
 // ---------------------------------------------------------------- work buffers
 
-TEST(FftBuffers, GeneralFactorAboveTheBuffersIsAMemoryFailure) {
+TEST(FftBuffers, GeneralFactorAboveTheBuffersIsRefused) {
     fftrelease();
     std::vector<double> re(13, 1.0), im(13, 0.0);
-    CerrCapture errors;
-    EXPECT_EQ(fftradix(re.data(), im.data(), 13, 13, 13, 1, 12, 13), -1);
-    EXPECT_EQ(errors.text(), std::string(kFftMemoryError));
+    EXPECT_TRUE(refusedAs(FftFailure::buffers, 13,
+                          [&] { fftradix(re.data(), im.data(), 13, 13, 13, 1, 12, 13); }));
     EXPECT_TRUE(std::all_of(re.begin(), re.end(), [](double v) { return v == 1.0; }));
 }
 
-TEST(FftBuffers, PermutationAboveTheBuffersIsAMemoryFailure) {
+TEST(FftBuffers, PermutationAboveTheBuffersIsRefused) {
     fftrelease();
     std::vector<double> re(30, 1.0), im(30, 0.0);  // middle 2 3 5 needs 29 entries
-    CerrCapture errors;
-    EXPECT_EQ(fftradix(re.data(), im.data(), 30, 30, 30, 1, 30, 28), -1);
-    EXPECT_EQ(errors.text(), std::string(kFftMemoryError));
-    EXPECT_EQ(fftradix(re.data(), im.data(), 30, 30, 30, 1, 30, 29), 0);
+    EXPECT_TRUE(refusedAs(FftFailure::buffers, 30,
+                          [&] { fftradix(re.data(), im.data(), 30, 30, 30, 1, 30, 28); }));
+    EXPECT_NO_THROW(fftradix(re.data(), im.data(), 30, 30, 30, 1, 30, 29));
 }
 
 // Buffers grown by one call serve later calls that ask for less, until released.
@@ -491,59 +484,55 @@ TEST(FftBuffers, GrownBuffersAreKeptUntilReleased) {
     std::mt19937 rng(test::testSeed());
     const Points x = randomPoints(rng, 13);
     StridedData first(x, 1, false);
-    ASSERT_EQ(fftradix(first.re(), first.im(), 13, 13, 13, 1, 13, 13), 0);
+    ASSERT_NO_THROW(fftradix(first.re(), first.im(), 13, 13, 13, 1, 13, 13));
     StridedData second(x, 1, false);
-    ASSERT_EQ(fftradix(second.re(), second.im(), 13, 13, 13, 1, 2, 2), 0);
+    ASSERT_NO_THROW(fftradix(second.re(), second.im(), 13, 13, 13, 1, 2, 2));
     EXPECT_TRUE(matchesReference(second, directDft(x, 1), kTolerance));
     EXPECT_EQ(first.raw(), second.raw());
     fftrelease();
-    CerrCapture errors;
     StridedData third(x, 1, false);
-    EXPECT_EQ(fftradix(third.re(), third.im(), 13, 13, 13, 1, 2, 2), -1);
-    EXPECT_EQ(errors.text(), std::string(kFftMemoryError));
+    EXPECT_TRUE(refusedAs(FftFailure::buffers, 13,
+                          [&] { fftradix(third.re(), third.im(), 13, 13, 13, 1, 2, 2); }));
 }
 
-// Maxima of 0 on released buffers leave arrays missing: a memory failure even
+// Maxima of 0 on released buffers leave arrays missing: refused even
 // for a length that would need none of them; buffers left by an earlier call
 // count in full, so the same call then succeeds.
-TEST(FftBuffers, MissingBuffersAreAMemoryFailure) {
+TEST(FftBuffers, MissingBuffersAreRefused) {
     for (const auto& [maxFactor, maxPermutation] :
          {std::pair<std::size_t, std::size_t>{0, 0}, {0, 8}, {8, 0}}) {
         fftrelease();
         std::vector<double> re(8, 1.0), im(8, 2.0);
-        CerrCapture errors;
-        EXPECT_EQ(fftradix(re.data(), im.data(), 8, 8, 8, 1, maxFactor, maxPermutation), -1)
-            << maxFactor << " " << maxPermutation;
-        EXPECT_EQ(errors.text(), std::string(kFftMemoryError))
+        EXPECT_TRUE(refusedAs(
+            FftFailure::buffers, 8,
+            [&] { fftradix(re.data(), im.data(), 8, 8, 8, 1, maxFactor, maxPermutation); }))
             << maxFactor << " " << maxPermutation;
         EXPECT_TRUE(std::all_of(re.begin(), re.end(), [](double v) { return v == 1.0; }));
         EXPECT_TRUE(std::all_of(im.begin(), im.end(), [](double v) { return v == 2.0; }));
     }
     fftrelease();
     std::vector<double> re(8, 1.0), im(8, 0.0);
-    ASSERT_EQ(fftradix(re.data(), im.data(), 8, 8, 8, 1, 1, 1), 0);
+    ASSERT_NO_THROW(fftradix(re.data(), im.data(), 8, 8, 8, 1, 1, 1));
     EXPECT_EQ(re[0], 8.0);
-    EXPECT_EQ(fftradix(re.data(), im.data(), 8, 8, 8, 1, 0, 0), 0);
+    EXPECT_NO_THROW(fftradix(re.data(), im.data(), 8, 8, 8, 1, 0, 0));
     fftrelease();
 }
 
 TEST(FftBuffers, EachThreadHasItsOwnBuffers) {
     fftrelease();
     std::vector<double> re(13, 1.0), im(13, 0.0);
-    ASSERT_EQ(fftradix(re.data(), im.data(), 13, 13, 13, 1, 13, 13), 0);
-    int otherThreadResult = 0;
-    std::string otherThreadErrors;
+    ASSERT_NO_THROW(fftradix(re.data(), im.data(), 13, 13, 13, 1, 13, 13));
+    ::testing::AssertionResult otherThreadRefused = ::testing::AssertionFailure();
     std::thread other([&] {
-        CerrCapture errors;
         std::vector<double> re2(13, 1.0), im2(13, 0.0);
-        otherThreadResult = fftradix(re2.data(), im2.data(), 13, 13, 13, 1, 2, 2);
-        otherThreadErrors = errors.text();
+        otherThreadRefused = refusedAs(FftFailure::buffers, 13, [&] {
+            fftradix(re2.data(), im2.data(), 13, 13, 13, 1, 2, 2);
+        });
         fftrelease();
     });
     other.join();
-    EXPECT_EQ(otherThreadResult, -1);  // that thread never grew its buffers
-    EXPECT_EQ(otherThreadErrors, std::string(kFftMemoryError));
-    EXPECT_EQ(fftradix(re.data(), im.data(), 13, 13, 13, 1, 2, 2), 0);  // this one kept its own
+    EXPECT_TRUE(otherThreadRefused);  // that thread never grew its buffers
+    EXPECT_NO_THROW(fftradix(re.data(), im.data(), 13, 13, 13, 1, 2, 2));  // this one kept its own
 }
 
 // One thread transforms a prime length (general butterfly tables), the other a
@@ -568,9 +557,8 @@ TEST(FftBuffers, TwoThreadsTransformAtOnce) {
     const auto work = [](Job& job) {
         for (int round = 0; round < 40; ++round) {
             StridedData data(job.x, 1, false);
-            if (fft1d(job.n, data, job.sign) != 0 ||
-                !matchesReference(data, job.expected, kTolerance))
-                ++job.failures;
+            fft1d(job.n, data, job.sign);
+            if (!matchesReference(data, job.expected, kTolerance)) ++job.failures;
             if (job.release) fftrelease();
         }
     };
@@ -586,13 +574,13 @@ TEST(FftBuffers, TwoThreadsTransformAtOnce) {
 
 TEST(FftEdgeCases, LengthOneIsUnchanged) {
     StridedData data(Points{{0.25, -3.5}}, 1, false);
-    EXPECT_EQ(fft1d(1, data, 1), 0);
+    EXPECT_NO_THROW(fft1d(1, data, 1));
     EXPECT_EQ(data.at(0), LComplex(0.25L, -3.5L));
 }
 
 TEST(FftEdgeCases, LengthTwoIsSumAndDifference) {
     StridedData data(Points{{3, 1}, {5, -2}}, 1, false);
-    EXPECT_EQ(fft1d(2, data, -1), 0);
+    EXPECT_NO_THROW(fft1d(2, data, -1));
     EXPECT_EQ(data.at(0), LComplex(8, -1));
     EXPECT_EQ(data.at(1), LComplex(-2, 3));
 }
@@ -601,11 +589,11 @@ TEST(FftEdgeCases, Length160ImpulseAndConstant) {
     Points impulse(160, 0);
     impulse[0] = 1;
     StridedData a(impulse, 1, false);
-    ASSERT_EQ(fft1d(160, a, 1), 0);
+    ASSERT_NO_THROW(fft1d(160, a, 1));
     EXPECT_TRUE(matchesReference(a, Spectrum(160, 1), 1e-15));
 
     StridedData b(Points(160, 1), 1, false);
-    ASSERT_EQ(fft1d(160, b, 1), 0);
+    ASSERT_NO_THROW(fft1d(160, b, 1));
     Spectrum expected(160, 0);
     expected[0] = 160;
     EXPECT_TRUE(matchesReference(b, expected, 1e-14));
@@ -616,7 +604,7 @@ TEST(FftEdgeCases, Length8ToneLandsInOneBinPerSign) {
     for (int j = 0; j < 8; ++j) tone[j] = std::polar(1.0, 2.0 * std::numbers::pi * j / 8);
     for (auto [sign, bin] : {std::pair{1, 7}, std::pair{-1, 1}}) {
         StridedData data(tone, 1, false);
-        ASSERT_EQ(fft1d(8, data, sign), 0);
+        ASSERT_NO_THROW(fft1d(8, data, sign));
         Spectrum expected(8, 0);
         expected[bin] = 8;
         EXPECT_TRUE(matchesReference(data, expected, 1e-14)) << "sign " << sign;
@@ -633,7 +621,7 @@ class FftNormalisation : public ::testing::TestWithParam<NormalisationCase> {};
 TEST_P(FftNormalisation, ScalesTheWholeResult) {
     const auto [normalisation, expectedDc] = GetParam();
     StridedData data(Points(4, 1), 1, false);
-    ASSERT_EQ(fft1d(4, data, 1, normalisation), 0);
+    ASSERT_NO_THROW(fft1d(4, data, 1, normalisation));
     Spectrum expected(4, 0);
     expected[0] = expectedDc;
     for (std::size_t k = 0; k < 4; ++k)
@@ -654,7 +642,7 @@ TEST(FftEdgeCases, NormalisationCoversEveryStridedPoint) {
     const std::size_t n = 6;
     const Points x = randomPoints(rng, n);
     StridedData data(x, 2, true);
-    ASSERT_EQ(fft1d(n, data, 2, -2.0), 0);  // divide by sqrt(6)
+    ASSERT_NO_THROW(fft1d(n, data, 2, -2.0));  // divide by sqrt(6)
     Spectrum expected = directDft(x, 1);
     for (auto& v : expected) v /= std::sqrt(6.0L);
     EXPECT_TRUE(matchesReference(data, expected, 1e-14));
@@ -680,12 +668,12 @@ TEST(FftMultiDimensional, FourByTwoIsRowsThenColumns) {
     }
     const int dims[] = {4, 2};
     StridedData data(x, 1, false);
-    ASSERT_EQ(fftn(2, dims, data.re(), data.im(), 1, 0.0), 0);
+    ASSERT_NO_THROW(fftn(2, dims, data.re(), data.im(), 1, 0.0));
     EXPECT_TRUE(matchesReference(data, expected, 1e-14));
 
     const int terminated[] = {4, 2, 0};
     StridedData viaList(x, 1, false);
-    ASSERT_EQ(fftn(0, terminated, viaList.re(), viaList.im(), 1, 0.0), 0);
+    ASSERT_NO_THROW(fftn(0, terminated, viaList.re(), viaList.im(), 1, 0.0));
     EXPECT_EQ(viaList.raw(), data.raw());
 }
 
@@ -711,9 +699,8 @@ TEST_P(FftMultiDimensional, MatchesDirectMultiDimensionalDft) {
     const int sign = signAndStride > 0 ? 1 : -1;
     const std::size_t stride = std::abs(signAndStride);
     StridedData data(x, stride, stride == 2);
-    ASSERT_EQ(
-        fftn(static_cast<int>(dims.size()), dims.data(), data.re(), data.im(), signAndStride, 0.0),
-        0);
+    ASSERT_NO_THROW(
+        fftn(static_cast<int>(dims.size()), dims.data(), data.re(), data.im(), signAndStride, 0.0));
     EXPECT_TRUE(matchesReference(data, directDftMulti(x, dims, sign), kTolerance));
     EXPECT_TRUE(data.gapsIntact(total));
 }

@@ -1,10 +1,13 @@
 // The background pass: its summaries are those of a plain sequential pass,
 // its checkpoints serve another coder, stopping and starting again codes
-// every frame once, and an input without frames is done at once.
+// every frame once, an input without frames is done at once, and an input
+// that is cut short meanwhile fails the pass with the frames it reached.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cmath>
+#include <memory>
+#include <optional>
 #include <thread>
 
 #include "coder/FrameDistances.h"
@@ -62,6 +65,8 @@ TEST(FramePass, SummariesAreThoseOfASequentialPass) {
     ASSERT_EQ(pass.summaries().size(), static_cast<std::size_t>(pass.reached()));
     EXPECT_EQ(&pass.summaries()[41], &pass.summary(42));
     EXPECT_EQ(pass.checkpoints()->count(), 2u);
+    EXPECT_FALSE(pass.failed());
+    EXPECT_EQ(pass.failure(), nullptr);
     expectSequentialSummaries(file, CoderMode::rate7_95, pass.summaries());
 }
 
@@ -106,6 +111,81 @@ TEST(FramePass, AFileWithoutFramesIsDoneAtOnce) {
     EXPECT_FALSE(pass.running());
     EXPECT_TRUE(pass.summaries().empty());
 }
+
+// The pass in the default settings of `mode`.
+std::unique_ptr<FramePass> passOver(const fs::path& file, CoderMode mode) {
+    return std::make_unique<FramePass>(file, mode);
+}
+
+// Cuts `file` to its first `frames` whole frames.
+void keepFrames(const fs::path& file, int frames) {
+    fs::resize_file(file, kSampleDataOffset + static_cast<std::uintmax_t>(frames) * kFrameBytes);
+}
+
+// The FramePassError that ended `pass`; fails the test when it is another
+// exception or none.
+std::optional<FramePassError> passError(const FramePass& pass) {
+    if (!pass.failure()) return std::nullopt;
+    try {
+        std::rethrow_exception(pass.failure());
+    } catch (const FramePassError& error) {
+        return error;
+    } catch (const std::exception& other) {
+        ADD_FAILURE() << "the pass ended with " << other.what();
+    }
+    return std::nullopt;
+}
+
+struct ShortenedCase {
+    std::string name;
+    CoderMode mode;
+    int keptFrames;  // of the three copies of the sample
+};
+
+class FramePassOnAShortenedInput : public ::testing::TestWithParam<ShortenedCase> {};
+
+// The input loses its end after the pass has counted its frames: the pass
+// codes what is left, then fails, saying where and why; it is done, does not
+// start again, and keeps the summaries it made.
+TEST_P(FramePassOnAShortenedInput, FailsAtItsEndWithTheReason) {
+    const ShortenedCase& c = GetParam();
+    test::TempDir dir;
+    const fs::path file = test::repeatedSample(dir, 3);
+    const auto pass = passOver(file, c.mode);
+    ASSERT_EQ(pass->totalFrames(), 3 * test::kSampleFrames);
+    keepFrames(file, c.keptFrames);
+    pass->start();
+    waitUntil([&] { return pass->done(); });
+    ASSERT_TRUE(pass->done());
+    EXPECT_TRUE(pass->failed());
+    EXPECT_FALSE(pass->running());
+    EXPECT_EQ(pass->reached(), c.keptFrames);
+    const std::optional<FramePassError> error = passError(*pass);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->kind(), PassFailure::inputShortened);
+    EXPECT_EQ(error->frame(), c.keptFrames);
+    EXPECT_EQ(error->totalFrames(), 3 * test::kSampleFrames);
+    EXPECT_EQ(error->error(), 0);
+    EXPECT_EQ(std::string(error->what()),
+              "the input ended after frame " + std::to_string(c.keptFrames) + " of " +
+                  std::to_string(3 * test::kSampleFrames) + ": it was changed while it was coded");
+    expectSequentialSummaries(file, c.mode, pass->summaries());
+
+    // Neither a start nor the distances set it going again.
+    pass->start();
+    EXPECT_FALSE(pass->running());
+    pass->measureFrames();
+    EXPECT_FALSE(pass->measuring());
+    EXPECT_FALSE(pass->running());
+    pass->stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cuts, FramePassOnAShortenedInput,
+    ::testing::Values(ShortenedCase{"NoFrameLeft", CoderMode::rate12_2, 0},
+                      ShortenedCase{"OneFrameLeft", CoderMode::rate4_75, 1},
+                      ShortenedCase{"PastACheckpoint", CoderMode::rate7_95, 250}),
+    [](const ::testing::TestParamInfo<ShortenedCase>& info) { return info.param.name; });
 
 // Expects the distances of frames 1..values.size() to be those of a plain
 // coder's records, s(n) against s'(n), NaN where a frame has none.
@@ -202,6 +282,31 @@ TEST(FramePassMeasures, ValuesOfAFrameWithoutDistancesAreNaN) {
         else
             EXPECT_TRUE(std::isnan(v[i])) << i;
     }
+}
+
+// Cut short after the coding, the input fails the distances asked for then:
+// the second coder, going back over the frames, meets the new end.
+TEST(FramePassMeasures, AnInputCutShortAfterTheCodingFailsTheDistances) {
+    test::TempDir dir;
+    const fs::path file = test::repeatedSample(dir, 1);
+    const auto pass = passOver(file, CoderMode::rate12_2);
+    pass->start();
+    waitUntil([&] { return pass->done(); });
+    ASSERT_TRUE(pass->done());
+    ASSERT_FALSE(pass->failed());
+    keepFrames(file, 40);
+    waitUntil([&] {
+        pass->measureFrames();
+        return !pass->measuring();
+    });
+    pass->stop();
+    EXPECT_TRUE(pass->failed());
+    EXPECT_EQ(pass->measured(), 40);
+    const std::optional<FramePassError> error = passError(*pass);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->kind(), PassFailure::inputShortened);
+    EXPECT_EQ(error->frame(), 40);
+    expectSequentialMeasures(file, CoderMode::rate12_2, pass->measures());
 }
 
 }  // namespace

@@ -5,12 +5,17 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <array>
+#include <cerrno>
 #include <chrono>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stop_token>
 
+#include "coder/Ablation.h"
+#include "coder/ModeSweep.h"
 #include "coder/SpeechCoder.h"
 #include "sound/SpeechInput.h"
 #include "tests/TestSupport.h"
@@ -134,6 +139,138 @@ TEST(SpeechInput, AReadErrorIsNotTheEndOfTheInput) {
     const SpeechInput input("/proc/self/mem");
     if (input.usable()) GTEST_SKIP() << "/proc/self/mem reads here";
     EXPECT_EQ(input.problem(), "input cannot be read: Input/output error");
+}
+
+// An in-memory input whose reads fail from byte `failAt` on, as a disk's read
+// error does: the buffer throws, and the stream takes that for a read error.
+class FailingBuffer : public std::streambuf {
+  public:
+    FailingBuffer(std::string bytes, std::size_t failAt)
+        : bytes_(std::move(bytes)), failAt_(static_cast<off_type>(failAt)) {
+        place(0);
+    }
+
+  protected:
+    int_type underflow() override {
+        if (egptr() - eback() >= size()) return traits_type::eof();
+        throw std::ios::failure("read failed");
+    }
+    pos_type seekoff(off_type offset, std::ios::seekdir direction, std::ios::openmode) override {
+        const off_type base = direction == std::ios::beg   ? 0
+                              : direction == std::ios::cur ? gptr() - eback()
+                                                           : size();
+        return place(base + offset);
+    }
+    pos_type seekpos(pos_type position, std::ios::openmode) override {
+        return place(off_type(position));
+    }
+
+  private:
+    off_type size() const { return static_cast<off_type>(bytes_.size()); }
+    pos_type place(off_type position) {
+        if (position < 0 || position > size()) return pos_type(off_type(-1));
+        char* begin = bytes_.data();
+        setg(begin, begin + position, begin + std::max(position, std::min(failAt_, size())));
+        return pos_type(position);
+    }
+
+    std::string bytes_;
+    off_type failAt_;
+};
+
+class FailingStream : public std::istream {
+  public:
+    FailingStream(std::string bytes, std::size_t failAt)
+        : std::istream(nullptr), buffer_(std::move(bytes), failAt) {
+        rdbuf(&buffer_);
+    }
+
+  private:
+    FailingBuffer buffer_;
+};
+
+// The sample, whose reads fail in the middle of frame 11.
+SpeechInput inputFailingInFrame11() {
+    constexpr std::size_t kFailAt = kSampleDataOffset + 10 * kFrameBytes + 17;
+    return SpeechInput(std::make_unique<FailingStream>(fileText(test::samplePath()), kFailAt));
+}
+
+TEST(SpeechInput, AReadErrorMidWayIsTold) {
+    SpeechInput input = inputFailingInFrame11();
+    ASSERT_TRUE(input.usable());
+    std::array<double, kFrameSamples> frame{};
+    int frames = 0;
+    while (input.readSamples(frame)) ++frames;
+    EXPECT_EQ(frames, 10);
+    EXPECT_TRUE(input.failed());
+    EXPECT_EQ(input.readError(), EIO);  // no system error behind it: EIO
+
+    SpeechInput whole(memoryStream(fileText(test::samplePath())));
+    while (whole.readSamples(frame)) {
+    }
+    EXPECT_FALSE(whole.failed());
+    EXPECT_EQ(whole.readError(), 0);
+}
+
+// A sweep or an ablation never gives the figures of the frames before a read
+// error as the file's: the run stops, naming the file and the system's reason.
+TEST(SpeechInput, ARunOverManyFilesStopsAtAReadErrorAndNamesTheFile) {
+    try {
+        codeInMode(inputFailingInFrame11(), CoderMode::rate7_95);
+        ADD_FAILURE() << "the figures of 10 frames were given as the file's";
+    } catch (const FileError& error) {
+        EXPECT_EQ(std::string(error.what()), "the input could not be read: Input/output error");
+        EXPECT_EQ(error.error(), EIO);
+    }
+    SweepRun sweep;
+    sweep.inputs = {test::samplePath(), "fails.wav", test::samplePath()};
+    sweep.threads = 2;
+    sweep.open = [&](std::size_t file) {
+        return file == 1 ? inputFailingInFrame11() : SpeechInput(sweep.inputs[file]);
+    };
+    try {
+        sweepModes(sweep);
+        ADD_FAILURE() << "the sweep ended with figures";
+    } catch (const SweepFileError& error) {
+        EXPECT_EQ(error.file(), 1u);
+        EXPECT_EQ(error.error(), EIO);
+    }
+    AblationRun ablation;
+    ablation.inputs = sweep.inputs;
+    ablation.open = sweep.open;
+    ablation.rows = ablationRows(CoderSettings{});
+    ablation.modes = {CoderMode::rate12_2};
+    ablation.threads = 2;
+    try {
+        computeAblation(ablation);
+        ADD_FAILURE() << "the ablation ended with figures";
+    } catch (const SweepFileError& error) {
+        EXPECT_EQ(error.file(), 1u);
+    }
+}
+
+// An encoding run whose input fails to read fails on its input, not its
+// output, whether it seeks or writes front to back.
+TEST(SpeechInput, AnEncodingRunTellsAReadErrorOfItsInput) {
+    for (const bool inOrder : {false, true}) {
+        SCOPED_TRACE(inOrder ? "front to back" : "seeking");
+        SpeechCoder coder(inputFailingInFrame11(), CoderMode::rate7_95);
+        std::stringstream out(std::string(60, '\0'));  // a string stream cannot seek past its end
+        const RunResult result = inOrder ? coder.encodeFileInOrder(out, SaveOption::synthesized)
+                                         : coder.encodeFile(out, SaveOption::synthesized);
+        EXPECT_EQ(result, RunResult::failed);
+        EXPECT_EQ(coder.frameCount(), 10);
+        EXPECT_EQ(coder.runReadError(), EIO);
+        EXPECT_EQ(coder.runError(), 0);
+
+        SpeechCoder sound(SpeechInput(memoryStream(fileText(test::samplePath()))),
+                          CoderMode::rate7_95);
+        std::stringstream soundOut(std::string(60, '\0'));
+        EXPECT_EQ(inOrder ? sound.encodeFileInOrder(soundOut, SaveOption::synthesized)
+                          : sound.encodeFile(soundOut, SaveOption::synthesized),
+                  RunResult::completed);
+        EXPECT_EQ(sound.runReadError(), 0);
+    }
 }
 
 // --- every sample of a file at once ----------------------------------------------------------

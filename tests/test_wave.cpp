@@ -57,7 +57,8 @@ TEST(WaveHeader, AfterAFailedWriteTheStreamKeepsItsReason) {
         signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{100, 100};
         setrlimit(RLIMIT_FSIZE, &limit);
-        DescriptorStream stream(open((dir / "out.wav").c_str(), O_RDWR | O_CREAT, 0644), true);
+        DescriptorStream stream(
+            Descriptor(open((dir / "out.wav").c_str(), O_RDWR | O_CREAT, 0644)));
         stream.seekp(kSampleDataOffset);
         stream.write(std::string(200, 'x').data(), 200);
         writeWaveHeader(stream, 200);

@@ -130,7 +130,7 @@ TEST(CliAblation, RecordingsTakeTheCodingCommandsInputPath) {
     std::filesystem::create_directories(dir / "converted");
     test::writeSampleAt48kStereo(dir / "rec" / "rec.wav");
     const ConvertedRecording conversion = convertRecording(dir / "rec" / "rec.wav");
-    ASSERT_TRUE(conversion.converted) << conversion.problem;
+    ASSERT_TRUE(conversion.converted);
     test::writeBytes(dir / "converted" / "rec.wav",
                      {conversion.bytes.begin(), conversion.bytes.end()});
     const std::string refusal =

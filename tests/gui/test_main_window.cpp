@@ -31,6 +31,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -53,6 +54,7 @@
 #include "app/UserDialogs.h"
 #include "app/ZorvelApplication.h"
 #include "charts/ChartWindow.h"
+#include "charts/SystemReasons.h"
 #include "coder/SpeechCoder.h"
 #include "sound/Conversion.h"
 #include "sound/SpeechInput.h"
@@ -762,9 +764,10 @@ TEST_F(OtherFormatTest, ClippedSamplesAndFailuresAreTold) {
     chooseFile(qPath(recording));
     EXPECT_EQ(edit1(), qPath(dir / "glosno.wav_8k.wav"));
     ASSERT_EQ(dialogs.informations.size(), 1u);
-    EXPECT_TRUE(dialogs.informations[0].startsWith(
-        QString::fromUtf8("Nie można przekonwertować nagrania „rec.wav”:\n")))
-        << dialogs.informations[0].toStdString();
+    // The system's reason, in Polish.
+    EXPECT_EQ(dialogs.informations[0].toStdString(),
+              "Nie można przekonwertować nagrania „rec.wav”:\n" +
+                  zorvel::polishReason(EISDIR).toStdString());
 }
 
 // A recording typed into Edit1 is asked about when it is to be coded.
@@ -1009,6 +1012,23 @@ TEST_F(MainWindowTest, FailedRunIsReportedAfterTheWindowIsRestored) {
     EXPECT_TRUE(enabledAtMessage);
     EXPECT_FALSE(noticeAtMessage);
     EXPECT_EQ(busyAtMessage, 0);
+    expectIdleWindow();
+}
+
+// A run whose input could not be read says so, with the system's reason.
+TEST_F(MainWindowTest, AReadErrorOfTheInputIsToldAsSuch) {
+    zt::TempDir dir;
+    chooseFile(qPath(makeInput(dir, "r.wav", 1)));
+    runAction = [](const EncodeRequest&, RunControl&) {
+        EncodeOutcome outcome{RunResult::failed};
+        outcome.readError = EIO;
+        return outcome;
+    };
+    click("BT_Kodowanie");
+    EXPECT_EQ(dialogs.informations,
+              std::vector<QString>{QString::fromUtf8(
+                  "Kodowanie nie powiodło się: nie można odczytać pliku wejściowego: błąd "
+                  "wejścia-wyjścia.")});
     expectIdleWindow();
 }
 

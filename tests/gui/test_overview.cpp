@@ -43,10 +43,14 @@ constexpr int kWaitMs = 120'000;  // the pass under the sanitizers is slow
 
 class SilentDialogs final : public ChartDialogs {
   public:
-    void information(QWidget*, const QString&) override { ++messages; }
+    void information(QWidget*, const QString& text) override {
+        ++messages;
+        said.push_back(text);
+    }
     void setBusyCursor() override {}
     void restoreCursor() override {}
     int messages = 0;
+    std::vector<QString> said;
 };
 
 // ---------------------------------------------------------------------------
@@ -110,7 +114,9 @@ TEST(OverviewMapping, ExactColumnsOfHalfAnHour) {
 class OverviewWindow : public ::testing::Test {
   protected:
     OverviewWindow() {
-        window.setDialogs(std::make_unique<SilentDialogs>());
+        auto silent = std::make_unique<SilentDialogs>();
+        dialogs = silent.get();
+        window.setDialogs(std::move(silent));
         QApplication::setActiveWindow(&window);
     }
     ~OverviewWindow() override { window.hide(); }
@@ -136,6 +142,7 @@ class OverviewWindow : public ::testing::Test {
 
     test::TempDir dir;
     ChartWindow window;
+    SilentDialogs* dialogs = nullptr;  // the window's
 };
 
 TEST_F(OverviewWindow, KeysStepAndEnterRefreshes) {
@@ -332,6 +339,30 @@ TEST_F(OverviewWindow, ClosingTheWindowStopsThePassAndOpeningAgainGoesOn) {
     EXPECT_EQ(window.framePass()->checkpoints()->mode(), CoderMode::rate4_75);
     window.close();
     EXPECT_FALSE(window.framePass()->running());
+}
+
+// The input is cut to one frame while the pass codes it: the pass fails, and
+// the window says once, in Polish, where the overview stopped and why.
+TEST_F(OverviewWindow, APassThatFailsIsToldOnceWithItsReason) {
+    const fs::path file = repeatedSample(dir, 60);  // far more than the pass codes meanwhile
+    open(file);
+    fs::resize_file(file, kSampleDataOffset + kFrameBytes);
+    const FramePass* pass = window.framePass();
+    for (int i = 0; i < kWaitMs && dialogs->said.empty(); i += 10) QTest::qWait(10);
+    ASSERT_TRUE(pass->failed());
+    ASSERT_EQ(dialogs->said.size(), 1u);
+    EXPECT_EQ(dialogs->said[0].toStdString(),
+              QString::fromUtf8("Przegląd całego pliku zatrzymał się po ramce %1 z %2: plik "
+                                "wejściowy skrócił się w czasie kodowania.\nOkno działa dalej, "
+                                "bez przeglądu dalszych ramek.")
+                  .arg(pass->reached())
+                  .arg(pass->totalFrames())
+                  .toStdString());
+    // Told once: neither the polls after it nor a jump tell it again.
+    QTest::qWait(200);
+    QTest::keyClick(&window, Qt::Key_End);
+    QTest::qWait(50);
+    EXPECT_EQ(dialogs->said.size(), 1u);
 }
 
 TEST_F(OverviewWindow, AJumpPastThePassWaitsWithProgressAndEscOrStartCancel) {

@@ -1,7 +1,10 @@
-#include "app/SystemReasons.h"
+#include "charts/SystemReasons.h"
 
 #include <cerrno>
+#include <new>
 #include <system_error>
+
+#include "files/FileError.h"
 
 namespace zorvel {
 
@@ -32,9 +35,18 @@ QString polishReason(int error) {
             return QStringLiteral("nikt nie czyta z potoku");
         case EPIPE:
             return QStringLiteral("odbiorca potoku przestał czytać");
+        case ENOMEM:
+            return QStringLiteral("brak pamięci");
         default:
             return QString::fromStdString(std::generic_category().message(error));
     }
+}
+
+QString polishFailure(const std::exception& failure) {
+    if (const auto* file = dynamic_cast<const FileError*>(&failure); file && file->error() != 0)
+        return polishReason(file->error());
+    if (dynamic_cast<const std::bad_alloc*>(&failure) != nullptr) return polishReason(ENOMEM);
+    return QString::fromStdString(failure.what());
 }
 
 }  // namespace zorvel
