@@ -77,7 +77,7 @@ TEST(CliAblationChart, SvgIsTheChartOfTheRowsNamedWithTheirBars) {
     EXPECT_EQ(svg, pictureSvg(describeAblationChart(table, QStringLiteral("mowa.wav"))));
 
     const SvgContents contents = readSvg(svg);
-    ASSERT_EQ(table.rows.size(), 8u);
+    ASSERT_GE(table.rows.size(), 8u);
     for (std::size_t r = 1; r < table.rows.size(); ++r)
         EXPECT_TRUE(holds(contents.texts, QString::fromStdString(table.rows[r].name)))
             << table.rows[r].name;
