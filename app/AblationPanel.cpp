@@ -137,6 +137,10 @@ void AblationPanel::showLine(std::size_t row, std::size_t mode) {
     table_->setItem(line, kOverallChange, cell(change(f->overallSnr - first->overallSnr)));
 }
 
+int AblationPanel::wholeChartHeight() const {
+    return ablationChartHeight(knownTable(rows_.size()));
+}
+
 AblationTable AblationPanel::knownTable(std::size_t rows) const {
     AblationTable table;
     table.rows.assign(rows_.begin(), rows_.begin() + static_cast<std::ptrdiff_t>(rows));

@@ -47,6 +47,8 @@ class AblationPanel : public QWidget {
     // The figures of the finished computation, nothing before.
     const std::optional<AblationTable>& result() const { return result_; }
     const QImage& chartImage() const { return chartImage_; }
+    // The height of the chart once every row of the run is coded.
+    int wholeChartHeight() const;
     const QLabel& chartLabel() const { return *chart_; }
     QTableWidget& table() { return *table_; }
     QProgressBar& progress() { return *progress_; }

@@ -33,9 +33,10 @@ namespace {
 
 constexpr int kProgressSteps = 1000;
 constexpr int kProgressIntervalMs = 100;
-// The height the ablation's page asks for: a dozen lines of its table above
-// the chart of the eight rows of the ablation.
-constexpr int kAblationPageHeight = 960;
+// The height the ablation's page asks for above its chart's: a dozen lines of
+// its table, the note, the progress bar and the frames around them (960 in
+// all with the chart of the eight rows of the default ablation).
+constexpr int kAblationPageRoom = 422;
 
 const QStringList kColumns = {QStringLiteral("Tryb"), QStringLiteral("Przepływność [kb/s]"),
                               QStringLiteral("Ramki"), QStringLiteral("SNR segmentowy [dB]"),
@@ -303,7 +304,8 @@ void ModeComparisonWindow::widenForAblation() {
     const QSize room = roomOnScreen(*this);
     const int wanted =
         std::min(std::max({width(), tableWidth + margins, chartWidth + margins}), room.width());
-    const int tall = std::min(std::max(height(), kAblationPageHeight), room.height());
+    const int tall = std::min(std::max(height(), kAblationPageRoom + ablation_->wholeChartHeight()),
+                              room.height());
     if (wanted > width() || tall > height())
         resize(std::max(wanted, width()), std::max(tall, height()));
 }
