@@ -149,6 +149,8 @@ CoderSettingsDialog::Row CoderSettingsDialog::addRow(const SettingDescriptor& se
             row.number->setDecimals(numberDecimals(numberStep(setting.range)));
             row.number->setRange(setting.range.lowest, setting.range.highest);
             row.number->setSingleStep(numberStep(setting.range));
+            if (!setting.unit.empty())
+                row.number->setSuffix(QLatin1Char(' ') + fromView(setting.unit));
             connect(row.number, &QDoubleSpinBox::valueChanged, this,
                     &CoderSettingsDialog::settingsChanged);
             control = row.number;
