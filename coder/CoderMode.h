@@ -96,12 +96,25 @@ struct PulseLayout {
     std::array<TrackPairRuns, kSubframes> trackPairs = {};  // trackPairs: the runs of subframe a
 };
 
+// How a subframe's pitch lag is sent (LagCodes.h).
+enum class LagCoding {
+    absolute,  // on its own
+    relative,  // as a step from the previous subframe's lag
+};
+
+struct LagCode {
+    LagCoding coding;
+    int bits;
+};
+using LagCodes = std::array<LagCode, kSubframes>;
+
 struct CoderModeRules {
     std::string_view rate;        // kbit/s as the windows show it: "12.2", "7.40"
     std::string_view fileSuffix;  // the mode's part of an output name: "_12.20", "_07.40"
     bool twoLpAnalyses;           // LP sets I and II from differently windowed analyses
     bool oneOpenLoopLagPerFrame;  // the second half's open-loop lag repeats the first
     PulseLayout pulseLayout;
+    LagCodes lagCodes;  // subframes 0..3, when the parameters are quantised
     SignRule signRule;
     EnhancementRule enhancementRule;
 };
@@ -120,6 +133,10 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .twoLpAnalyses = true,
      .oneOpenLoopLagPerFrame = false,
      .pulseLayout = {.search = PulseSearch::pairwise, .pulses = 10, .pairwiseTracks = 5},
+     .lagCodes = {{{LagCoding::absolute, 9},
+                   {LagCoding::relative, 6},
+                   {LagCoding::absolute, 9},
+                   {LagCoding::relative, 6}}},
      .signRule = SignRule::residualAndTarget,
      .enhancementRule = EnhancementRule::gentle},
     {.rate = "10.2",
@@ -127,6 +144,10 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .twoLpAnalyses = false,
      .oneOpenLoopLagPerFrame = false,
      .pulseLayout = {.search = PulseSearch::pairwise, .pulses = 8, .pairwiseTracks = 4},
+     .lagCodes = {{{LagCoding::absolute, 8},
+                   {LagCoding::relative, 5},
+                   {LagCoding::absolute, 8},
+                   {LagCoding::relative, 5}}},
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
     {.rate = "7.95",
@@ -136,6 +157,10 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .pulseLayout = {.search = PulseSearch::nested,
                      .pulses = 4,
                      .lists = {tracks::k0, tracks::k1, tracks::k2, tracks::k3And4}},
+     .lagCodes = {{{LagCoding::absolute, 8},
+                   {LagCoding::relative, 6},
+                   {LagCoding::absolute, 8},
+                   {LagCoding::relative, 6}}},
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
     {.rate = "7.40",
@@ -145,6 +170,10 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .pulseLayout = {.search = PulseSearch::nested,
                      .pulses = 4,
                      .lists = {tracks::k0, tracks::k1, tracks::k2, tracks::k3And4}},
+     .lagCodes = {{{LagCoding::absolute, 8},
+                   {LagCoding::relative, 5},
+                   {LagCoding::absolute, 8},
+                   {LagCoding::relative, 5}}},
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
     {.rate = "6.70",
@@ -154,6 +183,10 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .pulseLayout = {.search = PulseSearch::nested,
                      .pulses = 3,
                      .lists = {tracks::k0, tracks::k1And3, tracks::k2And4}},
+     .lagCodes = {{{LagCoding::absolute, 8},
+                   {LagCoding::relative, 4},
+                   {LagCoding::absolute, 8},
+                   {LagCoding::relative, 4}}},
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
     {.rate = "5.90",
@@ -163,6 +196,10 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .pulseLayout = {.search = PulseSearch::nested,
                      .pulses = 2,
                      .lists = {tracks::k1And3, tracks::kStep8}},
+     .lagCodes = {{{LagCoding::absolute, 8},
+                   {LagCoding::relative, 4},
+                   {LagCoding::absolute, 8},
+                   {LagCoding::relative, 4}}},
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
     {.rate = "5.15",
@@ -172,6 +209,10 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .pulseLayout = {.search = PulseSearch::trackPairs,
                      .pulses = 2,
                      .trackPairs = kStep5TrackPairs},
+     .lagCodes = {{{LagCoding::absolute, 8},
+                   {LagCoding::relative, 4},
+                   {LagCoding::relative, 4},
+                   {LagCoding::relative, 4}}},
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
     {.rate = "4.75",
@@ -181,6 +222,10 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .pulseLayout = {.search = PulseSearch::trackPairs,
                      .pulses = 2,
                      .trackPairs = kStep5TrackPairs},
+     .lagCodes = {{{LagCoding::absolute, 8},
+                   {LagCoding::relative, 4},
+                   {LagCoding::relative, 4},
+                   {LagCoding::relative, 4}}},
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
 }};
