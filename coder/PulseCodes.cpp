@@ -111,7 +111,8 @@ std::optional<std::uint64_t> encodePairwise(const PulseLayout& layout, const Pul
 
 CodedPulses decodePairwise(const PulseLayout& layout, std::uint64_t index) {
     const PairwiseTracks tracks = pairwiseOf(layout);
-    if (index >= pairwiseStates(tracks)) throw std::invalid_argument("pulse index names no set of positions");
+    if (index >= pairwiseStates(tracks))
+        throw std::invalid_argument("pulse index names no set of positions");
     CodedPulses pulses;
     pulses.positions.fill(kNoPulse);
     for (int t = tracks.tracks - 1; t >= 0; --t) {
