@@ -10,6 +10,7 @@
 
 #include "cli/AggregateCommand.h"
 #include "cli/EncodeCommand.h"
+#include "cli/FileChecks.h"
 #include "cli/FramesCommand.h"
 #include "cli/ImportCommand.h"
 #include "cli/Modes.h"
@@ -17,7 +18,9 @@
 #include "cli/SettingTexts.h"
 #include "cli/SweepCommand.h"
 #include "coder/Ablation.h"
+#include "coder/SettingsFile.h"
 #include "files/FileError.h"
+#include "files/StagedOutput.h"
 
 namespace zorvel::cli {
 namespace {
@@ -83,14 +86,42 @@ CLI::Option* addListOptions(CLI::App& command, InputSelection& list, const std::
 constexpr const char* kSkipOutputsHelp =
     "Leave out the inputs whose output exists (a run started again finishes the rest)";
 
-// --set NAME=VALUE, repeatable: each assignment is checked as it is read.
+// --settings FILE and --set NAME=VALUE, repeatable and applied in the order
+// given; each assignment is checked as it is read, and the settings together
+// (gamma2 below gamma1) once the command line is read, whatever the order.
 void addSettingOption(CLI::App& command, CoderSettings& settings) {
+    command
+        .add_option_function<std::vector<std::string>>(
+            "--settings",
+            [&settings](const std::vector<std::string>& files) {
+                for (const std::string& file : files) {
+                    SettingsFileContents contents;
+                    try {
+                        contents = readSettingsFile(file, settings);
+                    } catch (const FileError& error) {
+                        throw CLI::ValidationError("--settings", file + ": " + error.what());
+                    }
+                    std::string problems;
+                    for (const SettingsLineProblem& problem : contents.problems)
+                        if (problem.kind != SettingsLineProblemKind::together)
+                            problems += "\n  " + settingsLineProblemText(file, problem);
+                    if (!problems.empty())
+                        throw CLI::ValidationError("--settings",
+                                                   file + " cannot be used:" + problems);
+                    settings = contents.settings;
+                }
+            },
+            "Read coder settings from a file of NAME=VALUE lines ('zorvel-cli settings --write "
+            "FILE' writes one)")
+        ->type_name("FILE")
+        ->trigger_on_parse()
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     command
         .add_option_function<std::vector<std::string>>(
             "--set",
             [&settings](const std::vector<std::string>& assignments) {
                 for (const std::string& assignment : assignments)
-                    if (const auto problem = applySetting(settings, assignment))
+                    if (const auto problem = assignSetting(settings, assignment))
                         throw CLI::ValidationError("--set", settingProblemText(*problem));
             },
             "Change a coder setting from the design's (repeatable; 'zorvel-cli settings' lists "
@@ -102,6 +133,10 @@ void addSettingOption(CLI::App& command, CoderSettings& settings) {
     command.add_flag_callback(
         "--no-adaptive", [&settings] { settings.adaptiveCodebook = false; },
         "Switch the adaptive codebook off (--set adaptive-codebook=off)");
+    command.parse_complete_callback([&settings] {
+        if (const auto problem = settingsProblem(settings))
+            throw CLI::ValidationError("--set", settingProblemText(*problem));
+    });
 }
 
 void addCoderOptions(CLI::App& command, CoderChoice& coder) {
@@ -112,14 +147,39 @@ void addCoderOptions(CLI::App& command, CoderChoice& coder) {
     addSettingOption(command, coder.settings);
 }
 
-CLI::App* defineSettings(CLI::App& app) {
-    return app.add_subcommand("settings",
-                              "List the coder settings --set changes, their values and defaults");
+CLI::App* defineSettings(CLI::App& app, SettingsArguments& a) {
+    CLI::App* settings = app.add_subcommand(
+        "settings", "List the coder settings --set changes, their values and defaults");
+    addSettingOption(*settings, a.settings);
+    settings
+        ->add_option("--write", a.write,
+                     "Write the settings the options give (every setting, one NAME=VALUE a "
+                     "line) to FILE instead of the listing; '-' is standard output")
+        ->type_name("FILE");
+    settings->add_flag("-y,--overwrite", a.overwrite, "Replace an existing file");
+    return settings;
 }
 
-int runSettings() {
-    listSettings(std::cout);
-    return std::cout.flush() ? kExitOk : kExitFailed;
+int runSettings(const SettingsArguments& a) {
+    if (a.write.empty()) {
+        listSettings(std::cout);
+        return std::cout.flush() ? kExitOk : kExitFailed;
+    }
+    const std::string text = settingsFileText(a.settings);
+    if (a.write == "-") {
+        std::cout << text;
+        return std::cout.flush() ? kExitOk : kExitFailed;
+    }
+    try {
+        StagingArea area(kOverwriteAdvice);
+        StagedFile staged(area, a.write);
+        writeAll(staged.descriptor(), text.data(), text.size(), a.write);
+        staged.commit(a.overwrite);
+    } catch (const FileError& error) {
+        std::cerr << "zorvel-cli: " << a.write << ": " << error.what() << '\n';
+        return kExitFailed;
+    }
+    return kExitOk;
 }
 
 void addInputFormatOptions(CLI::App& command, InputFormatChoice& choice) {
@@ -380,13 +440,10 @@ struct Subcommands {
 Subcommands defineCommandLine(CLI::App& app, Arguments& arguments) {
     app.set_version_flag("--version", std::string("zorvel-cli ") + ZORVEL_VERSION);
     app.require_subcommand(1);
-    return {defineEncode(app, arguments.encode),
-            defineFrames(app, arguments.frames),
-            definePlot(app, arguments.plot),
-            defineSweep(app, arguments.sweep),
-            defineImport(app, arguments.import),
-            defineAggregate(app, arguments.aggregate),
-            defineSettings(app)};
+    return {defineEncode(app, arguments.encode),    defineFrames(app, arguments.frames),
+            definePlot(app, arguments.plot),        defineSweep(app, arguments.sweep),
+            defineImport(app, arguments.import),    defineAggregate(app, arguments.aggregate),
+            defineSettings(app, arguments.settings)};
 }
 
 // The inputs of a command that takes a list: INPUT and the list's, read and
@@ -426,7 +483,7 @@ int runCommandLine(int argc, char** argv) {
         // CLI11's help, version or error text: 0 for --help and --version.
         return app.exit(error) == 0 ? kExitOk : kExitUsage;
     }
-    if (commands.settings->parsed()) return runSettings();
+    if (commands.settings->parsed()) return runSettings(arguments.settings);
     if (commands.encode->parsed()) return withInputs(app, "encode", arguments.encode, runEncode);
     if (commands.frames->parsed()) {
         FramesArguments& a = arguments.frames;

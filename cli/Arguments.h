@@ -27,7 +27,9 @@ enum ExitCode : int {
 // What every subcommand needs to build a coder.
 struct CoderChoice {
     CoderMode mode = CoderMode::rate12_2;
-    CoderSettings settings;  // --set NAME=VALUE; --no-adaptive is adaptive-codebook=off
+    // --settings FILE and --set NAME=VALUE in the order given, the later
+    // winning; --no-adaptive is adaptive-codebook=off.
+    CoderSettings settings;
 };
 
 struct EncodeArguments {
@@ -110,7 +112,15 @@ struct AggregateArguments {
     bool csv = false;
 };
 
+// `settings`: the listing, or with --write the configuration the options give.
+struct SettingsArguments {
+    CoderSettings settings;  // --settings FILE, --set NAME=VALUE, --no-adaptive
+    std::string write;       // --write FILE; "-": standard output
+    bool overwrite = false;  // -y
+};
+
 struct Arguments {
+    SettingsArguments settings;
     EncodeArguments encode;
     FramesArguments frames;
     PlotArguments plot;

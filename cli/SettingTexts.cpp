@@ -104,6 +104,21 @@ std::string variationProblemText(const VariationProblem& problem, const std::str
     return text;
 }
 
+std::string settingsLineProblemText(const std::string& file, const SettingsLineProblem& problem) {
+    const std::string where = file + ":" + std::to_string(problem.line) + ": ";
+    switch (problem.kind) {
+        case SettingsLineProblemKind::repeated:
+            return where + problem.problem.name + " is set again (first on line " +
+                   std::to_string(problem.firstLine) + ")";
+        case SettingsLineProblemKind::together:
+            if (problem.line == 0) return file + ": " + settingProblemText(problem.problem);
+            return where + settingProblemText(problem.problem);
+        case SettingsLineProblemKind::setting:
+            break;
+    }
+    return where + settingProblemText(problem.problem);
+}
+
 void listSettings(std::ostream& out) {
     out << "Coder settings (--set NAME=VALUE on encode, frames, plot and sweep):\n";
     const CoderSettings defaults;

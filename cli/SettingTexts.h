@@ -7,6 +7,7 @@
 
 #include "coder/Ablation.h"
 #include "coder/CoderSettings.h"
+#include "coder/SettingsFile.h"
 
 namespace zorvel::cli {
 
@@ -15,6 +16,10 @@ std::string settingProblemText(const SettingProblem& problem);
 
 // The same for the variation `vary` (NAME=FROM:TO:STEP) of --vary.
 std::string variationProblemText(const VariationProblem& problem, const std::string& vary);
+
+// "FILE:LINE: <the setting's problem>", "FILE:7: gamma1 is set again (first on
+// line 3)": one problem of a settings file.
+std::string settingsLineProblemText(const std::string& file, const SettingsLineProblem& problem);
 
 // Every setting with its values, default and meaning.
 void listSettings(std::ostream& out);

@@ -305,13 +305,24 @@ std::string settingText(const SettingDescriptor& setting, const CoderSettings& s
     return {};
 }
 
+namespace {
+
+// A number of `setting` outside its range.
+std::optional<SettingProblem> rangeProblem(const SettingDescriptor& setting,
+                                           const CoderSettings& settings) {
+    if (setting.kind == SettingKind::number && !setting.range.holds(settings.*setting.number))
+        return problemOf(SettingProblemKind::outOfRange, setting, settings);
+    if (setting.kind == SettingKind::offOrNumber && settings.*setting.offOrNumber &&
+        !setting.range.holds(*(settings.*setting.offOrNumber)))
+        return problemOf(SettingProblemKind::outOfRange, setting, settings);
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<SettingProblem> settingsProblem(const CoderSettings& settings) {
     for (const SettingDescriptor& setting : kSettings) {
-        if (setting.kind == SettingKind::number && !setting.range.holds(settings.*setting.number))
-            return problemOf(SettingProblemKind::outOfRange, setting, settings);
-        if (setting.kind == SettingKind::offOrNumber && settings.*setting.offOrNumber &&
-            !setting.range.holds(*(settings.*setting.offOrNumber)))
-            return problemOf(SettingProblemKind::outOfRange, setting, settings);
+        if (auto problem = rangeProblem(setting, settings)) return problem;
         if (setting.below.empty()) continue;
         const SettingDescriptor& upper = *findSetting(setting.below);
         if (!(settings.*setting.number < settings.*upper.number)) {
@@ -329,7 +340,7 @@ InvalidSettings::InvalidSettings(SettingProblem problem)
            " cannot be used: ", problem.setting ? problem.setting->values : "unknown setting"})),
       problem_(std::move(problem)) {}
 
-std::optional<SettingProblem> applySetting(CoderSettings& settings, std::string_view assignment) {
+std::optional<SettingProblem> assignSetting(CoderSettings& settings, std::string_view assignment) {
     const std::size_t equals = assignment.find('=');
     if (equals == std::string_view::npos)
         return SettingProblem{
@@ -344,6 +355,14 @@ std::optional<SettingProblem> applySetting(CoderSettings& settings, std::string_
     if (!assign(*setting, changed, value))
         return SettingProblem{SettingProblemKind::notAValue, setting, std::string(name),
                               std::string(value)};
+    if (auto problem = rangeProblem(*setting, changed)) return problem;
+    settings = changed;
+    return std::nullopt;
+}
+
+std::optional<SettingProblem> applySetting(CoderSettings& settings, std::string_view assignment) {
+    CoderSettings changed = settings;
+    if (auto problem = assignSetting(changed, assignment)) return problem;
     if (auto problem = settingsProblem(changed)) return problem;
     settings = changed;
     return std::nullopt;

@@ -158,6 +158,11 @@ struct SettingProblem {
 // assignment has a problem.
 std::optional<SettingProblem> applySetting(CoderSettings& settings, std::string_view assignment);
 
+// The same, checking the setting alone: whether the settings agree with one
+// another (gamma2 below gamma1) is left to settingsProblem once all are set,
+// so that the order of the assignments does not matter.
+std::optional<SettingProblem> assignSetting(CoderSettings& settings, std::string_view assignment);
+
 // Why the settings cannot be used: a value out of its range, or gamma2 not
 // below gamma1.
 std::optional<SettingProblem> settingsProblem(const CoderSettings& settings);

@@ -96,6 +96,68 @@ TEST(CliSettings, AWrongSettingIsAUsageErrorThatSaysWhyAndWritesNothing) {
               (std::vector<std::string>{"mowa.wav_12.20_sout_noadapt.wav"}));
 }
 
+// A configuration kept in a file codes as the same --set options do, and the
+// command line applies --settings and --set in the order given; the pair of
+// factors is judged once all are read, whatever their order.
+TEST(CliSettings, SettingsFilesKeepAConfigurationAndAreReadInTheirPlace) {
+    const TempDir dir;
+    const std::string file = arg(dir / "chosen.txt");
+    ASSERT_EQ(
+        runCli({"settings", "--write", file, "--set", "gamma1=0.9", "--set", "enhancement=off"})
+            .exitCode,
+        0);
+    EXPECT_EQ(runCli({"settings", "--write", file}).exitCode, 1) << "an existing file replaced";
+    ASSERT_EQ(runCli({"encode", arg(test::samplePath()), "-d", arg(dir / "set"), "--set",
+                      "gamma1=0.9", "--set", "enhancement=off"})
+                  .exitCode,
+              0);
+    const test::CliResult fromFile =
+        runCli({"encode", arg(test::samplePath()), "-d", arg(dir / "file"), "--settings", file});
+    ASSERT_EQ(fromFile.exitCode, 0) << fromFile.err;
+    const std::string name = "mowa.wav_12.20_sout_g1-0.9_noenh.wav";
+    EXPECT_EQ(readBytes(dir / "file" / name), readBytes(dir / "set" / name));
+
+    // The later wins: the file's gamma1 over an earlier --set, a later --set over the file's.
+    const test::CliResult written = runCli({"settings", "--write", "-", "--set", "gamma1=0.8",
+                                            "--settings", file, "--set", "gamma2=0.5"});
+    ASSERT_EQ(written.exitCode, 0) << written.err;
+    EXPECT_NE(written.out.find("gamma1=0.9 "), std::string::npos) << written.out;
+    EXPECT_NE(written.out.find("gamma2=0.5 "), std::string::npos) << written.out;
+    EXPECT_NE(runCli({"settings", "--write", "-", "--settings", file, "--set", "gamma1=0.8"})
+                  .out.find("gamma1=0.8 "),
+              std::string::npos);
+
+    // gamma1=0.5 then gamma2=0.4 agree, as the reverse order does.
+    for (const auto& order : {std::vector<std::string>{"gamma1=0.5", "gamma2=0.4"},
+                              std::vector<std::string>{"gamma2=0.4", "gamma1=0.5"}}) {
+        const test::CliResult result =
+            runCli({"encode", arg(test::samplePath()), "-o", arg(dir / "pair.wav"), "-y", "--set",
+                    order[0], "--set", order[1]});
+        EXPECT_EQ(result.exitCode, 0) << order[0] << " " << order[1] << ": " << result.err;
+    }
+}
+
+TEST(CliSettings, ABadSettingsFileNamesEveryLineAndCodesNothing) {
+    const TempDir dir;
+    const std::filesystem::path file = dir / "bad.txt";
+    const std::string text =
+        "# kept for the lecture\ngamma1=0.9\nhigh-pass=20\ngamma1=0.8\ncolour=red\n";
+    test::writeBytes(file, {text.begin(), text.end()});
+    const test::CliResult result = runCli(
+        {"encode", arg(test::samplePath()), "-d", arg(dir / "out"), "--settings", arg(file)});
+    EXPECT_EQ(result.exitCode, 2);
+    for (const std::string& line :
+         {arg(file) + ":3: high-pass: 20 lies outside 50..300 Hz",
+          arg(file) + ":4: gamma1 is set again (first on line 2)",
+          arg(file) + ":5: unknown setting 'colour' ('zorvel-cli settings' lists them)"})
+        EXPECT_NE(result.err.find(line), std::string::npos) << line << "\n" << result.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "out"));
+    const test::CliResult missing = runCli({"encode", arg(test::samplePath()), "-d",
+                                            arg(dir / "out"), "--settings", arg(dir / "none")});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos) << missing.err;
+}
+
 // With fractional lags, frames gives the fine lag beside the lag, as the
 // coder's record has it; with whole lags the columns are as they always were.
 TEST(CliSettings, FramesGivesTheFineLagWhereTheResolutionIsFiner) {
