@@ -174,7 +174,8 @@ SynthesisBlock SpeechCoder::zeroInputBlock(int a) {
             std::span(zeroSignal_).first(kSubframeSamples),
             subframeOf(frame.targetSignal, a),
             subframeOf(frame.zeroInputResponse, a),
-            &weighting_};
+            &weighting_,
+            &subframeWeightingLpCoeffs(frame, a)};
 }
 
 // The adaptive contribution through 1/A(z) and W(z): the filter state of
@@ -183,10 +184,10 @@ SynthesisBlock SpeechCoder::adaptiveContributionBlock(int a) {
     checkSubframe(a);
     FrameRecord& frame = *currentFrame_;
     const FrameRecord& previous = *previousFrame_;
-    return synthesisBlockOf(subframeLpCoeffs(frame, a), subframeOf(frame.adaptiveExcitation, a),
-                            frame.adaptiveSynthesis, previous.adaptiveSynthesis,
-                            frame.adaptiveWeightedSynthesis, previous.adaptiveWeightedSynthesis, a,
-                            weighting_);
+    return synthesisBlockOf(frame, subframeLpCoeffs(frame, a),
+                            subframeOf(frame.adaptiveExcitation, a), frame.adaptiveSynthesis,
+                            previous.adaptiveSynthesis, frame.adaptiveWeightedSynthesis,
+                            previous.adaptiveWeightedSynthesis, a, weighting_);
 }
 
 void SpeechCoder::searchAdaptiveCodebook(int a) {

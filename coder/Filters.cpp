@@ -107,7 +107,10 @@ class PoleZeroRun {
 class SynthesisRun {
   public:
     explicit SynthesisRun(const SynthesisBlock& block)
-        : a_(block.a), c_(poleZeroCoeffs(block.a, *block.weighting)), block_(block) {
+        : a_(block.a),
+          c_(poleZeroCoeffs(block.weightingLp ? LpSpan(*block.weightingLp) : block.a,
+                            *block.weighting)),
+          block_(block) {
         checkBlock(block.input, block.speech);
         checkPoleZeroBlock(block.speechHistory, block.weightedHistory, block.input, block.weighted);
         loadHistory(block.speechHistory, s_);

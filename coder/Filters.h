@@ -71,6 +71,9 @@ struct SynthesisBlock {
     std::span<double> speech;
     std::span<double> weighted;
     const FilterFactors* weighting = &weightingFactors();  // W(z)'s
+    // W(z)'s LP set where it differs from the synthesis filter's (a
+    // quantised 1/A(z) weighted with the analysed set); null: `a`.
+    const LpCoeffs* weightingLp = nullptr;
 };
 void synthesizeAndWeight(const SynthesisBlock& block);
 

@@ -19,10 +19,12 @@ using Response = ImpulseResponse;
 // recursions overlap. Each sum keeps the order of the pass it comes from.
 class ResponseRecursion {
   public:
-    ResponseRecursion(const LpCoeffs& a, const FilterFactors& g, Response& h) : a_(a), h_(h) {
+    // `a` the synthesis filter's set, `w` the weighting filter's.
+    ResponseRecursion(const LpCoeffs& a, const LpCoeffs& w, const FilterFactors& g, Response& h)
+        : a_(a), h_(h) {
         for (int j = 1; j <= kLpOrder; ++j) {
-            num_[j] = g.num[j - 1] * a[j];
-            den_[j] = g.den[j - 1] * a[j];
+            num_[j] = g.num[j - 1] * w[j];
+            den_[j] = g.den[j - 1] * w[j];
         }
     }
 
@@ -44,11 +46,12 @@ class ResponseRecursion {
     Response p_{};
 };
 
-// The responses of two sets side by side.
-void computePair(const LpCoeffs& a, Response& h, const LpCoeffs& b, Response& g,
-                 const FilterFactors& weighting) {
-    ResponseRecursion first(a, weighting, h);
-    ResponseRecursion second(b, weighting, g);
+// The responses of two sets side by side; each pole set with its weighting
+// set (the same one unless the poles are quantised).
+void computePair(const LpCoeffs& a, const LpCoeffs& wa, Response& h, const LpCoeffs& b,
+                 const LpCoeffs& wb, Response& g, const FilterFactors& weighting) {
+    ResponseRecursion first(a, wa, weighting, h);
+    ResponseRecursion second(b, wb, weighting, g);
     for (int i = 0; i < kImpulseResponseSamples; ++i) {
         first.step(i);
         second.step(i);
@@ -59,8 +62,8 @@ void computePair(const LpCoeffs& a, Response& h, const LpCoeffs& b, Response& g,
 
 void SpeechCoder::computeImpulseResponses() {
     FrameRecord& frame = *currentFrame_;
-    computePair(frame.lpCoeffsI, frame.impulseResponseI, frame.lpCoeffsII, frame.impulseResponseII,
-                weighting_);
+    computePair(frame.lpCoeffsI, frame.lpCoeffsI, frame.impulseResponseI, frame.lpCoeffsII,
+                frame.lpCoeffsII, frame.impulseResponseII, weighting_);
     if (!frame.lpInterpolated) return;
     // Each subframe's own response: an analysed set's is there already, the
     // interpolated ones are computed two by two.
@@ -80,14 +83,15 @@ void SpeechCoder::computeImpulseResponses() {
     for (; k + 1 < count; k += 2) {
         const int a = pending[k];
         const int b = pending[k + 1];
-        computePair(frame.lpCoeffsInterpolated[a], frame.impulseResponseInterpolated[a],
+        computePair(frame.lpCoeffsInterpolated[a], frame.lpCoeffsInterpolated[a],
+                    frame.impulseResponseInterpolated[a], frame.lpCoeffsInterpolated[b],
                     frame.lpCoeffsInterpolated[b], frame.impulseResponseInterpolated[b],
                     weighting_);
     }
     if (k < count) {
         const int a = pending[k];
-        ResponseRecursion alone(frame.lpCoeffsInterpolated[a], weighting_,
-                                frame.impulseResponseInterpolated[a]);
+        ResponseRecursion alone(frame.lpCoeffsInterpolated[a], frame.lpCoeffsInterpolated[a],
+                                weighting_, frame.impulseResponseInterpolated[a]);
         for (int i = 0; i < kImpulseResponseSamples; ++i) alone.step(i);
     }
 }

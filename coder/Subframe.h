@@ -37,22 +37,6 @@ inline ConstSubframeSpan precedingBlock(const Signal& current, const Signal& pre
     return a == 0 ? subframeOf(previous, kSubframes - 1) : subframeOf(current, a - 1);
 }
 
-// The synthesizeAndWeight block of subframe a that filters `input` into the
-// subframe of `speech` and `weighted` of the current record, with the blocks
-// before as the histories, W(z) with the factors `weighting`.
-inline SynthesisBlock synthesisBlockOf(const LpCoeffs& lp, std::span<const double> input,
-                                       Signal& speech, const Signal& previousSpeech,
-                                       Signal& weighted, const Signal& previousWeighted, int a,
-                                       const FilterFactors& weighting) {
-    return {lp,
-            precedingBlock(speech, previousSpeech, a),
-            precedingBlock(weighted, previousWeighted, a),
-            input,
-            subframeOf(speech, a),
-            subframeOf(weighted, a),
-            &weighting};
-}
-
 // sum p(n) q(n), n ascending.
 inline double dot(std::span<const double> p, std::span<const double> q) {
     double sum = 0.0;
@@ -62,9 +46,39 @@ inline double dot(std::span<const double> p, std::span<const double> q) {
 
 inline bool inFirstHalf(int a) { return a * kSubframeSamples < kHalfFrameSamples; }
 
+// The LP set of subframe a's synthesis filter 1/A(z): the synthesis, the
+// zero-input response, the impulse response's poles and the post-filter.
 inline const LpCoeffs& subframeLpCoeffs(const FrameRecord& frame, int a) {
     if (frame.lpInterpolated) return frame.lpCoeffsInterpolated[a];
     return inFirstHalf(a) ? frame.lpCoeffsI : frame.lpCoeffsII;
+}
+
+// The LP set of subframe a's weighting filter W(z) = A(z/g1)/A(z/g2), which
+// shapes the error the searches minimise: the analysed set, also where the
+// synthesis filter's is another (a quantised one).
+inline const LpCoeffs& subframeWeightingLpCoeffs(const FrameRecord& frame, int a) {
+    if (frame.lpInterpolated) return frame.lpCoeffsInterpolated[a];
+    return inFirstHalf(a) ? frame.lpCoeffsI : frame.lpCoeffsII;
+}
+
+// The synthesizeAndWeight block of subframe a that filters `input` into the
+// subframe of `speech` and `weighted` of the current record, with the blocks
+// before as the histories, W(z) with the factors `weighting`.
+// W(z) with the subframe's weighting set (subframeWeightingLpCoeffs of
+// `frame`), 1/A(z) with `lp`.
+inline SynthesisBlock synthesisBlockOf(const FrameRecord& frame, const LpCoeffs& lp,
+                                       std::span<const double> input, Signal& speech,
+                                       const Signal& previousSpeech, Signal& weighted,
+                                       const Signal& previousWeighted, int a,
+                                       const FilterFactors& weighting) {
+    return {lp,
+            precedingBlock(speech, previousSpeech, a),
+            precedingBlock(weighted, previousWeighted, a),
+            input,
+            subframeOf(speech, a),
+            subframeOf(weighted, a),
+            &weighting,
+            &subframeWeightingLpCoeffs(frame, a)};
 }
 
 // h(0..39): the first 40 samples of the weighted synthesis filter's response.

@@ -15,10 +15,10 @@ SynthesisBlock SpeechCoder::synthesisBlock(int a) {
     checkSubframe(a);
     FrameRecord& frame = *currentFrame_;
     const FrameRecord& previous = *previousFrame_;
-    return synthesisBlockOf(subframeLpCoeffs(frame, a), subframeOf(frame.enhancedExcitation, a),
-                            frame.synthesizedSpeech, previous.synthesizedSpeech,
-                            frame.weightedSynthesizedSpeech, previous.weightedSynthesizedSpeech, a,
-                            weighting_);
+    return synthesisBlockOf(frame, subframeLpCoeffs(frame, a),
+                            subframeOf(frame.enhancedExcitation, a), frame.synthesizedSpeech,
+                            previous.synthesizedSpeech, frame.weightedSynthesizedSpeech,
+                            previous.weightedSynthesizedSpeech, a, weighting_);
 }
 
 void SpeechCoder::synthesizeSubframe(int a) { synthesizeAndWeight(synthesisBlock(a)); }
