@@ -101,6 +101,9 @@ struct CoderModeRules {
     std::string_view fileSuffix;  // the mode's part of an output name: "_12.20", "_07.40"
     bool twoLpAnalyses;           // LP sets I and II from differently windowed analyses
     bool oneOpenLoopLagPerFrame;  // the second half's open-loop lag repeats the first
+    // Bits of the quantised line spectral frequencies per frame: of the
+    // frame's one set, or with two LP analyses of sets I and II together.
+    int lsfBits;
     PulseLayout pulseLayout;
     SignRule signRule;
     EnhancementRule enhancementRule;
@@ -119,6 +122,7 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .fileSuffix = "_12.20",
      .twoLpAnalyses = true,
      .oneOpenLoopLagPerFrame = false,
+     .lsfBits = 38,
      .pulseLayout = {.search = PulseSearch::pairwise, .pulses = 10, .pairwiseTracks = 5},
      .signRule = SignRule::residualAndTarget,
      .enhancementRule = EnhancementRule::gentle},
@@ -126,6 +130,7 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .fileSuffix = "_10.20",
      .twoLpAnalyses = false,
      .oneOpenLoopLagPerFrame = false,
+     .lsfBits = 26,
      .pulseLayout = {.search = PulseSearch::pairwise, .pulses = 8, .pairwiseTracks = 4},
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
@@ -133,6 +138,7 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .fileSuffix = "_07.95",
      .twoLpAnalyses = false,
      .oneOpenLoopLagPerFrame = false,
+     .lsfBits = 27,
      .pulseLayout = {.search = PulseSearch::nested,
                      .pulses = 4,
                      .lists = {tracks::k0, tracks::k1, tracks::k2, tracks::k3And4}},
@@ -142,6 +148,7 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .fileSuffix = "_07.40",
      .twoLpAnalyses = false,
      .oneOpenLoopLagPerFrame = false,
+     .lsfBits = 26,
      .pulseLayout = {.search = PulseSearch::nested,
                      .pulses = 4,
                      .lists = {tracks::k0, tracks::k1, tracks::k2, tracks::k3And4}},
@@ -151,6 +158,7 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .fileSuffix = "_06.70",
      .twoLpAnalyses = false,
      .oneOpenLoopLagPerFrame = false,
+     .lsfBits = 26,
      .pulseLayout = {.search = PulseSearch::nested,
                      .pulses = 3,
                      .lists = {tracks::k0, tracks::k1And3, tracks::k2And4}},
@@ -160,6 +168,7 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .fileSuffix = "_05.90",
      .twoLpAnalyses = false,
      .oneOpenLoopLagPerFrame = false,
+     .lsfBits = 26,
      .pulseLayout = {.search = PulseSearch::nested,
                      .pulses = 2,
                      .lists = {tracks::k1And3, tracks::kStep8}},
@@ -169,6 +178,7 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .fileSuffix = "_05.15",
      .twoLpAnalyses = false,
      .oneOpenLoopLagPerFrame = true,
+     .lsfBits = 23,
      .pulseLayout = {.search = PulseSearch::trackPairs,
                      .pulses = 2,
                      .trackPairs = kStep5TrackPairs},
@@ -178,6 +188,7 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .fileSuffix = "_04.75",
      .twoLpAnalyses = false,
      .oneOpenLoopLagPerFrame = true,
+     .lsfBits = 23,
      .pulseLayout = {.search = PulseSearch::trackPairs,
                      .pulses = 2,
                      .trackPairs = kStep5TrackPairs},
