@@ -14,6 +14,7 @@
 
 #include "cli/FileChecks.h"
 #include "cli/InterruptCleanup.h"
+#include "cli/NumberText.h"
 #include "cli/SweepInputs.h"
 #include "coder/LsfTraining.h"
 #include "coder/WorkPool.h"
@@ -82,9 +83,9 @@ void printDistortionRow(std::ostream& out, const LsfDistortion& d, const std::st
                         const SpectralDistortionStatistics& s, bool csv) {
     const std::string modes = modesOf(*d.design);
     if (csv) {
-        out << d.design->bits << ',' << modes << ',' << set << ',' << s.frames() << ',' << s.mean()
-            << ',' << 100.0 * s.outlierShare() << ',' << 100.0 * s.largeShare() << ','
-            << s.maximum() << '\n';
+        out << d.design->bits << ',' << csvField(modes) << ',' << set << ',' << s.frames() << ','
+            << numberText(s.mean()) << ',' << numberText(100.0 * s.outlierShare()) << ','
+            << numberText(100.0 * s.largeShare()) << ',' << numberText(s.maximum()) << '\n';
         return;
     }
     out << std::left << std::setw(10) << d.design->bits << std::setw(22) << modes << std::setw(5)

@@ -13,8 +13,8 @@
 namespace zorvel {
 namespace {
 
-constexpr int kPredictorSteps = 95;  // b = 0, 0.01, ..., 0.95
-constexpr double kPredictorStep = 0.01;
+constexpr int kPredictorSteps = 95;            // b = 0, 0.01, ..., 0.95
+constexpr double kPredictorDivisions = 100.0;  // b = step / 100
 
 // The first mode of the table with two LP analyses, or with one.
 CoderMode modeWithAnalyses(bool two) {
@@ -106,27 +106,13 @@ double lastSetEnergy(const SetsOfKind& kind, const Values& m, int i, double b) {
     return energy;
 }
 
-// The residual energy of component i of set I against set II's residual.
-double firstSetEnergy(const SetsOfKind& kind, const Values& m, int i, double bII, double b) {
-    double energy = 0.0;
-    for (const auto& file : kind.files) {
-        double eII = 0.0;  // e of set II, frame n - 1
-        for (const auto& frame : file) {
-            const double e = centred(frame, m, 0, i) - b * eII;
-            energy += e * e;
-            eII = centred(frame, m, 1, i) - bII * eII;
-        }
-    }
-    return energy;
-}
-
 // The coefficient of the grid with the least energy (the first of equals).
 template <class Energy>
 double bestCoefficient(Energy energy) {
     double best = 0.0;
     double least = energy(0.0);
     for (int step = 1; step <= kPredictorSteps; ++step) {
-        const double b = step * kPredictorStep;
+        const double b = step / kPredictorDivisions;
         const double E = energy(b);
         if (E < least) {
             least = E;
@@ -143,8 +129,7 @@ Values predictorOf(const SetsOfKind& kind, const Values& m) {
         const double bLast =
             bestCoefficient([&](double c) { return lastSetEnergy(kind, m, i, c); });
         b[last * kLpOrder + i] = bLast;
-        if (kind.sets == 2)
-            b[i] = bestCoefficient([&](double c) { return firstSetEnergy(kind, m, i, bLast, c); });
+        if (kind.sets == 2) b[i] = bLast;  // set I predicted alike
     }
     return b;
 }

@@ -55,7 +55,9 @@ double spectralDistortion(const LpCoeffs& a, const LpCoeffs& b) {
     double sum = 0.0;
     for (int k = 0; k < kSpectralDistortionPoints; ++k) {
         // 10 log10 P_a - 10 log10 P_b with P = 1 / |A|^2.
-        const double d = 10.0 * std::log10(squaredMagnitude(b, k) / squaredMagnitude(a, k));
+        // (a difference of two logarithms: SD(a, b) is SD(b, a) exactly).
+        const double d =
+            10.0 * (std::log10(squaredMagnitude(b, k)) - std::log10(squaredMagnitude(a, k)));
         sum += d * d;
     }
     return std::sqrt(sum / kSpectralDistortionPoints);

@@ -228,10 +228,11 @@ LbgResult trainLbg(const TrainingVectors& training, int bits) {
     Codebook codebook{dimension, std::vector<double>(dimension, 0.0)};
     for (int size = 1;; size *= 2) {
         double previous = std::numeric_limits<double>::infinity();
-        for (int iteration = 0; iteration < kMaxIterations; ++iteration) {
+        for (int iteration = 0;; ++iteration) {
             const double D = assign(training, codebook, component, cell, distance);
             result.steps.push_back({size, D});
             if (iteration > 0 && previous - D <= kStopRatio * previous) break;
+            if (iteration + 1 == kMaxIterations) break;
             previous = D;
             moveToCentroids(training, cell, distance, codebook);
         }

@@ -12,8 +12,14 @@
 // centroid of its cell, c_i = sum w_i x_i / sum w_i; a codeword left without
 // vectors takes the vector that lies farthest from its own codeword. Both
 // moves lower D or keep it, and keeping every codeword when doubling keeps
-// it too, so D never grows over a whole run. A size ends when an iteration
-// lowers D by no more than kStopRatio of its value, or after kMaxIterations.
+// it too, so D never grows over a whole run. A size ends with an assignment:
+// the first that lowers D by no more than kStopRatio of its value, or the
+// kMaxIterations-th; the codebook kept is the one that assignment measured.
+// The training's nearest-codeword search starts at the vector's codeword of
+// the last iteration and goes outwards in the order of the component of
+// the widest weighted spread, stopping on each side once that component's
+// term alone reaches the best distance: the codeword it finds is a nearest
+// one, as a full search would find.
 // Everything runs in one fixed order: the same vectors in the same order
 // give the same codebooks bit for bit.
 #pragma once
