@@ -93,8 +93,7 @@ std::string reportLine(const ImportJob& job, const ConvertedRecording& r) {
 }
 
 void importOne(ImportJob& job, bool overwrite, StagingArea& area) {
-    const ConvertedRecording r = convertRecording(job.input);
-    writeConvertedFile(r, job.output, area, overwrite);
+    const ConvertedRecording r = writeConvertedRecording(job.input, job.output, area, overwrite);
     job.report = reportLine(job, r);
 }
 

@@ -21,7 +21,7 @@ ConvertedRecording convertInput(const std::filesystem::path& input) {
 
 SpeechInput openCoderInput(const std::filesystem::path& input, bool convert) {
     if (!convert) return SpeechInput(input);
-    return convertedInput(convertInput(input));
+    return convertedTemporaryInput(input);
 }
 
 std::int64_t framesToCode(const std::filesystem::path& input, bool convert) {

@@ -1,8 +1,8 @@
 // What the coding subcommands do with a recording the coder cannot take as
 // it stands (another rate, more channels, other samples or another container,
-// as libsndfile recognises it): refuse it by default, convert it in memory
-// with --resample, or code its bytes from 60 with --as-is. Raw files and
-// 8000 Hz mono 16-bit WAV are coded as they stand either way.
+// as libsndfile recognises it): refuse it by default, convert it with
+// --resample (block by block, into a scratch file), or code its bytes from 60 with --as-is. Raw
+// files and 8000 Hz mono 16-bit WAV are coded as they stand either way.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +14,7 @@
 namespace zorvel::cli {
 
 struct InputFormatChoice {
-    bool resample = false;  // --resample: convert in memory first
+    bool resample = false;  // --resample: convert first (into a scratch file)
     bool asIs = false;      // --as-is: the bytes from 60, whatever the file is
 };
 
@@ -27,7 +27,7 @@ bool convertsInput(const std::filesystem::path& input, const InputFormatChoice& 
 // The recording converted; throws FileError when it cannot be read.
 ConvertedRecording convertInput(const std::filesystem::path& input);
 
-// The coder's input: the file itself, or its conversion in memory.
+// The coder's input: the file itself, or its conversion in a scratch file.
 SpeechInput openCoderInput(const std::filesystem::path& input, bool convert);
 
 // Whole frames the coder will read: of the file, or of its conversion.

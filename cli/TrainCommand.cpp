@@ -152,10 +152,10 @@ int runTrain(const TrainArguments& a) {
     // The held-out speech is read before anything is trained or written.
     std::optional<std::vector<LsfTrainingFile>> test;
     if (!heldOut.empty()) {
-        const Clock::time_point stop = Clock::now();
+        const Clock::time_point heldOutStart = Clock::now();
         test = analyseFiles(heldOut, a.inputFormat, a.jobs);
         if (!test) return kExitFailed;
-        start += stop - Clock::now();  // not part of the training's time
+        start += Clock::now() - heldOutStart;  // not part of the training's time
     }
     const std::int64_t frames = framesOf(*files);
     QuantiserTables tables;

@@ -96,6 +96,18 @@ struct PulseLayout {
     std::array<TrackPairRuns, kSubframes> trackPairs = {};  // trackPairs: the runs of subframe a
 };
 
+// How a subframe's pitch lag is sent (LagCodes.h).
+enum class LagCoding {
+    absolute,  // on its own
+    relative,  // as a step from the previous subframe's lag
+};
+
+struct LagCode {
+    LagCoding coding;
+    int bits;
+};
+using LagCodes = std::array<LagCode, kSubframes>;
+
 struct CoderModeRules {
     std::string_view rate;        // kbit/s as the windows show it: "12.2", "7.40"
     std::string_view fileSuffix;  // the mode's part of an output name: "_12.20", "_07.40"
@@ -105,6 +117,7 @@ struct CoderModeRules {
     // frame's one set, or with two LP analyses of sets I and II together.
     int lsfBits;
     PulseLayout pulseLayout;
+    LagCodes lagCodes;  // subframes 0..3, when the parameters are quantised
     SignRule signRule;
     EnhancementRule enhancementRule;
 };
@@ -124,6 +137,10 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .oneOpenLoopLagPerFrame = false,
      .lsfBits = 38,
      .pulseLayout = {.search = PulseSearch::pairwise, .pulses = 10, .pairwiseTracks = 5},
+     .lagCodes = {{{LagCoding::absolute, 9},
+                   {LagCoding::relative, 6},
+                   {LagCoding::absolute, 9},
+                   {LagCoding::relative, 6}}},
      .signRule = SignRule::residualAndTarget,
      .enhancementRule = EnhancementRule::gentle},
     {.rate = "10.2",
@@ -132,6 +149,10 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .oneOpenLoopLagPerFrame = false,
      .lsfBits = 26,
      .pulseLayout = {.search = PulseSearch::pairwise, .pulses = 8, .pairwiseTracks = 4},
+     .lagCodes = {{{LagCoding::absolute, 8},
+                   {LagCoding::relative, 5},
+                   {LagCoding::absolute, 8},
+                   {LagCoding::relative, 5}}},
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
     {.rate = "7.95",
@@ -142,6 +163,10 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .pulseLayout = {.search = PulseSearch::nested,
                      .pulses = 4,
                      .lists = {tracks::k0, tracks::k1, tracks::k2, tracks::k3And4}},
+     .lagCodes = {{{LagCoding::absolute, 8},
+                   {LagCoding::relative, 6},
+                   {LagCoding::absolute, 8},
+                   {LagCoding::relative, 6}}},
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
     {.rate = "7.40",
@@ -152,6 +177,10 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .pulseLayout = {.search = PulseSearch::nested,
                      .pulses = 4,
                      .lists = {tracks::k0, tracks::k1, tracks::k2, tracks::k3And4}},
+     .lagCodes = {{{LagCoding::absolute, 8},
+                   {LagCoding::relative, 5},
+                   {LagCoding::absolute, 8},
+                   {LagCoding::relative, 5}}},
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
     {.rate = "6.70",
@@ -162,6 +191,10 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .pulseLayout = {.search = PulseSearch::nested,
                      .pulses = 3,
                      .lists = {tracks::k0, tracks::k1And3, tracks::k2And4}},
+     .lagCodes = {{{LagCoding::absolute, 8},
+                   {LagCoding::relative, 4},
+                   {LagCoding::absolute, 8},
+                   {LagCoding::relative, 4}}},
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
     {.rate = "5.90",
@@ -172,6 +205,10 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .pulseLayout = {.search = PulseSearch::nested,
                      .pulses = 2,
                      .lists = {tracks::k1And3, tracks::kStep8}},
+     .lagCodes = {{{LagCoding::absolute, 8},
+                   {LagCoding::relative, 4},
+                   {LagCoding::absolute, 8},
+                   {LagCoding::relative, 4}}},
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
     {.rate = "5.15",
@@ -182,6 +219,10 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .pulseLayout = {.search = PulseSearch::trackPairs,
                      .pulses = 2,
                      .trackPairs = kStep5TrackPairs},
+     .lagCodes = {{{LagCoding::absolute, 8},
+                   {LagCoding::relative, 4},
+                   {LagCoding::relative, 4},
+                   {LagCoding::relative, 4}}},
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
     {.rate = "4.75",
@@ -192,6 +233,10 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .pulseLayout = {.search = PulseSearch::trackPairs,
                      .pulses = 2,
                      .trackPairs = kStep5TrackPairs},
+     .lagCodes = {{{LagCoding::absolute, 8},
+                   {LagCoding::relative, 4},
+                   {LagCoding::relative, 4},
+                   {LagCoding::relative, 4}}},
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
 }};

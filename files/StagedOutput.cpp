@@ -15,6 +15,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <system_error>
 
 #include "files/TemporaryNames.h"
@@ -189,6 +190,20 @@ StagingArea::Entry StagingArea::create(const std::filesystem::path& finalName, O
     flock(entry.fd.get(), LOCK_EX);
     named_.emplace(entry.directory.get(), entry.temporaryName);
     return entry;
+}
+
+Descriptor scratchFile() {
+    std::error_code ignored;
+    const std::filesystem::path directory = std::filesystem::temp_directory_path(ignored);
+    const std::filesystem::path where = directory.empty() ? "/tmp" : directory;
+    Descriptor fd(::open(where.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+    if (fd) return fd;
+    // No anonymous files there: a unique name, removed at once.
+    std::string name = (where / ".zv-scratch-XXXXXX").string();
+    fd = Descriptor(::mkostemp(name.data(), O_CLOEXEC));
+    if (!fd) throw systemError("cannot make a scratch file in", where, errno);
+    ::unlink(name.c_str());
+    return fd;
 }
 
 void StagingArea::commit(Entry& entry, const std::filesystem::path& finalName, OutputPlace place,

@@ -54,6 +54,11 @@ int newFileError(const std::filesystem::path& directory);
 // system's reason (a full disk, say) when it cannot.
 void writeAll(int fd, const char* data, std::size_t size, const std::filesystem::path& name);
 
+// An anonymous file in the system's temporary directory (TMPDIR), open for
+// reading, writing and seeking, gone with its descriptor: room for data too
+// long to hold in memory. Throws FileError with the system's reason.
+Descriptor scratchFile();
+
 // The staged outputs in flight, shared by the threads of one command.
 class StagingArea {
   public:

@@ -16,6 +16,7 @@
 #include "files/Descriptor.h"
 #include "files/FileError.h"
 #include "files/StagedOutput.h"
+#include "sound/DescriptorStream.h"
 #include "sound/SoundFile.h"
 #include "sound/SpeechInput.h"
 #include "sound/Wave.h"
@@ -32,16 +33,8 @@ constexpr double kSmallestSample = -32768.0;
 constexpr double kLowestRate = 1.0;
 constexpr double kHighestRate = 2147483647.0;
 
-std::int64_t outputLength(std::size_t inputFrames, double rate) {
-    return std::llround(static_cast<double>(inputFrames) * kSampleRate / rate);
-}
-
-struct ResamplerDelete {
-    void operator()(soxr_t resampler) const noexcept { soxr_delete(resampler); }
-};
-
 // The one owner of a libsoxr resampler.
-using Resampler = std::unique_ptr<std::remove_pointer_t<soxr_t>, ResamplerDelete>;
+using Resampler = std::unique_ptr<::soxr, BlockConversion::ResamplerDelete>;
 
 [[noreturn]] void resamplerFailed(soxr_error_t error) {
     throw FileError(std::string("cannot be resampled: ") + error);
@@ -65,75 +58,128 @@ Resampler resamplerFrom(double rate) {
 
 }  // namespace
 
-std::vector<double> resampleTo8k(std::span<const double> mono, double rate) {
-    if (rate == kSampleRate) return {mono.begin(), mono.end()};
-    const Resampler resampler = resamplerFrom(rate);
-    std::vector<double> out(static_cast<std::size_t>(outputLength(mono.size(), rate)), 0.0);
+void BlockConversion::ResamplerDelete::operator()(::soxr* resampler) const noexcept {
+    soxr_delete(resampler);
+}
 
-    // The whole input, then the end of input (a null buffer) until the
-    // filter's delay has come out: the output stays aligned with the input.
-    std::size_t inputDone = 0;
-    std::size_t outputDone = 0;
-    while (outputDone < out.size()) {
-        const bool inputLeft = inputDone < mono.size();
-        std::size_t used = 0;
-        std::size_t made = 0;
-        const soxr_error_t error =
-            soxr_process(resampler.get(), inputLeft ? mono.data() + inputDone : nullptr,
-                         inputLeft ? mono.size() - inputDone : 0, &used, out.data() + outputDone,
-                         out.size() - outputDone, &made);
-        if (error != nullptr) resamplerFailed(error);
-        inputDone += used;
-        outputDone += made;
-        if (!inputLeft && made == 0) break;  // drained
-    }
-    // libsoxr's count of the output may fall short of the rounded length by
-    // the one sample the rounding added, which stays silent; never by more.
-    if (const std::size_t missing = out.size() - outputDone; missing > 1)
-        throw FileError("cannot be resampled: libsoxr ended " + std::to_string(missing) +
-                        " samples short");
+std::vector<double> resampleTo8k(std::span<const double> mono, double rate) {
+    std::vector<double> out;
+    BlockConversion conversion(1, rate, [&](std::span<const double> block) {
+        out.insert(out.end(), block.begin(), block.end());
+    });
+    conversion.feedMono(mono);
+    conversion.finish();
     return out;
 }
 
-ConvertedRecording convertSamples(std::span<const double> interleaved, int channels, double rate) {
+BlockConversion::BlockConversion(int channels, double rate, ResampledSink sink)
+    : channels_(channels), rate_(rate), sink_(std::move(sink)) {
     if (channels < 1) throw FileError("a recording without channels");
-    ConvertedRecording result;
-    const std::size_t frames = interleaved.size() / static_cast<std::size_t>(channels);
-    std::vector<double> mono(frames);
+    if (rate != kSampleRate) resampler_ = resamplerFrom(rate);
+}
+
+BlockConversion::~BlockConversion() = default;
+
+void BlockConversion::feed(std::span<const double> interleaved) {
+    const std::size_t frames = interleaved.size() / static_cast<std::size_t>(channels_);
+    mono_.resize(frames);
     for (std::size_t i = 0; i < frames; ++i) {
         double sum = 0.0;
-        for (int c = 0; c < channels; ++c) sum += interleaved[i * channels + c];
-        mono[i] = sum / channels * kFullScale;
+        for (int c = 0; c < channels_; ++c) sum += interleaved[i * channels_ + c];
+        mono_[i] = sum / channels_ * kFullScale;
     }
-    const std::vector<double> resampled = resampleTo8k(mono, rate);
+    resample(mono_);
+}
 
-    std::string samples(resampled.size() * 2, '\0');
+void BlockConversion::feedMono(std::span<const double> mono) { resample(mono); }
+
+void BlockConversion::resample(std::span<const double> mono) {
+    framesIn_ += static_cast<std::int64_t>(mono.size());
+    if (!resampler_) {
+        deliver(mono);
+        return;
+    }
+    std::size_t done = 0;
+    while (done < mono.size()) {
+        std::size_t used = 0;
+        std::size_t made = 0;
+        const soxr_error_t error =
+            soxr_process(resampler_.get(), mono.data() + done, mono.size() - done, &used,
+                         out_.data(), out_.size(), &made);
+        if (error != nullptr) resamplerFailed(error);
+        done += used;
+        deliver(std::span(out_).first(made));
+    }
+}
+
+void BlockConversion::deliver(std::span<const double> resampled) {
+    samplesOut_ += static_cast<std::int64_t>(resampled.size());
+    if (!resampled.empty()) sink_(resampled);
+}
+
+std::int64_t BlockConversion::finish() {
+    const std::int64_t length = std::llround(static_cast<double>(framesIn_) * kSampleRate / rate_);
+    // The end of input (a null buffer) until the filter's delay has come
+    // out, up to the rounded length: the output stays aligned with the input.
+    while (resampler_ && samplesOut_ < length) {
+        std::size_t made = 0;
+        const std::size_t room =
+            std::min(out_.size(), static_cast<std::size_t>(length - samplesOut_));
+        const soxr_error_t error =
+            soxr_process(resampler_.get(), nullptr, 0, nullptr, out_.data(), room, &made);
+        if (error != nullptr) resamplerFailed(error);
+        if (made == 0) break;  // drained
+        deliver(std::span(out_).first(made));
+    }
+    // libsoxr's count of the output may fall short of the rounded length by
+    // the one sample the rounding added, which stays silent; never by more.
+    const std::int64_t missing = length - samplesOut_;
+    if (missing > 1)
+        throw FileError("cannot be resampled: libsoxr ended " + std::to_string(missing) +
+                        " samples short");
+    if (missing == 1) {
+        const double silence = 0.0;
+        deliver(std::span(&silence, 1));
+    }
+    return samplesOut_;
+}
+
+void SampleRounding::round(std::span<const double> resampled) {
+    bytes.resize(resampled.size() * 2);
     for (std::size_t i = 0; i < resampled.size(); ++i) {
         const double y = std::round(resampled[i]);
-        result.peak = std::max(result.peak, std::fabs(resampled[i]) / kFullScale);
+        peak = std::max(peak, std::fabs(resampled[i]) / kFullScale);
         double s = y;
         if (!(y <= kLargestSample) || !(y >= kSmallestSample)) {
-            ++result.clipped;
+            ++clipped;
             s = std::isnan(y) ? 0.0 : std::clamp(y, kSmallestSample, kLargestSample);
         }
         const auto bits = static_cast<std::uint16_t>(static_cast<std::int16_t>(s));
-        samples[2 * i] = static_cast<char>(bits & 0xFF);
-        samples[2 * i + 1] = static_cast<char>(bits >> 8);
+        bytes[2 * i] = static_cast<char>(bits & 0xFF);
+        bytes[2 * i + 1] = static_cast<char>(bits >> 8);
     }
-
-    std::ostringstream file;
-    file << std::string(kSampleDataOffset, '\0');
-    writeWaveHeader(file, static_cast<std::uint32_t>(samples.size()));
-    file << samples;
-    result.bytes = std::move(file).str();
-    result.samples = static_cast<std::int64_t>(resampled.size());
-    result.converted = true;
-    return result;
 }
 
-ConvertedRecording convertRecording(const std::filesystem::path& file) {
-    const RecordingFormat source = describeRecording(file);
-    if (source.kind == RecordingKind::unrecognised)
+namespace {
+
+// The file's first 60 bytes for `samples` samples: the header, then zeros.
+std::string headerBytes(std::int64_t samples) {
+    std::ostringstream file;
+    file << std::string(kSampleDataOffset, '\0');
+    file.seekp(0);
+    writeWaveHeader(file, static_cast<std::uint32_t>(samples * 2));
+    std::string header = std::move(file).str();
+    header.resize(kSampleDataOffset, '\0');
+    return header;
+}
+
+// Runs `file` through a conversion block by block, handing the rounded
+// samples' bytes to `sink`; only a block is held at a time.
+ConvertedRecording convertInBlocks(const std::filesystem::path& file,
+                                   const std::function<void(std::string_view)>& sink) {
+    ConvertedRecording result;
+    result.source = describeRecording(file);
+    if (result.source.kind == RecordingKind::unrecognised)
         throw FileError("not a recording libsndfile can read");
     const Descriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!fd) {
@@ -144,19 +190,94 @@ ConvertedRecording convertRecording(const std::filesystem::path& file) {
     SF_INFO info{};
     const SoundFile sound = openSoundFile(fd.get(), info);
     if (!sound) throw FileError("not a recording libsndfile can read");
-    std::vector<double> interleaved;
-    constexpr sf_count_t kBlockFrames = 65536;
-    std::vector<double> block(static_cast<std::size_t>(kBlockFrames) * info.channels);
+    SampleRounding rounding;
+    BlockConversion conversion(info.channels, info.samplerate,
+                               [&](std::span<const double> resampled) {
+                                   rounding.round(resampled);
+                                   sink(rounding.bytes);
+                               });
+    std::vector<double> block(static_cast<std::size_t>(kReadFrames) * info.channels);
     for (;;) {
-        const sf_count_t got = sf_readf_double(sound.get(), block.data(), kBlockFrames);
+        const sf_count_t got = sf_readf_double(sound.get(), block.data(), kReadFrames);
         if (got <= 0) break;
-        interleaved.insert(interleaved.end(), block.begin(), block.begin() + got * info.channels);
+        conversion.feed(std::span(block).first(static_cast<std::size_t>(got) * info.channels));
     }
     if (sf_error(sound.get()) != SF_ERR_NO_ERROR)
         throw FileError(std::string("input file could not be read: ") + sf_strerror(sound.get()));
-    ConvertedRecording result = convertSamples(interleaved, info.channels, info.samplerate);
-    result.source = source;
+    result.samples = conversion.finish();
+    result.clipped = rounding.clipped;
+    result.peak = rounding.peak;
+    result.converted = true;
     return result;
+}
+
+}  // namespace
+
+ConvertedRecording convertSamples(std::span<const double> interleaved, int channels, double rate) {
+    if (channels < 1) throw FileError("a recording without channels");
+    ConvertedRecording result;
+    std::string samples;
+    SampleRounding rounding;
+    BlockConversion conversion(channels, rate, [&](std::span<const double> resampled) {
+        rounding.round(resampled);
+        samples += rounding.bytes;
+    });
+    conversion.feed(interleaved);
+    result.samples = conversion.finish();
+    result.clipped = rounding.clipped;
+    result.peak = rounding.peak;
+    result.bytes = headerBytes(result.samples) + samples;
+    result.converted = true;
+    return result;
+}
+
+ConvertedRecording convertRecording(const std::filesystem::path& file) {
+    std::string samples;
+    ConvertedRecording result =
+        convertInBlocks(file, [&](std::string_view bytes) { samples += bytes; });
+    result.bytes = headerBytes(result.samples) + samples;
+    return result;
+}
+
+ConvertedRecording writeConvertedRecording(const std::filesystem::path& file,
+                                           const std::filesystem::path& output, StagingArea& area,
+                                           bool replace) {
+    StagedFile staged(area, output);
+    const int fd = staged.descriptor();
+    const std::string placeholder(kSampleDataOffset, '\0');
+    writeAll(fd, placeholder.data(), placeholder.size(), output);
+    ConvertedRecording result = convertInBlocks(
+        file, [&](std::string_view bytes) { writeAll(fd, bytes.data(), bytes.size(), output); });
+    // The header, now that the length is known.
+    const std::string header = headerBytes(result.samples);
+    if (::pwrite(fd, header.data(), header.size(), 0) != static_cast<ssize_t>(header.size())) {
+        const int error = errno;
+        throw FileError("'" + output.string() +
+                            "' could not be written: " + std::generic_category().message(error),
+                        error);
+    }
+    staged.commit(replace);
+    return result;
+}
+
+SpeechInput convertedTemporaryInput(const std::filesystem::path& file) {
+    Descriptor fd = scratchFile();
+    const std::string placeholder(kSampleDataOffset, '\0');
+    const std::filesystem::path name = file.string() + " (converted)";
+    writeAll(fd.get(), placeholder.data(), placeholder.size(), name);
+    const ConvertedRecording result = convertInBlocks(file, [&](std::string_view bytes) {
+        writeAll(fd.get(), bytes.data(), bytes.size(), name);
+    });
+    const std::string header = headerBytes(result.samples);
+    if (::pwrite(fd.get(), header.data(), header.size(), 0) !=
+            static_cast<ssize_t>(header.size()) ||
+        ::lseek(fd.get(), 0, SEEK_SET) != 0) {
+        const int error = errno;
+        throw FileError(
+            "the converted samples could not be kept: " + std::generic_category().message(error),
+            error);
+    }
+    return SpeechInput(std::make_unique<DescriptorStream>(std::move(fd)));
 }
 
 SpeechInput convertedInput(const ConvertedRecording& recording) {

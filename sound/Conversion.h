@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -16,6 +17,8 @@
 
 #include "sound/Recording.h"
 #include "sound/Wave.h"
+
+struct soxr;  // libsoxr's resampler
 
 namespace zorvel {
 
@@ -30,6 +33,61 @@ class StagingArea;
 // below 1 Hz, above 2^31 - 1 Hz, more than any sound file states) are refused
 // before it sees them, with a FileError of their own.
 std::vector<double> resampleTo8k(std::span<const double> mono, double rate);
+
+// The conversion as a stream: blocks of interleaved frames in, blocks of
+// 8000 Hz samples (at 16-bit scale, not yet rounded) out to the sink, whose
+// block is valid during the call. Only a block is held, whatever the
+// length; the output is the same, sample for sample, whatever the blocks.
+class BlockConversion {
+  public:
+    using ResampledSink = std::function<void(std::span<const double>)>;
+    // Throws FileError for no channels and for a rate resampleTo8k refuses.
+    BlockConversion(int channels, double rate, ResampledSink sink);
+    ~BlockConversion();
+    BlockConversion(const BlockConversion&) = delete;
+    BlockConversion& operator=(const BlockConversion&) = delete;
+
+    // Whole frames of `channels` samples, full scale 1: averaged and resampled.
+    void feed(std::span<const double> interleaved);
+    // Samples already averaged and at 16-bit scale.
+    void feedMono(std::span<const double> mono);
+    // The end of the input: the rest comes out, up to round(frames * 8000 /
+    // rate) samples in all. Returns that count.
+    std::int64_t finish();
+
+    // Releases a libsoxr resampler.
+    struct ResamplerDelete {
+        void operator()(::soxr* resampler) const noexcept;
+    };
+
+  private:
+    void resample(std::span<const double> mono);
+    void deliver(std::span<const double> resampled);
+
+    int channels_;
+    double rate_;
+    ResampledSink sink_;
+    std::unique_ptr<::soxr, ResamplerDelete> resampler_;  // none at 8000 Hz
+    std::vector<double> mono_;
+    std::vector<double> out_ = std::vector<double>(kBlockSamples);
+    std::int64_t framesIn_ = 0;
+    std::int64_t samplesOut_ = 0;
+
+    static constexpr std::size_t kBlockSamples = 16384;
+};
+
+// Rounds resampled samples to 16 bits, clipping beyond full scale: the
+// bytes of the last block (little-endian), and the counts so far.
+struct SampleRounding {
+    std::string bytes;
+    std::int64_t clipped = 0;  // samples beyond full scale, clipped
+    double peak = 0.0;         // largest magnitude before clipping, 1 = full scale
+
+    void round(std::span<const double> resampled);
+};
+
+// The frames libsndfile reads at a time.
+inline constexpr std::int64_t kReadFrames = 16384;
 
 // A recording converted whole; made only by the conversions below, which
 // throw FileError (its message completes "<input>: ...") instead of giving
@@ -68,7 +126,20 @@ std::filesystem::path convertedFileName(const std::filesystem::path& input,
 void writeConvertedFile(const ConvertedRecording& recording, const std::filesystem::path& output,
                         StagingArea& area, bool replace);
 
+// Converts `file` straight into `output`, block by block, staged as
+// writeConvertedFile does; the result holds everything but the bytes. Its
+// memory does not grow with the recording's length.
+ConvertedRecording writeConvertedRecording(const std::filesystem::path& file,
+                                           const std::filesystem::path& output, StagingArea& area,
+                                           bool replace);
+
 // A coder's input that reads the converted bytes from memory.
 SpeechInput convertedInput(const ConvertedRecording& recording);
+
+// A coder's input that reads `file` converted into an anonymous scratch file
+// (the system's temporary directory), block by block: a long recording
+// takes disk, not memory. Throws FileError as convertRecording does, or when
+// the scratch file cannot be written.
+SpeechInput convertedTemporaryInput(const std::filesystem::path& file);
 
 }  // namespace zorvel

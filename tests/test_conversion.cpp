@@ -8,10 +8,12 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <random>
 #include <vector>
 
 #include "dsp/Fftn.h"
 #include "files/FileError.h"
+#include "files/StagedOutput.h"
 #include "sound/Conversion.h"
 #include "sound/SpeechInput.h"
 #include "tests/TestSupport.h"
@@ -148,6 +150,66 @@ TEST(Conversion, ClippedSamplesAreCountedAndHeldAtFullScale) {
     const std::vector<double> y = samplesOf(r);
     for (std::size_t i = 0; i < y.size(); ++i)
         ASSERT_EQ(y[i], std::clamp(std::round(x[i] * 32768), -32768.0, 32767.0)) << "sample " << i;
+}
+
+// The conversion runs block by block: however the recording is cut into
+// blocks, the samples are those of the whole recording given at once, and
+// what is written through a scratch file or staged reads as the same bytes.
+TEST(Conversion, BlocksOfAnySizeGiveTheSamplesOfTheWhole) {
+    std::mt19937 random(test::testSeed());
+    std::normal_distribution<double> noise(0.0, 0.05);
+    for (const double rate : {44100.0, 48000.0, 11025.0, 8000.0}) {
+        std::vector<double> x(2 * static_cast<std::size_t>(rate * 1.3));
+        for (std::size_t i = 0; i < x.size(); ++i)
+            x[i] = 0.4 * std::sin(2 * std::numbers::pi * 440.0 * (i / 2) / rate) + noise(random);
+        std::vector<double> whole;
+        BlockConversion once(2, rate, [&](std::span<const double> block) {
+            whole.insert(whole.end(), block.begin(), block.end());
+        });
+        once.feed(x);
+        const std::int64_t length = once.finish();
+        std::vector<double> pieces;
+        BlockConversion cut(2, rate, [&](std::span<const double> block) {
+            pieces.insert(pieces.end(), block.begin(), block.end());
+        });
+        std::uniform_int_distribution<std::size_t> frames(1, 30000);
+        for (std::size_t at = 0; at < x.size();) {
+            const std::size_t n = std::min(2 * frames(random), x.size() - at);
+            cut.feed(std::span(x).subspan(at, n));
+            at += n;
+        }
+        EXPECT_EQ(cut.finish(), length);
+        EXPECT_EQ(length, std::llround(x.size() / 2 * 8000.0 / rate)) << rate;
+        ASSERT_EQ(pieces.size(), whole.size()) << rate;
+        for (std::size_t i = 0; i < whole.size(); ++i)
+            ASSERT_EQ(pieces[i], whole[i]) << "rate " << rate << ", sample " << i;
+    }
+}
+
+TEST(Conversion, StreamedOutputsAreTheBytesOfTheConversionInMemory) {
+    test::TempDir dir;
+    writeTone(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 44100, 700.0, 0.6, 3 * 44100 + 11,
+              {1.0, 0.5});
+    const ConvertedRecording inMemory = convertRecording(dir / "in.wav");
+    StagingArea area;
+    const ConvertedRecording written =
+        writeConvertedRecording(dir / "in.wav", dir / "out.wav", area, false);
+    EXPECT_EQ(written.samples, inMemory.samples);
+    EXPECT_EQ(written.peak, inMemory.peak);
+    EXPECT_EQ(test::readBytes(dir / "out.wav"),
+              std::vector<std::uint8_t>(inMemory.bytes.begin(), inMemory.bytes.end()));
+    SpeechInput scratch = convertedTemporaryInput(dir / "in.wav");
+    SpeechInput memory = convertedInput(inMemory);
+    std::array<double, kFrameSamples> a{}, b{};
+    int frames = 0;
+    for (;;) {
+        const bool gotA = scratch.readSamples(a);
+        ASSERT_EQ(gotA, memory.readSamples(b)) << "frame " << frames;
+        if (!gotA) break;
+        ASSERT_EQ(a, b) << "frame " << frames;
+        ++frames;
+    }
+    EXPECT_EQ(frames, inMemory.samples / kFrameSamples);
 }
 
 TEST(Conversion, OutputCarriesTheCodersHeaderAndIsTakenAsItStands) {

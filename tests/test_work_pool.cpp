@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <set>
 #include <stdexcept>
@@ -73,6 +74,9 @@ TEST(WorkPool, TheFirstExceptionReachesTheCallerOnceAllThreadsEnded) {
                 --running;
                 throw std::runtime_error("job 3 failed");
             }
+            // The others take a while, as coding jobs do: the failure has
+            // to stop them however the threads are scheduled.
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
             --running;
             return true;
         });

@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <numbers>
 #include <sstream>
 
 #include "sound/SpeechInput.h"
@@ -154,6 +156,97 @@ INSTANTIATE_TEST_SUITE_P(Subcommands, StraightThrough,
                                            Case{"frames IN --format json -o - -m 5.90", 12, true},
                                            Case{"sweep IN -j 2", 6, false},
                                            Case{"plot IN --frame LAST -m 5.90 -y", 12, false}));
+
+// A 16-bit WAV of `frames` frames of `channels` at `rate` Hz: a 997 Hz tone
+// at half scale, whatever the rate states (a lying header's samples are
+// only bytes).
+fs::path wavFile(const fs::path& name, int rate, int channels, std::int64_t frames) {
+    std::ofstream out(name, std::ios::binary);
+    const auto put = [&](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) out.put(static_cast<char>(value >> (8 * i) & 0xFF));
+    };
+    const auto dataBytes = static_cast<std::uint32_t>(frames * channels * 2);
+    out << "RIFF";
+    put(36 + dataBytes, 4);
+    out << "WAVEfmt ";
+    put(16, 4);
+    put(1, 2);
+    put(static_cast<std::uint32_t>(channels), 2);
+    put(static_cast<std::uint32_t>(rate), 4);
+    put(static_cast<std::uint32_t>(rate * channels * 2), 4);
+    put(static_cast<std::uint32_t>(channels * 2), 2);
+    put(16, 2);
+    out << "data";
+    put(dataBytes, 4);
+    std::vector<char> block;
+    for (int n = 0; n < 48000; ++n)
+        for (int c = 0; c < channels; ++c) {
+            const auto sample = static_cast<std::int16_t>(
+                std::lround(16384.0 * std::sin(2.0 * std::numbers::pi * 997.0 * n / 48000.0)));
+            block.push_back(static_cast<char>(sample & 0xFF));
+            block.push_back(static_cast<char>(sample >> 8 & 0xFF));
+        }
+    for (std::int64_t left = dataBytes; left > 0;) {
+        const auto part = std::min<std::int64_t>(left, static_cast<std::int64_t>(block.size()));
+        out.write(block.data(), part);
+        left -= part;
+    }
+    return name;
+}
+
+struct ConversionCase {
+    const char* words;  // IN: the input, OUT: an output file beside it
+};
+
+void PrintTo(const ConversionCase& c, std::ostream* out) { *out << c.words; }
+
+class Conversions : public ::testing::TestWithParam<ConversionCase> {};
+
+std::vector<std::string> conversionArgs(const ConversionCase& c, const fs::path& input,
+                                        const fs::path& output) {
+    std::vector<std::string> args;
+    std::istringstream words(c.words);
+    for (std::string word; words >> word;)
+        args.push_back(word == "IN" ? arg(input) : word == "OUT" ? arg(output) : word);
+    return args;
+}
+
+// Converted block by block: a recording of any length, and one whose header
+// makes 48 KB of samples into 24,000 s of sound, take a bounded amount of
+// memory. ZORVEL_MEMORY_SECONDS sets the long recording's length (600 in
+// scripts/measure-memory.sh).
+TEST_P(Conversions, HoldLittleWhateverTheRecordingsLength) {
+    const ConversionCase& c = GetParam();
+    if (test::kSanitizedBuild) GTEST_SKIP() << "measured in the release build";
+    const char* sized = std::getenv("ZORVEL_MEMORY_SECONDS");
+    const int longSeconds = sized ? std::atoi(sized) : 120;
+    long peakKb[2] = {};
+    for (const int seconds : {10, longSeconds}) {
+        const test::TempDir d;
+        const fs::path input = wavFile(d / "in.wav", 48000, 2, std::int64_t{48000} * seconds);
+        const Measured m = measure(conversionArgs(c, input, d / "out.wav"), input);
+        ASSERT_EQ(m.result.exitCode, 0) << m.result.err;
+        std::cout << c.words << " on " << seconds << " s: peak " << m.peakKb / 1024 << " MB\n";
+        peakKb[seconds == 10 ? 0 : 1] = m.peakKb;
+    }
+    EXPECT_LT(peakKb[1], kLimitKb);
+    EXPECT_LT(peakKb[1] - peakKb[0], kGrowthKb) << "memory grows with the recording";
+
+    // Coding the lying header's 24,000 s takes minutes: the measuring script's.
+    if (!sized && !std::string_view(c.words).starts_with("import")) return;
+    const test::TempDir d;
+    const fs::path lying = wavFile(d / "lying.wav", 1, 1, 24000);  // 48 KB said to be at 1 Hz
+    const Measured m = measure(conversionArgs(c, lying, d / "out.wav"), lying);
+    ASSERT_EQ(m.result.exitCode, 0) << m.result.err;
+    std::cout << c.words << " on a header of 1 Hz: peak " << m.peakKb / 1024 << " MB\n";
+    EXPECT_LT(m.peakKb, kLimitKb);
+}
+
+INSTANTIATE_TEST_SUITE_P(Resampled, Conversions,
+                         ::testing::Values(ConversionCase{"import IN -o OUT -y"},
+                                           ConversionCase{"encode IN --resample -o - -m 4.75"},
+                                           ConversionCase{
+                                               "frames IN --resample -o OUT -y -m 4.75"}));
 
 // The header sent first states the input's length at the start: an input cut
 // short meanwhile fails the run, and says so.
