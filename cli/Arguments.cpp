@@ -17,6 +17,7 @@
 #include "cli/PlotCommand.h"
 #include "cli/SettingTexts.h"
 #include "cli/SweepCommand.h"
+#include "cli/TrainCommand.h"
 #include "coder/Ablation.h"
 #include "coder/SettingsFile.h"
 #include "files/FileError.h"
@@ -357,6 +358,39 @@ CLI::App* defineImport(CLI::App& app, ImportArguments& a) {
     return import;
 }
 
+CLI::App* defineTrain(CLI::App& app, TrainArguments& a) {
+    CLI::App* train = app.add_subcommand(
+        "train", "Train the quantiser tables on speech files and write them to a tables file");
+    train->add_option("INPUT", a.inputs,
+                      "Training speech: 8 kHz mono 16-bit (WAV or samples from byte 60), in the "
+                      "order the tables depend on");
+    addListOptions(*train, a.list, "Not taken: every input is trained on");
+    addInputFormatOptions(*train, a.inputFormat);
+    train->add_option("-o,--output", a.output, "The tables file to write")
+        ->required()
+        ->type_name("FILE");
+    train
+        ->add_option("--held-out", a.heldOut,
+                     "Print the spectral distortion of the trained LSF quantisers on the files "
+                     "of LIST, one path a line")
+        ->type_name("LIST");
+    train->add_option("-j,--jobs", a.jobs, "Files analysed at once (default: one per core)")
+        ->check(threadCount());
+    train->add_flag("-y,--yes", a.overwrite, "Overwrite an existing tables file");
+    train->add_flag("--csv", a.csv, "Print the held-out table as CSV");
+    refuseUnhonoured(*train, [&a]() -> std::optional<std::string> {
+        if (a.list.skipExisting)
+            return "--skip-existing: train has no output per input to leave out";
+        if (!a.list.shard.empty())
+            return "--shard: tables trained on a part of the list are not the list's";
+        if (a.csv && a.heldOut.empty()) return "--csv: it prints the --held-out table";
+        return std::nullopt;
+    });
+    train->footer(
+        "Example: zorvel-cli train --files-from training.txt --held-out test.txt -o tables.zvqt");
+    return train;
+}
+
 CLI::App* defineAggregate(CLI::App& app, AggregateArguments& a) {
     CLI::App* aggregate = app.add_subcommand(
         "aggregate",
@@ -432,6 +466,7 @@ struct Subcommands {
     CLI::App* plot = nullptr;
     CLI::App* sweep = nullptr;
     CLI::App* import = nullptr;
+    CLI::App* train = nullptr;
     CLI::App* aggregate = nullptr;
     CLI::App* settings = nullptr;
 };
@@ -440,10 +475,10 @@ struct Subcommands {
 Subcommands defineCommandLine(CLI::App& app, Arguments& arguments) {
     app.set_version_flag("--version", std::string("zorvel-cli ") + ZORVEL_VERSION);
     app.require_subcommand(1);
-    return {defineEncode(app, arguments.encode),    defineFrames(app, arguments.frames),
-            definePlot(app, arguments.plot),        defineSweep(app, arguments.sweep),
-            defineImport(app, arguments.import),    defineAggregate(app, arguments.aggregate),
-            defineSettings(app, arguments.settings)};
+    return {defineEncode(app, arguments.encode),       defineFrames(app, arguments.frames),
+            definePlot(app, arguments.plot),           defineSweep(app, arguments.sweep),
+            defineImport(app, arguments.import),       defineTrain(app, arguments.train),
+            defineAggregate(app, arguments.aggregate), defineSettings(app, arguments.settings)};
 }
 
 // The inputs of a command that takes a list: INPUT and the list's, read and
@@ -492,6 +527,7 @@ int runCommandLine(int argc, char** argv) {
     }
     if (commands.sweep->parsed()) return withInputs(app, "sweep", arguments.sweep, runSweep);
     if (commands.import->parsed()) return withInputs(app, "import", arguments.import, runImport);
+    if (commands.train->parsed()) return withInputs(app, "train", arguments.train, runTrain);
     if (commands.aggregate->parsed()) return runAggregate(arguments.aggregate);
     return runPlot(arguments.plot);
 }

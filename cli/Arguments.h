@@ -107,6 +107,17 @@ struct ImportArguments {
     bool overwrite = false;  // -y
 };
 
+struct TrainArguments {
+    std::vector<std::string> inputs;  // the training speech, in the order given
+    InputSelection list;
+    InputFormatChoice inputFormat;
+    std::string output;      // -o: the tables file
+    std::string heldOut;     // --held-out: a list of files to measure the quantisers on
+    unsigned jobs = 0;       // files analysed at once; 0: one per core
+    bool overwrite = false;  // -y
+    bool csv = false;
+};
+
 struct AggregateArguments {
     std::vector<std::string> records;  // JSONL files of encode and sweep runs
     bool csv = false;
@@ -126,6 +137,7 @@ struct Arguments {
     PlotArguments plot;
     SweepArguments sweep;
     ImportArguments import;
+    TrainArguments train;
     AggregateArguments aggregate;
 };
 

@@ -113,6 +113,9 @@ struct CoderModeRules {
     std::string_view fileSuffix;  // the mode's part of an output name: "_12.20", "_07.40"
     bool twoLpAnalyses;           // LP sets I and II from differently windowed analyses
     bool oneOpenLoopLagPerFrame;  // the second half's open-loop lag repeats the first
+    // Bits of the quantised line spectral frequencies per frame: of the
+    // frame's one set, or with two LP analyses of sets I and II together.
+    int lsfBits;
     PulseLayout pulseLayout;
     LagCodes lagCodes;  // subframes 0..3, when the parameters are quantised
     SignRule signRule;
@@ -132,6 +135,7 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .fileSuffix = "_12.20",
      .twoLpAnalyses = true,
      .oneOpenLoopLagPerFrame = false,
+     .lsfBits = 38,
      .pulseLayout = {.search = PulseSearch::pairwise, .pulses = 10, .pairwiseTracks = 5},
      .lagCodes = {{{LagCoding::absolute, 9},
                    {LagCoding::relative, 6},
@@ -143,6 +147,7 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .fileSuffix = "_10.20",
      .twoLpAnalyses = false,
      .oneOpenLoopLagPerFrame = false,
+     .lsfBits = 26,
      .pulseLayout = {.search = PulseSearch::pairwise, .pulses = 8, .pairwiseTracks = 4},
      .lagCodes = {{{LagCoding::absolute, 8},
                    {LagCoding::relative, 5},
@@ -154,6 +159,7 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .fileSuffix = "_07.95",
      .twoLpAnalyses = false,
      .oneOpenLoopLagPerFrame = false,
+     .lsfBits = 27,
      .pulseLayout = {.search = PulseSearch::nested,
                      .pulses = 4,
                      .lists = {tracks::k0, tracks::k1, tracks::k2, tracks::k3And4}},
@@ -167,6 +173,7 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .fileSuffix = "_07.40",
      .twoLpAnalyses = false,
      .oneOpenLoopLagPerFrame = false,
+     .lsfBits = 26,
      .pulseLayout = {.search = PulseSearch::nested,
                      .pulses = 4,
                      .lists = {tracks::k0, tracks::k1, tracks::k2, tracks::k3And4}},
@@ -180,6 +187,7 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .fileSuffix = "_06.70",
      .twoLpAnalyses = false,
      .oneOpenLoopLagPerFrame = false,
+     .lsfBits = 26,
      .pulseLayout = {.search = PulseSearch::nested,
                      .pulses = 3,
                      .lists = {tracks::k0, tracks::k1And3, tracks::k2And4}},
@@ -193,6 +201,7 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .fileSuffix = "_05.90",
      .twoLpAnalyses = false,
      .oneOpenLoopLagPerFrame = false,
+     .lsfBits = 26,
      .pulseLayout = {.search = PulseSearch::nested,
                      .pulses = 2,
                      .lists = {tracks::k1And3, tracks::kStep8}},
@@ -206,6 +215,7 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .fileSuffix = "_05.15",
      .twoLpAnalyses = false,
      .oneOpenLoopLagPerFrame = true,
+     .lsfBits = 23,
      .pulseLayout = {.search = PulseSearch::trackPairs,
                      .pulses = 2,
                      .trackPairs = kStep5TrackPairs},
@@ -219,6 +229,7 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
      .fileSuffix = "_04.75",
      .twoLpAnalyses = false,
      .oneOpenLoopLagPerFrame = true,
+     .lsfBits = 23,
      .pulseLayout = {.search = PulseSearch::trackPairs,
                      .pulses = 2,
                      .trackPairs = kStep5TrackPairs},

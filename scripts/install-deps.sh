@@ -1,5 +1,8 @@
 #!/bin/sh
 # Installs every Debian package needed to build, run and test Zorvel.
+# The asterisk-core-sounds voice prompts are recorded speech: English,
+# Spanish and Italian train the default quantiser tables
+# (scripts/train-tables.sh), French is the held-out speech they are measured on.
 # Safe to run again: apt-get skips what is already installed.
 set -eu
 
@@ -12,6 +15,8 @@ PACKAGES="
   clang clang-format desktop-file-utils
   espeak-ng sox xvfb imagemagick fonts-dejavu-core fonts-dejavu-extra
   parallel
+  asterisk-core-sounds-en-wav asterisk-core-sounds-es-wav asterisk-core-sounds-it-wav
+  asterisk-core-sounds-fr-wav
 "
 
 if [ "$(id -u)" -eq 0 ]; then
