@@ -83,20 +83,20 @@ CLI::Option* addListOptions(CLI::App& command, InputSelection& list, const std::
 constexpr const char* kSkipOutputsHelp =
     "Leave out the inputs whose output exists (a run started again finishes the rest)";
 
-// --set NAME=VALUE, repeatable: each assignment is checked as it is read.
+// --set NAME=VALUE, repeatable: the assignments are applied once all are
+// read, and the settings checked together (gamma2 below gamma1 whatever the
+// order they were given in).
 void addSettingOption(CLI::App& command, CoderSettings& settings) {
     command
         .add_option_function<std::vector<std::string>>(
             "--set",
             [&settings](const std::vector<std::string>& assignments) {
-                for (const std::string& assignment : assignments)
-                    if (const auto problem = applySetting(settings, assignment))
-                        throw CLI::ValidationError("--set", settingProblemText(*problem));
+                if (const auto problem = applySettings(settings, assignments))
+                    throw CLI::ValidationError("--set", settingProblemText(*problem));
             },
             "Change a coder setting from the design's (repeatable; 'zorvel-cli settings' lists "
             "them)")
         ->type_name("NAME=VALUE")
-        ->trigger_on_parse()
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     // Applied after every --set, so that it wins over adaptive-codebook=on.
     command.add_flag_callback(
