@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "cli/CorpusRecords.h"
+#include "cli/TextLines.h"
 
 namespace zorvel::cli {
 namespace {
@@ -19,7 +20,15 @@ bool readRecords(const std::string& name, std::vector<CorpusRecord>& records) {
     }
     bool whole = true;
     std::string line;
-    for (std::size_t number = 1; std::getline(in, line); ++number) {
+    for (std::size_t number = 1;; ++number) {
+        const LineRead read = readLine(in, line);
+        if (read == LineRead::end) break;
+        if (read == LineRead::tooLong) {
+            // No record is that long: what follows is no file of records.
+            std::cerr << "zorvel-cli: " << name << ':' << number << ": " << tooLongText()
+                      << "; the rest of the file is left out\n";
+            return false;
+        }
         if (line.empty()) continue;
         std::string problem;
         std::optional<CorpusRecord> record = parseRecord(line, problem);

@@ -13,6 +13,7 @@
 #include <tuple>
 
 #include "cli/NumberText.h"
+#include "cli/TextLines.h"
 #include "files/FileError.h"
 #include "sound/SpeechInput.h"
 
@@ -135,6 +136,11 @@ RecordFile::RecordFile(const std::filesystem::path& path) : path_(path) {
 
 void RecordFile::append(const CorpusRecord& record) {
     const std::string line = recordLine(record);
+    // aggregate reads no longer line; one would take only a name written
+    // with every byte escaped, near the longest argument the system passes.
+    if (line.size() - 1 > kLongestLine)
+        throw FileError("could not write to '" + path_.string() + "': the record is " +
+                        tooLongText());
     ssize_t written = 0;
     do {
         written = write(descriptor_.get(), line.data(), line.size());

@@ -165,6 +165,93 @@ TEST(CorpusLists, AListThatCannotBeReadOrNoInputAtAll) {
     EXPECT_EQ(empty.out, "");
 }
 
+// A list of lines holds no NUL byte: one that does was written by find
+// -print0 and is refused, naming the line and -0, before anything is coded.
+TEST(CorpusLists, ANulByteInAListOfLinesIsRefusedSuggestingMinus0) {
+    const TempDir dir;
+    const std::vector<fs::path> inputs = threeInputs(dir);
+    writeText(dir / "list0", arg(inputs[0]) + '\0' + arg(inputs[1]) + '\0');
+    writeText(dir / "mixed", arg(inputs[0]) + "\n" + arg(inputs[1]) + '\0' + "\n");
+    const std::string advice =
+        ": a path holds a NUL byte; read a list of NUL-separated paths (find -print0) with -0\n";
+    for (const char* command : {"encode", "frames", "import", "sweep"}) {
+        std::vector<std::string> args{command, "--files-from", arg(dir / "list0")};
+        if (std::string(command) != "sweep") args.insert(args.end(), {"-d", arg(dir / "out")});
+        const test::CliResult result = runCli(args);
+        EXPECT_EQ(result.exitCode, 1) << command;
+        EXPECT_EQ(result.err, "zorvel-cli " + std::string(command) + ": the list '" +
+                                  arg(dir / "list0") + "', line 1" + advice)
+            << command;
+        EXPECT_EQ(result.out, "") << command;
+    }
+    const test::CliResult mixed =
+        runCli({"encode", "--files-from", arg(dir / "mixed"), "-d", arg(dir / "out")});
+    EXPECT_EQ(mixed.exitCode, 1);
+    EXPECT_EQ(mixed.err,
+              "zorvel-cli encode: the list '" + arg(dir / "mixed") + "', line 2" + advice);
+    const std::string piped =
+        shellOutput("printf '%s\\0%s\\0' " + arg(inputs[0]) + " " + arg(inputs[1]) + " | " +
+                    ZORVEL_CLI + " encode --files-from - -d " + arg(dir / "out"));
+    EXPECT_EQ(piped,
+              "zorvel-cli encode: the list from standard input, line 1" + advice + "(exit 1)");
+    EXPECT_FALSE(fs::exists(dir / "out"));
+    // With -0 the same list is coded whole.
+    EXPECT_EQ(runCli({"encode", "--files-from", arg(dir / "list0"), "-0", "-d", arg(dir / "out")})
+                  .exitCode,
+              0);
+    EXPECT_EQ(test::directoryNames(dir / "out"),
+              (std::vector<std::string>{"a.wav_12.20_sout.wav", "b.wav_12.20_sout.wav"}));
+}
+
+// Lines hold at most 1 MiB: a list or a records file without line breaks
+// (/dev/zero) is refused at that length with the line's number, in bounded
+// memory, and a line of exactly 1 MiB is still a line. The limit binds the
+// child's address space so that reading on would fail instead of passing.
+TEST(CorpusLists, ALineOverOneMebibyteIsRefusedWithItsNumber) {
+    const TempDir dir;
+    const std::vector<fs::path> inputs = threeInputs(dir);
+    const std::string longest(std::size_t{1} << 20, 'x');
+    writeText(dir / "list", arg(inputs[0]) + "\n" + longest + "\n" + longest + "y\n");
+    const test::CliResult list =
+        runCli({"encode", "--files-from", arg(dir / "list"), "-d", arg(dir / "out")});
+    EXPECT_EQ(list.exitCode, 1);
+    EXPECT_EQ(list.err, "zorvel-cli encode: the list '" + arg(dir / "list") +
+                            "', line 3: longer than 1048576 bytes, the most a line may hold\n");
+    EXPECT_FALSE(fs::exists(dir / "out"));
+
+#ifdef ZORVEL_SANITIZED_BUILD
+    const std::string bounded;  // AddressSanitizer reserves more than any such bound
+#else
+    const std::string bounded = "ulimit -v 1000000; ";  // 1 GB of address space
+#endif
+    const std::string endlessList =
+        shellOutput(bounded + ZORVEL_CLI + " encode --files-from /dev/zero -d " + arg(dir / "o"));
+    EXPECT_EQ(endlessList,
+              "zorvel-cli encode: the list '/dev/zero', line 1: longer than 1048576 bytes, the "
+              "most a line may hold\n(exit 1)");
+    const std::string endlessRecords =
+        shellOutput(bounded + ZORVEL_CLI + " aggregate --csv /dev/zero");
+    EXPECT_TRUE(endlessRecords.starts_with(
+        "zorvel-cli: /dev/zero:1: longer than 1048576 bytes, the most a line may hold; the rest "
+        "of the file is left out\n"))
+        << endlessRecords.substr(0, 400);
+    EXPECT_TRUE(endlessRecords.ends_with("(exit 1)")) << endlessRecords.substr(0, 400);
+
+    // A records file: the lines before the long one count, the rest is left out.
+    const fs::path jsonl = dir / "r.jsonl";
+    ASSERT_EQ(runCli({"encode", arg(inputs[0]), "-d", arg(dir / "coded"), "--jsonl", arg(jsonl)})
+                  .exitCode,
+              0);
+    const std::string good = test::readText(jsonl);
+    writeText(dir / "long.jsonl", good + longest + "z\n" + good);
+    const test::CliResult records = runCli({"aggregate", "--csv", arg(dir / "long.jsonl")});
+    EXPECT_EQ(records.exitCode, 1);
+    EXPECT_EQ(records.err, "zorvel-cli: " + arg(dir / "long.jsonl") +
+                               ":2: longer than 1048576 bytes, the most a line may hold; the rest "
+                               "of the file is left out\n");
+    EXPECT_EQ(records.out, aggregateCsv({jsonl}));
+}
+
 TEST(CorpusRecords, EncodeRecordsHoldTheFiguresOfItsTable) {
     const TempDir dir;
     const std::vector<fs::path> inputs = threeInputs(dir);
