@@ -12,6 +12,7 @@
 #include "cli/MeasureColumns.h"
 #include "cli/NumberText.h"
 #include "cli/SettingTexts.h"
+#include "cli/StandardDescriptors.h"
 #include "cli/SweepInputs.h"
 #include "cli/SweepOutputs.h"
 #include "coder/WorkPool.h"
@@ -165,11 +166,7 @@ int runAblation(const SweepArguments& a) {
         printAblationCsv(std::cout, *table);
     else
         printAblationTable(std::cout, *table);
-    std::cout.flush();
-    if (std::cout.fail()) {
-        std::cerr << "zorvel-cli: could not write the table to standard output\n";
-        return finish(kExitFailed);
-    }
+    if (standardOutputFailed()) return finish(kExitFailed);
 #ifdef ZORVEL_CLI_PLOTS
     if (*format != ChartFormat::None) {
         try {

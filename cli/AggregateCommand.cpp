@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "cli/CorpusRecords.h"
+#include "cli/StandardDescriptors.h"
 #include "cli/TextLines.h"
 
 namespace zorvel::cli {
@@ -57,11 +58,7 @@ int runAggregate(const AggregateArguments& arguments) {
         printCorpusCsv(std::cout, totals);
     else
         printCorpusTable(std::cout, totals);
-    std::cout.flush();
-    if (std::cout.fail()) {
-        std::cerr << "zorvel-cli: could not write the table to standard output\n";
-        return kExitFailed;
-    }
+    if (standardOutputFailed()) return kExitFailed;
     return whole ? kExitOk : kExitFailed;
 }
 

@@ -15,6 +15,7 @@
 #include "cli/Modes.h"
 #include "cli/PlotCommand.h"
 #include "cli/SettingTexts.h"
+#include "cli/StandardDescriptors.h"
 #include "cli/SweepCommand.h"
 #include "coder/Ablation.h"
 #include "files/FileError.h"
@@ -397,6 +398,9 @@ std::optional<int> resolveInputs(CLI::App& app, const std::string& command, Inpu
     if (!namesInputs(list))
         return app.exit(CLI::RequiredError("INPUT")) == 0 ? kExitOk : kExitUsage;
     try {
+        // The stand-in on a closed standard input would read as an empty list.
+        if (list.filesFrom == "-" && standardInputWasClosed())
+            throw FileError("cannot read the list from standard input: standard input is closed");
         inputs = selectInputs(list);
     } catch (const FileError& error) {
         std::cerr << "zorvel-cli " << command << ": " << error.what() << '\n';

@@ -24,6 +24,7 @@
 #include "cli/InterruptCleanup.h"
 #include "cli/Progress.h"
 #include "cli/ResultTable.h"
+#include "cli/StandardDescriptors.h"
 #include "coder/FrameDistances.h"
 #include "coder/ModeSweep.h"
 #include "coder/SpeechCoder.h"
@@ -320,11 +321,7 @@ int runEncode(const EncodeArguments& arguments) {
         printCsv(table, rows, arguments.measures);
     else if (!rows.empty())
         printTable(table, rows, arguments.measures);
-    table.flush();
-    if (table.fail()) {
-        std::cerr << "zorvel-cli: could not write the result table to standard output\n";
-        return kExitFailed;
-    }
+    if (standardOutputFailed()) return kExitFailed;
     return rows.size() + skipped == jobs.size() ? kExitOk : kExitFailed;
 }
 

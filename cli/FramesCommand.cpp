@@ -20,6 +20,7 @@
 #include "cli/InputFormat.h"
 #include "cli/InterruptCleanup.h"
 #include "cli/NumberText.h"
+#include "cli/StandardDescriptors.h"
 #include "coder/FrameDistances.h"
 #include "files/StagedOutput.h"
 #include "sound/DescriptorStream.h"
@@ -259,8 +260,8 @@ std::optional<std::string> framesOfOne(const FramesArguments& arguments) {
             writeFramesToFile(arguments, convert, area);
         } else {
             writeFrames(arguments, convert, std::cout);
-            std::cout.flush();
-            if (std::cout.fail()) throw FileError("could not write to standard output");
+            if (const std::optional<std::string> problem = takeStandardOutputProblem())
+                throw FileError(*problem);
         }
     } catch (const std::exception& error) {
         std::cerr << "zorvel-cli: " << arguments.input << ": " << error.what() << '\n';

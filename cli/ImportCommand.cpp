@@ -16,6 +16,7 @@
 #include "cli/FailureSummary.h"
 #include "cli/FileChecks.h"
 #include "cli/InterruptCleanup.h"
+#include "cli/StandardDescriptors.h"
 #include "coder/WorkPool.h"
 #include "files/StagedOutput.h"
 #include "sound/Conversion.h"
@@ -153,9 +154,9 @@ int runImport(const ImportArguments& arguments) {
         report << *job.report << '\n';
         ++done;
     }
-    report.flush();
     printFailureSummary(std::cerr, failures, jobs.size());
-    return done + skipped == jobs.size() && !report.fail() ? kExitOk : kExitFailed;
+    const bool reported = !standardOutputFailed();
+    return done + skipped == jobs.size() && reported ? kExitOk : kExitFailed;
 }
 
 }  // namespace zorvel::cli

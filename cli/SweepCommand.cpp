@@ -20,6 +20,7 @@
 #include "cli/InputFormat.h"
 #include "cli/InterruptCleanup.h"
 #include "cli/Progress.h"
+#include "cli/StandardDescriptors.h"
 #include "cli/SweepInputs.h"
 #include "cli/SweepOutputs.h"
 #include "cli/SweepTable.h"
@@ -165,11 +166,7 @@ int runSweep(const SweepArguments& arguments) {
         printSweepCsv(std::cout, files, result->total, arguments.measures);
     else
         printSweepTable(std::cout, files, result->total, arguments.measures);
-    std::cout.flush();
-    if (std::cout.fail()) {
-        std::cerr << "zorvel-cli: could not write the table to standard output\n";
-        return finish(kExitFailed);
-    }
+    if (standardOutputFailed()) return finish(kExitFailed);
 #ifdef ZORVEL_CLI_PLOTS
     if (*format != ChartFormat::None) {
         try {

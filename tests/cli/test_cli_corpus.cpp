@@ -252,6 +252,24 @@ TEST(CorpusLists, ALineOverOneMebibyteIsRefusedWithItsNumber) {
     EXPECT_EQ(records.out, aggregateCsv({jsonl}));
 }
 
+// Standard input closed (<&-) holds no list: the run fails and says so
+// rather than coding nothing.
+TEST(CorpusLists, AClosedStandardInputIsNoEmptyList) {
+    const TempDir dir;
+    const std::string closed = shellOutput(std::string(ZORVEL_CLI) + " encode --files-from - -d " +
+                                           arg(dir / "out") + " <&-");
+    EXPECT_EQ(closed,
+              "zorvel-cli encode: cannot read the list from standard input: standard input is "
+              "closed\n(exit 1)");
+    const std::string directory =
+        shellOutput(std::string(ZORVEL_CLI) + " encode --files-from - -d " + arg(dir / "out") +
+                    " < " + arg(dir.path()));
+    EXPECT_EQ(
+        directory,
+        "zorvel-cli encode: cannot read the list from standard input: Is a directory\n(exit 1)");
+    EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
 TEST(CorpusRecords, EncodeRecordsHoldTheFiguresOfItsTable) {
     const TempDir dir;
     const std::vector<fs::path> inputs = threeInputs(dir);
@@ -531,6 +549,44 @@ TEST(CorpusRecords, TheRecordFileIsNeitherAnInputNorADirectory) {
     }
     EXPECT_EQ(test::readBytes(input), before);
     EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
+// Under a limit of the file size (ulimit -f) a write past it fails with the
+// system's reason for that file alone: the others are coded, and the summary
+// counts the one that failed.
+TEST(CorpusRecords, AFileOverTheSizeLimitFailsAloneWithItsReason) {
+    const TempDir dir;
+    const fs::path shortOne = cutSample(dir, 30, "a.wav");
+    const fs::path longOne = cutSample(dir, test::kSampleFrames, "b.wav");
+    const fs::path other = cutSample(dir, 40, "c.wav");
+    // 30,000 bytes: the short outputs fit, the long one (90,620 bytes) does not.
+    const test::CliResult result = runCli({"encode", arg(shortOne), arg(longOne), arg(other), "-d",
+                                           arg(dir / "out"), "-j", "2", "--csv"},
+                                          test::withFileSizeLimit(30000));
+    EXPECT_EQ(result.signal, 0);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "zorvel-cli: " + arg(longOne) + ": could not write the output '" +
+                              arg(dir / "out" / "b.wav_12.20_sout.wav") +
+                              "': File too large\n"
+                              "zorvel-cli: 1 of 3 files failed:\n"
+                              "  1 file: could not write the output '...': File too large\n");
+    EXPECT_EQ(test::directoryNames(dir / "out"),
+              (std::vector<std::string>{"a.wav_12.20_sout.wav", "c.wav_12.20_sout.wav"}));
+    EXPECT_EQ(csvRows(result.out).size(), 3u) << result.out;
+
+    const test::CliResult frames =
+        runCli({"frames", arg(longOne), "-o", arg(dir / "b.csv")}, test::withFileSizeLimit(30000));
+    EXPECT_EQ(frames.signal, 0);
+    EXPECT_EQ(frames.exitCode, 1);
+    EXPECT_EQ(frames.err, "zorvel-cli: " + arg(longOne) + ": could not write '" +
+                              arg(dir / "b.csv") + "': File too large\n");
+    const test::CliResult import =
+        runCli({"import", arg(longOne), arg(shortOne), "-d", arg(dir / "im")},
+               test::withFileSizeLimit(30000));
+    EXPECT_EQ(import.signal, 0);
+    EXPECT_EQ(import.exitCode, 1);
+    EXPECT_EQ(test::directoryNames(dir / "im"), std::vector<std::string>{"a.wav_8k.wav"});
+    EXPECT_NE(import.err.find("File too large\n"), std::string::npos) << import.err;
 }
 
 // On a terminal (here the one `script` gives it) sweep draws encode's bar
