@@ -115,7 +115,10 @@ int runAblation(const SweepArguments& a) {
     }
     if (!outputsAccepted(a, *format != ChartFormat::None)) return kExitFailed;
     std::optional<RecordFile> records;
-    if (!openRecordFile(a.jsonl, a.inputs, records)) return kExitFailed;
+    // The chart is the one file the run writes besides the records.
+    std::vector<std::filesystem::path> chart;
+    if (!a.plot.empty()) chart.emplace_back(a.plot);
+    if (!openRecordFile(a.jsonl, a.inputs, chart, records)) return kExitFailed;
     run.modes = a.modes.empty()
                     ? std::vector<CoderMode>(kAllCoderModes.begin(), kAllCoderModes.end())
                     : a.modes;

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "cli/CorpusRecords.h"
+#include "cli/FileChecks.h"
 #include "cli/StandardDescriptors.h"
 #include "cli/TextLines.h"
 
@@ -50,6 +51,16 @@ bool readRecords(const std::string& name, std::vector<CorpusRecord>& records) {
 }  // namespace
 
 int runAggregate(const AggregateArguments& arguments) {
+    // The table goes to standard output, which may be none of the files read
+    // (aggregate r.jsonl >> r.jsonl would append the table to its records).
+    for (const std::string& name : arguments.records) {
+        try {
+            checkStandardOutput(name);
+        } catch (const FileError& error) {
+            std::cerr << "zorvel-cli: " << name << ": " << error.what() << '\n';
+            return kExitFailed;
+        }
+    }
     std::vector<CorpusRecord> records;
     bool whole = true;
     for (const std::string& name : arguments.records) whole = readRecords(name, records) && whole;

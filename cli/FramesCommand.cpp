@@ -272,19 +272,35 @@ std::optional<std::string> framesOfOne(const FramesArguments& arguments) {
 
 int framesOfList(const FramesArguments& arguments) {
     if (!prepareOutputDirectory(arguments.directory)) return kExitFailed;
-    std::vector<std::string> failures;
+    // Every input's output is named before any is written: none may be
+    // another input's or replace an input of this run.
+    std::vector<std::filesystem::path> inputs;
+    std::vector<std::filesystem::path> outputs;  // empty: skipped
     std::size_t skipped = 0;
     for (const std::string& input : arguments.inputs) {
-        FramesArguments one = arguments;
-        one.input = input;
-        one.output = framesOutputName(input, arguments.coder.mode, arguments.format,
-                                      arguments.directory, arguments.coder.settings)
-                         .string();
+        std::filesystem::path output =
+            framesOutputName(input, arguments.coder.mode, arguments.format, arguments.directory,
+                             arguments.coder.settings);
         std::error_code error;
-        if (arguments.list.skipExisting && std::filesystem::is_regular_file(one.output, error)) {
+        if (arguments.list.skipExisting && std::filesystem::is_regular_file(output, error)) {
             ++skipped;
+            output.clear();
+        }
+        inputs.emplace_back(input);
+        outputs.push_back(std::move(output));
+    }
+    const std::vector<std::string> clashes = outputClashes(inputs, outputs);
+    std::vector<std::string> failures;
+    for (std::size_t k = 0; k < inputs.size(); ++k) {
+        if (outputs[k].empty()) continue;
+        if (!clashes[k].empty()) {
+            std::cerr << "zorvel-cli: " << inputs[k].string() << ": " << clashes[k] << '\n';
+            failures.push_back(clashes[k]);
             continue;
         }
+        FramesArguments one = arguments;
+        one.input = inputs[k].string();
+        one.output = outputs[k].string();
         if (std::optional<std::string> failure = framesOfOne(one))
             failures.push_back(std::move(*failure));
     }

@@ -11,7 +11,6 @@
 #include <iostream>
 #include <mutex>
 #include <optional>
-#include <set>
 
 #include "cli/FailureSummary.h"
 #include "cli/FileChecks.h"
@@ -33,17 +32,8 @@ struct ImportJob {
     std::string failure;                // why converting it failed
 };
 
-std::filesystem::path canonicalKey(const std::filesystem::path& path) {
-    std::error_code error;
-    const std::filesystem::path key = std::filesystem::weakly_canonical(path, error);
-    return error ? std::filesystem::absolute(path) : key;
-}
-
 std::vector<ImportJob> planJobs(const ImportArguments& a) {
     std::vector<ImportJob> jobs;
-    std::set<std::filesystem::path> inputs;
-    for (const std::string& input : a.inputs) inputs.insert(canonicalKey(input));
-    std::set<std::filesystem::path> outputs;
     for (const std::string& input : a.inputs) {
         ImportJob job;
         job.input = input;
@@ -63,18 +53,22 @@ std::vector<ImportJob> planJobs(const ImportArguments& a) {
                     "not a recording libsndfile recognises: the coder takes it as it "
                     "stands");
             checkOutput(job.input, job.output, a.overwrite);
-            const std::filesystem::path key = canonicalKey(job.output);
-            if (job.output != "-" && inputs.contains(key))
-                throw FileError("output '" + job.output.string() +
-                                "' would replace an input of this run");
-            if (job.output != "-" && !outputs.insert(key).second)
-                throw FileError("output '" + job.output.string() +
-                                "' is also the output of another input");
         } catch (const FileError& error) {
             job.refusal = error.what();
         }
         jobs.push_back(std::move(job));
     }
+    // No output may be another input's, or replace an input of this run.
+    std::vector<std::filesystem::path> inputs;
+    std::vector<std::filesystem::path> outputs;
+    for (const ImportJob& job : jobs) {
+        inputs.push_back(job.input);
+        outputs.push_back(job.refusal.empty() && !job.skipped ? job.output
+                                                              : std::filesystem::path());
+    }
+    const std::vector<std::string> clashes = outputClashes(inputs, outputs);
+    for (std::size_t k = 0; k < jobs.size(); ++k)
+        if (!clashes[k].empty()) jobs[k].refusal = clashes[k];
     return jobs;
 }
 

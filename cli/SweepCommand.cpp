@@ -126,7 +126,10 @@ int runSweep(const SweepArguments& arguments) {
                      "records");
     }
     std::optional<RecordFile> records;
-    if (!openRecordFile(arguments.jsonl, arguments.inputs, records)) return kExitFailed;
+    // The chart is the one file the run writes besides the records.
+    std::vector<std::filesystem::path> chart;
+    if (!arguments.plot.empty()) chart.emplace_back(arguments.plot);
+    if (!openRecordFile(arguments.jsonl, arguments.inputs, chart, records)) return kExitFailed;
 
     SweepInputs inputs = readableInputs(names, arguments.inputFormat);
     if (records) {

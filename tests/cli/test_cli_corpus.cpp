@@ -270,6 +270,57 @@ TEST(CorpusLists, AClosedStandardInputIsNoEmptyList) {
     EXPECT_FALSE(fs::exists(dir / "out"));
 }
 
+// Over a list, frames (as encode and import) plans every output before it
+// writes one: an output that is an input of the run is refused, and so is
+// one that another input writes too, naming it; the other files are written.
+TEST(CorpusLists, NoOutputOfAListIsAnInputOrAnotherInputsOutput) {
+    const TempDir dir;
+    const fs::path input = cutSample(dir, 40, "in.wav");
+    const fs::path second = cutSample(dir, 30, "in.wav_12.20_frames.csv");
+    const std::vector<std::uint8_t> before = test::readBytes(second);
+    writeText(dir / "list", arg(input) + "\n" + arg(second) + "\n");
+    const test::CliResult replacing = runCli({"frames", "--files-from", arg(dir / "list"), "-y"});
+    EXPECT_EQ(replacing.exitCode, 1);
+    EXPECT_EQ(replacing.err, "zorvel-cli: " + arg(input) + ": output '" + arg(second) +
+                                 "' would replace the input '" + arg(second) +
+                                 "' of this run\n"
+                                 "zorvel-cli: 1 of 2 files failed:\n"
+                                 "  1 file: output '...' would replace the input '...' of this "
+                                 "run\n");
+    EXPECT_EQ(test::readBytes(second), before);
+    EXPECT_EQ(test::readText(dir / "in.wav_12.20_frames.csv_12.20_frames.csv"),
+              runCli({"frames", arg(second)}).out);
+
+    // Two inputs of one name in -d: the first is written, the second refused
+    // as the first one's output, with -y and without.
+    fs::create_directories(dir / "a");
+    fs::create_directories(dir / "b");
+    const fs::path first = cutSample(dir, 20, "a/x.wav");
+    const fs::path other = cutSample(dir, 25, "b/x.wav");
+    writeText(dir / "same", arg(first) + "\n" + arg(other) + "\n");
+    for (const char* command : {"frames", "import", "encode"}) {
+        for (const bool overwrite : {true, false}) {
+            const fs::path out = dir / (std::string(command) + (overwrite ? "-y" : ""));
+            std::vector<std::string> args{command, "--files-from", arg(dir / "same"), "-d",
+                                          arg(out)};
+            if (overwrite) args.push_back("-y");
+            const test::CliResult result = runCli(args);
+            EXPECT_EQ(result.exitCode, 1) << command;
+            const std::vector<std::string> written = test::directoryNames(out);
+            ASSERT_EQ(written.size(), 1u) << command;
+            EXPECT_EQ(result.err, "zorvel-cli: " + arg(other) + ": output '" +
+                                      arg(out / written[0]) + "' is also the output of '" +
+                                      arg(first) +
+                                      "'\n"
+                                      "zorvel-cli: 1 of 2 files failed:\n"
+                                      "  1 file: output '...' is also the output of '...'\n")
+                << command;
+        }
+    }
+    EXPECT_EQ(test::readText(dir / "frames" / "x.wav_12.20_frames.csv"),
+              runCli({"frames", arg(first)}).out);
+}
+
 TEST(CorpusRecords, EncodeRecordsHoldTheFiguresOfItsTable) {
     const TempDir dir;
     const std::vector<fs::path> inputs = threeInputs(dir);
@@ -549,6 +600,47 @@ TEST(CorpusRecords, TheRecordFileIsNeitherAnInputNorADirectory) {
     }
     EXPECT_EQ(test::readBytes(input), before);
     EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
+// The records go to a file that is none of the run's outputs, nor standard
+// output, and aggregate's table to a standard output that is none of the
+// files it reads: each is refused before anything is made or written.
+TEST(CorpusRecords, RecordsAndTablesNeverGoIntoAFileOfTheSameRun) {
+    const TempDir dir;
+    const fs::path input = cutSample(dir, 12, "a.wav");
+    const std::vector<std::string> names = test::directoryNames(dir.path());
+    const test::CliResult output =
+        runCli({"encode", arg(input), "-o", arg(dir / "o.wav"), "--jsonl", arg(dir / "o.wav")});
+    EXPECT_EQ(output.exitCode, 1);
+    EXPECT_EQ(output.err, "zorvel-cli: the results file '" + arg(dir / "o.wav") +
+                              "' is the output '" + arg(dir / "o.wav") + "'\n");
+    const test::CliResult named = runCli({"encode", arg(input), "-d", arg(dir / "out"), "--jsonl",
+                                          arg(dir / "out" / "a.wav_12.20_sout.wav")});
+    EXPECT_EQ(named.exitCode, 1);
+    const test::CliResult chart =
+        runCli({"sweep", arg(input), "--plot", arg(dir / "c.svg"), "--jsonl", arg(dir / "c.svg")});
+    EXPECT_EQ(chart.exitCode, 1);
+    EXPECT_EQ(chart.err, "zorvel-cli: the results file '" + arg(dir / "c.svg") +
+                             "' is the output '" + arg(dir / "c.svg") + "'\n");
+    EXPECT_EQ(test::directoryNames(dir.path()), names);
+
+    const fs::path jsonl = dir / "r.jsonl";
+    ASSERT_EQ(
+        runCli({"encode", arg(input), "-o", arg(dir / "a.out"), "--jsonl", arg(jsonl)}).exitCode,
+        0);
+    const std::string records = test::readText(jsonl);
+    // (In braces, so that standard error goes to the pipe, not into the file.)
+    const std::string appended = shellOutput("{ " + std::string(ZORVEL_CLI) + " aggregate " +
+                                             arg(jsonl) + " >> " + arg(jsonl) + "; }");
+    EXPECT_EQ(appended,
+              "zorvel-cli: " + arg(jsonl) + ": standard output is the input file itself\n(exit 1)");
+    const std::string intoRecords =
+        shellOutput("{ " + std::string(ZORVEL_CLI) + " encode " + arg(input) + " -o " +
+                    arg(dir / "b.out") + " --jsonl " + arg(jsonl) + " >> " + arg(jsonl) + "; }");
+    EXPECT_EQ(intoRecords,
+              "zorvel-cli: the results file '" + arg(jsonl) + "' is standard output\n(exit 1)");
+    EXPECT_EQ(test::readText(jsonl), records);
+    EXPECT_FALSE(fs::exists(dir / "b.out"));
 }
 
 // Under a limit of the file size (ulimit -f) a write past it fails with the
