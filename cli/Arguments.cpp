@@ -120,7 +120,13 @@ CLI::App* defineSettings(CLI::App& app) {
 
 int runSettings() {
     listSettings(std::cout);
-    return std::cout.flush() ? kExitOk : kExitFailed;
+    return standardOutputFailed() ? kExitFailed : kExitOk;
+}
+
+CLI::Option* addZeroNonFiniteOption(CLI::App& command, bool& zero) {
+    return command.add_flag(kZeroNonFiniteOption, zero,
+                            "Take samples that are NaN or infinite (of a float recording) as 0; "
+                            "otherwise such a recording is refused");
 }
 
 void addInputFormatOptions(CLI::App& command, InputFormatChoice& choice) {
@@ -131,6 +137,7 @@ void addInputFormatOptions(CLI::App& command, InputFormatChoice& choice) {
         command.add_flag("--as-is", choice.asIs,
                          "Code the bytes from 60 as 8 kHz mono 16-bit, whatever the file is");
     resample->excludes(asIs);
+    addZeroNonFiniteOption(command, choice.zeroNonFinite)->needs(resample);
 }
 
 // Options given where the command would not honour them are refused when
@@ -294,6 +301,7 @@ CLI::App* defineImport(CLI::App& app, ImportArguments& a) {
     CLI::Option* skip = addListOptions(*import, a.list, kSkipOutputsHelp);
     addOutputOptions(*import, {a.output, a.directory, a.jobs, a.overwrite}, skip, "INPUT_8k.wav",
                      "Files converted at once (default: one per core)");
+    addZeroNonFiniteOption(*import, a.zeroNonFinite);
     import->footer("Example: zorvel-cli import takes/*.flac -d corpus");
     return import;
 }

@@ -180,7 +180,8 @@ void encodeInOrder(SpeechCoder& coder, const EncodeJob& job, const EncodeArgumen
 // One encoding run, exactly the desktop program's.
 ResultRow encodeOne(const EncodeJob& job, const EncodeArguments& a, StagingArea& area,
                     BatchProgress& progress, std::size_t slot, const RunRecords& records) {
-    SpeechCoder coder(openCoderInput(job.input, job.convert), a.coder.mode, a.coder.settings);
+    SpeechCoder coder(openCoderInput(job.input, job.convert, a.inputFormat), a.coder.mode,
+                      a.coder.settings);
     // The distances are taken from each record as its frame is written: the
     // run itself and its output stay those of a run without them.
     std::optional<MeasureMeans> measures;

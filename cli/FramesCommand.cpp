@@ -208,7 +208,8 @@ void writeCsvWithMeasures(SpeechCoder& coder, SaveOption output, std::ostream& o
 }
 
 void writeFrames(const FramesArguments& a, bool convert, std::ostream& out) {
-    SpeechCoder coder(openCoderInput(a.input, convert), a.coder.mode, a.coder.settings);
+    SpeechCoder coder(openCoderInput(a.input, convert, a.inputFormat), a.coder.mode,
+                      a.coder.settings);
     coder.setCheckpoints(nullptr);  // straight through: memory stays that of one frame
     const SaveOption output = a.postProcessed ? SaveOption::postProcessed : SaveOption::synthesized;
     if (a.measures && a.format == "json")

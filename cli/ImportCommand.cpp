@@ -14,6 +14,7 @@
 
 #include "cli/FailureSummary.h"
 #include "cli/FileChecks.h"
+#include "cli/InputFormat.h"
 #include "cli/InterruptCleanup.h"
 #include "cli/StandardDescriptors.h"
 #include "coder/WorkPool.h"
@@ -84,12 +85,16 @@ std::string reportLine(const ImportJob& job, const ConvertedRecording& r) {
     std::snprintf(seconds, sizeof seconds, "%.3f s", r.seconds());
     return job.input.string() + " -> " + job.output.string() + ": " + r.source.description + ", " +
            seconds + ", peak " + decibels(r.peak) + ", " + std::to_string(r.clipped) +
-           (r.clipped == 1 ? " sample" : " samples") + " clipped";
+           (r.clipped == 1 ? " sample" : " samples") + " clipped" +
+           (r.nonFinite == 0
+                ? std::string()
+                : ", " + std::to_string(r.nonFinite) + (r.nonFinite == 1 ? " sample" : " samples") +
+                      " NaN or infinite taken as 0");
 }
 
-void importOne(ImportJob& job, bool overwrite, StagingArea& area) {
-    const ConvertedRecording r = convertRecording(job.input);
-    writeConvertedFile(r, job.output, area, overwrite);
+void importOne(ImportJob& job, const ImportArguments& a, StagingArea& area) {
+    const ConvertedRecording r = convertInput(job.input, a.zeroNonFinite);
+    writeConvertedFile(r, job.output, area, a.overwrite);
     job.report = reportLine(job, r);
 }
 
@@ -129,7 +134,7 @@ int runImport(const ImportArguments& arguments) {
         std::mutex errors;
         runOnPool(runnable.size(), arguments.jobs, [&](std::size_t i) {
             try {
-                importOne(*runnable[i], arguments.overwrite, area);
+                importOne(*runnable[i], arguments, area);
             } catch (const std::exception& error) {
                 // A file that fails is reported and the others go on.
                 const std::lock_guard lock(errors);

@@ -15,13 +15,21 @@ bool convertsInput(const std::filesystem::path& input, const InputFormatChoice& 
                     ": convert it with 'zorvel-cli import' or pass --resample");
 }
 
-ConvertedRecording convertInput(const std::filesystem::path& input) {
-    return convertRecording(input);
+ConvertedRecording convertInput(const std::filesystem::path& input, bool zeroNonFinite) {
+    if (zeroNonFinite) return convertRecording(input, NonFiniteSamples::zero);
+    try {
+        return convertRecording(input, NonFiniteSamples::refuse);
+    } catch (const NonFiniteSamplesError& error) {
+        // A decision left to the user: the refusal says how to make it.
+        throw FileError(std::string(error.what()) + ": pass " + kZeroNonFiniteOption +
+                        " to take them as 0");
+    }
 }
 
-SpeechInput openCoderInput(const std::filesystem::path& input, bool convert) {
+SpeechInput openCoderInput(const std::filesystem::path& input, bool convert,
+                           const InputFormatChoice& choice) {
     if (!convert) return SpeechInput(input);
-    return convertedInput(convertInput(input));
+    return convertedInput(convertInput(input, choice.zeroNonFinite));
 }
 
 std::int64_t framesToCode(const std::filesystem::path& input, bool convert) {

@@ -2,7 +2,9 @@
 // it stands (another rate, more channels, other samples or another container,
 // as libsndfile recognises it): refuse it by default, convert it in memory
 // with --resample, or code its bytes from 60 with --as-is. Raw files and
-// 8000 Hz mono 16-bit WAV are coded as they stand either way.
+// 8000 Hz mono 16-bit WAV are coded as they stand either way. A conversion
+// refuses samples that are NaN or infinite unless --zero-non-finite takes
+// them as 0.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +18,13 @@ namespace zorvel::cli {
 struct InputFormatChoice {
     bool resample = false;  // --resample: convert in memory first
     bool asIs = false;      // --as-is: the bytes from 60, whatever the file is
+    // --zero-non-finite: a conversion takes samples that are NaN or infinite
+    // as 0 instead of refusing the recording
+    bool zeroNonFinite = false;
 };
+
+// The option that takes non-finite samples as 0, as the refusal names it.
+inline constexpr const char* kZeroNonFiniteOption = "--zero-non-finite";
 
 // True when `input` is to be converted before it is coded. Throws FileError
 // with the refusal ("<format>; the coder takes 8000 Hz mono 16-bit: convert
@@ -24,11 +32,14 @@ struct InputFormatChoice {
 // format and neither option was given.
 bool convertsInput(const std::filesystem::path& input, const InputFormatChoice& choice);
 
-// The recording converted; throws FileError when it cannot be read.
-ConvertedRecording convertInput(const std::filesystem::path& input);
+// The recording converted; throws FileError when it cannot be read, and
+// when it holds samples that are NaN or infinite unless `zeroNonFinite`
+// ("...: pass --zero-non-finite to take them as 0").
+ConvertedRecording convertInput(const std::filesystem::path& input, bool zeroNonFinite);
 
 // The coder's input: the file itself, or its conversion in memory.
-SpeechInput openCoderInput(const std::filesystem::path& input, bool convert);
+SpeechInput openCoderInput(const std::filesystem::path& input, bool convert,
+                           const InputFormatChoice& choice);
 
 // Whole frames the coder will read: of the file, or of its conversion.
 std::int64_t framesToCode(const std::filesystem::path& input, bool convert);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <sstream>
 #include <system_error>
 #include <type_traits>
@@ -63,7 +64,27 @@ Resampler resamplerFrom(double rate) {
     return resampler;
 }
 
+// "3 samples are NaN or infinite, the first at 0.500 s (frame 24000, channel 1)".
+// The time only at a rate that gives one (a rate of no use is refused later).
+std::string nonFiniteText(std::int64_t count, std::int64_t frame, int channel, double rate) {
+    std::string text =
+        (count == 1 ? std::string("1 sample is") : std::to_string(count) + " samples are") +
+        " NaN or infinite, the first at ";
+    if (std::isfinite(rate) && rate > 0.0) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.3f s (", static_cast<double>(frame) / rate);
+        text += seconds;
+    } else {
+        text += "(";
+    }
+    return text + "frame " + std::to_string(frame) + ", channel " + std::to_string(channel) + ")";
+}
+
 }  // namespace
+
+NonFiniteSamplesError::NonFiniteSamplesError(std::int64_t count, std::int64_t frame, int channel,
+                                             double rate)
+    : FileError(nonFiniteText(count, frame, channel, rate)), count_(count) {}
 
 std::vector<double> resampleTo8k(std::span<const double> mono, double rate) {
     if (rate == kSampleRate) return {mono.begin(), mono.end()};
@@ -95,16 +116,30 @@ std::vector<double> resampleTo8k(std::span<const double> mono, double rate) {
     return out;
 }
 
-ConvertedRecording convertSamples(std::span<const double> interleaved, int channels, double rate) {
+ConvertedRecording convertSamples(std::span<const double> interleaved, int channels, double rate,
+                                  NonFiniteSamples nonFinite) {
     if (channels < 1) throw FileError("a recording without channels");
     ConvertedRecording result;
     const std::size_t frames = interleaved.size() / static_cast<std::size_t>(channels);
     std::vector<double> mono(frames);
+    std::size_t firstNonFinite = 0;  // its index in `interleaved`
     for (std::size_t i = 0; i < frames; ++i) {
         double sum = 0.0;
-        for (int c = 0; c < channels; ++c) sum += interleaved[i * channels + c];
+        for (int c = 0; c < channels; ++c) {
+            const double x = interleaved[i * channels + c];
+            if (std::isfinite(x)) {
+                sum += x;
+            } else if (result.nonFinite++ == 0) {
+                firstNonFinite = i * channels + c;
+            }
+        }
         mono[i] = sum / channels * kFullScale;
     }
+    if (result.nonFinite > 0 && nonFinite == NonFiniteSamples::refuse)
+        throw NonFiniteSamplesError(
+            result.nonFinite,
+            static_cast<std::int64_t>(firstNonFinite / static_cast<std::size_t>(channels)),
+            static_cast<int>(firstNonFinite % static_cast<std::size_t>(channels)) + 1, rate);
     const std::vector<double> resampled = resampleTo8k(mono, rate);
 
     std::string samples(resampled.size() * 2, '\0');
@@ -131,7 +166,7 @@ ConvertedRecording convertSamples(std::span<const double> interleaved, int chann
     return result;
 }
 
-ConvertedRecording convertRecording(const std::filesystem::path& file) {
+ConvertedRecording convertRecording(const std::filesystem::path& file, NonFiniteSamples nonFinite) {
     const RecordingFormat source = describeRecording(file);
     if (source.kind == RecordingKind::unrecognised)
         throw FileError("not a recording libsndfile can read");
@@ -154,7 +189,8 @@ ConvertedRecording convertRecording(const std::filesystem::path& file) {
     }
     if (sf_error(sound.get()) != SF_ERR_NO_ERROR)
         throw FileError(std::string("input file could not be read: ") + sf_strerror(sound.get()));
-    ConvertedRecording result = convertSamples(interleaved, info.channels, info.samplerate);
+    ConvertedRecording result =
+        convertSamples(interleaved, info.channels, info.samplerate, nonFinite);
     result.source = source;
     return result;
 }

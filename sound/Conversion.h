@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "files/FileError.h"
 #include "sound/Recording.h"
 #include "sound/Wave.h"
 
@@ -31,15 +32,36 @@ class StagingArea;
 // before it sees them, with a FileError of their own.
 std::vector<double> resampleTo8k(std::span<const double> mono, double rate);
 
+// What a conversion does with samples that are no numbers (NaN) or infinite,
+// which a float recording may hold: no filter can take one (the resampler
+// would spread it over its whole length), so they are the user's to decide.
+enum class NonFiniteSamples {
+    refuse,  // the conversion throws FileError: how many, and where the first is
+    zero,    // each is taken as 0, and counted
+};
+
+// The refusal of a recording that holds non-finite samples; its message
+// says how many and where the first is ("3 samples are NaN or infinite, the
+// first at 0.500 s (frame 24000, channel 1)").
+class NonFiniteSamplesError : public FileError {
+  public:
+    NonFiniteSamplesError(std::int64_t count, std::int64_t frame, int channel, double rate);
+    std::int64_t count() const { return count_; }
+
+  private:
+    std::int64_t count_;
+};
+
 // A recording converted whole; made only by the conversions below, which
 // throw FileError (its message completes "<input>: ...") instead of giving
 // a part of one.
 struct ConvertedRecording {
     bool converted = false;  // true once it holds a conversion (a default one holds none)
     RecordingFormat source;
-    std::int64_t samples = 0;  // 8000 Hz samples written
-    std::int64_t clipped = 0;  // samples beyond full scale, clipped
-    double peak = 0.0;         // largest magnitude before clipping, 1 = full scale
+    std::int64_t samples = 0;    // 8000 Hz samples written
+    std::int64_t clipped = 0;    // samples beyond full scale, clipped
+    double peak = 0.0;           // largest magnitude before clipping, 1 = full scale
+    std::int64_t nonFinite = 0;  // input samples (of any channel) NaN or infinite, taken as 0
     // The whole file: the 44-byte header, zeros up to byte 60, the samples
     // (16-bit little-endian).
     std::string bytes;
@@ -49,13 +71,17 @@ struct ConvertedRecording {
 
 // Reads `file` with libsndfile (as doubles, full scale 1) and converts it.
 // Throws FileError when the file is no recording libsndfile reads, cannot be
-// opened or read, or cannot be resampled.
-ConvertedRecording convertRecording(const std::filesystem::path& file);
+// opened or read, holds non-finite samples that `nonFinite` refuses
+// (NonFiniteSamplesError), or cannot be resampled.
+ConvertedRecording convertRecording(const std::filesystem::path& file,
+                                    NonFiniteSamples nonFinite = NonFiniteSamples::refuse);
 
 // The same for samples already read: `interleaved` holds frames of `channels`
-// samples at `rate` Hz, full scale 1. Throws FileError for no channels and
+// samples at `rate` Hz, full scale 1. Throws FileError for no channels, for
+// non-finite samples that `nonFinite` refuses (NonFiniteSamplesError) and
 // as resampleTo8k does.
-ConvertedRecording convertSamples(std::span<const double> interleaved, int channels, double rate);
+ConvertedRecording convertSamples(std::span<const double> interleaved, int channels, double rate,
+                                  NonFiniteSamples nonFinite = NonFiniteSamples::refuse);
 
 // Where a conversion of `input` goes: INPUT + "_8k.wav"; with a directory,
 // that name of the input's file name inside it.
