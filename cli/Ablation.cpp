@@ -12,6 +12,7 @@
 #include "cli/MeasureColumns.h"
 #include "cli/NumberText.h"
 #include "cli/SettingTexts.h"
+#include "cli/StandardDescriptors.h"
 #include "cli/SweepInputs.h"
 #include "cli/SweepOutputs.h"
 #include "coder/WorkPool.h"
@@ -114,7 +115,10 @@ int runAblation(const SweepArguments& a) {
     }
     if (!outputsAccepted(a, *format != ChartFormat::None)) return kExitFailed;
     std::optional<RecordFile> records;
-    if (!openRecordFile(a.jsonl, a.inputs, records)) return kExitFailed;
+    // The chart is the one file the run writes besides the records.
+    std::vector<std::filesystem::path> chart;
+    if (!a.plot.empty()) chart.emplace_back(a.plot);
+    if (!openRecordFile(a.jsonl, a.inputs, chart, records)) return kExitFailed;
     run.modes = a.modes.empty()
                     ? std::vector<CoderMode>(kAllCoderModes.begin(), kAllCoderModes.end())
                     : a.modes;
@@ -165,11 +169,7 @@ int runAblation(const SweepArguments& a) {
         printAblationCsv(std::cout, *table);
     else
         printAblationTable(std::cout, *table);
-    std::cout.flush();
-    if (std::cout.fail()) {
-        std::cerr << "zorvel-cli: could not write the table to standard output\n";
-        return finish(kExitFailed);
-    }
+    if (standardOutputFailed()) return finish(kExitFailed);
 #ifdef ZORVEL_CLI_PLOTS
     if (*format != ChartFormat::None) {
         try {

@@ -5,6 +5,9 @@
 #include <iostream>
 
 #include "cli/CorpusRecords.h"
+#include "cli/FileChecks.h"
+#include "cli/StandardDescriptors.h"
+#include "cli/TextLines.h"
 
 namespace zorvel::cli {
 namespace {
@@ -19,7 +22,15 @@ bool readRecords(const std::string& name, std::vector<CorpusRecord>& records) {
     }
     bool whole = true;
     std::string line;
-    for (std::size_t number = 1; std::getline(in, line); ++number) {
+    for (std::size_t number = 1;; ++number) {
+        const LineRead read = readLine(in, line);
+        if (read == LineRead::end) break;
+        if (read == LineRead::tooLong) {
+            // No record is that long: what follows is no file of records.
+            std::cerr << "zorvel-cli: " << name << ':' << number << ": " << tooLongText()
+                      << "; the rest of the file is left out\n";
+            return false;
+        }
         if (line.empty()) continue;
         std::string problem;
         std::optional<CorpusRecord> record = parseRecord(line, problem);
@@ -40,6 +51,16 @@ bool readRecords(const std::string& name, std::vector<CorpusRecord>& records) {
 }  // namespace
 
 int runAggregate(const AggregateArguments& arguments) {
+    // The table goes to standard output, which may be none of the files read
+    // (aggregate r.jsonl >> r.jsonl would append the table to its records).
+    for (const std::string& name : arguments.records) {
+        try {
+            checkStandardOutput(name);
+        } catch (const FileError& error) {
+            std::cerr << "zorvel-cli: " << name << ": " << error.what() << '\n';
+            return kExitFailed;
+        }
+    }
     std::vector<CorpusRecord> records;
     bool whole = true;
     for (const std::string& name : arguments.records) whole = readRecords(name, records) && whole;
@@ -48,11 +69,7 @@ int runAggregate(const AggregateArguments& arguments) {
         printCorpusCsv(std::cout, totals);
     else
         printCorpusTable(std::cout, totals);
-    std::cout.flush();
-    if (std::cout.fail()) {
-        std::cerr << "zorvel-cli: could not write the table to standard output\n";
-        return kExitFailed;
-    }
+    if (standardOutputFailed()) return kExitFailed;
     return whole ? kExitOk : kExitFailed;
 }
 

@@ -16,6 +16,7 @@
 #include "cli/Modes.h"
 #include "cli/PlotCommand.h"
 #include "cli/SettingTexts.h"
+#include "cli/StandardDescriptors.h"
 #include "cli/SweepCommand.h"
 #include "cli/TrainCommand.h"
 #include "coder/Ablation.h"
@@ -164,12 +165,12 @@ CLI::App* defineSettings(CLI::App& app, SettingsArguments& a) {
 int runSettings(const SettingsArguments& a) {
     if (a.write.empty()) {
         listSettings(std::cout);
-        return std::cout.flush() ? kExitOk : kExitFailed;
+        return standardOutputFailed() ? kExitFailed : kExitOk;
     }
     const std::string text = settingsFileText(a.settings);
     if (a.write == "-") {
         std::cout << text;
-        return std::cout.flush() ? kExitOk : kExitFailed;
+        return standardOutputFailed() ? kExitFailed : kExitOk;
     }
     try {
         StagingArea area(kOverwriteAdvice);
@@ -183,6 +184,12 @@ int runSettings(const SettingsArguments& a) {
     return kExitOk;
 }
 
+CLI::Option* addZeroNonFiniteOption(CLI::App& command, bool& zero) {
+    return command.add_flag(kZeroNonFiniteOption, zero,
+                            "Take samples that are NaN or infinite (of a float recording) as 0; "
+                            "otherwise such a recording is refused");
+}
+
 void addInputFormatOptions(CLI::App& command, InputFormatChoice& choice) {
     CLI::Option* resample = command.add_flag(
         "--resample", choice.resample,
@@ -191,6 +198,7 @@ void addInputFormatOptions(CLI::App& command, InputFormatChoice& choice) {
         command.add_flag("--as-is", choice.asIs,
                          "Code the bytes from 60 as 8 kHz mono 16-bit, whatever the file is");
     resample->excludes(asIs);
+    addZeroNonFiniteOption(command, choice.zeroNonFinite)->needs(resample);
 }
 
 // Options given where the command would not honour them are refused when
@@ -354,6 +362,7 @@ CLI::App* defineImport(CLI::App& app, ImportArguments& a) {
     CLI::Option* skip = addListOptions(*import, a.list, kSkipOutputsHelp);
     addOutputOptions(*import, {a.output, a.directory, a.jobs, a.overwrite}, skip, "INPUT_8k.wav",
                      "Files converted at once (default: one per core)");
+    addZeroNonFiniteOption(*import, a.zeroNonFinite);
     import->footer("Example: zorvel-cli import takes/*.flac -d corpus");
     return import;
 }
@@ -489,6 +498,9 @@ std::optional<int> resolveInputs(CLI::App& app, const std::string& command, Inpu
     if (!namesInputs(list))
         return app.exit(CLI::RequiredError("INPUT")) == 0 ? kExitOk : kExitUsage;
     try {
+        // The stand-in on a closed standard input would read as an empty list.
+        if (list.filesFrom == "-" && standardInputWasClosed())
+            throw FileError("cannot read the list from standard input: standard input is closed");
         inputs = selectInputs(list);
     } catch (const FileError& error) {
         std::cerr << "zorvel-cli " << command << ": " << error.what() << '\n';

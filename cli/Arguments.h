@@ -101,10 +101,11 @@ struct SweepArguments {
 struct ImportArguments {
     std::vector<std::string> inputs;
     InputSelection list;
-    std::string output;      // -o, one input only; "-": standard output
-    std::string directory;   // -d, made with its parents when missing
-    unsigned jobs = 0;       // 0: one per core
-    bool overwrite = false;  // -y
+    std::string output;          // -o, one input only; "-": standard output
+    std::string directory;       // -d, made with its parents when missing
+    unsigned jobs = 0;           // 0: one per core
+    bool overwrite = false;      // -y
+    bool zeroNonFinite = false;  // --zero-non-finite: NaN and infinite samples taken as 0
 };
 
 struct TrainArguments {

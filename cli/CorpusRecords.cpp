@@ -1,6 +1,7 @@
 #include "cli/CorpusRecords.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <tuple>
 
 #include "cli/NumberText.h"
+#include "cli/TextLines.h"
 #include "files/FileError.h"
 #include "sound/SpeechInput.h"
 
@@ -35,6 +37,26 @@ bool isString(const Json& object, const char* key) {
 }
 
 std::string systemMessage(int error) { return std::generic_category().message(error); }
+
+// The same file, or the same place for one that is not there yet.
+bool samePlace(const std::filesystem::path& a, const std::filesystem::path& b) {
+    if (sameFile(a, b)) return true;
+    std::error_code errorA;
+    std::error_code errorB;
+    const std::filesystem::path keyA = std::filesystem::weakly_canonical(a, errorA);
+    const std::filesystem::path keyB = std::filesystem::weakly_canonical(b, errorB);
+    return !errorA && !errorB && keyA == keyB;
+}
+
+// Whether standard output is the regular file at `path`: appended records
+// and the run's table or output would mix there.
+bool isStandardOutput(const std::filesystem::path& path) {
+    struct stat output {};
+    struct stat file {};
+    return fstat(STDOUT_FILENO, &output) == 0 && S_ISREG(output.st_mode) &&
+           stat(path.c_str(), &file) == 0 && file.st_dev == output.st_dev &&
+           file.st_ino == output.st_ino;
+}
 
 }  // namespace
 
@@ -135,6 +157,11 @@ RecordFile::RecordFile(const std::filesystem::path& path) : path_(path) {
 
 void RecordFile::append(const CorpusRecord& record) {
     const std::string line = recordLine(record);
+    // aggregate reads no longer line; one would take only a name written
+    // with every byte escaped, near the longest argument the system passes.
+    if (line.size() - 1 > kLongestLine)
+        throw FileError("could not write to '" + path_.string() + "': the record is " +
+                        tooLongText());
     ssize_t written = 0;
     do {
         written = write(descriptor_.get(), line.data(), line.size());
@@ -149,6 +176,7 @@ void RecordFile::append(const CorpusRecord& record) {
 }
 
 bool openRecordFile(const std::string& path, std::span<const std::string> inputs,
+                    std::span<const std::filesystem::path> outputs,
                     std::optional<RecordFile>& records) {
     if (path.empty()) return true;
     try {
@@ -158,6 +186,12 @@ bool openRecordFile(const std::string& path, std::span<const std::string> inputs
         for (const std::string& input : inputs)
             if (sameFile(input, path))
                 throw FileError("the results file '" + path + "' is the input '" + input + "'");
+        for (const std::filesystem::path& output : outputs)
+            if (output != "-" && samePlace(output, path))
+                throw FileError("the results file '" + path + "' is the output '" +
+                                output.string() + "'");
+        if (isStandardOutput(path))
+            throw FileError("the results file '" + path + "' is standard output");
         records.emplace(path);
     } catch (const FileError& error) {
         std::cerr << "zorvel-cli: " << error.what() << '\n';

@@ -73,12 +73,14 @@ class RecordFile {
     std::atomic<bool> failed_{false};
 };
 
-// Opens the --jsonl file of a run over `inputs` into `records`; nothing when
-// `path` is empty. The file is appended to, so it may be neither a directory
-// nor one of the inputs (by any name or link). When it cannot be used, the
-// reason is reported on standard error ("zorvel-cli: ...") and the result is
-// false.
+// Opens the --jsonl file of a run over `inputs` that writes `outputs` into
+// `records`; nothing when `path` is empty. The file is appended to, so it may
+// be neither a directory, nor one of the inputs or outputs (by any name or
+// link), nor standard output. When it cannot be used, the reason is reported
+// on standard error ("zorvel-cli: ...") and the result is false, with nothing
+// made or written.
 bool openRecordFile(const std::string& path, std::span<const std::string> inputs,
+                    std::span<const std::filesystem::path> outputs,
                     std::optional<RecordFile>& records);
 
 // The totals of one mode and setting over a corpus.

@@ -13,7 +13,6 @@
 #include <atomic>
 #include <chrono>
 #include <iostream>
-#include <map>
 #include <optional>
 #include <system_error>
 
@@ -24,6 +23,7 @@
 #include "cli/InterruptCleanup.h"
 #include "cli/Progress.h"
 #include "cli/ResultTable.h"
+#include "cli/StandardDescriptors.h"
 #include "coder/FrameDistances.h"
 #include "coder/ModeSweep.h"
 #include "coder/SpeechCoder.h"
@@ -81,31 +81,19 @@ std::string failureLine(const std::filesystem::path& input, std::string_view rea
     return "zorvel-cli: " + input.string() + ": " + std::string(reason);
 }
 
-std::filesystem::path canonicalKey(const std::filesystem::path& path) {
-    std::error_code error;
-    const std::filesystem::path key = std::filesystem::weakly_canonical(path, error);
-    return error ? std::filesystem::absolute(path) : key;
-}
-
 // Two inputs must not share an output, and no output may replace another
-// input of the same run (the result would depend on which file came first).
+// input of the same run.
 void refuseCollisions(std::vector<EncodeJob>& jobs) {
-    std::map<std::filesystem::path, std::filesystem::path> inputs;
-    for (const EncodeJob& job : jobs) inputs.emplace(canonicalKey(job.input), job.input);
-    std::map<std::filesystem::path, const EncodeJob*> outputs;
-    for (EncodeJob& job : jobs) {
-        if (!job.refusal.empty() || job.skipped) continue;
-        const std::filesystem::path key = canonicalKey(job.output);
-        if (const auto other = outputs.find(key); other != outputs.end()) {
-            job.refusal = "output '" + job.output.string() + "' is also the output of '" +
-                          other->second->input.string() + "'";
-        } else if (const auto input = inputs.find(key); input != inputs.end()) {
-            job.refusal = "output '" + job.output.string() + "' would replace the input '" +
-                          input->second.string() + "' of this run";
-        } else {
-            outputs.emplace(key, &job);
-        }
+    std::vector<std::filesystem::path> inputs;
+    std::vector<std::filesystem::path> outputs;
+    for (const EncodeJob& job : jobs) {
+        inputs.push_back(job.input);
+        outputs.push_back(job.refusal.empty() && !job.skipped ? job.output
+                                                              : std::filesystem::path());
     }
+    const std::vector<std::string> clashes = outputClashes(inputs, outputs);
+    for (std::size_t k = 0; k < jobs.size(); ++k)
+        if (!clashes[k].empty()) jobs[k].refusal = clashes[k];
 }
 
 std::vector<EncodeJob> planJobs(const EncodeArguments& a) {
@@ -192,7 +180,8 @@ void encodeInOrder(SpeechCoder& coder, const EncodeJob& job, const EncodeArgumen
 // One encoding run, exactly the desktop program's.
 ResultRow encodeOne(const EncodeJob& job, const EncodeArguments& a, StagingArea& area,
                     BatchProgress& progress, std::size_t slot, const RunRecords& records) {
-    SpeechCoder coder(openCoderInput(job.input, job.convert), a.coder.mode, a.coder.settings);
+    SpeechCoder coder(openCoderInput(job.input, job.convert, a.inputFormat), a.coder.mode,
+                      a.coder.settings);
     // The distances are taken from each record as its frame is written: the
     // run itself and its output stay those of a run without them.
     std::optional<MeasureMeans> measures;
@@ -271,12 +260,16 @@ int runEncode(const EncodeArguments& arguments) {
         }
     }
 
+    // The outputs are planned first: the records may be none of them, and
+    // nothing is made or written before that is known.
+    std::vector<EncodeJob> jobs = planJobs(arguments);
+    std::vector<std::filesystem::path> outputs;
+    for (const EncodeJob& job : jobs) outputs.push_back(job.output);
     std::optional<RecordFile> recordFile;
-    if (!openRecordFile(arguments.jsonl, arguments.inputs, recordFile)) return kExitFailed;
+    if (!openRecordFile(arguments.jsonl, arguments.inputs, outputs, recordFile)) return kExitFailed;
     if (!prepareOutputDirectory(arguments.directory)) return kExitFailed;
     const RunRecords records{recordFile ? &*recordFile : nullptr,
                              settingName(arguments.coder.settings)};
-    std::vector<EncodeJob> jobs = planJobs(arguments);
     std::vector<EncodeJob*> runnable;
     std::vector<std::int64_t> expected;
     std::size_t skipped = 0;
@@ -320,11 +313,7 @@ int runEncode(const EncodeArguments& arguments) {
         printCsv(table, rows, arguments.measures);
     else if (!rows.empty())
         printTable(table, rows, arguments.measures);
-    table.flush();
-    if (table.fail()) {
-        std::cerr << "zorvel-cli: could not write the result table to standard output\n";
-        return kExitFailed;
-    }
+    if (standardOutputFailed()) return kExitFailed;
     return rows.size() + skipped == jobs.size() ? kExitOk : kExitFailed;
 }
 

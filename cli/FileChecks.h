@@ -4,6 +4,9 @@
 #pragma once
 
 #include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
 
 #include "files/FileError.h"
 
@@ -24,6 +27,16 @@ void checkInput(const std::filesystem::path& input);
 // removes the temporary files that processes now gone left there.
 void checkOutput(const std::filesystem::path& input, const std::filesystem::path& output,
                  bool overwrite);
+
+// The outputs of a run checked together, so that no result depends on which
+// file came first: `outputs[k]` is the output of `inputs[k]`, or empty when
+// that input writes none (refused or skipped); "-" (standard output) is left
+// to checkStandardOutput. For each, the refusal or an empty string: an
+// output that an earlier input writes too ("output 'o' is also the output of
+// 'a'"), or that is an input of the run by any name or link ("output 'o'
+// would replace the input 'i' of this run").
+std::vector<std::string> outputClashes(std::span<const std::filesystem::path> inputs,
+                                       std::span<const std::filesystem::path> outputs);
 
 // For a run that writes to standard output: it was open when the program
 // started, and it is not `input` itself (the same file by device and inode,

@@ -20,6 +20,7 @@
 #include "cli/InputFormat.h"
 #include "cli/InterruptCleanup.h"
 #include "cli/NumberText.h"
+#include "cli/StandardDescriptors.h"
 #include "coder/FrameDistances.h"
 #include "files/StagedOutput.h"
 #include "sound/DescriptorStream.h"
@@ -207,7 +208,8 @@ void writeCsvWithMeasures(SpeechCoder& coder, SaveOption output, std::ostream& o
 }
 
 void writeFrames(const FramesArguments& a, bool convert, std::ostream& out) {
-    SpeechCoder coder(openCoderInput(a.input, convert), a.coder.mode, a.coder.settings);
+    SpeechCoder coder(openCoderInput(a.input, convert, a.inputFormat), a.coder.mode,
+                      a.coder.settings);
     coder.setCheckpoints(nullptr);  // straight through: memory stays that of one frame
     const SaveOption output = a.postProcessed ? SaveOption::postProcessed : SaveOption::synthesized;
     if (a.measures && a.format == "json")
@@ -259,8 +261,8 @@ std::optional<std::string> framesOfOne(const FramesArguments& arguments) {
             writeFramesToFile(arguments, convert, area);
         } else {
             writeFrames(arguments, convert, std::cout);
-            std::cout.flush();
-            if (std::cout.fail()) throw FileError("could not write to standard output");
+            if (const std::optional<std::string> problem = takeStandardOutputProblem())
+                throw FileError(*problem);
         }
     } catch (const std::exception& error) {
         std::cerr << "zorvel-cli: " << arguments.input << ": " << error.what() << '\n';
@@ -271,19 +273,35 @@ std::optional<std::string> framesOfOne(const FramesArguments& arguments) {
 
 int framesOfList(const FramesArguments& arguments) {
     if (!prepareOutputDirectory(arguments.directory)) return kExitFailed;
-    std::vector<std::string> failures;
+    // Every input's output is named before any is written: none may be
+    // another input's or replace an input of this run.
+    std::vector<std::filesystem::path> inputs;
+    std::vector<std::filesystem::path> outputs;  // empty: skipped
     std::size_t skipped = 0;
     for (const std::string& input : arguments.inputs) {
-        FramesArguments one = arguments;
-        one.input = input;
-        one.output = framesOutputName(input, arguments.coder.mode, arguments.format,
-                                      arguments.directory, arguments.coder.settings)
-                         .string();
+        std::filesystem::path output =
+            framesOutputName(input, arguments.coder.mode, arguments.format, arguments.directory,
+                             arguments.coder.settings);
         std::error_code error;
-        if (arguments.list.skipExisting && std::filesystem::is_regular_file(one.output, error)) {
+        if (arguments.list.skipExisting && std::filesystem::is_regular_file(output, error)) {
             ++skipped;
+            output.clear();
+        }
+        inputs.emplace_back(input);
+        outputs.push_back(std::move(output));
+    }
+    const std::vector<std::string> clashes = outputClashes(inputs, outputs);
+    std::vector<std::string> failures;
+    for (std::size_t k = 0; k < inputs.size(); ++k) {
+        if (outputs[k].empty()) continue;
+        if (!clashes[k].empty()) {
+            std::cerr << "zorvel-cli: " << inputs[k].string() << ": " << clashes[k] << '\n';
+            failures.push_back(clashes[k]);
             continue;
         }
+        FramesArguments one = arguments;
+        one.input = inputs[k].string();
+        one.output = outputs[k].string();
         if (std::optional<std::string> failure = framesOfOne(one))
             failures.push_back(std::move(*failure));
     }

@@ -11,11 +11,12 @@
 #include <iostream>
 #include <mutex>
 #include <optional>
-#include <set>
 
 #include "cli/FailureSummary.h"
 #include "cli/FileChecks.h"
+#include "cli/InputFormat.h"
 #include "cli/InterruptCleanup.h"
+#include "cli/StandardDescriptors.h"
 #include "coder/WorkPool.h"
 #include "files/StagedOutput.h"
 #include "sound/Conversion.h"
@@ -32,17 +33,8 @@ struct ImportJob {
     std::string failure;                // why converting it failed
 };
 
-std::filesystem::path canonicalKey(const std::filesystem::path& path) {
-    std::error_code error;
-    const std::filesystem::path key = std::filesystem::weakly_canonical(path, error);
-    return error ? std::filesystem::absolute(path) : key;
-}
-
 std::vector<ImportJob> planJobs(const ImportArguments& a) {
     std::vector<ImportJob> jobs;
-    std::set<std::filesystem::path> inputs;
-    for (const std::string& input : a.inputs) inputs.insert(canonicalKey(input));
-    std::set<std::filesystem::path> outputs;
     for (const std::string& input : a.inputs) {
         ImportJob job;
         job.input = input;
@@ -62,18 +54,22 @@ std::vector<ImportJob> planJobs(const ImportArguments& a) {
                     "not a recording libsndfile recognises: the coder takes it as it "
                     "stands");
             checkOutput(job.input, job.output, a.overwrite);
-            const std::filesystem::path key = canonicalKey(job.output);
-            if (job.output != "-" && inputs.contains(key))
-                throw FileError("output '" + job.output.string() +
-                                "' would replace an input of this run");
-            if (job.output != "-" && !outputs.insert(key).second)
-                throw FileError("output '" + job.output.string() +
-                                "' is also the output of another input");
         } catch (const FileError& error) {
             job.refusal = error.what();
         }
         jobs.push_back(std::move(job));
     }
+    // No output may be another input's, or replace an input of this run.
+    std::vector<std::filesystem::path> inputs;
+    std::vector<std::filesystem::path> outputs;
+    for (const ImportJob& job : jobs) {
+        inputs.push_back(job.input);
+        outputs.push_back(job.refusal.empty() && !job.skipped ? job.output
+                                                              : std::filesystem::path());
+    }
+    const std::vector<std::string> clashes = outputClashes(inputs, outputs);
+    for (std::size_t k = 0; k < jobs.size(); ++k)
+        if (!clashes[k].empty()) jobs[k].refusal = clashes[k];
     return jobs;
 }
 
@@ -89,11 +85,18 @@ std::string reportLine(const ImportJob& job, const ConvertedRecording& r) {
     std::snprintf(seconds, sizeof seconds, "%.3f s", r.seconds());
     return job.input.string() + " -> " + job.output.string() + ": " + r.source.description + ", " +
            seconds + ", peak " + decibels(r.peak) + ", " + std::to_string(r.clipped) +
-           (r.clipped == 1 ? " sample" : " samples") + " clipped";
+           (r.clipped == 1 ? " sample" : " samples") + " clipped" +
+           (r.nonFinite == 0
+                ? std::string()
+                : ", " + std::to_string(r.nonFinite) + (r.nonFinite == 1 ? " sample" : " samples") +
+                      " NaN or infinite taken as 0");
 }
 
-void importOne(ImportJob& job, bool overwrite, StagingArea& area) {
-    const ConvertedRecording r = writeConvertedRecording(job.input, job.output, area, overwrite);
+void importOne(ImportJob& job, const ImportArguments& a, StagingArea& area) {
+    const ConvertedRecording r = withNonFiniteAdvice([&] {
+        return writeConvertedRecording(job.input, job.output, area, a.overwrite,
+                                       nonFiniteSamples(a.zeroNonFinite));
+    });
     job.report = reportLine(job, r);
 }
 
@@ -133,7 +136,7 @@ int runImport(const ImportArguments& arguments) {
         std::mutex errors;
         runOnPool(runnable.size(), arguments.jobs, [&](std::size_t i) {
             try {
-                importOne(*runnable[i], arguments.overwrite, area);
+                importOne(*runnable[i], arguments, area);
             } catch (const std::exception& error) {
                 // A file that fails is reported and the others go on.
                 const std::lock_guard lock(errors);
@@ -152,9 +155,9 @@ int runImport(const ImportArguments& arguments) {
         report << *job.report << '\n';
         ++done;
     }
-    report.flush();
     printFailureSummary(std::cerr, failures, jobs.size());
-    return done + skipped == jobs.size() && !report.fail() ? kExitOk : kExitFailed;
+    const bool reported = !standardOutputFailed();
+    return done + skipped == jobs.size() && reported ? kExitOk : kExitFailed;
 }
 
 }  // namespace zorvel::cli

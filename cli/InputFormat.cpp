@@ -15,13 +15,20 @@ bool convertsInput(const std::filesystem::path& input, const InputFormatChoice& 
                     ": convert it with 'zorvel-cli import' or pass --resample");
 }
 
-ConvertedRecording convertInput(const std::filesystem::path& input) {
-    return convertRecording(input);
+NonFiniteSamples nonFiniteSamples(bool zeroNonFinite) {
+    return zeroNonFinite ? NonFiniteSamples::zero : NonFiniteSamples::refuse;
 }
 
-SpeechInput openCoderInput(const std::filesystem::path& input, bool convert) {
+ConvertedRecording convertInput(const std::filesystem::path& input, bool zeroNonFinite) {
+    return withNonFiniteAdvice(
+        [&] { return convertRecording(input, nonFiniteSamples(zeroNonFinite)); });
+}
+
+SpeechInput openCoderInput(const std::filesystem::path& input, bool convert,
+                           const InputFormatChoice& choice) {
     if (!convert) return SpeechInput(input);
-    return convertedTemporaryInput(input);
+    return withNonFiniteAdvice(
+        [&] { return convertedTemporaryInput(input, nonFiniteSamples(choice.zeroNonFinite)); });
 }
 
 std::int64_t framesToCode(const std::filesystem::path& input, bool convert) {

@@ -1,12 +1,16 @@
 #include "cli/InputList.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
-#include <cstring>
-#include <fstream>
-#include <iostream>
 #include <system_error>
 
+#include "cli/TextLines.h"
+#include "files/Descriptor.h"
 #include "files/FileError.h"
+#include "sound/DescriptorStream.h"
 
 namespace zorvel::cli {
 namespace {
@@ -35,10 +39,22 @@ bool inShard(std::size_t position, Shard shard) {
 }
 
 std::vector<std::string> readInputList(std::istream& in, bool nulSeparated) {
+    const char delimiter = nulSeparated ? '\0' : '\n';
     std::vector<std::string> paths;
     std::string entry;
-    while (std::getline(in, entry, nulSeparated ? '\0' : '\n'))
+    for (std::size_t number = 1;; ++number) {
+        const LineRead read = readLine(in, entry, delimiter);
+        if (read == LineRead::end) break;
+        if (read == LineRead::tooLong)
+            throw FileError(lineName(number, delimiter) + ": " + tooLongText());
+        // No path holds a NUL byte: the list's paths end with one, as
+        // find -print0 writes them.
+        if (!nulSeparated && entry.find('\0') != std::string::npos)
+            throw FileError(lineName(number) +
+                            ": a path holds a NUL byte; read a list of NUL-separated paths "
+                            "(find -print0) with -0");
         if (!entry.empty()) paths.push_back(std::move(entry));
+    }
     return paths;
 }
 
@@ -49,18 +65,27 @@ bool namesInputs(const InputSelection& selection) {
 std::vector<std::string> selectInputs(const InputSelection& selection) {
     std::vector<std::string> all = selection.named;
     if (!selection.filesFrom.empty()) {
-        std::vector<std::string> listed;
-        if (selection.filesFrom == "-") {
-            listed = readInputList(std::cin, selection.nulSeparated);
-            if (std::cin.bad()) throw FileError("cannot read the list from standard input");
-        } else {
-            std::ifstream list(selection.filesFrom, std::ios::binary);
-            if (!list)
-                throw FileError("cannot read the list '" + selection.filesFrom +
-                                "': " + std::strerror(errno));
-            listed = readInputList(list, selection.nulSeparated);
-            if (list.bad()) throw FileError("cannot read the list '" + selection.filesFrom + "'");
+        const bool standardInput = selection.filesFrom == "-";
+        const std::string name = standardInput ? "the list from standard input"
+                                               : "the list '" + selection.filesFrom + "'";
+        Descriptor owned;
+        if (!standardInput) {
+            owned = Descriptor(open(selection.filesFrom.c_str(), O_RDONLY | O_CLOEXEC));
+            if (!owned)
+                throw FileError("cannot read " + name + ": " +
+                                std::generic_category().message(errno));
         }
+        DescriptorStream list =
+            standardInput ? DescriptorStream(STDIN_FILENO) : DescriptorStream(std::move(owned));
+        std::vector<std::string> listed;
+        try {
+            listed = readInputList(list, selection.nulSeparated);
+        } catch (const FileError& error) {
+            throw FileError(name + ", " + error.what());
+        }
+        if (list.bad())
+            throw FileError("cannot read " + name + ": " +
+                            std::generic_category().message(list.firstError()));
         all.insert(all.end(), std::make_move_iterator(listed.begin()),
                    std::make_move_iterator(listed.end()));
     }

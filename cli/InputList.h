@@ -31,7 +31,10 @@ bool inShard(std::size_t position, Shard shard);
 
 // The paths of a list, in its order: one a line, or separated by NUL bytes.
 // Empty entries (blank lines, a final line break) are left out; a path is
-// taken as it stands otherwise (spaces and all).
+// taken as it stands otherwise (spaces and all). Throws FileError naming the
+// line (its number from 1) for one longer than kLongestLine bytes
+// (cli/TextLines.h) and, in a list of lines, for a NUL byte: such a list is
+// NUL-separated and read with -0.
 std::vector<std::string> readInputList(std::istream& in, bool nulSeparated);
 
 // What the command line says about the inputs.
@@ -44,7 +47,8 @@ struct InputSelection {
 };
 
 // The named inputs, then the list's, then the shard's part of all of them.
-// Throws FileError when the list file cannot be read.
+// Throws FileError, naming the list, when it cannot be read or a line of it
+// is refused.
 std::vector<std::string> selectInputs(const InputSelection& selection);
 
 // True when the command line names inputs at all (the list may still be empty).

@@ -141,7 +141,8 @@ int plotFrame(const PlotArguments& a) {
     StagingArea area(kOverwriteAdvice);
     InterruptCleanup cleanup(area);  // before Qt starts any thread
     OffscreenApplication application;
-    SpeechCoder coder(openCoderInput(a.input, convert), a.coder.mode, a.coder.settings);
+    SpeechCoder coder(openCoderInput(a.input, convert, a.inputFormat), a.coder.mode,
+                      a.coder.settings);
     coder.setCheckpoints(nullptr);  // from frame 0 straight to the frame: none would be used
     if (coder.goToFrame(a.frame) != FrameStep::coded)
         throw FileError("frame " + std::to_string(a.frame) + " does not exist: the input has " +

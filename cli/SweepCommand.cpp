@@ -20,6 +20,7 @@
 #include "cli/InputFormat.h"
 #include "cli/InterruptCleanup.h"
 #include "cli/Progress.h"
+#include "cli/StandardDescriptors.h"
 #include "cli/SweepInputs.h"
 #include "cli/SweepOutputs.h"
 #include "cli/SweepTable.h"
@@ -125,7 +126,10 @@ int runSweep(const SweepArguments& arguments) {
                      "records");
     }
     std::optional<RecordFile> records;
-    if (!openRecordFile(arguments.jsonl, arguments.inputs, records)) return kExitFailed;
+    // The chart is the one file the run writes besides the records.
+    std::vector<std::filesystem::path> chart;
+    if (!arguments.plot.empty()) chart.emplace_back(arguments.plot);
+    if (!openRecordFile(arguments.jsonl, arguments.inputs, chart, records)) return kExitFailed;
 
     SweepInputs inputs = readableInputs(names, arguments.inputFormat);
     if (records) {
@@ -165,11 +169,7 @@ int runSweep(const SweepArguments& arguments) {
         printSweepCsv(std::cout, files, result->total, arguments.measures);
     else
         printSweepTable(std::cout, files, result->total, arguments.measures);
-    std::cout.flush();
-    if (std::cout.fail()) {
-        std::cerr << "zorvel-cli: could not write the table to standard output\n";
-        return finish(kExitFailed);
-    }
+    if (standardOutputFailed()) return finish(kExitFailed);
 #ifdef ZORVEL_CLI_PLOTS
     if (*format != ChartFormat::None) {
         try {

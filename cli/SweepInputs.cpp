@@ -30,7 +30,7 @@ SweepInputs readableInputs(const std::vector<std::string>& names, const InputFor
         ConvertedRecording converted;
         try {
             checkInput(input);
-            if (convertsInput(input, choice)) converted = convertInput(input);
+            if (convertsInput(input, choice)) converted = convertInput(input, choice.zeroNonFinite);
         } catch (const FileError& error) {
             std::cerr << "zorvel-cli: " << input << ": " << error.what() << '\n';
             inputs.refusals.emplace_back(input, error.what());

@@ -255,6 +255,37 @@ SettingProblem problemOf(SettingProblemKind kind, const SettingDescriptor& setti
     return {kind, &setting, std::string(setting.name), settingText(setting, settings)};
 }
 
+// A number outside the setting's own range.
+std::optional<SettingProblem> rangeProblem(const SettingDescriptor& setting,
+                                           const CoderSettings& settings) {
+    const bool outside =
+        (setting.kind == SettingKind::number && !setting.range.holds(settings.*setting.number)) ||
+        (setting.kind == SettingKind::offOrNumber && settings.*setting.offOrNumber &&
+         !setting.range.holds(*(settings.*setting.offOrNumber)));
+    if (!outside) return std::nullopt;
+    return problemOf(SettingProblemKind::outOfRange, setting, settings);
+}
+
+// Sets NAME=VALUE in `settings` when the text names a setting and one of its
+// values within its own range; how the value goes with the other settings is
+// the caller's to check, once all are set.
+std::optional<SettingProblem> assignAlone(CoderSettings& settings, std::string_view assignment) {
+    const std::size_t equals = assignment.find('=');
+    if (equals == std::string_view::npos)
+        return SettingProblem{
+            SettingProblemKind::notAssignment, nullptr, {}, std::string(assignment)};
+    const std::string_view name = assignment.substr(0, equals);
+    const std::string_view value = assignment.substr(equals + 1);
+    const SettingDescriptor* setting = findSetting(name);
+    if (!setting)
+        return SettingProblem{SettingProblemKind::unknownName, nullptr, std::string(name),
+                              std::string(value)};
+    if (!assign(*setting, settings, value))
+        return SettingProblem{SettingProblemKind::notAValue, setting, std::string(name),
+                              std::string(value)};
+    return rangeProblem(*setting, settings);
+}
+
 }  // namespace
 
 int stepsPerSample(PitchResolution resolution) {
@@ -305,21 +336,6 @@ std::string settingText(const SettingDescriptor& setting, const CoderSettings& s
     return {};
 }
 
-namespace {
-
-// A number of `setting` outside its range.
-std::optional<SettingProblem> rangeProblem(const SettingDescriptor& setting,
-                                           const CoderSettings& settings) {
-    if (setting.kind == SettingKind::number && !setting.range.holds(settings.*setting.number))
-        return problemOf(SettingProblemKind::outOfRange, setting, settings);
-    if (setting.kind == SettingKind::offOrNumber && settings.*setting.offOrNumber &&
-        !setting.range.holds(*(settings.*setting.offOrNumber)))
-        return problemOf(SettingProblemKind::outOfRange, setting, settings);
-    return std::nullopt;
-}
-
-}  // namespace
-
 std::optional<SettingProblem> settingsProblem(const CoderSettings& settings) {
     for (const SettingDescriptor& setting : kSettings) {
         if (auto problem = rangeProblem(setting, settings)) return problem;
@@ -341,28 +357,22 @@ InvalidSettings::InvalidSettings(SettingProblem problem)
       problem_(std::move(problem)) {}
 
 std::optional<SettingProblem> assignSetting(CoderSettings& settings, std::string_view assignment) {
-    const std::size_t equals = assignment.find('=');
-    if (equals == std::string_view::npos)
-        return SettingProblem{
-            SettingProblemKind::notAssignment, nullptr, {}, std::string(assignment)};
-    const std::string_view name = assignment.substr(0, equals);
-    const std::string_view value = assignment.substr(equals + 1);
-    const SettingDescriptor* setting = findSetting(name);
-    if (!setting)
-        return SettingProblem{SettingProblemKind::unknownName, nullptr, std::string(name),
-                              std::string(value)};
     CoderSettings changed = settings;
-    if (!assign(*setting, changed, value))
-        return SettingProblem{SettingProblemKind::notAValue, setting, std::string(name),
-                              std::string(value)};
-    if (auto problem = rangeProblem(*setting, changed)) return problem;
+    if (auto problem = assignAlone(changed, assignment)) return problem;
     settings = changed;
     return std::nullopt;
 }
 
 std::optional<SettingProblem> applySetting(CoderSettings& settings, std::string_view assignment) {
+    const std::string text(assignment);
+    return applySettings(settings, std::span(&text, 1));
+}
+
+std::optional<SettingProblem> applySettings(CoderSettings& settings,
+                                            std::span<const std::string> assignments) {
     CoderSettings changed = settings;
-    if (auto problem = assignSetting(changed, assignment)) return problem;
+    for (const std::string& assignment : assignments)
+        if (auto problem = assignAlone(changed, assignment)) return problem;
     if (auto problem = settingsProblem(changed)) return problem;
     settings = changed;
     return std::nullopt;

@@ -163,6 +163,15 @@ std::optional<SettingProblem> applySetting(CoderSettings& settings, std::string_
 // so that the order of the assignments does not matter.
 std::optional<SettingProblem> assignSetting(CoderSettings& settings, std::string_view assignment);
 
+// Sets every NAME=VALUE in its order (of one setting given twice, the later
+// wins), then checks the settings together: the order never matters, so
+// gamma1=0.5 then gamma2=0.4 is taken as the other way round is. The first
+// problem is returned, an assignment's own (no such setting, not one of its
+// values, out of its range) before one of the whole; `settings` are then left
+// as they were.
+std::optional<SettingProblem> applySettings(CoderSettings& settings,
+                                            std::span<const std::string> assignments);
+
 // Why the settings cannot be used: a value out of its range, or gamma2 not
 // below gamma1.
 std::optional<SettingProblem> settingsProblem(const CoderSettings& settings);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <sstream>
 #include <system_error>
 #include <type_traits>
@@ -56,7 +57,27 @@ Resampler resamplerFrom(double rate) {
     return resampler;
 }
 
+// "3 samples are NaN or infinite, the first at 0.500 s (frame 24000, channel 1)".
+// The time only at a rate that gives one (a rate of no use is refused later).
+std::string nonFiniteText(std::int64_t count, std::int64_t frame, int channel, double rate) {
+    std::string text =
+        (count == 1 ? std::string("1 sample is") : std::to_string(count) + " samples are") +
+        " NaN or infinite, the first at ";
+    if (std::isfinite(rate) && rate > 0.0) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.3f s (", static_cast<double>(frame) / rate);
+        text += seconds;
+    } else {
+        text += "(";
+    }
+    return text + "frame " + std::to_string(frame) + ", channel " + std::to_string(channel) + ")";
+}
+
 }  // namespace
+
+NonFiniteSamplesError::NonFiniteSamplesError(std::int64_t count, std::int64_t frame, int channel,
+                                             double rate)
+    : FileError(nonFiniteText(count, frame, channel, rate)), count_(count) {}
 
 void BlockConversion::ResamplerDelete::operator()(::soxr* resampler) const noexcept {
     soxr_delete(resampler);
@@ -72,8 +93,9 @@ std::vector<double> resampleTo8k(std::span<const double> mono, double rate) {
     return out;
 }
 
-BlockConversion::BlockConversion(int channels, double rate, ResampledSink sink)
-    : channels_(channels), rate_(rate), sink_(std::move(sink)) {
+BlockConversion::BlockConversion(int channels, double rate, ResampledSink sink,
+                                 NonFiniteSamples nonFinite)
+    : channels_(channels), rate_(rate), sink_(std::move(sink)), nonFinite_(nonFinite) {
     if (channels < 1) throw FileError("a recording without channels");
     if (rate != kSampleRate) resampler_ = resamplerFrom(rate);
 }
@@ -82,11 +104,23 @@ BlockConversion::~BlockConversion() = default;
 
 void BlockConversion::feed(std::span<const double> interleaved) {
     const std::size_t frames = interleaved.size() / static_cast<std::size_t>(channels_);
+    const std::int64_t before = framesIn_ * channels_;  // samples of earlier blocks
     mono_.resize(frames);
     for (std::size_t i = 0; i < frames; ++i) {
         double sum = 0.0;
-        for (int c = 0; c < channels_; ++c) sum += interleaved[i * channels_ + c];
+        for (int c = 0; c < channels_; ++c) {
+            const double x = interleaved[i * channels_ + c];
+            if (std::isfinite(x)) {
+                sum += x;
+            } else if (nonFiniteCount_++ == 0) {
+                firstNonFinite_ = before + static_cast<std::int64_t>(i * channels_ + c);
+            }
+        }
         mono_[i] = sum / channels_ * kFullScale;
+    }
+    if (nonFiniteCount_ > 0 && nonFinite_ == NonFiniteSamples::refuse) {
+        framesIn_ += static_cast<std::int64_t>(frames);  // counted, not resampled
+        return;
     }
     resample(mono_);
 }
@@ -118,6 +152,9 @@ void BlockConversion::deliver(std::span<const double> resampled) {
 }
 
 std::int64_t BlockConversion::finish() {
+    if (nonFiniteCount_ > 0 && nonFinite_ == NonFiniteSamples::refuse)
+        throw NonFiniteSamplesError(nonFiniteCount_, firstNonFinite_ / channels_,
+                                    static_cast<int>(firstNonFinite_ % channels_) + 1, rate_);
     const std::int64_t length = std::llround(static_cast<double>(framesIn_) * kSampleRate / rate_);
     // The end of input (a null buffer) until the filter's delay has come
     // out, up to the rounded length: the output stays aligned with the input.
@@ -176,7 +213,8 @@ std::string headerBytes(std::int64_t samples) {
 // Runs `file` through a conversion block by block, handing the rounded
 // samples' bytes to `sink`; only a block is held at a time.
 ConvertedRecording convertInBlocks(const std::filesystem::path& file,
-                                   const std::function<void(std::string_view)>& sink) {
+                                   const std::function<void(std::string_view)>& sink,
+                                   NonFiniteSamples nonFinite) {
     ConvertedRecording result;
     result.source = describeRecording(file);
     if (result.source.kind == RecordingKind::unrecognised)
@@ -191,11 +229,13 @@ ConvertedRecording convertInBlocks(const std::filesystem::path& file,
     const SoundFile sound = openSoundFile(fd.get(), info);
     if (!sound) throw FileError("not a recording libsndfile can read");
     SampleRounding rounding;
-    BlockConversion conversion(info.channels, info.samplerate,
-                               [&](std::span<const double> resampled) {
-                                   rounding.round(resampled);
-                                   sink(rounding.bytes);
-                               });
+    BlockConversion conversion(
+        info.channels, info.samplerate,
+        [&](std::span<const double> resampled) {
+            rounding.round(resampled);
+            sink(rounding.bytes);
+        },
+        nonFinite);
     std::vector<double> block(static_cast<std::size_t>(kReadFrames) * info.channels);
     for (;;) {
         const sf_count_t got = sf_readf_double(sound.get(), block.data(), kReadFrames);
@@ -207,23 +247,29 @@ ConvertedRecording convertInBlocks(const std::filesystem::path& file,
     result.samples = conversion.finish();
     result.clipped = rounding.clipped;
     result.peak = rounding.peak;
+    result.nonFinite = conversion.nonFinite();
     result.converted = true;
     return result;
 }
 
 }  // namespace
 
-ConvertedRecording convertSamples(std::span<const double> interleaved, int channels, double rate) {
+ConvertedRecording convertSamples(std::span<const double> interleaved, int channels, double rate,
+                                  NonFiniteSamples nonFinite) {
     if (channels < 1) throw FileError("a recording without channels");
     ConvertedRecording result;
     std::string samples;
     SampleRounding rounding;
-    BlockConversion conversion(channels, rate, [&](std::span<const double> resampled) {
-        rounding.round(resampled);
-        samples += rounding.bytes;
-    });
+    BlockConversion conversion(
+        channels, rate,
+        [&](std::span<const double> resampled) {
+            rounding.round(resampled);
+            samples += rounding.bytes;
+        },
+        nonFinite);
     conversion.feed(interleaved);
     result.samples = conversion.finish();
+    result.nonFinite = conversion.nonFinite();
     result.clipped = rounding.clipped;
     result.peak = rounding.peak;
     result.bytes = headerBytes(result.samples) + samples;
@@ -231,23 +277,24 @@ ConvertedRecording convertSamples(std::span<const double> interleaved, int chann
     return result;
 }
 
-ConvertedRecording convertRecording(const std::filesystem::path& file) {
+ConvertedRecording convertRecording(const std::filesystem::path& file, NonFiniteSamples nonFinite) {
     std::string samples;
-    ConvertedRecording result =
-        convertInBlocks(file, [&](std::string_view bytes) { samples += bytes; });
+    ConvertedRecording result = convertInBlocks(
+        file, [&](std::string_view bytes) { samples += bytes; }, nonFinite);
     result.bytes = headerBytes(result.samples) + samples;
     return result;
 }
 
 ConvertedRecording writeConvertedRecording(const std::filesystem::path& file,
                                            const std::filesystem::path& output, StagingArea& area,
-                                           bool replace) {
+                                           bool replace, NonFiniteSamples nonFinite) {
     StagedFile staged(area, output);
     const int fd = staged.descriptor();
     const std::string placeholder(kSampleDataOffset, '\0');
     writeAll(fd, placeholder.data(), placeholder.size(), output);
     ConvertedRecording result = convertInBlocks(
-        file, [&](std::string_view bytes) { writeAll(fd, bytes.data(), bytes.size(), output); });
+        file, [&](std::string_view bytes) { writeAll(fd, bytes.data(), bytes.size(), output); },
+        nonFinite);
     // The header, now that the length is known.
     const std::string header = headerBytes(result.samples);
     if (::pwrite(fd, header.data(), header.size(), 0) != static_cast<ssize_t>(header.size())) {
@@ -260,14 +307,14 @@ ConvertedRecording writeConvertedRecording(const std::filesystem::path& file,
     return result;
 }
 
-SpeechInput convertedTemporaryInput(const std::filesystem::path& file) {
+SpeechInput convertedTemporaryInput(const std::filesystem::path& file, NonFiniteSamples nonFinite) {
     Descriptor fd = scratchFile();
     const std::string placeholder(kSampleDataOffset, '\0');
     const std::filesystem::path name = file.string() + " (converted)";
     writeAll(fd.get(), placeholder.data(), placeholder.size(), name);
-    const ConvertedRecording result = convertInBlocks(file, [&](std::string_view bytes) {
-        writeAll(fd.get(), bytes.data(), bytes.size(), name);
-    });
+    const ConvertedRecording result = convertInBlocks(
+        file, [&](std::string_view bytes) { writeAll(fd.get(), bytes.data(), bytes.size(), name); },
+        nonFinite);
     const std::string header = headerBytes(result.samples);
     if (::pwrite(fd.get(), header.data(), header.size(), 0) !=
             static_cast<ssize_t>(header.size()) ||

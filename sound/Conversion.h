@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "files/FileError.h"
 #include "sound/Recording.h"
 #include "sound/Wave.h"
 
@@ -34,6 +35,26 @@ class StagingArea;
 // before it sees them, with a FileError of their own.
 std::vector<double> resampleTo8k(std::span<const double> mono, double rate);
 
+// What a conversion does with samples that are no numbers (NaN) or infinite,
+// which a float recording may hold: no filter can take one (the resampler
+// would spread it over its whole length), so they are the user's to decide.
+enum class NonFiniteSamples {
+    refuse,  // the conversion throws FileError: how many, and where the first is
+    zero,    // each is taken as 0, and counted
+};
+
+// The refusal of a recording that holds non-finite samples; its message
+// says how many and where the first is ("3 samples are NaN or infinite, the
+// first at 0.500 s (frame 24000, channel 1)").
+class NonFiniteSamplesError : public FileError {
+  public:
+    NonFiniteSamplesError(std::int64_t count, std::int64_t frame, int channel, double rate);
+    std::int64_t count() const { return count_; }
+
+  private:
+    std::int64_t count_;
+};
+
 // The conversion as a stream: blocks of interleaved frames in, blocks of
 // 8000 Hz samples (at 16-bit scale, not yet rounded) out to the sink, whose
 // block is valid during the call. Only a block is held, whatever the
@@ -42,18 +63,24 @@ class BlockConversion {
   public:
     using ResampledSink = std::function<void(std::span<const double>)>;
     // Throws FileError for no channels and for a rate resampleTo8k refuses.
-    BlockConversion(int channels, double rate, ResampledSink sink);
+    BlockConversion(int channels, double rate, ResampledSink sink,
+                    NonFiniteSamples nonFinite = NonFiniteSamples::refuse);
     ~BlockConversion();
     BlockConversion(const BlockConversion&) = delete;
     BlockConversion& operator=(const BlockConversion&) = delete;
 
     // Whole frames of `channels` samples, full scale 1: averaged and resampled.
+    // Once a sample that is NaN or infinite is met and refused, the rest is
+    // only counted.
     void feed(std::span<const double> interleaved);
     // Samples already averaged and at 16-bit scale.
     void feedMono(std::span<const double> mono);
     // The end of the input: the rest comes out, up to round(frames * 8000 /
-    // rate) samples in all. Returns that count.
+    // rate) samples in all. Returns that count. Throws NonFiniteSamplesError
+    // when samples were NaN or infinite and refused.
     std::int64_t finish();
+    // The samples NaN or infinite so far (of any channel).
+    std::int64_t nonFinite() const { return nonFiniteCount_; }
 
     // Releases a libsoxr resampler.
     struct ResamplerDelete {
@@ -67,6 +94,9 @@ class BlockConversion {
     int channels_;
     double rate_;
     ResampledSink sink_;
+    NonFiniteSamples nonFinite_;
+    std::int64_t nonFiniteCount_ = 0;
+    std::int64_t firstNonFinite_ = 0;                     // its index among the interleaved samples
     std::unique_ptr<::soxr, ResamplerDelete> resampler_;  // none at 8000 Hz
     std::vector<double> mono_;
     std::vector<double> out_ = std::vector<double>(kBlockSamples);
@@ -95,9 +125,10 @@ inline constexpr std::int64_t kReadFrames = 16384;
 struct ConvertedRecording {
     bool converted = false;  // true once it holds a conversion (a default one holds none)
     RecordingFormat source;
-    std::int64_t samples = 0;  // 8000 Hz samples written
-    std::int64_t clipped = 0;  // samples beyond full scale, clipped
-    double peak = 0.0;         // largest magnitude before clipping, 1 = full scale
+    std::int64_t samples = 0;    // 8000 Hz samples written
+    std::int64_t clipped = 0;    // samples beyond full scale, clipped
+    double peak = 0.0;           // largest magnitude before clipping, 1 = full scale
+    std::int64_t nonFinite = 0;  // input samples (of any channel) NaN or infinite, taken as 0
     // The whole file: the 44-byte header, zeros up to byte 60, the samples
     // (16-bit little-endian).
     std::string bytes;
@@ -107,13 +138,17 @@ struct ConvertedRecording {
 
 // Reads `file` with libsndfile (as doubles, full scale 1) and converts it.
 // Throws FileError when the file is no recording libsndfile reads, cannot be
-// opened or read, or cannot be resampled.
-ConvertedRecording convertRecording(const std::filesystem::path& file);
+// opened or read, holds non-finite samples that `nonFinite` refuses
+// (NonFiniteSamplesError), or cannot be resampled.
+ConvertedRecording convertRecording(const std::filesystem::path& file,
+                                    NonFiniteSamples nonFinite = NonFiniteSamples::refuse);
 
 // The same for samples already read: `interleaved` holds frames of `channels`
-// samples at `rate` Hz, full scale 1. Throws FileError for no channels and
+// samples at `rate` Hz, full scale 1. Throws FileError for no channels, for
+// non-finite samples that `nonFinite` refuses (NonFiniteSamplesError) and
 // as resampleTo8k does.
-ConvertedRecording convertSamples(std::span<const double> interleaved, int channels, double rate);
+ConvertedRecording convertSamples(std::span<const double> interleaved, int channels, double rate,
+                                  NonFiniteSamples nonFinite = NonFiniteSamples::refuse);
 
 // Where a conversion of `input` goes: INPUT + "_8k.wav"; with a directory,
 // that name of the input's file name inside it.
@@ -131,7 +166,8 @@ void writeConvertedFile(const ConvertedRecording& recording, const std::filesyst
 // memory does not grow with the recording's length.
 ConvertedRecording writeConvertedRecording(const std::filesystem::path& file,
                                            const std::filesystem::path& output, StagingArea& area,
-                                           bool replace);
+                                           bool replace,
+                                           NonFiniteSamples nonFinite = NonFiniteSamples::refuse);
 
 // A coder's input that reads the converted bytes from memory.
 SpeechInput convertedInput(const ConvertedRecording& recording);
@@ -140,6 +176,7 @@ SpeechInput convertedInput(const ConvertedRecording& recording);
 // (the system's temporary directory), block by block: a long recording
 // takes disk, not memory. Throws FileError as convertRecording does, or when
 // the scratch file cannot be written.
-SpeechInput convertedTemporaryInput(const std::filesystem::path& file);
+SpeechInput convertedTemporaryInput(const std::filesystem::path& file,
+                                    NonFiniteSamples nonFinite = NonFiniteSamples::refuse);
 
 }  // namespace zorvel

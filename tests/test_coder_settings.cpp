@@ -100,6 +100,42 @@ TEST(CoderSettings, ReadsNamesAndValuesAndRefusesWhatIsOutOfRange) {
     }
 }
 
+// Settings given together are checked together: the order of the
+// assignments never decides whether they are taken.
+TEST(CoderSettings, AssignmentsGivenTogetherAreCheckedTogether) {
+    using Assignments = std::vector<std::string>;
+    for (const Assignments& pair :
+         {Assignments{"gamma1=0.5", "gamma2=0.4"}, Assignments{"gamma2=0.4", "gamma1=0.5"}}) {
+        CoderSettings settings;
+        EXPECT_FALSE(applySettings(settings, pair)) << pair[0];
+        EXPECT_EQ(settings.gamma1, 0.5);
+        EXPECT_EQ(settings.gamma2, 0.4);
+    }
+    // The later of one setting counts; a pair wrong together is refused
+    // either way round, naming gamma2 against gamma1, and changes nothing.
+    CoderSettings settings;
+    EXPECT_FALSE(applySettings(settings, Assignments{"gamma2=0.99", "gamma2=0.3"}));
+    EXPECT_EQ(settings.gamma2, 0.3);
+    for (const Assignments& pair :
+         {Assignments{"gamma1=0.5", "gamma2=0.55"}, Assignments{"gamma2=0.55", "gamma1=0.5"}}) {
+        CoderSettings kept;
+        const auto problem = applySettings(kept, pair);
+        ASSERT_TRUE(problem) << pair[0];
+        EXPECT_EQ(problem->kind, SettingProblemKind::notBelow);
+        EXPECT_EQ(problem->name, "gamma2");
+        EXPECT_EQ(problem->value, "0.55");
+        EXPECT_EQ(problem->otherValue, "0.5");
+        EXPECT_TRUE(kept.isDefault());
+    }
+    // An assignment's own problem comes first, even before a pair's.
+    CoderSettings kept;
+    const auto problem = applySettings(kept, Assignments{"gamma2=0.99", "gamma1=1.5"});
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(problem->kind, SettingProblemKind::outOfRange);
+    EXPECT_EQ(problem->name, "gamma1");
+    EXPECT_TRUE(kept.isDefault());
+}
+
 TEST(CoderSettings, NamesWhatDiffersFromTheDefaults) {
     EXPECT_EQ(settingsSuffix(CoderSettings{}), "");
     EXPECT_EQ(settingsSummary(CoderSettings{}), "");

@@ -277,6 +277,40 @@ TEST(Conversion, RatesBeyondAnySoundFileAreRefusedBeforeTheResampler) {
     EXPECT_EQ(resampleTo8k(x, 2147483647.0).size(), 0u);
 }
 
+// A sample that is NaN or infinite would spread over the resampler's whole
+// filter: it is refused with the count and the place of the first, or taken
+// as 0, when the conversion is that of a zero there and nothing is clipped.
+TEST(Conversion, NonFiniteSamplesAreRefusedOrTakenAsZero) {
+    constexpr int kRate = 48000;
+    std::vector<double> x(2 * 4800);
+    for (std::size_t i = 0; i < x.size(); ++i)
+        x[i] = 0.5 * std::sin(2 * std::numbers::pi * 440.0 * static_cast<double>(i / 2) / kRate);
+    std::vector<double> zeros = x;
+    zeros[2 * 1000 + 1] = zeros[2 * 2000] = 0.0;
+    x[2 * 1000 + 1] = std::numeric_limits<double>::quiet_NaN();
+    x[2 * 2000] = -std::numeric_limits<double>::infinity();
+    try {
+        (void)convertSamples(x, 2, kRate);
+        ADD_FAILURE() << "non-finite samples were converted";
+    } catch (const NonFiniteSamplesError& error) {
+        EXPECT_EQ(error.count(), 2);
+        EXPECT_EQ(std::string(error.what()),
+                  "2 samples are NaN or infinite, the first at 0.021 s (frame 1000, channel 2)");
+    }
+    const ConvertedRecording zeroed = convertSamples(x, 2, kRate, NonFiniteSamples::zero);
+    const ConvertedRecording expected = convertSamples(zeros, 2, kRate);
+    EXPECT_EQ(zeroed.nonFinite, 2);
+    EXPECT_EQ(expected.nonFinite, 0);
+    EXPECT_EQ(zeroed.clipped, 0);
+    EXPECT_EQ(zeroed.bytes, expected.bytes);
+    // One alone, in the only channel.
+    EXPECT_EQ(fileErrorOf([] {
+                  (void)convertSamples(
+                      std::vector<double>{0.0, std::numeric_limits<double>::infinity()}, 1, 8000);
+              }),
+              "1 sample is NaN or infinite, the first at 0.000 s (frame 1, channel 1)");
+}
+
 TEST(Conversion, NoChannelsIsRefused) {
     EXPECT_EQ(fileErrorOf([] { (void)convertSamples(std::vector<double>(80, 0.5), 0, 8000); }),
               "a recording without channels");

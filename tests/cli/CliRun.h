@@ -66,7 +66,9 @@ inline void prepareChild(const CliLaunch& launch, int outFd, int errFd) {
     dup2(errFd, STDERR_FILENO);
     if (!launch.workingDirectory.empty() && chdir(launch.workingDirectory.c_str()) != 0) _exit(126);
     if (launch.fileSizeLimit > 0) {
-        signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+        // As a shell's ulimit -f leaves it: a write past the limit raises
+        // SIGXFSZ, whose default ends the process unless it is ignored there.
+        signal(SIGXFSZ, SIG_DFL);
         const rlimit limit{static_cast<rlim_t>(launch.fileSizeLimit),
                            static_cast<rlim_t>(launch.fileSizeLimit)};
         setrlimit(RLIMIT_FSIZE, &limit);

@@ -165,6 +165,162 @@ TEST(CorpusLists, AListThatCannotBeReadOrNoInputAtAll) {
     EXPECT_EQ(empty.out, "");
 }
 
+// A list of lines holds no NUL byte: one that does was written by find
+// -print0 and is refused, naming the line and -0, before anything is coded.
+TEST(CorpusLists, ANulByteInAListOfLinesIsRefusedSuggestingMinus0) {
+    const TempDir dir;
+    const std::vector<fs::path> inputs = threeInputs(dir);
+    writeText(dir / "list0", arg(inputs[0]) + '\0' + arg(inputs[1]) + '\0');
+    writeText(dir / "mixed", arg(inputs[0]) + "\n" + arg(inputs[1]) + '\0' + "\n");
+    const std::string advice =
+        ": a path holds a NUL byte; read a list of NUL-separated paths (find -print0) with -0\n";
+    for (const char* command : {"encode", "frames", "import", "sweep"}) {
+        std::vector<std::string> args{command, "--files-from", arg(dir / "list0")};
+        if (std::string(command) != "sweep") args.insert(args.end(), {"-d", arg(dir / "out")});
+        const test::CliResult result = runCli(args);
+        EXPECT_EQ(result.exitCode, 1) << command;
+        EXPECT_EQ(result.err, "zorvel-cli " + std::string(command) + ": the list '" +
+                                  arg(dir / "list0") + "', line 1" + advice)
+            << command;
+        EXPECT_EQ(result.out, "") << command;
+    }
+    const test::CliResult mixed =
+        runCli({"encode", "--files-from", arg(dir / "mixed"), "-d", arg(dir / "out")});
+    EXPECT_EQ(mixed.exitCode, 1);
+    EXPECT_EQ(mixed.err,
+              "zorvel-cli encode: the list '" + arg(dir / "mixed") + "', line 2" + advice);
+    const std::string piped =
+        shellOutput("printf '%s\\0%s\\0' " + arg(inputs[0]) + " " + arg(inputs[1]) + " | " +
+                    ZORVEL_CLI + " encode --files-from - -d " + arg(dir / "out"));
+    EXPECT_EQ(piped,
+              "zorvel-cli encode: the list from standard input, line 1" + advice + "(exit 1)");
+    EXPECT_FALSE(fs::exists(dir / "out"));
+    // With -0 the same list is coded whole.
+    EXPECT_EQ(runCli({"encode", "--files-from", arg(dir / "list0"), "-0", "-d", arg(dir / "out")})
+                  .exitCode,
+              0);
+    EXPECT_EQ(test::directoryNames(dir / "out"),
+              (std::vector<std::string>{"a.wav_12.20_sout.wav", "b.wav_12.20_sout.wav"}));
+}
+
+// Lines hold at most 1 MiB: a list or a records file without line breaks
+// (/dev/zero) is refused at that length with the line's number, in bounded
+// memory, and a line of exactly 1 MiB is still a line. The limit binds the
+// child's address space so that reading on would fail instead of passing.
+TEST(CorpusLists, ALineOverOneMebibyteIsRefusedWithItsNumber) {
+    const TempDir dir;
+    const std::vector<fs::path> inputs = threeInputs(dir);
+    const std::string longest(std::size_t{1} << 20, 'x');
+    writeText(dir / "list", arg(inputs[0]) + "\n" + longest + "\n" + longest + "y\n");
+    const test::CliResult list =
+        runCli({"encode", "--files-from", arg(dir / "list"), "-d", arg(dir / "out")});
+    EXPECT_EQ(list.exitCode, 1);
+    EXPECT_EQ(list.err, "zorvel-cli encode: the list '" + arg(dir / "list") +
+                            "', line 3: longer than 1048576 bytes, the most a line may hold\n");
+    EXPECT_FALSE(fs::exists(dir / "out"));
+
+#ifdef ZORVEL_SANITIZED_BUILD
+    const std::string bounded;  // AddressSanitizer reserves more than any such bound
+#else
+    const std::string bounded = "ulimit -v 1000000; ";  // 1 GB of address space
+#endif
+    const std::string endlessList =
+        shellOutput(bounded + ZORVEL_CLI + " encode --files-from /dev/zero -d " + arg(dir / "o"));
+    EXPECT_EQ(endlessList,
+              "zorvel-cli encode: the list '/dev/zero', line 1: longer than 1048576 bytes, the "
+              "most a line may hold\n(exit 1)");
+    const std::string endlessRecords =
+        shellOutput(bounded + ZORVEL_CLI + " aggregate --csv /dev/zero");
+    EXPECT_TRUE(endlessRecords.starts_with(
+        "zorvel-cli: /dev/zero:1: longer than 1048576 bytes, the most a line may hold; the rest "
+        "of the file is left out\n"))
+        << endlessRecords.substr(0, 400);
+    EXPECT_TRUE(endlessRecords.ends_with("(exit 1)")) << endlessRecords.substr(0, 400);
+
+    // A records file: the lines before the long one count, the rest is left out.
+    const fs::path jsonl = dir / "r.jsonl";
+    ASSERT_EQ(runCli({"encode", arg(inputs[0]), "-d", arg(dir / "coded"), "--jsonl", arg(jsonl)})
+                  .exitCode,
+              0);
+    const std::string good = test::readText(jsonl);
+    writeText(dir / "long.jsonl", good + longest + "z\n" + good);
+    const test::CliResult records = runCli({"aggregate", "--csv", arg(dir / "long.jsonl")});
+    EXPECT_EQ(records.exitCode, 1);
+    EXPECT_EQ(records.err, "zorvel-cli: " + arg(dir / "long.jsonl") +
+                               ":2: longer than 1048576 bytes, the most a line may hold; the rest "
+                               "of the file is left out\n");
+    EXPECT_EQ(records.out, aggregateCsv({jsonl}));
+}
+
+// Standard input closed (<&-) holds no list: the run fails and says so
+// rather than coding nothing.
+TEST(CorpusLists, AClosedStandardInputIsNoEmptyList) {
+    const TempDir dir;
+    const std::string closed = shellOutput(std::string(ZORVEL_CLI) + " encode --files-from - -d " +
+                                           arg(dir / "out") + " <&-");
+    EXPECT_EQ(closed,
+              "zorvel-cli encode: cannot read the list from standard input: standard input is "
+              "closed\n(exit 1)");
+    const std::string directory =
+        shellOutput(std::string(ZORVEL_CLI) + " encode --files-from - -d " + arg(dir / "out") +
+                    " < " + arg(dir.path()));
+    EXPECT_EQ(
+        directory,
+        "zorvel-cli encode: cannot read the list from standard input: Is a directory\n(exit 1)");
+    EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
+// Over a list, frames (as encode and import) plans every output before it
+// writes one: an output that is an input of the run is refused, and so is
+// one that another input writes too, naming it; the other files are written.
+TEST(CorpusLists, NoOutputOfAListIsAnInputOrAnotherInputsOutput) {
+    const TempDir dir;
+    const fs::path input = cutSample(dir, 40, "in.wav");
+    const fs::path second = cutSample(dir, 30, "in.wav_12.20_frames.csv");
+    const std::vector<std::uint8_t> before = test::readBytes(second);
+    writeText(dir / "list", arg(input) + "\n" + arg(second) + "\n");
+    const test::CliResult replacing = runCli({"frames", "--files-from", arg(dir / "list"), "-y"});
+    EXPECT_EQ(replacing.exitCode, 1);
+    EXPECT_EQ(replacing.err, "zorvel-cli: " + arg(input) + ": output '" + arg(second) +
+                                 "' would replace the input '" + arg(second) +
+                                 "' of this run\n"
+                                 "zorvel-cli: 1 of 2 files failed:\n"
+                                 "  1 file: output '...' would replace the input '...' of this "
+                                 "run\n");
+    EXPECT_EQ(test::readBytes(second), before);
+    EXPECT_EQ(test::readText(dir / "in.wav_12.20_frames.csv_12.20_frames.csv"),
+              runCli({"frames", arg(second)}).out);
+
+    // Two inputs of one name in -d: the first is written, the second refused
+    // as the first one's output, with -y and without.
+    fs::create_directories(dir / "a");
+    fs::create_directories(dir / "b");
+    const fs::path first = cutSample(dir, 20, "a/x.wav");
+    const fs::path other = cutSample(dir, 25, "b/x.wav");
+    writeText(dir / "same", arg(first) + "\n" + arg(other) + "\n");
+    for (const char* command : {"frames", "import", "encode"}) {
+        for (const bool overwrite : {true, false}) {
+            const fs::path out = dir / (std::string(command) + (overwrite ? "-y" : ""));
+            std::vector<std::string> args{command, "--files-from", arg(dir / "same"), "-d",
+                                          arg(out)};
+            if (overwrite) args.push_back("-y");
+            const test::CliResult result = runCli(args);
+            EXPECT_EQ(result.exitCode, 1) << command;
+            const std::vector<std::string> written = test::directoryNames(out);
+            ASSERT_EQ(written.size(), 1u) << command;
+            EXPECT_EQ(result.err, "zorvel-cli: " + arg(other) + ": output '" +
+                                      arg(out / written[0]) + "' is also the output of '" +
+                                      arg(first) +
+                                      "'\n"
+                                      "zorvel-cli: 1 of 2 files failed:\n"
+                                      "  1 file: output '...' is also the output of '...'\n")
+                << command;
+        }
+    }
+    EXPECT_EQ(test::readText(dir / "frames" / "x.wav_12.20_frames.csv"),
+              runCli({"frames", arg(first)}).out);
+}
+
 TEST(CorpusRecords, EncodeRecordsHoldTheFiguresOfItsTable) {
     const TempDir dir;
     const std::vector<fs::path> inputs = threeInputs(dir);
@@ -444,6 +600,85 @@ TEST(CorpusRecords, TheRecordFileIsNeitherAnInputNorADirectory) {
     }
     EXPECT_EQ(test::readBytes(input), before);
     EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
+// The records go to a file that is none of the run's outputs, nor standard
+// output, and aggregate's table to a standard output that is none of the
+// files it reads: each is refused before anything is made or written.
+TEST(CorpusRecords, RecordsAndTablesNeverGoIntoAFileOfTheSameRun) {
+    const TempDir dir;
+    const fs::path input = cutSample(dir, 12, "a.wav");
+    const std::vector<std::string> names = test::directoryNames(dir.path());
+    const test::CliResult output =
+        runCli({"encode", arg(input), "-o", arg(dir / "o.wav"), "--jsonl", arg(dir / "o.wav")});
+    EXPECT_EQ(output.exitCode, 1);
+    EXPECT_EQ(output.err, "zorvel-cli: the results file '" + arg(dir / "o.wav") +
+                              "' is the output '" + arg(dir / "o.wav") + "'\n");
+    const test::CliResult named = runCli({"encode", arg(input), "-d", arg(dir / "out"), "--jsonl",
+                                          arg(dir / "out" / "a.wav_12.20_sout.wav")});
+    EXPECT_EQ(named.exitCode, 1);
+    const test::CliResult chart =
+        runCli({"sweep", arg(input), "--plot", arg(dir / "c.svg"), "--jsonl", arg(dir / "c.svg")});
+    EXPECT_EQ(chart.exitCode, 1);
+    EXPECT_EQ(chart.err, "zorvel-cli: the results file '" + arg(dir / "c.svg") +
+                             "' is the output '" + arg(dir / "c.svg") + "'\n");
+    EXPECT_EQ(test::directoryNames(dir.path()), names);
+
+    const fs::path jsonl = dir / "r.jsonl";
+    ASSERT_EQ(
+        runCli({"encode", arg(input), "-o", arg(dir / "a.out"), "--jsonl", arg(jsonl)}).exitCode,
+        0);
+    const std::string records = test::readText(jsonl);
+    // (In braces, so that standard error goes to the pipe, not into the file.)
+    const std::string appended = shellOutput("{ " + std::string(ZORVEL_CLI) + " aggregate " +
+                                             arg(jsonl) + " >> " + arg(jsonl) + "; }");
+    EXPECT_EQ(appended,
+              "zorvel-cli: " + arg(jsonl) + ": standard output is the input file itself\n(exit 1)");
+    const std::string intoRecords =
+        shellOutput("{ " + std::string(ZORVEL_CLI) + " encode " + arg(input) + " -o " +
+                    arg(dir / "b.out") + " --jsonl " + arg(jsonl) + " >> " + arg(jsonl) + "; }");
+    EXPECT_EQ(intoRecords,
+              "zorvel-cli: the results file '" + arg(jsonl) + "' is standard output\n(exit 1)");
+    EXPECT_EQ(test::readText(jsonl), records);
+    EXPECT_FALSE(fs::exists(dir / "b.out"));
+}
+
+// Under a limit of the file size (ulimit -f) a write past it fails with the
+// system's reason for that file alone: the others are coded, and the summary
+// counts the one that failed.
+TEST(CorpusRecords, AFileOverTheSizeLimitFailsAloneWithItsReason) {
+    const TempDir dir;
+    const fs::path shortOne = cutSample(dir, 30, "a.wav");
+    const fs::path longOne = cutSample(dir, test::kSampleFrames, "b.wav");
+    const fs::path other = cutSample(dir, 40, "c.wav");
+    // 30,000 bytes: the short outputs fit, the long one (90,620 bytes) does not.
+    const test::CliResult result = runCli({"encode", arg(shortOne), arg(longOne), arg(other), "-d",
+                                           arg(dir / "out"), "-j", "2", "--csv"},
+                                          test::withFileSizeLimit(30000));
+    EXPECT_EQ(result.signal, 0);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "zorvel-cli: " + arg(longOne) + ": could not write the output '" +
+                              arg(dir / "out" / "b.wav_12.20_sout.wav") +
+                              "': File too large\n"
+                              "zorvel-cli: 1 of 3 files failed:\n"
+                              "  1 file: could not write the output '...': File too large\n");
+    EXPECT_EQ(test::directoryNames(dir / "out"),
+              (std::vector<std::string>{"a.wav_12.20_sout.wav", "c.wav_12.20_sout.wav"}));
+    EXPECT_EQ(csvRows(result.out).size(), 3u) << result.out;
+
+    const test::CliResult frames =
+        runCli({"frames", arg(longOne), "-o", arg(dir / "b.csv")}, test::withFileSizeLimit(30000));
+    EXPECT_EQ(frames.signal, 0);
+    EXPECT_EQ(frames.exitCode, 1);
+    EXPECT_EQ(frames.err, "zorvel-cli: " + arg(longOne) + ": could not write '" +
+                              arg(dir / "b.csv") + "': File too large\n");
+    const test::CliResult import =
+        runCli({"import", arg(longOne), arg(shortOne), "-d", arg(dir / "im")},
+               test::withFileSizeLimit(30000));
+    EXPECT_EQ(import.signal, 0);
+    EXPECT_EQ(import.exitCode, 1);
+    EXPECT_EQ(test::directoryNames(dir / "im"), std::vector<std::string>{"a.wav_8k.wav"});
+    EXPECT_NE(import.err.find("File too large\n"), std::string::npos) << import.err;
 }
 
 // On a terminal (here the one `script` gives it) sweep draws encode's bar

@@ -15,6 +15,7 @@
 #include "cli/CorpusRecords.h"
 #include "cli/FailureSummary.h"
 #include "cli/InputList.h"
+#include "cli/TextLines.h"
 #include "files/FileError.h"
 #include "tests/TestSupport.h"
 #include "tests/cli/CliRun.h"
@@ -42,8 +43,31 @@ TEST(InputList, NulSeparatedPathsMayHoldLineBreaks) {
     const std::string text(kText, sizeof kText - 1);
     EXPECT_EQ(listOf(text, true),
               (std::vector<std::string>{"a.wav", "line\nbreak.wav", " lead.wav"}));
-    // Without -0 the same bytes are lines: the NULs stay inside the names.
-    EXPECT_EQ(listOf(text, false).size(), 2u);
+    // Without -0 the same bytes are one line of names ending with NULs, which
+    // no path holds: the list is refused, naming the line and -0.
+    try {
+        (void)listOf(text, false);
+        ADD_FAILURE() << "a list of lines holding NUL bytes was read";
+    } catch (const FileError& error) {
+        EXPECT_STREQ(error.what(),
+                     "line 1: a path holds a NUL byte; read a list of NUL-separated paths "
+                     "(find -print0) with -0");
+    }
+    // In a list of lines, a line of exactly the longest length is still one;
+    // a byte more is refused with its number, and so is a path of a -0 list.
+    const std::string longest(kLongestLine, 'x');
+    EXPECT_EQ(listOf("a\n" + longest + "\n", false), (std::vector<std::string>{"a", longest}));
+    for (const bool nul : {false, true}) {
+        const char end = nul ? '\0' : '\n';
+        try {
+            (void)listOf(std::string("a") + end + "b" + end + longest + "y" + end, nul);
+            ADD_FAILURE() << "a line longer than the longest was read";
+        } catch (const FileError& error) {
+            EXPECT_EQ(std::string(error.what()),
+                      std::string(nul ? "path" : "line") +
+                          " 3: longer than 1048576 bytes, the most a line may hold");
+        }
+    }
 }
 
 TEST(InputList, ListFileFollowsTheNamedInputs) {

@@ -228,6 +228,42 @@ TEST(StandardOutput, ClosedOrAnInputIsRefusedBeforeAnythingIsWritten) {
     EXPECT_EQ(readText(d / "in.csv"), runCli({"frames", arg(input)}).out);
 }
 
+// Whatever goes to standard output, from a table to --help, a write that
+// fails there fails the run with the system's reason; standard output closed
+// takes nothing in silence. Runs that write nothing there are not touched.
+TEST(StandardOutput, AFailedWriteThereFailsTheRunWithItsReason) {
+    const TempDir d;
+    shortSample(d, 20);
+    ASSERT_EQ(
+        runCli({"encode", arg(d / "in.wav"), "-d", arg(d.path()), "--jsonl", arg(d / "r.jsonl")})
+            .exitCode,
+        0);
+    const std::string full = "could not write to standard output: No space left on device\n";
+    const std::pair<std::string, std::string> runs[] = {
+        {"settings", "zorvel-cli: " + full},
+        {"--help", "zorvel-cli: " + full},
+        {"--version", "zorvel-cli: " + full},
+        {"encode --help", "zorvel-cli: " + full},
+        {"aggregate r.jsonl", "zorvel-cli: " + full},
+        {"encode in.wav -d out --csv", "zorvel-cli: " + full},
+        {"frames in.wav", "zorvel-cli: in.wav: " + full},
+        {"sweep in.wav", "zorvel-cli: " + full},
+        {"import in.wav -o x.wav", "zorvel-cli: " + full}};
+    for (const auto& [words, message] : runs) {
+        const ScriptResult r = runInShell(words, "> /dev/full", d.path());
+        EXPECT_EQ(r.exitCode, 1) << words;
+        EXPECT_EQ(r.err, message) << words;
+    }
+    for (const char* words : {"settings", "--help", "--version", "aggregate r.jsonl"}) {
+        const ScriptResult r = runInShell(words, ">&-", d.path());
+        EXPECT_EQ(r.exitCode, 1) << words;
+        EXPECT_TRUE(r.err.ends_with("standard output is closed\n")) << words << ": " << r.err;
+    }
+    // What writes no byte there is no failure.
+    EXPECT_EQ(runInShell("frames in.wav -o in.csv -y", "> /dev/full", d.path()).exitCode, 0);
+    EXPECT_EQ(runInShell("encode in.wav -o - --csv", "> /dev/full", d.path()).exitCode, 1);
+}
+
 // A link to a regular file is written where it leads; the link stays.
 TEST(LinkOutputs, ALinkToAFileKeepsTheLink) {
     const TempDir d;

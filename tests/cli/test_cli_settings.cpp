@@ -158,6 +158,45 @@ TEST(CliSettings, ABadSettingsFileNamesEveryLineAndCodesNothing) {
     EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos) << missing.err;
 }
 
+// The settings are checked once all are read: an order in which a pair passes
+// through a state the coder refuses (gamma1 below the default gamma2) is
+// taken, codes as the other order does, and a pair that is wrong together is
+// refused whichever way round it comes.
+TEST(CliSettings, SettingsAreCheckedTogetherWhateverTheirOrder) {
+    const TempDir dir;
+    const test::CliResult lowerFirst =
+        runCli({"encode", arg(test::samplePath()), "-d", arg(dir / "a"), "-m", "4.75", "--set",
+                "gamma1=0.5", "--set", "gamma2=0.4"});
+    ASSERT_EQ(lowerFirst.exitCode, 0) << lowerFirst.err;
+    const test::CliResult upperFirst =
+        runCli({"encode", arg(test::samplePath()), "-d", arg(dir / "b"), "-m", "4.75", "--set",
+                "gamma2=0.4", "--set", "gamma1=0.5"});
+    ASSERT_EQ(upperFirst.exitCode, 0) << upperFirst.err;
+    const char* name = "mowa.wav_04.75_sout_g1-0.5_g2-0.4.wav";
+    EXPECT_EQ(readBytes(dir / "a" / name), readBytes(dir / "b" / name));
+
+    for (const auto& pair : {std::vector<std::string>{"gamma1=0.5", "gamma2=0.55"},
+                             std::vector<std::string>{"gamma2=0.55", "gamma1=0.5"}}) {
+        const test::CliResult result = runCli({"encode", arg(test::samplePath()), "-d",
+                                               arg(dir / "c"), "--set", pair[0], "--set", pair[1]});
+        EXPECT_EQ(result.exitCode, 2) << pair[0];
+        EXPECT_NE(result.err.find("--set: gamma2 (0.55) must lie below gamma1 (0.5)"),
+                  std::string::npos)
+            << result.err;
+    }
+    // Of one setting given twice the later counts, and only the settings it
+    // leaves are checked.
+    const test::CliResult twice =
+        runCli({"frames", arg(test::samplePath()), "-m", "4.75", "--set", "gamma2=0.95", "--set",
+                "gamma2=0.5", "--set", "gamma1=0.9"});
+    ASSERT_EQ(twice.exitCode, 0) << twice.err;
+    const test::CliResult once = runCli({"frames", arg(test::samplePath()), "-m", "4.75", "--set",
+                                         "gamma1=0.9", "--set", "gamma2=0.5"});
+    ASSERT_EQ(once.exitCode, 0) << once.err;
+    EXPECT_EQ(twice.out, once.out);
+    EXPECT_FALSE(std::filesystem::exists(dir / "c"));
+}
+
 // With fractional lags, frames gives the fine lag beside the lag, as the
 // coder's record has it; with whole lags the columns are as they always were.
 TEST(CliSettings, FramesGivesTheFineLagWhereTheResolutionIsFiner) {
