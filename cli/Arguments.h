@@ -3,6 +3,7 @@
 // compiles the library's headers.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -110,6 +111,15 @@ struct AggregateArguments {
     bool csv = false;
 };
 
+struct CompareArguments {
+    std::string reference;  // the clean recording
+    std::string degraded;   // the one scored against it
+    bool csv = false;
+    bool json = false;
+    std::optional<long long> delay;  // --delay N: samples the degraded lags behind
+    bool align = false;              // --align: the delay found by cross-correlation
+};
+
 struct Arguments {
     EncodeArguments encode;
     FramesArguments frames;
@@ -117,6 +127,7 @@ struct Arguments {
     SweepArguments sweep;
     ImportArguments import;
     AggregateArguments aggregate;
+    CompareArguments compare;
 };
 
 // Parses the command line and runs the subcommand it names; returns the

@@ -32,8 +32,8 @@ constexpr double kSmallestSample = -32768.0;
 constexpr double kLowestRate = 1.0;
 constexpr double kHighestRate = 2147483647.0;
 
-std::int64_t outputLength(std::size_t inputFrames, double rate) {
-    return std::llround(static_cast<double>(inputFrames) * kSampleRate / rate);
+std::int64_t outputLength(std::size_t inputFrames, double rate, double target) {
+    return std::llround(static_cast<double>(inputFrames) * target / rate);
 }
 
 struct ResamplerDelete {
@@ -47,9 +47,9 @@ using Resampler = std::unique_ptr<std::remove_pointer_t<soxr_t>, ResamplerDelete
     throw FileError(std::string("cannot be resampled: ") + error);
 }
 
-// libsoxr's very-high-quality resampler from `rate` to 8000 Hz, one channel
-// of doubles.
-Resampler resamplerFrom(double rate) {
+// libsoxr's very-high-quality resampler from `rate` to `target` Hz, one
+// channel of doubles.
+Resampler resamplerFrom(double rate, double target) {
     const bool ratePositive = rate > 0.0;  // zero and below are libsoxr's to refuse
     if (!std::isfinite(rate) || (ratePositive && (rate < kLowestRate || rate > kHighestRate)))
         throw FileError("cannot be resampled: a sample rate of " + std::to_string(rate) +
@@ -57,7 +57,7 @@ Resampler resamplerFrom(double rate) {
     soxr_error_t error = nullptr;
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
-    Resampler resampler(soxr_create(rate, kSampleRate, 1, &error, &io, &quality, nullptr));
+    Resampler resampler(soxr_create(rate, target, 1, &error, &io, &quality, nullptr));
     if (error != nullptr) resamplerFailed(error);
     if (!resampler) resamplerFailed("no resampler");
     return resampler;
@@ -66,9 +66,13 @@ Resampler resamplerFrom(double rate) {
 }  // namespace
 
 std::vector<double> resampleTo8k(std::span<const double> mono, double rate) {
-    if (rate == kSampleRate) return {mono.begin(), mono.end()};
-    const Resampler resampler = resamplerFrom(rate);
-    std::vector<double> out(static_cast<std::size_t>(outputLength(mono.size(), rate)), 0.0);
+    return resample(mono, rate, kSampleRate);
+}
+
+std::vector<double> resample(std::span<const double> mono, double rate, double target) {
+    if (rate == target) return {mono.begin(), mono.end()};
+    const Resampler resampler = resamplerFrom(rate, target);
+    std::vector<double> out(static_cast<std::size_t>(outputLength(mono.size(), rate, target)), 0.0);
 
     // The whole input, then the end of input (a null buffer) until the
     // filter's delay has come out: the output stays aligned with the input.

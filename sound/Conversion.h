@@ -31,6 +31,10 @@ class StagingArea;
 // before it sees them, with a FileError of their own.
 std::vector<double> resampleTo8k(std::span<const double> mono, double rate);
 
+// The same from `rate` to `target` Hz (a positive rate libsoxr takes):
+// round(size * target / rate) samples, aligned with the input.
+std::vector<double> resample(std::span<const double> mono, double rate, double target);
+
 // A recording converted whole; made only by the conversions below, which
 // throw FileError (its message completes "<input>: ...") instead of giving
 // a part of one.
