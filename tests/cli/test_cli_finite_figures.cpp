@@ -2,8 +2,8 @@
 // that push the measures to their edges: speech followed by digital silence
 // (which a high-pass turns into values of 1e-15 .. 1e-300), silence alone, a
 // full-scale square wave and clipped white noise; through encode, frames,
-// sweep, its variation of the high-pass and the ablation, as tables, CSV and
-// records. Behind a high-pass, the frames that are silent as read count as
+// sweep, its variation of the high-pass, the ablation and compare, as
+// tables, CSV, JSON and records. Behind a high-pass, the frames that are silent as read count as
 // silent in the segmental SNR.
 #include <gtest/gtest.h>
 
@@ -130,10 +130,16 @@ TEST(FiniteFigures, EverySubcommandOnTheHardSignals) {
                  std::vector<std::string>{"--vary", "high-pass=100:300:100", "-m", "12.2",
                                           "--measures", "-j", "2", "--jsonl", records});
     expectNoNanOrInfinity(test::readText(dir / "runs.jsonl"), "--jsonl");
-    for (const std::string& file : signals.all())
+    for (const std::string& file : signals.all()) {
         for (const char* format : {"csv", "json"})
             expectFinite({"frames", file, "--measures", "--format", format, "--set",
                           "high-pass=200", "-m", "5.15"});
+        // Every pair of the four, each way, in every format.
+        for (const std::string& other : signals.all())
+            for (const std::vector<std::string>& format :
+                 {std::vector<std::string>{}, {"--csv"}, {"--json"}, {"--align"}})
+                expectFinite(std::vector<std::string>{"compare", file, other} + format);
+    }
 }
 
 // The segmental SNR of a run behind a high-pass, redone here: every frame of
