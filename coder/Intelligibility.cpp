@@ -22,7 +22,8 @@ const double kSilencePowerRatio = std::pow(10.0, -kSilenceRange / 10.0);
 // STOI's clipping: y' <= (1 + 10^(-beta/20)) x.
 const double kClipFactor = 1.0 + std::pow(10.0, -kClipBeta / 20.0);
 
-using Envelopes = std::vector<std::array<double, kThirdOctaveBands>>;  // [frame][band]
+// The envelopes of one signal: X_j(m) at [j][m], each band's frames in a row.
+using Envelopes = std::array<std::vector<double>, kThirdOctaveBands>;
 
 // The Hann window of 256 points that is zero only beyond both ends:
 // w(n) = 0.5 - 0.5 cos(2 pi (n + 1) / 257), n = 0..255.
@@ -95,26 +96,66 @@ Voiced dropSilentFrames(const std::vector<double>& x, const std::vector<double>&
     return voiced;
 }
 
+constexpr int kHalfFft = kIntelligibilityFft / 2;  // the complex transform's length
+
+// cos and sin of 2 pi k / 512, k = 0..256: the twiddles that join the
+// transforms of the even and the odd samples.
+const std::array<std::array<double, kIntelligibilityBins>, 2>& twiddles() {
+    static const auto t = [] {
+        std::array<std::array<double, kIntelligibilityBins>, 2> v{};
+        for (int k = 0; k < kIntelligibilityBins; ++k) {
+            v[0][k] = std::cos(2.0 * std::numbers::pi * k / kIntelligibilityFft);
+            v[1][k] = std::sin(2.0 * std::numbers::pi * k / kIntelligibilityFft);
+        }
+        return v;
+    }();
+    return t;
+}
+
+// |V(k)|^2, k = 0..256, of the 512-point transform of the 256 real values v
+// (zero-padded), by one complex transform of 256 points: with e and o the
+// even and odd values and Z the transform of e + j o, E(k) = (Z(k) +
+// Z*(-k)) / 2, O(k) = (Z(k) - Z*(-k)) / 2j and V(k) = E(k) + e^(-j 2 pi k /
+// 512) O(k).
+void powerSpectrum(std::span<const double, kIntelligibilityFrame> v,
+                   std::array<double, kIntelligibilityBins>& power) {
+    std::array<double, kHalfFft> re{};
+    std::array<double, kHalfFft> im{};
+    for (int n = 0; n < kIntelligibilityFrame / 2; ++n) {
+        re[n] = v[2 * n];
+        im[n] = v[2 * n + 1];
+    }
+    const int dims[] = {kHalfFft};
+    fftn(1, dims, re.data(), im.data(), -1, 0.0);
+    const auto& [c, sn] = twiddles();
+    for (int k = 0; k < kIntelligibilityBins; ++k) {
+        const int a = k % kHalfFft;
+        const int b = (kHalfFft - k) % kHalfFft;
+        const double Er = 0.5 * (re[a] + re[b]), Ei = 0.5 * (im[a] - im[b]);
+        const double Or = 0.5 * (im[a] + im[b]), Oi = 0.5 * (re[b] - re[a]);
+        const double Vr = Er + c[k] * Or + sn[k] * Oi;
+        const double Vi = Ei + c[k] * Oi - sn[k] * Or;
+        power[k] = Vr * Vr + Vi * Vi;
+    }
+}
+
 // The one-third-octave envelopes of every frame of a signal: the windowed
 // frame, zero-padded to 512 points, transformed, |X(k)|^2 summed per band.
 Envelopes envelopesOf(const std::vector<double>& x) {
     const std::size_t frames = frameCount(x.size());
-    Envelopes envelopes(frames);
+    Envelopes envelopes;
+    for (auto& band : envelopes) band.resize(frames);
     const auto& w = window();
-    const int dims[] = {kIntelligibilityFft};
-    std::array<double, kIntelligibilityFft> re{};
-    std::array<double, kIntelligibilityFft> im{};
+    std::array<double, kIntelligibilityFrame> windowed{};
+    std::array<double, kIntelligibilityBins> power{};
     for (std::size_t m = 0; m < frames; ++m) {
-        re.fill(0.0);
-        im.fill(0.0);
         for (int n = 0; n < kIntelligibilityFrame; ++n)
-            re[n] = w[n] * x[m * kIntelligibilityHop + n];
-        fftn(1, dims, re.data(), im.data(), -1, 0.0);
+            windowed[n] = w[n] * x[m * kIntelligibilityHop + n];
+        powerSpectrum(windowed, power);
         for (int j = 0; j < kThirdOctaveBands; ++j) {
             double sum = 0.0;
-            for (int k = bands()[j].low; k < bands()[j].high; ++k)
-                sum += re[k] * re[k] + im[k] * im[k];
-            envelopes[m][j] = std::sqrt(sum);
+            for (int k = bands()[j].low; k < bands()[j].high; ++k) sum += power[k];
+            envelopes[j][m] = std::sqrt(sum);
         }
     }
     return envelopes;
@@ -218,20 +259,18 @@ Intelligibility intelligibility(std::span<const double> reference, std::span<con
     const Voiced voiced = dropSilentFrames(x, y);
     const Envelopes X = envelopesOf(voiced.x);
     const Envelopes Y = envelopesOf(voiced.y);
-    if (X.size() < static_cast<std::size_t>(kSegmentFrames)) return {};
+    if (X[0].size() < static_cast<std::size_t>(kSegmentFrames)) return {};
 
-    // Segment m holds frames m - N + 1 .. m, for every m from N - 1 on.
+    // Segment s holds frames s .. s + N - 1.
     double stoiSum = 0.0;
     double estoiSum = 0.0;
-    const std::size_t segments = X.size() - kSegmentFrames + 1;
+    const std::size_t segments = X[0].size() - kSegmentFrames + 1;
     std::array<Segment, kThirdOctaveBands> xRows{}, yRows{};
     for (std::size_t s = 0; s < segments; ++s) {
         for (int j = 0; j < kThirdOctaveBands; ++j) {
-            Segment xj{}, yj{};
-            for (int n = 0; n < kSegmentFrames; ++n) {
-                xj[n] = X[s + n][j];
-                yj[n] = Y[s + n][j];
-            }
+            Segment xj, yj;
+            std::copy_n(X[j].begin() + static_cast<std::ptrdiff_t>(s), kSegmentFrames, xj.begin());
+            std::copy_n(Y[j].begin() + static_cast<std::ptrdiff_t>(s), kSegmentFrames, yj.begin());
             stoiSum += stoiOfBand(xj, yj);
             xRows[j] = normalisedRow(xj);
             yRows[j] = normalisedRow(yj);

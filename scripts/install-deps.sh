@@ -11,6 +11,7 @@ PACKAGES="
   qt6-multimedia-dev qt6-svg-dev qt6-translations-l10n
   clang clang-format desktop-file-utils
   espeak-ng sox xvfb imagemagick fonts-dejavu-core fonts-dejavu-extra
+  codec2-examples
   parallel
 "
 
