@@ -211,9 +211,10 @@ Segment normalisedRow(Segment row) {
     removeMean(row);
     double norm = 0.0;
     for (double v : row) norm += v * v;
-    norm = std::sqrt(norm);
-    if (norm > 0.0)
-        for (double& v : row) v /= norm;
+    if (norm > 0.0) {
+        const double scale = 1.0 / std::sqrt(norm);
+        for (double& v : row) v *= scale;
+    }
     return row;
 }
 
