@@ -36,10 +36,14 @@ RecordingComparison compareRecordings(std::span<const double> reference,
 // The longest delay alignDelay looks for: one second either way.
 inline constexpr std::int64_t kMaxAlignDelay = kSampleRate;
 
+// The samples of each recording alignDelay looks at: the first minute.
+inline constexpr std::size_t kAlignSamples = 60 * kSampleRate;
+
 // The delay of `degraded` behind `reference` (negative: ahead of it) that
-// maximises their cross-correlation sum_n reference(n) degraded(n + delay),
-// within +-kMaxAlignDelay and the shorter length; the smallest such delay in
-// magnitude where several are equal, 0 for signals without energy.
+// maximises their cross-correlation sum_n reference(n) degraded(n + delay)
+// over the first kAlignSamples of each, within +-kMaxAlignDelay and the
+// shorter length; the smallest such delay in magnitude where several are
+// equal, 0 for signals without energy.
 std::int64_t alignDelay(std::span<const double> reference, std::span<const double> degraded);
 
 }  // namespace zorvel

@@ -340,6 +340,18 @@ TEST(CompareRecordings, AlignmentFindsTheDelayBothWays) {
     EXPECT_EQ(alignDelay(std::vector<double>(100, 0.0), x), 0);
 }
 
+// Beyond a minute only the first minute of each is correlated.
+TEST(CompareRecordings, AlignmentOfLongRecordingsLooksAtTheirFirstMinute) {
+    const std::vector<double> x = speech();
+    std::vector<double> reference;
+    while (reference.size() < kAlignSamples + 2 * x.size())
+        reference.insert(reference.end(), x.begin(), x.end());
+    std::vector<double> late(250, 0.0);
+    late.insert(late.end(), reference.begin(), reference.end());
+    EXPECT_EQ(alignDelay(reference, late), 250);
+    EXPECT_EQ(alignDelay(late, reference), -250);
+}
+
 TEST(CompareRecordings, FrameFiguresAreThoseOfTheFrames) {
     const std::vector<double> x = speech();
     const std::vector<double> y = lowPassed(x, 1000.0);
