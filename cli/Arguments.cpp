@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "cli/AggregateCommand.h"
+#include "cli/CompareCommand.h"
 #include "cli/EncodeCommand.h"
 #include "cli/FileChecks.h"
 #include "cli/FramesCommand.h"
@@ -411,6 +412,34 @@ CLI::App* defineAggregate(CLI::App& app, AggregateArguments& a) {
     return aggregate;
 }
 
+// Far beyond any recording's length (a year at 8 kHz), and far from the
+// integers whose negation overflows.
+constexpr long long kMaxCompareDelay = 1LL << 40;
+
+CLI::App* defineCompare(CLI::App& app, CompareArguments& a) {
+    CLI::App* compare = app.add_subcommand(
+        "compare",
+        "Print every file figure (SNRs, spectral distances, STOI, ESTOI) of a degraded "
+        "recording against its clean reference");
+    compare->add_option("REFERENCE", a.reference, "The clean recording (any format import reads)")
+        ->required();
+    compare->add_option("DEGRADED", a.degraded, "The recording scored against it")->required();
+    CLI::Option* csv = compare->add_flag("--csv", a.csv, "Print CSV");
+    CLI::Option* json = compare->add_flag("--json", a.json, "Print a JSON object");
+    csv->excludes(json);
+    CLI::Option* delay =
+        compare
+            ->add_option(
+                "--delay", a.delay,
+                "Samples (8 kHz) the degraded recording lags behind the reference; negative: ahead")
+            ->check(CLI::Range(-kMaxCompareDelay, kMaxCompareDelay));
+    CLI::Option* align = compare->add_flag(
+        "--align", a.align, "Find the delay by cross-correlation (within one second)");
+    delay->excludes(align);
+    compare->footer("Example: zorvel-cli compare mowa.wav mowa.wav_12.20_sout.wav --json");
+    return compare;
+}
+
 #ifdef ZORVEL_CLI_PLOTS
 // The chart window takes any finite scale but 0, which would flatten every trace.
 CLI::Validator nonZeroScale() {
@@ -478,6 +507,7 @@ struct Subcommands {
     CLI::App* train = nullptr;
     CLI::App* aggregate = nullptr;
     CLI::App* settings = nullptr;
+    CLI::App* compare = nullptr;
 };
 
 // Declares the subcommands and options of `app`, bound to `arguments`.
@@ -487,7 +517,8 @@ Subcommands defineCommandLine(CLI::App& app, Arguments& arguments) {
     return {defineEncode(app, arguments.encode),       defineFrames(app, arguments.frames),
             definePlot(app, arguments.plot),           defineSweep(app, arguments.sweep),
             defineImport(app, arguments.import),       defineTrain(app, arguments.train),
-            defineAggregate(app, arguments.aggregate), defineSettings(app, arguments.settings)};
+            defineAggregate(app, arguments.aggregate), defineSettings(app, arguments.settings),
+            defineCompare(app, arguments.compare)};
 }
 
 // The inputs of a command that takes a list: INPUT and the list's, read and
@@ -541,6 +572,7 @@ int runCommandLine(int argc, char** argv) {
     if (commands.import->parsed()) return withInputs(app, "import", arguments.import, runImport);
     if (commands.train->parsed()) return withInputs(app, "train", arguments.train, runTrain);
     if (commands.aggregate->parsed()) return runAggregate(arguments.aggregate);
+    if (commands.compare->parsed()) return runCompare(arguments.compare);
     return runPlot(arguments.plot);
 }
 

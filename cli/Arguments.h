@@ -3,6 +3,7 @@
 // compiles the library's headers.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -131,6 +132,15 @@ struct SettingsArguments {
     bool overwrite = false;  // -y
 };
 
+struct CompareArguments {
+    std::string reference;  // the clean recording
+    std::string degraded;   // the one scored against it
+    bool csv = false;
+    bool json = false;
+    std::optional<long long> delay;  // --delay N: samples the degraded lags behind
+    bool align = false;              // --align: the delay found by cross-correlation
+};
+
 struct Arguments {
     SettingsArguments settings;
     EncodeArguments encode;
@@ -140,6 +150,7 @@ struct Arguments {
     ImportArguments import;
     TrainArguments train;
     AggregateArguments aggregate;
+    CompareArguments compare;
 };
 
 // Parses the command line and runs the subcommand it names; returns the

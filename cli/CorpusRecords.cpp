@@ -80,6 +80,10 @@ std::string recordLine(const CorpusRecord& record) {
                 const std::optional<double> mean = f.measures->mean(measure);
                 line[std::string(infoOf(measure).csvName)] = mean ? Json(*mean) : Json(nullptr);
             }
+            for (FileMeasure measure : kAllFileMeasures) {
+                const std::optional<double> mean = f.measures->mean(measure);
+                line[std::string(infoOf(measure).csvName)] = mean ? Json(*mean) : Json(nullptr);
+            }
         }
         if (!record.output.empty()) line["output"] = record.output;
     } else {

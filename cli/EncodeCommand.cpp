@@ -142,6 +142,12 @@ void checkRun(RunResult result, const DescriptorStream& stream, const EncodeJob&
     }
 }
 
+// What a run with --measures reports; nothing without.
+std::optional<MeasureMeans> means(std::optional<RunMeasures>& measures) {
+    if (!measures) return std::nullopt;
+    return measures->finish();
+}
+
 // The run into a staged output. It writes through the staged file's
 // descriptor and never opens the output by a name, so nothing it does can
 // make a file an interrupt missed.
@@ -152,14 +158,14 @@ void checkRun(RunResult result, const DescriptorStream& stream, const EncodeJob&
 // would be skipped with no record at all.
 void encodeStaged(SpeechCoder& coder, const EncodeJob& job, const EncodeArguments& a,
                   StagingArea& area, BatchProgress& progress, std::size_t slot,
-                  const RunRecords& records, const std::optional<MeasureMeans>& measures) {
+                  const RunRecords& records, std::optional<RunMeasures>& measures) {
     StagedFile staged(area, job.output);
     progress.begin(slot, staged.temporary());
     DescriptorStream stream(staged.descriptor());
     const RunResult result = coder.encodeFile(stream, saveOption(a));
     stream.flush();
     checkRun(result, stream, job, coder.runReadError());
-    records.coded(job, coder, measures);
+    records.coded(job, coder, means(measures));
     staged.commit(a.overwrite);
 }
 
@@ -182,13 +188,14 @@ ResultRow encodeOne(const EncodeJob& job, const EncodeArguments& a, StagingArea&
                     BatchProgress& progress, std::size_t slot, const RunRecords& records) {
     SpeechCoder coder(openCoderInput(job.input, job.convert, a.inputFormat), a.coder.mode,
                       a.coder.settings);
-    // The distances are taken from each record as its frame is written: the
-    // run itself and its output stay those of a run without them.
-    std::optional<MeasureMeans> measures;
+    // The distances are taken from each record as its frame is written, of
+    // the samples as written: the run itself and its output stay those of a
+    // run without them.
+    std::optional<RunMeasures> measures;
     if (a.measures) {
-        measures.emplace();
-        coder.frameWritten = [&coder, &measures, output = saveOption(a)](std::int64_t) {
-            measures->add(measureRecord(coder.currentFrame(), output));
+        measures.emplace(saveOption(a));
+        coder.frameWritten = [&coder, &measures](std::int64_t) {
+            measures->add(coder.currentFrame());
             return true;
         };
     }
@@ -198,16 +205,13 @@ ResultRow encodeOne(const EncodeJob& job, const EncodeArguments& a, StagingArea&
         encodeStaged(coder, job, a, area, progress, slot, records, measures);
     } else {
         encodeInOrder(coder, job, a, place, progress, slot);
-        records.coded(job, coder, measures);
+        records.coded(job, coder, means(measures));
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
 
-    ResultRow row{job.input.string(),
-                  coder.frameCount(),
-                  coder.segmentalSnr(),
-                  coder.overallSnr(),
-                  0.0,
-                  measures};
+    ResultRow row{
+        job.input.string(), coder.frameCount(), coder.segmentalSnr(), coder.overallSnr(), 0.0,
+        means(measures)};
     const double speechSeconds = coder.frameCount() * kFrameSeconds;
     if (elapsed.count() > 0.0) row.timesRealTime = speechSeconds / elapsed.count();
     return row;

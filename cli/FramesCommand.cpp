@@ -141,7 +141,8 @@ void writeMeasuredRows(SpeechCoder& coder, SaveOption output, MakeRow makeRow,
     while (coder.nextFrame() == FrameStep::coded) {
         const FrameRecord& record = coder.currentFrame();
         PendingRow row = makeRow(coder);
-        row.s = record.speech;
+        // A frame silent as read is measured as silence, whatever filter followed.
+        if (!record.inputSilent) row.s = record.speech;
         row.out = output == SaveOption::postProcessed ? record.postProcessedSpeech
                                                       : record.synthesizedSpeech;
         filling.push_back(std::move(row));

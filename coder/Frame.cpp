@@ -1,8 +1,10 @@
 // Frame record clearing and the frame reader.
 // readFrame takes the next 160 samples of the coder's input (the file layout
-// is the sound input's business) into record.speech; a frame that cannot be
-// read whole is dropped.
+// is the sound input's business) into record.speech and notes whether they
+// are all zero; a frame that cannot be read whole is dropped.
 #include "coder/Frame.h"
+
+#include <algorithm>
 
 namespace zorvel {
 
@@ -13,7 +15,10 @@ void clearFrameRecord(FrameRecord& record) {
 
 bool readFrame(FrameRecord& record, SpeechInput& input) {
     clearFrameRecord(record);
-    return input.readSamples(record.speech);
+    const bool read = input.readSamples(record.speech);
+    record.inputSilent =
+        std::all_of(record.speech.begin(), record.speech.end(), [](double s) { return s == 0.0; });
+    return read;
 }
 
 }  // namespace zorvel

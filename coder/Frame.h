@@ -25,8 +25,11 @@ using LpCoeffs = std::array<double, kLpCoeffs>;
 using ImpulseResponse = std::array<double, kImpulseResponseSamples>;
 
 struct FrameRecord {
-    Signal speech;                      // s(n), the input samples as read (high-passed when asked)
-    std::array<double, 2> inputTail;    // samples 158 and 159 as read, before any high-pass
+    Signal speech;                    // s(n), the input samples as read (high-passed when asked)
+    std::array<double, 2> inputTail;  // samples 158 and 159 as read, before any high-pass
+    // The 160 samples as read are all zero: the frame is silent to every
+    // measure, whatever filter follows (a high-pass never returns to zero).
+    bool inputSilent;
     Signal weightedSpeech;              // sw(n)
     Signal formantPostFiltered;         // synthesized speech after the formant post-filter
     Signal postProcessedSpeech;         // sp(n), output of SaveOption 2

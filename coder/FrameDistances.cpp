@@ -246,8 +246,15 @@ double cepstralDistanceOf(const LpModel& s, const LpModel& out) {
     return kDecibelsPerNeper * std::sqrt(2.0 * sum);
 }
 
-double lsdFftOf(const SpectrumPair& spectra) {
-    return logSpectralDistance(floored(spectra.s), floored(spectra.out));
+// No value when either spectrum's floor underflows to zero: its empty bins
+// have no logarithm.
+std::optional<double> lsdFftOf(const SpectrumPair& spectra) {
+    const PowerSpectrum s = floored(spectra.s);
+    const PowerSpectrum out = floored(spectra.out);
+    if (*std::min_element(s.begin(), s.end()) == 0.0 ||
+        *std::min_element(out.begin(), out.end()) == 0.0)
+        return std::nullopt;
+    return logSpectralDistance(s, out);
 }
 
 // a_out R_s a_out^T / a_s R_s a_s^T: at least 1, the clean frame's own
@@ -306,18 +313,29 @@ double fwSegSnrOf(const SpectrumPair& spectra) {
     return weights > 0.0 ? weighted / weights : kBandSnrMin;
 }
 
+// A value that is no finite number is no value.
+std::optional<double> finite(std::optional<double> value) {
+    if (value && !std::isfinite(*value)) return std::nullopt;
+    return value;
+}
+
 template <class Model, class Measure>
 std::optional<double> between(const std::optional<Model>& s, const std::optional<Model>& out,
                               Measure measure) {
     if (!s || !out) return std::nullopt;
-    return measure(*s, *out);
+    return finite(measure(*s, *out));
 }
 
 template <class Measure>
 std::optional<double> ofSpectra(const std::optional<SpectrumPair>& spectra, Measure measure) {
     if (!spectra) return std::nullopt;
-    return measure(*spectra);
+    return finite(measure(*spectra));
 }
+
+constexpr std::array<FileMeasureInfo, kFileMeasureCount> kFileInfo{{
+    {"stoi", "STOI", "stoi"},
+    {"estoi", "ESTOI", "estoi"},
+}};
 
 }  // namespace
 
@@ -369,9 +387,27 @@ FrameMeasures measureFrame(MeasureFrame s, MeasureFrame out) {
 }
 
 FrameMeasures measureRecord(const FrameRecord& record, SaveOption output) {
+    if (record.inputSilent) return {};
     const Signal& out =
         output == SaveOption::postProcessed ? record.postProcessedSpeech : record.synthesizedSpeech;
     return measureFrame(record.speech, out);
+}
+
+Signal writtenOutput(const FrameRecord& record, SaveOption output) {
+    const Signal& out =
+        output == SaveOption::postProcessed ? record.postProcessedSpeech : record.synthesizedSpeech;
+    Signal written;
+    for (int n = 0; n < kFrameSamples; ++n) written[n] = toSample(out[n]);
+    return written;
+}
+
+FrameMeasures measureWrittenRecord(const FrameRecord& record, SaveOption output) {
+    if (record.inputSilent) return {};
+    return measureFrame(record.speech, writtenOutput(record, output));
+}
+
+const FileMeasureInfo& infoOf(FileMeasure measure) {
+    return kFileInfo[static_cast<std::size_t>(measure)];
 }
 
 void MeasureMeans::add(const FrameMeasures& frame) {
@@ -388,11 +424,43 @@ std::optional<double> MeasureMeans::mean(SpectralMeasure measure) const {
     return sums_[i] / counts_[i];
 }
 
+void MeasureMeans::addFile(const Intelligibility& file) {
+    const std::array<std::optional<double>, kFileMeasureCount> values{file.stoi, file.estoi};
+    for (std::size_t i = 0; i < kFileMeasureCount; ++i) {
+        if (!values[i]) continue;
+        fileSums_[i] += *values[i];
+        ++fileCounts_[i];
+    }
+}
+
+std::optional<double> MeasureMeans::mean(FileMeasure measure) const {
+    const auto i = static_cast<std::size_t>(measure);
+    if (fileCounts_[i] == 0) return std::nullopt;
+    return fileSums_[i] / fileCounts_[i];
+}
+
 void MeasureMeans::merge(const MeasureMeans& other) {
     for (std::size_t i = 0; i < kSpectralMeasureCount; ++i) {
         sums_[i] += other.sums_[i];
         counts_[i] += other.counts_[i];
     }
+    for (std::size_t i = 0; i < kFileMeasureCount; ++i) {
+        fileSums_[i] += other.fileSums_[i];
+        fileCounts_[i] += other.fileCounts_[i];
+    }
+}
+
+void RunMeasures::add(const FrameRecord& record) {
+    const Signal written = writtenOutput(record, output_);
+    static constexpr Signal kSilence{};
+    means_.add(record.inputSilent ? FrameMeasures{} : measureFrame(record.speech, written));
+    signals_.add(record.inputSilent ? kSilence : record.speech, written);
+}
+
+const MeasureMeans& RunMeasures::finish() {
+    if (!finished_) means_.addFile(signals_.result());
+    finished_ = true;
+    return means_;
 }
 
 FrameMeasures MeasureMeans::means() const {

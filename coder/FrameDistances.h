@@ -4,7 +4,12 @@
 // exports and displays that show them compute them from the records.
 //
 // A frame where either signal is all zeros has no value (std::nullopt), and
-// such frames stay out of a file's mean (MeasureMeans).
+// such frames stay out of a file's mean (MeasureMeans); so has a frame whose
+// input as read was silent (FrameRecord::inputSilent), whatever filter
+// followed, and a measure whose value would not be a finite number (spectra
+// too faint for lsdFft's floor, which underflows to zero below a peak of
+// about 5e-314, or ratios beyond the range of doubles). No value is never NaN
+// or an infinity.
 //
 //   lsdLp            dB, log-spectral distance of the order-10 LP envelopes
 //                    E / |A(e^jw)|^2 of the Hamming-windowed frames, at
@@ -28,6 +33,7 @@
 #include <string_view>
 
 #include "coder/Frame.h"
+#include "coder/Intelligibility.h"
 #include "coder/SpeechCoder.h"
 
 namespace zorvel {
@@ -92,23 +98,72 @@ inline std::optional<double> valueOf(const FrameMeasures& values, SpectralMeasur
 FrameMeasures measureFrame(MeasureFrame s, MeasureFrame out);
 
 // The six between a record's input s(n) and the output a run would write:
-// s'(n) (SaveOption::synthesized) or sp(n) (SaveOption::postProcessed).
+// s'(n) (SaveOption::synthesized) or sp(n) (SaveOption::postProcessed), as
+// doubles. None when the input as read was silent.
 FrameMeasures measureRecord(const FrameRecord& record, SaveOption output);
 
-// Per file: the mean of each measure over the frames that have a value.
+// The output of a record as the WAV file holds it: s'(n) or sp(n), each
+// sample truncated and clipped to 16 bits as the encoding run writes it.
+Signal writtenOutput(const FrameRecord& record, SaveOption output);
+
+// The six between a record's input s(n) and its output as written
+// (writtenOutput): what a run's file figures are taken from, so that they
+// can be redone from the output file. None when the input as read was silent.
+FrameMeasures measureWrittenRecord(const FrameRecord& record, SaveOption output);
+
+// The figures of a whole file, once it is in.
+enum class FileMeasure { stoi, estoi };
+inline constexpr std::size_t kFileMeasureCount = 2;
+inline constexpr std::array kAllFileMeasures{FileMeasure::stoi, FileMeasure::estoi};
+static_assert(kAllFileMeasures.size() == kFileMeasureCount);
+
+// A file measure's key in exports, label in tables and CSV column.
+struct FileMeasureInfo {
+    std::string_view key;      // stoi, estoi
+    std::string_view label;    // STOI, ESTOI
+    std::string_view csvName;  // stoi, estoi
+};
+const FileMeasureInfo& infoOf(FileMeasure measure);
+
+// Per file: the mean of each measure over the frames that have a value, and
+// the file figures. Over several files (merge): the means over all their
+// frames, and each file figure's mean over the files that have one.
 class MeasureMeans {
   public:
     void add(const FrameMeasures& frame);
+    void addFile(const Intelligibility& file);
     // Nothing when no frame had a value.
     std::optional<double> mean(SpectralMeasure measure) const;
     int count(SpectralMeasure measure) const { return counts_[static_cast<std::size_t>(measure)]; }
     FrameMeasures means() const;
+    // Nothing when no file had a value.
+    std::optional<double> mean(FileMeasure measure) const;
     // Takes in the frames of another file: the means of both together.
     void merge(const MeasureMeans& other);
 
   private:
     std::array<double, kSpectralMeasureCount> sums_{};
     std::array<int, kSpectralMeasureCount> counts_{};
+    std::array<double, kFileMeasureCount> fileSums_{};
+    std::array<int, kFileMeasureCount> fileCounts_{};
+};
+
+// What --measures reports of one run, gathered from each record as the run
+// writes its frame: the distances of every frame against the output as
+// written, and both signals for the intelligibility of the whole file (the
+// input counted as zeros where it was silent as read).
+class RunMeasures {
+  public:
+    explicit RunMeasures(SaveOption output) : output_(output) {}
+    void add(const FrameRecord& record);
+    // The means and the file figures, computed at the first call.
+    const MeasureMeans& finish();
+
+  private:
+    SaveOption output_;
+    MeasureMeans means_;
+    IntelligibilityRecorder signals_;
+    bool finished_ = false;
 };
 
 }  // namespace zorvel

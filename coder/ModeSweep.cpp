@@ -15,7 +15,8 @@
 namespace zorvel {
 namespace {
 
-constexpr double kUndefinedSnr = 0.0;  // dB, as the coder gives it when S or N is not positive
+// dB, as the coder gives it when S or N is not positive or S / N not finite
+constexpr double kUndefinedSnr = 0.0;
 
 bool cancelled(const std::atomic<bool>* cancel) {
     return cancel != nullptr && cancel->load(std::memory_order_relaxed);
@@ -40,7 +41,8 @@ std::optional<ModeFigures> codeInMode(SpeechInput input, CoderMode mode,
                                       const ModeRunOptions& options) {
     SpeechCoder coder(std::move(input), mode, options.settings);
     coder.setCheckpoints(nullptr);  // straight through: memory stays that of one frame
-    MeasureMeans means;
+    std::optional<RunMeasures> measures;
+    if (options.measured) measures.emplace(*options.measured);
     while (!cancelled(options.cancel)) {
         if (coder.nextFrame() == FrameStep::endOfInput) {
             if (const int error = coder.inputReadError(); error != 0)
@@ -48,10 +50,10 @@ std::optional<ModeFigures> codeInMode(SpeechInput input, CoderMode mode,
                     "the input could not be read: " + std::generic_category().message(error),
                     error);
             ModeFigures figures = figuresOf(coder);
-            if (options.measured) figures.measures = means;
+            if (measures) figures.measures = measures->finish();
             return figures;
         }
-        if (options.measured) means.add(measureRecord(coder.currentFrame(), *options.measured));
+        if (measures) measures->add(coder.currentFrame());
         if (options.onFrame) options.onFrame();
     }
     return std::nullopt;
@@ -73,8 +75,9 @@ ModeFigures totalFigures(std::span<const ModeFigures> files) {
         }
     }
     if (total.frames > 0) total.segmentalSnr = frameSnrSum / total.frames;
-    total.overallSnr = total.signalEnergy > 0.0 && total.noiseEnergy > 0.0
-                           ? 10.0 * std::log10(total.signalEnergy / total.noiseEnergy)
+    const double ratio = total.signalEnergy / total.noiseEnergy;
+    total.overallSnr = total.signalEnergy > 0.0 && total.noiseEnergy > 0.0 && std::isfinite(ratio)
+                           ? 10.0 * std::log10(ratio)
                            : kUndefinedSnr;
     return total;
 }

@@ -1,10 +1,12 @@
-// Quality measures. Reads `speech` s and `synthesizedSpeech` s' (before
-// post-processing) of currentFrame and the frame count; updates the frame,
-// segmental and overall SNR and the signal and noise energy totals.
+// Quality measures. Reads `speech` s, `inputSilent` and `synthesizedSpeech`
+// s' (before post-processing) of currentFrame and the frame count; updates
+// the frame, segmental and overall SNR and the signal and noise energy totals.
 //
 // SNR = 10 log10(S/N) with S = sum s^2 and N = sum (s - s')^2; a frame with
-// no signal or no noise counts as 0 dB. The segmental SNR is the mean of the
-// frame values, the overall SNR the ratio of the totals since the last reset.
+// no signal or no noise, or whose S/N is beyond the range of doubles, counts
+// as 0 dB. A frame silent as read has s = 0, whatever filter follows. The
+// segmental SNR is the mean of the frame values, the overall SNR the ratio of
+// the totals since the last reset.
 #include "coder/QualityMeasures.h"
 
 #include <algorithm>
@@ -19,6 +21,9 @@ namespace {
 constexpr double kUndefinedSnr = 0.0;  // dB, when S or N is not positive
 
 double decibels(double S, double N) { return 10.0 * std::log10(S / N); }
+
+// S and N give a finite SNR.
+bool defined(double S, double N) { return S > 0.0 && N > 0.0 && std::isfinite(S / N); }
 
 // Adds sum s^2 to S and sum (s - s')^2 to N, sample by sample.
 void addEnergies(std::span<const double> reference, std::span<const double> test, double& S,
@@ -38,7 +43,7 @@ double computeSnr(std::span<const double> reference, std::span<const double> tes
     double S = 0.0;
     double N = 0.0;
     addEnergies(reference, test, S, N);
-    return N > 0.0 && S > 0.0 ? decibels(S, N) : kUndefinedSnr;
+    return defined(S, N) ? decibels(S, N) : kUndefinedSnr;
 }
 
 double runningMean(double mean, int count, double value) {
@@ -47,12 +52,13 @@ double runningMean(double mean, int count, double value) {
 }
 
 void SpeechCoder::updateQualityMeasures() {
-    const Signal& s = currentFrame_->speech;
+    static constexpr Signal kSilence{};
+    const Signal& s = currentFrame_->inputSilent ? kSilence : currentFrame_->speech;
     const Signal& synthesized = currentFrame_->synthesizedSpeech;
     frameSnr_ = computeSnr(s, synthesized);
     segmentalSnr_ = runningMean(segmentalSnr_, frameCount_, frameSnr_);
     addEnergies(s, synthesized, signalEnergySum_, noiseEnergySum_);
-    if (signalEnergySum_ > 0.0 && noiseEnergySum_ > 0.0)
+    if (defined(signalEnergySum_, noiseEnergySum_))
         overallSnr_ = decibels(signalEnergySum_, noiseEnergySum_);
 }
 

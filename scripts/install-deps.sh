@@ -14,6 +14,7 @@ PACKAGES="
   qt6-multimedia-dev qt6-svg-dev qt6-translations-l10n
   clang clang-format desktop-file-utils
   espeak-ng sox xvfb imagemagick fonts-dejavu-core fonts-dejavu-extra
+  codec2-examples
   parallel
   asterisk-core-sounds-en-wav asterisk-core-sounds-es-wav asterisk-core-sounds-it-wav
   asterisk-core-sounds-fr-wav

@@ -41,9 +41,9 @@ using Resampler = std::unique_ptr<::soxr, BlockConversion::ResamplerDelete>;
     throw FileError(std::string("cannot be resampled: ") + error);
 }
 
-// libsoxr's very-high-quality resampler from `rate` to 8000 Hz, one channel
-// of doubles.
-Resampler resamplerFrom(double rate) {
+// libsoxr's very-high-quality resampler from `rate` to `target` Hz, one
+// channel of doubles.
+Resampler resamplerFrom(double rate, double target) {
     const bool ratePositive = rate > 0.0;  // zero and below are libsoxr's to refuse
     if (!std::isfinite(rate) || (ratePositive && (rate < kLowestRate || rate > kHighestRate)))
         throw FileError("cannot be resampled: a sample rate of " + std::to_string(rate) +
@@ -51,7 +51,7 @@ Resampler resamplerFrom(double rate) {
     soxr_error_t error = nullptr;
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
-    Resampler resampler(soxr_create(rate, kSampleRate, 1, &error, &io, &quality, nullptr));
+    Resampler resampler(soxr_create(rate, target, 1, &error, &io, &quality, nullptr));
     if (error != nullptr) resamplerFailed(error);
     if (!resampler) resamplerFailed("no resampler");
     return resampler;
@@ -84,8 +84,12 @@ void BlockConversion::ResamplerDelete::operator()(::soxr* resampler) const noexc
 }
 
 std::vector<double> resampleTo8k(std::span<const double> mono, double rate) {
+    return resample(mono, rate, kSampleRate);
+}
+
+std::vector<double> resample(std::span<const double> mono, double rate, double target) {
     std::vector<double> out;
-    BlockConversion conversion(1, rate, [&](std::span<const double> block) {
+    BlockConversion conversion(1, rate, target, [&](std::span<const double> block) {
         out.insert(out.end(), block.begin(), block.end());
     });
     conversion.feedMono(mono);
@@ -95,9 +99,17 @@ std::vector<double> resampleTo8k(std::span<const double> mono, double rate) {
 
 BlockConversion::BlockConversion(int channels, double rate, ResampledSink sink,
                                  NonFiniteSamples nonFinite)
-    : channels_(channels), rate_(rate), sink_(std::move(sink)), nonFinite_(nonFinite) {
+    : BlockConversion(channels, rate, kSampleRate, std::move(sink), nonFinite) {}
+
+BlockConversion::BlockConversion(int channels, double rate, double target, ResampledSink sink,
+                                 NonFiniteSamples nonFinite)
+    : channels_(channels),
+      rate_(rate),
+      target_(target),
+      sink_(std::move(sink)),
+      nonFinite_(nonFinite) {
     if (channels < 1) throw FileError("a recording without channels");
-    if (rate != kSampleRate) resampler_ = resamplerFrom(rate);
+    if (rate != target) resampler_ = resamplerFrom(rate, target);
 }
 
 BlockConversion::~BlockConversion() = default;
@@ -155,7 +167,7 @@ std::int64_t BlockConversion::finish() {
     if (nonFiniteCount_ > 0 && nonFinite_ == NonFiniteSamples::refuse)
         throw NonFiniteSamplesError(nonFiniteCount_, firstNonFinite_ / channels_,
                                     static_cast<int>(firstNonFinite_ % channels_) + 1, rate_);
-    const std::int64_t length = std::llround(static_cast<double>(framesIn_) * kSampleRate / rate_);
+    const std::int64_t length = std::llround(static_cast<double>(framesIn_) * target_ / rate_);
     // The end of input (a null buffer) until the filter's delay has come
     // out, up to the rounded length: the output stays aligned with the input.
     while (resampler_ && samplesOut_ < length) {

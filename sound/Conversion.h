@@ -35,6 +35,10 @@ class StagingArea;
 // before it sees them, with a FileError of their own.
 std::vector<double> resampleTo8k(std::span<const double> mono, double rate);
 
+// The same from `rate` to `target` Hz (a positive rate libsoxr takes):
+// round(size * target / rate) samples, aligned with the input.
+std::vector<double> resample(std::span<const double> mono, double rate, double target);
+
 // What a conversion does with samples that are no numbers (NaN) or infinite,
 // which a float recording may hold: no filter can take one (the resampler
 // would spread it over its whole length), so they are the user's to decide.
@@ -65,6 +69,9 @@ class BlockConversion {
     // Throws FileError for no channels and for a rate resampleTo8k refuses.
     BlockConversion(int channels, double rate, ResampledSink sink,
                     NonFiniteSamples nonFinite = NonFiniteSamples::refuse);
+    // The same to `target` Hz instead of 8000.
+    BlockConversion(int channels, double rate, double target, ResampledSink sink,
+                    NonFiniteSamples nonFinite = NonFiniteSamples::refuse);
     ~BlockConversion();
     BlockConversion(const BlockConversion&) = delete;
     BlockConversion& operator=(const BlockConversion&) = delete;
@@ -75,7 +82,7 @@ class BlockConversion {
     void feed(std::span<const double> interleaved);
     // Samples already averaged and at 16-bit scale.
     void feedMono(std::span<const double> mono);
-    // The end of the input: the rest comes out, up to round(frames * 8000 /
+    // The end of the input: the rest comes out, up to round(frames * target /
     // rate) samples in all. Returns that count. Throws NonFiniteSamplesError
     // when samples were NaN or infinite and refused.
     std::int64_t finish();
@@ -93,6 +100,7 @@ class BlockConversion {
 
     int channels_;
     double rate_;
+    double target_;
     ResampledSink sink_;
     NonFiniteSamples nonFinite_;
     std::int64_t nonFiniteCount_ = 0;

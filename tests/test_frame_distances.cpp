@@ -440,6 +440,41 @@ TEST(SpectralMeasures, SilentFramesHaveNoValue) {
     EXPECT_TRUE(lsdLp(frame(ends), frame(s)));
 }
 
+// Frames so faint that 10^-10 of their spectrum's peak underflows to zero,
+// or whose power spectrum is subnormal: each measure either has a value that
+// is a finite number or none at all, never NaN or an infinity.
+TEST(SpectralMeasures, FaintFramesGiveFiniteValuesOrNone) {
+    std::mt19937 rng(test::testSeed());
+    const Signal s = resonance(rng, 500.0, 0.9, 100.0);
+    const Signal t = resonance(rng, 1200.0, 0.8, 100.0);
+    for (const double scale : {1e-140, 1e-155, 1e-160, 1e-170, 1e-200, 1e-300, 1e-320}) {
+        Signal faint{};
+        for (int n = 0; n < kFrameSamples; ++n) faint[n] = scale * t[n];
+        using Pair = std::pair<const Signal*, const Signal*>;
+        for (const Pair& p : {Pair{&faint, &s}, Pair{&s, &faint}, Pair{&faint, &faint}}) {
+            const FrameMeasures m = measureFrame(frame(*p.first), frame(*p.second));
+            for (SpectralMeasure measure : kAllSpectralMeasures) {
+                const std::optional<double> value = valueOf(m, measure);
+                if (value) {
+                    EXPECT_TRUE(std::isfinite(*value))
+                        << infoOf(measure).key << " at scale " << scale << ": " << *value;
+                }
+            }
+        }
+    }
+    // Power spectra whose peaks lie below 5e-314: their floors underflow to
+    // zero, so the log-spectral distance has no value. (Beside a loud frame a
+    // faint one is not subnormal: both come out of one transform.)
+    Signal faintT{}, faintS{};
+    for (int n = 0; n < kFrameSamples; ++n) {
+        faintT[n] = 1e-165 * t[n];
+        faintS[n] = 1e-165 * s[n];
+    }
+    EXPECT_FALSE(lsdFft(frame(faintT), frame(faintS)));
+    EXPECT_FALSE(lsdFft(frame(faintS), frame(faintT)));
+    EXPECT_FALSE(valueOf(measureFrame(frame(faintT), frame(faintS)), SpectralMeasure::lsdFft));
+}
+
 TEST(MeasureMeans, AverageOnlyTheFramesWithAValue) {
     MeasureMeans means;
     for (SpectralMeasure measure : kAllSpectralMeasures) EXPECT_FALSE(means.mean(measure));

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "coder/FrameDistances.h"
 #include "coder/QualityMeasures.h"
 #include "coder/SpeechCoder.h"
 #include "tests/TestSupport.h"
@@ -89,6 +90,56 @@ TEST(QualityMeasures, SilentFramesBeforeSpeech) {
     EXPECT_NE(coder.frameSnr(), 0.0);
     EXPECT_NEAR(coder.segmentalSnr(), coder.frameSnr() / 3.0, 1e-12);
     EXPECT_NEAR(coder.overallSnr(), coder.frameSnr(), 1e-9);  // only frame 3 has energy
+}
+
+// With a high-pass the filtered input never returns to exactly zero after
+// speech (it decays through 1e-15 .. 1e-300); a frame whose input as read is
+// silent stays silent whatever the filter: 0 dB in the segmental SNR, no
+// signal energy, and no spectral distance.
+TEST(QualityMeasures, FramesSilentAsReadStaySilentBehindTheHighPass) {
+    test::TempDir dir;
+    constexpr int kSpeechFrames = 30, kSilentFrames = 40;
+    std::vector<std::int16_t> samples;
+    const std::vector<std::uint8_t> speech = test::readBytes(test::samplePath());
+    for (std::size_t i = 60 + 2 * 8000; samples.size() < kSpeechFrames * kFrameSamples; i += 2)
+        samples.push_back(static_cast<std::int16_t>(speech.at(i) | (speech.at(i + 1) << 8)));
+    samples.resize((kSpeechFrames + kSilentFrames) * kFrameSamples, 0);
+    const auto file = dir / "speech-then-silence.wav";
+    test::writeSamples(file, samples);
+    for (const double hz : {100.0, 300.0}) {
+        SCOPED_TRACE(hz);
+        CoderSettings settings;
+        settings.highPass = hz;
+        SpeechCoder coder(file, CoderMode::rate12_2, settings);
+        long double sumOfSnr = 0.0L, S = 0.0L, N = 0.0L;
+        bool filteredNonZero = false;
+        while (coder.nextFrame() == FrameStep::coded) {
+            const FrameRecord& f = coder.currentFrame();
+            const int frame = coder.frameCount();
+            if (frame > kSpeechFrames) {
+                for (double v : f.speech) filteredNonZero = filteredNonZero || v != 0.0;
+                EXPECT_EQ(coder.frameSnr(), 0.0) << "frame " << frame;
+                for (const SaveOption output : {SaveOption::synthesized, SaveOption::postProcessed})
+                    for (SpectralMeasure measure : kAllSpectralMeasures)
+                        EXPECT_FALSE(valueOf(measureRecord(f, output), measure))
+                            << "frame " << frame << " " << infoOf(measure).key;
+                for (double v : f.synthesizedSpeech) N += static_cast<long double>(v) * v;
+            } else {
+                for (int n = 0; n < kFrameSamples; ++n) {
+                    const long double e =
+                        static_cast<long double>(f.speech[n]) - f.synthesizedSpeech[n];
+                    S += static_cast<long double>(f.speech[n]) * f.speech[n];
+                    N += e * e;
+                }
+            }
+            sumOfSnr += coder.frameSnr();
+        }
+        EXPECT_TRUE(filteredNonZero);  // the case the test is about did arise
+        ASSERT_EQ(coder.frameCount(), kSpeechFrames + kSilentFrames);
+        EXPECT_NEAR(coder.segmentalSnr(), static_cast<double>(sumOfSnr / coder.frameCount()), 1e-9);
+        EXPECT_NEAR(coder.signalEnergySum(), static_cast<double>(S), 1e-9 * static_cast<double>(S));
+        EXPECT_NEAR(coder.noiseEnergySum(), static_cast<double>(N), 1e-9 * static_cast<double>(N));
+    }
 }
 
 }  // namespace

@@ -88,7 +88,7 @@ TEST(CliAblation, RowsCarryTheSpectralDistancesWhenAsked) {
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const auto rows = csvRows(result.out);
     ASSERT_EQ(rows.size(), 1u + ablationRows(CoderSettings{}).size());
-    ASSERT_EQ(rows[0].size(), 8u + kSpectralMeasureCount);
+    ASSERT_EQ(rows[0].size(), 8u + kSpectralMeasureCount + kFileMeasureCount);
     for (std::size_t r = 1; r < rows.size(); ++r) {
         CoderSettings settings;
         if (r > 1) {
@@ -102,6 +102,12 @@ TEST(CliAblation, RowsCarryTheSpectralDistancesWhenAsked) {
         for (std::size_t k = 0; k < kSpectralMeasureCount; ++k) {
             ASSERT_TRUE(means[k].has_value());
             EXPECT_EQ(std::stod(rows[r][8 + k]), *means[k]) << rows[r][2] << " measure " << k;
+        }
+        for (FileMeasure measure : kAllFileMeasures) {
+            const std::size_t k = kSpectralMeasureCount + static_cast<std::size_t>(measure);
+            ASSERT_TRUE(figures->measures->mean(measure));
+            EXPECT_EQ(std::stod(rows[r][8 + k]), *figures->measures->mean(measure))
+                << rows[r][2] << " " << infoOf(measure).key;
         }
     }
 }

@@ -706,7 +706,8 @@ TEST(CorpusProgress, SweepShowsTheBarOnATerminalOnly) {
 // failed, with the spectral distances, with settings, and a sweep of every
 // mode, also of a missing file. Only the adaptive codebook's name changed,
 // from "no-adaptive" to "adaptive-codebook=off", the name it has beside any
-// other setting.
+// other setting; and the distances of the runs with --measures, which are
+// taken of the output as written since, followed by "stoi" and "estoi".
 TEST(CorpusRecords, RecordsOfEachKindAreThoseWrittenBefore) {
     const TempDir dir;
     fs::copy_file(test::samplePath(), dir / "mowa.wav");

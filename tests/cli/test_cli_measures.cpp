@@ -3,13 +3,19 @@
 // a coder stepped in the test, silent frames left empty, and the file means
 // of encode --measures and sweep --measures against means formed here.
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
+#include <memory>
 #include <nlohmann/json.hpp>
+#include <random>
 
 #include "coder/FrameDistances.h"
+#include "coder/QualityMeasures.h"
 #include "coder/SpeechCoder.h"
+#include "sound/Wave.h"
 #include "tests/TestSupport.h"
 #include "tests/cli/CliRun.h"
 
@@ -47,14 +53,26 @@ bool allZeros(const Signal& x) {
     return std::all_of(x.begin(), x.end(), [](double v) { return v == 0.0; });
 }
 
-// The means over the frames with a value, formed here frame by frame.
+// A frame of the output as the WAV file holds it: each value truncated and
+// clipped to 16 bits.
+Signal writtenFrame(const FrameRecord& record, SaveOption output) {
+    const Signal& out =
+        output == SaveOption::postProcessed ? record.postProcessedSpeech : record.synthesizedSpeech;
+    Signal written{};
+    for (int n = 0; n < kFrameSamples; ++n) written[n] = toSample(out[n]);
+    return written;
+}
+
+// The means over the frames with a value, formed here frame by frame from the
+// input and the output as written.
 std::vector<std::optional<double>> expectedMeans(const std::filesystem::path& input, CoderMode mode,
                                                  SaveOption output) {
     SpeechCoder coder(input, mode);
     std::vector<double> sums(kKeys.size(), 0.0);
     std::vector<int> counts(kKeys.size(), 0);
     while (coder.nextFrame() == FrameStep::coded) {
-        const FrameMeasures m = measureRecord(coder.currentFrame(), output);
+        const FrameMeasures m =
+            measureFrame(coder.currentFrame().speech, writtenFrame(coder.currentFrame(), output));
         for (std::size_t i = 0; i < kKeys.size(); ++i) {
             if (!m[i]) continue;
             sums[i] += *m[i];
@@ -268,10 +286,69 @@ TEST(EncodeMeasures, TheCsvCarriesTheFileMeansOfTheWrittenOutput) {
         ASSERT_TRUE(std::getline(lines, row));
         EXPECT_EQ(header,
                   "file,frames,segmental_snr_db,overall_snr_db,lsd_lp_db,cepstral_distance_db,"
-                  "lsd_fft_db,llr,itakura_saito,fw_seg_snr_db,times_real_time");
+                  "lsd_fft_db,llr,itakura_saito,fw_seg_snr_db,stoi,estoi,times_real_time");
         expectMeanCells(columns(cellsOf(header), cellsOf(row), kCsvNames),
                         expectedMeans(test::samplePath(), CoderMode::rate5_90,
                                       post ? SaveOption::postProcessed : SaveOption::synthesized));
+    }
+}
+
+// The number of samples a WAV file's header states, as libsndfile reads it.
+sf_count_t waveFrames(const std::filesystem::path& file) {
+    SF_INFO info{};
+    const std::unique_ptr<SNDFILE, int (*)(SNDFILE*)> sound(sf_open(file.c_str(), SFM_READ, &info),
+                                                            sf_close);
+    EXPECT_TRUE(sound) << file;
+    return sound ? info.frames : 0;
+}
+
+// The 16-bit samples of a file in the system's layout, from byte 60 (where
+// the coder reads its input and writes its output).
+std::vector<std::int16_t> samplesFrom60(const std::filesystem::path& file) {
+    const std::vector<std::uint8_t> bytes = test::readBytes(file);
+    std::vector<std::int16_t> samples;
+    for (std::size_t i = 60; i + 1 < bytes.size(); i += 2)
+        samples.push_back(static_cast<std::int16_t>(bytes[i] | (bytes[i + 1] << 8)));
+    return samples;
+}
+
+// What encode --measures prints can be redone from the two files alone: the
+// input and the output read back, frame by frame.
+TEST(EncodeMeasures, TheMeansAreReproducibleFromTheFiles) {
+    const TempDir dir;
+    const std::vector<std::int16_t> input = samplesFrom60(test::samplePath());
+    for (const bool post : {false, true}) {
+        SCOPED_TRACE(post ? "--post" : "s'(n)");
+        const std::filesystem::path output = dir / (post ? "post.wav" : "out.wav");
+        std::vector<std::string> args{
+            "encode",   arg(test::samplePath()), "-m", "12.2", "--csv", "--measures", "-o",
+            arg(output)};
+        if (post) args.push_back("--post");
+        const test::CliResult result = runCli(args);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        const std::vector<std::int16_t> written = samplesFrom60(output);
+        ASSERT_EQ(written.size(), static_cast<std::size_t>(test::kSampleFrames * kFrameSamples));
+        EXPECT_EQ(waveFrames(output), test::kSampleFrames * kFrameSamples);
+        MeasureMeans means;
+        for (std::size_t k = 0; k < static_cast<std::size_t>(test::kSampleFrames); ++k) {
+            Signal s{}, out{};
+            for (int n = 0; n < kFrameSamples; ++n) {
+                s[n] = input.at(k * kFrameSamples + n);
+                out[n] = written.at(k * kFrameSamples + n);
+            }
+            means.add(measureFrame(s, out));
+        }
+        std::istringstream lines(result.out);
+        std::string header, row;
+        ASSERT_TRUE(std::getline(lines, header));
+        ASSERT_TRUE(std::getline(lines, row));
+        const std::vector<std::string> cells = columns(cellsOf(header), cellsOf(row), kCsvNames);
+        ASSERT_EQ(cells.size(), kSpectralMeasureCount);
+        for (SpectralMeasure measure : kAllSpectralMeasures) {
+            const auto i = static_cast<std::size_t>(measure);
+            ASSERT_TRUE(means.mean(measure));
+            EXPECT_EQ(readNumber(cells[i]), *means.mean(measure)) << kCsvNames[i];
+        }
     }
 }
 
@@ -300,7 +377,7 @@ TEST(SweepMeasures, EveryModeCarriesTheMeansBesideTheSnrs) {
     const std::vector<std::string> header = cellsOf(line);
     EXPECT_EQ(line,
               "file,mode,bit_rate_kbps,frames,segmental_snr_db,overall_snr_db,lsd_lp_db,"
-              "cepstral_distance_db,lsd_fft_db,llr,itakura_saito,fw_seg_snr_db");
+              "cepstral_distance_db,lsd_fft_db,llr,itakura_saito,fw_seg_snr_db,stoi,estoi");
     int rows = 0;
     while (std::getline(lines, line)) {
         const std::vector<std::string> cells = cellsOf(line);
