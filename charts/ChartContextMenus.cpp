@@ -290,9 +290,10 @@ void ChartContextMenus::saveSpectrumPicture(PictureFile format) {
 
 void ChartContextMenus::saveOverviewPicture(PictureFile format) {
     if (window_.coder() == nullptr) return;
-    savePicture(describeOverviewFigure(overviewStrip_.picture(), overviewStrip_.totalFrames(),
-                                       window_.chartColours(), shownSubject()),
-                format, QStringLiteral("%1_przeglad").arg(window_.fileName()));
+    savePicture(
+        describeOverviewFigure(overviewStrip_.picture(), overviewStrip_.totalFrames(),
+                               window_.chartColours(), shownSubject(), overviewStrip_.measure()),
+        format, QStringLiteral("%1_przeglad").arg(window_.fileName()));
 }
 
 FigureSubject ChartContextMenus::shownSubject() const {

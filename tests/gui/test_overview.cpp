@@ -15,6 +15,8 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QWheelEvent>
+#include <QXmlStreamReader>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -23,6 +25,7 @@
 #include "charts/ChartDialogs.h"
 #include "charts/ChartWindow.h"
 #include "charts/OverviewStrip.h"
+#include "charts/PointerReadout.h"
 #include "coder/FrameDistances.h"
 #include "coder/FramePass.h"
 #include "coder/SpeechCoder.h"
@@ -497,6 +500,57 @@ TEST_F(OverviewWindow, TheStripCanShowAnyMeasureAndTheSnrAgain) {
     action(QStringLiteral("OverviewLane_frameSnr"))->trigger();
     EXPECT_FALSE(strip->measure());
     EXPECT_EQ(pictureImage(strip->picture()), snrPicture);
+}
+
+// The strip saved as a figure and its tool tip name and scale what its middle
+// lane shows: a measure chosen in its menu replaces the SNR's title, numbers
+// and legend, and the tool tip gives the frame's value of it.
+TEST_F(OverviewWindow, TheSavedStripAndItsToolTipNameAndScaleTheMeasureShown) {
+    open(repeatedSample(dir, 1), CoderMode::rate7_95);
+    waitForPass();
+    OverviewStrip* strip = window.overviewStrip();
+    QMenu& menu = window.contextMenus().overviewMenu();
+    menu.findChild<QAction*>(QStringLiteral("OverviewLane_lsdLp"))->trigger();
+    const FramePass* pass = window.framePass();
+    for (int i = 0; i < kWaitMs && pass->measured() < pass->totalFrames(); i += 10)
+        QTest::qWait(10);
+    ASSERT_EQ(pass->measured(), kSampleFrames);
+
+    const QString file = QString::fromStdString((dir / "strip.svg").string());
+    window.contextMenus().setSaveFileName(
+        [&](QWidget*, const QString&, const QString&, const QString&) { return file; });
+    QAction* saveSvg = nullptr;
+    for (QAction* action : menu.actions())
+        if (action->text() == QStringLiteral("Zapisz obraz jako SVG...")) saveSvg = action;
+    ASSERT_NE(saveSvg, nullptr);
+    saveSvg->trigger();
+    QFile saved(file);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    QStringList texts;
+    QXmlStreamReader xml(saved.readAll());
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("text"))
+            texts << xml.readElementText();
+    ASSERT_FALSE(xml.hasError());
+    EXPECT_TRUE(texts.contains(QStringLiteral("E [dB], LSD-LP [dB], k")))
+        << texts.join('|').toStdString();
+    EXPECT_TRUE(texts.contains(QStringLiteral("LSD-LP: średnia ramek")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("0")));  // the bottom of the LSD-LP lane
+    for (const char* snr : {"E [dB], SNR [dB], k", "SNR: średni", "35", "-5"})
+        EXPECT_FALSE(texts.contains(QString::fromUtf8(snr))) << snr;
+
+    const int x = strip->xOfFrame(100);
+    const int frame = strip->frameAtX(x);
+    const PointerReadout* readout = window.findChild<PointerReadout*>();
+    ASSERT_NE(readout, nullptr);
+    const QString tip = readout->textAt(strip, QPoint(x, 10));
+    const float value = pass->measures()[static_cast<std::size_t>(frame - 1)]
+                                        [static_cast<std::size_t>(SpectralMeasure::lsdLp)];
+    ASSERT_FALSE(std::isnan(value));
+    EXPECT_TRUE(tip.contains(QStringLiteral("\nLSD-LP = ") +
+                             measureValueText(SpectralMeasure::lsdLp, value)))
+        << tip.toStdString();
+    EXPECT_FALSE(tip.contains(QStringLiteral("SNR"))) << tip.toStdString();
 }
 
 }  // namespace
