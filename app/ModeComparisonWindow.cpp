@@ -11,7 +11,9 @@
 #include <QMetaObject>
 #include <QPixmap>
 #include <QProgressBar>
+#include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -95,6 +97,11 @@ ModeComparisonWindow::ModeComparisonWindow(QWidget* parent)
     addChartSaveMenu(
         *chart_, *chartMenu_, [this] { return figures_.has_value(); },
         [this](PictureFile format) { saveChart(format); });
+    // The window closes from the keyboard too, also where no window manager
+    // gives it a close box: as that box, it cancels a computation.
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)})
+        new QShortcut(keys, this, this, &QWidget::close);
 }
 
 void ModeComparisonWindow::saveChart(PictureFile format) {
@@ -268,27 +275,46 @@ void ModeComparisonWindow::showFigures(const SweepRow& figures) {
 }
 
 void ModeComparisonWindow::showEvent(QShowEvent* event) {
-    // The chart beside the table where the screen is too low for one under
-    // the other.
-    const QBoxLayout::Direction wanted = screenHasRoomFor(*this, layout()->totalSizeHint())
-                                             ? QBoxLayout::TopToBottom
-                                             : QBoxLayout::LeftToRight;
-    if (body_->direction() != wanted) {
-        body_->setDirection(wanted);
-        // Beside the chart the table keeps every column in view.
-        const bool beside = wanted == QBoxLayout::LeftToRight;
-        table_->setMinimumWidth(beside ? table_->horizontalHeader()->length() +
-                                             2 * table_->frameWidth() +
-                                             table_->verticalScrollBar()->sizeHint().width()
-                                       : 0);
-        // The page's new size reaches the window's layout only through the
-        // pages' size, which the window's layout keeps until told.
-        body_->activate();
-        pages_->updateGeometry();
-        layout()->activate();
-        resize(layout()->totalSizeHint());
-    }
+    fitToScreen();
     QWidget::showEvent(event);
+}
+
+void ModeComparisonWindow::layBody(QBoxLayout::Direction direction) {
+    if (body_->direction() == direction) return;
+    body_->setDirection(direction);
+    // Beside the chart the table keeps every column in view.
+    const bool beside = direction == QBoxLayout::LeftToRight;
+    table_->setMinimumWidth(beside
+                                ? table_->horizontalHeader()->length() + 2 * table_->frameWidth() +
+                                      table_->verticalScrollBar()->sizeHint().width()
+                                : 0);
+    // The page's new size reaches the window's layout only through the
+    // pages' size, which the window's layout keeps until told.
+    body_->activate();
+    pages_->updateGeometry();
+    layout()->activate();
+}
+
+void ModeComparisonWindow::fitToScreen() {
+    // The chart under the table where the screen has room for both, beside it
+    // where it has not: judged afresh at every opening, from the table above
+    // the chart, whatever the window showed before.
+    layBody(QBoxLayout::TopToBottom);
+    if (!screenHasRoomFor(*this, layout()->totalSizeHint())) layBody(QBoxLayout::LeftToRight);
+    const QSize room = roomOnScreen(*this);
+    resize(layout()->totalSizeHint().boundedTo(room));
+    if (pages_->currentWidget() == ablation_) widenForAblation();
+    // Wholly inside the screen's free area, with room for a title bar (the
+    // position is that of the frame).
+    if (const QScreen* screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        const int frame = area.height() - room.height();
+        const int left =
+            std::clamp(x(), area.left(), std::max(area.left(), area.right() + 1 - width()));
+        const int top =
+            std::clamp(y(), area.top(), std::max(area.top(), area.bottom() + 1 - frame - height()));
+        if (left != x() || top != y()) move(left, top);
+    }
 }
 
 void ModeComparisonWindow::widenForAblation() {

@@ -4,9 +4,11 @@
 // the plot code. Its second page, "Ablacja" (app/AblationPanel), is computed
 // after the modes on the same worker: the input coded with each tool of the
 // coder changed alone, on every core, its table filling as cells are coded.
-// Closing the window cancels a computation in progress.
+// Closing the window (its close box, Esc or Ctrl+W) cancels a computation in
+// progress.
 #pragma once
 
+#include <QBoxLayout>
 #include <QImage>
 #include <QString>
 #include <QWidget>
@@ -19,7 +21,6 @@
 #include "coder/CoderSettings.h"
 #include "coder/ModeSweep.h"
 
-class QBoxLayout;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -77,6 +78,11 @@ class ModeComparisonWindow : public QWidget {
     void showEvent(QShowEvent* event) override;
 
   private:
+    // The table above the chart, or beside it.
+    void layBody(QBoxLayout::Direction direction);
+    // The window as large as its contents ask, within the free area of its
+    // screen, and wholly inside that area; at every opening.
+    void fitToScreen();
     // Grows the window to show the ablation's table and chart whole, as far
     // as the screen has room.
     void widenForAblation();

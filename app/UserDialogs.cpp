@@ -29,9 +29,7 @@ void fitFileList(QFileDialog& dialog) {
 }  // namespace
 
 bool QtUserDialogs::confirm(QWidget* parent, const QString& text) {
-    const auto answer =
-        QMessageBox::question(parent, messageBoxTitle(), text, QMessageBox::Yes | QMessageBox::No);
-    return answer != QMessageBox::No;
+    return askYesOrNo(parent, text);
 }
 
 void QtUserDialogs::showError(QWidget* parent, const QString& text) {

@@ -1,6 +1,6 @@
 // The main window's conversations with the user that block or change the
-// screen: beyond the chart window's information box and busy cursor, the
-// confirmation and error boxes and the file-open dialog. The program uses
+// screen: beyond the chart window's information box, confirmation box and
+// busy cursor, the error boxes and the file-open dialog. The program uses
 // QtUserDialogs; the tests put a recording implementation in its place.
 #pragma once
 
@@ -31,8 +31,6 @@ enum class RecordingUse {
 
 class UserDialogs : public ChartDialogs {
   public:
-    // Confirmation box with Yes and No buttons; false only when the answer is No.
-    virtual bool confirm(QWidget* parent, const QString& text) = 0;
     // Error box for an exception that escaped an event handler.
     virtual void showError(QWidget* parent, const QString& text) = 0;
     // Runs a file-open dialog; the chosen path, or nothing when cancelled.

@@ -503,6 +503,7 @@ class ChartSettingsTest : public ::testing::Test {
 
     struct Silent final : ChartDialogs {
         void information(QWidget*, const QString&) override {}
+        bool confirm(QWidget*, const QString&) override { return true; }
         void setBusyCursor() override {}
         void restoreCursor() override {}
     };

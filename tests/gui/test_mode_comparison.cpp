@@ -232,6 +232,23 @@ TEST_F(FileMenuActionsTest, ClosingTheComparisonWindowCancelsTheComputation) {
     EXPECT_FALSE(comparison->figures().has_value());
 }
 
+// Without a window manager the window has no close box: Esc and Ctrl+W close
+// it as that box does, cancelling what it computes.
+TEST_F(FileMenuActionsTest, EscOrCtrlWClosesTheComparisonWindow) {
+    chooseInput(sampleName());
+    for (const QKeyCombination keys :
+         {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
+        actions().comparisonAction().trigger();
+        ModeComparisonWindow* comparison = actions().comparisonWindow();
+        ASSERT_NE(comparison, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(comparison));
+        ASSERT_TRUE(comparison->running());
+        QTest::keyClick(&comparison->table(), keys.key(), keys.keyboardModifiers());
+        EXPECT_FALSE(comparison->isVisible()) << QKeySequence(keys).toString().toStdString();
+        EXPECT_FALSE(comparison->running());
+    }
+}
+
 // The page "Ablacja": after the modes, the input with each tool changed
 // alone, its cells filled as they are coded, every figure that of the core's
 // computation, and the chart of the whole table at the end.

@@ -50,10 +50,16 @@ class SilentDialogs final : public ChartDialogs {
         ++messages;
         said.push_back(text);
     }
+    bool confirm(QWidget*, const QString& text) override {
+        asked.push_back(text);
+        return answer;
+    }
     void setBusyCursor() override {}
     void restoreCursor() override {}
     int messages = 0;
     std::vector<QString> said;
+    std::vector<QString> asked;
+    bool answer = true;
 };
 
 // ---------------------------------------------------------------------------
@@ -197,7 +203,7 @@ TEST_F(OverviewWindow, KeysStepAndEnterRefreshes) {
 }
 
 // Escape in a field being edited puts back what it showed and closes
-// nothing; the next Escape leaves the window. Space types a space while the
+// nothing; the next Escape asks to leave the window. Space types a space while the
 // field is edited and plays once it is not.
 TEST_F(OverviewWindow, EscapeAndSpaceBelongToAFieldOnlyWhileItIsEdited) {
     open(repeatedSample(dir, 1));
@@ -211,7 +217,37 @@ TEST_F(OverviewWindow, EscapeAndSpaceBelongToAFieldOnlyWhileItIsEdited) {
     QTest::keyClick(frameBox, Qt::Key_Escape);
     EXPECT_EQ(frameBox->text(), "2");
     EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(dialogs->asked.empty());
     QTest::keyClick(frameBox, Qt::Key_Escape);
+    EXPECT_EQ(dialogs->asked.size(), 1u);
+    EXPECT_FALSE(window.isVisible());
+}
+
+// Escape has one meaning at a time: while a jump waits for the pass it
+// cancels that jump and nothing else; with nothing waiting it asks before it
+// closes the window, and "No" keeps the window open.
+TEST_F(OverviewWindow, EscapeCancelsAWaitingJumpElseAsksBeforeClosing) {
+    open(repeatedSample(dir, 60));
+    const int target = 60 * kSampleFrames - 5;
+    control<QLineEdit>("Ed_frame")->setText(QString::number(target));
+    control<QPushButton>("BT_refresh")->click();
+    ASSERT_EQ(window.waitingFor(), target);
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_FALSE(window.waitingFor());
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(dialogs->asked.empty());
+
+    dialogs->answer = false;
+    QTest::keyClick(control<QWidget>("CB1"), Qt::Key_Escape);
+    EXPECT_EQ(
+        dialogs->asked,
+        std::vector<QString>{QStringLiteral("Zamknąć okno wykresów i wrócić do okna głównego?")});
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(frame(), 1);
+
+    dialogs->answer = true;
+    QTest::keyClick(control<QWidget>("CB1"), Qt::Key_Escape);
+    EXPECT_EQ(dialogs->asked.size(), 2u);
     EXPECT_FALSE(window.isVisible());
 }
 

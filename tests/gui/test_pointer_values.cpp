@@ -212,6 +212,7 @@ TEST(PointerText, StripGivesTheFrameItsTimeAndFigures) {
 class NoDialogs final : public ChartDialogs {
   public:
     void information(QWidget*, const QString&) override {}
+    bool confirm(QWidget*, const QString&) override { return true; }
     void setBusyCursor() override {}
     void restoreCursor() override {}
 };
