@@ -1,11 +1,13 @@
 #include "app/MainWindow.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <array>
 #include <filesystem>
@@ -15,6 +17,7 @@
 #include "app/CoderSettingsDialog.h"
 #include "app/FileMenuActions.h"
 #include "app/FileNames.h"
+#include "app/ModeComparisonWindow.h"
 #include "app/OffTheWindowThread.h"
 #include "app/ProgressNotice.h"
 #include "app/RecordingImport.h"
@@ -35,6 +38,11 @@ namespace {
 
 const QString kMissingInput = QStringLiteral("Plik wejsciowy nie istnieje!");
 const QString kOverwriteQuestion = QStringLiteral("Plik wyjsciowy istnieje.\n\nNadpisac?");
+const QString kStopEncodingQuestion = QStringLiteral(
+    "Kodowanie jeszcze trwa.\n\nPrzerwać je i zakończyć program? Niedokończony plik wyjściowy "
+    "nie zostanie zapisany.");
+const QString kStopComparisonQuestion =
+    QStringLiteral("Porównanie trybów jeszcze trwa.\n\nPrzerwać je i zakończyć program?");
 const QString kEncodingFailed = QStringLiteral(
     "Kodowanie nie powiodło się: nie można odczytać pliku wejściowego lub zapisać pliku "
     "wyjściowego.");
@@ -281,7 +289,50 @@ void MainWindow::CoderSettings1Click() {
 void MainWindow::setForms(ChartWindow* testForm, ProgressNotice* infoForm) {
     TestForm = testForm;
     InfoForm = infoForm;
-    if (TestForm) connect(TestForm, &ChartWindow::closed, this, [this] { show(); });
+    if (TestForm)
+        connect(TestForm, &ChartWindow::closed, this, [this] {
+            if (!closing_) show();
+        });
+}
+
+bool MainWindow::workMayStop() {
+    if (run_ != nullptr) return dialogs_.confirm(this, kStopEncodingQuestion);
+    const ModeComparisonWindow* comparison = fileMenuActions_->comparisonWindow();
+    if (comparison != nullptr && comparison->isVisible() &&
+        (comparison->running() || comparison->ablationRunning()))
+        return dialogs_.confirm(this, kStopComparisonQuestion);
+    return true;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (endAfterRun_ && run_ != nullptr) {
+        event->ignore();  // already stopping; the window closes once the run has ended
+        return;
+    }
+    if (!workMayStop()) {
+        event->ignore();
+        return;
+    }
+    if (run_ != nullptr) {
+        // The run ends at its next frame and removes its unfinished output;
+        // the window closes then (runEncoding waits for it).
+        run_->stop.request_stop();
+        endAfterRun_ = true;
+        event->ignore();
+        return;
+    }
+    closeOtherWindows();
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::closeOtherWindows() {
+    const QScopedValueRollback closing(closing_, true);
+    fileMenuActions_->stop();
+    if (ModeComparisonWindow* comparison = fileMenuActions_->comparisonWindow())
+        comparison->close();  // cancels what it computes
+    if (settingsDialog_) settingsDialog_->reject();
+    if (TestForm) TestForm->close();
+    if (InfoForm) InfoForm->hide();
 }
 
 void MainWindow::connectHandlers() {
@@ -432,6 +483,11 @@ void MainWindow::BT_KodowanieClick() {
     request.saveOption =
         ui->RB_sout->isChecked() ? SaveOption::synthesized : SaveOption::postProcessed;
     const EncodeOutcome outcome = runEncoding(request, frames);
+    if (std::exchange(endAfterRun_, false)) {
+        // Stopped because the window was closed: the program ends now.
+        close();
+        return;
+    }
     dialogs_.information(this, outcome.result == RunResult::completed
                                    ? resultText(outcome, outputName)
                                    : failureText(outcome, frames, outputExisted));
@@ -439,9 +495,11 @@ void MainWindow::BT_KodowanieClick() {
 
 EncodeOutcome MainWindow::runEncoding(const EncodeRequest& request, std::int64_t frames) {
     RunControl control;
+    run_ = &control;
     const bool showsProgress = InfoForm && frames >= kFramesShowingProgress;
     setEnabled(false);
     const OnScopeExit restore([this] {
+        run_ = nullptr;
         if (InfoForm) {
             InfoForm->hideProgress();
             InfoForm->hide();
