@@ -23,7 +23,8 @@ class QTableWidget;
 
 namespace zorvel {
 
-// The name of the first row, "default", as the window shows it.
+// The name of the first row when it has the default settings, as the window
+// shows it.
 inline const QString kAblationDefaultRowText = QStringLiteral("domyślne");
 
 class AblationPanel : public QWidget {
@@ -73,6 +74,9 @@ class AblationPanel : public QWidget {
     // The table as far as it is known: cells not yet coded hold zero figures.
     AblationTable knownTable(std::size_t rows) const;
     void showLine(std::size_t row, std::size_t mode);
+    // `table` with its rows named in the windows' words (the chart on screen
+    // and saved).
+    AblationTable shownTable(const AblationTable& table) const;
     void drawChart(const AblationTable& table);
     void saveChart(PictureFile format);
 

@@ -135,26 +135,27 @@ QString recordingsFilter() {
 // Where the window opens; the form gives only its size to Qt.
 constexpr QPoint kWindowPosition{261, 191};
 
-// Between "Wykresy" and "Kodowanie", in the form's free space.
-constexpr QRect kSettingsLabelPlace{108, 367, 232, 33};
+// Between "Wykresy" and "Kodowanie", in the form's free space, down to just
+// above the line of A/B listening (FileMenuActions): four lines of the
+// settings' Polish words.
+constexpr QRect kSettingsLabelPlace{108, 367, 232, 62};
 
 // The settings that differ from the defaults besides the adaptive codebook,
-// which the radio buttons show.
-std::string othersSummary(const CoderSettings& settings) {
-    return settingsSummary(settings, CoderSettings{.adaptiveCodebook = settings.adaptiveCodebook});
+// which the radio buttons show, in the windows' words.
+QStringList othersWords(const CoderSettings& settings) {
+    return settingsWords(settings, CoderSettings{.adaptiveCodebook = settings.adaptiveCodebook});
 }
 
-// othersSummary(settings) in the lines of `label`, broken only between
-// settings (a name such as "high-pass" is never split); the settings that do
-// not fit are left out and "…" says so. The tooltip has them all.
+// othersWords(settings) in the lines of `label`, broken only between settings
+// ("poprawa pobudzenia: wył." is never split); the settings that do not fit are left out and "…"
+// says so. The tooltip has them all.
 QString fittedIndication(const QLabel& label, const CoderSettings& settings) {
     const QFontMetrics metrics = label.fontMetrics();
     const int lines = std::max(1, label.height() / metrics.lineSpacing());
-    const QStringList items =
-        QString::fromStdString(othersSummary(settings)).split(QStringLiteral(", "));
-    QStringList pieces{QStringLiteral("Ustawienia kodera:")};
+    const QStringList items = othersWords(settings);
+    QStringList pieces{QStringLiteral("Ustawienia kodera –")};
     for (qsizetype k = 0; k < items.size(); ++k)
-        pieces << items[k] + (k + 1 < items.size() ? QStringLiteral(",") : QString());
+        pieces << items[k] + (k + 1 < items.size() ? QStringLiteral(";") : QString());
     // The first `count` pieces, and "…" when that is not all, laid out line by
     // line; nothing when they need more lines than the label has.
     const auto laidOut = [&](qsizetype count) -> std::optional<QString> {
@@ -260,15 +261,14 @@ void MainWindow::setCoderSettings(const CoderSettings& settings) {
 }
 
 void MainWindow::showSettings() {
-    const std::string summary = othersSummary(settings_);
-    settingsLabel_->setVisible(!summary.empty());
+    const QStringList words = othersWords(settings_);
+    settingsLabel_->setVisible(!words.isEmpty());
     settingsLabel_->setText(fittedIndication(*settingsLabel_, settings_));
-    settingsLabel_->setToolTip(
-        summary.empty() ? QString()
-                        : QStringLiteral("Ustawienia kodera inne niż domyślne (Plik → Ustawienia "
-                                         "kodera...):\n") +
-                              QString::fromStdString(summary).replace(QStringLiteral(", "),
-                                                                      QStringLiteral("\n")));
+    settingsLabel_->setToolTip(words.isEmpty()
+                                   ? QString()
+                                   : QStringLiteral("Ustawienia kodera inne niż domyślne (Plik → "
+                                                    "Ustawienia kodera...):\n") +
+                                         words.join(QLatin1Char('\n')));
 }
 
 CoderSettingsDialog* MainWindow::settingsDialog() const { return settingsDialog_; }

@@ -27,6 +27,7 @@
 #include "coder/Ablation.h"
 #include "coder/WorkPool.h"
 #include "plots/AblationChart.h"
+#include "plots/Readouts.h"
 #include "plots/SweepChart.h"
 #include "sound/SpeechInput.h"
 
@@ -126,9 +127,9 @@ QString ModeComparisonWindow::chartCaption(const QString& fileName, const CoderS
     QString caption = QFileInfo(fileName).fileName();
     if (!settings.adaptiveCodebook) caption += QStringLiteral(" (bez słownika adaptacyjnego)");
     // The others than the adaptive codebook, which the words above name.
-    const std::string others =
-        settingsSummary(settings, CoderSettings{.adaptiveCodebook = settings.adaptiveCodebook});
-    if (!others.empty()) caption += QStringLiteral(", ") + QString::fromStdString(others);
+    const QString others =
+        settingsWordsLine(settings, CoderSettings{.adaptiveCodebook = settings.adaptiveCodebook});
+    if (!others.isEmpty()) caption += QStringLiteral(" – ") + others;
     return caption;
 }
 
