@@ -157,7 +157,10 @@ void ModeComparisonWindow::compare(const QString& fileName, const CoderSettings&
     fileLabel_->setText(fileName);
     progress_->setValue(0);
     show();
+    // It takes the keys (Esc, Ctrl+W) at once, also where no window manager
+    // gives it the focus.
     raise();
+    activateWindow();
 
     const std::filesystem::path input(QFile::encodeName(fileName).toStdString());
     framesTotal_ = framesInFile(input) * kModeCount;

@@ -314,6 +314,9 @@ void ChartContextMenus::savePicture(const Picture& picture, PictureFile format,
     const QString filter = format == PictureFile::Svg ? QStringLiteral("Obrazy SVG (*.svg)")
                                                       : QStringLiteral("Obrazy PNG (*.png)");
     const QString name = saveFileName_(&window_, QStringLiteral("Zapisz obraz"), suggested, filter);
+    // Back to the window's keys once the dialog is gone, also where no window
+    // manager gives the focus back.
+    window_.activateWindow();
     if (name.isEmpty()) return;
     if (!savePictureFile(picture, format, name)) inform_(kSaveFailed.arg(name));
 }

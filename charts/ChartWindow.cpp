@@ -73,6 +73,8 @@ ChartWindow::ChartWindow(QWidget* parent)
             navigation_->cancelWaiting();
         } else if (dialogs_->confirm(this, kCloseQuestion)) {
             close();
+        } else {
+            activateWindow();  // the keys back once the box is gone
         }
     });
     lagReadoutWidth_ = ui_->Editk1->width();
