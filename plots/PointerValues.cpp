@@ -90,6 +90,21 @@ QString spectrumPointerText(const SpectrumPointer& pointer, const FrameRecord& c
     return lines.join(QLatin1Char('\n'));
 }
 
+QString overviewTimeText(double milliseconds, const QLocale& locale) {
+    constexpr double kMinuteMs = 60'000.0;
+    constexpr double kSecondMs = 1000.0;
+    if (milliseconds < kMinuteMs) return fixed(locale, milliseconds, 0) + QStringLiteral(" ms");
+    // Whole milliseconds: a frame starts at a multiple of 20 ms.
+    const auto whole = static_cast<long long>(std::llround(milliseconds));
+    const long long minutes = whole / static_cast<long long>(kMinuteMs);
+    const double seconds =
+        static_cast<double>(whole % static_cast<long long>(kMinuteMs)) / kSecondMs;
+    QString secondsText = fixed(locale, seconds, 3);
+    // Two digits of seconds: 8:02.220.
+    if (seconds < 10.0) secondsText.prepend(QLatin1Char('0'));
+    return QStringLiteral("%1:%2").arg(minutes).arg(secondsText);
+}
+
 OverviewPointer overviewPointerAt(int x, int width, std::span<const FrameSummary> summaries,
                                   int totalFrames, std::optional<SpectralMeasure> measure,
                                   std::span<const FrameMeasureValues> measures) {
@@ -106,9 +121,9 @@ OverviewPointer overviewPointerAt(int x, int width, std::span<const FrameSummary
 
 QString overviewPointerText(const OverviewPointer& pointer, const QLocale& locale) {
     if (pointer.frame < 1) return {};
-    QString text = QStringLiteral("ramka %1 (t = %2 ms)")
+    QString text = QStringLiteral("ramka %1 (t = %2)")
                        .arg(pointer.frame)
-                       .arg(fixed(locale, pointer.startMilliseconds, 0));
+                       .arg(overviewTimeText(pointer.startMilliseconds, locale));
     if (pointer.summary == nullptr) return text + QStringLiteral("\njeszcze nie zakodowana");
     const FrameSummary& s = *pointer.summary;
     text += QStringLiteral("\nE = %1 dB").arg(fixed(locale, overviewPowerDb(s.energy), 1));

@@ -55,6 +55,10 @@ struct OverviewPointer {
 OverviewPointer overviewPointerAt(int x, int width, std::span<const FrameSummary> summaries,
                                   int totalFrames, std::optional<SpectralMeasure> measure = {},
                                   std::span<const FrameMeasureValues> measures = {});
+// Where a frame starts, as the strip's tool tip gives it: "2440 ms" below a
+// minute, minutes, seconds and milliseconds past it ("8:42.220").
+QString overviewTimeText(double milliseconds, const QLocale& locale = QLocale());
+
 // "ramka 123 (t = 2440 ms)", then E [dB], SNR [dB] (or the lane's measure:
 // "LSD-LP = 2.78 dB") and the mean lag k of the voiced subframes, or that
 // the frame is not coded yet.

@@ -513,6 +513,31 @@ TEST(StartUp, AFileOnTheCommandLineIsTheInput) {
 
 // Escape asks first (the chart window's own dialogs), then goes back to the
 // main window as the close box does.
+// A missing file or a folder named on the command line is told at start, and
+// the main window starts without an input.
+TEST(StartUp, AMissingFileOrAFolderOnTheCommandLineIsTold) {
+    test::TempDir dir;
+    SampleDialogs dialogs;
+    const QString missing = qPath(dir / "brak.wav");
+    {
+        const ProgramWindows windows(dialogs, missing);
+        EXPECT_TRUE(windows.MMenu.isVisible());
+        EXPECT_EQ(windows.MMenu.findChild<QLineEdit*>("Edit1")->text(), "");
+        EXPECT_EQ(dialogs.informations,
+                  std::vector<QString>{QStringLiteral("Plik wejściowy „") + missing +
+                                       QStringLiteral("” podany przy uruchomieniu nie istnieje.")});
+    }
+    dialogs.informations.clear();
+    fs::create_directory(dir / "nagrania");
+    const QString folder = qPath(dir / "nagrania");
+    const ProgramWindows windows(dialogs, folder);
+    EXPECT_EQ(windows.MMenu.findChild<QLineEdit*>("Edit1")->text(), "");
+    EXPECT_EQ(dialogs.informations,
+              std::vector<QString>{QStringLiteral("„") + folder +
+                                   QStringLiteral("” podany przy uruchomieniu jest folderem, a "
+                                                  "nie plikiem wejściowym.")});
+}
+
 TEST(ChartWindowKeys, EscapeAsksThenGoesBackToTheMainWindowAsTheCloseBoxDoes) {
     struct Yes final : ChartDialogs {
         void information(QWidget*, const QString&) override {}
