@@ -184,14 +184,17 @@ void AblationPanel::showTable(const AblationTable& table) {
             showLine(r, static_cast<std::size_t>(modeIndex(table.modes[m])));
         }
     result_ = table;
-    progress_->setValue(kProgressSteps);
+    showProgress(kProgressSteps);
     chartRows_ = table.rows.size();
     drawChart(*result_);
 }
 
 void AblationPanel::showFailure(const QString& reason) { note_->setText(reason); }
 
-void AblationPanel::showProgress(int steps) { progress_->setValue(steps); }
+void AblationPanel::showProgress(int steps, const QString& format) {
+    progress_->setValue(steps);
+    progress_->setFormat(format);
+}
 
 AblationTable AblationPanel::shownTable(const AblationTable& table) const {
     AblationTable shown = table;

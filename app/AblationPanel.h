@@ -42,8 +42,8 @@ class AblationPanel : public QWidget {
     void showTable(const AblationTable& table);
     // The computation could not be done: `reason` in place of the figures.
     void showFailure(const QString& reason);
-    // 0..1000 of the computation done.
-    void showProgress(int steps);
+    // 0..1000 of the computation done; `format` the bar's text.
+    void showProgress(int steps, const QString& format = QStringLiteral("%p%"));
 
     // The figures of the finished computation, nothing before.
     const std::optional<AblationTable>& result() const { return result_; }

@@ -165,6 +165,8 @@ void ModeComparisonWindow::compare(const QString& fileName, const CoderSettings&
     const std::filesystem::path input(QFile::encodeName(fileName).toStdString());
     framesTotal_ = framesInFile(input) * kModeCount;
     framesDone_ = 0;
+    modesClock_.start();
+    ablationClock_.invalidate();
     const std::vector<AblationRow> rows = ablationRows(settings);
     ablation_->start(rows, caption_);
     ablationFramesTotal_ =
@@ -249,14 +251,44 @@ void ModeComparisonWindow::computeAblation(const std::filesystem::path& input,
         Qt::QueuedConnection);
 }
 
+QString ModeComparisonWindow::progressFormat(std::int64_t elapsedMs, double fraction) {
+    const QString percent = QStringLiteral("%p%");
+    if (elapsedMs < kEstimateAfterMs || !(fraction > 0.0) || !(fraction < 1.0)) return percent;
+    // As fast on as so far.
+    const auto left = static_cast<std::int64_t>(
+        std::llround(static_cast<double>(elapsedMs) * (1.0 - fraction) / fraction / 1000.0));
+    const std::int64_t hours = left / 3600;
+    const std::int64_t minutes = left / 60 % 60;
+    const std::int64_t seconds = left % 60;
+    const QString time =
+        hours > 0 ? QStringLiteral("%1:%2:%3")
+                        .arg(hours)
+                        .arg(minutes, 2, 10, QLatin1Char('0'))
+                        .arg(seconds, 2, 10, QLatin1Char('0'))
+                  : QStringLiteral("%1:%2").arg(minutes).arg(seconds, 2, 10, QLatin1Char('0'));
+    return percent + QStringLiteral(" – zostało ok. ") + time;
+}
+
 void ModeComparisonWindow::showProgress() {
-    if (framesTotal_ > 0)
+    if (framesTotal_ > 0) {
+        const std::int64_t done = framesDone_;
         progress_->setValue(static_cast<int>(
-            std::min<std::int64_t>(framesDone_ * kProgressSteps / framesTotal_, kProgressSteps)));
-    if (ablationFramesTotal_ > 0)
-        ablation_->showProgress(static_cast<int>(std::min<std::int64_t>(
-            ablationFramesDone_ * AblationPanel::kProgressSteps / ablationFramesTotal_,
-            AblationPanel::kProgressSteps)));
+            std::min<std::int64_t>(done * kProgressSteps / framesTotal_, kProgressSteps)));
+        progress_->setFormat(progressFormat(
+            modesClock_.elapsed(), static_cast<double>(done) / static_cast<double>(framesTotal_)));
+    }
+    if (ablationFramesTotal_ > 0) {
+        const std::int64_t done = ablationFramesDone_;
+        // The ablation's time counts from its first frame, after the modes.
+        if (done > 0 && !ablationClock_.isValid()) ablationClock_.start();
+        const double fraction =
+            static_cast<double>(done) / static_cast<double>(ablationFramesTotal_);
+        ablation_->showProgress(
+            static_cast<int>(
+                std::min<std::int64_t>(done * AblationPanel::kProgressSteps / ablationFramesTotal_,
+                                       AblationPanel::kProgressSteps)),
+            progressFormat(ablationClock_.isValid() ? ablationClock_.elapsed() : 0, fraction));
+    }
 }
 
 void ModeComparisonWindow::showRow(const ModeFigures& f) {
@@ -273,6 +305,7 @@ void ModeComparisonWindow::showRow(const ModeFigures& f) {
 void ModeComparisonWindow::showFigures(const SweepRow& figures) {
     figures_ = figures;
     progress_->setValue(kProgressSteps);
+    progress_->setFormat(progressFormat(0, 1.0));
     for (const ModeFigures& f : figures) showRow(f);
     chartImage_ = pictureImage(describeSweepChart(figures, caption_));
     chart_->setPixmap(QPixmap::fromImage(chartImage_));

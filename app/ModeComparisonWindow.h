@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QBoxLayout>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QString>
 #include <QWidget>
@@ -65,6 +66,12 @@ class ModeComparisonWindow : public QWidget {
     // `inform` shows a message (a file that cannot be written).
     void setInform(const std::function<void(const QString&)>& inform);
 
+    // A progress bar's text: the percentage, and once the computation has
+    // run a while, the time left at the speed so far ("%p% – zostało ok.
+    // 2:05"); `fraction` of it done in `elapsedMs`.
+    static QString progressFormat(std::int64_t elapsedMs, double fraction);
+    static constexpr std::int64_t kEstimateAfterMs = 2000;
+
     // The chart's caption for a file: its name, the adaptive-codebook option
     // and the other settings that differ from the defaults.
     static QString chartCaption(const QString& fileName, const CoderSettings& settings);
@@ -113,6 +120,8 @@ class ModeComparisonWindow : public QWidget {
     std::atomic<bool> cancel_{false};
     std::atomic<bool> done_{true};
     std::atomic<bool> ablationDone_{true};
+    QElapsedTimer modesClock_;     // since the modes began
+    QElapsedTimer ablationClock_;  // since the ablation's first frame
     std::atomic<std::int64_t> framesDone_{0};
     std::int64_t framesTotal_ = 0;
     std::atomic<std::int64_t> ablationFramesDone_{0};

@@ -54,6 +54,8 @@ class QtUserDialogs final : public UserDialogs {
     }
     bool confirm(QWidget* parent, const QString& text) override;
     void showError(QWidget* parent, const QString& text) override;
+    // Opens with the filter chosen last (in a dialog confirmed or cancelled)
+    // where the settings offer it, else with their first.
     std::optional<QString> openFileName(QWidget* parent,
                                         const OpenDialogSettings& settings) override;
     RecordingUse askRecordingUse(QWidget* parent, const QString& text) override;
@@ -61,6 +63,9 @@ class QtUserDialogs final : public UserDialogs {
                                         const QString& suggested) override;
     void setBusyCursor() override { showBusyCursor(); }
     void restoreCursor() override { restoreBusyCursor(); }
+
+  private:
+    QString lastOpenFilter_;
 };
 
 }  // namespace zorvel

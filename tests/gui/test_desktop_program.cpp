@@ -281,6 +281,20 @@ TEST(OpenDialog, OffersWaveFilesThenRecordingsThenAllFiles) {
     EXPECT_EQ(seen.cancelText, "Anuluj");
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(*chosen, qPath(dir / "nagranie.raw"));
+
+    // Opened again, the dialog keeps the filter chosen last (FLAC and raw
+    // files stay in view), also after a cancel.
+    for (int opening = 0; opening < 2; ++opening) {
+        QString selected;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) return;
+            selected = dialog->selectedNameFilter();
+            dialog->reject();
+        });
+        EXPECT_FALSE(dialogs.openFileName(&main, settings).has_value());
+        EXPECT_EQ(selected, "Wszystkie pliki (*)") << opening;
+    }
 }
 
 // The question about a recording of another format: Polish buttons, the

@@ -340,6 +340,23 @@ TEST(ModeComparisonAblation, FillsInTheBackgroundWithTheCoreFigures) {
     EXPECT_GE(chartArea->height(), panel.chartImage().height());
 }
 
+// The bars give the time left at the speed so far, once the work has run a
+// while; the percentage alone before and at the end.
+TEST(ModeComparisonProgress, GivesTheTimeLeftOnceTheWorkHasRunAWhile) {
+    EXPECT_EQ(ModeComparisonWindow::progressFormat(1000, 0.5), "%p%");
+    EXPECT_EQ(ModeComparisonWindow::progressFormat(10'000, 0.0), "%p%");
+    EXPECT_EQ(ModeComparisonWindow::progressFormat(10'000, 1.0), "%p%");
+    EXPECT_EQ(ModeComparisonWindow::progressFormat(10'000, 0.25), "%p% – zostało ok. 0:30");
+    EXPECT_EQ(ModeComparisonWindow::progressFormat(65'000, 0.5), "%p% – zostało ok. 1:05");
+    // Half an hour of input in eight modes: ten minutes for 0.4 % of it.
+    EXPECT_EQ(ModeComparisonWindow::progressFormat(600'000, 0.004), "%p% – zostało ok. 41:30:00");
+    ModeComparisonWindow window;
+    window.compare(sampleName(), CoderSettings{});
+    QTRY_VERIFY_WITH_TIMEOUT(!window.ablationRunning(), 120000);
+    EXPECT_EQ(window.progress().format(), "%p%");
+    EXPECT_EQ(window.ablation().progress().format(), "%p%");
+}
+
 TEST(ModeComparisonAblation, ClosingCancelsTheAblation) {
     // A long input: the sample eight times over.
     const test::TempDir dir;
