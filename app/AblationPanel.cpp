@@ -15,6 +15,7 @@
 
 #include "app/ChartSaving.h"
 #include "plots/AblationChart.h"
+#include "plots/Readouts.h"
 
 namespace zorvel {
 namespace {
@@ -46,9 +47,14 @@ QString change(double value) {
     return (value >= 0.0 ? QStringLiteral("+") : QString()) + decibels(value);
 }
 
-QString rowText(const AblationRow& row, std::size_t index) {
-    return index == 0 && row.name == "default" ? kAblationDefaultRowText
-                                               : QString::fromStdString(row.name);
+// A row as the windows name it: the first by what differs from the defaults
+// ("domyślne" for none), each other by what differs from the first, in the
+// settings' Polish words.
+QString rowText(const std::vector<AblationRow>& rows, std::size_t index) {
+    const CoderSettings& settings = rows[index].settings;
+    if (index == 0)
+        return settings.isDefault() ? kAblationDefaultRowText : settingsWordsLine(settings);
+    return settingsWordsLine(settings, rows.front().settings);
 }
 
 }  // namespace
@@ -108,7 +114,7 @@ void AblationPanel::start(const std::vector<AblationRow>& rows, const QString& c
     chart_->clear();
     chart_->resize(0, 0);
     progress_->setValue(0);
-    note_->setText(kNote.arg(rows.empty() ? QString() : rowText(rows.front(), 0)));
+    note_->setText(kNote.arg(rows.empty() ? QString() : rowText(rows, 0)));
     table_->clearContents();
     table_->setRowCount(static_cast<int>(rows.size()) * kModeCount);
     // Every line named from the start; its figures come as they are coded.
@@ -120,7 +126,7 @@ void AblationPanel::start(const std::vector<AblationRow>& rows, const QString& c
             table_->setItem(
                 line, kRate,
                 cell(QString::fromUtf8(rate.data(), static_cast<qsizetype>(rate.size()))));
-            table_->setItem(line, kRow, cell(rowText(rows[r], r), Qt::AlignLeft));
+            table_->setItem(line, kRow, cell(rowText(rows, r), Qt::AlignLeft));
         }
 }
 
@@ -178,19 +184,27 @@ void AblationPanel::showTable(const AblationTable& table) {
             showLine(r, static_cast<std::size_t>(modeIndex(table.modes[m])));
         }
     result_ = table;
-    progress_->setValue(kProgressSteps);
+    showProgress(kProgressSteps);
     chartRows_ = table.rows.size();
     drawChart(*result_);
 }
 
 void AblationPanel::showFailure(const QString& reason) { note_->setText(reason); }
 
-void AblationPanel::showProgress(int steps) { progress_->setValue(steps); }
+void AblationPanel::showProgress(int steps, const QString& format) {
+    progress_->setValue(steps);
+    progress_->setFormat(format);
+}
+
+AblationTable AblationPanel::shownTable(const AblationTable& table) const {
+    AblationTable shown = table;
+    for (std::size_t r = 0; r < shown.rows.size() && r < rows_.size(); ++r)
+        shown.rows[r].name = rowText(rows_, r).toStdString();
+    return shown;
+}
 
 void AblationPanel::drawChart(const AblationTable& table) {
-    AblationTable shown = table;
-    if (!shown.rows.empty()) shown.rows.front().name = rowText(rows_.front(), 0).toStdString();
-    chartImage_ = pictureImage(describeAblationChart(shown, caption_));
+    chartImage_ = pictureImage(describeAblationChart(shownTable(table), caption_));
     chart_->setPixmap(QPixmap::fromImage(chartImage_));
     chart_->resize(chartImage_.size());
     giveChartRoom();
@@ -222,8 +236,9 @@ void AblationPanel::resizeEvent(QResizeEvent* event) {
 
 void AblationPanel::saveChart(PictureFile format) {
     if (!result_) return;
-    saveChartPicture(this, saveFileName_, inform_, describeAblationChart(*result_, caption_),
-                     format, caption_ + QStringLiteral("_ablacja"));
+    saveChartPicture(this, saveFileName_, inform_,
+                     describeAblationChart(shownTable(*result_), caption_), format,
+                     caption_ + QStringLiteral("_ablacja"));
 }
 
 }  // namespace zorvel

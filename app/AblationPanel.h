@@ -23,7 +23,8 @@ class QTableWidget;
 
 namespace zorvel {
 
-// The name of the first row, "default", as the window shows it.
+// The name of the first row when it has the default settings, as the window
+// shows it.
 inline const QString kAblationDefaultRowText = QStringLiteral("domyślne");
 
 class AblationPanel : public QWidget {
@@ -41,8 +42,8 @@ class AblationPanel : public QWidget {
     void showTable(const AblationTable& table);
     // The computation could not be done: `reason` in place of the figures.
     void showFailure(const QString& reason);
-    // 0..1000 of the computation done.
-    void showProgress(int steps);
+    // 0..1000 of the computation done; `format` the bar's text.
+    void showProgress(int steps, const QString& format = QStringLiteral("%p%"));
 
     // The figures of the finished computation, nothing before.
     const std::optional<AblationTable>& result() const { return result_; }
@@ -73,6 +74,9 @@ class AblationPanel : public QWidget {
     // The table as far as it is known: cells not yet coded hold zero figures.
     AblationTable knownTable(std::size_t rows) const;
     void showLine(std::size_t row, std::size_t mode);
+    // `table` with its rows named in the windows' words (the chart on screen
+    // and saved).
+    AblationTable shownTable(const AblationTable& table) const;
     void drawChart(const AblationTable& table);
     void saveChart(PictureFile format);
 

@@ -31,8 +31,8 @@ void saveChartPicture(QWidget* parent, const ChartContextMenus::SaveFileName& as
         askName(parent, QStringLiteral("Zapisz wykres"), stem + pictureFileSuffix(format),
                 svg ? QStringLiteral("Obrazy SVG (*.svg)") : QStringLiteral("Obrazy PNG (*.png)"));
     if (name.isEmpty()) return;
-    if (!savePictureFile(picture, format, name))
-        inform(QStringLiteral("Nie można zapisać pliku %1.").arg(name));
+    if (const auto reason = savePictureFile(picture, format, name))
+        inform(pictureSaveFailure(name, *reason));
 }
 
 }  // namespace zorvel

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <type_traits>
 
 #include "charts/FormFont.h"
 
@@ -36,15 +37,15 @@ QString fromView(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// "„Filtr górnoprzepustowy” (high-pass)".
+// "„Filtr górnoprzepustowy”".
 QString quotedName(const SettingDescriptor& setting) {
-    return QStringLiteral("„%1” (%2)").arg(fromView(setting.label), fromView(setting.name));
+    return QStringLiteral("„%1”").arg(fromView(setting.label));
 }
 
 // A number as the dialog's spin boxes show it.
 QString localNumber(double value) { return QLocale().toString(value); }
 
-// "50..300 Hz", or "0 < gamma1 ≤ 1" for a range open at an end.
+// "50..300 Hz", or "0 < γ1 ≤ 1" for a range open at an end.
 QString polishRange(const SettingDescriptor& setting) {
     const SettingRange& r = setting.range;
     QString text = localNumber(r.lowest);
@@ -52,7 +53,7 @@ QString polishRange(const SettingDescriptor& setting) {
         text += QStringLiteral("..") + localNumber(r.highest);
     } else {
         text += (r.lowestOpen ? QStringLiteral(" < ") : QStringLiteral(" ≤ ")) +
-                fromView(setting.name) +
+                fromView(setting.shortLabel) +
                 (r.highestOpen ? QStringLiteral(" < ") : QStringLiteral(" ≤ ")) +
                 localNumber(r.highest);
     }
@@ -78,6 +79,48 @@ QString defaultText(const SettingDescriptor& setting) {
     }
     return {};
 }
+
+// The largest magnitude a number's box takes as typed: a hundred times its
+// range's decade (100 for 0..1, 10000 for 50..300 Hz). A value typed outside
+// the setting's range stays as typed, and the dialog refuses it with the
+// reason; it is never changed behind the user's back.
+double typedLimit(const SettingRange& range) {
+    return numberStep(range) * kStepsPerDecade * kStepsPerDecade;
+}
+
+// A spin box that takes any number typed up to typedLimit, while its arrows
+// (and the keys and the wheel that step) stay within the setting's range.
+template <class Box>
+class SettingBox final : public Box {
+  public:
+    SettingBox(const SettingRange& range, QWidget* parent) : Box(parent), range_(range) {
+        const double limit = typedLimit(range);
+        this->setRange(static_cast<decltype(this->value())>(-limit),
+                       static_cast<decltype(this->value())>(limit));
+    }
+
+    void stepBy(int steps) override {
+        const double next =
+            std::clamp(static_cast<double>(this->value() + steps * this->singleStep()),
+                       range_.lowest, range_.highest);
+        if constexpr (std::is_same_v<decltype(this->value()), int>) {
+            this->setValue(static_cast<int>(std::lround(next)));
+        } else {
+            this->setValue(next);
+        }
+    }
+
+  protected:
+    QAbstractSpinBox::StepEnabled stepEnabled() const override {
+        QAbstractSpinBox::StepEnabled enabled = QAbstractSpinBox::StepNone;
+        if (this->value() < range_.highest) enabled |= QAbstractSpinBox::StepUpEnabled;
+        if (this->value() > range_.lowest) enabled |= QAbstractSpinBox::StepDownEnabled;
+        return enabled;
+    }
+
+  private:
+    SettingRange range_;
+};
 
 }  // namespace
 
@@ -132,7 +175,7 @@ CoderSettingsDialog::CoderSettingsDialog(const CoderSettings& settings, QWidget*
 
 CoderSettingsDialog::Row CoderSettingsDialog::addRow(const SettingDescriptor& setting) {
     const QString name = fromView(setting.name);
-    const QString text = QStringLiteral("%1 (%2)").arg(fromView(setting.label), name);
+    const QString text = fromView(setting.label);
     Row row{&setting, new QLabel(text, this)};
     QWidget* control = nullptr;
     switch (setting.kind) {
@@ -145,9 +188,8 @@ CoderSettingsDialog::Row CoderSettingsDialog::addRow(const SettingDescriptor& se
             control = row.choice;
             break;
         case SettingKind::number:
-            row.number = new QDoubleSpinBox(this);
+            row.number = new SettingBox<QDoubleSpinBox>(setting.range, this);
             row.number->setDecimals(numberDecimals(numberStep(setting.range)));
-            row.number->setRange(setting.range.lowest, setting.range.highest);
             row.number->setSingleStep(numberStep(setting.range));
             if (!setting.unit.empty())
                 row.number->setSuffix(QLatin1Char(' ') + fromView(setting.unit));
@@ -167,11 +209,9 @@ CoderSettingsDialog::Row CoderSettingsDialog::addRow(const SettingDescriptor& se
             pair->setContentsMargins(0, 0, 0, 0);
             row.toggle = new QCheckBox(fromView(setting.onWord), control);
             row.toggle->setObjectName(QStringLiteral("Setting_") + name);
-            row.offOrNumber = new QSpinBox(control);
+            row.offOrNumber = new SettingBox<QSpinBox>(setting.range, control);
             row.offOrNumber->setObjectName(
                 QStringLiteral("Setting_%1-%2").arg(name, fromView(setting.unit)));
-            row.offOrNumber->setRange(static_cast<int>(setting.range.lowest),
-                                      static_cast<int>(setting.range.highest));
             if (!setting.unit.empty())
                 row.offOrNumber->setSuffix(QLatin1Char(' ') + fromView(setting.unit));
             row.offOrNumber->setValue(static_cast<int>(std::lround(setting.suggested)));
@@ -203,7 +243,9 @@ CoderSettingsDialog::Row CoderSettingsDialog::addRow(const SettingDescriptor& se
     QString tip = fromView(setting.tip);
     if (tip.contains(QStringLiteral("%1")))
         tip = tip.arg(localNumber(setting.range.lowest), localNumber(setting.range.highest));
-    const QString fullTip = tip + QStringLiteral("\n") + byDefault;
+    // The command line's name of the setting, for zorvel-cli's --set.
+    const QString fullTip = tip + QStringLiteral("\n") + byDefault +
+                            QStringLiteral("\nW zorvel-cli: --set %1=…").arg(name);
     row.label->setToolTip(fullTip);
     control->setToolTip(fullTip);
     grid_->addWidget(row.label, place, 0);

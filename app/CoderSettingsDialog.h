@@ -1,11 +1,13 @@
 // The dialog "Ustawienia kodera": one row per coder setting, made from the
-// settings' table (settingDescriptors), each with its Polish label, the
-// setting's name in parentheses, its control by the setting's kind and its
-// default beside it; a label turns bold while its setting differs from the
-// default.
-// "Przywróć domyślne" puts every control back to the default. While the
-// settings cannot be used together (settingsProblem) OK is disabled and the
-// dialog says why in Polish.
+// settings' table (settingDescriptors), each with its Polish label (the
+// command line's name in its tool tip), its control by the setting's kind and
+// its default beside it; a label turns bold while its setting differs from
+// the default.
+// "Przywróć domyślne" puts every control back to the default. A number typed
+// outside its setting's range stays as typed (the arrows step within it).
+// While the settings cannot be used (settingsProblem: a value out of its range,
+// the gamma pair out of order) OK is disabled and the dialog says why in
+// Polish.
 #pragma once
 
 #include <QDialog>

@@ -1,11 +1,13 @@
 #include "app/MainWindow.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <array>
 #include <filesystem>
@@ -15,6 +17,7 @@
 #include "app/CoderSettingsDialog.h"
 #include "app/FileMenuActions.h"
 #include "app/FileNames.h"
+#include "app/ModeComparisonWindow.h"
 #include "app/OffTheWindowThread.h"
 #include "app/ProgressNotice.h"
 #include "app/RecordingImport.h"
@@ -35,6 +38,11 @@ namespace {
 
 const QString kMissingInput = QStringLiteral("Plik wejsciowy nie istnieje!");
 const QString kOverwriteQuestion = QStringLiteral("Plik wyjsciowy istnieje.\n\nNadpisac?");
+const QString kStopEncodingQuestion = QStringLiteral(
+    "Kodowanie jeszcze trwa.\n\nPrzerwać je i zakończyć program? Niedokończony plik wyjściowy "
+    "nie zostanie zapisany.");
+const QString kStopComparisonQuestion =
+    QStringLiteral("Porównanie trybów jeszcze trwa.\n\nPrzerwać je i zakończyć program?");
 const QString kEncodingFailed = QStringLiteral(
     "Kodowanie nie powiodło się: nie można odczytać pliku wejściowego lub zapisać pliku "
     "wyjściowego.");
@@ -127,26 +135,27 @@ QString recordingsFilter() {
 // Where the window opens; the form gives only its size to Qt.
 constexpr QPoint kWindowPosition{261, 191};
 
-// Between "Wykresy" and "Kodowanie", in the form's free space.
-constexpr QRect kSettingsLabelPlace{108, 367, 232, 33};
+// Between "Wykresy" and "Kodowanie", in the form's free space, down to just
+// above the line of A/B listening (FileMenuActions): four lines of the
+// settings' Polish words.
+constexpr QRect kSettingsLabelPlace{108, 367, 232, 62};
 
 // The settings that differ from the defaults besides the adaptive codebook,
-// which the radio buttons show.
-std::string othersSummary(const CoderSettings& settings) {
-    return settingsSummary(settings, CoderSettings{.adaptiveCodebook = settings.adaptiveCodebook});
+// which the radio buttons show, in the windows' words.
+QStringList othersWords(const CoderSettings& settings) {
+    return settingsWords(settings, CoderSettings{.adaptiveCodebook = settings.adaptiveCodebook});
 }
 
-// othersSummary(settings) in the lines of `label`, broken only between
-// settings (a name such as "high-pass" is never split); the settings that do
-// not fit are left out and "…" says so. The tooltip has them all.
+// othersWords(settings) in the lines of `label`, broken only between settings
+// ("poprawa pobudzenia: wył." is never split); the settings that do not fit are left out and "…"
+// says so. The tooltip has them all.
 QString fittedIndication(const QLabel& label, const CoderSettings& settings) {
     const QFontMetrics metrics = label.fontMetrics();
     const int lines = std::max(1, label.height() / metrics.lineSpacing());
-    const QStringList items =
-        QString::fromStdString(othersSummary(settings)).split(QStringLiteral(", "));
-    QStringList pieces{QStringLiteral("Ustawienia kodera:")};
+    const QStringList items = othersWords(settings);
+    QStringList pieces{QStringLiteral("Ustawienia kodera –")};
     for (qsizetype k = 0; k < items.size(); ++k)
-        pieces << items[k] + (k + 1 < items.size() ? QStringLiteral(",") : QString());
+        pieces << items[k] + (k + 1 < items.size() ? QStringLiteral(";") : QString());
     // The first `count` pieces, and "…" when that is not all, laid out line by
     // line; nothing when they need more lines than the label has.
     const auto laidOut = [&](qsizetype count) -> std::optional<QString> {
@@ -252,15 +261,14 @@ void MainWindow::setCoderSettings(const CoderSettings& settings) {
 }
 
 void MainWindow::showSettings() {
-    const std::string summary = othersSummary(settings_);
-    settingsLabel_->setVisible(!summary.empty());
+    const QStringList words = othersWords(settings_);
+    settingsLabel_->setVisible(!words.isEmpty());
     settingsLabel_->setText(fittedIndication(*settingsLabel_, settings_));
-    settingsLabel_->setToolTip(
-        summary.empty() ? QString()
-                        : QStringLiteral("Ustawienia kodera inne niż domyślne (Plik → Ustawienia "
-                                         "kodera...):\n") +
-                              QString::fromStdString(summary).replace(QStringLiteral(", "),
-                                                                      QStringLiteral("\n")));
+    settingsLabel_->setToolTip(words.isEmpty()
+                                   ? QString()
+                                   : QStringLiteral("Ustawienia kodera inne niż domyślne (Plik → "
+                                                    "Ustawienia kodera...):\n") +
+                                         words.join(QLatin1Char('\n')));
 }
 
 CoderSettingsDialog* MainWindow::settingsDialog() const { return settingsDialog_; }
@@ -281,7 +289,50 @@ void MainWindow::CoderSettings1Click() {
 void MainWindow::setForms(ChartWindow* testForm, ProgressNotice* infoForm) {
     TestForm = testForm;
     InfoForm = infoForm;
-    if (TestForm) connect(TestForm, &ChartWindow::closed, this, [this] { show(); });
+    if (TestForm)
+        connect(TestForm, &ChartWindow::closed, this, [this] {
+            if (!closing_) show();
+        });
+}
+
+bool MainWindow::workMayStop() {
+    if (run_ != nullptr) return dialogs_.confirm(this, kStopEncodingQuestion);
+    const ModeComparisonWindow* comparison = fileMenuActions_->comparisonWindow();
+    if (comparison != nullptr && comparison->isVisible() &&
+        (comparison->running() || comparison->ablationRunning()))
+        return dialogs_.confirm(this, kStopComparisonQuestion);
+    return true;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (endAfterRun_ && run_ != nullptr) {
+        event->ignore();  // already stopping; the window closes once the run has ended
+        return;
+    }
+    if (!workMayStop()) {
+        event->ignore();
+        return;
+    }
+    if (run_ != nullptr) {
+        // The run ends at its next frame and removes its unfinished output;
+        // the window closes then (runEncoding waits for it).
+        run_->stop.request_stop();
+        endAfterRun_ = true;
+        event->ignore();
+        return;
+    }
+    closeOtherWindows();
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::closeOtherWindows() {
+    const QScopedValueRollback closing(closing_, true);
+    fileMenuActions_->stop();
+    if (ModeComparisonWindow* comparison = fileMenuActions_->comparisonWindow())
+        comparison->close();  // cancels what it computes
+    if (settingsDialog_) settingsDialog_->reject();
+    if (TestForm) TestForm->close();
+    if (InfoForm) InfoForm->hide();
 }
 
 void MainWindow::connectHandlers() {
@@ -432,6 +483,11 @@ void MainWindow::BT_KodowanieClick() {
     request.saveOption =
         ui->RB_sout->isChecked() ? SaveOption::synthesized : SaveOption::postProcessed;
     const EncodeOutcome outcome = runEncoding(request, frames);
+    if (std::exchange(endAfterRun_, false)) {
+        // Stopped because the window was closed: the program ends now.
+        close();
+        return;
+    }
     dialogs_.information(this, outcome.result == RunResult::completed
                                    ? resultText(outcome, outputName)
                                    : failureText(outcome, frames, outputExisted));
@@ -439,9 +495,11 @@ void MainWindow::BT_KodowanieClick() {
 
 EncodeOutcome MainWindow::runEncoding(const EncodeRequest& request, std::int64_t frames) {
     RunControl control;
+    run_ = &control;
     const bool showsProgress = InfoForm && frames >= kFramesShowingProgress;
     setEnabled(false);
     const OnScopeExit restore([this] {
+        run_ = nullptr;
         if (InfoForm) {
             InfoForm->hideProgress();
             InfoForm->hide();

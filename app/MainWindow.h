@@ -90,6 +90,12 @@ class MainWindow : public QMainWindow {
     void BT_KodowanieClick();
     void CoderSettings1Click();
 
+  protected:
+    // Closing the main window ends the program: every other window of it
+    // closes too. While an encoding run or the mode comparison goes on the
+    // user is asked first; stopping a run leaves no unfinished output.
+    void closeEvent(QCloseEvent* event) override;
+
   private:
     using Handler = void (MainWindow::*)();
 
@@ -111,6 +117,10 @@ class MainWindow : public QMainWindow {
     // Adds "Ustawienia kodera..." to the menu and the line of settings to the form.
     void addSettingsControls();
     void showSettings();
+    // Whether the work going on may be stopped for the program to end (the
+    // user is asked); true when none goes on.
+    bool workMayStop();
+    void closeOtherWindows();
 
     std::unique_ptr<Ui::MainWindow> ui;
     OpenDialogSettings OpenDialog1;
@@ -126,6 +136,9 @@ class MainWindow : public QMainWindow {
     QAction* settingsAction_ = nullptr;  // a child of the menu
     QLabel* settingsLabel_ = nullptr;    // a child of the form
     QPointer<CoderSettingsDialog> settingsDialog_;
+    RunControl* run_ = nullptr;  // the encoding run going on, if any
+    bool endAfterRun_ = false;   // the window was closed during the run and is to close after it
+    bool closing_ = false;       // the program's windows are being closed
 };
 
 }  // namespace zorvel

@@ -11,7 +11,9 @@
 #include <QMetaObject>
 #include <QPixmap>
 #include <QProgressBar>
+#include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -25,6 +27,7 @@
 #include "coder/Ablation.h"
 #include "coder/WorkPool.h"
 #include "plots/AblationChart.h"
+#include "plots/Readouts.h"
 #include "plots/SweepChart.h"
 #include "sound/SpeechInput.h"
 
@@ -95,6 +98,11 @@ ModeComparisonWindow::ModeComparisonWindow(QWidget* parent)
     addChartSaveMenu(
         *chart_, *chartMenu_, [this] { return figures_.has_value(); },
         [this](PictureFile format) { saveChart(format); });
+    // The window closes from the keyboard too, also where no window manager
+    // gives it a close box: as that box, it cancels a computation.
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)})
+        new QShortcut(keys, this, this, &QWidget::close);
 }
 
 void ModeComparisonWindow::saveChart(PictureFile format) {
@@ -119,9 +127,9 @@ QString ModeComparisonWindow::chartCaption(const QString& fileName, const CoderS
     QString caption = QFileInfo(fileName).fileName();
     if (!settings.adaptiveCodebook) caption += QStringLiteral(" (bez słownika adaptacyjnego)");
     // The others than the adaptive codebook, which the words above name.
-    const std::string others =
-        settingsSummary(settings, CoderSettings{.adaptiveCodebook = settings.adaptiveCodebook});
-    if (!others.empty()) caption += QStringLiteral(", ") + QString::fromStdString(others);
+    const QString others =
+        settingsWordsLine(settings, CoderSettings{.adaptiveCodebook = settings.adaptiveCodebook});
+    if (!others.isEmpty()) caption += QStringLiteral(" – ") + others;
     return caption;
 }
 
@@ -149,11 +157,16 @@ void ModeComparisonWindow::compare(const QString& fileName, const CoderSettings&
     fileLabel_->setText(fileName);
     progress_->setValue(0);
     show();
+    // It takes the keys (Esc, Ctrl+W) at once, also where no window manager
+    // gives it the focus.
     raise();
+    activateWindow();
 
     const std::filesystem::path input(QFile::encodeName(fileName).toStdString());
     framesTotal_ = framesInFile(input) * kModeCount;
     framesDone_ = 0;
+    modesClock_.start();
+    ablationClock_.invalidate();
     const std::vector<AblationRow> rows = ablationRows(settings);
     ablation_->start(rows, caption_);
     ablationFramesTotal_ =
@@ -238,14 +251,44 @@ void ModeComparisonWindow::computeAblation(const std::filesystem::path& input,
         Qt::QueuedConnection);
 }
 
+QString ModeComparisonWindow::progressFormat(std::int64_t elapsedMs, double fraction) {
+    const QString percent = QStringLiteral("%p%");
+    if (elapsedMs < kEstimateAfterMs || !(fraction > 0.0) || !(fraction < 1.0)) return percent;
+    // As fast on as so far.
+    const auto left = static_cast<std::int64_t>(
+        std::llround(static_cast<double>(elapsedMs) * (1.0 - fraction) / fraction / 1000.0));
+    const std::int64_t hours = left / 3600;
+    const std::int64_t minutes = left / 60 % 60;
+    const std::int64_t seconds = left % 60;
+    const QString time =
+        hours > 0 ? QStringLiteral("%1:%2:%3")
+                        .arg(hours)
+                        .arg(minutes, 2, 10, QLatin1Char('0'))
+                        .arg(seconds, 2, 10, QLatin1Char('0'))
+                  : QStringLiteral("%1:%2").arg(minutes).arg(seconds, 2, 10, QLatin1Char('0'));
+    return percent + QStringLiteral(" – zostało ok. ") + time;
+}
+
 void ModeComparisonWindow::showProgress() {
-    if (framesTotal_ > 0)
+    if (framesTotal_ > 0) {
+        const std::int64_t done = framesDone_;
         progress_->setValue(static_cast<int>(
-            std::min<std::int64_t>(framesDone_ * kProgressSteps / framesTotal_, kProgressSteps)));
-    if (ablationFramesTotal_ > 0)
-        ablation_->showProgress(static_cast<int>(std::min<std::int64_t>(
-            ablationFramesDone_ * AblationPanel::kProgressSteps / ablationFramesTotal_,
-            AblationPanel::kProgressSteps)));
+            std::min<std::int64_t>(done * kProgressSteps / framesTotal_, kProgressSteps)));
+        progress_->setFormat(progressFormat(
+            modesClock_.elapsed(), static_cast<double>(done) / static_cast<double>(framesTotal_)));
+    }
+    if (ablationFramesTotal_ > 0) {
+        const std::int64_t done = ablationFramesDone_;
+        // The ablation's time counts from its first frame, after the modes.
+        if (done > 0 && !ablationClock_.isValid()) ablationClock_.start();
+        const double fraction =
+            static_cast<double>(done) / static_cast<double>(ablationFramesTotal_);
+        ablation_->showProgress(
+            static_cast<int>(
+                std::min<std::int64_t>(done * AblationPanel::kProgressSteps / ablationFramesTotal_,
+                                       AblationPanel::kProgressSteps)),
+            progressFormat(ablationClock_.isValid() ? ablationClock_.elapsed() : 0, fraction));
+    }
 }
 
 void ModeComparisonWindow::showRow(const ModeFigures& f) {
@@ -262,33 +305,53 @@ void ModeComparisonWindow::showRow(const ModeFigures& f) {
 void ModeComparisonWindow::showFigures(const SweepRow& figures) {
     figures_ = figures;
     progress_->setValue(kProgressSteps);
+    progress_->setFormat(progressFormat(0, 1.0));
     for (const ModeFigures& f : figures) showRow(f);
     chartImage_ = pictureImage(describeSweepChart(figures, caption_));
     chart_->setPixmap(QPixmap::fromImage(chartImage_));
 }
 
 void ModeComparisonWindow::showEvent(QShowEvent* event) {
-    // The chart beside the table where the screen is too low for one under
-    // the other.
-    const QBoxLayout::Direction wanted = screenHasRoomFor(*this, layout()->totalSizeHint())
-                                             ? QBoxLayout::TopToBottom
-                                             : QBoxLayout::LeftToRight;
-    if (body_->direction() != wanted) {
-        body_->setDirection(wanted);
-        // Beside the chart the table keeps every column in view.
-        const bool beside = wanted == QBoxLayout::LeftToRight;
-        table_->setMinimumWidth(beside ? table_->horizontalHeader()->length() +
-                                             2 * table_->frameWidth() +
-                                             table_->verticalScrollBar()->sizeHint().width()
-                                       : 0);
-        // The page's new size reaches the window's layout only through the
-        // pages' size, which the window's layout keeps until told.
-        body_->activate();
-        pages_->updateGeometry();
-        layout()->activate();
-        resize(layout()->totalSizeHint());
-    }
+    fitToScreen();
     QWidget::showEvent(event);
+}
+
+void ModeComparisonWindow::layBody(QBoxLayout::Direction direction) {
+    if (body_->direction() == direction) return;
+    body_->setDirection(direction);
+    // Beside the chart the table keeps every column in view.
+    const bool beside = direction == QBoxLayout::LeftToRight;
+    table_->setMinimumWidth(beside
+                                ? table_->horizontalHeader()->length() + 2 * table_->frameWidth() +
+                                      table_->verticalScrollBar()->sizeHint().width()
+                                : 0);
+    // The page's new size reaches the window's layout only through the
+    // pages' size, which the window's layout keeps until told.
+    body_->activate();
+    pages_->updateGeometry();
+    layout()->activate();
+}
+
+void ModeComparisonWindow::fitToScreen() {
+    // The chart under the table where the screen has room for both, beside it
+    // where it has not: judged afresh at every opening, from the table above
+    // the chart, whatever the window showed before.
+    layBody(QBoxLayout::TopToBottom);
+    if (!screenHasRoomFor(*this, layout()->totalSizeHint())) layBody(QBoxLayout::LeftToRight);
+    const QSize room = roomOnScreen(*this);
+    resize(layout()->totalSizeHint().boundedTo(room));
+    if (pages_->currentWidget() == ablation_) widenForAblation();
+    // Wholly inside the screen's free area, with room for a title bar (the
+    // position is that of the frame).
+    if (const QScreen* screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        const int frame = area.height() - room.height();
+        const int left =
+            std::clamp(x(), area.left(), std::max(area.left(), area.right() + 1 - width()));
+        const int top =
+            std::clamp(y(), area.top(), std::max(area.top(), area.bottom() + 1 - frame - height()));
+        if (left != x() || top != y()) move(left, top);
+    }
 }
 
 void ModeComparisonWindow::widenForAblation() {

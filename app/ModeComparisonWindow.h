@@ -4,9 +4,12 @@
 // the plot code. Its second page, "Ablacja" (app/AblationPanel), is computed
 // after the modes on the same worker: the input coded with each tool of the
 // coder changed alone, on every core, its table filling as cells are coded.
-// Closing the window cancels a computation in progress.
+// Closing the window (its close box, Esc or Ctrl+W) cancels a computation in
+// progress.
 #pragma once
 
+#include <QBoxLayout>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QString>
 #include <QWidget>
@@ -19,7 +22,6 @@
 #include "coder/CoderSettings.h"
 #include "coder/ModeSweep.h"
 
-class QBoxLayout;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -64,6 +66,12 @@ class ModeComparisonWindow : public QWidget {
     // `inform` shows a message (a file that cannot be written).
     void setInform(const std::function<void(const QString&)>& inform);
 
+    // A progress bar's text: the percentage, and once the computation has
+    // run a while, the time left at the speed so far ("%p% – zostało ok.
+    // 2:05"); `fraction` of it done in `elapsedMs`.
+    static QString progressFormat(std::int64_t elapsedMs, double fraction);
+    static constexpr std::int64_t kEstimateAfterMs = 2000;
+
     // The chart's caption for a file: its name, the adaptive-codebook option
     // and the other settings that differ from the defaults.
     static QString chartCaption(const QString& fileName, const CoderSettings& settings);
@@ -77,6 +85,11 @@ class ModeComparisonWindow : public QWidget {
     void showEvent(QShowEvent* event) override;
 
   private:
+    // The table above the chart, or beside it.
+    void layBody(QBoxLayout::Direction direction);
+    // The window as large as its contents ask, within the free area of its
+    // screen, and wholly inside that area; at every opening.
+    void fitToScreen();
     // Grows the window to show the ablation's table and chart whole, as far
     // as the screen has room.
     void widenForAblation();
@@ -107,6 +120,8 @@ class ModeComparisonWindow : public QWidget {
     std::atomic<bool> cancel_{false};
     std::atomic<bool> done_{true};
     std::atomic<bool> ablationDone_{true};
+    QElapsedTimer modesClock_;     // since the modes began
+    QElapsedTimer ablationClock_;  // since the ablation's first frame
     std::atomic<std::int64_t> framesDone_{0};
     std::int64_t framesTotal_ = 0;
     std::atomic<std::int64_t> ablationFramesDone_{0};

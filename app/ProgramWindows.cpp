@@ -20,7 +20,20 @@ QString inputArgument(const QStringList& arguments) {
 ProgramWindows::ProgramWindows(UserDialogs& dialogs, const QString& input) : MMenu(dialogs) {
     MMenu.setForms(&TestForm, &InfoForm);
     MMenu.show();
-    if (!input.isEmpty()) MMenu.openInput(QFileInfo(input).absoluteFilePath());
+    if (input.isEmpty()) return;
+    // What cannot be an input is told at once; the window starts without one.
+    const QFileInfo file(input);
+    if (!file.exists()) {
+        dialogs.information(&MMenu, QStringLiteral("Plik wejściowy „%1” podany przy uruchomieniu "
+                                                   "nie istnieje.")
+                                        .arg(file.absoluteFilePath()));
+    } else if (file.isDir()) {
+        dialogs.information(&MMenu, QStringLiteral("„%1” podany przy uruchomieniu jest folderem, "
+                                                   "a nie plikiem wejściowym.")
+                                        .arg(file.absoluteFilePath()));
+    } else {
+        MMenu.openInput(file.absoluteFilePath());
+    }
 }
 
 }  // namespace zorvel

@@ -1,7 +1,8 @@
 // The desktop program's windows as start-up makes them: the main window
 // MMenu, the chart window TestForm and the progress notice InfoForm, created
 // in this order and joined; the main window shown, with the file named on the
-// command line ("zorvel FILE", as a file manager starts it) as its input.
+// command line ("zorvel FILE", as a file manager starts it) as its input (a
+// name that is missing or a folder is told, and the window has no input).
 #pragma once
 
 #include <QString>

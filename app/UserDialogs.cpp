@@ -29,9 +29,7 @@ void fitFileList(QFileDialog& dialog) {
 }  // namespace
 
 bool QtUserDialogs::confirm(QWidget* parent, const QString& text) {
-    const auto answer =
-        QMessageBox::question(parent, messageBoxTitle(), text, QMessageBox::Yes | QMessageBox::No);
-    return answer != QMessageBox::No;
+    return askYesOrNo(parent, text);
 }
 
 void QtUserDialogs::showError(QWidget* parent, const QString& text) {
@@ -44,10 +42,14 @@ std::optional<QString> QtUserDialogs::openFileName(QWidget* parent,
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(settings.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setNameFilters(settings.nameFilters);
+    // The filter the user chose last, as long as it is offered.
+    if (settings.nameFilters.contains(lastOpenFilter_)) dialog.selectNameFilter(lastOpenFilter_);
     dialog.setDefaultSuffix(settings.defaultSuffix);
     if (!settings.fileName.isEmpty()) dialog.selectFile(settings.fileName);
     fitFileList(dialog);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const int answer = dialog.exec();
+    lastOpenFilter_ = dialog.selectedNameFilter();
+    if (answer != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty()) return std::nullopt;
     return chosen.first();

@@ -1,6 +1,6 @@
 // The main window's conversations with the user that block or change the
-// screen: beyond the chart window's information box and busy cursor, the
-// confirmation and error boxes and the file-open dialog. The program uses
+// screen: beyond the chart window's information box, confirmation box and
+// busy cursor, the error boxes and the file-open dialog. The program uses
 // QtUserDialogs; the tests put a recording implementation in its place.
 #pragma once
 
@@ -31,8 +31,6 @@ enum class RecordingUse {
 
 class UserDialogs : public ChartDialogs {
   public:
-    // Confirmation box with Yes and No buttons; false only when the answer is No.
-    virtual bool confirm(QWidget* parent, const QString& text) = 0;
     // Error box for an exception that escaped an event handler.
     virtual void showError(QWidget* parent, const QString& text) = 0;
     // Runs a file-open dialog; the chosen path, or nothing when cancelled.
@@ -56,6 +54,8 @@ class QtUserDialogs final : public UserDialogs {
     }
     bool confirm(QWidget* parent, const QString& text) override;
     void showError(QWidget* parent, const QString& text) override;
+    // Opens with the filter chosen last (in a dialog confirmed or cancelled)
+    // where the settings offer it, else with their first.
     std::optional<QString> openFileName(QWidget* parent,
                                         const OpenDialogSettings& settings) override;
     RecordingUse askRecordingUse(QWidget* parent, const QString& text) override;
@@ -63,6 +63,9 @@ class QtUserDialogs final : public UserDialogs {
                                         const QString& suggested) override;
     void setBusyCursor() override { showBusyCursor(); }
     void restoreCursor() override { restoreBusyCursor(); }
+
+  private:
+    QString lastOpenFilter_;
 };
 
 }  // namespace zorvel

@@ -3,21 +3,23 @@
 #include <QActionGroup>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QSaveFile>
 #include <QShortcut>
+#include <filesystem>
 #include <span>
 
 #include "charts/ChartWindow.h"
 #include "charts/OverviewStrip.h"
+#include "charts/SystemReasons.h"
 #include "coder/SpeechCoder.h"
+#include "files/StagedOutput.h"
 #include "plots/MeasureTexts.h"
 
 namespace zorvel {
 namespace {
-
-const QString kSaveFailed = QStringLiteral("Nie można zapisać pliku %1.");
 
 struct PlaybackEntry {
     const char* name;  // as the check boxes name the signal
@@ -86,9 +88,27 @@ QString pictureFileSuffix(PictureFile format) {
     return QStringLiteral(".png");
 }
 
-bool savePictureFile(const Picture& picture, PictureFile format, const QString& fileName) {
+namespace {
+
+// Why no file can be written as `fileName`, in Polish, as far as the file
+// system tells; else what the failed write said.
+QString whyNotWritten(const QString& fileName, const QSaveFile& file) {
+    const QFileInfo info(fileName);
+    if (info.isDir()) return QStringLiteral("to jest folder");
+    const QString folder = info.absolutePath();
+    if (!QFileInfo(folder).isDir()) return QStringLiteral("folder „%1” nie istnieje").arg(folder);
+    if (const int refused =
+            newFileError(std::filesystem::path(QFile::encodeName(folder).toStdString())))
+        return polishReason(refused);
+    return file.errorString();
+}
+
+}  // namespace
+
+std::optional<QString> savePictureFile(const Picture& picture, PictureFile format,
+                                       const QString& fileName) {
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (!file.open(QIODevice::WriteOnly)) return whyNotWritten(fileName, file);
     bool written = false;
     if (format == PictureFile::Svg) {
         written = file.write(pictureSvg(picture)) >= 0;
@@ -97,10 +117,16 @@ bool savePictureFile(const Picture& picture, PictureFile format, const QString& 
         written = pictureImage(picture, scale).save(&file, "PNG");
     }
     if (!written) {
+        const QString reason = whyNotWritten(fileName, file);
         file.cancelWriting();
-        return false;
+        return reason;
     }
-    return file.commit();
+    if (!file.commit()) return whyNotWritten(fileName, file);
+    return std::nullopt;
+}
+
+QString pictureSaveFailure(const QString& fileName, const QString& reason) {
+    return QStringLiteral("Nie można zapisać pliku %1: %2.").arg(fileName, reason);
 }
 
 ChartContextMenus::ChartContextMenus(ChartWindow& window, QLabel& timeImage, QLabel& spectrumImage,
@@ -290,9 +316,10 @@ void ChartContextMenus::saveSpectrumPicture(PictureFile format) {
 
 void ChartContextMenus::saveOverviewPicture(PictureFile format) {
     if (window_.coder() == nullptr) return;
-    savePicture(describeOverviewFigure(overviewStrip_.picture(), overviewStrip_.totalFrames(),
-                                       window_.chartColours(), shownSubject()),
-                format, QStringLiteral("%1_przeglad").arg(window_.fileName()));
+    savePicture(
+        describeOverviewFigure(overviewStrip_.picture(), overviewStrip_.totalFrames(),
+                               window_.chartColours(), shownSubject(), overviewStrip_.measure()),
+        format, QStringLiteral("%1_przeglad").arg(window_.fileName()));
 }
 
 FigureSubject ChartContextMenus::shownSubject() const {
@@ -313,8 +340,12 @@ void ChartContextMenus::savePicture(const Picture& picture, PictureFile format,
     const QString filter = format == PictureFile::Svg ? QStringLiteral("Obrazy SVG (*.svg)")
                                                       : QStringLiteral("Obrazy PNG (*.png)");
     const QString name = saveFileName_(&window_, QStringLiteral("Zapisz obraz"), suggested, filter);
+    // Back to the window's keys once the dialog is gone, also where no window
+    // manager gives the focus back.
+    window_.activateWindow();
     if (name.isEmpty()) return;
-    if (!savePictureFile(picture, format, name)) inform_(kSaveFailed.arg(name));
+    if (const auto reason = savePictureFile(picture, format, name))
+        inform_(pictureSaveFailure(name, *reason));
 }
 
 }  // namespace zorvel

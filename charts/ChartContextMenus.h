@@ -9,6 +9,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "charts/ChartPlayback.h"
 #include "plots/Figure.h"
@@ -30,8 +31,12 @@ enum class PictureFile { Png, Png2x, Svg };
 QString pictureFileSuffix(PictureFile format);
 
 // Writes a picture: PNG painted with the Canvas rule at 1x or 2x, or SVG.
-// False when the file cannot be written.
-bool savePictureFile(const Picture& picture, PictureFile format, const QString& fileName);
+// Why the file cannot be written, in Polish ("folder „/x” nie istnieje",
+// "brak uprawnień"), or nothing when it was.
+std::optional<QString> savePictureFile(const Picture& picture, PictureFile format,
+                                       const QString& fileName);
+// "Nie można zapisać pliku NAME: REASON.", as every window tells it.
+QString pictureSaveFailure(const QString& fileName, const QString& reason);
 
 // Which error traces and spectra the context menus have switched on.
 struct ErrorShown {

@@ -1,5 +1,5 @@
 // What the chart window asks of the desktop besides drawing: information
-// boxes and the busy (hourglass) cursor. The program uses QtChartDialogs;
+// boxes, a yes-or-no question and the busy (hourglass) cursor. The program uses QtChartDialogs;
 // tests put a recording implementation in its place.
 #pragma once
 
@@ -18,6 +18,8 @@ class ChartDialogs {
     virtual ~ChartDialogs() = default;
     // Information box with one OK button.
     virtual void information(QWidget* parent, const QString& text) = 0;
+    // Confirmation box with Yes and No buttons; false only when the answer is No.
+    virtual bool confirm(QWidget* parent, const QString& text) = 0;
     // Saves the screen cursor and shows the hourglass; restoreCursor undoes it.
     virtual void setBusyCursor() = 0;
     virtual void restoreCursor() = 0;
@@ -25,6 +27,7 @@ class ChartDialogs {
 
 // The real Qt information box and override cursor, for every window's dialogs.
 void showInformationBox(QWidget* parent, const QString& text);
+bool askYesOrNo(QWidget* parent, const QString& text);
 void showBusyCursor();
 void restoreBusyCursor();
 
@@ -33,6 +36,7 @@ class QtChartDialogs final : public ChartDialogs {
     void information(QWidget* parent, const QString& text) override {
         showInformationBox(parent, text);
     }
+    bool confirm(QWidget* parent, const QString& text) override { return askYesOrNo(parent, text); }
     void setBusyCursor() override { showBusyCursor(); }
     void restoreCursor() override { restoreBusyCursor(); }
 };

@@ -69,8 +69,9 @@ ChartNavigation::ChartNavigation(ChartWindow& window, QWidget& timePlot, QWidget
     passTimer_.setInterval(kPassPollMs);
     connect(&passTimer_, &QTimer::timeout, this, &ChartNavigation::pollPass);
 
-    window_.installEventFilter(this);
-    for (QWidget* child : window_.findChildren<QWidget*>()) child->installEventFilter(this);
+    // The keys act whatever widget of the window has them, also those made
+    // after this (the scrolled form of a low screen, its scroll bars).
+    QCoreApplication::instance()->installEventFilter(this);
 }
 
 ChartNavigation::~ChartNavigation() = default;
@@ -199,14 +200,17 @@ void ChartNavigation::tellPassFailure() {
 }
 
 bool ChartNavigation::eventFilter(QObject* watched, QEvent* event) {
+    if (!watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != &window_)
+        return false;
     auto* field = qobject_cast<QLineEdit*>(watched);
     if (field != nullptr && routeFieldEvent(*field, *event)) return true;
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return false;
-        // A readout box keeps the cursor keys that scroll its text.
+        // Only a field being edited, or a readout box clicked into to scroll
+        // its text, keeps the cursor keys.
         const bool fieldHasCursorKeys =
-            field != nullptr && (field == editing_ || field->isReadOnly());
+            field != nullptr && (field == editing_ || field == scrolled_);
         if (handleNavigationKey(key->key(), field != nullptr, fieldHasCursorKeys)) return true;
     } else if (event->type() == QEvent::Wheel &&
                (watched == &timePlot_ || watched == &spectrumPlot_)) {
@@ -222,17 +226,23 @@ bool ChartNavigation::eventFilter(QObject* watched, QEvent* event) {
 // A field ("Ramka", "Skala") is being edited from a click into it or a key
 // that changes its text until Enter, Escape or the focus leaves it. Meanwhile
 // it has every key it takes (the cursor keys, Space); otherwise those act on
-// the frames and the window's shortcuts (a readout box, which cannot be
-// edited, keeps its cursor keys for scrolling). Escape ends the editing and puts
+// the frames and the window's shortcuts, as in a readout box, which cannot be
+// edited: its cursor keys scroll its text only once it was clicked into, until
+// the focus leaves it. Escape ends the editing and puts
 // back what the field showed, before it closes anything.
 bool ChartNavigation::routeFieldEvent(QLineEdit& field, QEvent& event) {
     const bool editing = &field == editing_;
     switch (event.type()) {
         case QEvent::MouseButtonPress:
-            if (!field.isReadOnly()) editing_ = &field;
+            if (field.isReadOnly()) {
+                scrolled_ = &field;
+            } else {
+                editing_ = &field;
+            }
             return false;
         case QEvent::FocusOut:
             if (editing) editing_ = nullptr;
+            if (&field == scrolled_) scrolled_ = nullptr;
             return false;
         case QEvent::ShortcutOverride: {
             const int key = static_cast<QKeyEvent&>(event).key();

@@ -108,7 +108,8 @@ class ChartNavigation : public QObject {
     bool droppingInput_ = false;
     std::optional<int> latestTarget_;  // goToFrame given during a step
     int wheelAngle_ = 0;
-    QPointer<QLineEdit> editing_;  // the field being edited, if any
+    QPointer<QLineEdit> editing_;   // the field being edited, if any
+    QPointer<QLineEdit> scrolled_;  // the readout box clicked into, if any
 };
 
 }  // namespace zorvel

@@ -29,6 +29,7 @@ namespace zorvel {
 namespace {
 
 const QString kScaleNotANumber = QStringLiteral("Skala musi być liczbą różną od zera.");
+const QString kCloseQuestion = QStringLiteral("Zamknąć okno wykresów i wrócić do okna głównego?");
 const QString kFrameNotAnInteger = QStringLiteral("Numer ramki musi być liczbą całkowitą.");
 
 constexpr int kFormLeft = 8;
@@ -62,13 +63,18 @@ ChartWindow::ChartWindow(QWidget* parent)
           ui_->Ed_gp4, ui_->EdSNR, ui_->EdSNRseg, ui_->EdSNRall}) {
         makeReadoutBox(*readout);
     }
-    // Escape cancels a jump that waits for the background pass; otherwise it
-    // leaves the window as its close box does, back to the main window.
+    // Escape has one meaning at a time: while a jump waits for the background
+    // pass it cancels that jump, and only that; with nothing waiting it leaves
+    // the window, back to the main window, once the user says so (a second
+    // press after a cancelled jump asks instead of closing).
     new QShortcut(QKeySequence(Qt::Key_Escape), this, this, [this] {
+        if (navigation_->droppingInput()) return;  // given during a step
         if (navigation_->waitingFor()) {
             navigation_->cancelWaiting();
-        } else {
+        } else if (dialogs_->confirm(this, kCloseQuestion)) {
             close();
+        } else {
+            activateWindow();  // the keys back once the box is gone
         }
     });
     lagReadoutWidth_ = ui_->Editk1->width();
@@ -161,6 +167,10 @@ void ChartWindow::openForFile(const QString& fileName, CoderMode mode,
     navigation_->startPass(fileName, mode, settings);
     coder_->setCheckpoints(navigation_->pass()->checkpoints());
     show();
+    // The window takes the keys from the moment it opens, also where no window
+    // manager gives it the focus.
+    raise();
+    activateWindow();
     setWindowTitle(windowCaption(mode, fileName));
     showSettings();
     const bool twoAnalyses = rulesOf(mode).twoLpAnalyses;

@@ -57,7 +57,8 @@ QString PointerReadout::textAt(const QObject* widget, QPoint position) const {
         const FramePass* pass = window_.framePass();
         if (pass == nullptr || !strip_.rect().contains(position)) return {};
         return overviewPointerText(overviewPointerAt(position.x(), strip_.width(),
-                                                     pass->summaries(), pass->totalFrames()));
+                                                     pass->summaries(), pass->totalFrames(),
+                                                     strip_.measure(), pass->measures()));
     }
     return {};
 }

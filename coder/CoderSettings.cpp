@@ -44,7 +44,7 @@ constexpr SettingChoice kResolutionChoices[] = {
     {"1", "", "1"}, {"1/3", "frac3", "1/3"}, {"1/6", "frac6", "1/6"}};
 
 constexpr std::array kInterpolationValues{LpInterpolation::off, LpInterpolation::lsf};
-constexpr SettingChoice kInterpolationChoices[] = {{"off", "", "off"}, {"lsf", "lsf", "lsf"}};
+constexpr SettingChoice kInterpolationChoices[] = {{"off", "", "wył."}, {"lsf", "lsf", "LSF"}};
 
 constexpr std::string_view kResolutionRows[] = {"1/3", "1/6"};
 constexpr std::string_view kLsfRow[] = {"lsf"};
@@ -66,6 +66,7 @@ const SettingDescriptor kSettings[] = {
         .choices = kResolutionChoices,
         .ablation = kResolutionRows,
         .label = "Rozdzielczość opóźnienia",
+        .shortLabel = "rozdzielczość opóźnienia",
         .tip = "Krok opóźnienia w pętli zamkniętej, w próbkach: 1 (całe próbki) albo ułamki 1/3 i "
                "1/6, które dokładają się do najlepszego całego opóźnienia.",
     },
@@ -79,7 +80,8 @@ const SettingDescriptor kSettings[] = {
         .choices = kInterpolationChoices,
         .ablation = kLsfRow,
         .label = "Interpolacja LP",
-        .tip = "off: podramki 0 i 1 używają zestawu I, 2 i 3 zestawu II; lsf: zestaw każdej "
+        .shortLabel = "interpolacja LP",
+        .tip = "wył.: podramki 0 i 1 używają zestawu I, 2 i 3 zestawu II; LSF: zestaw każdej "
                "podramki interpolowany w częstotliwościach LSF.",
     },
     {
@@ -94,6 +96,7 @@ const SettingDescriptor kSettings[] = {
         // A common choice below the lowest voices' fundamental.
         .suggested = 80.0,
         .label = "Filtr górnoprzepustowy",
+        .shortLabel = "filtr górnoprzepustowy",
         .tip = "Butterworth 2. rzędu na sygnale wejściowym, przed całym kodowaniem; częstotliwość "
                "graniczna %1..%2 Hz. Wykresy pokazują wtedy s(n) po filtrze.",
         .onWord = "włączony",
@@ -108,6 +111,7 @@ const SettingDescriptor kSettings[] = {
         .number = &CoderSettings::gamma1,
         .range = {.lowest = 0.0, .highest = 1.0, .lowestOpen = true},
         .label = "Współczynnik γ1 filtru percepcyjnego",
+        .shortLabel = "γ1",
         .tip = "Licznik filtru percepcyjnego W(z) = A(z/γ1)/A(z/γ2); 0 < γ2 < γ1 ≤ 1.",
     },
     {
@@ -120,6 +124,7 @@ const SettingDescriptor kSettings[] = {
         .range = {.lowest = 0.0, .highest = 1.0, .lowestOpen = true, .highestOpen = true},
         .below = "gamma1",
         .label = "Współczynnik γ2 filtru percepcyjnego",
+        .shortLabel = "γ2",
         .tip = "Mianownik filtru percepcyjnego W(z) = A(z/γ1)/A(z/γ2); 0 < γ2 < γ1 ≤ 1.",
     },
     {
@@ -131,6 +136,7 @@ const SettingDescriptor kSettings[] = {
         .number = &CoderSettings::postfilterNum,
         .range = kFactor,
         .label = "Licznik postfiltru formantowego",
+        .shortLabel = "licznik postfiltru",
         .tip = "Współczynnik licznika postfiltru, 0..1.",
     },
     {
@@ -142,6 +148,7 @@ const SettingDescriptor kSettings[] = {
         .number = &CoderSettings::postfilterDen,
         .range = kFactor,
         .label = "Mianownik postfiltru formantowego",
+        .shortLabel = "mianownik postfiltru",
         .tip = "Współczynnik mianownika postfiltru, 0..1.",
     },
     {
@@ -153,6 +160,7 @@ const SettingDescriptor kSettings[] = {
         .number = &CoderSettings::postfilterTilt,
         .range = kFactor,
         .label = "Kompensacja nachylenia postfiltru",
+        .shortLabel = "nachylenie postfiltru",
         .tip = "Współczynnik kompensacji nachylenia widma w postfiltrze, 0..1.",
     },
     {
@@ -164,6 +172,7 @@ const SettingDescriptor kSettings[] = {
         .onOff = &CoderSettings::enhancement,
         .ablation = kOffRow,
         .label = "Poprawa pobudzenia",
+        .shortLabel = "poprawa pobudzenia",
         .tip = "Poprawa pobudzenia algebraicznego przy dużym wzmocnieniu słownika adaptacyjnego.",
     },
     {
@@ -175,6 +184,7 @@ const SettingDescriptor kSettings[] = {
         .onOff = &CoderSettings::lagWindow,
         .ablation = kOffRow,
         .label = "Okno na autokorelacjach LP",
+        .shortLabel = "okno autokorelacji",
         .tip = "Okno nałożone na autokorelacje przed analizą LP.",
     },
     {
@@ -187,6 +197,7 @@ const SettingDescriptor kSettings[] = {
         .onOff = &CoderSettings::adaptiveCodebook,
         .ablation = kOffRow,
         .label = "Słownik adaptacyjny",
+        .shortLabel = "słownik adaptacyjny",
         .tip = "Udział słownika adaptacyjnego (wysokości tonu); to samo co „Opcje dodatkowe” okna "
                "głównego.",
     },

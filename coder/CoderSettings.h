@@ -77,7 +77,7 @@ struct SettingRange {
 struct SettingChoice {
     std::string_view text;    // "1/3", as written in NAME=VALUE and in summaries
     std::string_view suffix;  // "frac3"; empty for the default's
-    std::string_view label;   // in the dialog's list
+    std::string_view label;   // in Polish, as the windows show it: the dialog's list, summaries
 };
 
 struct SettingDescriptor {
@@ -114,11 +114,17 @@ struct SettingDescriptor {
     std::span<const std::string_view> ablation{};
 
     // The settings dialog: the label, the tool tip, and for a switch or an
-    // off-or-number the words of its two states in the label's gender.
+    // off-or-number the words of its two states in the label's gender. The
+    // windows' short name of the setting (after the label), where what differs
+    // from the defaults is listed (status lines, ablation rows, chart
+    // captions), with the short words of its two states there.
     std::string_view label;
+    std::string_view shortLabel;
     std::string_view tip;
     std::string_view onWord = "włączone";
     std::string_view offWord = "wyłączone";
+    std::string_view shortOnWord = "wł.";
+    std::string_view shortOffWord = "wył.";
 };
 
 // Every setting, in the order they are listed, summarised and named.

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "plots/Canvas.h"
+#include "plots/MeasureTexts.h"
 #include "plots/OverviewColumns.h"
 #include "plots/OverviewPicture.h"
 #include "plots/TraceNames.h"
@@ -236,8 +237,9 @@ std::vector<LegendEntry> spectrumLegend(const PlotOptions& options) {
     return legend;
 }
 
-std::vector<LegendEntry> overviewLegend(const ChartColours& colours) {
-    return {
+std::vector<LegendEntry> overviewLegend(const ChartColours& colours,
+                                        std::optional<SpectralMeasure> measure) {
+    std::vector<LegendEntry> legend{
         {QStringLiteral("E: średnia"), colours.overviewPower, false},
         {QStringLiteral("E: od najcichszej do najgłośniejszej ramki"), colours.overviewPowerRange,
          false},
@@ -245,6 +247,13 @@ std::vector<LegendEntry> overviewLegend(const ChartColours& colours) {
         {QStringLiteral("SNR: od najniższego do najwyższego"), colours.overviewSnrRange, false},
         {QStringLiteral("k: średnie opóźnienie podramek dźwięcznych"), colours.overviewLag, false},
     };
+    if (measure) {
+        // The measure's lane is drawn in the SNR's colours.
+        const QString label = measureLaneScale(*measure).label;
+        legend[2].name = label + QStringLiteral(": średnia ramek");
+        legend[3].name = label + QStringLiteral(": od najmniejszej do największej wartości");
+    }
+    return legend;
 }
 
 FigureAxis timeAxis(int width, bool twoFrames) {
@@ -296,10 +305,19 @@ FigureAxis frameAxis(int width, int totalFrames) {
     return axis;
 }
 
-FigureAxis laneAxis(int height) {
-    FigureAxis axis{{}, QStringLiteral("E [dB], SNR [dB], k")};
+FigureAxis laneAxis(int height, std::optional<SpectralMeasure> measure) {
+    QString middle = QStringLiteral("SNR [dB]");
+    if (measure) {
+        const std::string_view unit = infoOf(*measure).unit;
+        middle = measureLaneScale(*measure).label;
+        if (!unit.empty())
+            middle += QStringLiteral(" [%1]").arg(
+                QString::fromUtf8(unit.data(), static_cast<qsizetype>(unit.size())));
+    }
+    FigureAxis axis{{}, QStringLiteral("E [dB], %1, k").arg(middle)};
     for (int lane = 0; lane < kOverviewLanes; ++lane) {
-        const OverviewLane l = overviewLane(lane, height);
+        const OverviewLane l = lane == 1 && measure ? overviewMeasureLane(*measure, height)
+                                                    : overviewLane(lane, height);
         axis.ticks.push_back({l.y(l.high), number(l.high), TickText::below});
         axis.ticks.push_back({l.y(l.low), number(l.low), TickText::above});
     }
@@ -324,9 +342,11 @@ Picture describeSpectrumFigure(int width, int height, const FrameRecord& current
 }
 
 Picture describeOverviewFigure(const Picture& strip, int totalFrames, const ChartColours& colours,
-                               const FigureSubject& subject) {
+                               const FigureSubject& subject,
+                               std::optional<SpectralMeasure> measure) {
     const FigureFrame frame{figureTitle(subject), frameAxis(strip.width, totalFrames),
-                            laneAxis(strip.height), overviewLegend(colours), colours.background};
+                            laneAxis(strip.height, measure), overviewLegend(colours, measure),
+                            colours.background};
     return describeFigure(strip, frame);
 }
 

@@ -8,10 +8,12 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 #include <span>
 #include <vector>
 
 #include "coder/CoderMode.h"
+#include "coder/FrameDistances.h"
 #include "coder/FramePass.h"
 #include "plots/Picture.h"
 #include "plots/Plots.h"
@@ -76,7 +78,9 @@ QString figureTitle(const FigureSubject& subject);
 // The traces each plot shows, in the order of the window's boxes.
 std::vector<LegendEntry> timeLegend(const PlotOptions& options);
 std::vector<LegendEntry> spectrumLegend(const PlotOptions& options);
-std::vector<LegendEntry> overviewLegend(const ChartColours& colours);
+// With a measure, the strip's middle lane shows it in place of the frame SNR.
+std::vector<LegendEntry> overviewLegend(const ChartColours& colours,
+                                        std::optional<SpectralMeasure> measure = {});
 
 // The axes of each plot, their numbers where the plot draws its grid.
 FigureAxis timeAxis(int width, bool twoFrames);
@@ -84,7 +88,7 @@ FigureAxis amplitudeAxis(int height, double timeGain);
 FigureAxis frequencyAxis(int width);
 FigureAxis levelAxis(int height, double spectrumGain);
 FigureAxis frameAxis(int width, int totalFrames);
-FigureAxis laneAxis(int height);
+FigureAxis laneAxis(int height, std::optional<SpectralMeasure> measure = {});
 
 // The figures of the chart window's three pictures.
 Picture describeTimeFigure(int width, int height, const FrameRecord& previous,
@@ -92,8 +96,10 @@ Picture describeTimeFigure(int width, int height, const FrameRecord& previous,
                            const FigureSubject& subject);
 Picture describeSpectrumFigure(int width, int height, const FrameRecord& current,
                                const PlotOptions& options, const FigureSubject& subject);
-// `strip` is the overview picture of a strip over `totalFrames` frames.
+// `strip` is the overview picture of a strip over `totalFrames` frames, its
+// middle lane showing `measure` where one is given.
 Picture describeOverviewFigure(const Picture& strip, int totalFrames, const ChartColours& colours,
-                               const FigureSubject& subject);
+                               const FigureSubject& subject,
+                               std::optional<SpectralMeasure> measure = {});
 
 }  // namespace zorvel

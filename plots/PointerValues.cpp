@@ -3,7 +3,9 @@
 #include "plots/PointerValues.h"
 
 #include <QStringList>
+#include <cmath>
 
+#include "plots/MeasureTexts.h"
 #include "plots/OverviewColumns.h"
 #include "plots/TraceNames.h"
 
@@ -88,26 +90,59 @@ QString spectrumPointerText(const SpectrumPointer& pointer, const FrameRecord& c
     return lines.join(QLatin1Char('\n'));
 }
 
+QString overviewTimeText(double milliseconds, const QLocale& locale) {
+    constexpr double kMinuteMs = 60'000.0;
+    constexpr double kSecondMs = 1000.0;
+    if (milliseconds < kMinuteMs) return fixed(locale, milliseconds, 0) + QStringLiteral(" ms");
+    // Whole milliseconds: a frame starts at a multiple of 20 ms.
+    const auto whole = static_cast<long long>(std::llround(milliseconds));
+    const long long minutes = whole / static_cast<long long>(kMinuteMs);
+    const double seconds =
+        static_cast<double>(whole % static_cast<long long>(kMinuteMs)) / kSecondMs;
+    QString secondsText = fixed(locale, seconds, 3);
+    // Two digits of seconds: 8:02.220.
+    if (seconds < 10.0) secondsText.prepend(QLatin1Char('0'));
+    return QStringLiteral("%1:%2").arg(minutes).arg(secondsText);
+}
+
 OverviewPointer overviewPointerAt(int x, int width, std::span<const FrameSummary> summaries,
-                                  int totalFrames) {
+                                  int totalFrames, std::optional<SpectralMeasure> measure,
+                                  std::span<const FrameMeasureValues> measures) {
     OverviewPointer pointer;
     pointer.frame = overviewFrameAtX(x, width, totalFrames);
     if (pointer.frame < 1) return OverviewPointer{};
     pointer.startMilliseconds = (pointer.frame - 1) * kFrameMilliseconds;
-    if (pointer.frame <= static_cast<int>(summaries.size()))
-        pointer.summary = &summaries[static_cast<std::size_t>(pointer.frame - 1)];
+    const auto index = static_cast<std::size_t>(pointer.frame - 1);
+    if (index < summaries.size()) pointer.summary = &summaries[index];
+    pointer.measure = measure;
+    if (measure && index < measures.size()) pointer.measures = &measures[index];
     return pointer;
 }
 
 QString overviewPointerText(const OverviewPointer& pointer, const QLocale& locale) {
     if (pointer.frame < 1) return {};
-    QString text = QStringLiteral("ramka %1 (t = %2 ms)")
+    QString text = QStringLiteral("ramka %1 (t = %2)")
                        .arg(pointer.frame)
-                       .arg(fixed(locale, pointer.startMilliseconds, 0));
+                       .arg(overviewTimeText(pointer.startMilliseconds, locale));
     if (pointer.summary == nullptr) return text + QStringLiteral("\njeszcze nie zakodowana");
     const FrameSummary& s = *pointer.summary;
-    text += QStringLiteral("\nE = %1 dB\nSNR = %2 dB")
-                .arg(fixed(locale, overviewPowerDb(s.energy), 1), fixed(locale, s.frameSnr, 2));
+    text += QStringLiteral("\nE = %1 dB").arg(fixed(locale, overviewPowerDb(s.energy), 1));
+    if (!pointer.measure) {
+        text += QStringLiteral("\nSNR = %1 dB").arg(fixed(locale, s.frameSnr, 2));
+    } else {
+        const QString label = QString::fromUtf8(infoOf(*pointer.measure).label);
+        if (pointer.measures == nullptr) {
+            text += QStringLiteral("\n%1: jeszcze nie obliczona").arg(label);
+        } else {
+            // A frame without a value (silence on either side) has NaN.
+            const float value = (*pointer.measures)[static_cast<std::size_t>(*pointer.measure)];
+            text +=
+                QStringLiteral("\n%1 = %2")
+                    .arg(label, measureValueText(*pointer.measure,
+                                                 std::isnan(value) ? std::nullopt
+                                                                   : std::optional<double>(value)));
+        }
+    }
     int voiced = 0;
     double lagSum = 0.0;
     for (int a = 0; a < kSubframes; ++a) {

@@ -6,6 +6,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <optional>
 #include <span>
 
 #include "coder/FramePass.h"
@@ -41,16 +42,26 @@ QString spectrumPointerText(const SpectrumPointer& pointer, const FrameRecord& c
                             const PlotOptions& options, const QLocale& locale = QLocale());
 
 // A column of the overview strip: its first frame, where that frame starts,
-// and its figures once the background pass has reached it.
+// and its figures once the background pass has reached it. Where the strip's
+// middle lane shows a spectral distance in place of the frame SNR, the
+// frame's value of it once the pass has measured the frame.
 struct OverviewPointer {
     int frame = 0;  // 0: no frames
     double startMilliseconds = 0.0;
     const FrameSummary* summary = nullptr;  // none: not coded yet
+    std::optional<SpectralMeasure> measure{};
+    const FrameMeasureValues* measures = nullptr;  // none: not measured yet
 };
 OverviewPointer overviewPointerAt(int x, int width, std::span<const FrameSummary> summaries,
-                                  int totalFrames);
-// "ramka 123 (t = 2440 ms)", then E [dB], SNR [dB] and the mean lag k of the
-// voiced subframes, or that the frame is not coded yet.
+                                  int totalFrames, std::optional<SpectralMeasure> measure = {},
+                                  std::span<const FrameMeasureValues> measures = {});
+// Where a frame starts, as the strip's tool tip gives it: "2440 ms" below a
+// minute, minutes, seconds and milliseconds past it ("8:42.220").
+QString overviewTimeText(double milliseconds, const QLocale& locale = QLocale());
+
+// "ramka 123 (t = 2440 ms)", then E [dB], SNR [dB] (or the lane's measure:
+// "LSD-LP = 2.78 dB") and the mean lag k of the voiced subframes, or that
+// the frame is not coded yet.
 QString overviewPointerText(const OverviewPointer& pointer, const QLocale& locale = QLocale());
 
 }  // namespace zorvel

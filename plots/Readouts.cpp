@@ -68,10 +68,53 @@ QString pitchLagText(int lag, double fineLag, PitchResolution resolution) {
            kSixths[sixths % sixthsPerSample];
 }
 
-QString settingsIndication(const CoderSettings& settings) {
-    const std::string summary = settingsSummary(settings);
-    if (summary.empty()) return QString();
-    return QStringLiteral("Ustawienia kodera: ") + QString::fromStdString(summary);
+QString settingValueWords(const SettingDescriptor& setting, const CoderSettings& settings,
+                          const QLocale& locale) {
+    const auto text = [](std::string_view view) {
+        return QString::fromUtf8(view.data(), static_cast<qsizetype>(view.size()));
+    };
+    const auto number = [&](double value) {
+        QString shown = locale.toString(value);
+        if (!setting.unit.empty()) shown += QLatin1Char(' ') + text(setting.unit);
+        return shown;
+    };
+    switch (setting.kind) {
+        case SettingKind::choice:
+            return text(
+                setting.choices[static_cast<std::size_t>(setting.choiceIn(settings))].label);
+        case SettingKind::number:
+            return number(settings.*setting.number);
+        case SettingKind::offOrNumber: {
+            const std::optional<double>& value = settings.*setting.offOrNumber;
+            return value ? number(*value) : text(setting.shortOffWord);
+        }
+        case SettingKind::onOff:
+            return text(settings.*setting.onOff ? setting.shortOnWord : setting.shortOffWord);
+    }
+    return {};
+}
+
+QStringList settingsWords(const CoderSettings& settings, const CoderSettings& reference,
+                          const QLocale& locale) {
+    QStringList words;
+    for (const SettingChange& change : settingChanges(settings, reference)) {
+        const SettingDescriptor& setting = *findSetting(change.name);
+        words << QString::fromUtf8(setting.shortLabel.data(),
+                                   static_cast<qsizetype>(setting.shortLabel.size())) +
+                     QStringLiteral(": ") + settingValueWords(setting, settings, locale);
+    }
+    return words;
+}
+
+QString settingsWordsLine(const CoderSettings& settings, const CoderSettings& reference,
+                          const QLocale& locale) {
+    return settingsWords(settings, reference, locale).join(kSettingsWordsSeparator);
+}
+
+QString settingsIndication(const CoderSettings& settings, const QLocale& locale) {
+    const QString line = settingsWordsLine(settings, CoderSettings{}, locale);
+    if (line.isEmpty()) return QString();
+    return QStringLiteral("Ustawienia kodera – ") + line;
 }
 
 QString highPassNote(const CoderSettings& settings, const QLocale& locale) {

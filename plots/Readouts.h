@@ -5,6 +5,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <optional>
 
@@ -21,9 +22,26 @@ QString formatInteger(int value);
 // "57½", "56⅚", "57"), short enough for the 43-pixel box beside the gain.
 QString pitchLagText(int lag, double fineLag, PitchResolution resolution);
 
-// "Ustawienia kodera: pitch-resolution=1/6, lp-interpolation=lsf": the
-// settings that differ from the defaults; empty for the defaults.
-QString settingsIndication(const CoderSettings& settings);
+// A setting's value in the words the windows use (from the settings'
+// table): a choice's label ("LSF", "1/3"), a number with its unit in the
+// locale's notation ("0,9", "80 Hz"), or the short word of a state ("wył.").
+QString settingValueWords(const SettingDescriptor& setting, const CoderSettings& settings,
+                          const QLocale& locale = QLocale());
+
+// The settings that differ from `reference`, each "short name: value" in
+// Polish ("γ1: 0,9", "poprawa pobudzenia: wył."), in the table's order.
+QStringList settingsWords(const CoderSettings& settings,
+                          const CoderSettings& reference = CoderSettings{},
+                          const QLocale& locale = QLocale());
+// Those joined into one line: "γ1: 0,9; poprawa pobudzenia: wył.".
+QString settingsWordsLine(const CoderSettings& settings,
+                          const CoderSettings& reference = CoderSettings{},
+                          const QLocale& locale = QLocale());
+inline const QString kSettingsWordsSeparator = QStringLiteral("; ");
+
+// "Ustawienia kodera – rozdzielczość opóźnienia: 1/6; interpolacja LP: LSF":
+// the settings that differ from the defaults; empty for the defaults.
+QString settingsIndication(const CoderSettings& settings, const QLocale& locale = QLocale());
 
 // "s(n) po filtrze górnoprzepustowym 80 Hz" when the input is high-pass
 // filtered before coding; empty when it is not.

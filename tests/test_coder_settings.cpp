@@ -194,6 +194,11 @@ TEST(SettingDescriptors, EachSettingIsWhollyDescribedOnce) {
             setting.choose != nullptr && setting.choiceIn != nullptr && !setting.choices.empty(),
             setting.kind == SettingKind::choice);
         EXPECT_FALSE(setting.label.empty());
+        EXPECT_FALSE(setting.shortLabel.empty());
+        for (const SettingDescriptor& other : settingDescriptors())
+            EXPECT_TRUE(&other == &setting || other.shortLabel != setting.shortLabel)
+                << setting.name << " " << other.name;
+        for (const SettingChoice& choice : setting.choices) EXPECT_FALSE(choice.label.empty());
         EXPECT_FALSE(setting.tip.empty());
         EXPECT_FALSE(setting.meaning.empty());
 

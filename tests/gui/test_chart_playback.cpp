@@ -38,6 +38,10 @@ class RecordingDialogs final : public ChartDialogs {
   public:
     explicit RecordingDialogs(std::shared_ptr<Log> log) : log_(std::move(log)) {}
     void information(QWidget*, const QString& text) override { log_->push_back("info: " + text); }
+    bool confirm(QWidget*, const QString& text) override {
+        log_->push_back("confirm: " + text);
+        return true;
+    }
     void setBusyCursor() override {}
     void restoreCursor() override {}
 
@@ -458,15 +462,21 @@ TEST_F(ChartPlaybackTest, TheMenusSaveTheShownPicturesAsPngAndSvg) {
     EXPECT_EQ(polylines, 7 + 3 + 2 + 9 + 3 + 2);
     EXPECT_EQ(svg, pictureSvg(timeFigure));
 
+    // A file that cannot be written is told with the reason.
     answer = QString::fromStdString((dir / "brak" / "x.svg").string());
     menuAction(window->contextMenus().timeMenu(), "Zapisz obraz jako SVG...")->trigger();
     ASSERT_EQ(log->size(), 1u);
-    EXPECT_TRUE(log->front().startsWith("info: Nie można zapisać pliku"))
-        << log->front().toStdString();
+    EXPECT_EQ(log->front(), "info: Nie można zapisać pliku " + answer + ": folder „" +
+                                QString::fromStdString((dir / "brak").string()) +
+                                "” nie istnieje.");
+    answer = QString::fromStdString(dir.path().string());
+    menuAction(window->contextMenus().timeMenu(), "Zapisz obraz jako PNG...")->trigger();
+    ASSERT_EQ(log->size(), 2u);
+    EXPECT_EQ(log->back(), "info: Nie można zapisać pliku " + answer + ": to jest folder.");
 
     answer.clear();  // cancelled
     menuAction(window->contextMenus().timeMenu(), "Zapisz obraz jako PNG...")->trigger();
-    EXPECT_EQ(log->size(), 1u);
+    EXPECT_EQ(log->size(), 2u);
 }
 
 TEST_F(ChartPlaybackTest, TheStripsMenuSavesItsPictureAsPngAndSvg) {

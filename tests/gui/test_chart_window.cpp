@@ -38,6 +38,10 @@ class RecordingDialogs final : public ChartDialogs {
   public:
     explicit RecordingDialogs(std::shared_ptr<Log> log) : log_(std::move(log)) {}
     void information(QWidget*, const QString& text) override { log_->push_back("info: " + text); }
+    bool confirm(QWidget*, const QString& text) override {
+        log_->push_back("confirm: " + text);
+        return true;
+    }
     void setBusyCursor() override { log_->push_back("busy"); }
     void restoreCursor() override { log_->push_back("restore"); }
 

@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <stdexcept>
@@ -280,6 +281,20 @@ TEST(OpenDialog, OffersWaveFilesThenRecordingsThenAllFiles) {
     EXPECT_EQ(seen.cancelText, "Anuluj");
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(*chosen, qPath(dir / "nagranie.raw"));
+
+    // Opened again, the dialog keeps the filter chosen last (FLAC and raw
+    // files stay in view), also after a cancel.
+    for (int opening = 0; opening < 2; ++opening) {
+        QString selected;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) return;
+            selected = dialog->selectedNameFilter();
+            dialog->reject();
+        });
+        EXPECT_FALSE(dialogs.openFileName(&main, settings).has_value());
+        EXPECT_EQ(selected, "Wszystkie pliki (*)") << opening;
+    }
 }
 
 // The question about a recording of another format: Polish buttons, the
@@ -423,12 +438,15 @@ TEST_F(ReadoutTest, CutTextEndsInAnEllipsisUntilTheBoxIsFocused) {
     EXPECT_EQ(drawn(gain), drawnByQt(gain, shown + QChar(kReadoutEllipsis)));
     EXPECT_NE(drawn(gain), drawnByQt(gain, gain.text()));
 
-    // Focused, the box shows its text as it is, and the user can scroll in it.
+    // Clicked into, the box shows its text as it is, and the user can scroll
+    // in it (its cursor keys are its own, not the frames', until it is left).
     QApplication::setActiveWindow(&chart);
-    gain.setFocus();
+    QTest::mouseClick(&gain, Qt::LeftButton, {}, QPoint(2, gain.height() / 2));
     ASSERT_TRUE(QTest::qWaitFor([&] { return gain.hasFocus(); }, 2000));
+    const int frame = chart.coder()->frameCount();
     QTest::keyClick(&gain, Qt::Key_End);
     EXPECT_EQ(gain.cursorPosition(), gain.text().size());
+    EXPECT_EQ(chart.coder()->frameCount(), frame);
     const QRect area = readoutTextArea(gain);
     const QImage focused = drawn(gain).copy(area);
     gain.clearFocus();
@@ -507,10 +525,50 @@ TEST(StartUp, AFileOnTheCommandLineIsTheInput) {
     EXPECT_TRUE(dialogs.informations.empty());
 }
 
-TEST(ChartWindowKeys, EscapeGoesBackToTheMainWindowAsTheCloseBoxDoes) {
+// Escape asks first (the chart window's own dialogs), then goes back to the
+// main window as the close box does.
+// A missing file or a folder named on the command line is told at start, and
+// the main window starts without an input.
+TEST(StartUp, AMissingFileOrAFolderOnTheCommandLineIsTold) {
+    test::TempDir dir;
+    SampleDialogs dialogs;
+    const QString missing = qPath(dir / "brak.wav");
+    {
+        const ProgramWindows windows(dialogs, missing);
+        EXPECT_TRUE(windows.MMenu.isVisible());
+        EXPECT_EQ(windows.MMenu.findChild<QLineEdit*>("Edit1")->text(), "");
+        EXPECT_EQ(dialogs.informations,
+                  std::vector<QString>{QStringLiteral("Plik wejściowy „") + missing +
+                                       QStringLiteral("” podany przy uruchomieniu nie istnieje.")});
+    }
+    dialogs.informations.clear();
+    fs::create_directory(dir / "nagrania");
+    const QString folder = qPath(dir / "nagrania");
+    const ProgramWindows windows(dialogs, folder);
+    EXPECT_EQ(windows.MMenu.findChild<QLineEdit*>("Edit1")->text(), "");
+    EXPECT_EQ(dialogs.informations,
+              std::vector<QString>{QStringLiteral("„") + folder +
+                                   QStringLiteral("” podany przy uruchomieniu jest folderem, a "
+                                                  "nie plikiem wejściowym.")});
+}
+
+TEST(ChartWindowKeys, EscapeAsksThenGoesBackToTheMainWindowAsTheCloseBoxDoes) {
+    struct Yes final : ChartDialogs {
+        void information(QWidget*, const QString&) override {}
+        bool confirm(QWidget*, const QString& text) override {
+            asked->push_back(text);
+            return true;
+        }
+        void setBusyCursor() override {}
+        void restoreCursor() override {}
+        std::shared_ptr<std::vector<QString>> asked = std::make_shared<std::vector<QString>>();
+    };
     SampleDialogs dialogs;
     MainWindow main(dialogs);
     ChartWindow chart;
+    auto chartDialogs = std::make_unique<Yes>();
+    const std::shared_ptr<std::vector<QString>> asked = chartDialogs->asked;
+    chart.setDialogs(std::move(chartDialogs));
     ProgressNotice notice;
     main.setForms(&chart, &notice);
     main.show();
@@ -534,6 +592,8 @@ TEST(ChartWindowKeys, EscapeGoesBackToTheMainWindowAsTheCloseBoxDoes) {
         EXPECT_EQ(chart.coder()->frameCount(), 2);
     }
     EXPECT_EQ(closed.count(), 3);
+    EXPECT_EQ(*asked, std::vector<QString>(
+                          3, QStringLiteral("Zamknąć okno wykresów i wrócić do okna głównego?")));
     EXPECT_TRUE(dialogs.informations.empty());
 }
 

@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
 #include <deque>
 #include <map>
@@ -97,7 +98,7 @@ TEST_F(DialogTest, DefaultsShowAsTheDefaultSettingsExactly) {
     EXPECT_EQ(dialog.windowTitle(), "Ustawienia kodera");
     EXPECT_EQ(dialog.settings(), CoderSettings{});
     EXPECT_EQ(control<QComboBox>("Setting_pitch-resolution").currentText(), "1");
-    EXPECT_EQ(control<QComboBox>("Setting_lp-interpolation").currentText(), "off");
+    EXPECT_EQ(control<QComboBox>("Setting_lp-interpolation").currentText(), "wył.");
     EXPECT_FALSE(control<QCheckBox>("Setting_high-pass").isChecked());
     EXPECT_FALSE(control<QSpinBox>("Setting_high-pass-Hz").isEnabled());
     EXPECT_DOUBLE_EQ(factor("gamma1").value(), 0.94);
@@ -107,21 +108,30 @@ TEST_F(DialogTest, DefaultsShowAsTheDefaultSettingsExactly) {
         const QString name = QString::fromUtf8(info.name.data(), info.name.size());
         const QLabel* label = dialog.rowLabel(name);
         ASSERT_NE(label, nullptr) << info.name;
-        // Polish label, the setting's name in parentheses, not marked.
-        EXPECT_TRUE(label->text().endsWith(" (" + name + ")")) << label->text().toStdString();
+        // The Polish label alone, the command line's name in its tool tip, not marked.
+        EXPECT_EQ(label->text(), QString::fromUtf8(info.label.data(), info.label.size()));
+        EXPECT_TRUE(label->toolTip().endsWith("\nW zorvel-cli: --set " + name + "=…"))
+            << label->toolTip().toStdString();
         EXPECT_FALSE(label->font().bold()) << info.name;
         EXPECT_TRUE(child<QLabel>(dialog, "Default_" + name).text().startsWith("domyślnie: "));
     }
     EXPECT_EQ(child<QLabel>(dialog, "Default_gamma2").text(), "domyślnie: 0.6");
     EXPECT_EQ(child<QLabel>(dialog, "Default_postfilter-den").text(), "domyślnie: 0.75");
     EXPECT_EQ(child<QLabel>(dialog, "Default_high-pass").text(), "domyślnie: wyłączony");
-    // Each number's box spans its setting's range; factors in 0..1 show three
-    // decimals and step by hundredths.
+    // Each number's box steps within its setting's range (what is typed is
+    // taken as typed); factors in 0..1 show three decimals and step by hundredths.
     for (const SettingDescriptor& setting : settingDescriptors()) {
         if (setting.kind != SettingKind::number) continue;
-        const QDoubleSpinBox& box = factor(std::string(setting.name).c_str());
-        EXPECT_EQ(box.minimum(), setting.range.lowest) << setting.name;
-        EXPECT_EQ(box.maximum(), setting.range.highest) << setting.name;
+        QDoubleSpinBox& box = factor(std::string(setting.name).c_str());
+        box.setValue(setting.range.highest);
+        box.stepUp();
+        EXPECT_EQ(box.value(), setting.range.highest) << setting.name;
+        box.setValue(setting.range.lowest);
+        box.stepDown();
+        EXPECT_EQ(box.value(), setting.range.lowest) << setting.name;
+        box.stepUp();
+        EXPECT_DOUBLE_EQ(box.value(), setting.range.lowest + box.singleStep()) << setting.name;
+        dialog.restoreDefaults();
         if (setting.range.lowest != 0.0 || setting.range.highest != 1.0) continue;
         EXPECT_EQ(box.decimals(), 3) << setting.name;
         EXPECT_DOUBLE_EQ(box.singleStep(), 0.01) << setting.name;
@@ -210,8 +220,8 @@ TEST_F(DialogTest, GammasOutOfOrderDisableOkAndSayWhy) {
     factor("gamma2").setValue(0.95);  // above gamma1 = 0.94
     EXPECT_FALSE(dialog.okButton().isEnabled());
     EXPECT_EQ(dialog.problemLabel().text(),
-              "„Współczynnik γ2 filtru percepcyjnego” (gamma2) = 0.95 musi być mniejszy niż "
-              "„Współczynnik γ1 filtru percepcyjnego” (gamma1) = 0.94.");
+              "„Współczynnik γ2 filtru percepcyjnego” = 0.95 musi być mniejszy niż "
+              "„Współczynnik γ1 filtru percepcyjnego” = 0.94.");
     factor("gamma2").setValue(0.94);  // equal is refused too
     EXPECT_FALSE(dialog.okButton().isEnabled());
     factor("gamma1").setValue(1.0);
@@ -224,22 +234,65 @@ TEST_F(DialogTest, GammasOutOfOrderDisableOkAndSayWhy) {
     EXPECT_TRUE(dialog.okButton().isEnabled());
 }
 
+// A value typed outside its setting's range stays as typed; OK is disabled and
+// the dialog says why, as for the gamma pair: nothing is changed silently.
+// The arrows bring it back within the range.
+TEST_F(DialogTest, ValuesTypedOutOfRangeStayAndAreRefusedWithTheReason) {
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    const auto type = [](QAbstractSpinBox& box, const char* text) {
+        box.setFocus();
+        box.selectAll();
+        QTest::keyClicks(&box, text);
+        QTest::keyClick(&box, Qt::Key_Tab);  // on to the next control
+    };
+    QDoubleSpinBox& numerator = factor("postfilter-num");
+    type(numerator, "1.5");
+    EXPECT_FALSE(numerator.hasFocus());
+    EXPECT_DOUBLE_EQ(numerator.value(), 1.5);
+    EXPECT_EQ(numerator.text(), "1.500");
+    EXPECT_DOUBLE_EQ(dialog.settings().postfilterNum, 1.5);
+    EXPECT_FALSE(dialog.okButton().isEnabled());
+    EXPECT_EQ(dialog.problemLabel().text(),
+              "„Licznik postfiltru formantowego” musi leżeć w przedziale 0..1.");
+    EXPECT_TRUE(bold("postfilter-num"));
+    numerator.stepDown();
+    EXPECT_DOUBLE_EQ(numerator.value(), 1.0);
+    EXPECT_TRUE(dialog.okButton().isEnabled());
+    EXPECT_TRUE(dialog.problemLabel().text().isEmpty());
+
+    control<QCheckBox>("Setting_high-pass").setChecked(true);
+    auto& cutOff = control<QSpinBox>("Setting_high-pass-Hz");
+    type(cutOff, "20");
+    EXPECT_EQ(cutOff.value(), 20);
+    EXPECT_EQ(dialog.settings().highPass, std::optional<double>(20.0));
+    EXPECT_FALSE(dialog.okButton().isEnabled());
+    EXPECT_EQ(dialog.problemLabel().text(),
+              "„Filtr górnoprzepustowy” musi leżeć w przedziale 50..300 Hz.");
+    cutOff.stepUp();
+    EXPECT_EQ(cutOff.value(), 50);
+    EXPECT_TRUE(dialog.okButton().isEnabled());
+    type(cutOff, "400");
+    EXPECT_EQ(cutOff.value(), 400);
+    EXPECT_FALSE(dialog.okButton().isEnabled());
+    dialog.hide();
+}
+
 TEST(PolishSettingsProblem, NamesEachRuleOfTheCoder) {
     EXPECT_EQ(polishSettingsProblem(CoderSettings{}), std::nullopt);
     CoderSettings s;
     s.highPass = 40.0;
     EXPECT_EQ(polishSettingsProblem(s),
-              "„Filtr górnoprzepustowy” (high-pass) musi leżeć w przedziale 50..300 Hz.");
+              "„Filtr górnoprzepustowy” musi leżeć w przedziale 50..300 Hz.");
     s = {};
     s.postfilterTilt = 1.5;
-    EXPECT_EQ(
-        polishSettingsProblem(s),
-        "„Kompensacja nachylenia postfiltru” (postfilter-tilt) musi leżeć w przedziale 0..1.");
+    EXPECT_EQ(polishSettingsProblem(s),
+              "„Kompensacja nachylenia postfiltru” musi leżeć w przedziale 0..1.");
     s = {};
     s.gamma1 = 1.5;
     EXPECT_EQ(polishSettingsProblem(s),
-              "„Współczynnik γ1 filtru percepcyjnego” (gamma1) musi leżeć w przedziale "
-              "0 < gamma1 ≤ 1.");
+              "„Współczynnik γ1 filtru percepcyjnego” musi leżeć w przedziale "
+              "0 < γ1 ≤ 1.");
     // A problem for the coder is one for the dialog, and the other way round.
     for (const double gamma2 : {-0.1, 0.0, 0.3, 0.94, 1.0}) {
         s = {};
@@ -257,8 +310,21 @@ TEST(SettingsTexts, IndicationNamesWhatDiffersAndNothingForTheDefaults) {
     s.pitchResolution = PitchResolution::sixth;
     s.lpInterpolation = LpInterpolation::lsf;
     EXPECT_EQ(settingsIndication(s),
-              "Ustawienia kodera: pitch-resolution=1/6, lp-interpolation=lsf");
+              "Ustawienia kodera – rozdzielczość opóźnienia: 1/6; interpolacja LP: LSF");
     EXPECT_TRUE(highPassNote(s).isEmpty());
+    // The words of each kind of setting, numbers in the locale's notation.
+    CoderSettings t;
+    t.highPass = 62.5;
+    t.gamma1 = 0.9;
+    t.enhancement = false;
+    EXPECT_EQ(settingsWordsLine(t, CoderSettings{}, QLocale(QLocale::Polish)),
+              "filtr górnoprzepustowy: 62,5 Hz; γ1: 0,9; poprawa pobudzenia: wył.");
+    EXPECT_EQ(settingsWords(t, t), QStringList());
+    // Against another reference, only what differs from it, with the values of `t`.
+    CoderSettings reference = t;
+    reference.enhancement = true;
+    EXPECT_EQ(settingsWords(t, reference), QStringList{"poprawa pobudzenia: wył."});
+    EXPECT_EQ(settingsWords(reference, t), QStringList{"poprawa pobudzenia: wł."});
     s.highPass = 80.0;
     EXPECT_EQ(highPassNote(s), "s(n) po filtrze górnoprzepustowym 80 Hz");
     s.highPass = 62.5;
@@ -368,7 +434,7 @@ TEST_F(MainWindowSettingsTest, ChosenSettingsNameTheOutputAndShowOnALine) {
     EXPECT_TRUE(window.settingsLabel().isVisible());
     // On the lines between the buttons, broken only between settings.
     EXPECT_EQ(window.settingsLabel().text(),
-              "Ustawienia kodera: pitch-resolution=1/6,\nlp-interpolation=lsf");
+              "Ustawienia kodera –\nrozdzielczość opóźnienia: 1/6;\ninterpolacja LP: LSF");
     EXPECT_EQ(window.windowTitle(), title);
     // A mode chosen afterwards keeps the settings' part of the name.
     control<QRadioButton>("RadioButton8").setChecked(true);
@@ -387,23 +453,30 @@ TEST_F(MainWindowSettingsTest, ALongListIsCutWithAnEllipsisAndWholeInTheTooltip)
     window.setCoderSettings(s);
     const QLabel& label = window.settingsLabel();
     const QStringList lines = label.text().split('\n');
-    EXPECT_EQ(lines.size(), 2) << label.text().toStdString();
+    EXPECT_EQ(lines.size(), 4) << label.text().toStdString();
     for (const QString& line : lines)
         EXPECT_LE(label.fontMetrics().horizontalAdvance(line), label.width()) << line.toStdString();
     EXPECT_LE(lines.size() * label.fontMetrics().lineSpacing(), label.height());
     // The first settings whole, in their order, then the ellipsis.
     QString shown = QString(label.text()).replace('\n', ' ');
-    ASSERT_TRUE(shown.endsWith(", …")) << shown.toStdString();
+    ASSERT_TRUE(shown.endsWith("; …")) << shown.toStdString();
     shown.chop(3);
     CoderSettings tools = s;
     tools.adaptiveCodebook = true;
-    EXPECT_TRUE(settingsIndication(tools).startsWith(shown + ", ")) << shown.toStdString();
-    EXPECT_TRUE(shown.startsWith("Ustawienia kodera: pitch-resolution=1/3, lp-interpolation=lsf"));
-    // Every setting but the adaptive codebook (the radio buttons show it) in the tooltip.
+    EXPECT_TRUE(settingsIndication(tools).startsWith(shown + "; ")) << shown.toStdString();
+    EXPECT_TRUE(shown.startsWith(
+        "Ustawienia kodera – rozdzielczość opóźnienia: 1/3; interpolacja LP: LSF"));
+    // Every setting but the adaptive codebook (the radio buttons show it) in
+    // the tooltip, a line each, in the windows' words.
+    const QStringList tipLines = label.toolTip().split('\n');
     for (const SettingDescriptor& info : settingDescriptors()) {
-        const QString name = QString::fromUtf8(info.name.data(), info.name.size());
-        EXPECT_EQ(label.toolTip().contains(name + "="), name != "adaptive-codebook") << info.name;
+        const QString name = QString::fromUtf8(info.shortLabel.data(), info.shortLabel.size());
+        const bool listed = std::ranges::any_of(
+            tipLines, [&](const QString& line) { return line.startsWith(name + ": "); });
+        EXPECT_EQ(listed, info.name != "adaptive-codebook") << info.name;
     }
+    EXPECT_TRUE(tipLines.contains("poprawa pobudzenia: wył."));
+    EXPECT_TRUE(tipLines.contains("filtr górnoprzepustowy: 120 Hz"));
 }
 
 TEST_F(MainWindowSettingsTest, AdaptiveCodebookStaysWithTheRadioButtons) {
@@ -458,7 +531,7 @@ TEST_F(MainWindowSettingsTest, ChartWindowTakesTheSettings) {
     chosen.adaptiveCodebook = false;
     EXPECT_EQ(testForm.coder()->settings(), chosen);
     EXPECT_EQ(testForm.settingsLine().text(),
-              "Ustawienia kodera: lag-window=off, adaptive-codebook=off");
+              "Ustawienia kodera – okno autokorelacji: wył.; słownik adaptacyjny: wył.");
     testForm.close();
 }
 
@@ -503,6 +576,7 @@ class ChartSettingsTest : public ::testing::Test {
 
     struct Silent final : ChartDialogs {
         void information(QWidget*, const QString&) override {}
+        bool confirm(QWidget*, const QString&) override { return true; }
         void setBusyCursor() override {}
         void restoreCursor() override {}
     };
@@ -533,8 +607,8 @@ TEST_F(ChartSettingsTest, OtherSettingsReachTheCoderThePassAndTheLine) {
     EXPECT_EQ(form.framePass()->checkpoints()->settings(), settings);
     EXPECT_TRUE(form.settingsLine().isVisible());
     EXPECT_EQ(form.settingsLine().text(),
-              "Ustawienia kodera: high-pass=80, gamma2=0.5, adaptive-codebook=off   |   s(n) po "
-              "filtrze górnoprzepustowym 80 Hz");
+              "Ustawienia kodera – filtr górnoprzepustowy: 80 Hz; γ2: 0.5; słownik adaptacyjny: "
+              "wył.   |   s(n) po filtrze górnoprzepustowym 80 Hz");
     EXPECT_EQ(form.windowTitle(), windowCaption(CoderMode::rate7_40, samplePath()));
     // Opened again with the defaults, the line goes.
     form.openForFile(samplePath(), CoderMode::rate7_40);

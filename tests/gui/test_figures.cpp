@@ -82,6 +82,16 @@ TEST(FigureAxes, FramesAndLanesOfTheStrip) {
                                                   {63, "-5", TickText::above},
                                                   {66, "143", TickText::below},
                                                   {95, "18", TickText::above}}));
+    // A measure in the middle lane: its name, unit and range in place of the SNR's.
+    const FigureAxis lsd = laneAxis(96, SpectralMeasure::lsdLp);
+    EXPECT_EQ(lsd.caption, "E [dB], LSD-LP [dB], k");
+    EXPECT_EQ(lsd.ticks[2], (AxisTick{33, "20", TickText::below}));
+    EXPECT_EQ(lsd.ticks[3], (AxisTick{63, "0", TickText::above}));
+    EXPECT_EQ(laneAxis(96, SpectralMeasure::llr).caption, "E [dB], LLR, k");
+    const std::vector<LegendEntry> legend =
+        overviewLegend(darkColours(), SpectralMeasure::cepstralDistance);
+    EXPECT_EQ(legend[2].name, "CD: średnia ramek");
+    EXPECT_EQ(legend[3].name, "CD: od najmniejszej do największej wartości");
     for (int lane = 0; lane < kOverviewLanes; ++lane) {
         const OverviewLane l = overviewLane(lane, 96);
         for (int row = l.bottom - l.span; row <= l.bottom; ++row)

@@ -15,14 +15,17 @@
 #include <QLocale>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 #include <vector>
 
+#include "app/AblationPanel.h"
 #include "app/FileMenuActions.h"
 #include "app/ModeComparisonWindow.h"
 #include "app/ProgramWindows.h"
 #include "app/UserDialogs.h"
+#include "charts/ChartWindow.h"
 #include "charts/OverviewStrip.h"
 #include "charts/ScreenFit.h"
 #include "tests/TestSupport.h"
@@ -122,6 +125,95 @@ TEST(LaptopScreen, EveryWindowControlAndTheWholeStripAreReachable) {
     const QTableWidget& table = comparison->table();
     EXPECT_GE(table.viewport()->width(), table.horizontalHeader()->length());
     comparison->cancel();
+    EXPECT_TRUE(dialogs.said.empty());
+}
+
+// The frame keys act from the moment the chart window opens, whatever of it
+// has the focus: the scrolled form, a readout, a check box; only a field
+// being edited keeps its cursor keys.
+TEST(LaptopScreen, TheFrameKeysActFromTheMomentTheChartWindowOpens) {
+    test::QuietDialogs dialogs{false};
+    test::TempDir dir;
+    std::filesystem::copy_file(test::samplePath(), dir / "mowa.wav");
+    ProgramWindows windows(dialogs, QString::fromStdString((dir / "mowa.wav").string()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&windows.MMenu));
+    windows.MMenu.BT_WykresyClick();
+    ChartWindow& chart = windows.TestForm;
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&chart));
+    const auto frame = [&] { return chart.coder()->frameCount(); };
+    ASSERT_EQ(frame(), 1);
+    // What has the focus as the window opens.
+    QWidget* focused = QApplication::focusWidget();
+    QWidget* first = focused != nullptr ? focused : &chart;
+    for (int i = 0; i < 3; ++i) QTest::keyClick(first, Qt::Key_Right);
+    EXPECT_EQ(frame(), 4) << first->metaObject()->className();
+    QTest::keyClick(first, Qt::Key_PageDown);
+    EXPECT_EQ(frame(), 14);
+    QTest::keyClick(first, Qt::Key_End);
+    for (int i = 0; i < 60'000 && frame() != test::kSampleFrames; i += 10) QTest::qWait(10);
+    ASSERT_EQ(frame(), test::kSampleFrames);
+    QTest::keyClick(first, Qt::Key_Left);
+    EXPECT_EQ(frame(), test::kSampleFrames - 1);
+    QTest::keyClick(first, Qt::Key_Home);
+    EXPECT_EQ(frame(), 1);
+
+    QScrollArea* form = chart.screenFit().scrollArea();
+    ASSERT_NE(form, nullptr);
+    auto* readout = chart.findChild<QLineEdit*>("Ed_gp2");
+    ASSERT_NE(readout, nullptr);
+    int expected = 1;
+    for (QWidget* target :
+         {static_cast<QWidget*>(form), form->viewport(),
+          static_cast<QWidget*>(form->verticalScrollBar()), static_cast<QWidget*>(readout),
+          chart.findChild<QWidget*>("CB1"), static_cast<QWidget*>(chart.overviewStrip())}) {
+        ASSERT_NE(target, nullptr);
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_Right);
+        EXPECT_EQ(frame(), ++expected) << target->metaObject()->className();
+        QTest::keyClick(target, Qt::Key_PageDown);
+        expected += 10;
+        EXPECT_EQ(frame(), expected) << target->metaObject()->className();
+    }
+    EXPECT_EQ(form->verticalScrollBar()->value(), 0);
+    // A field being edited keeps them.
+    auto* frameBox = chart.findChild<QLineEdit*>("Ed_frame");
+    QTest::mouseClick(frameBox, Qt::LeftButton);
+    frameBox->setCursorPosition(0);
+    QTest::keyClick(frameBox, Qt::Key_Right);
+    EXPECT_EQ(frame(), expected);
+    EXPECT_EQ(frameBox->cursorPosition(), 1);
+    chart.close();
+    EXPECT_TRUE(dialogs.said.empty());
+}
+
+// The comparison window fits the free area every time it opens, its least
+// size too, whatever it showed when it was closed (its ablation page among it).
+TEST(LaptopScreen, TheComparisonWindowFitsTheScreenEveryTimeItOpens) {
+    const QRect area = QApplication::primaryScreen()->availableGeometry();
+    test::QuietDialogs dialogs{false};
+    test::TempDir dir;
+    std::filesystem::copy_file(test::samplePath(), dir / "mowa.wav");
+    ProgramWindows windows(dialogs, QString::fromStdString((dir / "mowa.wav").string()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&windows.MMenu));
+    FileMenuActions& actions = windows.MMenu.fileMenuActions();
+    for (int opening = 1; opening <= 3; ++opening) {
+        SCOPED_TRACE(opening);
+        actions.comparisonAction().trigger();
+        ModeComparisonWindow* comparison = actions.comparisonWindow();
+        ASSERT_NE(comparison, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(comparison));
+        QApplication::processEvents();
+        expectWindowInside(*comparison, area);
+        EXPECT_LE(comparison->minimumSize().height() + kTitleBar, area.height());
+        EXPECT_LE(comparison->minimumSize().width(), area.width());
+        EXPECT_LE(comparison->minimumSizeHint().height() + kTitleBar, area.height());
+        if (opening == 2) {
+            comparison->pages().setCurrentWidget(&comparison->ablation());
+            QApplication::processEvents();
+            expectWindowInside(*comparison, area);
+        }
+        comparison->close();
+    }
     EXPECT_TRUE(dialogs.said.empty());
 }
 

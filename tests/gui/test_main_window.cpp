@@ -31,6 +31,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -49,6 +50,7 @@
 
 #include "app/FileMenuActions.h"
 #include "app/MainWindow.h"
+#include "app/ModeComparisonWindow.h"
 #include "app/ProgressNotice.h"
 #include "app/RecordingImport.h"
 #include "app/UserDialogs.h"
@@ -1510,6 +1512,104 @@ TEST_F(MainWindowTest, HidingForTheChartWindowDoesNotEndTheProgram) {
     });
     EXPECT_EQ(code, 7);
     EXPECT_TRUE(window.isVisible());
+}
+
+// "Wyjście" ends the program also while the window "Porównanie trybów" is
+// open: it closes with the main window. While it still computes the user is
+// asked first, and "No" leaves both windows and the computation as they were.
+TEST_F(MainWindowTest, ExitClosesTheComparisonWindowAskingWhileItComputes) {
+    zt::TempDir dir;
+    chooseFile(qPath(makeInput(dir, "p.wav", 3000)));
+    window.fileMenuActions().comparisonAction().trigger();
+    zorvel::ModeComparisonWindow* comparison = window.fileMenuActions().comparisonWindow();
+    ASSERT_NE(comparison, nullptr);
+    ASSERT_TRUE(comparison->running());
+    dialogs.confirmAnswer = false;
+    window.close();
+    EXPECT_EQ(dialogs.confirmations,
+              std::vector<QString>{QString::fromUtf8(
+                  "Porównanie trybów jeszcze trwa.\n\nPrzerwać je i zakończyć program?")});
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(comparison->isVisible());
+    EXPECT_TRUE(comparison->running());
+
+    dialogs.confirmAnswer = true;
+    EXPECT_EQ(exitCodeAfter([this] { clickMenuItem("Exit1"); }), 0);
+    EXPECT_EQ(dialogs.confirmations.size(), 2u);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(comparison->isVisible());
+    EXPECT_FALSE(comparison->running());
+    EXPECT_FALSE(comparison->ablationRunning());
+}
+
+TEST_F(MainWindowTest, ExitWithTheFinishedComparisonOpenEndsTheProgramWithoutAsking) {
+    zt::TempDir dir;
+    chooseFile(qPath(makeInput(dir, "q.wav", 3)));
+    window.fileMenuActions().comparisonAction().trigger();
+    zorvel::ModeComparisonWindow* comparison = window.fileMenuActions().comparisonWindow();
+    ASSERT_NE(comparison, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !comparison->running() && !comparison->ablationRunning(); }, 60000));
+    ASSERT_TRUE(comparison->isVisible());
+    EXPECT_EQ(exitCodeAfter([this] { clickMenuItem("Exit1"); }), 0);
+    EXPECT_TRUE(dialogs.confirmations.empty());
+    EXPECT_FALSE(comparison->isVisible());
+}
+
+// Closing the main window during "Kodowanie" asks whether to stop the run.
+// "No": the run goes on to its report. "Yes": the run stops, no unfinished
+// output is left, and the program ends without a report.
+TEST_F(MainWindowTest, ClosingDuringARunAsksAndStoppingLeavesNoOutput) {
+    zt::TempDir dir;
+    chooseFile(qPath(makeInput(dir, "d.wav", 3000)));
+    const fs::path output = dir / "d.wav_12.20_sout.wav";
+    std::atomic<std::int64_t> written{0};
+    // The real coder, slowed so that the window is closed during the run.
+    runAction = [&written](const EncodeRequest& request, RunControl& control) {
+        zorvel::SpeechCoder coder(request.inputName, request.mode);
+        const std::stop_token stop = control.stop.get_token();
+        coder.frameWritten = [&](std::int64_t frames) {
+            control.framesWritten = frames;
+            written = frames;
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+            return !stop.stop_requested();
+        };
+        EncodeOutcome outcome{coder.encodeFile(request.outputName, request.saveOption)};
+        outcome.frames = coder.frameCount();
+        return outcome;
+    };
+    const QString question = QString::fromUtf8(
+        "Kodowanie jeszcze trwa.\n\nPrzerwać je i zakończyć program? Niedokończony plik "
+        "wyjściowy nie zostanie zapisany.");
+    QTimer closer;
+    closer.setSingleShot(true);
+    QObject::connect(&closer, &QTimer::timeout, [&] { window.close(); });
+
+    dialogs.confirmAnswer = false;
+    closer.start(100);
+    click("BT_Kodowanie");
+    EXPECT_EQ(dialogs.confirmations, std::vector<QString>{question});
+    EXPECT_TRUE(saidDone());
+    EXPECT_TRUE(fs::exists(output));
+    expectIdleWindow();
+
+    fs::remove(output);
+    dialogs.informations.clear();
+    dialogs.confirmAnswer = true;
+    written = 0;
+    const int code = exitCodeAfter([&] {
+        closer.start(100);
+        click("BT_Kodowanie");
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(dialogs.confirmations, (std::vector<QString>{question, question}));
+    EXPECT_GT(written.load(), 0);
+    EXPECT_LT(written.load(), 3000);
+    EXPECT_FALSE(fs::exists(output));
+    EXPECT_EQ(zt::directoryNames(dir.path()), std::vector<std::string>{"d.wav"});
+    EXPECT_TRUE(dialogs.informations.empty());
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(infoForm.isVisible());
 }
 
 // --- the application's exception handler ---------------------------------------------------

@@ -207,7 +207,7 @@ TEST_F(FileMenuActionsTest, ComparisonCodesWithTheSettingsChosen) {
         EXPECT_EQ((*comparison->figures())[mode - 1].overallSnr, f->overallSnr) << mode;
     }
     EXPECT_EQ(ModeComparisonWindow::chartCaption(sampleName(), settings),
-              "mowa.wav (bez słownika adaptacyjnego), pitch-resolution=1/3");
+              "mowa.wav (bez słownika adaptacyjnego) – rozdzielczość opóźnienia: 1/3");
     EXPECT_EQ(ModeComparisonWindow::chartCaption(sampleName(), CoderSettings{}), "mowa.wav");
 }
 
@@ -232,6 +232,23 @@ TEST_F(FileMenuActionsTest, ClosingTheComparisonWindowCancelsTheComputation) {
     EXPECT_FALSE(comparison->figures().has_value());
 }
 
+// Without a window manager the window has no close box: Esc and Ctrl+W close
+// it as that box does, cancelling what it computes.
+TEST_F(FileMenuActionsTest, EscOrCtrlWClosesTheComparisonWindow) {
+    chooseInput(sampleName());
+    for (const QKeyCombination keys :
+         {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
+        actions().comparisonAction().trigger();
+        ModeComparisonWindow* comparison = actions().comparisonWindow();
+        ASSERT_NE(comparison, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(comparison));
+        ASSERT_TRUE(comparison->running());
+        QTest::keyClick(&comparison->table(), keys.key(), keys.keyboardModifiers());
+        EXPECT_FALSE(comparison->isVisible()) << QKeySequence(keys).toString().toStdString();
+        EXPECT_FALSE(comparison->running());
+    }
+}
+
 // The page "Ablacja": after the modes, the input with each tool changed
 // alone, its cells filled as they are coded, every figure that of the core's
 // computation, and the chart of the whole table at the end.
@@ -244,8 +261,19 @@ TEST(ModeComparisonAblation, FillsInTheBackgroundWithTheCoreFigures) {
     QTableWidget& table = panel.table();
     const std::vector<AblationRow> rows = ablationRows(CoderSettings{});
     ASSERT_EQ(table.rowCount(), 8 * static_cast<int>(rows.size()));
-    EXPECT_EQ(table.item(0, 2)->text(), QString::fromUtf8("domyślne"));
-    EXPECT_EQ(table.item(3, 2)->text(), "lp-interpolation=lsf");
+    // Each row named in the windows' Polish words, not the command line's.
+    const QStringList names{"domyślne",
+                            "rozdzielczość opóźnienia: 1/3",
+                            "rozdzielczość opóźnienia: 1/6",
+                            "interpolacja LP: LSF",
+                            "filtr górnoprzepustowy: 80 Hz",
+                            "poprawa pobudzenia: wył.",
+                            "okno autokorelacji: wył.",
+                            "słownik adaptacyjny: wył."};
+    ASSERT_EQ(rows.size(), static_cast<std::size_t>(names.size()));
+    for (int r = 0; r < names.size(); ++r)
+        for (int m = 0; m < 8; ++m)
+            EXPECT_EQ(table.item(m * names.size() + r, 2)->text(), names[r]) << r << " " << m;
     EXPECT_EQ(table.horizontalHeaderItem(1)->text(), QString::fromUtf8("Przepływność [kb/s]"));
     QObject::connect(table.model(), &QAbstractItemModel::dataChanged,
                      [&] { doneAtEachCell.push_back(panel.result().has_value()); });
@@ -281,9 +309,23 @@ TEST(ModeComparisonAblation, FillsInTheBackgroundWithTheCoreFigures) {
     for (int m = 0; m < 8; ++m)
         EXPECT_EQ(shown.figures[0][m].overallSnr, (*window.figures())[m].overallSnr);
     AblationTable drawn = *expected;
-    drawn.rows.front().name = "domyślne";
+    for (std::size_t r = 0; r < drawn.rows.size(); ++r)
+        drawn.rows[r].name = names[static_cast<qsizetype>(r)].toStdString();
     EXPECT_EQ(panel.chartImage(),
               pictureImage(describeAblationChart(drawn, QStringLiteral("mowa.wav"))));
+    // Saved, the chart names its rows as on screen.
+    const test::TempDir dir;
+    const QString saved = QString::fromStdString((dir / "ablacja.svg").string());
+    panel.setSaveFileName(
+        [&](QWidget*, const QString&, const QString&, const QString&) { return saved; });
+    for (QAction* action : panel.chartMenu().actions())
+        if (action->text() == QStringLiteral("Zapisz wykres jako SVG...")) action->trigger();
+    QFile svg(saved);
+    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+    const QString written = QString::fromUtf8(svg.readAll());
+    for (const QString& name : names) EXPECT_TRUE(written.contains(name)) << name.toStdString();
+    for (const char* key : {">default<", "=off", "=lsf", "high-pass"})
+        EXPECT_FALSE(written.contains(QString::fromUtf8(key))) << key;
     // Cells came as they were coded, before the end.
     ASSERT_GE(doneAtEachCell.size(), 8u * rows.size());
     EXPECT_FALSE(doneAtEachCell.front());
@@ -296,6 +338,23 @@ TEST(ModeComparisonAblation, FillsInTheBackgroundWithTheCoreFigures) {
     const QWidget* chartArea = panel.chartLabel().parentWidget();  // the scroll area's viewport
     EXPECT_GE(chartArea->width(), panel.chartImage().width());
     EXPECT_GE(chartArea->height(), panel.chartImage().height());
+}
+
+// The bars give the time left at the speed so far, once the work has run a
+// while; the percentage alone before and at the end.
+TEST(ModeComparisonProgress, GivesTheTimeLeftOnceTheWorkHasRunAWhile) {
+    EXPECT_EQ(ModeComparisonWindow::progressFormat(1000, 0.5), "%p%");
+    EXPECT_EQ(ModeComparisonWindow::progressFormat(10'000, 0.0), "%p%");
+    EXPECT_EQ(ModeComparisonWindow::progressFormat(10'000, 1.0), "%p%");
+    EXPECT_EQ(ModeComparisonWindow::progressFormat(10'000, 0.25), "%p% – zostało ok. 0:30");
+    EXPECT_EQ(ModeComparisonWindow::progressFormat(65'000, 0.5), "%p% – zostało ok. 1:05");
+    // Half an hour of input in eight modes: ten minutes for 0.4 % of it.
+    EXPECT_EQ(ModeComparisonWindow::progressFormat(600'000, 0.004), "%p% – zostało ok. 41:30:00");
+    ModeComparisonWindow window;
+    window.compare(sampleName(), CoderSettings{});
+    QTRY_VERIFY_WITH_TIMEOUT(!window.ablationRunning(), 120000);
+    EXPECT_EQ(window.progress().format(), "%p%");
+    EXPECT_EQ(window.ablation().progress().format(), "%p%");
 }
 
 TEST(ModeComparisonAblation, ClosingCancelsTheAblation) {

@@ -15,6 +15,8 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QWheelEvent>
+#include <QXmlStreamReader>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -23,6 +25,7 @@
 #include "charts/ChartDialogs.h"
 #include "charts/ChartWindow.h"
 #include "charts/OverviewStrip.h"
+#include "charts/PointerReadout.h"
 #include "coder/FrameDistances.h"
 #include "coder/FramePass.h"
 #include "coder/SpeechCoder.h"
@@ -47,10 +50,16 @@ class SilentDialogs final : public ChartDialogs {
         ++messages;
         said.push_back(text);
     }
+    bool confirm(QWidget*, const QString& text) override {
+        asked.push_back(text);
+        return answer;
+    }
     void setBusyCursor() override {}
     void restoreCursor() override {}
     int messages = 0;
     std::vector<QString> said;
+    std::vector<QString> asked;
+    bool answer = true;
 };
 
 // ---------------------------------------------------------------------------
@@ -194,7 +203,7 @@ TEST_F(OverviewWindow, KeysStepAndEnterRefreshes) {
 }
 
 // Escape in a field being edited puts back what it showed and closes
-// nothing; the next Escape leaves the window. Space types a space while the
+// nothing; the next Escape asks to leave the window. Space types a space while the
 // field is edited and plays once it is not.
 TEST_F(OverviewWindow, EscapeAndSpaceBelongToAFieldOnlyWhileItIsEdited) {
     open(repeatedSample(dir, 1));
@@ -208,7 +217,37 @@ TEST_F(OverviewWindow, EscapeAndSpaceBelongToAFieldOnlyWhileItIsEdited) {
     QTest::keyClick(frameBox, Qt::Key_Escape);
     EXPECT_EQ(frameBox->text(), "2");
     EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(dialogs->asked.empty());
     QTest::keyClick(frameBox, Qt::Key_Escape);
+    EXPECT_EQ(dialogs->asked.size(), 1u);
+    EXPECT_FALSE(window.isVisible());
+}
+
+// Escape has one meaning at a time: while a jump waits for the pass it
+// cancels that jump and nothing else; with nothing waiting it asks before it
+// closes the window, and "No" keeps the window open.
+TEST_F(OverviewWindow, EscapeCancelsAWaitingJumpElseAsksBeforeClosing) {
+    open(repeatedSample(dir, 60));
+    const int target = 60 * kSampleFrames - 5;
+    control<QLineEdit>("Ed_frame")->setText(QString::number(target));
+    control<QPushButton>("BT_refresh")->click();
+    ASSERT_EQ(window.waitingFor(), target);
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_FALSE(window.waitingFor());
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(dialogs->asked.empty());
+
+    dialogs->answer = false;
+    QTest::keyClick(control<QWidget>("CB1"), Qt::Key_Escape);
+    EXPECT_EQ(
+        dialogs->asked,
+        std::vector<QString>{QStringLiteral("Zamknąć okno wykresów i wrócić do okna głównego?")});
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(frame(), 1);
+
+    dialogs->answer = true;
+    QTest::keyClick(control<QWidget>("CB1"), Qt::Key_Escape);
+    EXPECT_EQ(dialogs->asked.size(), 2u);
     EXPECT_FALSE(window.isVisible());
 }
 
@@ -497,6 +536,57 @@ TEST_F(OverviewWindow, TheStripCanShowAnyMeasureAndTheSnrAgain) {
     action(QStringLiteral("OverviewLane_frameSnr"))->trigger();
     EXPECT_FALSE(strip->measure());
     EXPECT_EQ(pictureImage(strip->picture()), snrPicture);
+}
+
+// The strip saved as a figure and its tool tip name and scale what its middle
+// lane shows: a measure chosen in its menu replaces the SNR's title, numbers
+// and legend, and the tool tip gives the frame's value of it.
+TEST_F(OverviewWindow, TheSavedStripAndItsToolTipNameAndScaleTheMeasureShown) {
+    open(repeatedSample(dir, 1), CoderMode::rate7_95);
+    waitForPass();
+    OverviewStrip* strip = window.overviewStrip();
+    QMenu& menu = window.contextMenus().overviewMenu();
+    menu.findChild<QAction*>(QStringLiteral("OverviewLane_lsdLp"))->trigger();
+    const FramePass* pass = window.framePass();
+    for (int i = 0; i < kWaitMs && pass->measured() < pass->totalFrames(); i += 10)
+        QTest::qWait(10);
+    ASSERT_EQ(pass->measured(), kSampleFrames);
+
+    const QString file = QString::fromStdString((dir / "strip.svg").string());
+    window.contextMenus().setSaveFileName(
+        [&](QWidget*, const QString&, const QString&, const QString&) { return file; });
+    QAction* saveSvg = nullptr;
+    for (QAction* action : menu.actions())
+        if (action->text() == QStringLiteral("Zapisz obraz jako SVG...")) saveSvg = action;
+    ASSERT_NE(saveSvg, nullptr);
+    saveSvg->trigger();
+    QFile saved(file);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    QStringList texts;
+    QXmlStreamReader xml(saved.readAll());
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("text"))
+            texts << xml.readElementText();
+    ASSERT_FALSE(xml.hasError());
+    EXPECT_TRUE(texts.contains(QStringLiteral("E [dB], LSD-LP [dB], k")))
+        << texts.join('|').toStdString();
+    EXPECT_TRUE(texts.contains(QStringLiteral("LSD-LP: średnia ramek")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("0")));  // the bottom of the LSD-LP lane
+    for (const char* snr : {"E [dB], SNR [dB], k", "SNR: średni", "35", "-5"})
+        EXPECT_FALSE(texts.contains(QString::fromUtf8(snr))) << snr;
+
+    const int x = strip->xOfFrame(100);
+    const int frame = strip->frameAtX(x);
+    const PointerReadout* readout = window.findChild<PointerReadout*>();
+    ASSERT_NE(readout, nullptr);
+    const QString tip = readout->textAt(strip, QPoint(x, 10));
+    const float value = pass->measures()[static_cast<std::size_t>(frame - 1)]
+                                        [static_cast<std::size_t>(SpectralMeasure::lsdLp)];
+    ASSERT_FALSE(std::isnan(value));
+    EXPECT_TRUE(tip.contains(QStringLiteral("\nLSD-LP = ") +
+                             measureValueText(SpectralMeasure::lsdLp, value)))
+        << tip.toStdString();
+    EXPECT_FALSE(tip.contains(QStringLiteral("SNR"))) << tip.toStdString();
 }
 
 }  // namespace

@@ -144,7 +144,7 @@ TEST(PointerText, TimeImageGivesTimeSampleAmplitudeAndTheShownTraces) {
                     .startsWith("t = 5,000 ms"));
     const OverviewPointer late{5000, 99980.0, nullptr};
     EXPECT_TRUE(overviewPointerText(late, QLocale(QLocale::Polish))
-                    .startsWith("ramka 5000 (t = 99980 ms)"));
+                    .startsWith("ramka 5000 (t = 1:39,980)"));
 }
 
 // |X(k)|^2 of a frame signal by a direct DFT in long double, as a level.
@@ -204,6 +204,14 @@ TEST(PointerText, StripGivesTheFrameItsTimeAndFigures) {
         overviewPointerText(overviewPointerAt(4, 10, reached, 20), QLocale::c()).toStdString(),
         "ramka 9 (t = 160 ms)\njeszcze nie zakodowana");
     EXPECT_EQ(overviewPointerText(overviewPointerAt(4, 10, {}, 0)), "");
+    // Past a minute the time reads in minutes: half an hour, not "t = 522220 ms".
+    EXPECT_EQ(
+        overviewPointerText(overviewPointerAt(500, 977, {}, 90'000), QLocale::c()).toStdString(),
+        "ramka 46060 (t = 15:21.180)\njeszcze nie zakodowana");
+    EXPECT_EQ(overviewTimeText(59'980.0, QLocale::c()), "59980 ms");
+    EXPECT_EQ(overviewTimeText(60'000.0, QLocale::c()), "1:00.000");
+    EXPECT_EQ(overviewTimeText(522'220.0, QLocale(QLocale::Polish)), "8:42,220");
+    EXPECT_EQ(overviewTimeText(3'605'020.0, QLocale::c()), "60:05.020");
 }
 
 // ---------------------------------------------------------------------------
@@ -212,6 +220,7 @@ TEST(PointerText, StripGivesTheFrameItsTimeAndFigures) {
 class NoDialogs final : public ChartDialogs {
   public:
     void information(QWidget*, const QString&) override {}
+    bool confirm(QWidget*, const QString&) override { return true; }
     void setBusyCursor() override {}
     void restoreCursor() override {}
 };
