@@ -45,8 +45,9 @@ constexpr int kFineLagReadoutGap = 3;
 // Free space of the form right of Panel1, below the frequency captions.
 constexpr QRect kMeasureReadoutPlace{672, 662, 330, 28};
 // The free line across the form between the navigation buttons and the
-// overview strip (which starts at the form's height, 712).
-constexpr QRect kSettingsLinePlace{10, 692, 992, 18};
+// overview strip (which starts at the form's height, 712); it ends at 708,
+// the height a laptop's screen leaves the form when the strip goes beside it.
+constexpr QRect kSettingsLinePlace{10, 692, 992, 16};
 
 }  // namespace
 

@@ -13,6 +13,8 @@ namespace {
 // Room kept for a window manager's title bar and border: the frame is not
 // known before the window is first shown.
 constexpr int kFrameAllowance = 30;
+// Room kept for a window manager's border left and right of a window.
+constexpr int kBorderAllowance = 8;
 
 int frameHeight(const QWidget& window) {
     return std::max(kFrameAllowance, window.frameGeometry().height() - window.geometry().height());
@@ -44,7 +46,8 @@ void ScreenFit::fit() {
     const QRect area = screen->availableGeometry();
     const int frame = frameHeight(window_);
     const bool roomy = designSize_.height() <= roomOnScreen(window_).height();
-    if (roomy && scroll_ == nullptr) return;  // as the form has it
+    if (roomy && scroll_ == nullptr && !beside_) return;  // as the form has it
+    if (!roomy && scroll_ == nullptr && putStripBeside()) return;
 
     if (scroll_ == nullptr) makeScrolledForm();
     const int height = roomy ? designSize_.height() : roomOnScreen(window_).height();
@@ -60,6 +63,29 @@ void ScreenFit::fit() {
         const bool frameKnown = window_.frameGeometry() != window_.geometry();
         window_.move(window_.x(), frameKnown ? area.top() : area.top() + frame);
     }
+}
+
+bool ScreenFit::putStripBeside() {
+    const QScreen* screen = window_.screen();
+    const QSize room = roomOnScreen(window_);
+    const int formWidth = designSize_.width();
+    // The form's height: down to the lowest of its controls, the strip aside.
+    int formHeight = 0;
+    for (QWidget* child : window_.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (child != &pinned_ && !child->isWindow())
+            formHeight = std::max(formHeight, child->geometry().bottom() + 1);
+    const int border =
+        std::max(kBorderAllowance, window_.frameGeometry().width() - window_.geometry().width());
+    const int stripWidth = room.width() - border - formWidth - 2 * kStripBesideGap;
+    if (formHeight > room.height() || stripWidth < kNarrowestStripBeside) return false;
+    beside_ = true;
+    const int height = std::min(room.height(), designSize_.height());
+    window_.setFixedSize(formWidth + stripWidth + 2 * kStripBesideGap, height);
+    pinned_.setGeometry(formWidth + kStripBesideGap, kStripBesideGap, stripWidth, pinned_.height());
+    const QRect area = screen->availableGeometry();
+    const bool frameKnown = window_.frameGeometry() != window_.geometry();
+    window_.move(area.left(), frameKnown ? area.top() : area.top() + frameHeight(window_));
+    return true;
 }
 
 void ScreenFit::makeScrolledForm() {

@@ -1,9 +1,9 @@
 // The desktop program on a laptop: a 1366 x 768 screen with a 30-pixel panel
 // leaves a free area of 1366 x 738 (tests/gui/screens/laptop.json). Started
 // as "zorvel FILE", every window fits that area with room for a window
-// manager's title bar; the chart window's overview strip is whole inside it,
-// and every control of every window is inside it, or is brought inside it by
-// scrolling the chart window's form.
+// manager's title bar; the chart window's overview strip stands whole beside
+// its form, and every control of every window is in view at once. A form
+// too wide for that scrolls above the strip instead.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -81,29 +81,30 @@ TEST(LaptopScreen, EveryWindowControlAndTheWholeStripAreReachable) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
     expectWindowInside(chart, area);
     EXPECT_TRUE(area.contains(chart.frameGeometry()));  // its title bar on the screen
+    // The strip beside the form, whole; the form at its own height and
+    // layout, every control and both plots in view at once, none under the strip.
     const OverviewStrip& strip = *chart.overviewStrip();
     EXPECT_TRUE(strip.isVisible());
-    EXPECT_EQ(strip.width(), 977);
+    EXPECT_TRUE(chart.screenFit().stripBeside());
+    EXPECT_EQ(chart.screenFit().scrollArea(), nullptr);
+    EXPECT_GE(strip.width(), ScreenFit::kNarrowestStripBeside);
     EXPECT_EQ(strip.height(), OverviewStrip::kHeight);
     EXPECT_TRUE(area.contains(globalRect(strip)));
     EXPECT_TRUE(chart.geometry().contains(globalRect(strip)));
-
-    QScrollArea* form = chart.screenFit().scrollArea();
-    ASSERT_NE(form, nullptr);
-    const QRect shown = globalRect(*form->viewport());
-    EXPECT_TRUE(area.contains(shown));
-    EXPECT_FALSE(shown.intersects(globalRect(strip)));
     const std::vector<QWidget*> controls = controlsOf(chart);
     EXPECT_GT(controls.size(), 60u);
-    for (QWidget* control : controls) {
+    std::vector<QWidget*> inView(controls);
+    for (const char* plot : {"Im_time", "Im_freq"}) {
+        QWidget* found = chart.findChild<QWidget*>(plot);
+        ASSERT_NE(found, nullptr) << plot;
+        inView.push_back(found);
+    }
+    for (QWidget* control : inView) {
         if (control == &strip || strip.isAncestorOf(control)) continue;
-        const QPoint centre = control->mapTo(form->widget(), control->rect().center());
-        form->ensureVisible(centre.x(), centre.y(), control->width() / 2 + 1,
-                            control->height() / 2 + 1);
-        QApplication::processEvents();
         const QRect at = globalRect(*control);
-        EXPECT_TRUE(shown.contains(at)) << control->objectName().toStdString();
+        EXPECT_TRUE(chart.geometry().contains(at)) << control->objectName().toStdString();
         EXPECT_TRUE(area.contains(at)) << control->objectName().toStdString();
+        EXPECT_FALSE(at.intersects(globalRect(strip))) << control->objectName().toStdString();
     }
     // The form keeps its layout: every control where the form puts it.
     const QWidget* next = chart.findChild<QWidget*>("BT_next");
@@ -157,14 +158,11 @@ TEST(LaptopScreen, TheFrameKeysActFromTheMomentTheChartWindowOpens) {
     QTest::keyClick(first, Qt::Key_Home);
     EXPECT_EQ(frame(), 1);
 
-    QScrollArea* form = chart.screenFit().scrollArea();
-    ASSERT_NE(form, nullptr);
     auto* readout = chart.findChild<QLineEdit*>("Ed_gp2");
     ASSERT_NE(readout, nullptr);
     int expected = 1;
     for (QWidget* target :
-         {static_cast<QWidget*>(form), form->viewport(),
-          static_cast<QWidget*>(form->verticalScrollBar()), static_cast<QWidget*>(readout),
+         {static_cast<QWidget*>(&chart), static_cast<QWidget*>(readout),
           chart.findChild<QWidget*>("CB1"), static_cast<QWidget*>(chart.overviewStrip())}) {
         ASSERT_NE(target, nullptr);
         target->setFocus();
@@ -174,7 +172,6 @@ TEST(LaptopScreen, TheFrameKeysActFromTheMomentTheChartWindowOpens) {
         expected += 10;
         EXPECT_EQ(frame(), expected) << target->metaObject()->className();
     }
-    EXPECT_EQ(form->verticalScrollBar()->value(), 0);
     // A field being edited keeps them.
     auto* frameBox = chart.findChild<QLineEdit*>("Ed_frame");
     QTest::mouseClick(frameBox, Qt::LeftButton);
@@ -218,6 +215,34 @@ TEST(LaptopScreen, TheComparisonWindowFitsTheScreenEveryTimeItOpens) {
 }
 
 // The design form and its strip need more than the room a laptop leaves.
+// A form too wide for the strip beside it on this screen (1200 columns of
+// 1366) scrolls instead: the window as tall as the room, the strip whole at
+// its bottom, every control of the form reachable by scrolling.
+TEST(LaptopScreen, AFormTooWideForTheStripBesideScrollsAboveIt) {
+    const QRect area = QApplication::primaryScreen()->availableGeometry();
+    QWidget window;
+    window.setFixedSize(1200, 900);
+    auto* low = new QLabel(QStringLiteral("na dole"), &window);
+    low->setGeometry(10, 760, 200, 20);
+    auto* strip = new QWidget(&window);
+    strip->setGeometry(10, 792, 1180, 96);
+    ScreenFit fit(window, *strip);
+    fit.fit();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_FALSE(fit.stripBeside());
+    QScrollArea* form = fit.scrollArea();
+    ASSERT_NE(form, nullptr);
+    EXPECT_LE(window.height() + kTitleBar, area.height());
+    EXPECT_EQ(strip->size(), QSize(1180, 96));
+    EXPECT_TRUE(area.contains(globalRect(*strip)));
+    EXPECT_FALSE(globalRect(*form->viewport()).intersects(globalRect(*strip)));
+    form->ensureWidgetVisible(low);
+    QApplication::processEvents();
+    EXPECT_TRUE(globalRect(*form->viewport()).contains(globalRect(*low)));
+    EXPECT_EQ(low->pos(), QPoint(10, 760));  // where its form puts it
+}
+
 TEST(LaptopScreen, TheRoomIsTheFreeAreaLessATitleBar) {
     EXPECT_TRUE(screenHasRoomFor(QWidget(), QSize(1366, 738 - kTitleBar)));
     EXPECT_FALSE(screenHasRoomFor(QWidget(), QSize(1009, 824)));
