@@ -36,21 +36,36 @@ bool QtAudioSink::play(const QByteArray& pcm, std::function<void()> finished) {
     return playSource(std::move(buffer), std::move(finished));
 }
 
-bool QtAudioSink::playSource(std::unique_ptr<QIODevice> source, std::function<void()> finished) {
-    stop();
-    const QList<QAudioDevice> devices = outputs_();
-    if (devices.isEmpty()) return false;
-    QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    if (device.isNull() || !devices.contains(device)) device = devices.front();
+namespace {
 
+QAudioFormat playbackFormat() {
     QAudioFormat format;
     format.setSampleRate(kSampleRate);
     format.setChannelCount(1);
     format.setSampleFormat(QAudioFormat::Int16);
-    if (!device.isFormatSupported(format)) return false;
+    return format;
+}
+
+}  // namespace
+
+std::optional<QAudioDevice> QtAudioSink::device() const {
+    const QList<QAudioDevice> devices = outputs_();
+    if (devices.isEmpty()) return std::nullopt;
+    QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (device.isNull() || !devices.contains(device)) device = devices.front();
+    if (!device.isFormatSupported(playbackFormat())) return std::nullopt;
+    return device;
+}
+
+bool QtAudioSink::available() const { return device().has_value(); }
+
+bool QtAudioSink::playSource(std::unique_ptr<QIODevice> source, std::function<void()> finished) {
+    stop();
+    const std::optional<QAudioDevice> device = this->device();
+    if (!device) return false;
 
     source_ = std::move(source);
-    sink_ = std::make_unique<QAudioSink>(device, format);
+    sink_ = std::make_unique<QAudioSink>(*device, playbackFormat());
     QObject::connect(sink_.get(), &QAudioSink::stateChanged, context_.get(),
                      [this, playback = playback_](QAudio::State state) {
                          const bool ended =

@@ -11,6 +11,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 
 class QAudioSink;
@@ -39,6 +40,10 @@ class AudioSink {
     virtual bool playSource(std::unique_ptr<QIODevice> source, std::function<void()> finished) = 0;
     virtual void stop() = 0;
     virtual bool playing() const = 0;
+    // Whether a device could play now: asked before long work is done for
+    // playing (coding the rest of a file), so that a missing device is told
+    // at once. A sink that cannot tell says yes; play still says no.
+    virtual bool available() const { return true; }
 };
 
 // The default audio output of Qt Multimedia (the first output when there is
@@ -55,11 +60,15 @@ class QtAudioSink final : public AudioSink {
     bool playSource(std::unique_ptr<QIODevice> source, std::function<void()> finished) override;
     void stop() override;
     bool playing() const override;
+    bool available() const override;
 
     static OutputList defaultOutputs();
 
   private:
     void finish();
+    // The device that plays: the default output, or the first one; nothing
+    // when there is none or it cannot take 8 kHz 16-bit mono.
+    std::optional<QAudioDevice> device() const;
 
     OutputList outputs_;
     std::unique_ptr<QObject> context_;  // receives the sink's signals; lives as long as this

@@ -128,11 +128,18 @@ void ChartPlayback::prepareThenPlay(std::function<std::optional<Result>()> prepa
     });
 }
 
+bool ChartPlayback::deviceToldMissing() {
+    if (sink_->available()) return false;
+    inform_(kNoSoundDevice);
+    return true;
+}
+
 void ChartPlayback::toggleRestOfFile(const RestOfFile& request, PlaybackSignal signal) {
     if (active()) {
         stop();
         return;
     }
+    if (deviceToldMissing()) return;  // before the rest of the file is coded
     prepareThenPlay<QByteArray>(
         [this, request, signal]() -> std::optional<QByteArray> {
             const auto samples = restOfFileSamples(request, signal, &cancel_);
@@ -169,6 +176,7 @@ void ChartPlayback::toggleRestOfFileComparison(const RestOfFile& request, Playba
         stop();
         return;
     }
+    if (deviceToldMissing()) return;  // before both signals of the rest are made
     using Pair = std::vector<std::vector<double>>;
     prepareThenPlay<Pair>(
         [this, request, coded] {

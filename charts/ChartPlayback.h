@@ -88,6 +88,8 @@ class ChartPlayback : public QObject {
   private:
     void start(const QByteArray& pcm);
     void startComparison(std::vector<double> original, std::vector<double> coded);
+    // Tells the user when no device could play, and says so.
+    bool deviceToldMissing();
     // Runs `prepare` on the worker and `play` with its result on the window's
     // thread, unless the request was stopped or replaced meanwhile.
     template <typename Result>

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QColor>
 #include <QFile>
 #include <QLineEdit>
 #include <QPixmap>
@@ -22,6 +23,7 @@
 #include "coder/SpeechCoder.h"
 #include "plots/MeasureTexts.h"
 #include "plots/Readouts.h"
+#include "plots/TraceNames.h"
 #include "ui_ChartWindow.h"
 
 namespace zorvel {
@@ -48,6 +50,8 @@ constexpr QRect kMeasureReadoutPlace{672, 662, 330, 28};
 // overview strip (which starts at the form's height, 712); it ends at 708,
 // the height a laptop's screen leaves the form when the strip goes beside it.
 constexpr QRect kSettingsLinePlace{10, 692, 992, 16};
+// The error traces' names stand this far inside the time image's top right.
+constexpr int kErrorLegendMargin = 4;
 
 }  // namespace
 
@@ -103,6 +107,11 @@ ChartWindow::ChartWindow(QWidget* parent)
     settingsLine_->setGeometry(kSettingsLinePlace);
     settingsLine_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     settingsLine_->hide();
+    errorLegend_ = new QLabel(ui_->Im_time);
+    errorLegend_->setObjectName(QStringLiteral("Label_errors"));
+    errorLegend_->setTextFormat(Qt::RichText);
+    errorLegend_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    errorLegend_->hide();
     // The controls sit where the form puts them, the overview below them: the
     // window keeps its size (unless the screen is too low for it).
     setFixedSize(size());
@@ -275,8 +284,24 @@ void ChartWindow::redrawCharts() {
     setAxisCaptions(two);
     placeSubframeReadouts(two);
     renderSpectrumImage(spectrumImage_, coder_->currentFrame(), options);
+    updateErrorLegend(options);
     showImages();
     showReadouts();
+}
+
+void ChartWindow::updateErrorLegend(const PlotOptions& options) {
+    QStringList lines;
+    for (const NamedErrorTrace& trace : kNamedErrorTraces) {
+        if (!(options.traces.*trace.shown)) continue;
+        lines << QStringLiteral("<span style=\"color:%1\">%2</span>")
+                     .arg(QColor(options.colours.*trace.colour).name(),
+                          QString::fromUtf8(trace.name).toHtmlEscaped());
+    }
+    errorLegend_->setText(lines.join(QStringLiteral("<br>")));
+    errorLegend_->setVisible(!lines.isEmpty());
+    errorLegend_->adjustSize();
+    errorLegend_->move(ui_->Im_time->width() - errorLegend_->width() - kErrorLegendMargin,
+                       kErrorLegendMargin);
 }
 
 void ChartWindow::clearImages() {

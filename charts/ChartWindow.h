@@ -124,6 +124,9 @@ class ChartWindow : public QWidget {
     // The coder settings that differ from the defaults, and with a high-pass
     // that s(n) is the filtered input, below the form; hidden with the defaults.
     const QLabel& settingsLine() const { return *settingsLine_; }
+    // The names of the coding error traces shown, in their colours, over the
+    // time image's top right: the form has no boxes for them.
+    const QLabel& errorLegend() const { return *errorLegend_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -134,6 +137,7 @@ class ChartWindow : public QWidget {
     bool twoFrames() const;
     ColourScheme checkedColourScheme() const;
     void clearImages();
+    void updateErrorLegend(const PlotOptions& options);
     void showImages();
     void setAxisCaptions(bool twoFrames);
     void showReadouts();
@@ -154,6 +158,7 @@ class ChartWindow : public QWidget {
     std::unique_ptr<ScreenFit> screenFit_;
     QLabel* measureReadout_ = nullptr;  // a child of the window
     QLabel* settingsLine_ = nullptr;    // a child of the window
+    QLabel* errorLegend_ = nullptr;     // a child of the time image
     int lagReadoutWidth_ = 0;           // the form's widths of Editk1..4 and Ed_gp1..4
     int gainReadoutWidth_ = 0;
 };

@@ -81,21 +81,6 @@ std::string failureLine(const std::filesystem::path& input, std::string_view rea
     return "zorvel-cli: " + input.string() + ": " + std::string(reason);
 }
 
-// Two inputs must not share an output, and no output may replace another
-// input of the same run.
-void refuseCollisions(std::vector<EncodeJob>& jobs) {
-    std::vector<std::filesystem::path> inputs;
-    std::vector<std::filesystem::path> outputs;
-    for (const EncodeJob& job : jobs) {
-        inputs.push_back(job.input);
-        outputs.push_back(job.refusal.empty() && !job.skipped ? job.output
-                                                              : std::filesystem::path());
-    }
-    const std::vector<std::string> clashes = outputClashes(inputs, outputs);
-    for (std::size_t k = 0; k < jobs.size(); ++k)
-        if (!clashes[k].empty()) jobs[k].refusal = clashes[k];
-}
-
 std::vector<EncodeJob> planJobs(const EncodeArguments& a) {
     std::vector<EncodeJob> jobs;
     for (const std::string& input : a.inputs) {
@@ -117,7 +102,9 @@ std::vector<EncodeJob> planJobs(const EncodeArguments& a) {
         }
         jobs.push_back(std::move(job));
     }
-    refuseCollisions(jobs);
+    // Two inputs must not share an output, and no output may replace another
+    // input of the same run.
+    refuseOutputClashes(jobs);
     return jobs;
 }
 

@@ -38,6 +38,23 @@ void checkOutput(const std::filesystem::path& input, const std::filesystem::path
 std::vector<std::string> outputClashes(std::span<const std::filesystem::path> inputs,
                                        std::span<const std::filesystem::path> outputs);
 
+// outputClashes over the jobs of a run, each with its `input`, `output`,
+// `refusal` (empty when it runs) and `skipped`: a clash becomes the refusal
+// of the later job.
+template <class Job>
+void refuseOutputClashes(std::vector<Job>& jobs) {
+    std::vector<std::filesystem::path> inputs;
+    std::vector<std::filesystem::path> outputs;
+    for (const Job& job : jobs) {
+        inputs.push_back(job.input);
+        outputs.push_back(job.refusal.empty() && !job.skipped ? job.output
+                                                              : std::filesystem::path());
+    }
+    const std::vector<std::string> clashes = outputClashes(inputs, outputs);
+    for (std::size_t k = 0; k < jobs.size(); ++k)
+        if (!clashes[k].empty()) jobs[k].refusal = clashes[k];
+}
+
 // For a run that writes to standard output: it was open when the program
 // started, and it is not `input` itself (the same file by device and inode,
 // whatever name or link leads there), which the run would read back as it

@@ -60,16 +60,7 @@ std::vector<ImportJob> planJobs(const ImportArguments& a) {
         jobs.push_back(std::move(job));
     }
     // No output may be another input's, or replace an input of this run.
-    std::vector<std::filesystem::path> inputs;
-    std::vector<std::filesystem::path> outputs;
-    for (const ImportJob& job : jobs) {
-        inputs.push_back(job.input);
-        outputs.push_back(job.refusal.empty() && !job.skipped ? job.output
-                                                              : std::filesystem::path());
-    }
-    const std::vector<std::string> clashes = outputClashes(inputs, outputs);
-    for (std::size_t k = 0; k < jobs.size(); ++k)
-        if (!clashes[k].empty()) jobs[k].refusal = clashes[k];
+    refuseOutputClashes(jobs);
     return jobs;
 }
 

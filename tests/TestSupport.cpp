@@ -131,7 +131,7 @@ void writeTone(const std::filesystem::path& file, int format, int rate, double h
     sf_close(sound);
 }
 
-void writeSampleAt48kStereo(const std::filesystem::path& file) {
+void writeSampleAt48kStereo(const std::filesystem::path& file, std::int64_t samples) {
     using SoundFile = std::unique_ptr<SNDFILE, int (*)(SNDFILE*)>;
     SF_INFO sampleInfo{};
     const SoundFile sample(sf_open(samplePath().c_str(), SFM_READ, &sampleInfo), sf_close);
@@ -139,6 +139,8 @@ void writeSampleAt48kStereo(const std::filesystem::path& file) {
     ASSERT_EQ(sampleInfo.channels, 1);
     std::vector<short> speech(static_cast<std::size_t>(sampleInfo.frames));
     ASSERT_EQ(sf_readf_short(sample.get(), speech.data(), sampleInfo.frames), sampleInfo.frames);
+    if (samples >= 0 && samples < static_cast<std::int64_t>(speech.size()))
+        speech.resize(static_cast<std::size_t>(samples));
     constexpr int kHold = 6;  // 48000 / 8000
     SF_INFO info{};
     info.samplerate = sampleInfo.samplerate * kHold;

@@ -94,8 +94,9 @@ void writeTone(const std::filesystem::path& file, int format, int rate, double h
 
 // The bundled sample as a recording the coder refuses as it stands: every
 // sample of its data chunk held for six samples at 48 kHz, the same on both
-// of two channels, 16-bit WAV. Its conversion has the sample's 283 frames.
-void writeSampleAt48kStereo(const std::filesystem::path& file);
+// of two channels, 16-bit WAV. Its conversion has the sample's 283 frames;
+// with `samples` (0 or more) only the sample's first that many are written.
+void writeSampleAt48kStereo(const std::filesystem::path& file, std::int64_t samples = -1);
 
 // Seed for random tests: ZORVEL_SEED from the environment, else `fallback`;
 // printed so a failure can be repeated.
