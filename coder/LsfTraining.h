@@ -29,10 +29,10 @@
 #include <vector>
 
 #include "coder/CoderSettings.h"
+#include "coder/LpDistortion.h"
 #include "coder/Lsf.h"
 #include "coder/LsfQuantiser.h"
 #include "coder/QuantiserTables.h"
-#include "coder/SpectralDistortion.h"
 #include "sound/SpeechInput.h"
 
 namespace zorvel {

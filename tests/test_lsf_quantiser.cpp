@@ -10,9 +10,9 @@
 #include <complex>
 #include <numbers>
 
+#include "coder/LpDistortion.h"
 #include "coder/LsfQuantiser.h"
 #include "coder/LsfTraining.h"
-#include "coder/SpectralDistortion.h"
 #include "tests/TestSupport.h"
 
 namespace zorvel {

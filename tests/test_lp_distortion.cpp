@@ -8,7 +8,7 @@
 #include <numbers>
 #include <random>
 
-#include "coder/SpectralDistortion.h"
+#include "coder/LpDistortion.h"
 #include "tests/TestSupport.h"
 
 namespace zorvel {

@@ -1,4 +1,4 @@
-#include "coder/SpectralDistortion.h"
+#include "coder/LpDistortion.h"
 
 #include <algorithm>
 #include <array>
