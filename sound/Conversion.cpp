@@ -268,7 +268,6 @@ ConvertedRecording convertInBlocks(const std::filesystem::path& file,
 
 ConvertedRecording convertSamples(std::span<const double> interleaved, int channels, double rate,
                                   NonFiniteSamples nonFinite) {
-    if (channels < 1) throw FileError("a recording without channels");
     ConvertedRecording result;
     std::string samples;
     SampleRounding rounding;
@@ -297,43 +296,45 @@ ConvertedRecording convertRecording(const std::filesystem::path& file, NonFinite
     return result;
 }
 
+namespace {
+
+// Converts `file` into the open file `fd` (`name` in messages): the samples
+// from byte 60 as they come, then the header, once the length is known.
+ConvertedRecording convertIntoFile(const std::filesystem::path& file, int fd,
+                                   const std::filesystem::path& name, NonFiniteSamples nonFinite) {
+    const std::string placeholder(kSampleDataOffset, '\0');
+    writeAll(fd, placeholder.data(), placeholder.size(), name);
+    ConvertedRecording result = convertInBlocks(
+        file, [&](std::string_view bytes) { writeAll(fd, bytes.data(), bytes.size(), name); },
+        nonFinite);
+    const std::string header = headerBytes(result.samples);
+    if (::pwrite(fd, header.data(), header.size(), 0) != static_cast<ssize_t>(header.size())) {
+        const int error = errno;
+        throw FileError("'" + name.string() +
+                            "' could not be written: " + std::generic_category().message(error),
+                        error);
+    }
+    return result;
+}
+
+}  // namespace
+
 ConvertedRecording writeConvertedRecording(const std::filesystem::path& file,
                                            const std::filesystem::path& output, StagingArea& area,
                                            bool replace, NonFiniteSamples nonFinite) {
     StagedFile staged(area, output);
-    const int fd = staged.descriptor();
-    const std::string placeholder(kSampleDataOffset, '\0');
-    writeAll(fd, placeholder.data(), placeholder.size(), output);
-    ConvertedRecording result = convertInBlocks(
-        file, [&](std::string_view bytes) { writeAll(fd, bytes.data(), bytes.size(), output); },
-        nonFinite);
-    // The header, now that the length is known.
-    const std::string header = headerBytes(result.samples);
-    if (::pwrite(fd, header.data(), header.size(), 0) != static_cast<ssize_t>(header.size())) {
-        const int error = errno;
-        throw FileError("'" + output.string() +
-                            "' could not be written: " + std::generic_category().message(error),
-                        error);
-    }
+    ConvertedRecording result = convertIntoFile(file, staged.descriptor(), output, nonFinite);
     staged.commit(replace);
     return result;
 }
 
 SpeechInput convertedTemporaryInput(const std::filesystem::path& file, NonFiniteSamples nonFinite) {
     Descriptor fd = scratchFile();
-    const std::string placeholder(kSampleDataOffset, '\0');
-    const std::filesystem::path name = file.string() + " (converted)";
-    writeAll(fd.get(), placeholder.data(), placeholder.size(), name);
-    const ConvertedRecording result = convertInBlocks(
-        file, [&](std::string_view bytes) { writeAll(fd.get(), bytes.data(), bytes.size(), name); },
-        nonFinite);
-    const std::string header = headerBytes(result.samples);
-    if (::pwrite(fd.get(), header.data(), header.size(), 0) !=
-            static_cast<ssize_t>(header.size()) ||
-        ::lseek(fd.get(), 0, SEEK_SET) != 0) {
+    convertIntoFile(file, fd.get(), file.string() + " (converted)", nonFinite);
+    if (::lseek(fd.get(), 0, SEEK_SET) != 0) {
         const int error = errno;
         throw FileError(
-            "the converted samples could not be kept: " + std::generic_category().message(error),
+            "the converted samples could not be read: " + std::generic_category().message(error),
             error);
     }
     return SpeechInput(std::make_unique<DescriptorStream>(std::move(fd)));

@@ -131,6 +131,14 @@ void writeTone(const std::filesystem::path& file, int format, int rate, double h
     sf_close(sound);
 }
 
+std::vector<std::int16_t> sampleSamples() {
+    const std::vector<std::uint8_t> bytes = readBytes(samplePath());
+    std::vector<std::int16_t> samples;
+    for (std::size_t i = kSampleDataOffset; i + 1 < bytes.size(); i += 2)
+        samples.push_back(static_cast<std::int16_t>(bytes[i] | (bytes[i + 1] << 8)));
+    return samples;
+}
+
 void writeSampleAt48kStereo(const std::filesystem::path& file, std::int64_t samples) {
     using SoundFile = std::unique_ptr<SNDFILE, int (*)(SNDFILE*)>;
     SF_INFO sampleInfo{};

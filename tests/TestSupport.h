@@ -92,6 +92,9 @@ void writeSamples(const std::filesystem::path& file, const std::vector<std::int1
 void writeTone(const std::filesystem::path& file, int format, int rate, double hz, double a,
                std::int64_t frames, std::vector<double> signs = {1.0});
 
+// The bundled sample's samples, from byte 60 as the coder reads them.
+std::vector<std::int16_t> sampleSamples();
+
 // The bundled sample as a recording the coder refuses as it stands: every
 // sample of its data chunk held for six samples at 48 kHz, the same on both
 // of two channels, 16-bit WAV. Its conversion has the sample's 283 frames;

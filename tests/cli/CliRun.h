@@ -159,6 +159,19 @@ inline std::vector<CsvRow> csvRows(const std::string& text) {
     return rows;
 }
 
+// Every cell of a CSV line whose fields hold no commas, the empty ones too
+// (a trailing one among them).
+inline std::vector<std::string> csvCells(const std::string& line) {
+    std::vector<std::string> cells(1);
+    for (char c : line) {
+        if (c == ',')
+            cells.emplace_back();
+        else
+            cells.back().push_back(c);
+    }
+    return cells;
+}
+
 // The CLI's words for a path.
 inline std::string arg(const std::filesystem::path& path) { return path.string(); }
 

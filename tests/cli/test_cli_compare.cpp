@@ -24,25 +24,14 @@ using test::TempDir;
 
 const std::filesystem::path kCodec2Examples = "/usr/share/codec2/wav";
 
-std::vector<std::string> cellsOf(const std::string& line) {
-    std::vector<std::string> cells(1);
-    for (char c : line) {
-        if (c == ',')
-            cells.emplace_back();
-        else
-            cells.back().push_back(c);
-    }
-    return cells;
-}
-
 // The cells of a two-line CSV text by column name.
 std::map<std::string, std::string> csvRecord(const std::string& text) {
     std::istringstream lines(text);
     std::string header, row;
     std::getline(lines, header);
     std::getline(lines, row);
-    const auto names = cellsOf(header);
-    const auto cells = cellsOf(row);
+    const auto names = test::csvCells(header);
+    const auto cells = test::csvCells(row);
     EXPECT_EQ(names.size(), cells.size()) << text;
     std::map<std::string, std::string> record;
     for (std::size_t i = 0; i < names.size() && i < cells.size(); ++i) record[names[i]] = cells[i];
@@ -115,18 +104,10 @@ TEST(Compare, RedoesTheFiguresOfAnEncodingRunFromItsFiles) {
     }
 }
 
-std::vector<std::int16_t> sampleSamples() {
-    const std::vector<std::uint8_t> bytes = test::readBytes(test::samplePath());
-    std::vector<std::int16_t> samples;
-    for (std::size_t i = 60; i + 1 < bytes.size(); i += 2)
-        samples.push_back(static_cast<std::int16_t>(bytes[i] | (bytes[i + 1] << 8)));
-    return samples;
-}
-
 TEST(Compare, TheDelayIsFoundOrGiven) {
     const TempDir dir;
     std::vector<std::int16_t> late(123, 0);
-    for (std::int16_t s : sampleSamples()) late.push_back(s);
+    for (std::int16_t s : test::sampleSamples()) late.push_back(s);
     test::writeSamples(dir / "late.wav", late);
     const test::CliResult found =
         runCli({"compare", arg(test::samplePath()), arg(dir / "late.wav"), "--align", "--json"});

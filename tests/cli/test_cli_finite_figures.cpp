@@ -28,14 +28,6 @@ using test::TempDir;
 
 constexpr int kSilentFrames = 50;  // one second
 
-std::vector<std::int16_t> sampleSamples() {
-    const std::vector<std::uint8_t> bytes = test::readBytes(test::samplePath());
-    std::vector<std::int16_t> samples;
-    for (std::size_t i = 60; i + 1 < bytes.size(); i += 2)
-        samples.push_back(static_cast<std::int16_t>(bytes[i] | (bytes[i + 1] << 8)));
-    return samples;
-}
-
 struct Signals {
     std::filesystem::path hiddenSilence, silence, square, noise;
     std::vector<std::string> all() const {
@@ -46,7 +38,7 @@ struct Signals {
 Signals makeSignals(const TempDir& dir) {
     Signals files{dir / "speech-then-silence.wav", dir / "silence.wav", dir / "square.wav",
                   dir / "noise.wav"};
-    std::vector<std::int16_t> speech = sampleSamples();
+    std::vector<std::int16_t> speech = test::sampleSamples();
     speech.resize(speech.size() / kFrameSamples * kFrameSamples);
     speech.resize(speech.size() + kSilentFrames * kFrameSamples, 0);
     test::writeSamples(files.hiddenSilence, speech);

@@ -30,18 +30,6 @@ using test::TempDir;
 const std::vector<std::string> kKeys{"lsdLp", "cepstralDistance", "lsdFft",
                                      "llr",   "itakuraSaito",     "fwSegSnr"};
 
-// Every cell of a CSV line, the empty ones too (also a trailing one).
-std::vector<std::string> cellsOf(const std::string& line) {
-    std::vector<std::string> cells(1);
-    for (char c : line) {
-        if (c == ',')
-            cells.emplace_back();
-        else
-            cells.back().push_back(c);
-    }
-    return cells;
-}
-
 double readNumber(const std::string& cell) {
     double value = 0.0;
     const auto result = std::from_chars(cell.data(), cell.data() + cell.size(), value);
@@ -208,13 +196,13 @@ TEST(FramesMeasures, SilentFramesAreEmptyCellsAndNulls) {
     std::istringstream lines(csv.out);
     std::string line;
     ASSERT_TRUE(std::getline(lines, line));
-    const std::vector<std::string> header = cellsOf(line);
+    const std::vector<std::string> header = test::csvCells(line);
     ASSERT_GE(header.size(), kKeys.size());
     EXPECT_EQ(std::vector(header.end() - 6, header.end()), kKeys);
     int silent = 0;
     while (coder.nextFrame() == FrameStep::coded) {
         ASSERT_TRUE(std::getline(lines, line));
-        const std::vector<std::string> cells = cellsOf(line);
+        const std::vector<std::string> cells = test::csvCells(line);
         ASSERT_EQ(cells.size(), header.size());
         const json& frame = frames.at(coder.frameCount() - 1);
         const FrameMeasures expected = measureRecord(coder.currentFrame(), SaveOption::synthesized);
@@ -287,7 +275,7 @@ TEST(EncodeMeasures, TheCsvCarriesTheFileMeansOfTheWrittenOutput) {
         EXPECT_EQ(header,
                   "file,frames,segmental_snr_db,overall_snr_db,lsd_lp_db,cepstral_distance_db,"
                   "lsd_fft_db,llr,itakura_saito,fw_seg_snr_db,stoi,estoi,times_real_time");
-        expectMeanCells(columns(cellsOf(header), cellsOf(row), kCsvNames),
+        expectMeanCells(columns(test::csvCells(header), test::csvCells(row), kCsvNames),
                         expectedMeans(test::samplePath(), CoderMode::rate5_90,
                                       post ? SaveOption::postProcessed : SaveOption::synthesized));
     }
@@ -342,7 +330,8 @@ TEST(EncodeMeasures, TheMeansAreReproducibleFromTheFiles) {
         std::string header, row;
         ASSERT_TRUE(std::getline(lines, header));
         ASSERT_TRUE(std::getline(lines, row));
-        const std::vector<std::string> cells = columns(cellsOf(header), cellsOf(row), kCsvNames);
+        const std::vector<std::string> cells =
+            columns(test::csvCells(header), test::csvCells(row), kCsvNames);
         ASSERT_EQ(cells.size(), kSpectralMeasureCount);
         for (SpectralMeasure measure : kAllSpectralMeasures) {
             const auto i = static_cast<std::size_t>(measure);
@@ -374,13 +363,13 @@ TEST(SweepMeasures, EveryModeCarriesTheMeansBesideTheSnrs) {
     std::istringstream lines(result.out);
     std::string line;
     ASSERT_TRUE(std::getline(lines, line));
-    const std::vector<std::string> header = cellsOf(line);
+    const std::vector<std::string> header = test::csvCells(line);
     EXPECT_EQ(line,
               "file,mode,bit_rate_kbps,frames,segmental_snr_db,overall_snr_db,lsd_lp_db,"
               "cepstral_distance_db,lsd_fft_db,llr,itakura_saito,fw_seg_snr_db,stoi,estoi");
     int rows = 0;
     while (std::getline(lines, line)) {
-        const std::vector<std::string> cells = cellsOf(line);
+        const std::vector<std::string> cells = test::csvCells(line);
         const int mode = std::stoi(columns(header, cells, {"mode"}).at(0));
         SCOPED_TRACE(line);
         expectMeanCells(
