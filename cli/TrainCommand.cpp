@@ -16,6 +16,7 @@
 #include "cli/InterruptCleanup.h"
 #include "cli/NumberText.h"
 #include "cli/SweepInputs.h"
+#include "coder/GainTraining.h"
 #include "coder/LsfTraining.h"
 #include "coder/WorkPool.h"
 #include "files/StagedOutput.h"
@@ -53,6 +54,32 @@ std::optional<std::vector<LsfTrainingFile>> analyseFiles(const std::vector<std::
         failed = true;
     }
     if (failed) return std::nullopt;
+    return files;
+}
+
+// The gain observations of every input, in the order of the list, coded
+// with the LSF quantisers of `tables`; nothing when an input failed.
+std::optional<std::vector<GainTrainingFile>> observeFiles(const std::vector<std::string>& names,
+                                                          const InputFormatChoice& format,
+                                                          unsigned jobs,
+                                                          const QuantiserTables& tables) {
+    const SweepInputs inputs = readableInputs(names, format);
+    if (inputs.refused) return std::nullopt;
+    std::vector<GainTrainingFile> files(inputs.paths.size());
+    std::vector<std::string> failures(inputs.paths.size());
+    runOnPool(inputs.paths.size(), poolThreads(jobs, inputs.paths.size()), [&](std::size_t k) {
+        try {
+            files[k] = observeGains([&] { return inputs.open(k); }, tables);
+        } catch (const FileError& error) {
+            failures[k] = error.what();
+        }
+        return true;
+    });
+    for (std::size_t k = 0; k < failures.size(); ++k) {
+        if (failures[k].empty()) continue;
+        std::cerr << "zorvel-cli: " << inputs.paths[k].string() << ": " << failures[k] << '\n';
+        return std::nullopt;
+    }
     return files;
 }
 
@@ -161,6 +188,13 @@ int runTrain(const TrainArguments& a) {
     QuantiserTables tables;
     try {
         trainLsfTables(*files, tables);
+        // The gains are observed in the coder quantising with those LSF
+        // quantisers.
+        addProvisionalGainTables(tables);
+        const std::optional<std::vector<GainTrainingFile>> gains =
+            observeFiles(a.inputs, a.inputFormat, a.jobs, tables);
+        if (!gains) return kExitFailed;
+        trainGainTables(*gains, tables);
     } catch (const std::invalid_argument& error) {
         std::cerr << "zorvel-cli train: " << error.what() << '\n';
         return kExitFailed;

@@ -17,9 +17,11 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <type_traits>
 
 #include "coder/Filters.h"
+#include "coder/LagCodes.h"
 #include "coder/SpeechCoder.h"
 #include "coder/Subframe.h"
 #include "coder/simd/Kernels.h"
@@ -52,20 +54,63 @@ void fillPastExcitation(const FrameRecord& previous, const FrameRecord& current,
     std::copy(current.excitation.begin(), current.excitation.begin() + start, next);
 }
 
-// The integer lag with the largest R/E; the LP residual stands in for the
-// not yet known excitation of the subframe.
+// The whole lags the integer search weighs: kLagCandidates from `first`,
+// those `allowed`, and the lag taken when none has a positive gain.
+struct LagCandidates {
+    int first;
+    std::array<bool, kLagCandidates> allowed;
+    int fallback;
+};
+
+// L0-3..L0+3, as the design searches them.
+LagCandidates around(int L0) {
+    LagCandidates candidates{L0 - kLagSearchHalfWidth, {}, L0};
+    candidates.allowed.fill(true);
+    return candidates;
+}
+
+// Of L0-3..L0+3, those the subframe's code can send; where it can send none
+// of them, the seven codable whole lags nearest to them. The fallback is the
+// allowed lag nearest to L0, the lower of two.
+LagCandidates codableAround(int L0, const LagCodebook& code) {
+    LagCandidates candidates = around(L0);
+    const auto allow = [&] {
+        bool any = false;
+        for (int l = 0; l < kLagCandidates; ++l) {
+            candidates.allowed[l] = code.holds((candidates.first + l) * kLagSixths);
+            any = any || candidates.allowed[l];
+        }
+        return any;
+    };
+    if (!allow()) {
+        candidates.first = std::clamp(candidates.first, code.lowestWhole(),
+                                      code.highestWhole() - (kLagCandidates - 1));
+        allow();
+    }
+    int nearest = -1;
+    for (int l = 0; l < kLagCandidates; ++l) {
+        const int lag = candidates.first + l;
+        if (candidates.allowed[l] && (nearest < 0 || std::abs(lag - L0) < std::abs(nearest - L0)))
+            nearest = lag;
+    }
+    candidates.fallback = nearest;
+    return candidates;
+}
+
+// The integer lag with the largest R/E among the candidates; the LP residual
+// stands in for the not yet known excitation of the subframe.
 int searchIntegerLag(ExcitationBuffer& buffer, ConstSubframeSpan lpResidual, ConstSubframeSpan x,
-                     ConstSubframeSpan h, int L0) {
+                     ConstSubframeSpan h, const LagCandidates& candidates) {
     std::copy(lpResidual.begin(), lpResidual.end(), buffer.begin() + kPastSamples);
     // y, R and E of all candidates at once; candidate l is lag first + l.
-    const int first = L0 - kLagSearchHalfWidth;
+    const int first = candidates.first;
     std::array<double, simd::kLagLanes> R, E;
     simd::fastestKernels().lagCorrelations(&buffer[kPastSamples - first], h.data(), x.data(),
                                            R.data(), E.data());
-    int lag = L0;
+    int lag = candidates.fallback;
     double best = 0.0;
     for (int l = 0; l < kLagCandidates; ++l) {
-        if (E[l] != 0.0 && R[l] / E[l] > best) {
+        if (candidates.allowed[l] && E[l] != 0.0 && R[l] / E[l] > best) {
             best = R[l] / E[l];
             lag = first + l;
         }
@@ -129,8 +174,10 @@ void interpolateAdaptiveVector(ExcitationBuffer& buffer,
 // R / sqrt(E) of the target with the past excitation (the LP residual
 // standing in for the subframe's own, as in the whole-lag search)
 // interpolated at that delay and filtered by h.
+// Where the lag is sent, only the fractions its `code` holds are weighed.
 int searchFraction(const ExcitationBuffer& buffer, const std::array<double, kInterpolationTaps>& I,
-                   ConstSubframeSpan x, ConstSubframeSpan h, int T, int steps) {
+                   ConstSubframeSpan x, ConstSubframeSpan h, int T, int steps,
+                   const LagCodebook* code) {
     const int sixthsPerStep = kInterpolationStep / steps;
     int bestPhase = 0;
     double best = -std::numeric_limits<double>::infinity();
@@ -138,6 +185,7 @@ int searchFraction(const ExcitationBuffer& buffer, const std::array<double, kInt
     std::array<double, kSubframeSamples> y{};
     for (int j = -(steps - 1); j <= steps - 1; ++j) {
         const int phase = j * sixthsPerStep;
+        if (code && !code->holds(T * kLagSixths + phase)) continue;
         const Delay d = delayOf(T, phase);
         for (int n = 0; n < kSubframeSamples; ++n)
             v[n] = interpolatedAt(buffer, I, kPastSamples + n - d.shift, d.alpha);
@@ -216,13 +264,22 @@ void SpeechCoder::findAdaptiveContribution(int a, ZeroInput zeroInputResponse) {
     // A lag outside 18..143 cannot come from the open-loop search; clamping
     // keeps every read of the search inside its buffer.
     const int L0 = std::clamp(subframeOpenLoopLag(frame, a), kMinOpenLoopLag, kMaxOpenLoopLag);
+    // Where the lag is sent, the search weighs only lags its code holds.
+    std::optional<LagCodebook> code;
+    if (quantising()) code = lagCodebook(a);
     ExcitationBuffer buffer{};
     fillPastExcitation(previous, frame, a, buffer);
-    const int T = searchIntegerLag(buffer, subframeOf(frame.lpResidual, a), x, h, L0);
+    const int T = searchIntegerLag(buffer, subframeOf(frame.lpResidual, a), x, h,
+                                   code ? codableAround(L0, *code) : around(L0));
     frame.pitchLag[a] = T;
     const int steps = stepsPerSample(settings_.pitchResolution);
-    const int phase = steps > 1 ? searchFraction(buffer, interpolationTable6_, x, h, T, steps) : 0;
+    const int phase = steps > 1 ? searchFraction(buffer, interpolationTable6_, x, h, T, steps,
+                                                 code ? &*code : nullptr)
+                                : 0;
     frame.pitchLagFine[a] = T + static_cast<double>(phase) / kInterpolationStep;
+    if (code)
+        frame.code.add(CodedParameter::pitchLag, a, code->indexOf(T * kLagSixths + phase),
+                       code->bits());
 
     interpolateAdaptiveVector(buffer, interpolationTable6_, T, phase, v);
     if (!settings_.adaptiveCodebook) std::fill(v.begin(), v.end(), 0.0);
@@ -230,12 +287,37 @@ void SpeechCoder::findAdaptiveContribution(int a, ZeroInput zeroInputResponse) {
     convolve(v, h, y);
     const double gp = pitchGainOf(x, y);
     frame.pitchGain[a] = gp;
-    frame.pitchGainApplied[a] = gp;
+    frame.pitchGainApplied[a] = quantising() ? pitchGainBeforeCodebook(a, gp) : gp;
+    if (quantising()) keepUnscaledAdaptive(a, v, y);
 
     for (int n = 0; n < kSubframeSamples; ++n) {
         v[n] *= frame.pitchGainApplied[a];
         x2[n] = x[n] - frame.pitchGainApplied[a] * y[n];
     }
+}
+
+LagCodebook SpeechCoder::lagCodebook(int a) const {
+    const LagCode& lagCode = rulesOf(mode_).lagCodes[a];
+    if (lagCode.coding == LagCoding::absolute)
+        return LagCodebook::absolute(lagCode.bits, settings_.pitchResolution);
+    checkSubframe(a - 1);
+    const int previousLag6 =
+        static_cast<int>(std::lround(currentFrame_->pitchLagFine[a - 1] * kLagSixths));
+    return LagCodebook::relative(lagCode.bits, settings_.pitchResolution, previousLag6);
+}
+
+void SpeechCoder::rebuildAdaptiveVector(int a) {
+    checkSubframe(a);
+    FrameRecord& frame = *currentFrame_;
+    ExcitationBuffer buffer{};
+    fillPastExcitation(*previousFrame_, frame, a, buffer);
+    const int lag6 = static_cast<int>(std::lround(frame.pitchLagFine[a] * kLagSixths));
+    const int T = frame.pitchLag[a];
+    const SubframeSpan v = subframeOf(frame.adaptiveExcitation, a);
+    interpolateAdaptiveVector(buffer, interpolationTable6_, T, lag6 - T * kLagSixths, v);
+    if (!settings_.adaptiveCodebook) std::fill(v.begin(), v.end(), 0.0);
+    convolve(v, subframeImpulseResponse(frame, a), subframeOf(frame.adaptiveWeightedSynthesis, a));
+    keepUnscaledAdaptive(a, v, subframeOf(frame.adaptiveWeightedSynthesis, a));
 }
 
 }  // namespace zorvel

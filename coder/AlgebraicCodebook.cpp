@@ -2,7 +2,9 @@
 // x2, the subframe's impulse response h and, in mode 1, `ltpResidual`.
 // Writes for the subframe: `backwardFilteredTarget` d, `impulseCorrelation`
 // phi (whole matrix), `signSelector` b, `pulseSign` s, `pulsePositions`,
-// `algebraicExcitation` (gc*c) and `codebookGain` gc.
+// `algebraicExcitation` (gc*c), `codebookGain` gc and `codebookGainApplied`
+// (gc too; the quantised gain replaces it later where the coder quantises,
+// and then the pulses' index joins the frame's `code`).
 //
 // d(n) = sum_{i>=n} x2(i) h(i-n) and phi(i, j) = sum_{k>=max(i,j)} h(k-i) h(k-j),
 // each sum over increasing i or k, formed side by side (simd/Kernels.h).
@@ -11,9 +13,11 @@
 // pulses (two at one position add up); gc = <x2, z> / <z, z> with z = c * h.
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "coder/AlgebraicSearch.h"
 #include "coder/Filters.h"
+#include "coder/PulseCodes.h"
 #include "coder/SpeechCoder.h"
 #include "coder/Subframe.h"
 #include "coder/simd/Kernels.h"
@@ -63,19 +67,31 @@ void SpeechCoder::searchAlgebraicCodebook(int a) {
     for (int n = 0; n < kSubframeSamples; ++n) d[n] *= s[n];
     vector.signedCorrelation(h.data(), s.data(), phi.data());
 
-    const PulseVector positions = searchPulsePositions(mode_, a, d, phi, b);
+    PulseVector positions = searchPulsePositions(mode_, a, d, phi, b);
+    std::fill(c.begin(), c.end(), 0.0);
+    if (quantising()) {
+        // The pulses as sent: the search's choice is always codable; were it
+        // not, the code's first pulses would be sent and used instead.
+        const std::optional<std::uint64_t> index = encodePulses(mode_, a, positions, s);
+        const CodedPulses sent = decodePulses(mode_, a, index.value_or(0));
+        positions = sent.positions;
+        for (int k = 0; k < kPulsesPerSubframe; ++k)
+            if (positions[k] != kNoPulse) c[positions[k]] += sent.signs[k];
+        frame.code.add(CodedParameter::pulses, a, index.value_or(0), pulseCodeBits(mode_));
+    } else {
+        for (std::int32_t p : positions)
+            if (p != kNoPulse) c[p] += s[p];
+    }
     std::copy(positions.begin(), positions.end(),
               frame.pulsePositions.begin() + a * kPulsesPerSubframe);
-
-    std::fill(c.begin(), c.end(), 0.0);
-    for (std::int32_t p : positions)
-        if (p != kNoPulse) c[p] += s[p];
 
     std::array<double, kSubframeSamples> z{};
     convolve(c, h, z);
     const double energy = dot(z, z);
     const double gc = energy != 0.0 ? dot(x2, z) / energy : kSilentCodeGain;
     frame.codebookGain[a] = gc;
+    frame.codebookGainApplied[a] = gc;
+    if (quantising()) keepUnscaledCode(a, c, z);
     for (double& value : c) value *= gc;
 }
 

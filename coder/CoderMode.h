@@ -108,6 +108,13 @@ struct LagCode {
 };
 using LagCodes = std::array<LagCode, kSubframes>;
 
+// How a subframe's gains gp and gc are sent (GainQuantiser.h).
+enum class GainCoding {
+    scalar,     // gp and gc's correction factor each on its own: 4 + 5 bits
+    joint,      // the pair (gp, correction) as one vector of `gainBits`
+    jointPair,  // the pairs of two subframes, 0 with 1 and 2 with 3, as one vector of `gainBits`
+};
+
 struct CoderModeRules {
     std::string_view rate;        // kbit/s as the windows show it: "12.2", "7.40"
     std::string_view fileSuffix;  // the mode's part of an output name: "_12.20", "_07.40"
@@ -118,6 +125,9 @@ struct CoderModeRules {
     int lsfBits;
     PulseLayout pulseLayout;
     LagCodes lagCodes;  // subframes 0..3, when the parameters are quantised
+    GainCoding gainCoding;
+    int gainBits;   // joint: per subframe; jointPair: per pair of subframes; scalar: 4 + 5
+    int frameBits;  // every parameter of a quantised frame together
     SignRule signRule;
     EnhancementRule enhancementRule;
 };
@@ -141,6 +151,9 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
                    {LagCoding::relative, 6},
                    {LagCoding::absolute, 9},
                    {LagCoding::relative, 6}}},
+     .gainCoding = GainCoding::scalar,
+     .gainBits = 9,
+     .frameBits = 244,
      .signRule = SignRule::residualAndTarget,
      .enhancementRule = EnhancementRule::gentle},
     {.rate = "10.2",
@@ -153,6 +166,9 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
                    {LagCoding::relative, 5},
                    {LagCoding::absolute, 8},
                    {LagCoding::relative, 5}}},
+     .gainCoding = GainCoding::joint,
+     .gainBits = 7,
+     .frameBits = 204,
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
     {.rate = "7.95",
@@ -167,6 +183,9 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
                    {LagCoding::relative, 6},
                    {LagCoding::absolute, 8},
                    {LagCoding::relative, 6}}},
+     .gainCoding = GainCoding::scalar,
+     .gainBits = 9,
+     .frameBits = 159,
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
     {.rate = "7.40",
@@ -181,6 +200,9 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
                    {LagCoding::relative, 5},
                    {LagCoding::absolute, 8},
                    {LagCoding::relative, 5}}},
+     .gainCoding = GainCoding::joint,
+     .gainBits = 7,
+     .frameBits = 148,
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
     {.rate = "6.70",
@@ -195,6 +217,9 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
                    {LagCoding::relative, 4},
                    {LagCoding::absolute, 8},
                    {LagCoding::relative, 4}}},
+     .gainCoding = GainCoding::joint,
+     .gainBits = 7,
+     .frameBits = 134,
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
     {.rate = "5.90",
@@ -209,6 +234,9 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
                    {LagCoding::relative, 4},
                    {LagCoding::absolute, 8},
                    {LagCoding::relative, 4}}},
+     .gainCoding = GainCoding::joint,
+     .gainBits = 6,
+     .frameBits = 118,
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
     {.rate = "5.15",
@@ -223,6 +251,9 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
                    {LagCoding::relative, 4},
                    {LagCoding::relative, 4},
                    {LagCoding::relative, 4}}},
+     .gainCoding = GainCoding::joint,
+     .gainBits = 6,
+     .frameBits = 103,
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
     {.rate = "4.75",
@@ -237,6 +268,9 @@ inline constexpr std::array<CoderModeRules, kModeCount> kCoderModes{{
                    {LagCoding::relative, 4},
                    {LagCoding::relative, 4},
                    {LagCoding::relative, 4}}},
+     .gainCoding = GainCoding::jointPair,
+     .gainBits = 8,
+     .frameBits = 95,
      .signRule = SignRule::targetOnly,
      .enhancementRule = EnhancementRule::standard},
 }};

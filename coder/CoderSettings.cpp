@@ -46,7 +46,11 @@ constexpr SettingChoice kResolutionChoices[] = {
 constexpr std::array kInterpolationValues{LpInterpolation::off, LpInterpolation::lsf};
 constexpr SettingChoice kInterpolationChoices[] = {{"off", "", "wył."}, {"lsf", "lsf", "LSF"}};
 
+constexpr std::array kQuantisationValues{false, true};
+constexpr SettingChoice kQuantisationChoices[] = {{"off", "", "wył."}, {"on", "q", "wł."}};
+
 constexpr std::string_view kResolutionRows[] = {"1/3", "1/6"};
+constexpr std::string_view kOnRow[] = {"on"};
 constexpr std::string_view kLsfRow[] = {"lsf"};
 constexpr std::string_view kOffRow[] = {"off"};
 
@@ -200,6 +204,21 @@ const SettingDescriptor kSettings[] = {
         .shortLabel = "słownik adaptacyjny",
         .tip = "Udział słownika adaptacyjnego (wysokości tonu); to samo co „Opcje dodatkowe” okna "
                "głównego.",
+    },
+    {
+        .name = "quantisation",
+        .kind = SettingKind::choice,
+        .values = "off, on",
+        .meaning = "every parameter quantised with the mode's bits, as a decoder would receive it",
+        .choiceIn = choiceIn<&CoderSettings::quantisation, kQuantisationValues>,
+        .choose = choose<&CoderSettings::quantisation, kQuantisationValues>,
+        .choices = kQuantisationChoices,
+        .ablation = kOnRow,
+        .label = "Kwantyzacja parametrów",
+        .shortLabel = "kwantyzacja",
+        .tip = "wł.: LSF, opóźnienia, impulsy i wzmocnienia kwantowane bitami trybu (244 bity na "
+               "ramkę przy 12.2 kbit/s ... 95 przy 4.75); synteza jest wtedy tym, co odtworzy "
+               "dekoder z samych bitów.",
     },
 };
 

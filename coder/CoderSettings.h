@@ -47,6 +47,9 @@ struct CoderSettings {
     bool enhancement = true;           // the excitation enhancement
     bool lagWindow = true;             // the lag window on the LP autocorrelations
     bool adaptiveCodebook = true;      // the adaptive codebook (pitch) contribution
+    // Every parameter quantised with the mode's bits, closed-loop, so that
+    // the synthesis is what a decoder rebuilds from the bits alone.
+    bool quantisation = false;
 
     bool operator==(const CoderSettings&) const = default;
     bool isDefault() const { return *this == CoderSettings{}; }

@@ -1,6 +1,6 @@
 // Excitation and its pitch enhancement, one subframe. Reads
-// `adaptiveExcitation` (gp*v), `algebraicExcitation` (gc*c) and `pitchGain`
-// gp of currentFrame and the coder mode; writes `excitation` u and
+// `adaptiveExcitation` (gp*v), `algebraicExcitation` (gc*c) and
+// `pitchGainApplied` gp of currentFrame and the coder mode; writes `excitation` u and
 // `enhancedExcitation` u' for the subframe.
 //
 // u = gp*v + gc*c is the adaptive codebook's memory. When gp > 0.5 the pitch
@@ -43,7 +43,7 @@ void SpeechCoder::buildExcitation(int a) {
     for (int n = 0; n < kSubframeSamples; ++n) u[n] = adaptive[n] + algebraic[n];
     std::copy(u.begin(), u.end(), enhanced.begin());
 
-    const double gp = frame.pitchGain[a];
+    const double gp = frame.pitchGainApplied[a];
     if (!settings_.enhancement || gp <= kMinEnhancedGain) return;
 
     double E1 = 0.0;

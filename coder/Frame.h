@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 
+#include "coder/FrameCode.h"
 #include "coder/Lengths.h"
 #include "sound/SpeechInput.h"
 
@@ -73,11 +74,30 @@ struct FrameRecord {
     Signal signSelector;                                                         // b(n)
     Signal pulseSign;                                                            // s(n) = +1 or -1
     std::array<std::int32_t, kSubframes * kPulsesPerSubframe> pulsePositions;    // -1 = none
-    Signal algebraicExcitation;                   // c(n), scaled in place to gc*c(n)
-    std::array<double, kSubframes> codebookGain;  // gc
-    Signal enhancedExcitation;                    // u'(n)
-    Signal synthesizedSpeech;                     // s'(n), output of SaveOption 1
-    Signal weightedSynthesizedSpeech;             // sw'(n)
+    Signal algebraicExcitation;                          // c(n), scaled in place to gc*c(n)
+    std::array<double, kSubframes> codebookGain;         // gc
+    Signal enhancedExcitation;                           // u'(n)
+    Signal synthesizedSpeech;                            // s'(n), output of SaveOption 1
+    Signal weightedSynthesizedSpeech;                    // sw'(n)
+    std::array<double, kSubframes> codebookGainApplied;  // the gain applied to c(n)
+
+    // The quantised coder's (quantisation on); zero otherwise. The synthesis
+    // filter 1/A(z) of every subframe is then the quantised set's, the
+    // weighting filter keeps the analysed one; `pitchGain` and `codebookGain`
+    // stay the optimal gains, the applied ones are the quantised.
+    bool lpQuantised;
+    std::array<double, kLpOrder> lsfQuantisedI;   // radians; one set: the frame's set again
+    std::array<double, kLpOrder> lsfQuantisedII;  // the next frame interpolates from it
+    LpCoeffs lpCoeffsQuantisedI;
+    LpCoeffs lpCoeffsQuantisedII;
+    // With LP interpolation: each subframe's quantised set.
+    bool lpQuantisedInterpolated;
+    std::array<LpCoeffs, kSubframes> lpCoeffsQuantisedInterpolated;
+    // The predictors' memories after this frame: the LSF quantiser's residual
+    // and the gain quantiser's prediction errors (dB, the latest first).
+    std::array<double, kLpOrder> lsfPredictorResidual;
+    std::array<double, 4> gainPredictorErrors;
+    FrameCode code;  // every index, exactly the mode's bits
 };
 
 // Zeroes every field and sets every pulse position to kNoPulse. (The fields

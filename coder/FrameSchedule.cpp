@@ -16,6 +16,9 @@
 //   post-filter of subframe a, which needs nothing of a + 1.
 // Every value is formed by the same operations in the same order as in stage
 // order, so both schedules give the same records bit for bit.
+//
+// The quantised coder has an order of its own (QuantiseGains.cpp): the gains
+// are quantised between the algebraic codebook and the excitation.
 #include "coder/Filters.h"
 #include "coder/SpeechCoder.h"
 #include "coder/Subframe.h"
@@ -23,6 +26,7 @@
 namespace zorvel {
 
 void SpeechCoder::codeFrame() {
+    if (quantising()) return codeFrameQuantised();
     switch (schedule) {
         case FrameSchedule::stageOrder:
             return codeFrameInStageOrder();
@@ -34,6 +38,7 @@ void SpeechCoder::codeFrame() {
 void SpeechCoder::analyseFrame() {
     if (settings_.highPass) highPassInput();
     analyseLp();
+    if (quantising()) quantiseLp();
     if (settings_.lpInterpolation == LpInterpolation::lsf) interpolateLp();
     findOpenLoopLags();
     computeImpulseResponses();

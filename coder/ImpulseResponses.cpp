@@ -7,6 +7,7 @@
 // A(z/g1)/A(z/g2), an all-pole pass over it adds 1/A(z).
 #include "coder/Filters.h"
 #include "coder/SpeechCoder.h"
+#include "coder/Subframe.h"
 
 namespace zorvel {
 namespace {
@@ -62,19 +63,24 @@ void computePair(const LpCoeffs& a, const LpCoeffs& wa, Response& h, const LpCoe
 
 void SpeechCoder::computeImpulseResponses() {
     FrameRecord& frame = *currentFrame_;
-    computePair(frame.lpCoeffsI, frame.lpCoeffsI, frame.impulseResponseI, frame.lpCoeffsII,
-                frame.lpCoeffsII, frame.impulseResponseII, weighting_);
-    if (!frame.lpInterpolated) return;
-    // Each subframe's own response: an analysed set's is there already, the
-    // interpolated ones are computed two by two.
+    // The poles are the synthesis filter's sets (the quantised ones where the
+    // coder quantises), the zeros the weighting filter's (the analysed ones).
+    const LpCoeffs& polesI = frame.lpQuantised ? frame.lpCoeffsQuantisedI : frame.lpCoeffsI;
+    const LpCoeffs& polesII = frame.lpQuantised ? frame.lpCoeffsQuantisedII : frame.lpCoeffsII;
+    computePair(polesI, frame.lpCoeffsI, frame.impulseResponseI, polesII, frame.lpCoeffsII,
+                frame.impulseResponseII, weighting_);
+    if (!subframesHaveOwnLp(frame)) return;
+    // Each subframe's own response: that of a subframe whose sets are set
+    // I's or set II's is there already, the others are computed two by two.
     std::array<int, kSubframes> pending{};
     int count = 0;
     for (int a = 0; a < kSubframes; ++a) {
-        const LpCoeffs& lp = frame.lpCoeffsInterpolated[a];
+        const LpCoeffs& poles = subframeLpCoeffs(frame, a);
+        const LpCoeffs& zeros = subframeWeightingLpCoeffs(frame, a);
         Response& h = frame.impulseResponseInterpolated[a];
-        if (lp == frame.lpCoeffsI)
+        if (poles == polesI && zeros == frame.lpCoeffsI)
             h = frame.impulseResponseI;
-        else if (lp == frame.lpCoeffsII)
+        else if (poles == polesII && zeros == frame.lpCoeffsII)
             h = frame.impulseResponseII;
         else
             pending[count++] = a;
@@ -83,14 +89,14 @@ void SpeechCoder::computeImpulseResponses() {
     for (; k + 1 < count; k += 2) {
         const int a = pending[k];
         const int b = pending[k + 1];
-        computePair(frame.lpCoeffsInterpolated[a], frame.lpCoeffsInterpolated[a],
-                    frame.impulseResponseInterpolated[a], frame.lpCoeffsInterpolated[b],
-                    frame.lpCoeffsInterpolated[b], frame.impulseResponseInterpolated[b],
+        computePair(subframeLpCoeffs(frame, a), subframeWeightingLpCoeffs(frame, a),
+                    frame.impulseResponseInterpolated[a], subframeLpCoeffs(frame, b),
+                    subframeWeightingLpCoeffs(frame, b), frame.impulseResponseInterpolated[b],
                     weighting_);
     }
     if (k < count) {
         const int a = pending[k];
-        ResponseRecursion alone(frame.lpCoeffsInterpolated[a], frame.lpCoeffsInterpolated[a],
+        ResponseRecursion alone(subframeLpCoeffs(frame, a), subframeWeightingLpCoeffs(frame, a),
                                 weighting_, frame.impulseResponseInterpolated[a]);
         for (int i = 0; i < kImpulseResponseSamples; ++i) alone.step(i);
     }

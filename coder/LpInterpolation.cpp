@@ -1,7 +1,11 @@
 // LP interpolation between subframes, when the settings ask for it. Reads
 // `lpCoeffsI` and `lpCoeffsII` of currentFrame and `lsfII` of previousFrame;
 // writes `lpInterpolated`, `lpCoeffsInterpolated` and `lsfII` of
-// currentFrame.
+// currentFrame. Where the coder quantises, the quantised sets are
+// interpolated alike for the synthesis filter (`lsfQuantisedI`/`II` of
+// currentFrame and `lsfQuantisedII` of previousFrame into
+// `lpCoeffsQuantisedInterpolated`), the analysed ones for the weighting
+// filter.
 //
 // The sets are interpolated in line spectral frequencies, in which
 // interpolated sets stay ordered and so every filter stays stable. With two
@@ -20,16 +24,26 @@
 #include "coder/SpeechCoder.h"
 
 namespace zorvel {
+
 namespace {
 
-// The frequencies of A(z) = 1, the silent past: k pi / 11.
-const LineSpectralFrequencies& silentPast() {
-    static const LineSpectralFrequencies w = [] {
-        LpCoeffs flat{};
-        flat[0] = 1.0;
-        return *lpToLsf(flat);
-    }();
-    return w;
+// Each subframe's set from the previous frame's last set `past` and the
+// frame's sets (I and II; one set: II), as the comment above describes;
+// `asSetI` and `asSetII` are the LP sets of `first` and `second`.
+void interpolateSets(bool twoSets, const LineSpectralFrequencies* past,
+                     const LineSpectralFrequencies& first, const LineSpectralFrequencies& second,
+                     const LpCoeffs& asSetI, const LpCoeffs& asSetII,
+                     std::array<LpCoeffs, kSubframes>& sets) {
+    if (twoSets) {
+        sets[0] = past ? lsfToLp(interpolateLsf(*past, first, 0.5)) : asSetI;
+        sets[1] = asSetI;
+        sets[2] = lsfToLp(interpolateLsf(first, second, 0.5));
+        sets[3] = asSetII;
+    } else {
+        for (int a = 0; a < kSubframes - 1; ++a)
+            sets[a] = past ? lsfToLp(interpolateLsf(*past, second, (a + 1) / 4.0)) : asSetII;
+        sets[kSubframes - 1] = asSetII;
+    }
 }
 
 }  // namespace
@@ -37,6 +51,16 @@ const LineSpectralFrequencies& silentPast() {
 void SpeechCoder::interpolateLp() {
     FrameRecord& frame = *currentFrame_;
     const FrameRecord& previous = *previousFrame_;
+    // The quantised sets always have frequencies; the first frame starts
+    // from the silent past.
+    if (frame.lpQuantised) {
+        const LineSpectralFrequencies& past =
+            frameCount_ == 1 ? silentLsf() : LineSpectralFrequencies(previous.lsfQuantisedII);
+        interpolateSets(rulesOf(mode_).twoLpAnalyses, &past, frame.lsfQuantisedI,
+                        frame.lsfQuantisedII, frame.lpCoeffsQuantisedI, frame.lpCoeffsQuantisedII,
+                        frame.lpCoeffsQuantisedInterpolated);
+        frame.lpQuantisedInterpolated = true;
+    }
     // The record comes cleared (readFrame): no interpolation and no
     // frequencies until they are found.
     const std::optional<LineSpectralFrequencies> second = lpToLsf(frame.lpCoeffsII);
@@ -45,24 +69,17 @@ void SpeechCoder::interpolateLp() {
 
     std::optional<LineSpectralFrequencies> past;
     if (frameCount_ == 1)
-        past = silentPast();
+        past = silentLsf();
     else if (previous.lsfII[0] > 0.0)
         past = previous.lsfII;
 
-    auto& sets = frame.lpCoeffsInterpolated;
+    std::optional<LineSpectralFrequencies> first = second;
     if (rulesOf(mode_).twoLpAnalyses) {
-        const std::optional<LineSpectralFrequencies> first = lpToLsf(frame.lpCoeffsI);
+        first = lpToLsf(frame.lpCoeffsI);
         if (!first) return;
-        sets[0] = past ? lsfToLp(interpolateLsf(*past, *first, 0.5)) : frame.lpCoeffsI;
-        sets[1] = frame.lpCoeffsI;
-        sets[2] = lsfToLp(interpolateLsf(*first, *second, 0.5));
-        sets[3] = frame.lpCoeffsII;
-    } else {
-        for (int a = 0; a < kSubframes - 1; ++a)
-            sets[a] =
-                past ? lsfToLp(interpolateLsf(*past, *second, (a + 1) / 4.0)) : frame.lpCoeffsII;
-        sets[kSubframes - 1] = frame.lpCoeffsII;
     }
+    interpolateSets(rulesOf(mode_).twoLpAnalyses, past ? &*past : nullptr, *first, *second,
+                    frame.lpCoeffsI, frame.lpCoeffsII, frame.lpCoeffsInterpolated);
     frame.lpInterpolated = true;
 }
 

@@ -198,6 +198,15 @@ LpCoeffs lsfToLp(const LineSpectralFrequencies& w) {
     return a;
 }
 
+const LineSpectralFrequencies& silentLsf() {
+    static const LineSpectralFrequencies w = [] {
+        LpCoeffs flat{};
+        flat[0] = 1.0;
+        return *lpToLsf(flat);
+    }();
+    return w;
+}
+
 LineSpectralFrequencies interpolateLsf(const LineSpectralFrequencies& from,
                                        const LineSpectralFrequencies& to, double t) {
     LineSpectralFrequencies w{};

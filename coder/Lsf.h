@@ -28,6 +28,9 @@ std::optional<LineSpectralFrequencies> lpToLsf(const LpCoeffs& a);
 // factors 1 - 2 cos(w) z^-1 + z^-2 and the trivial zeros, A = (P + Q) / 2.
 LpCoeffs lsfToLp(const LineSpectralFrequencies& w);
 
+// The frequencies of A(z) = 1, the silent past before a first frame: k pi / 11.
+const LineSpectralFrequencies& silentLsf();
+
 // (1 - t) from + t to, frequency by frequency; ordered sets stay ordered.
 LineSpectralFrequencies interpolateLsf(const LineSpectralFrequencies& from,
                                        const LineSpectralFrequencies& to, double t);

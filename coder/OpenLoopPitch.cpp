@@ -85,7 +85,7 @@ void SpeechCoder::findOpenLoopLags() {
                                    : speech.subspan((a - 1) * L, L);
             const auto out = a == 0 ? std::span<const double>(previous.weightedSpeech).last(L)
                                     : std::span<const double>(sw.subspan((a - 1) * L, L));
-            weightingFilter(subframeLpCoeffs(frame, a), in, out, speech.subspan(a * L, L),
+            weightingFilter(subframeWeightingLpCoeffs(frame, a), in, out, speech.subspan(a * L, L),
                             sw.subspan(a * L, L), weighting_);
         }
     } else {

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "coder/LsfQuantiser.h"
 #include "sound/Wave.h"
 
 namespace zorvel {
@@ -14,7 +15,8 @@ SpeechCoder::SpeechCoder(const std::filesystem::path& inputName, CoderMode mode,
                          const CoderSettings& settings)
     : SpeechCoder(SpeechInput(inputName), mode, settings) {}
 
-SpeechCoder::SpeechCoder(SpeechInput input, CoderMode mode, const CoderSettings& settings)
+SpeechCoder::SpeechCoder(SpeechInput input, CoderMode mode, const CoderSettings& settings,
+                         std::shared_ptr<const QuantiserTables> tables)
     : input(std::move(input)),
       mode_(mode),
       settings_(settings),
@@ -22,6 +24,13 @@ SpeechCoder::SpeechCoder(SpeechInput input, CoderMode mode, const CoderSettings&
       postFilter_(filterFactors(settings.postfilterNum, settings.postfilterDen)) {
     if (auto problem = settingsProblem(settings)) throw InvalidSettings(std::move(*problem));
     if (settings.highPass) highPass_ = butterworthHighPass(*settings.highPass);
+    if (settings.quantisation) {
+        // The built-in tables live as long as the program.
+        if (!tables)
+            tables = std::shared_ptr<const QuantiserTables>(&defaultQuantiserTables(),
+                                                            [](const QuantiserTables*) {});
+        useQuantiserTables(std::move(tables));
+    }
     buildLpWindows(mode_, lpWindowI_, lpWindowII_);
     interpolationTable6_ = buildInterpolationTable6();
     previousFrame_ = std::make_unique<FrameRecord>();
@@ -33,6 +42,12 @@ SpeechCoder::SpeechCoder(SpeechInput input, CoderMode mode, const CoderSettings&
 }
 
 SpeechCoder::~SpeechCoder() = default;
+
+void SpeechCoder::useQuantiserTables(std::shared_ptr<const QuantiserTables> tables) {
+    checkLsfTables(*tables);
+    gainQuantiser_ = std::make_unique<GainQuantiser>(*tables, mode_);
+    quantiserTables_ = std::move(tables);
+}
 
 void SpeechCoder::reset() {
     clearFrameRecord(*previousFrame_);

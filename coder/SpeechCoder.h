@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <ostream>
+#include <span>
 
 #include "coder/AnalyseLp.h"
 #include "coder/Checkpoints.h"
@@ -18,8 +19,11 @@
 #include "coder/CoderSettings.h"
 #include "coder/Filters.h"
 #include "coder/Frame.h"
+#include "coder/GainQuantiser.h"
 #include "coder/HighPass.h"
 #include "coder/InterpolationTable.h"
+#include "coder/LagCodes.h"
+#include "coder/QuantiserTables.h"
 #include "sound/SpeechInput.h"
 
 namespace zorvel {
@@ -62,8 +66,12 @@ class SpeechCoder {
     // InvalidSettings.
     SpeechCoder(const std::filesystem::path& inputName, CoderMode mode,
                 const CoderSettings& settings = {});
-    // The same on an input already opened, e.g. an in-memory stream.
-    SpeechCoder(SpeechInput input, CoderMode mode, const CoderSettings& settings = {});
+    // The same on an input already opened, e.g. an in-memory stream. The
+    // quantised coder takes `tables` where given, the built-in ones
+    // otherwise; tables that lack one of the mode's throw
+    // QuantiserTablesError.
+    SpeechCoder(SpeechInput input, CoderMode mode, const CoderSettings& settings = {},
+                std::shared_ptr<const QuantiserTables> tables = nullptr);
     ~SpeechCoder();
     SpeechCoder(const SpeechCoder&) = delete;
     SpeechCoder& operator=(const SpeechCoder&) = delete;
@@ -107,7 +115,13 @@ class SpeechCoder {
     // when reading has not failed (an end of input is no failure).
     int inputReadError() const { return input.readError(); }
 
+    // The quantised coder (quantisation on) runs its own order of the stages
+    // whatever the schedule.
     FrameSchedule schedule = FrameSchedule::sideBySide;
+
+    // Set before the first frame, a training pass of the quantised coder:
+    // its gains stay unquantised, and each subframe's are told here.
+    std::function<void(const GainObservation&)> gainObserver;
 
     // The checkpoints kept while coding and used by goToFrame. By default the
     // coder keeps its own; a store given here (for instance one filled by
@@ -148,6 +162,8 @@ class SpeechCoder {
     void findOpenLoopLags();
     void computeImpulseResponses();
     void computeLpResidual();
+    // Where the coder quantises, after analyseLp.
+    void quantiseLp();
     // Subframe stages (a = 0..3), in pipeline order.
     void searchAdaptiveCodebook(int a);
     void computeLtpResidual(int a);
@@ -155,6 +171,9 @@ class SpeechCoder {
     void buildExcitation(int a);
     void synthesizeSubframe(int a);
     void postFilterSubframe(int a);
+    // Where the coder quantises, after the algebraic codebook (with the
+    // pair coding of gains, after that of the pair's second subframe).
+    void quantiseGains(int a);
     // Closing stage.
     void updateQualityMeasures();
 
@@ -168,6 +187,26 @@ class SpeechCoder {
     void analyseFrame();
     void codeFrameInStageOrder();
     void codeFrameSideBySide();
+    // The quantised coder's frame (QuantiseGains.cpp).
+    void codeFrameQuantised();
+    bool quantising() const { return settings_.quantisation; }
+    // The code of subframe a's lag: absolute, or relative to the lag of
+    // subframe a - 1 of the current record.
+    LagCodebook lagCodebook(int a) const;
+    // The gain gp takes before the algebraic codebook: quantised where it is
+    // sent alone.
+    double pitchGainBeforeCodebook(int a, double gp);
+    void keepUnscaledAdaptive(int a, std::span<const double, kSubframeSamples> v,
+                              std::span<const double, kSubframeSamples> y);
+    void keepUnscaledCode(int a, std::span<const double, kSubframeSamples> c,
+                          std::span<const double, kSubframeSamples> z);
+    // The adaptive vector of subframe a formed again from the excitation
+    // before it (its lag as found).
+    void rebuildAdaptiveVector(int a);
+    // The excitation with the applied gains, the adaptive contribution's
+    // filter memory, the synthesis and the post-filter of subframe a.
+    void finishSubframe(int a);
+    void useQuantiserTables(std::shared_ptr<const QuantiserTables> tables);
     // The synthesis of subframe a (< 3) and the next subframe's zero-input
     // response side by side.
     void synthesizeSubframeWithNextZeroInput(int a);
@@ -218,6 +257,21 @@ class SpeechCoder {
     Signal unitImpulse_{};
     bool keepsCheckpoints_ = true;
     std::shared_ptr<CheckpointStore> checkpoints_;
+
+    // The quantised coder's tables and gain quantiser; none otherwise.
+    std::shared_ptr<const QuantiserTables> quantiserTables_;
+    std::unique_ptr<GainQuantiser> gainQuantiser_;
+    // Each subframe's vectors before their gains, kept by the searches of
+    // the frame being coded for the gains as sent.
+    using SubframeVector = std::array<double, kSubframeSamples>;
+    struct UnscaledVectors {
+        std::array<SubframeVector, kSubframes> adaptive;          // v
+        std::array<SubframeVector, kSubframes> adaptiveFiltered;  // y = v * h
+        std::array<SubframeVector, kSubframes> code;              // c
+        std::array<SubframeVector, kSubframes> codeFiltered;      // z = c * h
+        std::array<int, kSubframes> pitchIndex;                   // the scalar coding's gp
+    };
+    UnscaledVectors unscaled_{};
 };
 
 }  // namespace zorvel

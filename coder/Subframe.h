@@ -49,6 +49,10 @@ inline bool inFirstHalf(int a) { return a * kSubframeSamples < kHalfFrameSamples
 // The LP set of subframe a's synthesis filter 1/A(z): the synthesis, the
 // zero-input response, the impulse response's poles and the post-filter.
 inline const LpCoeffs& subframeLpCoeffs(const FrameRecord& frame, int a) {
+    if (frame.lpQuantised) {
+        if (frame.lpQuantisedInterpolated) return frame.lpCoeffsQuantisedInterpolated[a];
+        return inFirstHalf(a) ? frame.lpCoeffsQuantisedI : frame.lpCoeffsQuantisedII;
+    }
     if (frame.lpInterpolated) return frame.lpCoeffsInterpolated[a];
     return inFirstHalf(a) ? frame.lpCoeffsI : frame.lpCoeffsII;
 }
@@ -82,10 +86,15 @@ inline SynthesisBlock synthesisBlockOf(const FrameRecord& frame, const LpCoeffs&
 }
 
 // h(0..39): the first 40 samples of the weighted synthesis filter's response.
+// Whether each subframe has its own LP sets, and so its own impulse response.
+inline bool subframesHaveOwnLp(const FrameRecord& frame) {
+    return frame.lpInterpolated || frame.lpQuantisedInterpolated;
+}
+
 inline ConstSubframeSpan subframeImpulseResponse(const FrameRecord& frame, int a) {
-    const ImpulseResponse& h = frame.lpInterpolated ? frame.impulseResponseInterpolated[a]
-                               : inFirstHalf(a)     ? frame.impulseResponseI
-                                                    : frame.impulseResponseII;
+    const ImpulseResponse& h = subframesHaveOwnLp(frame) ? frame.impulseResponseInterpolated[a]
+                               : inFirstHalf(a)          ? frame.impulseResponseI
+                                                         : frame.impulseResponseII;
     return ConstSubframeSpan(h.data(), kSubframeSamples);
 }
 

@@ -23,10 +23,10 @@ std::vector<std::string> namesOf(const std::vector<AblationRow>& rows) {
 
 TEST(AblationRows, EachToolChangedAloneInOrder) {
     const std::vector<AblationRow> rows = ablationRows(CoderSettings{});
-    EXPECT_EQ(namesOf(rows),
-              (std::vector<std::string>{"default", "pitch-resolution=1/3", "pitch-resolution=1/6",
-                                        "lp-interpolation=lsf", "high-pass=80", "enhancement=off",
-                                        "lag-window=off", "adaptive-codebook=off"}));
+    EXPECT_EQ(namesOf(rows), (std::vector<std::string>{
+                                 "default", "pitch-resolution=1/3", "pitch-resolution=1/6",
+                                 "lp-interpolation=lsf", "high-pass=80", "enhancement=off",
+                                 "lag-window=off", "adaptive-codebook=off", "quantisation=on"}));
     // Each row differs from the first in exactly the one setting it names.
     for (std::size_t r = 1; r < rows.size(); ++r) {
         CoderSettings expected;
@@ -43,10 +43,10 @@ TEST(AblationRows, ARowEqualToTheFirstIsLeftOut) {
     base.lpInterpolation = LpInterpolation::lsf;
     base.adaptiveCodebook = false;
     const std::vector<AblationRow> rows = ablationRows(base);
-    EXPECT_EQ(namesOf(rows),
-              (std::vector<std::string>{"lp-interpolation=lsf, adaptive-codebook=off",
-                                        "pitch-resolution=1/3", "pitch-resolution=1/6",
-                                        "high-pass=80", "enhancement=off", "lag-window=off"}))
+    EXPECT_EQ(namesOf(rows), (std::vector<std::string>{
+                                 "lp-interpolation=lsf, adaptive-codebook=off",
+                                 "pitch-resolution=1/3", "pitch-resolution=1/6", "high-pass=80",
+                                 "enhancement=off", "lag-window=off", "quantisation=on"}))
         << "the first row named by what differs from the defaults, the others from it";
     for (std::size_t r = 1; r < rows.size(); ++r) EXPECT_NE(rows[r].settings, base);
     // A high-pass at the row's own cut-off already: that row goes too.

@@ -170,7 +170,7 @@ TEST(CoderSettings, NamesWhatDiffersFromTheDefaults) {
     EXPECT_EQ(names, (std::vector<std::string>{"pitch-resolution", "lp-interpolation", "high-pass",
                                                "gamma1", "gamma2", "postfilter-num",
                                                "postfilter-den", "postfilter-tilt", "enhancement",
-                                               "lag-window", "adaptive-codebook"}));
+                                               "lag-window", "adaptive-codebook", "quantisation"}));
 }
 
 // The table itself: each setting lives in the one member its kind names, its

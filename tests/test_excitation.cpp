@@ -36,6 +36,7 @@ TEST_P(Enhancement, FactorAndKeptEnergy) {
         fr.algebraicExcitation[n] = u(rng);         // gc * c
     }
     fr.pitchGain[a] = tc.gp;
+    fr.pitchGainApplied[a] = tc.gp;
     coder.buildExcitation(a);
 
     long double E1 = 0.0L, E2 = 0.0L;

@@ -2,6 +2,7 @@
 // read back), the held-out table, the output rules and the refusals.
 #include <gtest/gtest.h>
 
+#include "coder/GainTraining.h"
 #include "coder/LsfQuantiser.h"
 #include "coder/LsfTraining.h"
 #include "coder/QuantiserTables.h"
@@ -32,9 +33,17 @@ TEST(Train, WritesTheTablesTheLibraryTrainsAndMeasuresTheHeldOutList) {
                                              analyseLsfSets(SpeechInput(second))};
     QuantiserTables expected;
     trainLsfTables(files, expected);
+    // The gains, observed in the coder quantising with those LSF quantisers.
+    addProvisionalGainTables(expected);
+    const std::vector<GainTrainingFile> gains{
+        observeGains([] { return SpeechInput(test::samplePath()); }, expected),
+        observeGains([&] { return SpeechInput(second); }, expected)};
+    trainGainTables(gains, expected);
     expected.setText("provenance", "zorvel-cli train: 2 files, 849 frames");
     EXPECT_EQ(readText(dir / "t.zvqt"), tablesBytes(expected));
     EXPECT_NO_THROW(checkLsfTables(readQuantiserTables(dir / "t.zvqt")));
+    for (CoderMode mode : kAllCoderModes)
+        EXPECT_NO_THROW(GainQuantiser(readQuantiserTables(dir / "t.zvqt"), mode));
 
     // One row per set of each budget, in the order of the designs.
     std::istringstream table(r.out);

@@ -74,6 +74,7 @@ CoderSettings everyFieldChanged() {
     s.enhancement = false;
     s.lagWindow = false;
     s.adaptiveCodebook = false;
+    s.quantisation = true;
     return s;
 }
 
@@ -176,6 +177,9 @@ TEST_F(DialogTest, EachControlSetsItsSettingAndMarksItsRow) {
         {"adaptive-codebook",
          [](DialogTest& t) { t.control<QCheckBox>("Setting_adaptive-codebook").setChecked(false); },
          [](CoderSettings& s) { s.adaptiveCodebook = false; }},
+        {"quantisation",
+         [](DialogTest& t) { t.control<QComboBox>("Setting_quantisation").setCurrentIndex(1); },
+         [](CoderSettings& s) { s.quantisation = true; }},
     };
     ASSERT_EQ(cases.size(), settingDescriptors().size());
     for (const Case& c : cases) {

@@ -269,7 +269,8 @@ TEST(ModeComparisonAblation, FillsInTheBackgroundWithTheCoreFigures) {
                             "filtr górnoprzepustowy: 80 Hz",
                             "poprawa pobudzenia: wył.",
                             "okno autokorelacji: wył.",
-                            "słownik adaptacyjny: wył."};
+                            "słownik adaptacyjny: wył.",
+                            "kwantyzacja: wł."};
     ASSERT_EQ(rows.size(), static_cast<std::size_t>(names.size()));
     for (int r = 0; r < names.size(); ++r)
         for (int m = 0; m < 8; ++m)
