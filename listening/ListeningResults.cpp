@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -59,6 +60,14 @@ int conditionGroup(const std::string& condition) {
     return anchorQ(condition) ? 2 : 1;
 }
 
+// The number a condition starts with: the rate of "12.2 kb/s".
+std::optional<double> leadingRate(const std::string& condition) {
+    char* end = nullptr;
+    const double rate = std::strtod(condition.c_str(), &end);
+    if (end == condition.c_str()) return std::nullopt;
+    return rate;
+}
+
 }  // namespace
 
 double studentT975(int degrees) {
@@ -107,7 +116,7 @@ ListeningResults aggregateRatings(std::span<const Rating> ratings) {
 
     // The kept scores of each condition, and the order conditions first appear in.
     std::map<ConditionKey, std::vector<int>> scores;
-    std::vector<ConditionKey> order;
+    std::vector<ConditionKey> order;  // each once
     for (const Rating& r : ratings) {
         if (excluded.contains(r.listener)) continue;
         ++results.ratingsKept;
@@ -116,10 +125,14 @@ ListeningResults aggregateRatings(std::span<const Rating> ratings) {
         if (added) order.push_back(key);
         it->second.push_back(r.score);
     }
-    std::stable_sort(order.begin(), order.end(), [](const ConditionKey& a, const ConditionKey& b) {
+    std::sort(order.begin(), order.end(), [](const ConditionKey& a, const ConditionKey& b) {
         const int ga = conditionGroup(a.condition), gb = conditionGroup(b.condition);
         if (ga != gb) return ga < gb;
-        return ga == 2 && *anchorQ(a.condition) > *anchorQ(b.condition);
+        if (ga == 2) return *anchorQ(a.condition) > *anchorQ(b.condition);
+        const std::optional<double> ra = leadingRate(a.condition), rb = leadingRate(b.condition);
+        if (ra.has_value() != rb.has_value()) return ra.has_value();
+        if (ra && *ra != *rb) return *ra > *rb;
+        return std::tie(a.condition, a.settings) < std::tie(b.condition, b.settings);
     });
 
     for (const ConditionKey& key : order) {

@@ -36,9 +36,10 @@ struct ConditionResult {
 };
 
 struct ListeningResults {
-    // The hidden reference first, then the conditions in the order they first
-    // appear, then the anchors from the highest Q down. Conditions only the
-    // excluded listeners rated are absent.
+    // The hidden reference first, then the coded conditions from the highest
+    // rate down (a condition that names no rate after them, by name), the
+    // same rate by its settings, then the anchors from the highest Q down.
+    // Conditions only the excluded listeners rated are absent.
     std::vector<ConditionResult> conditions;
     std::vector<ListenerScreening> listeners;  // by name
     int ratings = 0;                           // all ratings read
