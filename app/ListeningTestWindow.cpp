@@ -31,7 +31,8 @@
 namespace zorvel {
 namespace {
 
-constexpr int kSliderHeight = 300;
+constexpr int kSliderHeight = 320;
+constexpr QSize kWindowSize{960, 660};
 constexpr int kColumnWidth = 56;
 constexpr int kScoreStep = 20;
 
@@ -40,7 +41,7 @@ constexpr int kScoreStep = 20;
 class QualityScale final : public QWidget {
   public:
     explicit QualityScale(QWidget* parent) : QWidget(parent) {
-        setMinimumWidth(fontMetrics().horizontalAdvance(kQualityWords[0]) + 24);
+        setMinimumWidth(fontMetrics().horizontalAdvance(kQualityWords[0]) + kNumbersWidth + 24);
     }
     void follow(QSlider* slider) {
         slider_ = slider;
@@ -59,19 +60,23 @@ class QualityScale final : public QWidget {
             return offset + handle / 2 +
                    QStyle::sliderPositionFromValue(kLowestScore, kHighestScore, value, span, true);
         };
-        painter.setPen(palette().color(QPalette::Mid));
-        for (int v = kLowestScore; v <= kHighestScore; v += kScoreStep)
-            painter.drawLine(width() - 10, row(v), width(), row(v));
-        painter.setPen(palette().color(QPalette::WindowText));
-        for (int v = kLowestScore; v < kHighestScore; v += kScoreStep) {
-            const int middle = row(v + kScoreStep / 2);
-            const QString word = qualityWord(v);
-            painter.drawText(QRect(0, middle - 10, width() - 14, 20),
-                             Qt::AlignRight | Qt::AlignVCenter, word);
+        const int words = width() - kNumbersWidth - 14;  // the words' right edge
+        for (int v = kLowestScore; v <= kHighestScore; v += kScoreStep) {
+            painter.setPen(palette().color(QPalette::Mid));
+            painter.drawLine(words + 4, row(v), width(), row(v));
+            painter.setPen(palette().color(QPalette::WindowText));
+            // Over its line, but for the top one, which stands under it.
+            const int top = v == kHighestScore ? row(v) + 1 : row(v) - 14;
+            painter.drawText(QRect(words + 4, top, kNumbersWidth, 13),
+                             Qt::AlignRight | Qt::AlignVCenter, QString::number(v));
         }
+        for (int v = kLowestScore; v < kHighestScore; v += kScoreStep)
+            painter.drawText(QRect(0, row(v + kScoreStep / 2) - 10, words, 20),
+                             Qt::AlignRight | Qt::AlignVCenter, qualityWord(v));
     }
 
   private:
+    static constexpr int kNumbersWidth = 28;  // "100" over its line
     QSlider* slider_ = nullptr;
 };
 
@@ -180,6 +185,7 @@ ListeningTestWindow::ListeningTestWindow(ListeningTestPlan plan, std::unique_ptr
     connect(next_, &QPushButton::clicked, this, &ListeningTestWindow::finishTrial);
     connect(stop, &QPushButton::clicked, this, &QWidget::close);
     buildTrialControls();
+    resize(kWindowSize);
 }
 
 ListeningTestWindow::~ListeningTestWindow() { stopSound(); }
@@ -207,7 +213,7 @@ void ListeningTestWindow::buildTrialControls() {
         slider->setTickPosition(QSlider::TicksBothSides);
         slider->setTickInterval(kScoreStep);
         slider->setPageStep(5);
-        slider->setMinimumHeight(kSliderHeight / 2);
+        slider->setMinimumHeight(kSliderHeight);
         slider->setAccessibleName(QStringLiteral("Ocena %1").arg(letter));
         auto* value = new QLabel(QStringLiteral("–"), grid_);
         value->setAlignment(Qt::AlignCenter);

@@ -60,7 +60,8 @@ void printTable(std::ostream& out, const ListeningResults& r) {
             << std::setw(w(settingsWidth)) << tableText(c.settings) << std::right << std::setw(8)
             << c.count << std::setw(9) << fixed(c.mean, 2);
         if (c.halfInterval)
-            out << std::setw(10) << "±" + fixed(*c.halfInterval, 2) << std::setw(9)
+            // "±" is two bytes of UTF-8 and one column on the screen.
+            out << std::setw(11) << "±" + fixed(*c.halfInterval, 2) << std::setw(9)
                 << fixed(c.mean - *c.halfInterval, 2) << std::setw(9)
                 << fixed(c.mean + *c.halfInterval, 2);
         else

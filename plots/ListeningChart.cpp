@@ -65,10 +65,12 @@ QString screeningNote(const ListeningResults& results) {
     QStringList left;
     for (const ListenerScreening& l : results.listeners)
         if (l.excluded) left << QString::fromStdString(l.listener);
-    const QString kept =
-        QStringLiteral("Słuchacze: %1").arg(results.listeners.size() - left.size());
-    if (left.isEmpty()) return kept;
-    return kept + QStringLiteral("; pominięci (wzorzec < 90 w ponad 15% prób): ") + left.join(", ");
+    const QString count = QStringLiteral("Słuchacze: %1, uwzględnieni: %2")
+                              .arg(results.listeners.size())
+                              .arg(results.listeners.size() - left.size());
+    if (left.isEmpty()) return count;
+    return count + QStringLiteral("; pominięci (wzorzec poniżej 90 w ponad 15% prób): ") +
+           left.join(QStringLiteral(", "));
 }
 
 }  // namespace
