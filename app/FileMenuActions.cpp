@@ -51,8 +51,9 @@ FileMenuActions::FileMenuActions(QWidget& window, QMenu& menu, QAction* before, 
     connect(switch_, &QAction::triggered, this, &FileMenuActions::switchSide);
     menu.insertSeparator(playInput_);
     menu.insertSeparator(before);
-    menu.insertAction(before, comparisonAction_);
     menu.insertActions(before, {listening_, listeningResults_});
+    menu.insertSeparator(before);
+    menu.insertAction(before, comparisonAction_);
     menu.insertSeparator(before);
     connect(listening_, &QAction::triggered, this, &FileMenuActions::openListeningTest);
     connect(listeningResults_, &QAction::triggered, this, &FileMenuActions::openListeningResults);
