@@ -25,6 +25,7 @@
 #include "app/ListeningResultsView.h"
 #include "app/ListeningSetupDialog.h"
 #include "app/ListeningTestWindow.h"
+#include "charts/ABListening.h"
 #include "charts/AudioOutput.h"
 #include "charts/StimulusMix.h"
 #include "listening/ListeningResults.h"
@@ -322,6 +323,58 @@ TEST_F(ListeningTestWindowTest, ResultsOfWholeTrialsScreenedAndAveraged) {
     EXPECT_FALSE(
         actions.showListeningResults({QString::fromStdString((dir_ / "brak.jsonl").string())}));
     EXPECT_EQ(said_.size(), told + 1);
+}
+
+// The stream itself: the switch crossfades linearly over kCrossfadeSamples
+// from where it was, each stimulus at the reference's RMS, and a looped span
+// faded in and out at its ends.
+TEST(StimulusMix, CrossfadeLoudnessAndLoopEdges) {
+    constexpr std::size_t kLength = 8000;
+    std::vector<double> reference(kLength), half(kLength), silent(kLength, 0.0);
+    for (std::size_t n = 0; n < kLength; ++n) {
+        reference[n] = 8000.0 * std::sin(0.05 * static_cast<double>(n)) + 1000.0;
+        half[n] = 0.5 * (3000.0 * std::cos(0.3 * static_cast<double>(n)));
+    }
+    StimulusMix mix({reference, half, silent});
+    EXPECT_EQ(mix.gain(0), 1.0);
+    double energy = 0, halfEnergy = 0;
+    for (std::size_t n = 0; n < kLength; ++n) {
+        energy += reference[n] * reference[n];
+        halfEnergy += half[n] * half[n];
+    }
+    EXPECT_NEAR(mix.gain(1), std::sqrt(energy / halfEnergy), 1e-12);
+    EXPECT_EQ(mix.gain(2), 1.0);  // silence is left as it is
+
+    std::vector<std::int16_t> out(100);
+    ASSERT_EQ(mix.read(out), 100u);
+    for (std::size_t n = 0; n < 100; ++n) ASSERT_EQ(out[n], toSample(reference[n])) << n;
+    mix.select(1);
+    ASSERT_EQ(mix.read(out), 100u);
+    for (std::size_t i = 0; i < 100; ++i) {
+        const std::size_t n = 100 + i;
+        const double w = std::min<double>(static_cast<double>(i + 1) / kCrossfadeSamples, 1.0);
+        const double a = reference[n], b = mix.gain(1) * half[n];
+        ASSERT_EQ(out[i], toSample(a + w * (b - a))) << i;
+    }
+    // A span of 1000 samples in a loop: 0 at its ends' edges, whole inside.
+    mix.select(0);
+    mix.setSpan(2000, 3000);
+    mix.setLooping(true);
+    std::vector<std::int16_t> loop(2500);
+    ASSERT_EQ(mix.read(loop), 2500u);
+    EXPECT_EQ(mix.position(), 2500u);
+    for (std::size_t i = 0; i < 2500; ++i) {
+        const std::size_t n = 2000 + i % 1000;
+        const std::size_t edge = std::min(n - 2000 + 1, 3000 - n);
+        const double fade = std::min<double>(static_cast<double>(edge) / kCrossfadeSamples, 1.0);
+        if (i >= static_cast<std::size_t>(kCrossfadeSamples)) {  // the crossfade back is over
+            ASSERT_EQ(loop[i], toSample(fade * reference[n])) << i;
+        }
+    }
+    // Not looping: the span ends the stream.
+    mix.setLooping(false);
+    EXPECT_EQ(mix.read(loop), 500u);
+    EXPECT_EQ(mix.read(loop), 0u);
 }
 
 TEST_F(ListeningTestWindowTest, SetupRefusesWhatCannotRun) {
