@@ -237,7 +237,7 @@ bool FileMenuActions::showListeningResults(const QStringList& files) {
     if (!listeningResultsWindow_) {
         listeningResultsWindow_ = std::make_unique<ListeningResultsView>();
         listeningResultsWindow_->setWindowTitle(QStringLiteral("Wyniki testu odsłuchowego"));
-        listeningResultsWindow_->resize(820, 680);
+        listeningResultsWindow_->resize(820, 660);
     }
     const QString caption =
         files.size() == 1 ? QStringLiteral("Wyniki: %1").arg(QFileInfo(files.front()).fileName())

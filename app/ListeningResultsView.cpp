@@ -15,7 +15,7 @@ namespace {
 // The chart as the page shows it: narrower than the reports' figure, so that
 // it fits beside nothing on a laptop screen.
 constexpr int kChartWidth = 760;
-constexpr int kChartHeight = 400;
+constexpr int kChartHeight = 360;
 
 QTableWidgetItem* cell(const QString& text, bool number) {
     auto* item = new QTableWidgetItem(text);
@@ -60,15 +60,19 @@ ListeningResultsView::ListeningResultsView(QWidget* parent)
                                        QStringLiteral("95% przedział")});
     table_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     table_->verticalHeader()->setVisible(false);
+    // Compact rows: eight conditions, the reference and the anchors fit above
+    // the chart on a laptop screen.
+    table_->verticalHeader()->setMinimumSectionSize(table_->fontMetrics().height() + 4);
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    layout->addWidget(table_, 1);
+    layout->addWidget(table_);
     screening_->setWordWrap(true);
     layout->addWidget(screening_);
     auto* scroll = new QScrollArea(this);
     scroll->setWidget(chart_);
     scroll->setAlignment(Qt::AlignCenter);
     scroll->setMinimumHeight(kChartHeight / 2);
-    layout->addWidget(scroll, 2);
+    layout->addWidget(scroll, 1);
 }
 
 void ListeningResultsView::showResults(const ListeningResults& results, const QString& caption) {
@@ -90,6 +94,11 @@ void ListeningResultsView::showResults(const ListeningResults& results, const QS
     }
     table_->resizeColumnsToContents();
     table_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    // As tall as its rows, no taller.
+    table_->resizeRowsToContents();
+    int height = table_->horizontalHeader()->sizeHint().height() + 2 * table_->frameWidth();
+    for (int row = 0; row < table_->rowCount(); ++row) height += table_->rowHeight(row);
+    table_->setMaximumHeight(height);
     screening_->setText(screeningText(results));
     chart_->setPixmap(QPixmap::fromImage(
         pictureImage(describeListeningChart(results, caption, kChartWidth, kChartHeight))));
