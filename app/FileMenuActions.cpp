@@ -1,11 +1,19 @@
 #include "app/FileMenuActions.h"
 
 #include <QAction>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 
 #include "app/FileNames.h"
+#include "app/ListeningResultsView.h"
+#include "app/ListeningSetupDialog.h"
+#include "app/ListeningTestWindow.h"
 #include "app/ModeComparisonWindow.h"
+#include "files/FileError.h"
+#include "listening/ListeningResults.h"
+#include "listening/Ratings.h"
 
 namespace zorvel {
 namespace {
@@ -29,7 +37,9 @@ FileMenuActions::FileMenuActions(QWidget& window, QMenu& menu, QAction* before, 
       comparisonAction_(new QAction(QStringLiteral("Porównanie trybów..."), &menu)),
       compare_(new QAction(QStringLiteral("Odsłuch A/B: plik wejściowy ↔ wyjściowy"), &menu)),
       switch_(new QAction(QStringLiteral("Przełącz A/B"), &menu)),
-      sideLabel_(new QLabel(&window)) {
+      sideLabel_(new QLabel(&window)),
+      listening_(new QAction(QStringLiteral("Test odsłuchowy..."), &menu)),
+      listeningResults_(new QAction(QStringLiteral("Wyniki testu odsłuchowego..."), &menu)) {
     // Open..., then these entries between separators, then Exit.
     menu.insertActions(before, {playInput_, playOutput_, compare_, switch_, stop_});
     switch_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
@@ -41,8 +51,12 @@ FileMenuActions::FileMenuActions(QWidget& window, QMenu& menu, QAction* before, 
     connect(switch_, &QAction::triggered, this, &FileMenuActions::switchSide);
     menu.insertSeparator(playInput_);
     menu.insertSeparator(before);
+    menu.insertActions(before, {listening_, listeningResults_});
+    menu.insertSeparator(before);
     menu.insertAction(before, comparisonAction_);
     menu.insertSeparator(before);
+    connect(listening_, &QAction::triggered, this, &FileMenuActions::openListeningTest);
+    connect(listeningResults_, &QAction::triggered, this, &FileMenuActions::openListeningResults);
     connect(playInput_, &QAction::triggered, this, &FileMenuActions::playInput);
     connect(playOutput_, &QAction::triggered, this, &FileMenuActions::playOutput);
     connect(stop_, &QAction::triggered, this, &FileMenuActions::stop);
@@ -54,6 +68,7 @@ FileMenuActions::FileMenuActions(QWidget& window, QMenu& menu, QAction* before, 
 }
 
 FileMenuActions::~FileMenuActions() {
+    listeningWindow_.reset();
     worker_.request_stop();
     if (worker_.joinable()) worker_.join();
 }
@@ -184,6 +199,53 @@ void FileMenuActions::openComparison() {
     }
     if (!comparison_) comparison_ = std::make_unique<ModeComparisonWindow>();
     comparison_->compare(input, controls_.settings());
+}
+
+void FileMenuActions::openListeningTest() {
+    ListeningSetupDialog dialog(&window_);
+    if (dialog.exec() != QDialog::Accepted) return;
+    startListeningTest(dialog.plan());
+}
+
+void FileMenuActions::startListeningTest(const ListeningTestPlan& plan) {
+    stop();
+    listeningWindow_ =
+        std::make_unique<ListeningTestWindow>(plan, std::make_unique<QtAudioSink>(), inform_);
+    listeningWindow_->show();
+    if (!listeningWindow_->start()) listeningWindow_->close();
+}
+
+void FileMenuActions::openListeningResults() {
+    const QStringList files = QFileDialog::getOpenFileNames(
+        &window_, QStringLiteral("Pliki wyników testu odsłuchowego"), QString(),
+        QStringLiteral("Wyniki (*.jsonl);;Wszystkie pliki (*)"));
+    if (!files.isEmpty()) showListeningResults(files);
+}
+
+bool FileMenuActions::showListeningResults(const QStringList& files) {
+    std::vector<Rating> ratings;
+    for (const QString& file : files) {
+        try {
+            const RatingsFile read = readRatings(toPath(file));
+            ratings.insert(ratings.end(), read.ratings.begin(), read.ratings.end());
+        } catch (const FileError& error) {
+            inform_(QStringLiteral("Nie można odczytać pliku wyników %1: %2")
+                        .arg(file, QString::fromStdString(error.what())));
+            return false;
+        }
+    }
+    if (!listeningResultsWindow_) {
+        listeningResultsWindow_ = std::make_unique<ListeningResultsView>();
+        listeningResultsWindow_->setWindowTitle(QStringLiteral("Wyniki testu odsłuchowego"));
+        listeningResultsWindow_->resize(820, 660);
+    }
+    const QString caption =
+        files.size() == 1 ? QStringLiteral("Wyniki: %1").arg(QFileInfo(files.front()).fileName())
+                          : QStringLiteral("Wyniki: %1 plików").arg(files.size());
+    listeningResultsWindow_->showResults(aggregateRatings(ratings), caption);
+    listeningResultsWindow_->show();
+    listeningResultsWindow_->raise();
+    return true;
 }
 
 }  // namespace zorvel

@@ -25,7 +25,10 @@ class QWidget;
 
 namespace zorvel {
 
+class ListeningResultsView;
+class ListeningTestWindow;
 class ModeComparisonWindow;
+struct ListeningTestPlan;
 
 // Reads every sample of a file to play; readFileSamples unless a test
 // supplies another.
@@ -74,6 +77,21 @@ class FileMenuActions : public QObject {
     void stop();
     void openComparison();
 
+    // "Test odsłuchowy...": the setup dialog, then the test's window
+    // (app/ListeningTestWindow.h); "Wyniki testu odsłuchowego...": the
+    // results of chosen ratings files.
+    QAction& listeningAction() { return *listening_; }
+    QAction& listeningResultsAction() { return *listeningResults_; }
+    void openListeningTest();
+    // Starts the test of `plan` in a window of its own (replacing one open).
+    void startListeningTest(const ListeningTestPlan& plan);
+    ListeningTestWindow* listeningWindow() { return listeningWindow_.get(); }
+    void openListeningResults();
+    // Shows the results of the ratings files; false (the user told why) when
+    // one cannot be read.
+    bool showListeningResults(const QStringList& files);
+    ListeningResultsView* listeningResultsWindow() { return listeningResultsWindow_.get(); }
+
   private:
     // What the user is told when a file cannot be played.
     struct PlayMessages {
@@ -104,6 +122,10 @@ class FileMenuActions : public QObject {
     QAction* compare_;
     QAction* switch_;
     QLabel* sideLabel_;
+    QAction* listening_;
+    QAction* listeningResults_;
+    std::unique_ptr<ListeningTestWindow> listeningWindow_;
+    std::unique_ptr<ListeningResultsView> listeningResultsWindow_;
     SampleReader reader_ = readFileSamples;
     PlayMessages pending_;       // the messages of the file being read
     unsigned long request_ = 0;  // the samples of an older request are dropped

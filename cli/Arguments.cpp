@@ -14,6 +14,7 @@
 #include "cli/FileChecks.h"
 #include "cli/FramesCommand.h"
 #include "cli/ImportCommand.h"
+#include "cli/ListeningCommand.h"
 #include "cli/Modes.h"
 #include "cli/PlotCommand.h"
 #include "cli/SettingTexts.h"
@@ -440,6 +441,22 @@ CLI::App* defineCompare(CLI::App& app, CompareArguments& a) {
     return compare;
 }
 
+CLI::App* defineListening(CLI::App& app, ListeningArguments& a) {
+    CLI::App* listening = app.add_subcommand(
+        "listening",
+        "Mean scores with 95% confidence intervals per condition of listening tests, after the "
+        "listeners' screening, from the ratings files the desktop program's test writes");
+    listening->add_option("FILE", a.files, "Ratings files (JSONL)")->required();
+    CLI::Option* csv = listening->add_flag("--csv", a.csv, "Print the table as CSV");
+    CLI::Option* json = listening->add_flag("--json", a.json, "Print a JSON object");
+    csv->excludes(json);
+    listening->add_option("--plot", a.plot, "Write the chart of the means and intervals")
+        ->type_name("OUT.png|OUT.svg");
+    listening->add_flag("-y,--yes", a.overwrite, "Overwrite an existing chart");
+    listening->footer("Example: zorvel-cli listening wyniki/*.jsonl --plot wyniki.svg");
+    return listening;
+}
+
 #ifdef ZORVEL_CLI_PLOTS
 // The chart window takes any finite scale but 0, which would flatten every trace.
 CLI::Validator nonZeroScale() {
@@ -508,6 +525,7 @@ struct Subcommands {
     CLI::App* aggregate = nullptr;
     CLI::App* settings = nullptr;
     CLI::App* compare = nullptr;
+    CLI::App* listening = nullptr;
 };
 
 // Declares the subcommands and options of `app`, bound to `arguments`.
@@ -518,7 +536,7 @@ Subcommands defineCommandLine(CLI::App& app, Arguments& arguments) {
             definePlot(app, arguments.plot),           defineSweep(app, arguments.sweep),
             defineImport(app, arguments.import),       defineTrain(app, arguments.train),
             defineAggregate(app, arguments.aggregate), defineSettings(app, arguments.settings),
-            defineCompare(app, arguments.compare)};
+            defineCompare(app, arguments.compare),     defineListening(app, arguments.listening)};
 }
 
 // The inputs of a command that takes a list: INPUT and the list's, read and
@@ -573,6 +591,7 @@ int runCommandLine(int argc, char** argv) {
     if (commands.train->parsed()) return withInputs(app, "train", arguments.train, runTrain);
     if (commands.aggregate->parsed()) return runAggregate(arguments.aggregate);
     if (commands.compare->parsed()) return runCompare(arguments.compare);
+    if (commands.listening->parsed()) return runListening(arguments.listening);
     return runPlot(arguments.plot);
 }
 

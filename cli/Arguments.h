@@ -141,8 +141,17 @@ struct CompareArguments {
     bool align = false;              // --align: the delay found by cross-correlation
 };
 
+struct ListeningArguments {
+    std::vector<std::string> files;  // the ratings files (JSONL)
+    bool csv = false;
+    bool json = false;
+    std::string plot;        // OUT.png or OUT.svg; empty: no chart
+    bool overwrite = false;  // -y
+};
+
 struct Arguments {
     SettingsArguments settings;
+    ListeningArguments listening;
     EncodeArguments encode;
     FramesArguments frames;
     PlotArguments plot;

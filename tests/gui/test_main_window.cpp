@@ -489,7 +489,8 @@ TEST_F(MainWindowTest, TabOrderFollowsTheForm) {
 }
 
 // Open first and Exit last; between them, each group between separators,
-// playback, and the mode comparison with the coder settings.
+// playback, the listening test, and the mode comparison with the coder
+// settings.
 TEST_F(MainWindowTest, MenuHasPlikWithOpenPlaybackComparisonAndExit) {
     QMenuBar* bar = window.menuBar();
     EXPECT_EQ(bar->objectName(), "MainMenu1");
@@ -498,7 +499,7 @@ TEST_F(MainWindowTest, MenuHasPlikWithOpenPlaybackComparisonAndExit) {
     EXPECT_EQ(bar->actions().front(), file.menuAction());
     EXPECT_EQ(file.title(), "&Plik");
     const QList<QAction*> actions = file.actions();
-    ASSERT_EQ(actions.size(), 12);
+    ASSERT_EQ(actions.size(), 15);
     EXPECT_EQ(actions[0]->objectName(), "Open1");
     EXPECT_EQ(actions[0]->text(), "&Otworz...");
     const char* const texts[] = {"",
@@ -508,17 +509,20 @@ TEST_F(MainWindowTest, MenuHasPlikWithOpenPlaybackComparisonAndExit) {
                                  "Przełącz A/B",
                                  "Zatrzymaj odtwarzanie",
                                  "",
+                                 "Test odsłuchowy...",
+                                 "Wyniki testu odsłuchowego...",
+                                 "",
                                  "Porównanie trybów...",
                                  "Ustawienia kodera...",
                                  ""};
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 13; ++i) {
         EXPECT_EQ(actions[i + 1]->isSeparator(), *texts[i] == '\0') << i + 1;
         EXPECT_EQ(actions[i + 1]->text(), QString::fromUtf8(texts[i])) << i + 1;
     }
     EXPECT_EQ(actions[5]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_B));
-    EXPECT_EQ(actions[9]->objectName(), "CoderSettings1");
-    EXPECT_EQ(actions[11]->objectName(), "Exit1");
-    EXPECT_EQ(actions[11]->text(), "&Wyjscie");
+    EXPECT_EQ(actions[12]->objectName(), "CoderSettings1");
+    EXPECT_EQ(actions[14]->objectName(), "Exit1");
+    EXPECT_EQ(actions[14]->text(), "&Wyjscie");
 }
 
 // --- open dialog and output-name rule ------------------------------------------------------
