@@ -10,7 +10,7 @@
 namespace zorvel {
 
 // Which parameter an index sends.
-enum class CodedParameter {
+enum class CodedParameter : std::int32_t {
     lsf,         // a split of the line spectral frequencies
     pitchLag,    // a subframe's lag, absolute or relative
     pulses,      // a subframe's pulse positions and signs
@@ -19,12 +19,14 @@ enum class CodedParameter {
     gains,       // (gp, correction) of a subframe, or of a pair of subframes
 };
 
+// Without padding, so that records compare byte for byte.
 struct ParameterCode {
-    CodedParameter parameter;
-    std::int32_t subframe;  // for the LSF, the split; for a pair of gains, its first subframe
     std::uint64_t index;
-    std::int32_t bits;
+    CodedParameter parameter;
+    std::int16_t subframe;  // for the LSF, the split; for a pair of gains, its first subframe
+    std::int16_t bits;
 };
+static_assert(sizeof(ParameterCode) == 16);
 
 // 5 LSF splits, and per subframe a lag, the pulses and two gain indices.
 inline constexpr int kMaxFrameCodes = 5 + 4 * 4;
@@ -35,7 +37,11 @@ struct FrameCode {
     std::int32_t count;
 
     void add(CodedParameter parameter, int subframe, std::uint64_t index, int bits) {
-        codes[count++] = {parameter, subframe, index, bits};
+        ParameterCode& code = codes[count++];
+        code.index = index;
+        code.parameter = parameter;
+        code.subframe = static_cast<std::int16_t>(subframe);
+        code.bits = static_cast<std::int16_t>(bits);
     }
     int bits() const {
         int total = 0;

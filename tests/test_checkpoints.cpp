@@ -86,10 +86,11 @@ void expectSameState(const CoderState& expected, const SpeechCoder& coder,
 }
 
 // A plain sequential pass (no checkpoints) that keeps the state at each wanted frame.
-std::map<int, CoderState> sequentialStates(const fs::path& file, int mode, bool noAdaptive,
+std::map<int, CoderState> sequentialStates(const fs::path& file, int mode,
+                                           const CoderSettings& settings,
                                            const std::set<int>& wanted) {
     std::map<int, CoderState> states;
-    SpeechCoder plain(file, test::modeNumbered(mode), {.adaptiveCodebook = !noAdaptive});
+    SpeechCoder plain(file, test::modeNumbered(mode), settings);
     plain.setCheckpoints(nullptr);
     states.emplace(0, stateOf(plain));
     while (plain.nextFrame() == FrameStep::coded) {
@@ -127,20 +128,23 @@ std::vector<int> jumpTargets(int frames, std::uint32_t seed) {
     return targets;
 }
 
-class Checkpoints : public ::testing::TestWithParam<int> {};
+// Mode and whether the coder quantises (its predictors' memories live in
+// the record, so the jumps hold with them too).
+class Checkpoints : public ::testing::TestWithParam<std::tuple<int, bool>> {};
 
 TEST_P(Checkpoints, RandomJumpsEqualASequentialPass) {
-    const int mode = GetParam();
+    const auto [mode, quantised] = GetParam();
+    const CoderSettings settings{.quantisation = quantised};
     test::TempDir dir;
     const fs::path file = longInput(dir);
     const int frames = wholeFrames(file);
     ASSERT_EQ(frames, kCopies * 283);
     const std::vector<int> targets = jumpTargets(frames, test::testSeed() + mode);
     const std::set<int> wanted(targets.begin(), targets.end());
-    const std::map<int, CoderState> expected = sequentialStates(file, mode, false, wanted);
+    const std::map<int, CoderState> expected = sequentialStates(file, mode, settings, wanted);
     ASSERT_EQ(expected.rbegin()->first, frames);
 
-    SpeechCoder coder(file, test::modeNumbered(mode));
+    SpeechCoder coder(file, test::modeNumbered(mode), settings);
     int backward = 0;
     for (std::size_t i = 0; i < targets.size(); ++i) {
         const int n = targets[i];
@@ -157,7 +161,9 @@ TEST_P(Checkpoints, RandomJumpsEqualASequentialPass) {
     EXPECT_EQ(coder.checkpoints()->count(), static_cast<std::size_t>(frames / kCheckpointInterval));
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, Checkpoints, ::testing::Range(1, kModeCount + 1));
+INSTANTIATE_TEST_SUITE_P(Modes, Checkpoints,
+                         ::testing::Combine(::testing::Range(1, kModeCount + 1),
+                                            ::testing::Bool()));
 
 TEST(CheckpointStore, KeepsOneSnapshotPerIntervalAndFindsTheLatest) {
     CheckpointStore store(CoderMode::rate7_95);
@@ -277,7 +283,7 @@ TEST(Checkpoints, ASharedStoreServesAnotherCoder) {
     test::TempDir dir;
     const fs::path file = longInput(dir);
     const std::set<int> wanted = {520, 750, 751};
-    const auto expected = sequentialStates(file, 2, false, wanted);
+    const auto expected = sequentialStates(file, 2, CoderSettings{}, wanted);
 
     SpeechCoder filler(file, CoderMode::rate10_2);
     while (filler.nextFrame() == FrameStep::coded) {
@@ -297,7 +303,7 @@ TEST(Checkpoints, ASharedStoreServesAnotherCoder) {
 TEST(Checkpoints, AJumpCodesOnlyFromTheNearestSnapshot) {
     test::TempDir dir;
     const fs::path file = longInput(dir);
-    const auto expected = sequentialStates(file, 5, false, {600, 700});
+    const auto expected = sequentialStates(file, 5, CoderSettings{}, {600, 700});
     SpeechCoder filler(file, CoderMode::rate6_70);
     ASSERT_EQ(filler.goToFrame(700), FrameStep::coded);
 
@@ -306,7 +312,7 @@ TEST(Checkpoints, AJumpCodesOnlyFromTheNearestSnapshot) {
     std::fill_n(bytes.begin() + kSampleDataOffset, kSilentFrames * 2 * kFrameSamples, 0);
     const fs::path silentStart = dir / "silent-start.wav";
     test::writeBytes(silentStart, bytes);
-    const auto silentExpected = sequentialStates(silentStart, 5, false, {700});
+    const auto silentExpected = sequentialStates(silentStart, 5, CoderSettings{}, {700});
     ASSERT_NE(silentExpected.at(700).overallSnr, expected.at(700).overallSnr);
 
     SpeechCoder coder(silentStart, CoderMode::rate6_70);
@@ -326,7 +332,7 @@ TEST(Checkpoints, AnotherAdaptiveCodebookSettingIsNeverUsed) {
     ASSERT_EQ(noAdaptive.checkpoints()->count(), 4u);
 
     // A store of the other setting is put aside for one of the coder's own.
-    const auto expected = sequentialStates(file, 4, false, {600});
+    const auto expected = sequentialStates(file, 4, CoderSettings{}, {600});
     SpeechCoder adaptive(file, CoderMode::rate7_40);
     adaptive.setCheckpoints(noAdaptive.checkpoints());
     ASSERT_EQ(adaptive.goToFrame(600), FrameStep::coded);
@@ -336,7 +342,8 @@ TEST(Checkpoints, AnotherAdaptiveCodebookSettingIsNeverUsed) {
 
     // A coder without it reaches a frame through the store of its own setting
     // exactly as a sequential pass does.
-    const auto expectedWithout = sequentialStates(file, 4, true, {599});
+    const auto expectedWithout =
+        sequentialStates(file, 4, CoderSettings{.adaptiveCodebook = false}, {599});
     SpeechCoder without(file, CoderMode::rate7_40, {.adaptiveCodebook = false});
     without.setCheckpoints(noAdaptive.checkpoints());
     ASSERT_EQ(without.goToFrame(599), FrameStep::coded);
