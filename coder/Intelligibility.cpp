@@ -293,16 +293,4 @@ Intelligibility intelligibility(std::span<const double> reference, std::span<con
             estoiSum / static_cast<double>(segments)};
 }
 
-void IntelligibilityRecorder::add(std::span<const double, kFrameSamples> reference,
-                                  std::span<const double, kFrameSamples> degraded) {
-    reference_.insert(reference_.end(), reference.begin(), reference.end());
-    degraded_.insert(degraded_.end(), degraded.begin(), degraded.end());
-}
-
-Intelligibility IntelligibilityRecorder::result() const {
-    const std::vector<double> x(reference_.begin(), reference_.end());
-    const std::vector<double> y(degraded_.begin(), degraded_.end());
-    return intelligibility(x, y);
-}
-
 }  // namespace zorvel
