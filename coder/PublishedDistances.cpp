@@ -73,9 +73,14 @@ struct LpModel {
 };
 
 std::optional<LpModel> lpModel(const Windowed& x) {
+    // The frame after kLpOrder zeros: every lag sums over all n, all lags at
+    // once, sample by sample (eleven independent sums).
+    std::array<double, kLpOrder + kPublishedFrame> padded{};
+    std::copy(x.begin(), x.end(), padded.begin() + kLpOrder);
+    const double* windowed = padded.data() + kLpOrder;
     LpModel model;
-    for (int k = 0; k < kLpCoeffs; ++k)
-        for (int n = k; n < kPublishedFrame; ++n) model.r[k] += x[n] * x[n - k];
+    for (int n = 0; n < kPublishedFrame; ++n)
+        for (int k = 0; k < kLpCoeffs; ++k) model.r[k] += windowed[n] * windowed[n - k];
     std::array<double, kLpCoeffs + 1> out{};
     levinsonDurbin(model.r, out);
     std::copy_n(out.begin(), kLpCoeffs, model.a.begin());
