@@ -272,7 +272,9 @@ TEST(PublishedDistances, FramesAreThirtyMillisecondsEveryFifteenHalves) {
 }
 
 TEST(PublishedDistances, MatchTheReferenceOnDegradedSpeech) {
-    const std::vector<double> x = speech();
+    // Under the sanitizers the first 3 s, the stretch turned down included.
+    std::vector<double> x = speech();
+    if (test::kSanitizedBuild) x.resize(24000);
     std::mt19937 rng(test::testSeed());
     for (const double level : {3.0, 60.0}) {
         SCOPED_TRACE(level);
