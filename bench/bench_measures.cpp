@@ -5,9 +5,13 @@
 //   BM_MeasureFrame       the six distances of one frame alone;
 //   BM_EncodeMeasures     what encode --measures adds to the coding, of the
 //                         output as written: the six distances of every frame
-//                         (second argument 0), and with them STOI and ESTOI
-//                         of the whole file (1), which may cost at most 10 %
-//                         more than the distances alone;
+//                         (second argument 0), and with them the file figures
+//                         (1): the 30 ms distances, STOI and ESTOI;
+//   BM_FileFigures        STOI and ESTOI (0) or the 30 ms distances (1) of the
+//                         coded sample alone;
+//   BM_EncodeMeasuresRatio the share of each file figure in that: STOI and
+//                         ESTOI may cost at most 10 % more than the
+//                         distances alone (stoi_ratio <= 1.10);
 //   BM_FramePass          the chart window's background pass over the sample
 //                         repeated four times, without (0) and with (1) the
 //                         distances asked for from the start.
@@ -19,6 +23,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -26,6 +31,8 @@
 
 #include "coder/FrameDistances.h"
 #include "coder/FramePass.h"
+#include "coder/Intelligibility.h"
+#include "coder/PublishedDistances.h"
 #include "coder/SpeechCoder.h"
 
 namespace {
@@ -67,7 +74,7 @@ void BM_MeasureFrame(benchmark::State& state) {
 }
 
 void BM_EncodeMeasures(benchmark::State& state) {
-    const bool intelligibility = state.range(1) == 1;
+    const bool fileFigures = state.range(1) == 1;
     int frames = 0;
     for (auto _ : state) {
         SpeechCoder coder(ZORVEL_SAMPLE, modeOf(state));
@@ -75,16 +82,81 @@ void BM_EncodeMeasures(benchmark::State& state) {
         RunMeasures run(SaveOption::synthesized);
         MeasureMeans means;
         while (coder.nextFrame() == FrameStep::coded) {
-            if (intelligibility)
+            if (fileFigures)
                 run.add(coder.currentFrame());
             else
                 means.add(measureWrittenRecord(coder.currentFrame(), SaveOption::synthesized));
             ++frames;
         }
-        if (intelligibility) means = run.finish();
+        if (fileFigures) means = run.finish();
         benchmark::DoNotOptimize(means);
     }
     state.counters["frames/s"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
+}
+
+// The processor time of the whole process (libsoxr may work on threads of
+// its own), so that the ratios hold on a machine others are using too.
+std::chrono::nanoseconds processorTime() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+}
+
+// What each kind of file figure adds to encode --measures, as ratios of
+// processor times of one and the same iteration: the sample coded with the
+// distances of every frame (as written) and its signals kept, then
+//   stoi_ratio  (that + STOI and ESTOI) / that,          at most 1.10;
+//   hl_ratio    (that + the 30 ms distances) / that;
+//   all_ratio   (that + both, encode --measures) / that.
+void BM_EncodeMeasuresRatio(benchmark::State& state) {
+    std::chrono::nanoseconds base{}, stoi{}, hl{};
+    for (auto _ : state) {
+        const auto start = processorTime();
+        SpeechCoder coder(ZORVEL_SAMPLE, modeOf(state));
+        coder.setCheckpoints(nullptr);
+        MeasureMeans means;
+        std::vector<double> x, y;
+        while (coder.nextFrame() == FrameStep::coded) {
+            const FrameRecord& record = coder.currentFrame();
+            const Signal written = writtenOutput(record, SaveOption::synthesized);
+            means.add(measureWrittenRecord(record, SaveOption::synthesized));
+            x.insert(x.end(), record.speech.begin(), record.speech.end());
+            y.insert(y.end(), written.begin(), written.end());
+        }
+        const auto coded = processorTime();
+        benchmark::DoNotOptimize(intelligibility(x, y));
+        const auto intelligible = processorTime();
+        benchmark::DoNotOptimize(publishedDistances(x, y));
+        const auto published = processorTime();
+        benchmark::DoNotOptimize(means);
+        base += coded - start;
+        stoi += intelligible - coded;
+        hl += published - intelligible;
+    }
+    const auto share = [&](std::chrono::nanoseconds extra) {
+        return static_cast<double>((base + extra).count()) / static_cast<double>(base.count());
+    };
+    state.counters["stoi_ratio"] = share(stoi);
+    state.counters["hl_ratio"] = share(hl);
+    state.counters["all_ratio"] = share(stoi + hl);
+}
+
+// The file figures alone, of the sample against its output in mode 12.2:
+// STOI and ESTOI (0), the 30 ms distances (1).
+void BM_FileFigures(benchmark::State& state) {
+    SpeechCoder coder(ZORVEL_SAMPLE, CoderMode::rate12_2);
+    std::vector<double> x, y;
+    while (coder.nextFrame() == FrameStep::coded) {
+        const Signal written = writtenOutput(coder.currentFrame(), SaveOption::synthesized);
+        x.insert(x.end(), coder.currentFrame().speech.begin(), coder.currentFrame().speech.end());
+        y.insert(y.end(), written.begin(), written.end());
+    }
+    for (auto _ : state) {
+        if (state.range(0) == 0)
+            benchmark::DoNotOptimize(intelligibility(x, y));
+        else
+            benchmark::DoNotOptimize(publishedDistances(x, y));
+    }
 }
 
 // The sample's frames four times over, removed when the program ends.
@@ -135,6 +207,8 @@ BENCHMARK(BM_FramePass)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealT
 BENCHMARK(BM_Frames)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FramesWithMeasures)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MeasureFrame)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FileFigures)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EncodeMeasuresRatio)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EncodeMeasures)
     ->Args({1, 0})
     ->Args({1, 1})

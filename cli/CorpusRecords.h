@@ -9,8 +9,10 @@
 //    "segmental_snr_db":...,"overall_snr_db":...,"output":"a.wav_12.20_sout.wav"}
 // "output" only for encode. A run with --measures adds the means of the
 // spectral distances after "overall_snr_db" ("lsd_lp_db", ...,
-// "fw_seg_snr_db"; null where no frame had a value) and the file's "stoi"
-// and "estoi" (null where the file has none); aggregate passes them by. A file that failed:
+// "fw_seg_snr_db"; null where no frame had a value) and the file figures
+// ("fw_seg_snr_hl_db", "cepstral_distance_hl_db", "llr_hl",
+// "itakura_saito_hl", "stoi", "estoi"; null where the file has none);
+// aggregate passes them by. A file that failed:
 // the same up to "setting", then "status":"failed","reason":"...". Numbers are written so that they
 // read back to the same doubles.
 #pragma once

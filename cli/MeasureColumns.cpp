@@ -14,8 +14,6 @@ std::optional<double> meanOf(const std::optional<MeasureMeans>& means, Measure m
     return means ? means->mean(measure) : std::nullopt;
 }
 
-constexpr int kFileMeasureDecimals = 4;
-
 std::string fixedText(double value, int decimals) {
     std::ostringstream text;
     text << std::fixed << std::setprecision(decimals) << value;
@@ -40,7 +38,12 @@ std::vector<std::string> measureHeaderTexts() {
         if (!info.unit.empty()) header += " [" + std::string(info.unit) + "]";
         headers.push_back(header);
     }
-    for (FileMeasure measure : kAllFileMeasures) headers.emplace_back(infoOf(measure).label);
+    for (FileMeasure measure : kAllFileMeasures) {
+        const FileMeasureInfo& info = infoOf(measure);
+        std::string header(info.label);
+        if (!info.unit.empty()) header += " [" + std::string(info.unit) + "]";
+        headers.push_back(header);
+    }
     return headers;
 }
 
@@ -51,7 +54,8 @@ std::vector<std::string> measureCellTexts(const std::optional<MeasureMeans>& mea
     };
     for (SpectralMeasure measure : kAllSpectralMeasures)
         add(meanOf(means, measure), infoOf(measure).unit.empty() ? 3 : 2);
-    for (FileMeasure measure : kAllFileMeasures) add(meanOf(means, measure), kFileMeasureDecimals);
+    for (FileMeasure measure : kAllFileMeasures)
+        add(meanOf(means, measure), infoOf(measure).decimals);
     return cells;
 }
 

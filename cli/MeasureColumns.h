@@ -1,6 +1,7 @@
 // The columns of the spectral distances in zorvel-cli's result tables: one
 // column per measure after the SNRs, in the order of the measure table, then
-// the file figures STOI and ESTOI. No value is "-" in the aligned table and
+// the file figures: the distances as Hu and Loizou computed them (labels
+// ending in " HL", CSV names in "_hl"), STOI and ESTOI. No value is "-" in the aligned table and
 // an empty cell in CSV (null in JSON records).
 #pragma once
 

@@ -58,7 +58,7 @@ RecordingComparison compareRecordings(std::span<const double> reference,
     const double ratio = S / N;
     result.overallSnr =
         S > 0.0 && N > 0.0 && std::isfinite(ratio) ? 10.0 * std::log10(ratio) : kUndefinedSnr;
-    result.measures.addFile(intelligibility(reference, degraded));
+    result.measures.addFile(fileFigures(reference, degraded));
     return result;
 }
 

@@ -14,6 +14,8 @@
 #include <numbers>
 
 #include "coder/AnalyseLp.h"
+#include "coder/Intelligibility.h"
+#include "coder/PublishedDistances.h"
 #include "dsp/Fftn.h"
 #include "sound/Wave.h"
 
@@ -332,10 +334,16 @@ std::optional<double> ofSpectra(const std::optional<SpectrumPair>& spectra, Meas
     return finite(measure(*spectra));
 }
 
+// clang-format off
 constexpr std::array<FileMeasureInfo, kFileMeasureCount> kFileInfo{{
-    {"stoi", "STOI", "stoi"},
-    {"estoi", "ESTOI", "estoi"},
+    {"fwSegSnrHl",         "fwSNRseg HL", "dB", "fw_seg_snr_hl_db",        2},
+    {"cepstralDistanceHl", "CD HL",       "dB", "cepstral_distance_hl_db", 2},
+    {"llrHl",              "LLR HL",      "",   "llr_hl",                  3},
+    {"itakuraSaitoHl",     "IS HL",       "",   "itakura_saito_hl",        3},
+    {"stoi",               "STOI",        "",   "stoi",                    4},
+    {"estoi",              "ESTOI",       "",   "estoi",                   4},
 }};
+// clang-format on
 
 }  // namespace
 
@@ -424,11 +432,10 @@ std::optional<double> MeasureMeans::mean(SpectralMeasure measure) const {
     return sums_[i] / counts_[i];
 }
 
-void MeasureMeans::addFile(const Intelligibility& file) {
-    const std::array<std::optional<double>, kFileMeasureCount> values{file.stoi, file.estoi};
+void MeasureMeans::addFile(const FileFigures& file) {
     for (std::size_t i = 0; i < kFileMeasureCount; ++i) {
-        if (!values[i]) continue;
-        fileSums_[i] += *values[i];
+        if (!file[i]) continue;
+        fileSums_[i] += *file[i];
         ++fileCounts_[i];
     }
 }
@@ -454,13 +461,25 @@ void RunMeasures::add(const FrameRecord& record) {
     const Signal written = writtenOutput(record, output_);
     static constexpr Signal kSilence{};
     means_.add(record.inputSilent ? FrameMeasures{} : measureFrame(record.speech, written));
-    signals_.add(record.inputSilent ? kSilence : record.speech, written);
+    const Signal& reference = record.inputSilent ? kSilence : record.speech;
+    reference_.insert(reference_.end(), reference.begin(), reference.end());
+    degraded_.insert(degraded_.end(), written.begin(), written.end());
 }
 
 const MeasureMeans& RunMeasures::finish() {
-    if (!finished_) means_.addFile(signals_.result());
+    if (!finished_) {
+        const std::vector<double> x(reference_.begin(), reference_.end());
+        const std::vector<double> y(degraded_.begin(), degraded_.end());
+        means_.addFile(fileFigures(x, y));
+    }
     finished_ = true;
     return means_;
+}
+
+FileFigures fileFigures(std::span<const double> reference, std::span<const double> degraded) {
+    const PublishedDistances hl = publishedDistances(reference, degraded);
+    const Intelligibility i = intelligibility(reference, degraded);
+    return {hl.fwSegSnr, hl.cepstralDistance, hl.llr, hl.itakuraSaito, i.stoi, i.estoi};
 }
 
 FrameMeasures MeasureMeans::means() const {

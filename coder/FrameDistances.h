@@ -31,9 +31,9 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "coder/Frame.h"
-#include "coder/Intelligibility.h"
 #include "coder/SpeechCoder.h"
 
 namespace zorvel {
@@ -111,19 +111,34 @@ Signal writtenOutput(const FrameRecord& record, SaveOption output);
 // can be redone from the output file. None when the input as read was silent.
 FrameMeasures measureWrittenRecord(const FrameRecord& record, SaveOption output);
 
-// The figures of a whole file, once it is in.
-enum class FileMeasure { stoi, estoi };
-inline constexpr std::size_t kFileMeasureCount = 2;
-inline constexpr std::array kAllFileMeasures{FileMeasure::stoi, FileMeasure::estoi};
+// The figures of a whole file, once it is in: the four distances as Hu and
+// Loizou computed them (PublishedDistances.h; labelled " HL"), then STOI and
+// ESTOI (Intelligibility.h).
+enum class FileMeasure { fwSegSnrHl, cepstralDistanceHl, llrHl, itakuraSaitoHl, stoi, estoi };
+inline constexpr std::size_t kFileMeasureCount = 6;
+inline constexpr std::array kAllFileMeasures{
+    FileMeasure::fwSegSnrHl, FileMeasure::cepstralDistanceHl,
+    FileMeasure::llrHl,      FileMeasure::itakuraSaitoHl,
+    FileMeasure::stoi,       FileMeasure::estoi};
 static_assert(kAllFileMeasures.size() == kFileMeasureCount);
 
-// A file measure's key in exports, label in tables and CSV column.
+// A file measure's key in exports, label in tables, unit ("" when it has
+// none), CSV column, and the decimals of the aligned tables.
 struct FileMeasureInfo {
-    std::string_view key;      // stoi, estoi
-    std::string_view label;    // STOI, ESTOI
-    std::string_view csvName;  // stoi, estoi
+    std::string_view key;      // fwSegSnrHl, ..., stoi, estoi
+    std::string_view label;    // fwSNRseg HL, ..., STOI, ESTOI
+    std::string_view unit;     // "dB" or ""
+    std::string_view csvName;  // fw_seg_snr_hl_db, ..., stoi, estoi
+    int decimals;
 };
 const FileMeasureInfo& infoOf(FileMeasure measure);
+
+// The file figures of one recording, indexed by FileMeasure.
+using FileFigures = std::array<std::optional<double>, kFileMeasureCount>;
+
+// All of them between two recordings at 8 kHz, cut to the shorter. Throws
+// FileError when libsoxr cannot resample them (intelligibility).
+FileFigures fileFigures(std::span<const double> reference, std::span<const double> degraded);
 
 // Per file: the mean of each measure over the frames that have a value, and
 // the file figures. Over several files (merge): the means over all their
@@ -131,7 +146,7 @@ const FileMeasureInfo& infoOf(FileMeasure measure);
 class MeasureMeans {
   public:
     void add(const FrameMeasures& frame);
-    void addFile(const Intelligibility& file);
+    void addFile(const FileFigures& file);
     // Nothing when no frame had a value.
     std::optional<double> mean(SpectralMeasure measure) const;
     int count(SpectralMeasure measure) const { return counts_[static_cast<std::size_t>(measure)]; }
@@ -150,8 +165,10 @@ class MeasureMeans {
 
 // What --measures reports of one run, gathered from each record as the run
 // writes its frame: the distances of every frame against the output as
-// written, and both signals for the intelligibility of the whole file (the
-// input counted as zeros where it was silent as read).
+// written, and both signals for the file figures (the input counted as zeros
+// where it was silent as read). Both are held as 32-bit floats (8 bytes per
+// sample pair, 64 kB per second at 8 kHz): the silent frames STOI drops are
+// known only once the loudest is.
 class RunMeasures {
   public:
     explicit RunMeasures(SaveOption output) : output_(output) {}
@@ -162,7 +179,8 @@ class RunMeasures {
   private:
     SaveOption output_;
     MeasureMeans means_;
-    IntelligibilityRecorder signals_;
+    std::vector<float> reference_;
+    std::vector<float> degraded_;
     bool finished_ = false;
 };
 

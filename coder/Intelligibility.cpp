@@ -161,70 +161,124 @@ Envelopes envelopesOf(const std::vector<double>& x) {
     return envelopes;
 }
 
-using Segment = std::array<double, kSegmentFrames>;
+// One segment of every band, frame by frame: [n][j], n the frame within the
+// segment, j the band. Each band's (and each frame's) sums below are taken in
+// the order of the frames (of the bands) as one vector alone would take
+// them; the bands (frames) side by side only let the independent sums
+// proceed together.
+constexpr int J = kThirdOctaveBands;
+constexpr int N = kSegmentFrames;
+using Block = std::array<std::array<double, J>, N>;
+using PerBand = std::array<double, J>;
+using PerFrame = std::array<double, N>;
 
-double mean(const Segment& v) {
-    double sum = 0.0;
-    for (double x : v) sum += x;
-    return sum / kSegmentFrames;
+// Each band's row less its mean over the segment.
+void removeBandMeans(Block& v) {
+    PerBand sum{};
+    for (int n = 0; n < N; ++n)
+        for (int j = 0; j < J; ++j) sum[j] += v[n][j];
+    PerBand m;
+    for (int j = 0; j < J; ++j) m[j] = sum[j] / N;
+    for (int n = 0; n < N; ++n)
+        for (int j = 0; j < J; ++j) v[n][j] -= m[j];
 }
 
-// The correlation coefficient of a and b, each with its mean already taken
-// out: 1 for equal vectors, 0 when either has a zero norm and they differ.
-template <std::size_t L>
-double correlation(const std::array<double, L>& a, const std::array<double, L>& b) {
-    if (a == b) return 1.0;
-    double ab = 0.0, aa = 0.0, bb = 0.0;
-    for (std::size_t i = 0; i < L; ++i) {
-        ab += a[i] * b[i];
-        aa += a[i] * a[i];
-        bb += b[i] * b[i];
+// The correlation coefficient of each band's rows of a and b, their means
+// already taken out: 1 for equal rows, 0 when either has a zero norm and
+// they differ.
+PerBand bandCorrelations(const Block& a, const Block& b) {
+    std::array<bool, J> equal;
+    equal.fill(true);
+    PerBand ab{}, aa{}, bb{};
+    for (int n = 0; n < N; ++n) {
+        for (int j = 0; j < J; ++j) {
+            equal[j] = equal[j] && a[n][j] == b[n][j];
+            ab[j] += a[n][j] * b[n][j];
+            aa[j] += a[n][j] * a[n][j];
+            bb[j] += b[n][j] * b[n][j];
+        }
     }
-    if (aa == 0.0 || bb == 0.0) return 0.0;
-    return ab / std::sqrt(aa * bb);
+    PerBand d;
+    for (int j = 0; j < J; ++j)
+        d[j] = equal[j]                       ? 1.0
+               : aa[j] == 0.0 || bb[j] == 0.0 ? 0.0
+                                              : ab[j] / std::sqrt(aa[j] * bb[j]);
+    return d;
 }
 
-void removeMean(Segment& v) {
-    const double m = mean(v);
-    for (double& x : v) x -= m;
-}
-
-// STOI's d_j(m) of one band's segment: y scaled to the norm of x (left as it
-// is when it has none), clipped at (1 + 10^(-beta/20)) x, correlated with x.
-double stoiOfBand(Segment x, Segment y) {
-    if (x == y) return 1.0;
-    double xx = 0.0, yy = 0.0;
-    for (int n = 0; n < kSegmentFrames; ++n) {
-        xx += x[n] * x[n];
-        yy += y[n] * y[n];
+// STOI's d_j(m) of every band: y scaled to the norm of x (left as it is when
+// it has none), clipped at (1 + 10^(-beta/20)) x, correlated with x; 1 where
+// the rows are equal.
+PerBand stoiOfBands(const Block& x, const Block& y) {
+    std::array<bool, J> equal;
+    equal.fill(true);
+    PerBand xx{}, yy{};
+    for (int n = 0; n < N; ++n) {
+        for (int j = 0; j < J; ++j) {
+            equal[j] = equal[j] && x[n][j] == y[n][j];
+            xx[j] += x[n][j] * x[n][j];
+            yy[j] += y[n][j] * y[n][j];
+        }
     }
-    const double alpha = yy > 0.0 ? std::sqrt(xx) / std::sqrt(yy) : 1.0;
-    for (int n = 0; n < kSegmentFrames; ++n) y[n] = std::min(alpha * y[n], kClipFactor * x[n]);
-    removeMean(x);
-    removeMean(y);
-    return correlation(x, y);
+    PerBand alpha;
+    for (int j = 0; j < J; ++j) alpha[j] = yy[j] > 0.0 ? std::sqrt(xx[j]) / std::sqrt(yy[j]) : 1.0;
+    Block xc = x;
+    Block yc;
+    for (int n = 0; n < N; ++n)
+        for (int j = 0; j < J; ++j) yc[n][j] = std::min(alpha[j] * y[n][j], kClipFactor * x[n][j]);
+    removeBandMeans(xc);
+    removeBandMeans(yc);
+    PerBand d = bandCorrelations(xc, yc);
+    for (int j = 0; j < J; ++j)
+        if (equal[j]) d[j] = 1.0;
+    return d;
 }
 
-// A band's row made zero-mean and unit-norm over the segment; a row without
-// variation stays all zeros.
-Segment normalisedRow(Segment row) {
-    removeMean(row);
-    double norm = 0.0;
-    for (double v : row) norm += v * v;
-    if (norm > 0.0) {
-        const double scale = 1.0 / std::sqrt(norm);
-        for (double& v : row) v *= scale;
+// Each band's row made zero-mean and unit-norm over the segment; a row
+// without variation stays all zeros.
+void normaliseRows(Block& v) {
+    removeBandMeans(v);
+    PerBand norm{};
+    for (int n = 0; n < N; ++n)
+        for (int j = 0; j < J; ++j) norm[j] += v[n][j] * v[n][j];
+    PerBand scale;
+    for (int j = 0; j < J; ++j) scale[j] = norm[j] > 0.0 ? 1.0 / std::sqrt(norm[j]) : 1.0;
+    for (int n = 0; n < N; ++n)
+        for (int j = 0; j < J; ++j)
+            if (norm[j] > 0.0) v[n][j] *= scale[j];
+}
+
+// Each frame's column less its mean over the bands.
+void removeFrameMeans(Block& v) {
+    PerFrame sum{};
+    for (int j = 0; j < J; ++j)
+        for (int n = 0; n < N; ++n) sum[n] += v[n][j];
+    for (int n = 0; n < N; ++n) {
+        const double m = sum[n] / J;
+        for (int j = 0; j < J; ++j) v[n][j] -= m;
     }
-    return row;
 }
 
-using Column = std::array<double, kThirdOctaveBands>;
-
-void removeMean(Column& v) {
-    double sum = 0.0;
-    for (double x : v) sum += x;
-    const double m = sum / kThirdOctaveBands;
-    for (double& x : v) x -= m;
+// The correlation coefficient of each frame's columns of a and b, their
+// means already taken out (as bandCorrelations, over the bands).
+PerFrame frameCorrelations(const Block& a, const Block& b) {
+    std::array<bool, N> equal;
+    equal.fill(true);
+    PerFrame ab{}, aa{}, bb{};
+    for (int j = 0; j < J; ++j) {
+        for (int n = 0; n < N; ++n) {
+            equal[n] = equal[n] && a[n][j] == b[n][j];
+            ab[n] += a[n][j] * b[n][j];
+            aa[n] += a[n][j] * a[n][j];
+            bb[n] += b[n][j] * b[n][j];
+        }
+    }
+    PerFrame d;
+    for (int n = 0; n < N; ++n)
+        d[n] = equal[n]                       ? 1.0
+               : aa[n] == 0.0 || bb[n] == 0.0 ? 0.0
+                                              : ab[n] / std::sqrt(aa[n] * bb[n]);
+    return d;
 }
 
 }  // namespace
@@ -266,43 +320,25 @@ Intelligibility intelligibility(std::span<const double> reference, std::span<con
     double stoiSum = 0.0;
     double estoiSum = 0.0;
     const std::size_t segments = X[0].size() - kSegmentFrames + 1;
-    std::array<Segment, kThirdOctaveBands> xRows{}, yRows{};
+    Block xs, ys;
     for (std::size_t s = 0; s < segments; ++s) {
-        for (int j = 0; j < kThirdOctaveBands; ++j) {
-            Segment xj, yj;
-            std::copy_n(X[j].begin() + static_cast<std::ptrdiff_t>(s), kSegmentFrames, xj.begin());
-            std::copy_n(Y[j].begin() + static_cast<std::ptrdiff_t>(s), kSegmentFrames, yj.begin());
-            stoiSum += stoiOfBand(xj, yj);
-            xRows[j] = normalisedRow(xj);
-            yRows[j] = normalisedRow(yj);
-        }
-        double columns = 0.0;
-        for (int n = 0; n < kSegmentFrames; ++n) {
-            Column xn{}, yn{};
-            for (int j = 0; j < kThirdOctaveBands; ++j) {
-                xn[j] = xRows[j][n];
-                yn[j] = yRows[j][n];
+        for (int n = 0; n < N; ++n) {
+            for (int j = 0; j < J; ++j) {
+                xs[n][j] = X[j][s + static_cast<std::size_t>(n)];
+                ys[n][j] = Y[j][s + static_cast<std::size_t>(n)];
             }
-            removeMean(xn);
-            removeMean(yn);
-            columns += correlation(xn, yn);
         }
+        for (const double d : stoiOfBands(xs, ys)) stoiSum += d;
+        normaliseRows(xs);
+        normaliseRows(ys);
+        removeFrameMeans(xs);
+        removeFrameMeans(ys);
+        double columns = 0.0;
+        for (const double d : frameCorrelations(xs, ys)) columns += d;
         estoiSum += columns / kSegmentFrames;
     }
     return {stoiSum / static_cast<double>(segments * kThirdOctaveBands),
             estoiSum / static_cast<double>(segments)};
-}
-
-void IntelligibilityRecorder::add(std::span<const double, kFrameSamples> reference,
-                                  std::span<const double, kFrameSamples> degraded) {
-    reference_.insert(reference_.end(), reference.begin(), reference.end());
-    degraded_.insert(degraded_.end(), degraded.begin(), degraded.end());
-}
-
-Intelligibility IntelligibilityRecorder::result() const {
-    const std::vector<double> x(reference_.begin(), reference_.end());
-    const std::vector<double> y(degraded_.begin(), degraded_.end());
-    return intelligibility(x, y);
 }
 
 }  // namespace zorvel

@@ -69,18 +69,4 @@ struct BandBins {
 };
 BandBins thirdOctaveBand(int j);
 
-// The signals of a run, frame by frame, for the figures of the whole file.
-// Holds both as 32-bit floats (8 bytes per sample pair, 64 kB per second at
-// 8 kHz): the silent frames to drop are known only once the loudest is.
-class IntelligibilityRecorder {
-  public:
-    void add(std::span<const double, kFrameSamples> reference,
-             std::span<const double, kFrameSamples> degraded);
-    Intelligibility result() const;
-
-  private:
-    std::vector<float> reference_;
-    std::vector<float> degraded_;
-};
-
 }  // namespace zorvel

@@ -54,8 +54,8 @@ struct ModeRunOptions {
     const std::atomic<bool>* cancel = nullptr;  // looked at between frames
     std::function<void()> onFrame{};            // after every coded frame
     // With an output named, the figures carry the spectral distances of every
-    // frame against it as an encoding run writes it, and the file's STOI and
-    // ESTOI (RunMeasures).
+    // frame against it as an encoding run writes it, and the file figures:
+    // the distances over 30 ms frames, STOI and ESTOI (RunMeasures).
     std::optional<SaveOption> measured{};
 };
 

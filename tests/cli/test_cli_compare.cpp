@@ -96,8 +96,10 @@ TEST(Compare, RedoesTheFiguresOfAnEncodingRunFromItsFiles) {
         auto coded = csvRecord(encode.out);
         auto compared = csvRecord(compare.out);
         EXPECT_EQ(compared["frames"], coded["frames"]);
-        for (const char* column : {"lsd_lp_db", "cepstral_distance_db", "lsd_fft_db", "llr",
-                                   "itakura_saito", "fw_seg_snr_db", "stoi", "estoi"}) {
+        for (const char* column :
+             {"lsd_lp_db", "cepstral_distance_db", "lsd_fft_db", "llr", "itakura_saito",
+              "fw_seg_snr_db", "fw_seg_snr_hl_db", "cepstral_distance_hl_db", "llr_hl",
+              "itakura_saito_hl", "stoi", "estoi"}) {
             EXPECT_FALSE(coded[column].empty()) << column;
             EXPECT_EQ(compared[column], coded[column]) << column;
         }
@@ -137,12 +139,13 @@ TEST(Compare, NoValueIsWrittenOneWayPerFormat) {
     std::istringstream lines(list.out);
     int dashes = 0;
     for (std::string line; std::getline(lines, line);) {
-        if (line.starts_with("STOI") || line.starts_with("ESTOI") || line.starts_with("LSD-LP")) {
+        if (line.starts_with("STOI") || line.starts_with("ESTOI") || line.starts_with("LSD-LP") ||
+            line.starts_with("fwSNRseg HL") || line.starts_with("IS HL")) {
             EXPECT_TRUE(line.ends_with(" -")) << line;
             ++dashes;
         }
     }
-    EXPECT_EQ(dashes, 3);
+    EXPECT_EQ(dashes, 5);
     auto csvArgs = args;
     csvArgs.push_back("--csv");
     auto record = csvRecord(runCli(csvArgs).out);
@@ -155,6 +158,8 @@ TEST(Compare, NoValueIsWrittenOneWayPerFormat) {
     EXPECT_TRUE(object.at("stoi").is_null());
     EXPECT_TRUE(object.at("estoi").is_null());
     EXPECT_TRUE(object.at("llr").is_null());
+    EXPECT_TRUE(object.at("llr_hl").is_null());
+    EXPECT_TRUE(object.at("fw_seg_snr_hl_db").is_null());
 }
 
 TEST(Compare, RecordingsOfOtherFormatsAreConvertedAsImportConvertsThem) {

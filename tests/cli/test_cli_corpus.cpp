@@ -707,7 +707,8 @@ TEST(CorpusProgress, SweepShowsTheBarOnATerminalOnly) {
 // mode, also of a missing file. Only the adaptive codebook's name changed,
 // from "no-adaptive" to "adaptive-codebook=off", the name it has beside any
 // other setting; and the distances of the runs with --measures, which are
-// taken of the output as written since, followed by "stoi" and "estoi".
+// taken of the output as written since, followed by the 30 ms distances
+// ("fw_seg_snr_hl_db" ... "itakura_saito_hl"), "stoi" and "estoi".
 TEST(CorpusRecords, RecordsOfEachKindAreThoseWrittenBefore) {
     const TempDir dir;
     fs::copy_file(test::samplePath(), dir / "mowa.wav");

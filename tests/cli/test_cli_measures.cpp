@@ -13,6 +13,7 @@
 #include <random>
 
 #include "coder/FrameDistances.h"
+#include "coder/PublishedDistances.h"
 #include "coder/QualityMeasures.h"
 #include "coder/SpeechCoder.h"
 #include "sound/Wave.h"
@@ -274,7 +275,8 @@ TEST(EncodeMeasures, TheCsvCarriesTheFileMeansOfTheWrittenOutput) {
         ASSERT_TRUE(std::getline(lines, row));
         EXPECT_EQ(header,
                   "file,frames,segmental_snr_db,overall_snr_db,lsd_lp_db,cepstral_distance_db,"
-                  "lsd_fft_db,llr,itakura_saito,fw_seg_snr_db,stoi,estoi,times_real_time");
+                  "lsd_fft_db,llr,itakura_saito,fw_seg_snr_db,fw_seg_snr_hl_db,"
+                  "cepstral_distance_hl_db,llr_hl,itakura_saito_hl,stoi,estoi,times_real_time");
         expectMeanCells(columns(test::csvCells(header), test::csvCells(row), kCsvNames),
                         expectedMeans(test::samplePath(), CoderMode::rate5_90,
                                       post ? SaveOption::postProcessed : SaveOption::synthesized));
@@ -338,6 +340,20 @@ TEST(EncodeMeasures, TheMeansAreReproducibleFromTheFiles) {
             ASSERT_TRUE(means.mean(measure));
             EXPECT_EQ(readNumber(cells[i]), *means.mean(measure)) << kCsvNames[i];
         }
+        // The file figures of the 30 ms frames, of the same two recordings.
+        const std::vector<double> x(input.begin(),
+                                    input.begin() + static_cast<std::ptrdiff_t>(written.size()));
+        const std::vector<double> y(written.begin(), written.end());
+        const PublishedDistances hl = publishedDistances(x, y);
+        const std::vector<std::string> hlCells =
+            columns(test::csvCells(header), test::csvCells(row),
+                    {"fw_seg_snr_hl_db", "cepstral_distance_hl_db", "llr_hl", "itakura_saito_hl"});
+        const std::array<std::optional<double>, 4> expected{hl.fwSegSnr, hl.cepstralDistance,
+                                                            hl.llr, hl.itakuraSaito};
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            ASSERT_TRUE(expected[i]) << i;
+            EXPECT_EQ(readNumber(hlCells.at(i)), *expected[i]) << i;
+        }
     }
 }
 
@@ -366,7 +382,8 @@ TEST(SweepMeasures, EveryModeCarriesTheMeansBesideTheSnrs) {
     const std::vector<std::string> header = test::csvCells(line);
     EXPECT_EQ(line,
               "file,mode,bit_rate_kbps,frames,segmental_snr_db,overall_snr_db,lsd_lp_db,"
-              "cepstral_distance_db,lsd_fft_db,llr,itakura_saito,fw_seg_snr_db,stoi,estoi");
+              "cepstral_distance_db,lsd_fft_db,llr,itakura_saito,fw_seg_snr_db,fw_seg_snr_hl_db,"
+              "cepstral_distance_hl_db,llr_hl,itakura_saito_hl,stoi,estoi");
     int rows = 0;
     while (std::getline(lines, line)) {
         const std::vector<std::string> cells = test::csvCells(line);
