@@ -4,6 +4,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "coder/LpDistortion.h"
+
 namespace zorvel::cli {
 namespace {
 
@@ -28,36 +30,70 @@ FieldValue coderValue(const SpeechCoder& coder) {
     return (coder.*getter)();
 }
 
+// The spectral distortion of set I or II of a quantised frame, in dB.
+template <bool setII>
+FieldValue spectralDistortionOf(const SpeechCoder& coder) {
+    const FrameRecord& frame = coder.currentFrame();
+    return setII ? spectralDistortion(frame.lpCoeffsII, frame.lpCoeffsQuantisedII)
+                 : spectralDistortion(frame.lpCoeffsI, frame.lpCoeffsQuantisedI);
+}
+
+// Every index of the mode's frame (a cleared record's are zero).
+FieldValue codeOf(const SpeechCoder& coder) {
+    return std::span<const ParameterCode>(coder.currentFrame().code.codes.data(),
+                                          static_cast<std::size_t>(codesPerFrame(coder.mode())));
+}
+
+// Which coders write a field.
+enum class FieldUse { always, fineLag, quantised };
+
+struct ListedField {
+    FrameField field;
+    FieldUse use;
+};
+
 // clang-format off
-// The fine lag (pitchLagFine) is written only where the pitch resolution is
-// finer than a sample: kParameterFields without it is the list of the
-// design's coder.
-const std::array kParameterFieldsWithFineLag{
-    FrameField{"frameCount",       coderValue<&SpeechCoder::frameCount>},
-    FrameField{"openLoopLagI",     recordValue<&FrameRecord::openLoopLagI>},
-    FrameField{"openLoopLagII",    recordValue<&FrameRecord::openLoopLagII>},
-    FrameField{"pitchLag",         recordValue<&FrameRecord::pitchLag>},
-    FrameField{"pitchLagFine",     recordValue<&FrameRecord::pitchLagFine>},
-    FrameField{"pitchGain",        recordValue<&FrameRecord::pitchGain>},
-    FrameField{"pitchGainApplied", recordValue<&FrameRecord::pitchGainApplied>},
-    FrameField{"codebookGain",     recordValue<&FrameRecord::codebookGain>},
-    FrameField{"pulsePositions",   recordValue<&FrameRecord::pulsePositions>},
-    FrameField{"lpCoeffsI",        recordValue<&FrameRecord::lpCoeffsI>},
-    FrameField{"lpErrorI",         recordValue<&FrameRecord::lpErrorI>},
-    FrameField{"lpCoeffsII",       recordValue<&FrameRecord::lpCoeffsII>},
-    FrameField{"lpErrorII",        recordValue<&FrameRecord::lpErrorII>},
-    FrameField{"frameSnr",         coderValue<&SpeechCoder::frameSnr>},
-    FrameField{"segmentalSnr",     coderValue<&SpeechCoder::segmentalSnr>},
-    FrameField{"overallSnr",       coderValue<&SpeechCoder::overallSnr>},
+// The fields of the design's coder are those used always, in this order.
+const std::array kListedFields{
+    ListedField{{"frameCount",          coderValue<&SpeechCoder::frameCount>},                 FieldUse::always},
+    ListedField{{"openLoopLagI",        recordValue<&FrameRecord::openLoopLagI>},              FieldUse::always},
+    ListedField{{"openLoopLagII",       recordValue<&FrameRecord::openLoopLagII>},             FieldUse::always},
+    ListedField{{"pitchLag",            recordValue<&FrameRecord::pitchLag>},                  FieldUse::always},
+    ListedField{{"pitchLagFine",        recordValue<&FrameRecord::pitchLagFine>},              FieldUse::fineLag},
+    ListedField{{"pitchGain",           recordValue<&FrameRecord::pitchGain>},                 FieldUse::always},
+    ListedField{{"pitchGainApplied",    recordValue<&FrameRecord::pitchGainApplied>},          FieldUse::always},
+    ListedField{{"codebookGain",        recordValue<&FrameRecord::codebookGain>},              FieldUse::always},
+    ListedField{{"codebookGainApplied", recordValue<&FrameRecord::codebookGainApplied>},       FieldUse::quantised},
+    ListedField{{"pulsePositions",      recordValue<&FrameRecord::pulsePositions>},            FieldUse::always},
+    ListedField{{"lpCoeffsI",           recordValue<&FrameRecord::lpCoeffsI>},                 FieldUse::always},
+    ListedField{{"lpErrorI",            recordValue<&FrameRecord::lpErrorI>},                  FieldUse::always},
+    ListedField{{"lpCoeffsII",          recordValue<&FrameRecord::lpCoeffsII>},                FieldUse::always},
+    ListedField{{"lpErrorII",           recordValue<&FrameRecord::lpErrorII>},                 FieldUse::always},
+    ListedField{{"lsfQuantisedI",       recordValue<&FrameRecord::lsfQuantisedI>},             FieldUse::quantised},
+    ListedField{{"lsfQuantisedII",      recordValue<&FrameRecord::lsfQuantisedII>},            FieldUse::quantised},
+    ListedField{{"lpCoeffsQuantisedI",  recordValue<&FrameRecord::lpCoeffsQuantisedI>},        FieldUse::quantised},
+    ListedField{{"lpCoeffsQuantisedII", recordValue<&FrameRecord::lpCoeffsQuantisedII>},       FieldUse::quantised},
+    ListedField{{"spectralDistortionI", spectralDistortionOf<false>},                          FieldUse::quantised},
+    ListedField{{"spectralDistortionII", spectralDistortionOf<true>},                          FieldUse::quantised},
+    ListedField{{"frameSnr",            coderValue<&SpeechCoder::frameSnr>},                   FieldUse::always},
+    ListedField{{"segmentalSnr",        coderValue<&SpeechCoder::segmentalSnr>},               FieldUse::always},
+    ListedField{{"overallSnr",          coderValue<&SpeechCoder::overallSnr>},                 FieldUse::always},
+    ListedField{{"code",                codeOf},                                               FieldUse::quantised},
 };
 // clang-format on
 
-const std::vector<FrameField> kParameterFields = [] {
+// The fields of a coder with or without the fine lag and quantisation.
+std::vector<FrameField> fieldsFor(bool fineLag, bool quantised) {
     std::vector<FrameField> fields;
-    for (const FrameField& field : kParameterFieldsWithFineLag)
-        if (field.name != "pitchLagFine") fields.push_back(field);
+    for (const ListedField& listed : kListedFields)
+        if (listed.use == FieldUse::always || (listed.use == FieldUse::fineLag && fineLag) ||
+            (listed.use == FieldUse::quantised && quantised))
+            fields.push_back(listed.field);
     return fields;
-}();
+}
+
+const std::array<std::vector<FrameField>, 4> kParameterFields{
+    fieldsFor(false, false), fieldsFor(true, false), fieldsFor(false, true), fieldsFor(true, true)};
 
 // clang-format off
 const std::array kSignalFields{
@@ -90,9 +126,9 @@ const std::array kSignalFields{
 }  // namespace
 
 std::span<const FrameField> parameterFields(const SpeechCoder& coder) {
-    if (coder.settings().pitchResolution != PitchResolution::whole)
-        return kParameterFieldsWithFineLag;
-    return kParameterFields;
+    const bool fineLag = coder.settings().pitchResolution != PitchResolution::whole;
+    const bool quantised = coder.settings().quantisation;
+    return kParameterFields[(fineLag ? 1 : 0) + (quantised ? 2 : 0)];
 }
 std::span<const FrameField> signalFields() { return kSignalFields; }
 

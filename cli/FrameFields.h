@@ -13,8 +13,9 @@
 namespace zorvel::cli {
 
 // One number, or a fixed-length list of numbers read from the coder's record.
-using FieldValue =
-    std::variant<std::int32_t, double, std::span<const std::int32_t>, std::span<const double>>;
+// The quantised coder's code: its indices, each named by its parameter.
+using FieldValue = std::variant<std::int32_t, double, std::span<const std::int32_t>,
+                                std::span<const double>, std::span<const ParameterCode>>;
 
 struct FrameField {
     std::string_view name;
@@ -23,7 +24,9 @@ struct FrameField {
 
 // Frame number, lags, gains, pulse positions, LP coefficients and errors,
 // SNRs; with the fine lag (pitchLagFine) where `coder`'s pitch resolution is
-// finer than a sample.
+// finer than a sample; where it quantises, the quantised values (LSF and LP
+// sets, the applied gains), each set's spectral distortion and the frame's
+// code.
 std::span<const FrameField> parameterFields(const SpeechCoder& coder);
 
 // Every 160-sample array of the current frame's record.

@@ -34,13 +34,24 @@ template <class T>
 constexpr bool kIsList =
     std::is_same_v<T, std::span<const std::int32_t>> || std::is_same_v<T, std::span<const double>>;
 
+// A code's index as JSON and CSV read it: exactly, as a whole number.
 Json jsonValue(const FieldValue& value) {
     return std::visit(
         [](const auto& v) -> Json {
-            if constexpr (kIsList<std::decay_t<decltype(v)>>)
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, std::span<const ParameterCode>>) {
+                Json codes = Json::array();
+                for (const ParameterCode& code : v)
+                    codes.push_back({{"parameter", codedParameterName(code.parameter)},
+                                     {"subframe", code.subframe},
+                                     {"index", code.index},
+                                     {"bits", code.bits}});
+                return codes;
+            } else if constexpr (kIsList<T>) {
                 return Json(std::vector(v.begin(), v.end()));
-            else
+            } else {
                 return Json(v);
+            }
         },
         value);
 }
@@ -71,7 +82,19 @@ void appendCells(std::vector<std::string>& cells, const FrameField& field, const
                  bool header) {
     std::visit(
         [&](const auto& v) {
-            if constexpr (kIsList<std::decay_t<decltype(v)>>) {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, std::span<const ParameterCode>>) {
+                // Four cells a code: its parameter's name, subframe, index and bits.
+                for (std::size_t i = 0; i < v.size(); ++i) {
+                    const std::string name = std::string(field.name) + "_" + std::to_string(i);
+                    cells.push_back(header ? name + "_parameter"
+                                           : std::string(codedParameterName(v[i].parameter)));
+                    cells.push_back(header ? name + "_subframe" : csvNumber(v[i].subframe));
+                    cells.push_back(header ? name + "_index"
+                                           : numberText(static_cast<std::int64_t>(v[i].index)));
+                    cells.push_back(header ? name + "_bits" : csvNumber(v[i].bits));
+                }
+            } else if constexpr (kIsList<T>) {
                 for (std::size_t i = 0; i < v.size(); ++i)
                     cells.push_back(header ? std::string(field.name) + "_" + std::to_string(i)
                                            : csvNumber(v[i]));

@@ -6,6 +6,9 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
+
+#include "coder/CoderMode.h"
 
 namespace zorvel {
 
@@ -56,5 +59,13 @@ struct FrameCode {
         return total;
     }
 };
+
+// The parameter's name in exports: "lsf", "pitchLag", "pulses", "pitchGain",
+// "correction", "gains".
+std::string_view codedParameterName(CodedParameter parameter);
+
+// The indices of every quantised frame of the mode: its LSF splits, four
+// lags, four pulse indices and its gain indices.
+int codesPerFrame(CoderMode mode);
 
 }  // namespace zorvel

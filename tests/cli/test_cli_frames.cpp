@@ -216,6 +216,62 @@ TEST(FramesCsv, OneNamedColumnPerValueReadingBackExactly) {
     EXPECT_EQ(frames, 283);
 }
 
+// With quantisation on, each frame adds its quantised values, the spectral
+// distortion of its sets and its code: in JSON the coder's indices, in CSV
+// four cells a code, whose bits add up to the mode's in every row.
+TEST(FramesQuantised, TheCodeAndTheQuantisedValuesAreWrittenAsTheCoderHasThem) {
+    for (const CoderMode mode : {CoderMode::rate12_2, CoderMode::rate4_75}) {
+        const std::string rate(rulesOf(mode).rate);
+        const test::CliResult js = runCli({"frames", arg(test::samplePath()), "-m", rate, "--set",
+                                           "quantisation=on", "--format", "json"});
+        ASSERT_EQ(js.exitCode, 0) << js.err;
+        const json frames = json::parse(js.out);
+        SpeechCoder coder(test::samplePath(), mode, {.quantisation = true});
+        for (const json& frame : frames) {
+            ASSERT_EQ(coder.nextFrame(), FrameStep::coded);
+            const FrameRecord& r = coder.currentFrame();
+            const json& code = frame.at("code");
+            ASSERT_EQ(code.size(), static_cast<std::size_t>(r.code.count)) << rate;
+            for (int k = 0; k < r.code.count; ++k) {
+                EXPECT_EQ(code[k].at("index").get<std::uint64_t>(), r.code.codes[k].index);
+                EXPECT_EQ(code[k].at("bits").get<int>(), r.code.codes[k].bits);
+                EXPECT_EQ(code[k].at("parameter").get<std::string>(),
+                          codedParameterName(r.code.codes[k].parameter));
+            }
+            EXPECT_EQ(
+                frame.at("codebookGainApplied").get<std::vector<double>>(),
+                std::vector<double>(r.codebookGainApplied.begin(), r.codebookGainApplied.end()));
+            EXPECT_EQ(frame.at("lsfQuantisedII").get<std::vector<double>>(),
+                      std::vector<double>(r.lsfQuantisedII.begin(), r.lsfQuantisedII.end()));
+            EXPECT_GE(frame.at("spectralDistortionII").get<double>(), 0.0);
+        }
+        EXPECT_EQ(frames.size(), 283u);
+
+        const test::CliResult csv =
+            runCli({"frames", arg(test::samplePath()), "-m", rate, "--set", "quantisation=on"});
+        ASSERT_EQ(csv.exitCode, 0) << csv.err;
+        std::istringstream lines(csv.out);
+        std::string line;
+        ASSERT_TRUE(std::getline(lines, line));
+        const std::vector<std::string> header = splitCommas(line);
+        std::vector<std::size_t> bitColumns;
+        for (std::size_t c = 0; c < header.size(); ++c)
+            if (header[c].starts_with("code_") && header[c].ends_with("_bits"))
+                bitColumns.push_back(c);
+        EXPECT_EQ(bitColumns.size(), static_cast<std::size_t>(codesPerFrame(mode)));
+        int rows = 0;
+        while (std::getline(lines, line)) {
+            const std::vector<std::string> cells = splitCommas(line);
+            ASSERT_EQ(cells.size(), header.size());
+            double bits = 0.0;
+            for (std::size_t c : bitColumns) bits += readNumber(cells[c]);
+            EXPECT_EQ(bits, rulesOf(mode).frameBits) << "row " << rows;
+            ++rows;
+        }
+        EXPECT_EQ(rows, 283);
+    }
+}
+
 TEST(FramesCsv, FileAndStandardOutputAgree) {
     const TempDir dir;
     const test::CliResult toFile =
