@@ -2,49 +2,21 @@
 // (with their prediction errors) of the current frame record, takes plain
 // 160-point transforms X(k) = sum x(n) e^(+j 2 pi k n / 160) of each (no window,
 // 50 Hz per bin) and draws bins 0..79 at level 10 ln|X(k)|^2; the synthesis
-// filter responses are drawn as E / |A(k)|^2, dashed.
+// filter responses are drawn as E / |A(k)|^2, dashed. The transforms and
+// their levels are the frame's spectra's (coder/FrameSpectra.h).
 #include <QString>
 #include <algorithm>
 
-#include "dsp/Fftn.h"
 #include "plots/Plots.h"
 
 namespace zorvel {
 
 namespace {
 
-struct Transform {
-    std::array<double, kFrameSamples> re{};
-    std::array<double, kFrameSamples> im{};
-};
-
-// Both scaling arguments the transforms are taken with leave them unscaled.
-constexpr double kCoefficientScaling = 0.0;
-constexpr double kSignalScaling = 1.0;
-
-void transform(Transform& t, double scaling) {
-    const int dims[] = {kFrameSamples};
-    fftn(1, dims, t.re.data(), t.im.data(), +1, scaling);
-}
-
-Transform coefficientTransform(const LpCoeffs& a) {
-    Transform t;
-    std::copy(a.begin(), a.end(), t.re.begin());
-    transform(t, kCoefficientScaling);
-    return t;
-}
-
-Transform signalTransform(const Signal& x) {
-    Transform t;
-    t.re = x;
-    transform(t, kSignalScaling);
-    return t;
-}
-
 struct SpectrumEntry {
     bool SpectrumSelection::*shown;
     QRgb ChartColours::*colour;
-    const Transform* transform;
+    const FrameTransform* transform;
 };
 
 }  // namespace
@@ -81,16 +53,17 @@ void drawSpectrumGrid(Canvas& canvas, const ChartColours& colours) {
 }
 
 void drawSpectra(Canvas& canvas, const FrameRecord& current, const PlotOptions& options) {
-    const Transform a = coefficientTransform(current.lpCoeffsI);
-    const Transform b = coefficientTransform(current.lpCoeffsII);
-    const Transform s = signalTransform(current.speech);
-    const Transform sOut = signalTransform(current.synthesizedSpeech);
-    const Transform sw = signalTransform(current.weightedSpeech);
-    const Transform sp = signalTransform(current.postProcessedSpeech);
-    const Transform resLp = signalTransform(current.lpResidual);
-    const Transform resLtp = signalTransform(current.ltpResidual);
-    const Transform e = signalTransform(codingError(current, &FrameRecord::synthesizedSpeech));
-    const Transform ep = signalTransform(codingError(current, &FrameRecord::postProcessedSpeech));
+    const FrameTransform a = coefficientTransform(current.lpCoeffsI);
+    const FrameTransform b = coefficientTransform(current.lpCoeffsII);
+    const FrameTransform s = signalTransform(current.speech);
+    const FrameTransform sOut = signalTransform(current.synthesizedSpeech);
+    const FrameTransform sw = signalTransform(current.weightedSpeech);
+    const FrameTransform sp = signalTransform(current.postProcessedSpeech);
+    const FrameTransform resLp = signalTransform(current.lpResidual);
+    const FrameTransform resLtp = signalTransform(current.ltpResidual);
+    const FrameTransform e = signalTransform(codingError(current, &FrameRecord::synthesizedSpeech));
+    const FrameTransform ep =
+        signalTransform(codingError(current, &FrameRecord::postProcessedSpeech));
 
     const SpectrumSelection& shown = options.spectra;
     const ChartColours& colours = options.colours;
@@ -120,20 +93,10 @@ void drawSpectra(Canvas& canvas, const FrameRecord& current, const PlotOptions& 
 }
 
 std::array<double, kSpectrumCurves> spectrumLevelsAtBin(const FrameRecord& current, int k) {
-    const auto level = [k](const Transform& t) { return spectrumLevel(t.re[k], t.im[k]); };
-    const auto response = [k](const Transform& t, double error) {
-        return filterResponseLevel(t.re[k], t.im[k], error);
-    };
-    return {level(signalTransform(current.speech)),
-            level(signalTransform(current.synthesizedSpeech)),
-            level(signalTransform(current.postProcessedSpeech)),
-            level(signalTransform(current.weightedSpeech)),
-            response(coefficientTransform(current.lpCoeffsI), current.lpErrorI),
-            response(coefficientTransform(current.lpCoeffsII), current.lpErrorII),
-            level(signalTransform(current.lpResidual)),
-            level(signalTransform(current.ltpResidual)),
-            level(signalTransform(codingError(current, &FrameRecord::synthesizedSpeech))),
-            level(signalTransform(codingError(current, &FrameRecord::postProcessedSpeech)))};
+    const FrameSpectrumLevels levels = frameSpectrumLevels(current);
+    std::array<double, kSpectrumCurves> atBin{};
+    for (int curve = 0; curve < kSpectrumCurves; ++curve) atBin[curve] = levels[curve][k];
+    return atBin;
 }
 
 void plotSpectrum(Canvas& canvas, std::span<const double, kFrameSamples> re,
