@@ -55,29 +55,43 @@ Signal codingError(const FrameRecord& frame, const Signal FrameRecord::*output) 
 
 std::string_view curveKey(SpectrumCurve curve) { return kCurveKeys[static_cast<int>(curve)]; }
 
+FrameTransforms frameTransforms(const FrameRecord& current) {
+    FrameTransforms t;
+    auto set = [&t](SpectrumCurve curve, FrameTransform transform) {
+        t.curves[static_cast<int>(curve)] = transform;
+    };
+    set(SpectrumCurve::speech, signalTransform(current.speech));
+    set(SpectrumCurve::synthesized, signalTransform(current.synthesizedSpeech));
+    set(SpectrumCurve::postProcessed, signalTransform(current.postProcessedSpeech));
+    set(SpectrumCurve::weighted, signalTransform(current.weightedSpeech));
+    set(SpectrumCurve::responseI, coefficientTransform(current.lpCoeffsI));
+    set(SpectrumCurve::responseII, coefficientTransform(current.lpCoeffsII));
+    set(SpectrumCurve::lpResidual, signalTransform(current.lpResidual));
+    set(SpectrumCurve::ltpResidual, signalTransform(current.ltpResidual));
+    set(SpectrumCurve::error,
+        signalTransform(codingError(current, &FrameRecord::synthesizedSpeech)));
+    set(SpectrumCurve::postProcessedError,
+        signalTransform(codingError(current, &FrameRecord::postProcessedSpeech)));
+    t.errorI = current.lpErrorI;
+    t.errorII = current.lpErrorII;
+    return t;
+}
+
+double curveLevel(const FrameTransforms& transforms, SpectrumCurve curve, int k) {
+    const FrameTransform& t = transforms.of(curve);
+    if (curve == SpectrumCurve::responseI)
+        return filterResponseLevel(t.re[k], t.im[k], transforms.errorI);
+    if (curve == SpectrumCurve::responseII)
+        return filterResponseLevel(t.re[k], t.im[k], transforms.errorII);
+    return spectrumLevel(t.re[k], t.im[k]);
+}
+
 FrameSpectrumLevels frameSpectrumLevels(const FrameRecord& current) {
+    const FrameTransforms transforms = frameTransforms(current);
     FrameSpectrumLevels levels{};
-    auto spectrum = [&](SpectrumCurve curve, const Signal& x) {
-        const FrameTransform t = signalTransform(x);
+    for (int curve = 0; curve < kSpectrumCurves; ++curve)
         for (int k = 0; k < kSpectrumBins; ++k)
-            levels[static_cast<int>(curve)][k] = spectrumLevel(t.re[k], t.im[k]);
-    };
-    auto response = [&](SpectrumCurve curve, const LpCoeffs& a, double error) {
-        const FrameTransform t = coefficientTransform(a);
-        for (int k = 0; k < kSpectrumBins; ++k)
-            levels[static_cast<int>(curve)][k] = filterResponseLevel(t.re[k], t.im[k], error);
-    };
-    spectrum(SpectrumCurve::speech, current.speech);
-    spectrum(SpectrumCurve::synthesized, current.synthesizedSpeech);
-    spectrum(SpectrumCurve::postProcessed, current.postProcessedSpeech);
-    spectrum(SpectrumCurve::weighted, current.weightedSpeech);
-    response(SpectrumCurve::responseI, current.lpCoeffsI, current.lpErrorI);
-    response(SpectrumCurve::responseII, current.lpCoeffsII, current.lpErrorII);
-    spectrum(SpectrumCurve::lpResidual, current.lpResidual);
-    spectrum(SpectrumCurve::ltpResidual, current.ltpResidual);
-    spectrum(SpectrumCurve::error, codingError(current, &FrameRecord::synthesizedSpeech));
-    spectrum(SpectrumCurve::postProcessedError,
-             codingError(current, &FrameRecord::postProcessedSpeech));
+            levels[curve][k] = curveLevel(transforms, static_cast<SpectrumCurve>(curve), k);
     return levels;
 }
 

@@ -56,6 +56,21 @@ inline constexpr int kSpectrumCurves = 10;
 // The curve's name where it is exported: "speech", "responseI", ...
 std::string_view curveKey(SpectrumCurve curve);
 
+// The transform behind every curve, indexed by SpectrumCurve: of the signal,
+// or for a response of the LP coefficients, with the prediction error.
+struct FrameTransforms {
+    std::array<FrameTransform, kSpectrumCurves> curves;
+    double errorI = 0.0;
+    double errorII = 0.0;
+
+    const FrameTransform& of(SpectrumCurve curve) const { return curves[static_cast<int>(curve)]; }
+};
+FrameTransforms frameTransforms(const FrameRecord& current);
+
+// A curve's level at bin k (0..159): spectrumLevel, or filterResponseLevel
+// for the responses.
+double curveLevel(const FrameTransforms& transforms, SpectrumCurve curve, int k);
+
 // Every curve's levels at bins 0..79, indexed by SpectrumCurve.
 using FrameSpectrumLevels = std::array<std::array<double, kSpectrumBins>, kSpectrumCurves>;
 FrameSpectrumLevels frameSpectrumLevels(const FrameRecord& current);

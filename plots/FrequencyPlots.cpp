@@ -16,7 +16,7 @@ namespace {
 struct SpectrumEntry {
     bool SpectrumSelection::*shown;
     QRgb ChartColours::*colour;
-    const FrameTransform* transform;
+    SpectrumCurve curve;
 };
 
 }  // namespace
@@ -53,50 +53,45 @@ void drawSpectrumGrid(Canvas& canvas, const ChartColours& colours) {
 }
 
 void drawSpectra(Canvas& canvas, const FrameRecord& current, const PlotOptions& options) {
-    const FrameTransform a = coefficientTransform(current.lpCoeffsI);
-    const FrameTransform b = coefficientTransform(current.lpCoeffsII);
-    const FrameTransform s = signalTransform(current.speech);
-    const FrameTransform sOut = signalTransform(current.synthesizedSpeech);
-    const FrameTransform sw = signalTransform(current.weightedSpeech);
-    const FrameTransform sp = signalTransform(current.postProcessedSpeech);
-    const FrameTransform resLp = signalTransform(current.lpResidual);
-    const FrameTransform resLtp = signalTransform(current.ltpResidual);
-    const FrameTransform e = signalTransform(codingError(current, &FrameRecord::synthesizedSpeech));
-    const FrameTransform ep =
-        signalTransform(codingError(current, &FrameRecord::postProcessedSpeech));
-
+    const FrameTransforms t = frameTransforms(current);
     const SpectrumSelection& shown = options.spectra;
     const ChartColours& colours = options.colours;
     if (shown.responseI) {
+        const FrameTransform& a = t.of(SpectrumCurve::responseI);
         canvas.setPenColour(colours.responseI);
-        plotFilterResponse(canvas, a.re, a.im, current.lpErrorI, options.spectrumGain);
+        plotFilterResponse(canvas, a.re, a.im, t.errorI, options.spectrumGain);
     }
     if (shown.responseII) {
+        const FrameTransform& b = t.of(SpectrumCurve::responseII);
         canvas.setPenColour(colours.responseII);
-        plotFilterResponse(canvas, b.re, b.im, current.lpErrorII, options.spectrumGain);
+        plotFilterResponse(canvas, b.re, b.im, t.errorII, options.spectrumGain);
     }
     const SpectrumEntry spectra[] = {
-        {&SpectrumSelection::lpResidual, &ChartColours::lpResidual, &resLp},
-        {&SpectrumSelection::ltpResidual, &ChartColours::ltpResidual, &resLtp},
-        {&SpectrumSelection::error, &ChartColours::error, &e},
-        {&SpectrumSelection::postProcessedError, &ChartColours::postProcessedError, &ep},
-        {&SpectrumSelection::weighted, &ChartColours::weighted, &sw},
-        {&SpectrumSelection::synthesized, &ChartColours::synthesized, &sOut},
-        {&SpectrumSelection::postProcessed, &ChartColours::postProcessed, &sp},
-        {&SpectrumSelection::speech, &ChartColours::speech, &s},
+        {&SpectrumSelection::lpResidual, &ChartColours::lpResidual, SpectrumCurve::lpResidual},
+        {&SpectrumSelection::ltpResidual, &ChartColours::ltpResidual, SpectrumCurve::ltpResidual},
+        {&SpectrumSelection::error, &ChartColours::error, SpectrumCurve::error},
+        {&SpectrumSelection::postProcessedError, &ChartColours::postProcessedError,
+         SpectrumCurve::postProcessedError},
+        {&SpectrumSelection::weighted, &ChartColours::weighted, SpectrumCurve::weighted},
+        {&SpectrumSelection::synthesized, &ChartColours::synthesized, SpectrumCurve::synthesized},
+        {&SpectrumSelection::postProcessed, &ChartColours::postProcessed,
+         SpectrumCurve::postProcessed},
+        {&SpectrumSelection::speech, &ChartColours::speech, SpectrumCurve::speech},
     };
     for (const SpectrumEntry& entry : spectra) {
         if (!(shown.*entry.shown)) continue;
+        const FrameTransform& x = t.of(entry.curve);
         canvas.setPenColour(colours.*entry.colour);
-        plotSpectrum(canvas, entry.transform->re, entry.transform->im, options.spectrumGain);
+        plotSpectrum(canvas, x.re, x.im, options.spectrumGain);
     }
 }
 
 std::array<double, kSpectrumCurves> spectrumLevelsAtBin(const FrameRecord& current, int k) {
-    const FrameSpectrumLevels levels = frameSpectrumLevels(current);
-    std::array<double, kSpectrumCurves> atBin{};
-    for (int curve = 0; curve < kSpectrumCurves; ++curve) atBin[curve] = levels[curve][k];
-    return atBin;
+    const FrameTransforms transforms = frameTransforms(current);
+    std::array<double, kSpectrumCurves> levels{};
+    for (int curve = 0; curve < kSpectrumCurves; ++curve)
+        levels[curve] = curveLevel(transforms, static_cast<SpectrumCurve>(curve), k);
+    return levels;
 }
 
 void plotSpectrum(Canvas& canvas, std::span<const double, kFrameSamples> re,

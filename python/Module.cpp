@@ -624,12 +624,17 @@ PYBIND11_MODULE(zorvel, m) {
     using namespace zorvel::python;
     namespace py = pybind11;
     m.doc() = kModuleDoc;
+    // The docstrings open with their own signatures, in Python's words.
+    py::options options;
+    options.disable_function_signatures();
 
     m.def("modes", &modes,
-          "The eight modes in the order of their numbers: each a dict of number (1..8), rate "
+          "modes() -> list of dict\n\nThe eight modes in the order of their numbers: each a dict "
+          "of number (1..8), rate "
           "(\"12.2\"), bit_rate_kbps and file_suffix (\"_12.20\").");
     m.def("settings", &settings,
-          "The coder settings as zorvel-cli settings lists them: each a dict of name, values, "
+          "settings() -> list of dict\n\nThe coder settings as zorvel-cli settings lists them: "
+          "each a dict of name, values, "
           "default and meaning.");
     m.def("read", &readSamples, py::arg("path"),
           "read(path) -> numpy.ndarray of int16\n\nThe samples of a file in the coder's layout "
@@ -646,17 +651,22 @@ PYBIND11_MODULE(zorvel, m) {
           "cannot be converted.");
 
     py::class_<Result>(m, "Result", kResultDoc)
-        .def_readonly("synthesis", &Result::synthesis)
-        .def_readonly("post", &Result::post)
-        .def_readonly("synthesis_float", &Result::synthesisFloat)
-        .def_readonly("post_float", &Result::postFloat)
-        .def_readonly("frames", &Result::frames)
-        .def_readonly("measures", &Result::measures)
-        .def_property_readonly("frame_count", &Result::frameCount)
-        .def_property_readonly("segmental_snr", &Result::segmentalSnr)
-        .def_property_readonly("overall_snr", &Result::overallSnr)
-        .def_property_readonly("mode", &Result::mode)
-        .def_property_readonly("settings", &Result::settings)
+        .def_readonly("synthesis", &Result::synthesis,
+                      "s'(n) as the encoding run writes it: int16.")
+        .def_readonly("post", &Result::post,
+                      "sp(n) as the encoding run writes it with --post: int16.")
+        .def_readonly("synthesis_float", &Result::synthesisFloat, "s'(n) as the coder computed it.")
+        .def_readonly("post_float", &Result::postFloat, "sp(n) as the coder computed it.")
+        .def_readonly("frames", &Result::frames,
+                      "The frames export: one array per field, one row per frame.")
+        .def_readonly("measures", &Result::measures,
+                      "The distances' means, STOI and ESTOI; None unless asked for.")
+        .def_property_readonly("frame_count", &Result::frameCount, "Frames coded.")
+        .def_property_readonly("segmental_snr", &Result::segmentalSnr,
+                               "Mean of the frame SNRs, dB.")
+        .def_property_readonly("overall_snr", &Result::overallSnr, "SNR of the whole run, dB.")
+        .def_property_readonly("mode", &Result::mode, "The rate in kbit/s of the coder that ran.")
+        .def_property_readonly("settings", &Result::settings, "Every setting's value in the run.")
         .def("signals", &Result::signals, py::arg("k"), kSignalsDoc)
         .def("wav", &Result::wav, py::arg("post_processed") = false,
              "wav(post_processed=False) -> bytes\n\nThe file zorvel-cli encode writes of this "

@@ -1,0 +1,85 @@
+#!/usr/bin/env python3
+"""The Python module's speed, run by hand from the release build:
+
+    PYTHONPATH=build/release/python python3 bench/python_speed.py
+
+1. Coding through Python against zorvel-cli encode on the same input (the
+   sample repeated to about a minute), each reading the file and writing the
+   output: the ratio of their speeds (1 = as fast as the CLI).
+2. Two threads, each coding its own input, against one thread coding both one
+   after the other: the speed-up the released interpreter lock gives.
+
+Each time is the best of --repeats runs, so that other work on the machine
+counts as little as it can."""
+import argparse
+import concurrent.futures
+import os
+import pathlib
+import subprocess
+import sys
+import tempfile
+import time
+
+import numpy as np
+
+import zorvel
+
+SOURCE = pathlib.Path(__file__).resolve().parents[1]
+
+
+def best_of(repeats, run):
+    times = []
+    for _ in range(repeats):
+        start = time.perf_counter()
+        run()
+        times.append(time.perf_counter() - start)
+    return min(times)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--cli", default=str(SOURCE / "build" / "release" / "cli" / "zorvel-cli"))
+    parser.add_argument("--mode", default="12.2")
+    parser.add_argument("--copies", type=int, default=10, help="sample repeats in the input")
+    parser.add_argument("--repeats", type=int, default=5)
+    a = parser.parse_args()
+
+    sample = zorvel.read(SOURCE / "samples" / "mowa.wav")
+    with tempfile.TemporaryDirectory() as folder:
+        folder = pathlib.Path(folder)
+        inputs = []
+        for k, samples in enumerate((np.tile(sample, a.copies), np.tile(sample[::-1], a.copies))):
+            path = folder / f"input{k}.wav"
+            path.write_bytes(bytes(60) + samples.astype("<i2").tobytes())
+            inputs.append(path)
+        seconds = len(zorvel.read(inputs[0])) / 8000
+        coder = zorvel.Coder(a.mode)
+
+        def python_run():
+            (folder / "python.wav").write_bytes(coder.encode(zorvel.read(inputs[0])).wav())
+
+        def cli_run():
+            subprocess.run([a.cli, "encode", inputs[0], "-m", a.mode, "-o", folder / "cli.wav",
+                            "-y", "-j", "1"], check=True, stdout=subprocess.DEVNULL)
+
+        python_time = best_of(a.repeats, python_run)
+        cli_time = best_of(a.repeats, cli_run)
+        same = (folder / "python.wav").read_bytes() == (folder / "cli.wav").read_bytes()
+        print(f"input: {seconds:.1f} s of speech, mode {a.mode}, best of {a.repeats}")
+        print(f"zorvel-cli encode   {cli_time:7.3f} s  {seconds / cli_time:6.1f} x real time")
+        print(f"Python encode       {python_time:7.3f} s  {seconds / python_time:6.1f} x real time"
+              f"  (same bytes: {same})")
+        print(f"Python / CLI speed  {cli_time / python_time:.3f}  (>= 0.95 wanted)")
+
+        arrays = [zorvel.read(path) for path in inputs]
+        one = best_of(a.repeats, lambda: [coder.encode(x) for x in arrays])
+        with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+            two = best_of(a.repeats, lambda: list(pool.map(coder.encode, arrays)))
+        print(f"one thread, both inputs   {one:7.3f} s")
+        print(f"two threads side by side  {two:7.3f} s")
+        print(f"speed-up                  {one / two:.3f}  (>= 1.8 wanted on {os.cpu_count()} cores)")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
