@@ -7,7 +7,9 @@
    sample repeated to about a minute), each reading the file and writing the
    output: the ratio of their speeds (1 = as fast as the CLI).
 2. Two threads, each coding its own input, against one thread coding both one
-   after the other: the speed-up the released interpreter lock gives.
+   after the other: the speed-up the released interpreter lock gives; beside
+   it the same for two zorvel-cli processes, which is what the machine's
+   cores give at the moment (other work on them lowers both alike).
 
 Each time is the best of --repeats runs, so that other work on the machine
 counts as little as it can."""
@@ -78,6 +80,20 @@ def main():
         print(f"one thread, both inputs   {one:7.3f} s")
         print(f"two threads side by side  {two:7.3f} s")
         print(f"speed-up                  {one / two:.3f}  (>= 1.8 wanted on {os.cpu_count()} cores)")
+
+        def cli_processes(side_by_side):
+            commands = [[a.cli, "encode", path, "-m", a.mode, "-o", folder / f"cli{k}.wav", "-y",
+                         "-j", "1"] for k, path in enumerate(inputs)]
+            if side_by_side:
+                running = [subprocess.Popen(c, stdout=subprocess.DEVNULL) for c in commands]
+                assert all(process.wait() == 0 for process in running)
+            else:
+                for command in commands:
+                    subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
+
+        one = best_of(a.repeats, lambda: cli_processes(False))
+        two = best_of(a.repeats, lambda: cli_processes(True))
+        print(f"two zorvel-cli processes: speed-up {one / two:.3f} (the machine's cores now)")
     return 0
 
 
