@@ -49,8 +49,16 @@ void append(FieldColumn& column, const cli::FieldValue& value) {
         column.values);
 }
 
-void appendSamples(std::vector<std::int16_t>& to, const Signal& written) {
-    for (double x : written) to.push_back(static_cast<std::int16_t>(x));
+// The samples of `out` as the encoding run writes them (writtenOutput).
+void appendWritten(std::vector<std::int16_t>& to, const Signal& out) {
+    for (const double x : out) to.push_back(toSample(x));
+}
+
+// Room for `frames` rows, so that the columns grow without moving.
+void reserveRows(FieldColumn& column, std::size_t frames) {
+    std::visit(
+        [&](auto& values) { values.reserve(frames * std::max<std::size_t>(column.width, 1)); },
+        column.values);
 }
 
 }  // namespace
@@ -89,6 +97,7 @@ std::unique_ptr<EncodeResult> encodeBytes(std::string bytes, CoderMode mode,
         run.emplace(options.measured);
     }
     const std::size_t frames = samples / kFrameSamples;
+    for (FieldColumn& column : result->frames) reserveRows(column, frames);
     result->synthesis.reserve(frames * kFrameSamples);
     result->post.reserve(frames * kFrameSamples);
     result->synthesisFloat.reserve(frames * kFrameSamples);
@@ -96,8 +105,8 @@ std::unique_ptr<EncodeResult> encodeBytes(std::string bytes, CoderMode mode,
 
     while (coder.nextFrame() == FrameStep::coded) {
         const FrameRecord& record = coder.currentFrame();
-        appendSamples(result->synthesis, writtenOutput(record, SaveOption::synthesized));
-        appendSamples(result->post, writtenOutput(record, SaveOption::postProcessed));
+        appendWritten(result->synthesis, record.synthesizedSpeech);
+        appendWritten(result->post, record.postProcessedSpeech);
         result->synthesisFloat.insert(result->synthesisFloat.end(),
                                       record.synthesizedSpeech.begin(),
                                       record.synthesizedSpeech.end());
