@@ -3,6 +3,8 @@ side, arrays that outlive their coder, the sweep and the ablation against
 the command line's tables."""
 import concurrent.futures
 import gc
+import sys
+import threading
 
 import numpy as np
 import pytest
@@ -109,3 +111,29 @@ def test_the_ablation_is_the_command_lines_table(short_inputs):
     reason = run_cli("sweep", short_inputs[0], "--vary", "gamma1=0.9:0.8:0.1",
                      check=False).stderr
     assert str(refused.value) in reason
+
+
+def test_encoding_lets_other_threads_run(sample):
+    # With a switch interval longer than any run, a thread holding the
+    # interpreter's lock keeps it until it lets it go: the main thread gets
+    # it while the worker codes only when encode releases it.
+    samples = np.tile(sample, 20)  # some 110 s of speech: a long run
+    coder = zorvel.Coder("12.2")
+    started, done = threading.Event(), threading.Event()
+
+    def work():
+        started.set()
+        coder.encode(samples)
+        done.set()
+
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(1000.0)
+    try:
+        worker = threading.Thread(target=work)
+        worker.start()
+        started.wait()
+        coding_meanwhile = not done.is_set()
+        worker.join()
+    finally:
+        sys.setswitchinterval(interval)
+    assert coding_meanwhile, "the main thread ran only once the encode had ended"
