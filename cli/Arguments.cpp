@@ -34,7 +34,7 @@ CLI::Validator modeWord() {
     return CLI::Validator(
         [](std::string& text) -> std::string {
             const std::optional<CoderMode> mode = modeFromText(text);
-            if (!mode) return "unknown mode '" + text + "': give " + acceptedModesText();
+            if (!mode) return unknownModeText(text);
             text = std::to_string(modeIndex(*mode));
             return {};
         },

@@ -35,4 +35,8 @@ std::string acceptedModesText() {
     return text + " (kbit/s) or 1..8";
 }
 
+std::string unknownModeText(std::string_view text) {
+    return "unknown mode '" + std::string(text) + "': give " + acceptedModesText();
+}
+
 }  // namespace zorvel::cli

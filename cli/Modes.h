@@ -16,4 +16,8 @@ std::optional<CoderMode> modeFromText(std::string_view text);
 // "12.2, 10.2, ..., 4.75 (kbit/s) or 1..8", for messages and help.
 std::string acceptedModesText();
 
+// "unknown mode 'TEXT': give 12.2, ... or 1..8": the refusal of a word that
+// names no mode.
+std::string unknownModeText(std::string_view text);
+
 }  // namespace zorvel::cli

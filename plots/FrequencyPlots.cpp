@@ -2,49 +2,21 @@
 // (with their prediction errors) of the current frame record, takes plain
 // 160-point transforms X(k) = sum x(n) e^(+j 2 pi k n / 160) of each (no window,
 // 50 Hz per bin) and draws bins 0..79 at level 10 ln|X(k)|^2; the synthesis
-// filter responses are drawn as E / |A(k)|^2, dashed.
+// filter responses are drawn as E / |A(k)|^2, dashed. The transforms and
+// their levels are the frame's spectra's (coder/FrameSpectra.h).
 #include <QString>
 #include <algorithm>
 
-#include "dsp/Fftn.h"
 #include "plots/Plots.h"
 
 namespace zorvel {
 
 namespace {
 
-struct Transform {
-    std::array<double, kFrameSamples> re{};
-    std::array<double, kFrameSamples> im{};
-};
-
-// Both scaling arguments the transforms are taken with leave them unscaled.
-constexpr double kCoefficientScaling = 0.0;
-constexpr double kSignalScaling = 1.0;
-
-void transform(Transform& t, double scaling) {
-    const int dims[] = {kFrameSamples};
-    fftn(1, dims, t.re.data(), t.im.data(), +1, scaling);
-}
-
-Transform coefficientTransform(const LpCoeffs& a) {
-    Transform t;
-    std::copy(a.begin(), a.end(), t.re.begin());
-    transform(t, kCoefficientScaling);
-    return t;
-}
-
-Transform signalTransform(const Signal& x) {
-    Transform t;
-    t.re = x;
-    transform(t, kSignalScaling);
-    return t;
-}
-
 struct SpectrumEntry {
     bool SpectrumSelection::*shown;
     QRgb ChartColours::*colour;
-    const Transform* transform;
+    SpectrumCurve curve;
 };
 
 }  // namespace
@@ -81,59 +53,45 @@ void drawSpectrumGrid(Canvas& canvas, const ChartColours& colours) {
 }
 
 void drawSpectra(Canvas& canvas, const FrameRecord& current, const PlotOptions& options) {
-    const Transform a = coefficientTransform(current.lpCoeffsI);
-    const Transform b = coefficientTransform(current.lpCoeffsII);
-    const Transform s = signalTransform(current.speech);
-    const Transform sOut = signalTransform(current.synthesizedSpeech);
-    const Transform sw = signalTransform(current.weightedSpeech);
-    const Transform sp = signalTransform(current.postProcessedSpeech);
-    const Transform resLp = signalTransform(current.lpResidual);
-    const Transform resLtp = signalTransform(current.ltpResidual);
-    const Transform e = signalTransform(codingError(current, &FrameRecord::synthesizedSpeech));
-    const Transform ep = signalTransform(codingError(current, &FrameRecord::postProcessedSpeech));
-
+    const FrameTransforms t = frameTransforms(current);
     const SpectrumSelection& shown = options.spectra;
     const ChartColours& colours = options.colours;
     if (shown.responseI) {
+        const FrameTransform& a = t.of(SpectrumCurve::responseI);
         canvas.setPenColour(colours.responseI);
-        plotFilterResponse(canvas, a.re, a.im, current.lpErrorI, options.spectrumGain);
+        plotFilterResponse(canvas, a.re, a.im, t.errorI, options.spectrumGain);
     }
     if (shown.responseII) {
+        const FrameTransform& b = t.of(SpectrumCurve::responseII);
         canvas.setPenColour(colours.responseII);
-        plotFilterResponse(canvas, b.re, b.im, current.lpErrorII, options.spectrumGain);
+        plotFilterResponse(canvas, b.re, b.im, t.errorII, options.spectrumGain);
     }
     const SpectrumEntry spectra[] = {
-        {&SpectrumSelection::lpResidual, &ChartColours::lpResidual, &resLp},
-        {&SpectrumSelection::ltpResidual, &ChartColours::ltpResidual, &resLtp},
-        {&SpectrumSelection::error, &ChartColours::error, &e},
-        {&SpectrumSelection::postProcessedError, &ChartColours::postProcessedError, &ep},
-        {&SpectrumSelection::weighted, &ChartColours::weighted, &sw},
-        {&SpectrumSelection::synthesized, &ChartColours::synthesized, &sOut},
-        {&SpectrumSelection::postProcessed, &ChartColours::postProcessed, &sp},
-        {&SpectrumSelection::speech, &ChartColours::speech, &s},
+        {&SpectrumSelection::lpResidual, &ChartColours::lpResidual, SpectrumCurve::lpResidual},
+        {&SpectrumSelection::ltpResidual, &ChartColours::ltpResidual, SpectrumCurve::ltpResidual},
+        {&SpectrumSelection::error, &ChartColours::error, SpectrumCurve::error},
+        {&SpectrumSelection::postProcessedError, &ChartColours::postProcessedError,
+         SpectrumCurve::postProcessedError},
+        {&SpectrumSelection::weighted, &ChartColours::weighted, SpectrumCurve::weighted},
+        {&SpectrumSelection::synthesized, &ChartColours::synthesized, SpectrumCurve::synthesized},
+        {&SpectrumSelection::postProcessed, &ChartColours::postProcessed,
+         SpectrumCurve::postProcessed},
+        {&SpectrumSelection::speech, &ChartColours::speech, SpectrumCurve::speech},
     };
     for (const SpectrumEntry& entry : spectra) {
         if (!(shown.*entry.shown)) continue;
+        const FrameTransform& x = t.of(entry.curve);
         canvas.setPenColour(colours.*entry.colour);
-        plotSpectrum(canvas, entry.transform->re, entry.transform->im, options.spectrumGain);
+        plotSpectrum(canvas, x.re, x.im, options.spectrumGain);
     }
 }
 
 std::array<double, kSpectrumCurves> spectrumLevelsAtBin(const FrameRecord& current, int k) {
-    const auto level = [k](const Transform& t) { return spectrumLevel(t.re[k], t.im[k]); };
-    const auto response = [k](const Transform& t, double error) {
-        return filterResponseLevel(t.re[k], t.im[k], error);
-    };
-    return {level(signalTransform(current.speech)),
-            level(signalTransform(current.synthesizedSpeech)),
-            level(signalTransform(current.postProcessedSpeech)),
-            level(signalTransform(current.weightedSpeech)),
-            response(coefficientTransform(current.lpCoeffsI), current.lpErrorI),
-            response(coefficientTransform(current.lpCoeffsII), current.lpErrorII),
-            level(signalTransform(current.lpResidual)),
-            level(signalTransform(current.ltpResidual)),
-            level(signalTransform(codingError(current, &FrameRecord::synthesizedSpeech))),
-            level(signalTransform(codingError(current, &FrameRecord::postProcessedSpeech)))};
+    const FrameTransforms transforms = frameTransforms(current);
+    std::array<double, kSpectrumCurves> levels{};
+    for (int curve = 0; curve < kSpectrumCurves; ++curve)
+        levels[curve] = curveLevel(transforms, static_cast<SpectrumCurve>(curve), k);
+    return levels;
 }
 
 void plotSpectrum(Canvas& canvas, std::span<const double, kFrameSamples> re,

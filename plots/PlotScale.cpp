@@ -59,16 +59,6 @@ PulseBase pulseBase(bool filteredAdaptiveShown, bool adaptiveShown) {
     return PulseBase::zeroLine;
 }
 
-double spectrumLevel(double re, double im) {
-    const double power = re * re + im * im;
-    return power > 0.0 ? 10.0 * std::log(power) : kLevelFloor;
-}
-
-double filterResponseLevel(double re, double im, double error) {
-    if ((re == 0.0 && im == 0.0) || !(error > 0.0)) return kLevelFloor;
-    return 10.0 * std::log(error / (re * re + im * im));
-}
-
 int spectrumY(double level, double spectrumGain, int height) {
     return truncToPixel(height - level * spectrumGain);
 }

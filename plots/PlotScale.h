@@ -7,6 +7,7 @@
 #include <QString>
 #include <array>
 
+#include "coder/FrameSpectra.h"
 #include "sound/SpeechInput.h"
 #include "sound/Wave.h"
 
@@ -14,8 +15,6 @@ namespace zorvel {
 
 inline constexpr int kCoordinateLimit = 1 << 28;
 inline constexpr double kSampleRange = 65536.0;  // the 16-bit range -32768..32767
-inline constexpr int kSpectrumBins = 80;         // bins 0..79, 0 to 3950 Hz
-inline constexpr double kLevelFloor = 0.00001;   // level of a bin with no power
 inline constexpr int kSpectrumGridStep = 40;     // pixels between level lines
 
 // trunc(v) as an int, pinned to +-kCoordinateLimit; NaN gives 0.
@@ -64,12 +63,8 @@ PulseBase pulseBase(bool filteredAdaptiveShown, bool adaptiveShown);
 
 // Spectrum plot -------------------------------------------------------------
 
-// 10 ln(re^2 + im^2), or kLevelFloor when there is no power.
-double spectrumLevel(double re, double im);
-
-// 10 ln(error / (re^2 + im^2)), or kLevelFloor when re and im are both 0 or
-// the error is not positive.
-double filterResponseLevel(double re, double im, double error);
+// The levels themselves (spectrumLevel, filterResponseLevel) are the
+// frame's spectra's: coder/FrameSpectra.h.
 
 // trunc(H - level * spectrumGain).
 int spectrumY(double level, double spectrumGain, int height);

@@ -13,6 +13,7 @@
 #include <span>
 
 #include "coder/Frame.h"
+#include "coder/FrameSpectra.h"
 #include "plots/Canvas.h"
 #include "plots/ChartColours.h"
 #include "plots/PlotScale.h"
@@ -67,9 +68,6 @@ struct PlotOptions {
     ChartColours colours = darkColours();
 };
 
-// The coding error of a frame: s(n) minus `output` (s'(n) or sp(n)).
-Signal codingError(const FrameRecord& frame, const Signal FrameRecord::*output);
-
 // A blank chart image of the given size, in the format the plots draw on.
 QImage newChartImage(int width, int height);
 
@@ -119,8 +117,8 @@ void drawSpectra(Canvas& canvas, const FrameRecord& current, const PlotOptions& 
 
 // The levels of the curves at bin k as drawSpectra draws them, in the order
 // of the window's spectrum boxes: |S|, |S'|, |Sp|, |Sw|, the responses from
-// sets I and II, |ResLP|, |ResLTP|; then the error spectra |E|, |Ep|.
-inline constexpr int kSpectrumCurves = 10;
+// sets I and II, |ResLP|, |ResLTP|; then the error spectra |E|, |Ep|
+// (SpectrumCurve, kSpectrumCurves).
 std::array<double, kSpectrumCurves> spectrumLevelsAtBin(const FrameRecord& current, int k);
 
 // Level curve of bins 0..79 of one transform.

@@ -206,10 +206,4 @@ void plotPulsePair(Canvas& canvas, const FrameRecord& previous, const FrameRecor
     plotFrameStems(canvas, current, base, timeGain, kFrameSamples, kSamplesAcrossTwoFrames);
 }
 
-Signal codingError(const FrameRecord& frame, const Signal FrameRecord::*output) {
-    Signal error{};
-    for (int n = 0; n < kFrameSamples; ++n) error[n] = frame.speech[n] - (frame.*output)[n];
-    return error;
-}
-
 }  // namespace zorvel

@@ -5,6 +5,8 @@
 #     scripts/check-install.sh --deb BUILD_DIR    # cpack -G DEB, then the package's files and fields
 #
 # Run by CTest (tests installed_files and debian_package) on a complete build.
+# With ZORVEL_PYTHON naming the Python the module was built for, the
+# installed module is imported by it and codes the sample.
 set -eu
 
 deb=0
@@ -99,10 +101,40 @@ check_programs() {
   [ "$status" -eq 124 ] || { cat "$work/zorvel.log" >&2; fail "installed zorvel ended with $status instead of running"; }
 }
 
+# The Python module under PREFIX: imported from there by the Python it was
+# built for, it codes the installed sample as the built zorvel-cli does.
+check_python() {
+  prefix="$1"
+  python="${ZORVEL_PYTHON:-}"
+  [ -n "$python" ] || return 0
+  set -- "$prefix"/lib/python3*/dist-packages/zorvel.cpython-*.so
+  if [ ! -f "$1" ]; then
+    fail "the Python module is missing from lib/python3.X/dist-packages"
+    return 0
+  fi
+  modules="$(dirname "$1")"
+  if readelf -d "$1" 2>/dev/null | grep -E 'R(UN)?PATH' | grep -q "$build"; then
+    fail "the Python module still looks for libraries in the build tree"
+  fi
+  mkdir -p "$work/python" "$work/python-built"
+  PYTHONPATH="$modules" "$python" -c '
+import pathlib, sys, zorvel
+assert pathlib.Path(zorvel.__file__).parent == pathlib.Path(sys.argv[1]), zorvel.__file__
+result = zorvel.Coder("7.95").encode(zorvel.read(sys.argv[2]))
+pathlib.Path(sys.argv[3]).write_bytes(result.wav())
+' "$modules" "$prefix/share/zorvel/mowa.wav" "$work/python/mowa.wav" ||
+    fail "the installed Python module could not code the installed sample"
+  "$build/cli/zorvel-cli" encode "$source_dir/samples/mowa.wav" -m 7.95 -d "$work/python-built" -y >/dev/null ||
+    fail "built zorvel-cli could not encode the sample"
+  cmp -s "$work/python/mowa.wav" "$work/python-built/mowa.wav_07.95_sout.wav" ||
+    fail "the installed Python module and zorvel-cli write different output"
+}
+
 if [ "$deb" -eq 0 ]; then
   cmake --install "$build" --prefix "$work/prefix" >/dev/null
   check_tree "$work/prefix"
   check_programs "$work/prefix"
+  check_python "$work/prefix"
 else
   (cd "$build" && cpack -G DEB -B "$work/package" >/dev/null)
   set -- "$work"/package/zorvel_*.deb
@@ -112,8 +144,10 @@ else
   echo "$fields"
   echo "$fields" | grep -qx "Package: zorvel" || fail "package name is not zorvel"
   depends="$(dpkg-deb -f "$package" Depends)"
+  python_needs=""
+  [ -z "${ZORVEL_PYTHON:-}" ] || python_needs="python3 python3-numpy libsndfile1"
   for needed in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins qt6-translations-l10n \
-    fonts-dejavu-extra; do
+    fonts-dejavu-extra $python_needs; do
     echo "$depends" | tr ',' '\n' | sed 's/^ *//; s/ .*//' | grep -qx "$needed" ||
       fail "Depends lacks $needed"
   done
@@ -122,6 +156,7 @@ else
     fail "the package has files outside /usr"
   dpkg-deb -x "$package" "$work/root"
   check_tree "$work/root/usr"
+  check_python "$work/root/usr"
 fi
 
 if [ "$failures" -ne 0 ]; then

@@ -3,6 +3,8 @@
 # The asterisk-core-sounds voice prompts are recorded speech: English,
 # Spanish and Italian train the default quantiser tables
 # (scripts/train-tables.sh), French is the held-out speech they are measured on.
+# The Python module is built with pybind11 for the system's Python and numpy;
+# its tests run with pytest, and its example draws with matplotlib.
 # Safe to run again: apt-get skips what is already installed.
 set -eu
 
@@ -16,6 +18,7 @@ PACKAGES="
   espeak-ng sox xvfb imagemagick fonts-dejavu-core fonts-dejavu-extra
   codec2-examples
   parallel
+  python3-pybind11 pybind11-dev python3-numpy python3-pytest python3-matplotlib
   asterisk-core-sounds-en-wav asterisk-core-sounds-es-wav asterisk-core-sounds-it-wav
   asterisk-core-sounds-fr-wav
 "
