@@ -15,6 +15,7 @@
 #include <type_traits>
 
 #include "charts/FormFont.h"
+#include "coder/SpeechCoder.h"
 
 namespace zorvel {
 namespace {
@@ -76,6 +77,8 @@ QString defaultText(const SettingDescriptor& setting) {
         }
         case SettingKind::onOff:
             return fromView(defaults.*setting.onOff ? setting.onWord : setting.offWord);
+        case SettingKind::file:
+            return fromView(setting.offWord);
     }
     return {};
 }
@@ -126,7 +129,13 @@ class SettingBox final : public Box {
 
 std::optional<QString> polishSettingsProblem(const CoderSettings& s) {
     const auto problem = settingsProblem(s);
-    if (!problem) return std::nullopt;
+    if (!problem) {
+        // A tables file that cannot be read, in the system's words.
+        if (const auto tables = quantiserTablesProblem(s))
+            return QStringLiteral("%1: nie można użyć pliku %2")
+                .arg(quotedName(*findSetting("quantiser-tables")), QString::fromStdString(*tables));
+        return std::nullopt;
+    }
     const SettingDescriptor& setting = *problem->setting;
     if (problem->kind == SettingProblemKind::notBelow) {
         const SettingDescriptor& upper = *findSetting(setting.below);
@@ -226,6 +235,13 @@ CoderSettingsDialog::Row CoderSettingsDialog::addRow(const SettingDescriptor& se
                     &CoderSettingsDialog::settingsChanged);
             break;
         }
+        case SettingKind::file:
+            row.file = new QLineEdit(this);
+            row.file->setPlaceholderText(fromView(setting.offWord));
+            row.file->setClearButtonEnabled(true);
+            connect(row.file, &QLineEdit::textChanged, this, &CoderSettingsDialog::settingsChanged);
+            control = row.file;
+            break;
     }
     if (control->objectName().isEmpty()) control->setObjectName(QStringLiteral("Setting_") + name);
 
@@ -274,6 +290,9 @@ CoderSettings CoderSettingsDialog::settings() const {
                         ? std::optional<double>(static_cast<double>(row.offOrNumber->value()))
                         : std::nullopt;
                 break;
+            case SettingKind::file:
+                s.*setting.file = row.file->text().trimmed().toStdString();
+                break;
         }
     }
     return s;
@@ -285,7 +304,8 @@ void CoderSettingsDialog::setSettings(const CoderSettings& s) {
     for (const Row& row : rows_)
         for (QObject* control :
              {static_cast<QObject*>(row.choice), static_cast<QObject*>(row.number),
-              static_cast<QObject*>(row.toggle), static_cast<QObject*>(row.offOrNumber)})
+              static_cast<QObject*>(row.toggle), static_cast<QObject*>(row.offOrNumber),
+              static_cast<QObject*>(row.file)})
             if (control) blockers.push_back(std::make_unique<QSignalBlocker>(control));
     for (const Row& row : rows_) {
         const SettingDescriptor& setting = *row.setting;
@@ -307,6 +327,9 @@ void CoderSettingsDialog::setSettings(const CoderSettings& s) {
                     static_cast<int>(std::lround(value.value_or(setting.suggested))));
                 break;
             }
+            case SettingKind::file:
+                row.file->setText(QString::fromStdString(s.*setting.file));
+                break;
         }
     }
     settingsChanged();

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QLineEdit>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -57,6 +58,7 @@ class CoderSettingsDialog : public QDialog {
         QDoubleSpinBox* number = nullptr;  // a number
         QCheckBox* toggle = nullptr;       // a switch, or an off-or-number's on
         QSpinBox* offOrNumber = nullptr;   // an off-or-number's value
+        QLineEdit* file = nullptr;         // a file's path
     };
 
     // The row of `setting`, with its label, control(s) and default.

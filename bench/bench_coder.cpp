@@ -45,6 +45,7 @@ const char* const kSettings[] = {
     "pitch-resolution=1/3", "pitch-resolution=1/6",  "gamma1=0.9",           "gamma2=0.5",
     "postfilter-num=0.6",   "postfilter-den=0.85",   "postfilter-tilt=0.4",  "enhancement=off",
     "lag-window=off",       "adaptive-codebook=off", "lp-interpolation=lsf", "high-pass=80",
+    "quantisation=on",
 };
 
 void BM_CodeSampleWithSetting(benchmark::State& state) {
@@ -70,7 +71,7 @@ void BM_CodeSampleWithSetting(benchmark::State& state) {
 
 BENCHMARK(BM_CodeSampleWithSetting)
     ->ArgNames({"mode", "setting"})
-    ->ArgsProduct({{1, 2, 3, 4, 5, 6, 7, 8}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}})
+    ->ArgsProduct({{1, 2, 3, 4, 5, 6, 7, 8}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,6 +1,8 @@
-// The training of every mode's LSF quantisers on 30 minutes of speech, on
-// one core: the LP analysis of every frame and the training of the means,
-// predictors and codebooks (coder/LsfTraining.h). The speech is the first 30
+// The training of every mode's quantisers on 30 minutes of speech, on one
+// core, as zorvel-cli train does it: the LP analysis of every frame and the
+// training of the LSF means, predictors and codebooks (coder/LsfTraining.h),
+// then the gains observed in the quantising coder and their predictors and
+// codebooks trained (coder/GainTraining.h). The speech is the first 30
 // minutes of the training prompts in the order scripts/train-tables.sh
 // takes them (English, then Spanish); without the asterisk-core-sounds
 // prompts the benchmark is skipped. The budget is 60 s.
@@ -11,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "coder/GainTraining.h"
 #include "coder/LsfTraining.h"
 
 namespace {
@@ -46,7 +49,7 @@ std::vector<std::filesystem::path> thirtyMinutes() {
     return frames >= kFrames ? chosen : std::vector<std::filesystem::path>{};
 }
 
-void BM_TrainLsfQuantisers30Minutes(benchmark::State& state) {
+void BM_TrainQuantisers30Minutes(benchmark::State& state) {
     const std::vector<std::filesystem::path> files = thirtyMinutes();
     if (files.empty()) {
         state.SkipWithError(
@@ -63,11 +66,17 @@ void BM_TrainLsfQuantisers30Minutes(benchmark::State& state) {
         }
         zorvel::QuantiserTables tables;
         zorvel::trainLsfTables(sets, tables);
+        zorvel::addProvisionalGainTables(tables);
+        std::vector<zorvel::GainTrainingFile> gains;
+        for (const std::filesystem::path& file : files)
+            gains.push_back(
+                zorvel::observeGains([&] { return zorvel::SpeechInput(file); }, tables));
+        zorvel::trainGainTables(gains, tables);
         benchmark::DoNotOptimize(tables);
     }
     state.counters["frames"] = static_cast<double>(frames);
     state.counters["files"] = static_cast<double>(files.size());
 }
-BENCHMARK(BM_TrainLsfQuantisers30Minutes)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_TrainQuantisers30Minutes)->Unit(benchmark::kSecond)->Iterations(1);
 
 }  // namespace

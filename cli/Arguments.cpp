@@ -23,6 +23,7 @@
 #include "cli/TrainCommand.h"
 #include "coder/Ablation.h"
 #include "coder/SettingsFile.h"
+#include "coder/SpeechCoder.h"
 #include "files/FileError.h"
 #include "files/StagedOutput.h"
 
@@ -140,6 +141,8 @@ void addSettingOption(CLI::App& command, CoderSettings& settings) {
     command.parse_complete_callback([&settings] {
         if (const auto problem = settingsProblem(settings))
             throw CLI::ValidationError("--set", settingProblemText(*problem));
+        if (const auto problem = quantiserTablesProblem(settings))
+            throw CLI::ValidationError("--set", "quantiser-tables: " + *problem);
     });
 }
 

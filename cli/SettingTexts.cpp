@@ -27,6 +27,8 @@ std::string valueKindText(const SettingDescriptor& setting) {
                                         : "off or a number in " + std::string(setting.unit);
         case SettingKind::onOff:
             return "on or off";
+        case SettingKind::file:
+            return "a file's path on one line, or built-in";
     }
     return {};
 }

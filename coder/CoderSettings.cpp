@@ -56,6 +56,9 @@ constexpr std::string_view kOffRow[] = {"off"};
 
 constexpr SettingRange kFactor{.lowest = 0.0, .highest = 1.0};
 
+// The text of the program's own tables.
+constexpr std::string_view kBuiltIn = "built-in";
+
 // The table. Its order is the order of the listing, the summaries, the file
 // names' pieces and the ablation's rows.
 const SettingDescriptor kSettings[] = {
@@ -220,6 +223,21 @@ const SettingDescriptor kSettings[] = {
                "ramkę przy 12.2 kbit/s ... 95 przy 4.75); synteza jest wtedy tym, co odtworzy "
                "dekoder z samych bitów.",
     },
+    {
+        .name = "quantiser-tables",
+        .kind = SettingKind::file,
+        .values = "a tables file of zorvel-cli train, or built-in",
+        .meaning = "the quantisers' tables the quantised coder takes",
+        .suffix = "qt",
+        .file = &CoderSettings::quantiserTables,
+        .label = "Tablice kwantyzatorów",
+        .shortLabel = "tablice kwantyzatorów",
+        .tip = "Plik tablic z zorvel-cli train, którego używa koder z kwantyzacją; puste: tablice "
+               "wbudowane.",
+        .onWord = "z pliku",
+        .offWord = "wbudowane",
+        .shortOffWord = "wbudowane",
+    },
 };
 
 // Sets `setting` from its text; false when the text is not one of its values.
@@ -252,6 +270,13 @@ bool assign(const SettingDescriptor& setting, CoderSettings& settings, std::stri
             if (text != "on" && text != "off") return false;
             settings.*setting.onOff = text == "on";
             return true;
+        case SettingKind::file:
+            // A path on one line, as a settings file holds it.
+            if (text.empty() ||
+                text.find_first_of(std::string_view("\n\r\0", 3)) != std::string_view::npos)
+                return false;
+            settings.*setting.file = text == kBuiltIn ? std::string() : std::string(text);
+            return true;
     }
     return false;
 }
@@ -276,6 +301,15 @@ std::string suffixPiece(const SettingDescriptor& setting, const CoderSettings& s
             return settings.*setting.onOff || setting.suffix.empty()
                        ? std::string()
                        : joined({"_", setting.suffix});
+        case SettingKind::file: {
+            // The file's name without its folder and extension.
+            const std::string& path = settings.*setting.file;
+            const std::size_t slash = path.rfind('/');
+            std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+            if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0)
+                name.resize(dot);
+            return joined({"_", setting.suffix, "-", name});
+        }
     }
     return {};
 }
@@ -362,6 +396,9 @@ std::string settingText(const SettingDescriptor& setting, const CoderSettings& s
         }
         case SettingKind::onOff:
             return settings.*setting.onOff ? "on" : "off";
+        case SettingKind::file:
+            return (settings.*setting.file).empty() ? std::string(kBuiltIn)
+                                                    : settings.*setting.file;
     }
     return {};
 }

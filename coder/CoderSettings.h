@@ -50,6 +50,8 @@ struct CoderSettings {
     // Every parameter quantised with the mode's bits, closed-loop, so that
     // the synthesis is what a decoder rebuilds from the bits alone.
     bool quantisation = false;
+    // The quantisers' tables file (zorvel-cli train); empty: the built-in ones.
+    std::string quantiserTables{};
 
     bool operator==(const CoderSettings&) const = default;
     bool isDefault() const { return *this == CoderSettings{}; }
@@ -61,6 +63,7 @@ enum class SettingKind {
     number,       // a number within its range
     offOrNumber,  // "off", or a number within its range
     onOff,        // "on" or "off"
+    file,         // a file's path, or "built-in" for the program's own
 };
 
 // A closed or open interval of a number's values.
@@ -99,6 +102,7 @@ struct SettingDescriptor {
     double CoderSettings::*number = nullptr;
     std::optional<double> CoderSettings::*offOrNumber = nullptr;
     bool CoderSettings::*onOff = nullptr;
+    std::string CoderSettings::*file = nullptr;
     // A choice: the position of the value in `choices`, and setting it.
     int (*choiceIn)(const CoderSettings&) = nullptr;
     void (*choose)(CoderSettings&, int) = nullptr;

@@ -270,6 +270,10 @@ QuantiserTables tablesFromBytes(std::string_view bytes) {
 }
 
 QuantiserTables readQuantiserTables(const std::filesystem::path& file) {
+    // Never a device or a FIFO, which could keep the reader waiting.
+    std::error_code error;
+    if (std::filesystem::exists(file, error) && !std::filesystem::is_regular_file(file, error))
+        throw FileError("the quantiser tables are not a regular file");
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         const int error = errno;

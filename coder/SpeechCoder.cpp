@@ -11,6 +11,28 @@
 
 namespace zorvel {
 
+std::shared_ptr<const QuantiserTables> quantiserTablesOf(const CoderSettings& settings) {
+    // The built-in tables live as long as the program.
+    if (settings.quantiserTables.empty())
+        return std::shared_ptr<const QuantiserTables>(&defaultQuantiserTables(),
+                                                      [](const QuantiserTables*) {});
+    auto tables =
+        std::make_shared<const QuantiserTables>(readQuantiserTables(settings.quantiserTables));
+    checkLsfTables(*tables);
+    for (const CoderMode mode : kAllCoderModes) GainQuantiser(*tables, mode);
+    return tables;
+}
+
+std::optional<std::string> quantiserTablesProblem(const CoderSettings& settings) {
+    if (!settings.quantisation || settings.quantiserTables.empty()) return std::nullopt;
+    try {
+        quantiserTablesOf(settings);
+    } catch (const FileError& error) {
+        return settings.quantiserTables + ": " + error.what();
+    }
+    return std::nullopt;
+}
+
 SpeechCoder::SpeechCoder(const std::filesystem::path& inputName, CoderMode mode,
                          const CoderSettings& settings)
     : SpeechCoder(SpeechInput(inputName), mode, settings) {}
@@ -24,13 +46,8 @@ SpeechCoder::SpeechCoder(SpeechInput input, CoderMode mode, const CoderSettings&
       postFilter_(filterFactors(settings.postfilterNum, settings.postfilterDen)) {
     if (auto problem = settingsProblem(settings)) throw InvalidSettings(std::move(*problem));
     if (settings.highPass) highPass_ = butterworthHighPass(*settings.highPass);
-    if (settings.quantisation) {
-        // The built-in tables live as long as the program.
-        if (!tables)
-            tables = std::shared_ptr<const QuantiserTables>(&defaultQuantiserTables(),
-                                                            [](const QuantiserTables*) {});
-        useQuantiserTables(std::move(tables));
-    }
+    if (settings.quantisation)
+        useQuantiserTables(tables ? std::move(tables) : quantiserTablesOf(settings));
     buildLpWindows(mode_, lpWindowI_, lpWindowII_);
     interpolationTable6_ = buildInterpolationTable6();
     previousFrame_ = std::make_unique<FrameRecord>();

@@ -10,8 +10,10 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <span>
+#include <string>
 
 #include "coder/AnalyseLp.h"
 #include "coder/Checkpoints.h"
@@ -57,6 +59,16 @@ enum class FrameSchedule {
 
 struct SynthesisBlock;
 struct PostFilterBlocks;
+
+// The tables the quantised coder of `settings` takes: those of the setting
+// quantiser-tables, read and checked for every mode, or the built-in ones.
+// Throws FileError (QuantiserTablesError when the file is no tables of every
+// mode's quantisers) with a message that completes "<file>: ...".
+std::shared_ptr<const QuantiserTables> quantiserTablesOf(const CoderSettings& settings);
+
+// Why the quantised coder of `settings` cannot be made, "<file>: <reason>";
+// nothing when it can or the settings do not quantise.
+std::optional<std::string> quantiserTablesProblem(const CoderSettings& settings);
 
 class SpeechCoder {
   public:

@@ -90,6 +90,11 @@ QString settingValueWords(const SettingDescriptor& setting, const CoderSettings&
         }
         case SettingKind::onOff:
             return text(settings.*setting.onOff ? setting.shortOnWord : setting.shortOffWord);
+        case SettingKind::file: {
+            const std::string& path = settings.*setting.file;
+            if (path.empty()) return text(setting.shortOffWord);
+            return text(path.substr(path.rfind('/') + 1));  // the name without its folder
+        }
     }
     return {};
 }

@@ -23,6 +23,11 @@ FieldColumn emptyColumn(const cli::FrameField& field, const SpeechCoder& coder) 
                 column.values = std::vector<std::int32_t>();
             } else if constexpr (std::is_same_v<T, double>) {
                 column.values = std::vector<double>();
+            } else if constexpr (std::is_same_v<T, std::span<const ParameterCode>>) {
+                // The quantised coder's code: its indices, exact as doubles
+                // (below 2^53); their parameters and widths are the mode's.
+                column.width = value.size();
+                column.values = std::vector<double>();
             } else {
                 column.width = value.size();
                 column.values = std::vector<typename T::value_type>();
@@ -39,9 +44,12 @@ void append(FieldColumn& column, const cli::FieldValue& value) {
             std::visit(
                 [&](const auto& v) {
                     using T = std::decay_t<decltype(v)>;
-                    if constexpr (std::is_arithmetic_v<T>)
+                    if constexpr (std::is_arithmetic_v<T>) {
                         values.push_back(static_cast<Element>(v));
-                    else
+                    } else if constexpr (std::is_same_v<T, std::span<const ParameterCode>>) {
+                        for (const ParameterCode& code : v)
+                            values.push_back(static_cast<Element>(code.index));
+                    } else
                         values.insert(values.end(), v.begin(), v.end());
                 },
                 value);

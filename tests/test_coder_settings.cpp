@@ -167,10 +167,10 @@ TEST(CoderSettings, NamesWhatDiffersFromTheDefaults) {
     EXPECT_EQ(settingsSummary(with({"adaptive-codebook=off"})), "adaptive-codebook=off");
     std::vector<std::string> names;
     for (const SettingDescriptor& setting : settingDescriptors()) names.emplace_back(setting.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"pitch-resolution", "lp-interpolation", "high-pass",
-                                               "gamma1", "gamma2", "postfilter-num",
-                                               "postfilter-den", "postfilter-tilt", "enhancement",
-                                               "lag-window", "adaptive-codebook", "quantisation"}));
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "pitch-resolution", "lp-interpolation", "high-pass", "gamma1", "gamma2",
+                         "postfilter-num", "postfilter-den", "postfilter-tilt", "enhancement",
+                         "lag-window", "adaptive-codebook", "quantisation", "quantiser-tables"}));
 }
 
 // The table itself: each setting lives in the one member its kind names, its
@@ -185,11 +185,13 @@ TEST(SettingDescriptors, EachSettingIsWhollyDescribedOnce) {
         EXPECT_TRUE(names.insert(setting.name).second) << "named twice";
         EXPECT_EQ(findSetting(setting.name), &setting);
         const int members = (setting.number != nullptr) + (setting.offOrNumber != nullptr) +
-                            (setting.onOff != nullptr) + (setting.choose != nullptr);
+                            (setting.onOff != nullptr) + (setting.choose != nullptr) +
+                            (setting.file != nullptr);
         EXPECT_EQ(members, 1);
         EXPECT_EQ(setting.number != nullptr, setting.kind == SettingKind::number);
         EXPECT_EQ(setting.offOrNumber != nullptr, setting.kind == SettingKind::offOrNumber);
         EXPECT_EQ(setting.onOff != nullptr, setting.kind == SettingKind::onOff);
+        EXPECT_EQ(setting.file != nullptr, setting.kind == SettingKind::file);
         EXPECT_EQ(
             setting.choose != nullptr && setting.choiceIn != nullptr && !setting.choices.empty(),
             setting.kind == SettingKind::choice);
@@ -219,6 +221,7 @@ TEST(SettingDescriptors, EachSettingIsWhollyDescribedOnce) {
             if (choice.text != defaultText) others.emplace(choice.text);
         if (setting.kind == SettingKind::number)
             others.insert(numberText(defaults.*setting.number * 0.99));
+        if (setting.kind == SettingKind::file) others.insert("/d/tablice.zvqt");
         ASSERT_FALSE(others.empty()) << "a setting that cannot be changed";
         for (const std::string& value : others) {
             CoderSettings changed;

@@ -27,6 +27,10 @@ CoderSettings randomSettings(std::mt19937& random) {
             case SettingKind::onOff:
                 settings.*setting.onOff = unit(random) < 0.5;
                 break;
+            case SettingKind::file:  // a path with spaces and an '=' in it, or none
+                settings.*setting.file =
+                    unit(random) < 0.5 ? "" : "/tmp/moje tablice/a=b " + std::to_string(random());
+                break;
             case SettingKind::number:
             case SettingKind::offOrNumber: {
                 const double value =

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "coder/ModeSweep.h"
+#include "coder/QuantiserTables.h"
 #include "coder/SpeechCoder.h"
 #include "tests/TestSupport.h"
 #include "tests/cli/CliRun.h"
@@ -94,6 +95,52 @@ TEST(CliSettings, AWrongSettingIsAUsageErrorThatSaysWhyAndWritesNothing) {
               0);
     EXPECT_EQ(test::directoryNames(dir.path()),
               (std::vector<std::string>{"mowa.wav_12.20_sout_noadapt.wav"}));
+}
+
+// quantiser-tables codes with a user's tables: the built-in ones written to a
+// file code the same bytes, other tables other bytes, under a name of their
+// own; a file that is no tables is a usage error that writes nothing.
+TEST(CliSettings, QuantiserTablesComeFromTheFileNamed) {
+    const TempDir dir;
+    const std::filesystem::path same = dir / "same.zvqt";
+    const std::filesystem::path louder = dir / "louder.zvqt";
+    test::writeBytes(same, [] {
+        const std::string bytes = tablesBytes(defaultQuantiserTables());
+        return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+    }());
+    QuantiserTables changed = defaultQuantiserTables();
+    Codebook gains = changed.codebook("gain7/codebook");
+    for (std::size_t k = 1; k < gains.values.size(); k += 2) gains.values[k] *= 1.25;
+    changed.setCodebook("gain7/codebook", gains);
+    const std::string changedBytes = tablesBytes(changed);
+    test::writeBytes(louder, std::vector<std::uint8_t>(changedBytes.begin(), changedBytes.end()));
+
+    const auto encode = [&](const std::vector<std::string>& extra, const std::string& name) {
+        std::vector<std::string> args{"encode", arg(test::samplePath()), "-m", "7.40",
+                                      "--set",  "quantisation=on",       "-o", arg(dir / name)};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return runCli(args);
+    };
+    ASSERT_EQ(encode({}, "built-in.wav").exitCode, 0);
+    ASSERT_EQ(encode({"--set", "quantiser-tables=" + same.string()}, "same.wav").exitCode, 0);
+    ASSERT_EQ(encode({"--set", "quantiser-tables=" + louder.string()}, "louder.wav").exitCode, 0);
+    EXPECT_EQ(readBytes(dir / "same.wav"), readBytes(dir / "built-in.wav"));
+    EXPECT_NE(readBytes(dir / "louder.wav"), readBytes(dir / "built-in.wav"));
+    // Named after the tables where the name is the program's.
+    const test::CliResult named =
+        runCli({"encode", arg(test::samplePath()), "-m", "7.40", "-d", arg(dir.path()), "--set",
+                "quantisation=on", "--set", "quantiser-tables=" + louder.string()});
+    ASSERT_EQ(named.exitCode, 0) << named.err;
+    EXPECT_TRUE(std::filesystem::exists(dir / "mowa.wav_07.40_sout_q_qt-louder.wav"));
+
+    for (const std::string& bad :
+         {(dir / "missing.zvqt").string(), test::samplePath().string(), std::string("/dev/null")}) {
+        const test::CliResult refused = encode({"--set", "quantiser-tables=" + bad}, "bad.wav");
+        EXPECT_EQ(refused.exitCode, 2) << bad;
+        EXPECT_NE(refused.err.find("--set: quantiser-tables: " + bad + ": "), std::string::npos)
+            << refused.err;
+        EXPECT_FALSE(std::filesystem::exists(dir / "bad.wav"));
+    }
 }
 
 // A configuration kept in a file codes as the same --set options do, and the

@@ -61,6 +61,11 @@ T& child(const QWidget& parent, const QString& name) {
 
 // A settings value with every field away from its default, within the ranges
 // the dialog's controls offer.
+// The built-in tables as a file of the source tree.
+std::filesystem::path builtInTablesFile() {
+    return test::samplePath().parent_path().parent_path() / "coder/tables/default-quantisers.zvqt";
+}
+
 CoderSettings everyFieldChanged() {
     CoderSettings s;
     s.pitchResolution = PitchResolution::third;
@@ -75,6 +80,7 @@ CoderSettings everyFieldChanged() {
     s.lagWindow = false;
     s.adaptiveCodebook = false;
     s.quantisation = true;
+    s.quantiserTables = builtInTablesFile().string();
     return s;
 }
 
@@ -180,6 +186,12 @@ TEST_F(DialogTest, EachControlSetsItsSettingAndMarksItsRow) {
         {"quantisation",
          [](DialogTest& t) { t.control<QComboBox>("Setting_quantisation").setCurrentIndex(1); },
          [](CoderSettings& s) { s.quantisation = true; }},
+        {"quantiser-tables",
+         [](DialogTest& t) {
+             t.control<QLineEdit>("Setting_quantiser-tables")
+                 .setText(QString::fromStdString(builtInTablesFile().string()));
+         },
+         [](CoderSettings& s) { s.quantiserTables = builtInTablesFile().string(); }},
     };
     ASSERT_EQ(cases.size(), settingDescriptors().size());
     for (const Case& c : cases) {
@@ -218,6 +230,24 @@ TEST_F(DialogTest, RestoreButtonGivesTheDefaultsBack) {
     // Switching the high-pass on again offers the usual cut-off, not 120 Hz.
     control<QCheckBox>("Setting_high-pass").setChecked(true);
     EXPECT_EQ(dialog.settings().highPass, std::optional<double>(80.0));
+}
+
+// A tables file the quantised coder cannot use is refused with the system's
+// reason; without quantisation the file is not read.
+TEST_F(DialogTest, ATablesFileThatCannotBeUsedDisablesOkAndSaysWhy) {
+    control<QComboBox>("Setting_quantisation").setCurrentIndex(1);
+    const std::string missing = "/nie/ma/takiego/pliku.zvqt";
+    control<QLineEdit>("Setting_quantiser-tables").setText(QString::fromStdString(missing));
+    EXPECT_FALSE(dialog.okButton().isEnabled());
+    EXPECT_TRUE(dialog.problemLabel().text().contains(QString::fromStdString(missing)))
+        << dialog.problemLabel().text().toStdString();
+    control<QComboBox>("Setting_quantisation").setCurrentIndex(0);
+    EXPECT_TRUE(dialog.okButton().isEnabled());
+    control<QComboBox>("Setting_quantisation").setCurrentIndex(1);
+    control<QLineEdit>("Setting_quantiser-tables")
+        .setText(QString::fromStdString(builtInTablesFile().string()));
+    EXPECT_TRUE(dialog.okButton().isEnabled());
+    EXPECT_TRUE(dialog.problemLabel().text().isEmpty());
 }
 
 TEST_F(DialogTest, GammasOutOfOrderDisableOkAndSayWhy) {
