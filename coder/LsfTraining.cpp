@@ -176,7 +176,7 @@ TrainingVectors splitVectors(const Residuals& r, int sets, const LsfSplit& split
 
 void trainKind(std::span<const LsfTrainingFile> files, bool twoSets,
                std::span<const LsfQuantiserDesign> designs, QuantiserTables& tables,
-               unsigned threads) {
+               unsigned threads, const LsfSplitTrained& splitTrained) {
     bool needed = false;
     for (const LsfQuantiserDesign& design : designs) needed = needed || design.twoSets == twoSets;
     if (!needed) return;
@@ -199,7 +199,9 @@ void trainKind(std::span<const LsfTrainingFile> files, bool twoSets,
     std::vector<LbgResult> results(runs.size());
     runOnPool(runs.size(), poolThreads(threads, runs.size()), [&](std::size_t j) {
         const auto& [key, bits] = runs[j];
-        results[j] = trainLbg(splitVectors(r, kind.sets, {key.first, key.second, bits}), bits);
+        const LsfSplit split{key.first, key.second, bits};
+        results[j] = trainLbg(splitVectors(r, kind.sets, split), bits);
+        if (splitTrained) splitTrained(split, twoSets);
         return true;
     });
     std::map<std::pair<int, int>, LbgResult> trained;
@@ -246,9 +248,9 @@ void trainLsfTables(std::span<const LsfTrainingFile> files, QuantiserTables& tab
 
 void trainLsfDesigns(std::span<const LsfTrainingFile> files,
                      std::span<const LsfQuantiserDesign> designs, QuantiserTables& tables,
-                     unsigned threads) {
-    trainKind(files, true, designs, tables, threads);
-    trainKind(files, false, designs, tables, threads);
+                     unsigned threads, const LsfSplitTrained& trained) {
+    trainKind(files, true, designs, tables, threads, trained);
+    trainKind(files, false, designs, tables, threads, trained);
 }
 
 std::vector<LsfDistortion> measureLsfQuantisers(const QuantiserTables& tables,

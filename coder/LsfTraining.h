@@ -27,6 +27,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -58,11 +59,14 @@ void trainLsfTables(std::span<const LsfTrainingFile> files, QuantiserTables& tab
 // into `tables`, under the names of lsfMeanName and the rest: designs of one
 // bit count and kind share them, so give each such design once. The splits'
 // codebooks are trained on up to `threads` threads (0: one per core); the
-// tables do not depend on it. Throws std::invalid_argument when the files
-// hold no frame of a kind the designs need.
+// tables do not depend on it. `trained`, where given, hears of each split's
+// run as it ends (on the thread that ran it): the split, with the most bits
+// it was trained to. Throws std::invalid_argument when the files hold no
+// frame of a kind the designs need.
+using LsfSplitTrained = std::function<void(const LsfSplit& split, bool twoSets)>;
 void trainLsfDesigns(std::span<const LsfTrainingFile> files,
                      std::span<const LsfQuantiserDesign> designs, QuantiserTables& tables,
-                     unsigned threads = 1);
+                     unsigned threads = 1, const LsfSplitTrained& trained = {});
 
 // The spectral distortion of one design over files, each file quantised
 // from a zero memory, frame by frame; between the LP filters of the

@@ -25,7 +25,7 @@ constexpr QRgb kLargeColour = 0xFFC0392B;
 constexpr int kLinePenWidth = 2;
 constexpr int kMarkerHalf = 3;      // markers are 7 x 7 pixels
 constexpr int kModeMarkerHalf = 5;  // open markers 11 x 11
-constexpr int kWideBitsSpan = 24;   // over this span a number every 4 bits
+constexpr int kBitsStep = 2;        // a number every 2 bits
 
 constexpr int kLeftMargin = 70;
 constexpr int kRightMargin = 30;
@@ -62,7 +62,7 @@ void text(Canvas& canvas, int x, int y, const QString& t) {
 
 void drawPanelAxes(Canvas& canvas, const Panel& p, const QString& levelLabel, bool bitsNumbers) {
     for (int b = p.bits.lowest; b <= p.bits.highest; ++b) {
-        if (b % p.bits.step != 0) continue;
+        if (b % kBitsStep != 0) continue;
         const int x = p.x(b);
         canvas.setPenColour(kGridColour);
         line(canvas, x, p.top, x, p.bottom);
@@ -211,9 +211,7 @@ BitsAxis bitsAxis(std::span<const LsfDistortion> budgets, std::span<const LsfDis
             most = std::max(most, d.design.bits);
         }
     if (fewest > most) fewest = most = kLeastLsfBudgetBits;  // nothing measured
-    BitsAxis axis{fewest - 1, most + 1, 2};
-    if (axis.highest - axis.lowest > kWideBitsSpan) axis.step = 4;
-    return axis;
+    return {fewest - 1, most + 1};
 }
 
 Picture describeQuantiserChart(std::span<const LsfDistortion> budgets,

@@ -41,12 +41,11 @@ inline constexpr double kTransparentOutlierPercent = 2.0;  // its share of frame
 QString quantiserModeLabel(const LsfDistortion& design, bool setI);
 
 // The bits axis: from one bit below the fewest to one above the most of the
-// budgets and the designs, a number every `step` bits (2, or 4 over more
-// than 24 bits), on the even bits.
+// budgets and the designs, a number on every even bit (at most 13 numbers
+// over the budgets' range).
 struct BitsAxis {
     int lowest = 0;
     int highest = 0;
-    int step = 0;
 };
 BitsAxis bitsAxis(std::span<const LsfDistortion> budgets, std::span<const LsfDistortion> modes);
 
