@@ -3,9 +3,12 @@
 // polylines with filled markers and the modes' designs as open markers.
 #include "plots/QuantiserChart.h"
 
+#include <QRect>
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <vector>
 
 #include "plots/AblationChart.h"
 #include "plots/Canvas.h"
@@ -121,24 +124,52 @@ void drawBudgets(Canvas& canvas, const Panel& p, std::span<const LsfDistortion> 
 template <class Value>
 void drawModes(Canvas& canvas, const Panel& p, std::span<const LsfDistortion> modes, Value value,
                QRgb colour, bool labelled) {
-    for (const LsfDistortion& d : modes) {
+    struct Mark {
+        QPoint at;
+        QString label;
+    };
+    std::vector<Mark> marks;
+    for (const LsfDistortion& d : modes)
         for (const bool setI : {true, false}) {
             if (setI && !d.design.twoSets) continue;
             const SpectralDistortionStatistics& s = setI ? d.setI : d.set;
-            const int x = p.x(d.design.bits);
-            const int y = p.y(value(s));
-            marker(canvas, x, y, kModeMarkerHalf, colour, kBackground);
-            if (!labelled) continue;
-            // Set I of a pair above its marker, everything else below; on
-            // the marker's left where the right would leave the panel.
-            const QString label = quantiserModeLabel(d, setI);
-            const bool above = d.design.twoSets && setI;
-            const int labelWidth = canvasTextWidth(label);
-            const int left = x + kModeMarkerHalf + 3 + labelWidth <= p.right
-                                 ? x + kModeMarkerHalf + 3
-                                 : x - kModeMarkerHalf - 3 - labelWidth;
-            text(canvas, left, above ? y - 20 : y + 4, label);
+            marks.push_back(
+                {QPoint(p.x(d.design.bits), p.y(value(s))), quantiserModeLabel(d, setI)});
         }
+    // Every marker first, then each label where it covers no marker and no
+    // label placed before it: below right, above right, below left, above
+    // left of its marker, in that order of choice (the first where none is free).
+    std::vector<QRect> taken;
+    for (const Mark& m : marks) {
+        marker(canvas, m.at.x(), m.at.y(), kModeMarkerHalf, colour, kBackground);
+        taken.emplace_back(m.at.x() - kModeMarkerHalf, m.at.y() - kModeMarkerHalf,
+                           2 * kModeMarkerHalf + 1, 2 * kModeMarkerHalf + 1);
+    }
+    if (!labelled) return;
+    constexpr int kGap = kModeMarkerHalf + 3;
+    constexpr int kLabelHeight = 16;
+    for (const Mark& m : marks) {
+        const int width = canvasTextWidth(m.label);
+        const int right = m.at.x() + kGap;
+        const int left = m.at.x() - kGap - width;
+        const int below = m.at.y() + 4;
+        const int above = m.at.y() - 4 - kLabelHeight;
+        std::optional<QRect> chosen;
+        for (const QPoint corner : {QPoint(right, below), QPoint(right, above), QPoint(left, below),
+                                    QPoint(left, above)}) {
+            const QRect cell(corner, QSize(width, kLabelHeight));
+            if (cell.right() > p.right || cell.left() < p.left) continue;
+            const bool free = std::none_of(taken.begin(), taken.end(),
+                                           [&](const QRect& r) { return r.intersects(cell); });
+            if (free) {
+                chosen = cell;
+                break;
+            }
+            if (!chosen) chosen = cell;  // the fallback: the first that fits the panel
+        }
+        if (!chosen) chosen = QRect(QPoint(left, below), QSize(width, kLabelHeight));
+        taken.push_back(*chosen);
+        text(canvas, chosen->left(), chosen->top(), m.label);
     }
 }
 

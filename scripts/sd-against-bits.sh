@@ -23,9 +23,11 @@ bits=${BITS:-18:40:2}
 script=sd-against-bits.sh
 . "$root/scripts/training-lists.sh"
 
-list=$(mktemp)
-held=$(mktemp)
-trap 'rm -f "$list" "$held"' EXIT
+# Named for the chart's caption, which names the held-out list.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+list=$work/training.txt
+held=$work/fr_CA_f_June.txt
 
 write_training_list "$list"
 if ! write_held_out_list "$held"; then
