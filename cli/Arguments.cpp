@@ -17,11 +17,13 @@
 #include "cli/ListeningCommand.h"
 #include "cli/Modes.h"
 #include "cli/PlotCommand.h"
+#include "cli/QuantisersCommand.h"
 #include "cli/SettingTexts.h"
 #include "cli/StandardDescriptors.h"
 #include "cli/SweepCommand.h"
 #include "cli/TrainCommand.h"
 #include "coder/Ablation.h"
+#include "coder/LsfQuantiser.h"
 #include "coder/SettingsFile.h"
 #include "coder/SpeechCoder.h"
 #include "files/FileError.h"
@@ -405,6 +407,60 @@ CLI::App* defineTrain(CLI::App& app, TrainArguments& a) {
     return train;
 }
 
+CLI::App* defineQuantisers(CLI::App& app, QuantisersArguments& a) {
+    CLI::App* quantisers = app.add_subcommand(
+        "quantisers",
+        "Train LSF quantisers of many bit budgets on speech files and print their spectral "
+        "distortion on held-out files, beside the designs of the modes");
+    quantisers->add_option("INPUT", a.inputs,
+                           "Training speech: 8 kHz mono 16-bit (WAV or samples from byte 60)");
+    addListOptions(*quantisers, a.list, "Not taken: every input is trained on");
+    addInputFormatOptions(*quantisers, a.inputFormat);
+    quantisers
+        ->add_option("--held-out", a.heldOut,
+                     "The files to measure the quantisers on, one path a line")
+        ->required()
+        ->type_name("LIST");
+    quantisers
+        ->add_option("--bits", a.bits,
+                     "The budgets: FROM, FROM+STEP, ... up to TO bits a frame, within " +
+                         std::to_string(kLeastLsfBudgetBits) + ".." +
+                         std::to_string(kMostLsfBudgetBits))
+        ->type_name("FROM:TO[:STEP]")
+        ->capture_default_str();
+    CLI::Option* csv = quantisers->add_flag("--csv", a.csv, "Print the table as CSV");
+    CLI::Option* json = quantisers->add_flag("--json", a.json, "Print a JSON object");
+    csv->excludes(json);
+    quantisers
+        ->add_option("--plot", a.plot,
+                     "Draw the mean SD and the outlier shares against the bits into OUT.png or "
+                     "OUT.svg")
+        ->type_name("OUT");
+    quantisers->add_flag("-y,--yes", a.overwrite, "Overwrite an existing chart (--plot)");
+    quantisers
+        ->add_option("-j,--jobs", a.jobs,
+                     "Files analysed and quantisers trained at once (default: one per core)")
+        ->check(threadCount());
+    refuseUnhonoured(*quantisers, [&a]() -> std::optional<std::string> {
+        if (a.list.skipExisting)
+            return "--skip-existing: quantisers has no output per input to leave out";
+        if (!a.list.shard.empty())
+            return "--shard: quantisers trained on a part of the list are not the list's";
+        if (!budgetsFromText(a.bits))
+            return "--bits takes FROM:TO or FROM:TO:STEP, whole numbers with " +
+                   std::to_string(kLeastLsfBudgetBits) +
+                   " <= FROM <= TO <= " + std::to_string(kMostLsfBudgetBits) +
+                   " and STEP from 1 up, not '" + a.bits + "'";
+        if (a.overwrite && a.plot.empty())
+            return "-y: it lets --plot replace an existing chart, and no chart is drawn";
+        return std::nullopt;
+    });
+    quantisers->footer(
+        "Example: zorvel-cli quantisers --files-from training.txt --held-out test.txt --bits "
+        "18:40:2 --plot sd.svg");
+    return quantisers;
+}
+
 CLI::App* defineAggregate(CLI::App& app, AggregateArguments& a) {
     CLI::App* aggregate = app.add_subcommand(
         "aggregate",
@@ -526,6 +582,7 @@ struct Subcommands {
     CLI::App* sweep = nullptr;
     CLI::App* import = nullptr;
     CLI::App* train = nullptr;
+    CLI::App* quantisers = nullptr;
     CLI::App* aggregate = nullptr;
     CLI::App* settings = nullptr;
     CLI::App* compare = nullptr;
@@ -536,11 +593,17 @@ struct Subcommands {
 Subcommands defineCommandLine(CLI::App& app, Arguments& arguments) {
     app.set_version_flag("--version", std::string("zorvel-cli ") + ZORVEL_VERSION);
     app.require_subcommand(1);
-    return {defineEncode(app, arguments.encode),       defineFrames(app, arguments.frames),
-            definePlot(app, arguments.plot),           defineSweep(app, arguments.sweep),
-            defineImport(app, arguments.import),       defineTrain(app, arguments.train),
-            defineAggregate(app, arguments.aggregate), defineSettings(app, arguments.settings),
-            defineCompare(app, arguments.compare),     defineListening(app, arguments.listening)};
+    return {defineEncode(app, arguments.encode),
+            defineFrames(app, arguments.frames),
+            definePlot(app, arguments.plot),
+            defineSweep(app, arguments.sweep),
+            defineImport(app, arguments.import),
+            defineTrain(app, arguments.train),
+            defineQuantisers(app, arguments.quantisers),
+            defineAggregate(app, arguments.aggregate),
+            defineSettings(app, arguments.settings),
+            defineCompare(app, arguments.compare),
+            defineListening(app, arguments.listening)};
 }
 
 // The inputs of a command that takes a list: INPUT and the list's, read and
@@ -593,6 +656,8 @@ int runCommandLine(int argc, char** argv) {
     if (commands.sweep->parsed()) return withInputs(app, "sweep", arguments.sweep, runSweep);
     if (commands.import->parsed()) return withInputs(app, "import", arguments.import, runImport);
     if (commands.train->parsed()) return withInputs(app, "train", arguments.train, runTrain);
+    if (commands.quantisers->parsed())
+        return withInputs(app, "quantisers", arguments.quantisers, runQuantisers);
     if (commands.aggregate->parsed()) return runAggregate(arguments.aggregate);
     if (commands.compare->parsed()) return runCompare(arguments.compare);
     if (commands.listening->parsed()) return runListening(arguments.listening);

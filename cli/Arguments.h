@@ -120,6 +120,21 @@ struct TrainArguments {
     bool csv = false;
 };
 
+// `quantisers`: LSF quantisers of many budgets trained on the inputs and
+// measured on a held-out list (cli/QuantisersCommand.h).
+struct QuantisersArguments {
+    std::vector<std::string> inputs;  // the training speech, in the order given
+    InputSelection list;
+    InputFormatChoice inputFormat;
+    std::string heldOut;           // --held-out: the list of files to measure on
+    std::string bits = "18:40:2";  // --bits FROM:TO:STEP
+    bool csv = false;
+    bool json = false;
+    std::string plot;        // OUT.png or OUT.svg; empty: no chart
+    bool overwrite = false;  // -y
+    unsigned jobs = 0;       // 0: one per core
+};
+
 struct AggregateArguments {
     std::vector<std::string> records;  // JSONL files of encode and sweep runs
     bool csv = false;
@@ -158,6 +173,7 @@ struct Arguments {
     SweepArguments sweep;
     ImportArguments import;
     TrainArguments train;
+    QuantisersArguments quantisers;
     AggregateArguments aggregate;
     CompareArguments compare;
 };

@@ -14,6 +14,7 @@
 
 #include "cli/FileChecks.h"
 #include "cli/InterruptCleanup.h"
+#include "cli/LsfInputs.h"
 #include "cli/NumberText.h"
 #include "cli/SweepInputs.h"
 #include "coder/GainTraining.h"
@@ -28,33 +29,6 @@ using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// The analyses of every readable input, in the order of the list; nothing
-// when an input was refused or failed (each reported by name).
-std::optional<std::vector<LsfTrainingFile>> analyseFiles(const std::vector<std::string>& names,
-                                                         const InputFormatChoice& format,
-                                                         unsigned jobs) {
-    const SweepInputs inputs = readableInputs(names, format);
-    if (inputs.refused) return std::nullopt;
-    std::vector<LsfTrainingFile> files(inputs.paths.size());
-    std::vector<std::string> failures(inputs.paths.size());
-    runOnPool(inputs.paths.size(), poolThreads(jobs, inputs.paths.size()), [&](std::size_t k) {
-        try {
-            files[k] = analyseLsfSets(inputs.open(k));
-        } catch (const FileError& error) {
-            failures[k] = error.what();
-        }
-        return true;
-    });
-    bool failed = false;
-    for (std::size_t k = 0; k < failures.size(); ++k) {
-        if (failures[k].empty()) continue;
-        std::cerr << "zorvel-cli: " << inputs.paths[k].string() << ": " << failures[k] << '\n';
-        failed = true;
-    }
-    if (failed) return std::nullopt;
-    return files;
 }
 
 // The gain observations of every input, in the order of the list, coded
@@ -83,23 +57,6 @@ std::optional<std::vector<GainTrainingFile>> observeFiles(const std::vector<std:
     return files;
 }
 
-std::int64_t framesOf(const std::vector<LsfTrainingFile>& files) {
-    std::int64_t frames = 0;
-    for (const LsfTrainingFile& file : files) frames += file.frames;
-    return frames;
-}
-
-// The modes that code with the design, as the windows name them.
-std::string modesOf(const LsfQuantiserDesign& design) {
-    std::string modes;
-    for (const CoderMode mode : kAllCoderModes) {
-        if (&lsfDesignOf(mode) != &design) continue;
-        if (!modes.empty()) modes += ' ';
-        modes += rulesOf(mode).rate;
-    }
-    return modes;
-}
-
 std::string fixed(double value, int decimals) {
     std::ostringstream out;
     out << std::fixed << std::setprecision(decimals) << value;
@@ -108,14 +65,14 @@ std::string fixed(double value, int decimals) {
 
 void printDistortionRow(std::ostream& out, const LsfDistortion& d, const std::string& set,
                         const SpectralDistortionStatistics& s, bool csv) {
-    const std::string modes = modesOf(*d.design);
+    const std::string modes = modesText(d.design);
     if (csv) {
-        out << d.design->bits << ',' << csvField(modes) << ',' << set << ',' << s.frames() << ','
+        out << d.design.bits << ',' << csvField(modes) << ',' << set << ',' << s.frames() << ','
             << numberText(s.mean()) << ',' << numberText(100.0 * s.outlierShare()) << ','
             << numberText(100.0 * s.largeShare()) << ',' << numberText(s.maximum()) << '\n';
         return;
     }
-    out << std::left << std::setw(10) << d.design->bits << std::setw(22) << modes << std::setw(5)
+    out << std::left << std::setw(10) << d.design.bits << std::setw(22) << modes << std::setw(5)
         << set << std::right << std::setw(9) << s.frames() << std::setw(14) << fixed(s.mean(), 3)
         << std::setw(12) << fixed(100.0 * s.outlierShare(), 2) << std::setw(11)
         << fixed(100.0 * s.largeShare(), 3) << std::setw(10) << fixed(s.maximum(), 2) << '\n';
@@ -131,7 +88,7 @@ void printDistortion(std::ostream& out, const std::vector<LsfDistortion>& distor
             << std::setw(12) << "2-4 dB [%]" << std::setw(11) << ">4 dB [%]" << std::setw(10)
             << "max [dB]" << '\n';
     for (const LsfDistortion& d : distortions) {
-        if (d.design->twoSets) {
+        if (d.design.twoSets) {
             printDistortionRow(out, d, "I", d.setI, csv);
             printDistortionRow(out, d, "II", d.set, csv);
         } else {
@@ -161,26 +118,23 @@ bool outputAccepted(const TrainArguments& a, const std::vector<std::string>& hel
 int runTrain(const TrainArguments& a) {
     std::vector<std::string> heldOut;
     if (!a.heldOut.empty()) {
-        std::ifstream list(a.heldOut, std::ios::binary);
-        if (!list) {
-            std::cerr << "zorvel-cli: " << a.heldOut << ": the held-out list cannot be read\n";
-            return kExitFailed;
-        }
-        heldOut = readInputList(list, false);
+        const std::optional<std::vector<std::string>> list = readHeldOutList(a.heldOut);
+        if (!list) return kExitFailed;
+        heldOut = *list;
         if (heldOut.empty()) return usageError("train", "--held-out: the list names no file");
     }
     if (!outputAccepted(a, heldOut)) return kExitFailed;
 
     Clock::time_point start = Clock::now();
     const std::optional<std::vector<LsfTrainingFile>> files =
-        analyseFiles(a.inputs, a.inputFormat, a.jobs);
+        analyseLsfInputs(a.inputs, a.inputFormat, a.jobs);
     if (!files) return kExitFailed;
     const double analysed = secondsSince(start);
     // The held-out speech is read before anything is trained or written.
     std::optional<std::vector<LsfTrainingFile>> test;
     if (!heldOut.empty()) {
         const Clock::time_point heldOutStart = Clock::now();
-        test = analyseFiles(heldOut, a.inputFormat, a.jobs);
+        test = analyseLsfInputs(heldOut, a.inputFormat, a.jobs);
         if (!test) return kExitFailed;
         start += Clock::now() - heldOutStart;  // not part of the training's time
     }

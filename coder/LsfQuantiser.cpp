@@ -14,21 +14,48 @@ constexpr int kMaxCodewordDimension = 8;
 constexpr std::array<double, kLpOrder> kComponentWeights{1.0, 1.0, 1.0, 1.0, 1.0,
                                                          1.0, 1.0, 1.0, 0.8, 0.4};
 
-constexpr bool designsFit() {
-    for (const LsfQuantiserDesign& design : kLsfQuantiserDesigns) {
-        int bits = 0;
-        int next = 0;
-        for (int k = 0; k < design.splitCount; ++k) {
-            if (design.splits[k].first != next) return false;
-            if (design.codewordDimension(k) > kMaxCodewordDimension) return false;
-            next += design.splits[k].dimension;
-            bits += design.splits[k].bits;
-        }
-        if (next != kLpOrder || bits != design.bits) return false;
+constexpr bool designFits(const LsfQuantiserDesign& design) {
+    int bits = 0;
+    int next = 0;
+    for (int k = 0; k < design.splitCount; ++k) {
+        if (design.splits[k].first != next) return false;
+        if (design.codewordDimension(k) > kMaxCodewordDimension) return false;
+        next += design.splits[k].dimension;
+        bits += design.splits[k].bits;
     }
+    return next == kLpOrder && bits == design.bits;
+}
+
+constexpr bool designsFit() {
+    for (const LsfQuantiserDesign& design : kLsfQuantiserDesigns)
+        if (!designFits(design)) return false;
     return true;
 }
 static_assert(designsFit(), "each design's splits cover the ten components once, in its bits");
+
+// The splits of the one-set budgets: components 0-2, 3-5, 6-9.
+constexpr std::array<LsfSplit, 3> kBudgetSplits{{{0, 3, 0}, {3, 3, 0}, {6, 4, 0}}};
+
+constexpr LsfQuantiserDesign budgetDesign(int bits) {
+    LsfQuantiserDesign design{.bits = bits, .twoSets = false, .splitCount = 3, .splits = {}};
+    const int splits = static_cast<int>(kBudgetSplits.size());
+    for (int k = 0; k < splits; ++k) {
+        design.splits[k] = kBudgetSplits[k];
+        // The bits left over after bits / 3 each go to the last splits.
+        design.splits[k].bits = bits / splits + (k >= splits - bits % splits ? 1 : 0);
+    }
+    return design;
+}
+
+constexpr bool budgetsFit() {
+    for (int bits = kLeastLsfBudgetBits; bits <= kMostLsfBudgetBits; ++bits)
+        if (!designFits(budgetDesign(bits))) return false;
+    // The rule gives the one-set designs of the modes.
+    for (const LsfQuantiserDesign& design : kLsfQuantiserDesigns)
+        if (!design.twoSets && design != budgetDesign(design.bits)) return false;
+    return true;
+}
+static_assert(budgetsFit());
 
 constexpr bool everyModeHasADesign() {
     for (const CoderModeRules& rules : kCoderModes) {
@@ -123,6 +150,15 @@ const LsfQuantiserDesign& lsfDesignOf(CoderMode mode) {
     throw std::logic_error("a mode without an LSF quantiser");  // excluded by everyModeHasADesign
 }
 
+LsfQuantiserDesign lsfBudgetDesign(int bits) {
+    if (bits < kLeastLsfBudgetBits || bits > kMostLsfBudgetBits)
+        throw std::invalid_argument("an LSF quantiser of " + std::to_string(bits) +
+                                    " bits: the budgets run from " +
+                                    std::to_string(kLeastLsfBudgetBits) + " to " +
+                                    std::to_string(kMostLsfBudgetBits) + " bits");
+    return budgetDesign(bits);
+}
+
 std::string lsfMeanName(const LsfQuantiserDesign& design) {
     return "lsf" + std::to_string(design.bits) + "/mean";
 }
@@ -161,7 +197,12 @@ LineSpectralFrequencies spacedLsf(LineSpectralFrequencies f) {
 QuantisedLsf quantiseLsf(const QuantiserTables& tables, CoderMode mode,
                          const LineSpectralFrequencies* setI, const LineSpectralFrequencies& set,
                          LsfPredictorMemory& memory) {
-    const LsfQuantiserDesign& design = lsfDesignOf(mode);
+    return quantiseLsf(tables, lsfDesignOf(mode), setI, set, memory);
+}
+
+QuantisedLsf quantiseLsf(const QuantiserTables& tables, const LsfQuantiserDesign& design,
+                         const LineSpectralFrequencies* setI, const LineSpectralFrequencies& set,
+                         LsfPredictorMemory& memory) {
     const DesignTables t = tablesOf(tables, design);
     if (design.twoSets && setI == nullptr)
         throw std::invalid_argument("a mode with two LP analyses quantises set I as well");

@@ -42,6 +42,7 @@ struct LsfSplit {
     int first;
     int dimension;
     int bits;
+    constexpr bool operator==(const LsfSplit&) const = default;
 };
 
 // The quantiser of one bit budget.
@@ -54,6 +55,8 @@ struct LsfQuantiserDesign {
     constexpr int setCount() const { return twoSets ? 2 : 1; }
     // Values of a codeword of split k.
     constexpr int codewordDimension(int k) const { return splits[k].dimension * setCount(); }
+    // The splits beyond splitCount are all zero in every design.
+    constexpr bool operator==(const LsfQuantiserDesign&) const = default;
 };
 
 inline constexpr std::array<LsfQuantiserDesign, 4> kLsfQuantiserDesigns{{
@@ -68,6 +71,16 @@ inline constexpr std::array<LsfQuantiserDesign, 4> kLsfQuantiserDesigns{{
 
 // The design of a mode's budget.
 const LsfQuantiserDesign& lsfDesignOf(CoderMode mode);
+
+// A quantiser of one set in any budget of kLeastLsfBudgetBits..
+// kMostLsfBudgetBits, to see what each further bit buys: the residual split
+// as the one-set designs split it, components 0-2, 3-5 and 6-9, and the bits
+// shared out as evenly as they go, each bit left over to the higher splits
+// first (23 = 7 + 8 + 8, 26 = 8 + 9 + 9, 27 = 9 + 9 + 9: the designs of the
+// modes). Throws std::invalid_argument outside the range.
+inline constexpr int kLeastLsfBudgetBits = 18;  // 6 bits a split
+inline constexpr int kMostLsfBudgetBits = 40;   // 13 + 13 + 14: codebooks of up to 2^14 codewords
+LsfQuantiserDesign lsfBudgetDesign(int bits);
 
 // The names of a design's tables in QuantiserTables: "lsf26/mean" (m, one
 // value per component of each set, set I first), "lsf26/predictor" (b, the
@@ -115,6 +128,12 @@ LineSpectralFrequencies spacedLsf(LineSpectralFrequencies f);
 // where the mode has two LP analyses (and must be given there), ignored
 // otherwise. Throws QuantiserTablesError when the tables lack the mode's.
 QuantisedLsf quantiseLsf(const QuantiserTables& tables, CoderMode mode,
+                         const LineSpectralFrequencies* setI, const LineSpectralFrequencies& set,
+                         LsfPredictorMemory& memory);
+
+// The same with a design of one's own (lsfBudgetDesign) whose tables
+// `tables` hold.
+QuantisedLsf quantiseLsf(const QuantiserTables& tables, const LsfQuantiserDesign& design,
                          const LineSpectralFrequencies* setI, const LineSpectralFrequencies& set,
                          LsfPredictorMemory& memory);
 

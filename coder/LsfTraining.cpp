@@ -9,6 +9,7 @@
 
 #include "coder/SpeechCoder.h"
 #include "coder/VectorTraining.h"
+#include "coder/WorkPool.h"
 
 namespace zorvel {
 namespace {
@@ -21,13 +22,6 @@ CoderMode modeWithAnalyses(bool two) {
     for (const CoderMode mode : kAllCoderModes)
         if (rulesOf(mode).twoLpAnalyses == two) return mode;
     throw std::logic_error("no mode with that LP analysis");
-}
-
-// The first mode whose budget the design codes.
-CoderMode modeOfDesign(const LsfQuantiserDesign& design) {
-    for (const CoderMode mode : kAllCoderModes)
-        if (&lsfDesignOf(mode) == &design) return mode;
-    throw std::logic_error("a design no mode uses");
 }
 
 // One coder whose records take each frame, running only the stages up to
@@ -180,14 +174,19 @@ TrainingVectors splitVectors(const Residuals& r, int sets, const LsfSplit& split
     return vectors;
 }
 
-void trainKind(std::span<const LsfTrainingFile> files, bool twoSets, QuantiserTables& tables) {
+void trainKind(std::span<const LsfTrainingFile> files, bool twoSets,
+               std::span<const LsfQuantiserDesign> designs, QuantiserTables& tables,
+               unsigned threads, const LsfSplitTrained& splitTrained) {
+    bool needed = false;
+    for (const LsfQuantiserDesign& design : designs) needed = needed || design.twoSets == twoSets;
+    if (!needed) return;
     const SetsOfKind kind = setsOfKind(files, twoSets);
     const Values m = meanOf(kind);
     const Values b = predictorOf(kind, m);
     const Residuals r = residualsOf(kind, m, b);
     // Each split (first, dimension) of the kind's designs, to its most bits.
     std::map<std::pair<int, int>, int> mostBits;
-    for (const LsfQuantiserDesign& design : kLsfQuantiserDesigns) {
+    for (const LsfQuantiserDesign& design : designs) {
         if (design.twoSets != twoSets) continue;
         for (int k = 0; k < design.splitCount; ++k) {
             const LsfSplit& split = design.splits[k];
@@ -195,10 +194,19 @@ void trainKind(std::span<const LsfTrainingFile> files, bool twoSets, QuantiserTa
             bits = std::max(bits, split.bits);
         }
     }
+    // The runs are independent of each other: each on a thread of its own.
+    const std::vector<std::pair<std::pair<int, int>, int>> runs(mostBits.begin(), mostBits.end());
+    std::vector<LbgResult> results(runs.size());
+    runOnPool(runs.size(), poolThreads(threads, runs.size()), [&](std::size_t j) {
+        const auto& [key, bits] = runs[j];
+        const LsfSplit split{key.first, key.second, bits};
+        results[j] = trainLbg(splitVectors(r, kind.sets, split), bits);
+        if (splitTrained) splitTrained(split, twoSets);
+        return true;
+    });
     std::map<std::pair<int, int>, LbgResult> trained;
-    for (const auto& [key, bits] : mostBits)
-        trained[key] = trainLbg(splitVectors(r, kind.sets, {key.first, key.second, bits}), bits);
-    for (const LsfQuantiserDesign& design : kLsfQuantiserDesigns) {
+    for (std::size_t j = 0; j < runs.size(); ++j) trained[runs[j].first] = std::move(results[j]);
+    for (const LsfQuantiserDesign& design : designs) {
         if (design.twoSets != twoSets) continue;
         tables.setCoefficients(lsfMeanName(design), m);
         tables.setCoefficients(lsfPredictorName(design), b);
@@ -235,33 +243,47 @@ LsfTrainingFile analyseLsfSets(SpeechInput input, const CoderSettings& settings)
 }
 
 void trainLsfTables(std::span<const LsfTrainingFile> files, QuantiserTables& tables) {
-    trainKind(files, true, tables);
-    trainKind(files, false, tables);
+    trainLsfDesigns(files, kLsfQuantiserDesigns, tables);
+}
+
+void trainLsfDesigns(std::span<const LsfTrainingFile> files,
+                     std::span<const LsfQuantiserDesign> designs, QuantiserTables& tables,
+                     unsigned threads, const LsfSplitTrained& trained) {
+    trainKind(files, true, designs, tables, threads, trained);
+    trainKind(files, false, designs, tables, threads, trained);
 }
 
 std::vector<LsfDistortion> measureLsfQuantisers(const QuantiserTables& tables,
                                                 std::span<const LsfTrainingFile> files) {
-    std::vector<LsfDistortion> result;
-    for (const LsfQuantiserDesign& design : kLsfQuantiserDesigns) {
-        const CoderMode mode = modeOfDesign(design);
-        LsfDistortion d{&design, {}, {}};
+    return measureLsfDesigns(tables, kLsfQuantiserDesigns, files);
+}
+
+std::vector<LsfDistortion> measureLsfDesigns(const QuantiserTables& tables,
+                                             std::span<const LsfQuantiserDesign> designs,
+                                             std::span<const LsfTrainingFile> files,
+                                             unsigned threads) {
+    std::vector<LsfDistortion> result(designs.size());
+    runOnPool(designs.size(), poolThreads(threads, designs.size()), [&](std::size_t j) {
+        const LsfQuantiserDesign& design = designs[j];
+        LsfDistortion d{design, {}, {}};
         for (const LsfTrainingFile& file : files) {
             LsfPredictorMemory memory;
             if (design.twoSets) {
                 for (const auto& frame : file.twoSets) {
-                    const QuantisedLsf q = quantiseLsf(tables, mode, &frame[0], frame[1], memory);
+                    const QuantisedLsf q = quantiseLsf(tables, design, &frame[0], frame[1], memory);
                     d.setI.add(spectralDistortion(lsfToLp(frame[0]), lsfToLp(q.setI)));
                     d.set.add(spectralDistortion(lsfToLp(frame[1]), lsfToLp(q.setII)));
                 }
             } else {
                 for (const LineSpectralFrequencies& f : file.oneSet) {
-                    const QuantisedLsf q = quantiseLsf(tables, mode, nullptr, f, memory);
+                    const QuantisedLsf q = quantiseLsf(tables, design, nullptr, f, memory);
                     d.set.add(spectralDistortion(lsfToLp(f), lsfToLp(q.setII)));
                 }
             }
         }
-        result.push_back(d);
-    }
+        result[j] = d;
+        return true;
+    });
     return result;
 }
 

@@ -18,13 +18,16 @@
 // - each split's codebook, trained by LBG (coder/VectorTraining.h) on the
 //   split's part of e(n) under the weights c_i w_i of its frame. A split
 //   shared by several designs is trained once, to the most bits any of them
-//   gives it, the smaller codebooks taken from the same run.
+//   gives it, the smaller codebooks taken from the same run: a codebook of
+//   2^k codewords is the same whatever size the run goes on to, so a design
+//   trained alone and trained beside others gets the same tables.
 // Everything is summed in the order of the files and their frames: the same
 // files in the same order give the same tables bit for bit.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -52,11 +55,24 @@ LsfTrainingFile analyseLsfSets(SpeechInput input, const CoderSettings& settings 
 // Throws std::invalid_argument when the files hold no frame of a kind.
 void trainLsfTables(std::span<const LsfTrainingFile> files, QuantiserTables& tables);
 
+// Trains the tables of `designs` (of either kind, e.g. lsfBudgetDesign's)
+// into `tables`, under the names of lsfMeanName and the rest: designs of one
+// bit count and kind share them, so give each such design once. The splits'
+// codebooks are trained on up to `threads` threads (0: one per core); the
+// tables do not depend on it. `trained`, where given, hears of each split's
+// run as it ends (on the thread that ran it): the split, with the most bits
+// it was trained to. Throws std::invalid_argument when the files hold no
+// frame of a kind the designs need.
+using LsfSplitTrained = std::function<void(const LsfSplit& split, bool twoSets)>;
+void trainLsfDesigns(std::span<const LsfTrainingFile> files,
+                     std::span<const LsfQuantiserDesign> designs, QuantiserTables& tables,
+                     unsigned threads = 1, const LsfSplitTrained& trained = {});
+
 // The spectral distortion of one design over files, each file quantised
 // from a zero memory, frame by frame; between the LP filters of the
 // unquantised and the quantised frequencies.
 struct LsfDistortion {
-    const LsfQuantiserDesign* design;
+    LsfQuantiserDesign design;
     SpectralDistortionStatistics setI;  // two sets: set I; otherwise empty
     SpectralDistortionStatistics set;   // the (last) set
 };
@@ -64,5 +80,12 @@ struct LsfDistortion {
 // Every design's, in the order of kLsfQuantiserDesigns.
 std::vector<LsfDistortion> measureLsfQuantisers(const QuantiserTables& tables,
                                                 std::span<const LsfTrainingFile> files);
+
+// Those of `designs`, whose tables `tables` hold, in their order; the designs
+// measured on up to `threads` threads at once (0: one per core).
+std::vector<LsfDistortion> measureLsfDesigns(const QuantiserTables& tables,
+                                             std::span<const LsfQuantiserDesign> designs,
+                                             std::span<const LsfTrainingFile> files,
+                                             unsigned threads = 1);
 
 }  // namespace zorvel

@@ -1,12 +1,10 @@
 #!/bin/sh
 # Trains the default quantiser tables (coder/tables/default-quantisers.zvqt)
-# from the voice prompts of Debian's asterisk-core-sounds-en-wav, -es-wav and
-# -it-wav (8 kHz mono 16-bit WAV, CC-BY-SA-3.0; scripts/install-deps.sh
-# installs them), every prompt but those of the silence/ folders (recorded
-# silence, no speech), in the byte order of their paths: the same packages
-# give the same tables bit for bit. The French prompts of
-# asterisk-core-sounds-fr-wav are never trained on; they are the held-out
-# speech whose spectral distortion the run prints.
+# on the training prompts of scripts/training-lists.sh (the voice prompts of
+# Debian's asterisk-core-sounds-en-wav, -es-wav and -it-wav), in the byte
+# order of their paths: the same packages give the same tables bit for bit.
+# The French prompts of asterisk-core-sounds-fr-wav are never trained on;
+# they are the held-out speech whose spectral distortion the run prints.
 #
 # Usage: train-tables.sh [ZORVEL_CLI [OUTPUT]]
 #   ZORVEL_CLI  default build/release/cli/zorvel-cli
@@ -22,30 +20,15 @@ output=${2:-"$root/coder/tables/default-quantisers.zvqt"}
 sounds=${ZORVEL_SOUNDS:-/usr/share/asterisk/sounds}
 subset=${SUBSET:-}
 jobs=${ZORVEL_TRAIN_JOBS:-2}
+script=train-tables.sh
+. "$root/scripts/training-lists.sh"
 
 list=$(mktemp)
 held=$(mktemp)
 trap 'rm -f "$list" "$held"' EXIT
 
-prompts() {
-  find "$sounds/$1" -name '*.wav' -not -path '*/silence/*' | LC_ALL=C sort
-}
-
-for language in en_US_f_Allison es_MX_f_Allison it_IT_m_Carlo; do
-  if [ ! -d "$sounds/$language" ]; then
-    echo "train-tables.sh: $sounds/$language is missing: install the asterisk-core-sounds" \
-      "packages (scripts/install-deps.sh)" >&2
-    exit 1
-  fi
-  if [ -n "$subset" ]; then
-    prompts "$language" | head -n "$subset" >> "$list"
-  else
-    prompts "$language" >> "$list"
-  fi
-done
-
-if [ -z "$subset" ] && [ -d "$sounds/fr_CA_f_June" ]; then
-  prompts fr_CA_f_June > "$held"
+write_training_list "$list"
+if [ -z "$subset" ] && write_held_out_list "$held"; then
   exec "$cli" train --files-from "$list" --held-out "$held" -o "$output" -y -j "$jobs"
 fi
 exec "$cli" train --files-from "$list" -o "$output" -y -j "$jobs"

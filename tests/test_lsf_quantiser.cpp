@@ -2,8 +2,9 @@
 // exactly, the decoder's sets bit for bit, stable filters at the stated
 // spacing, every split's index the nearest codeword by a brute-force search
 // of the test's own, a spectral distortion near transparency; the spacing
-// rule, the weights against a long-double spectrum, refusals; and the
-// training's tables and determinism.
+// rule, the weights against a long-double spectrum, refusals; the
+// training's tables and determinism; the budgets' designs, exactly their
+// bits, and what their bits buy on speech.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -256,6 +257,113 @@ TEST(LsfTraining, TrainsEveryTableOnceAndTheSameTwice) {
                     static_cast<double>(mean[i] / sampleSets().oneSet.size()), 1e-12);
 
     EXPECT_THROW(trainLsfTables(std::vector<LsfTrainingFile>(1), first), std::invalid_argument);
+}
+
+TEST(LsfBudgets, EveryBudgetCodesTheTenComponentsInExactlyItsBits) {
+    for (int bits = kLeastLsfBudgetBits; bits <= kMostLsfBudgetBits; ++bits) {
+        const LsfQuantiserDesign design = lsfBudgetDesign(bits);
+        EXPECT_EQ(design.bits, bits);
+        EXPECT_FALSE(design.twoSets);
+        ASSERT_EQ(design.splitCount, 3) << bits;
+        int sum = 0;
+        int next = 0;
+        for (int k = 0; k < design.splitCount; ++k) {
+            const LsfSplit& split = design.splits[k];
+            EXPECT_EQ(split.first, next) << bits << " split " << k;
+            next += split.dimension;
+            sum += split.bits;
+            // As even as whole bits go, the higher splits never fewer.
+            EXPECT_TRUE(split.bits == bits / 3 || split.bits == bits / 3 + 1) << bits;
+            if (k > 0) {
+                EXPECT_GE(split.bits, design.splits[k - 1].bits) << bits;
+            }
+        }
+        EXPECT_EQ(next, kLpOrder) << bits;
+        EXPECT_EQ(sum, bits);
+        EXPECT_EQ(design.splits[0].dimension, 3);
+        EXPECT_EQ(design.splits[2].dimension, 4);
+    }
+    // The rule gives the modes' one-set designs.
+    EXPECT_EQ(lsfBudgetDesign(23), lsfDesignOf(CoderMode::rate4_75));
+    EXPECT_EQ(lsfBudgetDesign(26), lsfDesignOf(CoderMode::rate10_2));
+    EXPECT_EQ(lsfBudgetDesign(27), lsfDesignOf(CoderMode::rate7_95));
+    EXPECT_THROW(lsfBudgetDesign(kLeastLsfBudgetBits - 1), std::invalid_argument);
+    EXPECT_THROW(lsfBudgetDesign(kMostLsfBudgetBits + 1), std::invalid_argument);
+}
+
+TEST(LsfBudgets, MoreBitsLessDistortionOnSpeechAndEachBudgetAsIfTrainedAlone) {
+    // Trained on the first two thirds of the sample as framed from its
+    // start and from 40, 80 and 120 samples in (other LP analyses of the same
+    // speech: four times the training vectors) and measured on the last
+    // third as the coder frames it.
+    test::TempDir dir;
+    const std::vector<std::int16_t> samples = test::sampleSamples();
+    const auto firstThirds = [](const LsfTrainingFile& file) {
+        LsfTrainingFile head;
+        const auto cut = static_cast<std::ptrdiff_t>(2 * file.oneSet.size() / 3);
+        head.oneSet.assign(file.oneSet.begin(), file.oneSet.begin() + cut);
+        head.twoSets.assign(
+            file.twoSets.begin(),
+            file.twoSets.begin() + std::min(cut, static_cast<std::ptrdiff_t>(file.twoSets.size())));
+        head.frames = cut;
+        return head;
+    };
+    std::vector<LsfTrainingFile> training;
+    for (const int shift : {0, 40, 80, 120}) {
+        const std::filesystem::path file = dir / ("shifted" + std::to_string(shift) + ".raw");
+        test::writeSamples(file, std::vector<std::int16_t>(samples.begin() + shift, samples.end()));
+        training.push_back(firstThirds(analyseLsfSets(SpeechInput(file))));
+    }
+    const std::vector<LineSpectralFrequencies>& frames = sampleSets().oneSet;
+    LsfTrainingFile tail;
+    tail.oneSet.assign(frames.begin() + static_cast<std::ptrdiff_t>(2 * frames.size() / 3),
+                       frames.end());
+    tail.frames = static_cast<std::int64_t>(tail.oneSet.size());
+    const std::vector<LsfTrainingFile> heldOut{tail};
+
+    std::vector<LsfQuantiserDesign> designs;
+    for (int bits = kLeastLsfBudgetBits; bits <= 24; bits += 2)
+        designs.push_back(lsfBudgetDesign(bits));
+    QuantiserTables tables;
+    trainLsfDesigns(training, designs, tables, 2);
+    const std::vector<LsfDistortion> held = measureLsfDesigns(tables, designs, heldOut, 2);
+    const std::vector<LsfDistortion> trained = measureLsfDesigns(tables, designs, training);
+    ASSERT_EQ(held.size(), designs.size());
+    for (std::size_t j = 0; j < designs.size(); ++j) {
+        EXPECT_EQ(held[j].design, designs[j]);
+        EXPECT_EQ(held[j].set.frames(), static_cast<std::int64_t>(tail.oneSet.size()));
+        EXPECT_EQ(held[j].setI.frames(), 0);
+        EXPECT_GT(held[j].set.mean(), 0.0);
+        if (j == 0) continue;
+        EXPECT_LT(held[j].set.mean(), held[j - 1].set.mean()) << designs[j].bits << " bits";
+        EXPECT_LT(trained[j].set.mean(), trained[j - 1].set.mean()) << designs[j].bits << " bits";
+    }
+    // Speech it was not trained on is coded worse than the speech it was.
+    EXPECT_GT(held.back().set.mean(), trained.back().set.mean());
+
+    // A budget trained alone gets the tables it got beside the others (the
+    // smaller codebooks of a run do not depend on its end), and one thread
+    // measures what two did.
+    QuantiserTables alone;
+    const std::array<LsfQuantiserDesign, 1> one{lsfBudgetDesign(22)};
+    trainLsfDesigns(training, one, alone);
+    for (int k = 0; k < one[0].splitCount; ++k)
+        EXPECT_EQ(alone.codebook(lsfSplitName(one[0], k)), tables.codebook(lsfSplitName(one[0], k)))
+            << k;
+    EXPECT_EQ(alone.coefficients(lsfPredictorName(one[0])),
+              tables.coefficients(lsfPredictorName(one[0])));
+    const LsfDistortion single = measureLsfDesigns(alone, one, heldOut).front();
+    EXPECT_EQ(single.set.mean(), held[2].set.mean());
+    EXPECT_EQ(single.set.maximum(), held[2].set.maximum());
+
+    // The mode designs, measured through the budget's path, are measured
+    // as the modes' own.
+    QuantiserTables modes;
+    trainLsfTables(training, modes);
+    const std::array<LsfQuantiserDesign, 1> budget26{lsfBudgetDesign(26)};
+    const std::vector<LsfDistortion> viaModes = measureLsfQuantisers(modes, heldOut);
+    EXPECT_EQ(measureLsfDesigns(modes, budget26, heldOut).front().set.mean(),
+              viaModes[2].set.mean());
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "plots/Canvas.h"
 #include "plots/Picture.h"
 #include "plots/Plots.h"
+#include "plots/QuantiserChart.h"
 #include "plots/SweepChart.h"
 #include "tests/OffscreenQt.h"
 #include "tests/TestSupport.h"
@@ -349,6 +350,61 @@ TEST(SweepChart, SnrAxisCoversEveryValueInWholeSteps) {
     SweepRow flat{};
     const SnrAxis none = snrAxis(flat);
     EXPECT_LT(none.lowest, none.highest);
+}
+
+// ---------------------------------------------------------------------------
+// The quantiser chart
+
+// A budget's or a design's statistics over `frames` frames of which `outliers`
+// lie at 3 dB and `large` at 5 dB, the rest at `sd` dB.
+LsfDistortion distortion(const LsfQuantiserDesign& design, double sd, int outliers, int large) {
+    LsfDistortion d{design, {}, {}};
+    for (SpectralDistortionStatistics* s : {&d.setI, &d.set}) {
+        if (s == &d.setI && !design.twoSets) continue;
+        for (int n = 0; n < 100 - outliers - large; ++n) s->add(sd);
+        for (int n = 0; n < outliers; ++n) s->add(3.0);
+        for (int n = 0; n < large; ++n) s->add(5.0);
+    }
+    return d;
+}
+
+TEST(QuantiserChart, DrawsEachBudgetLineTheModesAndTheTransparencyLines) {
+    std::vector<LsfDistortion> budgets;
+    for (int bits = 20; bits <= 32; bits += 4)
+        budgets.push_back(distortion(lsfBudgetDesign(bits), 2.0 - bits / 32.0, 5, 1));
+    std::vector<LsfDistortion> modes;
+    for (const LsfQuantiserDesign& design : kLsfQuantiserDesigns)
+        modes.push_back(distortion(design, 0.9, 1, 0));
+    const std::vector<SvgElement> elements =
+        svgElements(pictureSvg(describeQuantiserChart(budgets, modes, QStringLiteral("held.txt"))));
+    std::vector<QString> texts;
+    for (const SvgElement& e : elements)
+        if (e.name == "text") texts.push_back(e.text);
+    for (const QString& label :
+         {kQuantiserBitsLabel, kQuantiserMeanLabel, kQuantiserShareLabel, kQuantiserBudgetLegend,
+          kQuantiserModesLegend, kQuantiserTransparentLegend, kQuantiserOutlierLegend,
+          kQuantiserLargeLegend, QStringLiteral("held.txt"), QStringLiteral("12.2 I"),
+          QStringLiteral("12.2 II"), QStringLiteral("10.2 7.40 6.70 5.90"),
+          QStringLiteral("5.15 4.75"), QStringLiteral("7.95"), QStringLiteral("20"),
+          QStringLiteral("36")})
+        EXPECT_NE(std::find(texts.begin(), texts.end(), label), texts.end()) << label.toStdString();
+    // The mean and the two shares, one line of the four budgets each.
+    int fourPointLines = 0;
+    for (const SvgElement& e : elements)
+        if (e.name == "polyline" && e.attributes.value("points").toString().split(' ').size() == 4)
+            ++fourPointLines;
+    EXPECT_EQ(fourPointLines, 3);
+
+    // The bits axis: a bit beyond the fewest and the most, budgets and
+    // designs alike.
+    const BitsAxis axis = bitsAxis(budgets, modes);
+    EXPECT_EQ(axis.lowest, 19);
+    EXPECT_EQ(axis.highest, 39);
+    const std::vector<LsfDistortion> wide{distortion(lsfBudgetDesign(18), 1.0, 0, 0),
+                                          distortion(lsfBudgetDesign(40), 0.5, 0, 0)};
+    const BitsAxis wideAxis = bitsAxis(wide, modes);
+    EXPECT_EQ(wideAxis.lowest, 17);
+    EXPECT_EQ(wideAxis.highest, 41);
 }
 
 }  // namespace
