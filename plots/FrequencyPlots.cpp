@@ -2,12 +2,14 @@
 // (with their prediction errors) of the current frame record, takes plain
 // 160-point transforms X(k) = sum x(n) e^(+j 2 pi k n / 160) of each (no window,
 // 50 Hz per bin) and draws bins 0..79 at level 10 ln|X(k)|^2; the synthesis
-// filter responses are drawn as E / |A(k)|^2, dashed.
+// filter responses are drawn as E / |A(k)|^2, dashed, and where the frame's
+// LP is quantised the quantised sets' responses E / |Aq(k)|^2 beside them, solid.
 #include <QString>
 #include <algorithm>
 
 #include "dsp/Fftn.h"
 #include "plots/Plots.h"
+#include "plots/TraceNames.h"
 
 namespace zorvel {
 
@@ -102,6 +104,12 @@ void drawSpectra(Canvas& canvas, const FrameRecord& current, const PlotOptions& 
         canvas.setPenColour(colours.responseII);
         plotFilterResponse(canvas, b.re, b.im, current.lpErrorII, options.spectrumGain);
     }
+    for (const NamedQuantisedResponse& response : kNamedQuantisedResponses) {
+        if (!current.lpQuantised || !(shown.*response.shown)) continue;
+        const Transform q = coefficientTransform(current.*response.coeffs);
+        canvas.setPenColour(colours.*response.colour);
+        plotQuantisedResponse(canvas, q.re, q.im, current.*response.error, options.spectrumGain);
+    }
     const SpectrumEntry spectra[] = {
         {&SpectrumSelection::lpResidual, &ChartColours::lpResidual, &resLp},
         {&SpectrumSelection::ltpResidual, &ChartColours::ltpResidual, &resLtp},
@@ -143,6 +151,22 @@ void plotSpectrum(Canvas& canvas, std::span<const double, kFrameSamples> re,
     for (int k = 0; k < kSpectrumBins; ++k) {
         const int x = spectrumX(k, W);
         const int y = spectrumY(spectrumLevel(re[k], im[k]), spectrumGain, H);
+        if (k == 0) {
+            canvas.moveTo(x, y);
+        } else {
+            canvas.lineTo(x, y);
+        }
+    }
+}
+
+void plotQuantisedResponse(Canvas& canvas, std::span<const double, kFrameSamples> re,
+                           std::span<const double, kFrameSamples> im, double error,
+                           double spectrumGain) {
+    const int W = canvas.width();
+    const int H = canvas.height();
+    for (int k = 0; k < kSpectrumBins; ++k) {
+        const int x = spectrumX(k, W);
+        const int y = spectrumY(filterResponseLevel(re[k], im[k], error), spectrumGain, H);
         if (k == 0) {
             canvas.moveTo(x, y);
         } else {

@@ -133,4 +133,9 @@ void plotFilterResponse(Canvas& canvas, std::span<const double, kFrameSamples> r
                         std::span<const double, kFrameSamples> im, double error,
                         double spectrumGain);
 
+// Solid power response error / |Aq(k)|^2 of a quantised synthesis filter, bins 0..79.
+void plotQuantisedResponse(Canvas& canvas, std::span<const double, kFrameSamples> re,
+                           std::span<const double, kFrameSamples> im, double error,
+                           double spectrumGain);
+
 }  // namespace zorvel
