@@ -144,6 +144,11 @@ std::array<double, kSpectrumCurves> spectrumLevelsAtBin(const FrameRecord& curre
             level(signalTransform(codingError(current, &FrameRecord::postProcessedSpeech)))};
 }
 
+double filterResponseLevelAtBin(const LpCoeffs& a, double error, int k) {
+    const Transform t = coefficientTransform(a);
+    return filterResponseLevel(t.re[k], t.im[k], error);
+}
+
 void plotSpectrum(Canvas& canvas, std::span<const double, kFrameSamples> re,
                   std::span<const double, kFrameSamples> im, double spectrumGain) {
     const int W = canvas.width();

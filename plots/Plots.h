@@ -123,6 +123,10 @@ void drawSpectra(Canvas& canvas, const FrameRecord& current, const PlotOptions& 
 inline constexpr int kSpectrumCurves = 10;
 std::array<double, kSpectrumCurves> spectrumLevelsAtBin(const FrameRecord& current, int k);
 
+// The level of the response E / |A(k)|^2 of a synthesis filter at bin k, as
+// drawSpectra draws a quantised set's.
+double filterResponseLevelAtBin(const LpCoeffs& a, double error, int k);
+
 // Level curve of bins 0..79 of one transform.
 void plotSpectrum(Canvas& canvas, std::span<const double, kFrameSamples> re,
                   std::span<const double, kFrameSamples> im, double spectrumGain);

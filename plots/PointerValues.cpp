@@ -87,6 +87,13 @@ QString spectrumPointerText(const SpectrumPointer& pointer, const FrameRecord& c
         lines << QStringLiteral("%1 = %2 dB")
                      .arg(QString::fromUtf8(curve.name), fixed(locale, levels[i], 1));
     }
+    for (const NamedQuantisedResponse& response : kNamedQuantisedResponses) {
+        if (!current.lpQuantised || !(options.spectra.*response.shown)) continue;
+        const double level = filterResponseLevelAtBin(current.*response.coeffs,
+                                                      current.*response.error, pointer.bin);
+        lines << QStringLiteral("%1 = %2 dB")
+                     .arg(QString::fromUtf8(response.name), fixed(locale, level, 1));
+    }
     return lines.join(QLatin1Char('\n'));
 }
 

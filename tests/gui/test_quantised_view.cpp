@@ -136,17 +136,21 @@ FrameRecord quantisedFrame(CoderMode mode, int n) {
     return coder.currentFrame();
 }
 
-// E / |Aq(e^jw)|^2 at w = 2 pi k / 160, on the image's level axis, from a
-// direct sum in long double.
-int quantisedResponseY(const LpCoeffs& a, double error, int k, const PlotOptions& options) {
+// The level of E / |Aq(e^jw)|^2 at w = 2 pi k / 160, from a direct sum in
+// long double, and its row in the image.
+double quantisedResponseLevel(const LpCoeffs& a, double error, int k) {
     long double re = 0.0L, im = 0.0L;
     for (int n = 0; n < kLpCoeffs; ++n) {
         const long double w = 2.0L * std::numbers::pi_v<long double> * k * n / kFrameSamples;
         re += a[n] * std::cos(w);
         im += a[n] * std::sin(w);
     }
-    return spectrumY(filterResponseLevel(static_cast<double>(re), static_cast<double>(im), error),
-                     options.spectrumGain, kSpectrumImageHeight);
+    return filterResponseLevel(static_cast<double>(re), static_cast<double>(im), error);
+}
+
+int quantisedResponseY(const LpCoeffs& a, double error, int k, const PlotOptions& options) {
+    return spectrumY(quantisedResponseLevel(a, error, k), options.spectrumGain,
+                     kSpectrumImageHeight);
 }
 
 TEST(QuantisedSpectra, EachQuantisedResponseIsDrawnWithItsBoxInItsColour) {
@@ -168,6 +172,20 @@ TEST(QuantisedSpectra, EachQuantisedResponseIsDrawnWithItsBoxInItsColour) {
         ++onCurve;
     }
     EXPECT_GT(onCurve, kSpectrumBins / 2);
+    // The values under the pointer name both, each at its level at the bin.
+    const SpectrumPointer pointer =
+        spectrumPointerAt(spectrumX(17, kSpectrumImageWidth), 100, kSpectrumImageWidth,
+                          kSpectrumImageHeight, options.spectrumGain);
+    ASSERT_EQ(pointer.bin, 17);
+    const QString pointed = spectrumPointerText(pointer, r, options, QLocale::c());
+    EXPECT_TRUE(pointed.contains(
+        QStringLiteral("|Hq(f)| <- a2 kwantowane = %1 dB")
+            .arg(quantisedResponseLevel(r.lpCoeffsQuantisedI, r.lpErrorI, 17), 0, 'f', 1)))
+        << pointed.toStdString();
+    EXPECT_TRUE(pointed.contains(
+        QStringLiteral("|Hq(f)| <- a4 kwantowane = %1 dB")
+            .arg(quantisedResponseLevel(r.lpCoeffsQuantisedII, r.lpErrorII, 17), 0, 'f', 1)))
+        << pointed.toStdString();
     EXPECT_GT(countColour(image, options.colours.quantisedResponseI), 0);
     // Each follows its box.
     options.spectra.responseI = false;
@@ -182,6 +200,7 @@ TEST(QuantisedSpectra, EachQuantisedResponseIsDrawnWithItsBoxInItsColour) {
     renderSpectrumImage(image, unquantised, options);
     EXPECT_EQ(countColour(image, options.colours.quantisedResponseI), 0);
     EXPECT_EQ(countColour(image, options.colours.quantisedResponseII), 0);
+    EXPECT_FALSE(spectrumPointerText(pointer, unquantised, options).contains(QStringLiteral("Hq")));
     const QImage plain = image;
     unquantised.lpCoeffsQuantisedI = unquantised.lpCoeffsQuantisedII = LpCoeffs{};
     renderSpectrumImage(image, unquantised, options);
