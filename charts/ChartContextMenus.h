@@ -84,8 +84,6 @@ class ChartContextMenus : public QObject {
     // Offers the quantised LP's distortion among the strip's lanes only for a
     // quantising coder: where it is not, a strip showing it goes back to the SNR.
     void offerLpDistortion(bool quantised);
-    // The strip's lane choice of the quantised LP's distortion.
-    const QAction& lpDistortionLane() const { return *lpDistortionLane_; }
 
   private:
     void buildMenus();

@@ -187,6 +187,16 @@ TEST(QuantisedSpectra, EachQuantisedResponseIsDrawnWithItsBoxInItsColour) {
             .arg(quantisedResponseLevel(r.lpCoeffsQuantisedII, r.lpErrorII, 17), 0, 'f', 1)))
         << pointed.toStdString();
     EXPECT_GT(countColour(image, options.colours.quantisedResponseI), 0);
+    // A saved figure's legend names them after the analysed responses, solid.
+    const std::vector<LegendEntry> legend = spectrumLegend(options, r.lpQuantised);
+    ASSERT_EQ(legend.size(), 4u);
+    EXPECT_EQ(spectrumLegend(options).size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        const NamedQuantisedResponse& response = kNamedQuantisedResponses[i];
+        EXPECT_EQ(legend[2 + i].name, QString::fromUtf8(response.name));
+        EXPECT_EQ(legend[2 + i].colour, options.colours.*response.colour);
+        EXPECT_FALSE(legend[2 + i].dashed);
+    }
     // Each follows its box.
     options.spectra.responseI = false;
     renderSpectrumImage(image, r, options);
