@@ -225,23 +225,34 @@ void ChartContextMenus::buildMenus() {
     addOverviewLaneChoice();
 }
 
-// What the strip's middle lane shows: the frame SNR or one spectral distance.
+// What the strip's middle lane shows: the frame SNR, one spectral distance or,
+// offered only while the coder quantises, the quantised LP's distortion.
 void ChartContextMenus::addOverviewLaneChoice() {
     overviewMenu_->addSeparator();
     auto* choice = new QActionGroup(overviewMenu_.get());
-    auto add = [&](const QString& text, std::optional<SpectralMeasure> measure) {
+    auto add = [&](const QString& text, std::optional<LaneMeasure> measure, const QString& key) {
         QAction* action = overviewMenu_->addAction(QStringLiteral("Pasek: ") + text);
         action->setCheckable(true);
         action->setChecked(!measure);
         action->setActionGroup(choice);
-        action->setObjectName(measure ? QStringLiteral("OverviewLane_") +
-                                            QString::fromUtf8(infoOf(*measure).key)
-                                      : QStringLiteral("OverviewLane_frameSnr"));
+        action->setObjectName(QStringLiteral("OverviewLane_") + key);
         connect(action, &QAction::triggered, this,
                 [this, measure] { overviewStrip_.setMeasure(measure); });
+        return action;
     };
-    add(QStringLiteral("SNR ramki"), std::nullopt);
-    for (SpectralMeasure measure : kAllSpectralMeasures) add(measureName(measure), measure);
+    frameSnrLane_ = add(QStringLiteral("SNR ramki"), std::nullopt, QStringLiteral("frameSnr"));
+    for (SpectralMeasure measure : kAllSpectralMeasures)
+        add(measureName(measure), measure, QString::fromUtf8(infoOf(measure).key));
+    const LaneMeasure distortion = QuantisedLpDistortion{};
+    lpDistortionLane_ = add(measureName(distortion), distortion, QStringLiteral("lpDistortion"));
+    lpDistortionLane_->setVisible(false);
+}
+
+void ChartContextMenus::offerLpDistortion(bool quantised) {
+    lpDistortionLane_->setVisible(quantised);
+    if (quantised || !lpDistortionLane_->isChecked()) return;
+    frameSnrLane_->setChecked(true);
+    overviewStrip_.setMeasure(std::nullopt);
 }
 
 void ChartContextMenus::playShown(PlaybackSignal signal) {
@@ -316,10 +327,10 @@ void ChartContextMenus::saveSpectrumPicture(PictureFile format) {
 
 void ChartContextMenus::saveOverviewPicture(PictureFile format) {
     if (window_.coder() == nullptr) return;
-    savePicture(
-        describeOverviewFigure(overviewStrip_.picture(), overviewStrip_.totalFrames(),
-                               window_.chartColours(), shownSubject(), overviewStrip_.measure()),
-        format, QStringLiteral("%1_przeglad").arg(window_.fileName()));
+    savePicture(describeOverviewFigure(overviewStrip_.picture(), overviewStrip_.totalFrames(),
+                                       window_.chartColours(), shownSubject(),
+                                       overviewStrip_.laneMeasure()),
+                format, QStringLiteral("%1_przeglad").arg(window_.fileName()));
 }
 
 FigureSubject ChartContextMenus::shownSubject() const {

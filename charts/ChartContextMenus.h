@@ -15,6 +15,7 @@
 #include "plots/Figure.h"
 #include "plots/Picture.h"
 
+class QAction;
 class QLabel;
 class QMenu;
 class QShortcut;
@@ -80,6 +81,9 @@ class ChartContextMenus : public QObject {
     void saveSpectrumPicture(PictureFile format);
     void saveOverviewPicture(PictureFile format);
     void addOverviewLaneChoice();
+    // Offers the quantised LP's distortion among the strip's lanes only for a
+    // quantising coder: where it is not, a strip showing it goes back to the SNR.
+    void offerLpDistortion(bool quantised);
 
   private:
     void buildMenus();
@@ -103,6 +107,8 @@ class ChartContextMenus : public QObject {
     SaveFileName saveFileName_;
     QLabel* sideLabel_;  // a child of the window, in the form's free space
     PlaybackSignal compared_ = PlaybackSignal::Synthesized;  // side B of an A/B playback
+    QAction* frameSnrLane_ = nullptr;                        // owned by the overview menu
+    QAction* lpDistortionLane_ = nullptr;                    // owned by the overview menu
 };
 
 }  // namespace zorvel

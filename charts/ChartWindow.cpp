@@ -50,8 +50,13 @@ constexpr QRect kMeasureReadoutPlace{672, 662, 330, 28};
 // overview strip (which starts at the form's height, 712); it ends at 708,
 // the height a laptop's screen leaves the form when the strip goes beside it.
 constexpr QRect kSettingsLinePlace{10, 692, 992, 16};
-// The error traces' names stand this far inside the time image's top right.
+// The error traces' names stand this far inside the time image's top right,
+// and the quantised responses' inside the spectrum image's.
 constexpr int kErrorLegendMargin = 4;
+// Free space of the form above the spectrum image, as wide as it, between
+// the subframe readouts and the image.
+constexpr QRect kQuantisationReadoutPlace{390, 270, 612, 22};
+const QString kQuantisationReadoutGap = QStringLiteral("     ");
 
 }  // namespace
 
@@ -112,6 +117,20 @@ ChartWindow::ChartWindow(QWidget* parent)
     errorLegend_->setTextFormat(Qt::RichText);
     errorLegend_->setAttribute(Qt::WA_TransparentForMouseEvents);
     errorLegend_->hide();
+    quantisedLegend_ = new QLabel(ui_->Im_freq);
+    quantisedLegend_->setObjectName(QStringLiteral("Label_quantisedResponses"));
+    quantisedLegend_->setTextFormat(Qt::RichText);
+    quantisedLegend_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    quantisedLegend_->hide();
+    quantisationReadout_ = new QLabel(this);
+    quantisationReadout_->setObjectName(QStringLiteral("Label_quantisation"));
+    quantisationReadout_->setGeometry(kQuantisationReadoutPlace);
+    quantisationReadout_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    quantisationReadout_->setToolTip(
+        QStringLiteral("Kwantyzacja bieżącej ramki: zniekształcenie widmowe (SD) kwantowanych "
+                       "współczynników LP wobec analizowanych, 0-3000 Hz, i bity ramki według "
+                       "parametrów"));
+    quantisationReadout_->hide();
     // The controls sit where the form puts them, the overview below them: the
     // window keeps its size (unless the screen is too low for it).
     setFixedSize(size());
@@ -176,6 +195,7 @@ void ChartWindow::openForFile(const QString& fileName, CoderMode mode,
     fileName_ = fileName;
     navigation_->startPass(fileName, mode, settings);
     coder_->setCheckpoints(navigation_->pass()->checkpoints());
+    contextMenus_->offerLpDistortion(settings.quantisation);
     show();
     // The window takes the keys from the moment it opens, also where no window
     // manager gives it the focus.
@@ -285,6 +305,7 @@ void ChartWindow::redrawCharts() {
     placeSubframeReadouts(two);
     renderSpectrumImage(spectrumImage_, coder_->currentFrame(), options);
     updateErrorLegend(options);
+    updateQuantisedLegend(options);
     showImages();
     showReadouts();
 }
@@ -302,6 +323,22 @@ void ChartWindow::updateErrorLegend(const PlotOptions& options) {
     errorLegend_->adjustSize();
     errorLegend_->move(ui_->Im_time->width() - errorLegend_->width() - kErrorLegendMargin,
                        kErrorLegendMargin);
+}
+
+void ChartWindow::updateQuantisedLegend(const PlotOptions& options) {
+    const FrameRecord& current = coder_->currentFrame();
+    QStringList lines;
+    for (const NamedQuantisedResponse& response : kNamedQuantisedResponses) {
+        if (!current.lpQuantised || !(options.spectra.*response.shown)) continue;
+        lines << QStringLiteral("<span style=\"color:%1\">%2</span>")
+                     .arg(QColor(options.colours.*response.colour).name(),
+                          QString::fromUtf8(response.name).toHtmlEscaped());
+    }
+    quantisedLegend_->setText(lines.join(QStringLiteral("<br>")));
+    quantisedLegend_->setVisible(!lines.isEmpty());
+    quantisedLegend_->adjustSize();
+    quantisedLegend_->move(ui_->Im_freq->width() - quantisedLegend_->width() - kErrorLegendMargin,
+                           kErrorLegendMargin);
 }
 
 void ChartWindow::clearImages() {
@@ -358,6 +395,9 @@ void ChartWindow::showReadouts() {
     ui_->EdSNRseg->setText(formatGeneral(roundToTwoDecimals(coder_->segmentalSnr())));
     ui_->EdSNRall->setText(formatGeneral(roundToTwoDecimals(coder_->overallSnr())));
     measureReadout_->setText(measureReadoutText(measureRecord(current, SaveOption::synthesized)));
+    quantisationReadout_->setText(lpDistortionText(current, rulesOf(coder_->mode()).twoLpAnalyses) +
+                                  kQuantisationReadoutGap + frameBitsText(current));
+    quantisationReadout_->setVisible(current.lpQuantised);
     // A text longer than its box shows its beginning, as the prefix says what it is.
     for (QLineEdit* readout :
          {ui_->Ed_frame, ui_->Editk1, ui_->Editk2, ui_->Editk3, ui_->Editk4, ui_->Ed_gp1,

@@ -127,6 +127,12 @@ class ChartWindow : public QWidget {
     // The names of the coding error traces shown, in their colours, over the
     // time image's top right: the form has no boxes for them.
     const QLabel& errorLegend() const { return *errorLegend_; }
+    // With the coder quantising: the names of the quantised synthesis filters'
+    // responses shown, in their colours, over the spectrum image's top right,
+    // and the frame's spectral distortion of its quantised LP and its bits by
+    // parameter, in free space of the form; both hidden otherwise.
+    const QLabel& quantisedLegend() const { return *quantisedLegend_; }
+    const QLabel& quantisationReadout() const { return *quantisationReadout_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -138,6 +144,7 @@ class ChartWindow : public QWidget {
     ColourScheme checkedColourScheme() const;
     void clearImages();
     void updateErrorLegend(const PlotOptions& options);
+    void updateQuantisedLegend(const PlotOptions& options);
     void showImages();
     void setAxisCaptions(bool twoFrames);
     void showReadouts();
@@ -156,10 +163,12 @@ class ChartWindow : public QWidget {
     std::unique_ptr<ChartNavigation> navigation_;
     std::unique_ptr<ChartContextMenus> contextMenus_;
     std::unique_ptr<ScreenFit> screenFit_;
-    QLabel* measureReadout_ = nullptr;  // a child of the window
-    QLabel* settingsLine_ = nullptr;    // a child of the window
-    QLabel* errorLegend_ = nullptr;     // a child of the time image
-    int lagReadoutWidth_ = 0;           // the form's widths of Editk1..4 and Ed_gp1..4
+    QLabel* measureReadout_ = nullptr;       // a child of the window
+    QLabel* settingsLine_ = nullptr;         // a child of the window
+    QLabel* errorLegend_ = nullptr;          // a child of the time image
+    QLabel* quantisedLegend_ = nullptr;      // a child of the spectrum image
+    QLabel* quantisationReadout_ = nullptr;  // a child of the window
+    int lagReadoutWidth_ = 0;                // the form's widths of Editk1..4 and Ed_gp1..4
     int gainReadoutWidth_ = 0;
 };
 

@@ -24,11 +24,11 @@ void OverviewStrip::setPass(const FramePass* pass) {
     update();
 }
 
-void OverviewStrip::setMeasure(std::optional<SpectralMeasure> measure) {
+void OverviewStrip::setMeasure(std::optional<LaneMeasure> measure) {
     measure_ = measure;
     imageStale_ = true;
     update();
-    if (measure_) emit measuresWanted();
+    if (this->measure()) emit measuresWanted();
 }
 
 std::optional<OverviewMeasure> OverviewStrip::shownMeasure() const {
@@ -67,7 +67,7 @@ Picture OverviewStrip::pictureOf(std::span<const FrameSummary> summaries) const 
 
 void OverviewStrip::paintEvent(QPaintEvent*) {
     const std::span<const FrameSummary> reached = summaries();
-    const std::size_t measured = measure_ && pass_ ? pass_->measures().size() : 0;
+    const std::size_t measured = measure() && pass_ ? pass_->measures().size() : 0;
     if (imageStale_ || reached.size() != imageFrames_ || measured != imageMeasured_ ||
         image_.size() != size()) {
         image_ = pictureImage(pictureOf(reached));

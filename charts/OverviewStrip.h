@@ -42,13 +42,15 @@ class OverviewStrip : public QWidget {
     // The strip as far as the pass has come, without the marker and the progress.
     Picture picture() const { return pictureOf(summaries()); }
 
-    // A spectral distance in place of the frame SNR; none shows the SNR.
-    void setMeasure(std::optional<SpectralMeasure> measure);
-    std::optional<SpectralMeasure> measure() const { return measure_; }
+    // A lane measure in place of the frame SNR; none shows the SNR.
+    void setMeasure(std::optional<LaneMeasure> measure);
+    const std::optional<LaneMeasure>& laneMeasure() const { return measure_; }
+    // The spectral distance shown, if the lane shows one.
+    std::optional<SpectralMeasure> measure() const { return spectralMeasureOf(measure_); }
 
   signals:
     void frameRequested(int frame);
-    // A measure was chosen: the pass is to compute the distances.
+    // A spectral distance was chosen: the pass is to compute the distances.
     void measuresWanted();
 
   protected:
@@ -74,7 +76,7 @@ class OverviewStrip : public QWidget {
     QImage image_;
     std::size_t imageFrames_ = 0;
     std::size_t imageMeasured_ = 0;
-    std::optional<SpectralMeasure> measure_;
+    std::optional<LaneMeasure> measure_;
     bool imageStale_ = true;
 };
 

@@ -58,7 +58,7 @@ QString PointerReadout::textAt(const QObject* widget, QPoint position) const {
         if (pass == nullptr || !strip_.rect().contains(position)) return {};
         return overviewPointerText(overviewPointerAt(position.x(), strip_.width(),
                                                      pass->summaries(), pass->totalFrames(),
-                                                     strip_.measure(), pass->measures()));
+                                                     strip_.laneMeasure(), pass->measures()));
     }
     return {};
 }

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #endif
 
+#include "coder/LpDistortion.h"
 #include "coder/SpeechCoder.h"
 #include "sound/SpeechInput.h"
 #include "sound/Wave.h"
@@ -27,6 +28,11 @@ FrameSummary summarizeFrame(const FrameRecord& record, double frameSnr) {
         summary.pitchLag[a] = static_cast<std::int16_t>(record.pitchLag[a]);
         summary.pitchGain[a] = static_cast<float>(record.pitchGain[a]);
         summary.codebookGain[a] = static_cast<float>(record.codebookGain[a]);
+    }
+    if (record.lpQuantised) {
+        const double sdI = spectralDistortion(record.lpCoeffsI, record.lpCoeffsQuantisedI);
+        const double sdII = spectralDistortion(record.lpCoeffsII, record.lpCoeffsQuantisedII);
+        summary.lpDistortion = static_cast<float>((sdI + sdII) / 2.0);
     }
     return summary;
 }

@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <exception>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <span>
 #include <thread>
@@ -48,6 +49,11 @@ struct FrameSummary {
     std::array<std::int16_t, kSubframes> pitchLag{};
     std::array<float, kSubframes> pitchGain{};
     std::array<float, kSubframes> codebookGain{};
+    // The spectral distortion of the frame's quantised LP against the analysed
+    // (coder/LpDistortion.h) in dB: the mean of the two sets' where the mode
+    // analyses two (set I equals set II otherwise, and so does the mean); NaN
+    // in a frame whose LP is not quantised.
+    float lpDistortion = std::numeric_limits<float>::quiet_NaN();
 };
 
 FrameSummary summarizeFrame(const FrameRecord& record, double frameSnr);

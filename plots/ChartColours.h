@@ -24,11 +24,14 @@ struct ChartColours {
     QRgb ltpResidual;          // resLTP and its spectrum
     QRgb responseI;            // synthesis filter from set I
     QRgb responseII;           // synthesis filter from set II
-    QRgb error;                // e(n) = s(n) - s'(n) and |E(f)|
-    QRgb postProcessedError;   // ep(n) = s(n) - sp(n) and |Ep(f)|
-    QRgb background;           // fill of both images
-    QRgb grid;                 // grid lines
-    QRgb text;                 // captions and labels inside the images
+    // The quantised coder's synthesis filters, from the quantised sets.
+    QRgb quantisedResponseI;
+    QRgb quantisedResponseII;
+    QRgb error;               // e(n) = s(n) - s'(n) and |E(f)|
+    QRgb postProcessedError;  // ep(n) = s(n) - sp(n) and |Ep(f)|
+    QRgb background;          // fill of both images
+    QRgb grid;                // grid lines
+    QRgb text;                // captions and labels inside the images
     // The overview strip (see plots/OverviewPicture.h), on the background with
     // its grid lines and labels in the colours above.
     QRgb overviewPower;         // mean power of s(n) of a column's frames

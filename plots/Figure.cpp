@@ -227,18 +227,23 @@ std::vector<LegendEntry> timeLegend(const PlotOptions& options) {
     return legend;
 }
 
-std::vector<LegendEntry> spectrumLegend(const PlotOptions& options) {
+std::vector<LegendEntry> spectrumLegend(const PlotOptions& options, bool lpQuantised) {
     std::vector<LegendEntry> legend;
     for (const NamedSpectrum& spectrum : kNamedSpectra) {
         if (!(options.spectra.*spectrum.shown)) continue;
         legend.push_back(
             {QString::fromUtf8(spectrum.name), options.colours.*spectrum.colour, spectrum.dashed});
     }
+    for (const NamedQuantisedResponse& response : kNamedQuantisedResponses) {
+        if (lpQuantised && options.spectra.*response.shown)
+            legend.push_back(
+                {QString::fromUtf8(response.name), options.colours.*response.colour, false});
+    }
     return legend;
 }
 
 std::vector<LegendEntry> overviewLegend(const ChartColours& colours,
-                                        std::optional<SpectralMeasure> measure) {
+                                        const std::optional<LaneMeasure>& measure) {
     std::vector<LegendEntry> legend{
         {QStringLiteral("E: średnia"), colours.overviewPower, false},
         {QStringLiteral("E: od najcichszej do najgłośniejszej ramki"), colours.overviewPowerRange,
@@ -305,14 +310,12 @@ FigureAxis frameAxis(int width, int totalFrames) {
     return axis;
 }
 
-FigureAxis laneAxis(int height, std::optional<SpectralMeasure> measure) {
+FigureAxis laneAxis(int height, const std::optional<LaneMeasure>& measure) {
     QString middle = QStringLiteral("SNR [dB]");
     if (measure) {
-        const std::string_view unit = infoOf(*measure).unit;
+        const QString unit = measureUnit(*measure);
         middle = measureLaneScale(*measure).label;
-        if (!unit.empty())
-            middle += QStringLiteral(" [%1]").arg(
-                QString::fromUtf8(unit.data(), static_cast<qsizetype>(unit.size())));
+        if (!unit.isEmpty()) middle += QStringLiteral(" [%1]").arg(unit);
     }
     FigureAxis axis{{}, QStringLiteral("E [dB], %1, k").arg(middle)};
     for (int lane = 0; lane < kOverviewLanes; ++lane) {
@@ -335,15 +338,15 @@ Picture describeTimeFigure(int width, int height, const FrameRecord& previous,
 
 Picture describeSpectrumFigure(int width, int height, const FrameRecord& current,
                                const PlotOptions& options, const FigureSubject& subject) {
-    const FigureFrame frame{figureTitle(subject), frequencyAxis(width),
-                            levelAxis(height, options.spectrumGain), spectrumLegend(options),
-                            options.colours.background};
+    const FigureFrame frame{
+        figureTitle(subject), frequencyAxis(width), levelAxis(height, options.spectrumGain),
+        spectrumLegend(options, current.lpQuantised), options.colours.background};
     return describeFigure(describeSpectrumPicture(width, height, current, options), frame);
 }
 
 Picture describeOverviewFigure(const Picture& strip, int totalFrames, const ChartColours& colours,
                                const FigureSubject& subject,
-                               std::optional<SpectralMeasure> measure) {
+                               const std::optional<LaneMeasure>& measure) {
     const FigureFrame frame{figureTitle(subject), frameAxis(strip.width, totalFrames),
                             laneAxis(strip.height, measure), overviewLegend(colours, measure),
                             colours.background};

@@ -15,6 +15,7 @@
 #include "coder/CoderMode.h"
 #include "coder/FrameDistances.h"
 #include "coder/FramePass.h"
+#include "plots/OverviewColumns.h"
 #include "plots/Picture.h"
 #include "plots/Plots.h"
 
@@ -77,10 +78,11 @@ QString figureTitle(const FigureSubject& subject);
 
 // The traces each plot shows, in the order of the window's boxes.
 std::vector<LegendEntry> timeLegend(const PlotOptions& options);
-std::vector<LegendEntry> spectrumLegend(const PlotOptions& options);
+// With `lpQuantised`, the quantised sets' responses follow the analysed ones.
+std::vector<LegendEntry> spectrumLegend(const PlotOptions& options, bool lpQuantised = false);
 // With a measure, the strip's middle lane shows it in place of the frame SNR.
 std::vector<LegendEntry> overviewLegend(const ChartColours& colours,
-                                        std::optional<SpectralMeasure> measure = {});
+                                        const std::optional<LaneMeasure>& measure = {});
 
 // The axes of each plot, their numbers where the plot draws its grid.
 FigureAxis timeAxis(int width, bool twoFrames);
@@ -88,7 +90,7 @@ FigureAxis amplitudeAxis(int height, double timeGain);
 FigureAxis frequencyAxis(int width);
 FigureAxis levelAxis(int height, double spectrumGain);
 FigureAxis frameAxis(int width, int totalFrames);
-FigureAxis laneAxis(int height, std::optional<SpectralMeasure> measure = {});
+FigureAxis laneAxis(int height, const std::optional<LaneMeasure>& measure = {});
 
 // The figures of the chart window's three pictures.
 Picture describeTimeFigure(int width, int height, const FrameRecord& previous,
@@ -100,6 +102,6 @@ Picture describeSpectrumFigure(int width, int height, const FrameRecord& current
 // middle lane showing `measure` where one is given.
 Picture describeOverviewFigure(const Picture& strip, int totalFrames, const ChartColours& colours,
                                const FigureSubject& subject,
-                               std::optional<SpectralMeasure> measure = {});
+                               const std::optional<LaneMeasure>& measure = {});
 
 }  // namespace zorvel

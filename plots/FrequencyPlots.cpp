@@ -2,12 +2,15 @@
 // (with their prediction errors) of the current frame record, takes plain
 // 160-point transforms X(k) = sum x(n) e^(+j 2 pi k n / 160) of each (no window,
 // 50 Hz per bin) and draws bins 0..79 at level 10 ln|X(k)|^2; the synthesis
-// filter responses are drawn as E / |A(k)|^2, dashed. The transforms and
-// their levels are the frame's spectra's (coder/FrameSpectra.h).
+// filter responses are drawn as E / |A(k)|^2, dashed, and where the frame's
+// LP is quantised the quantised sets' responses E / |Aq(k)|^2 beside them,
+// solid. The transforms and their levels are the frame's spectra's
+// (coder/FrameSpectra.h).
 #include <QString>
 #include <algorithm>
 
 #include "plots/Plots.h"
+#include "plots/TraceNames.h"
 
 namespace zorvel {
 
@@ -66,6 +69,12 @@ void drawSpectra(Canvas& canvas, const FrameRecord& current, const PlotOptions& 
         canvas.setPenColour(colours.responseII);
         plotFilterResponse(canvas, b.re, b.im, t.errorII, options.spectrumGain);
     }
+    for (const NamedQuantisedResponse& response : kNamedQuantisedResponses) {
+        if (!current.lpQuantised || !(shown.*response.shown)) continue;
+        const FrameTransform q = coefficientTransform(current.*response.coeffs);
+        canvas.setPenColour(colours.*response.colour);
+        plotQuantisedResponse(canvas, q.re, q.im, current.*response.error, options.spectrumGain);
+    }
     const SpectrumEntry spectra[] = {
         {&SpectrumSelection::lpResidual, &ChartColours::lpResidual, SpectrumCurve::lpResidual},
         {&SpectrumSelection::ltpResidual, &ChartColours::ltpResidual, SpectrumCurve::ltpResidual},
@@ -94,6 +103,11 @@ std::array<double, kSpectrumCurves> spectrumLevelsAtBin(const FrameRecord& curre
     return levels;
 }
 
+double filterResponseLevelAtBin(const LpCoeffs& a, double error, int k) {
+    const FrameTransform t = coefficientTransform(a);
+    return filterResponseLevel(t.re[k], t.im[k], error);
+}
+
 void plotSpectrum(Canvas& canvas, std::span<const double, kFrameSamples> re,
                   std::span<const double, kFrameSamples> im, double spectrumGain) {
     const int W = canvas.width();
@@ -101,6 +115,22 @@ void plotSpectrum(Canvas& canvas, std::span<const double, kFrameSamples> re,
     for (int k = 0; k < kSpectrumBins; ++k) {
         const int x = spectrumX(k, W);
         const int y = spectrumY(spectrumLevel(re[k], im[k]), spectrumGain, H);
+        if (k == 0) {
+            canvas.moveTo(x, y);
+        } else {
+            canvas.lineTo(x, y);
+        }
+    }
+}
+
+void plotQuantisedResponse(Canvas& canvas, std::span<const double, kFrameSamples> re,
+                           std::span<const double, kFrameSamples> im, double error,
+                           double spectrumGain) {
+    const int W = canvas.width();
+    const int H = canvas.height();
+    for (int k = 0; k < kSpectrumBins; ++k) {
+        const int x = spectrumX(k, W);
+        const int y = spectrumY(filterResponseLevel(re[k], im[k], error), spectrumGain, H);
         if (k == 0) {
             canvas.moveTo(x, y);
         } else {

@@ -2,6 +2,12 @@
 
 namespace zorvel {
 
+namespace {
+
+const QString kLpDistortionLabel = QStringLiteral("SD");
+
+}  // namespace
+
 QString measureValueText(SpectralMeasure measure, std::optional<double> value) {
     const SpectralMeasureInfo& info = infoOf(measure);
     if (!value) return QStringLiteral("–");
@@ -60,6 +66,31 @@ MeasureLaneScale measureLaneScale(SpectralMeasure measure) {
             return {kBandSnrMin, kBandSnrMax, label};
     }
     return {0.0, 1.0, label};
+}
+
+MeasureLaneScale measureLaneScale(const LaneMeasure& measure) {
+    if (const SpectralMeasure* distance = std::get_if<SpectralMeasure>(&measure))
+        return measureLaneScale(*distance);
+    return {0.0, kLpDistortionLaneTopDb, kLpDistortionLabel};
+}
+
+QString measureName(const LaneMeasure& measure) {
+    if (const SpectralMeasure* distance = std::get_if<SpectralMeasure>(&measure))
+        return measureName(*distance);
+    return QStringLiteral("zniekształcenie widmowe kwantowanego LP (%1)").arg(kLpDistortionLabel);
+}
+
+QString measureValueText(const LaneMeasure& measure, std::optional<double> value) {
+    if (const SpectralMeasure* distance = std::get_if<SpectralMeasure>(&measure))
+        return measureValueText(*distance, value);
+    if (!value) return QStringLiteral("–");
+    return QString::number(*value, 'f', 2) + QStringLiteral(" dB");
+}
+
+QString measureUnit(const LaneMeasure& measure) {
+    if (const SpectralMeasure* distance = std::get_if<SpectralMeasure>(&measure))
+        return QString::fromUtf8(infoOf(*distance).unit);
+    return QStringLiteral("dB");
 }
 
 }  // namespace zorvel

@@ -8,6 +8,8 @@
 #include <optional>
 
 #include "coder/FrameDistances.h"
+#include "coder/LpDistortion.h"
+#include "plots/OverviewColumns.h"
 
 namespace zorvel {
 
@@ -32,5 +34,16 @@ struct MeasureLaneScale {
     QString label;
 };
 MeasureLaneScale measureLaneScale(SpectralMeasure measure);
+
+// The same for any lane measure. The quantised LP's distortion is "SD", in dB
+// to 0.01, on a lane from 0 to kLpDistortionLaneTopDb; in menus
+// "zniekształcenie widmowe kwantowanego LP (SD)". The lane's top is the
+// threshold of a large outlier: every frame at the top is one.
+inline constexpr double kLpDistortionLaneTopDb = kLargeOutlierDb;
+MeasureLaneScale measureLaneScale(const LaneMeasure& measure);
+QString measureName(const LaneMeasure& measure);
+QString measureValueText(const LaneMeasure& measure, std::optional<double> value);
+// "dB", or "" for a measure without a unit.
+QString measureUnit(const LaneMeasure& measure);
 
 }  // namespace zorvel

@@ -29,12 +29,15 @@ double overviewPowerDb(float energy) {
 namespace {
 
 // The measure's values of frames first..last (those with a value) in the column.
-void addMeasure(OverviewColumn& column, const OverviewMeasure& measure, int first, int last) {
-    const int measured = static_cast<int>(measure.values.size());
-    const auto index = static_cast<std::size_t>(measure.measure);
+void addMeasure(OverviewColumn& column, const OverviewMeasure& measure,
+                std::span<const FrameSummary> summaries, int first, int last) {
+    const SpectralMeasure* distance = std::get_if<SpectralMeasure>(&measure.measure);
+    const int known = static_cast<int>(distance ? measure.values.size() : summaries.size());
     double sum = 0.0;
-    for (int f = first; f <= std::min(last, measured); ++f) {
-        const double v = measure.values[static_cast<std::size_t>(f - 1)][index];
+    for (int f = first; f <= std::min(last, known); ++f) {
+        const auto frame = static_cast<std::size_t>(f - 1);
+        const double v = distance ? measure.values[frame][static_cast<std::size_t>(*distance)]
+                                  : summaries[frame].lpDistortion;
         if (std::isnan(v)) continue;
         if (column.measuredFrames == 0) column.measureLow = column.measureHigh = v;
         column.measureLow = std::min(column.measureLow, v);
@@ -89,7 +92,7 @@ std::vector<OverviewColumn> overviewColumns(std::span<const FrameSummary> summar
             column.snrMeanDb = snrSum / column.frames;
         }
         if (column.voicedSubframes > 0) column.meanVoicedLag = lagSum / column.voicedSubframes;
-        if (measure) addMeasure(column, *measure, first, last);
+        if (measure) addMeasure(column, *measure, summaries, first, last);
     }
     return columns;
 }

@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <span>
+#include <variant>
 #include <vector>
 
 #include "coder/FramePass.h"
@@ -42,18 +43,39 @@ struct OverviewColumn {
     double snrMeanDb = 0.0;
     int voicedSubframes = 0;
     double meanVoicedLag = 0.0;  // the mean pitch lag k of the voiced subframes, 0 without any
-    // A spectral distance, when the strip shows one: its frames with a value
-    // among frames 1..measures.size(), and their lowest, highest and mean value.
+    // A lane measure, when the strip shows one: its frames with a value (among
+    // frames 1..values.size() for a spectral distance, among the summarised
+    // frames for the quantised LP's distortion), and their lowest, highest and
+    // mean value.
     int measuredFrames = 0;
     double measureLow = 0.0;
     double measureHigh = 0.0;
     double measureMean = 0.0;
 };
 
+// The spectral distortion of each frame's quantised LP against the analysed
+// (FrameSummary::lpDistortion): what a quantised pass's summaries carry.
+struct QuantisedLpDistortion {
+    bool operator==(const QuantisedLpDistortion&) const = default;
+};
+
+// What the strip's middle lane can show in place of the frame SNR: a spectral
+// distance of s'(n) against s(n), which the pass computes once asked, or the
+// quantised LP's spectral distortion.
+using LaneMeasure = std::variant<SpectralMeasure, QuantisedLpDistortion>;
+
+// The spectral distance a lane measure is, if it is one.
+inline std::optional<SpectralMeasure> spectralMeasureOf(const std::optional<LaneMeasure>& lane) {
+    if (!lane) return std::nullopt;
+    if (const SpectralMeasure* measure = std::get_if<SpectralMeasure>(&*lane)) return *measure;
+    return std::nullopt;
+}
+
 // The measure a strip shows in place of the frame SNR: which, and the values
-// of frames 1..values.size().
+// of frames 1..values.size() (of a spectral distance; the distortion of the
+// quantised LP is in the summaries).
 struct OverviewMeasure {
-    SpectralMeasure measure = SpectralMeasure::lsdLp;
+    LaneMeasure measure = SpectralMeasure::lsdLp;
     std::span<const FrameMeasureValues> values;
 };
 

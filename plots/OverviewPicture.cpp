@@ -195,7 +195,7 @@ OverviewLane overviewLane(int lane, int height) {
     }
 }
 
-OverviewLane overviewMeasureLane(SpectralMeasure measure, int height) {
+OverviewLane overviewMeasureLane(const LaneMeasure& measure, int height) {
     const MeasureLaneScale scale = measureLaneScale(measure);
     OverviewLane lane = overviewLane(1, height);
     lane.low = scale.low;

@@ -46,8 +46,8 @@ struct OverviewLane {
 // Values run over every row of a lane but its top one (the outline or a grid
 // line); the lag, drawn two pixels high, over one row less.
 OverviewLane overviewLane(int lane, int height);
-// Lane 1 when it shows a spectral distance: its range (plots/MeasureTexts.h).
-OverviewLane overviewMeasureLane(SpectralMeasure measure, int height);
+// Lane 1 when it shows a lane measure: its range (plots/MeasureTexts.h).
+OverviewLane overviewMeasureLane(const LaneMeasure& measure, int height);
 
 // The lanes' captions inside the strip, top to bottom.
 inline const QString kOverviewLaneLabels[kOverviewLanes] = {

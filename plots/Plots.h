@@ -121,6 +121,10 @@ void drawSpectra(Canvas& canvas, const FrameRecord& current, const PlotOptions& 
 // (SpectrumCurve, kSpectrumCurves).
 std::array<double, kSpectrumCurves> spectrumLevelsAtBin(const FrameRecord& current, int k);
 
+// The level of the response E / |A(k)|^2 of a synthesis filter at bin k, as
+// drawSpectra draws a quantised set's.
+double filterResponseLevelAtBin(const LpCoeffs& a, double error, int k);
+
 // Level curve of bins 0..79 of one transform.
 void plotSpectrum(Canvas& canvas, std::span<const double, kFrameSamples> re,
                   std::span<const double, kFrameSamples> im, double spectrumGain);
@@ -130,5 +134,10 @@ void plotSpectrum(Canvas& canvas, std::span<const double, kFrameSamples> re,
 void plotFilterResponse(Canvas& canvas, std::span<const double, kFrameSamples> re,
                         std::span<const double, kFrameSamples> im, double error,
                         double spectrumGain);
+
+// Solid power response error / |Aq(k)|^2 of a quantised synthesis filter, bins 0..79.
+void plotQuantisedResponse(Canvas& canvas, std::span<const double, kFrameSamples> re,
+                           std::span<const double, kFrameSamples> im, double error,
+                           double spectrumGain);
 
 }  // namespace zorvel

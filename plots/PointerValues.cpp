@@ -87,6 +87,13 @@ QString spectrumPointerText(const SpectrumPointer& pointer, const FrameRecord& c
         lines << QStringLiteral("%1 = %2 dB")
                      .arg(QString::fromUtf8(curve.name), fixed(locale, levels[i], 1));
     }
+    for (const NamedQuantisedResponse& response : kNamedQuantisedResponses) {
+        if (!current.lpQuantised || !(options.spectra.*response.shown)) continue;
+        const double level = filterResponseLevelAtBin(current.*response.coeffs,
+                                                      current.*response.error, pointer.bin);
+        lines << QStringLiteral("%1 = %2 dB")
+                     .arg(QString::fromUtf8(response.name), fixed(locale, level, 1));
+    }
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -106,7 +113,7 @@ QString overviewTimeText(double milliseconds, const QLocale& locale) {
 }
 
 OverviewPointer overviewPointerAt(int x, int width, std::span<const FrameSummary> summaries,
-                                  int totalFrames, std::optional<SpectralMeasure> measure,
+                                  int totalFrames, const std::optional<LaneMeasure>& measure,
                                   std::span<const FrameMeasureValues> measures) {
     OverviewPointer pointer;
     pointer.frame = overviewFrameAtX(x, width, totalFrames);
@@ -115,7 +122,7 @@ OverviewPointer overviewPointerAt(int x, int width, std::span<const FrameSummary
     const auto index = static_cast<std::size_t>(pointer.frame - 1);
     if (index < summaries.size()) pointer.summary = &summaries[index];
     pointer.measure = measure;
-    if (measure && index < measures.size()) pointer.measures = &measures[index];
+    if (spectralMeasureOf(measure) && index < measures.size()) pointer.measures = &measures[index];
     return pointer;
 }
 
@@ -130,12 +137,15 @@ QString overviewPointerText(const OverviewPointer& pointer, const QLocale& local
     if (!pointer.measure) {
         text += QStringLiteral("\nSNR = %1 dB").arg(fixed(locale, s.frameSnr, 2));
     } else {
-        const QString label = QString::fromUtf8(infoOf(*pointer.measure).label);
-        if (pointer.measures == nullptr) {
+        const std::optional<SpectralMeasure> distance = spectralMeasureOf(pointer.measure);
+        const QString label = measureLaneScale(*pointer.measure).label;
+        if (distance && pointer.measures == nullptr) {
             text += QStringLiteral("\n%1: jeszcze nie obliczona").arg(label);
         } else {
-            // A frame without a value (silence on either side) has NaN.
-            const float value = (*pointer.measures)[static_cast<std::size_t>(*pointer.measure)];
+            // A frame without a value (silence on either side, or LP not
+            // quantised) has NaN.
+            const float value = distance ? (*pointer.measures)[static_cast<std::size_t>(*distance)]
+                                         : s.lpDistortion;
             text +=
                 QStringLiteral("\n%1 = %2")
                     .arg(label, measureValueText(*pointer.measure,

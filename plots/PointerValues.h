@@ -10,6 +10,7 @@
 #include <span>
 
 #include "coder/FramePass.h"
+#include "plots/OverviewColumns.h"
 #include "plots/Plots.h"
 
 namespace zorvel {
@@ -43,17 +44,18 @@ QString spectrumPointerText(const SpectrumPointer& pointer, const FrameRecord& c
 
 // A column of the overview strip: its first frame, where that frame starts,
 // and its figures once the background pass has reached it. Where the strip's
-// middle lane shows a spectral distance in place of the frame SNR, the
-// frame's value of it once the pass has measured the frame.
+// middle lane shows a measure in place of the frame SNR, the frame's value of
+// it: a spectral distance once the pass has measured the frame, the quantised
+// LP's distortion from its summary.
 struct OverviewPointer {
     int frame = 0;  // 0: no frames
     double startMilliseconds = 0.0;
     const FrameSummary* summary = nullptr;  // none: not coded yet
-    std::optional<SpectralMeasure> measure{};
+    std::optional<LaneMeasure> measure{};
     const FrameMeasureValues* measures = nullptr;  // none: not measured yet
 };
 OverviewPointer overviewPointerAt(int x, int width, std::span<const FrameSummary> summaries,
-                                  int totalFrames, std::optional<SpectralMeasure> measure = {},
+                                  int totalFrames, const std::optional<LaneMeasure>& measure = {},
                                   std::span<const FrameMeasureValues> measures = {});
 // Where a frame starts, as the strip's tool tip gives it: "2440 ms" below a
 // minute, minutes, seconds and milliseconds past it ("8:42.220").

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "coder/CoderMode.h"
+#include "coder/LpDistortion.h"
 
 namespace zorvel {
 
@@ -177,6 +178,33 @@ std::array<int, 4> subframeReadoutLefts(bool twoFrames, int imageLeft, int image
                              : imageWidth * a / 4 + imageLeft + 20;
     }
     return lefts;
+}
+
+namespace {
+
+QString decibelText(double sd) { return QString::number(sd, 'f', 2) + QStringLiteral(" dB"); }
+
+}  // namespace
+
+QString lpDistortionText(const FrameRecord& record, bool twoSets) {
+    if (!record.lpQuantised) return {};
+    const double sdII = spectralDistortion(record.lpCoeffsII, record.lpCoeffsQuantisedII);
+    if (!twoSets) return QStringLiteral("SD ") + decibelText(sdII);
+    const double sdI = spectralDistortion(record.lpCoeffsI, record.lpCoeffsQuantisedI);
+    return QStringLiteral("SD: a2 %1, a4 %2").arg(decibelText(sdI), decibelText(sdII));
+}
+
+QString frameBitsText(const FrameRecord& record) {
+    if (!record.lpQuantised) return {};
+    const FrameCode& code = record.code;
+    const int gains = code.bitsOf(CodedParameter::pitchGain) +
+                      code.bitsOf(CodedParameter::correction) + code.bitsOf(CodedParameter::gains);
+    return QStringLiteral("Bity: LP %1, opóźnienia %2, impulsy %3, wzmocnienia %4 = %5")
+        .arg(code.bitsOf(CodedParameter::lsf))
+        .arg(code.bitsOf(CodedParameter::pitchLag))
+        .arg(code.bitsOf(CodedParameter::pulses))
+        .arg(gains)
+        .arg(code.bits());
 }
 
 }  // namespace zorvel

@@ -11,6 +11,7 @@
 
 #include "coder/CoderMode.h"
 #include "coder/CoderSettings.h"
+#include "coder/Frame.h"
 
 namespace zorvel {
 
@@ -69,6 +70,15 @@ QString modeCaption(CoderMode mode);
 // The window caption for a mode and an input path: the mode caption, " - "
 // and the file name without its directory.
 QString windowCaption(CoderMode mode, const QString& fileName);
+
+// The quantised frame's readouts (an empty text for a frame whose LP is not
+// quantised). The spectral distortion of its quantised LP against the
+// analysed, to 0.01 dB with a point as the measures' readout has it: "SD
+// 1.02 dB", or with two LP sets each set's, "SD: a2 0.87 dB, a4 1.02 dB". Its
+// bits by parameter, the gains' whether coded alone or jointly, and their sum:
+// "Bity: LP 26, opóźnienia 26, impulsy 124, wzmocnienia 28 = 204".
+QString lpDistortionText(const FrameRecord& record, bool twoSets);
+QString frameBitsText(const FrameRecord& record);
 
 // Left edges of Editk1..Editk4 under the start of each subframe of the current
 // frame, for a time image at `imageLeft` that is `imageWidth` wide.

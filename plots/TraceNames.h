@@ -78,6 +78,24 @@ inline constexpr NamedSpectrum kNamedSpectra[] = {
     {"|Ep(f)|", &SpectrumSelection::postProcessedError, &ChartColours::postProcessedError, false},
 };
 
+// Where a frame's LP is quantised, each box of a synthesis filter's response
+// shows the quantised set's response beside the analysed one, solid, at the
+// analysed set's prediction error E (the quantised set carries no gain).
+struct NamedQuantisedResponse {
+    const char* name;
+    bool SpectrumSelection::*shown;
+    QRgb ChartColours::*colour;
+    LpCoeffs FrameRecord::*coeffs;
+    double FrameRecord::*error;
+};
+
+inline constexpr NamedQuantisedResponse kNamedQuantisedResponses[] = {
+    {"|Hq(f)| <- a2 kwantowane", &SpectrumSelection::responseI, &ChartColours::quantisedResponseI,
+     &FrameRecord::lpCoeffsQuantisedI, &FrameRecord::lpErrorI},
+    {"|Hq(f)| <- a4 kwantowane", &SpectrumSelection::responseII, &ChartColours::quantisedResponseII,
+     &FrameRecord::lpCoeffsQuantisedII, &FrameRecord::lpErrorII},
+};
+
 static_assert(std::size(kNamedSpectra) == kSpectrumCurves,
               "one name for each curve of spectrumLevelsAtBin, in its order");
 

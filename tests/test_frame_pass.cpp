@@ -12,6 +12,7 @@
 
 #include "coder/FrameDistances.h"
 #include "coder/FramePass.h"
+#include "coder/LpDistortion.h"
 #include "coder/SpeechCoder.h"
 #include "tests/TestSupport.h"
 
@@ -32,8 +33,9 @@ void waitUntil(Done done) {
 
 // Expects the summaries of frames 1..summaries.size() to be those of a plain coder.
 void expectSequentialSummaries(const fs::path& file, CoderMode mode,
-                               std::span<const FrameSummary> summaries) {
-    SpeechCoder plain(file, mode);
+                               std::span<const FrameSummary> summaries,
+                               const CoderSettings& settings = {}) {
+    SpeechCoder plain(file, mode, settings);
     plain.setCheckpoints(nullptr);
     for (const FrameSummary& s : summaries) {
         ASSERT_EQ(plain.nextFrame(), FrameStep::coded);
@@ -48,6 +50,19 @@ void expectSequentialSummaries(const fs::path& file, CoderMode mode,
             ASSERT_EQ(s.pitchGain[a], static_cast<float>(r.pitchGain[a])) << where;
             ASSERT_EQ(s.codebookGain[a], static_cast<float>(r.codebookGain[a])) << where;
         }
+        // The quantised LP's distortion: the mean of both sets' (one set:
+        // its own), none where the coder does not quantise.
+        ASSERT_EQ(r.lpQuantised, settings.quantisation) << where;
+        if (!r.lpQuantised) {
+            ASSERT_TRUE(std::isnan(s.lpDistortion)) << where;
+            continue;
+        }
+        const double sdI = spectralDistortion(r.lpCoeffsI, r.lpCoeffsQuantisedI);
+        const double sdII = spectralDistortion(r.lpCoeffsII, r.lpCoeffsQuantisedII);
+        if (!rulesOf(mode).twoLpAnalyses) {
+            ASSERT_EQ(sdI, sdII) << where;
+        }
+        ASSERT_EQ(s.lpDistortion, static_cast<float>((sdI + sdII) / 2)) << where;
     }
 }
 
@@ -68,6 +83,27 @@ TEST(FramePass, SummariesAreThoseOfASequentialPass) {
     EXPECT_FALSE(pass.failed());
     EXPECT_EQ(pass.failure(), nullptr);
     expectSequentialSummaries(file, CoderMode::rate7_95, pass.summaries());
+}
+
+// A quantising pass sums up each frame's LP distortion: over speech most
+// frames a little above zero, none without a value.
+TEST(FramePass, QuantisedSummariesCarryTheDistortionOfTheQuantisedLp) {
+    test::TempDir dir;
+    const fs::path file = test::repeatedSample(dir, 1);
+    CoderSettings settings;
+    settings.quantisation = true;
+    for (const CoderMode mode : {CoderMode::rate12_2, CoderMode::rate4_75}) {
+        FramePass pass(file, mode, settings);
+        pass.start();
+        waitUntil([&] { return pass.done(); });
+        pass.stop();
+        ASSERT_EQ(pass.reached(), test::kSampleFrames);
+        expectSequentialSummaries(file, mode, pass.summaries(), settings);
+        SpectralDistortionStatistics statistics;
+        for (const FrameSummary& s : pass.summaries()) statistics.add(s.lpDistortion);
+        EXPECT_GT(statistics.mean(), 0.3) << rulesOf(mode).rate;
+        EXPECT_LT(statistics.mean(), 3.0) << rulesOf(mode).rate;
+    }
 }
 
 TEST(FramePass, StoppedAndStartedAgainItGoesOnWhereItStopped) {
