@@ -131,7 +131,7 @@ class RecordingDialogs : public zorvel::UserDialogs {
         return answer;
     }
     std::optional<QString> saveFileName(QWidget*, const QString& caption, const QString& suggested,
-                                        const SaveDialogTypes&) override {
+                                        const zorvel::SaveDialogTypes&) override {
         saveRequests.emplace_back(caption, suggested);
         if (saveAnswers.empty()) return std::nullopt;
         auto answer = saveAnswers.front();
