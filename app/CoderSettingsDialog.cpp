@@ -3,19 +3,27 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QDoubleSpinBox>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <memory>
 #include <type_traits>
 
+#include "app/FileNames.h"
+#include "app/UserDialogs.h"
 #include "charts/FormFont.h"
+#include "charts/SystemReasons.h"
 #include "coder/SpeechCoder.h"
+#include "files/FileError.h"
+#include "files/StagedOutput.h"
 
 namespace zorvel {
 namespace {
@@ -125,7 +133,90 @@ class SettingBox final : public Box {
     SettingRange range_;
 };
 
+// "„Współczynnik γ2 filtru percepcyjnego” = 0.95 musi być mniejszy niż
+// „Współczynnik γ1 filtru percepcyjnego” = 0.94."
+QString notBelowText(const SettingDescriptor& setting, const QString& value,
+                     const QString& upperValue) {
+    return QStringLiteral("%1 = %2 musi być mniejszy niż %3 = %4.")
+        .arg(quotedName(setting), value, quotedName(*findSetting(setting.below)), upperValue);
+}
+
+// What a value of the setting is, after "nie jest": "liczbą", ...
+QString polishValueKind(const SettingDescriptor& setting) {
+    switch (setting.kind) {
+        case SettingKind::choice: {
+            QStringList texts;
+            for (const SettingChoice& choice : setting.choices) texts << fromView(choice.text);
+            return QStringLiteral("żadną z wartości: ") + texts.join(QStringLiteral(", "));
+        }
+        case SettingKind::number:
+            return QStringLiteral("liczbą");
+        case SettingKind::offOrNumber:
+            return QStringLiteral("liczbą ani słowem off");
+        case SettingKind::onOff:
+            return QStringLiteral("słowem on ani off");
+        case SettingKind::file:
+            return QStringLiteral("ścieżką pliku w jednym wierszu ani słowem built-in");
+    }
+    return {};
+}
+
+// Settings files: what the file dialogs offer and how a file is named.
+const QString kSettingsFilesFilter = QStringLiteral("Ustawienia kodera (*.txt *.cfg)");
+const QString kAllFilesFilter = QStringLiteral("Wszystkie pliki (*)");
+const QString kSettingsFileSuffix = QStringLiteral("txt");
+const QString kSuggestedSettingsFile = QStringLiteral("ustawienia-kodera.txt");
+
+QString quotedFile(const QString& name) { return QStringLiteral("„%1”").arg(name); }
+
 }  // namespace
+
+QString polishSettingProblem(const SettingProblem& p) {
+    const QString name = QString::fromStdString(p.name);
+    const QString value = QString::fromStdString(p.value);
+    if (p.setting == nullptr) {
+        if (p.kind == SettingProblemKind::unknownName)
+            return QStringLiteral("nie ma ustawienia %1 (wymienia je „zorvel-cli settings”).")
+                .arg(quotedFile(name));
+        return QStringLiteral("%1 nie ma postaci NAZWA=WARTOŚĆ.").arg(quotedFile(value));
+    }
+    const SettingDescriptor& setting = *p.setting;
+    // The name as the file writes it, then the dialog's label.
+    const QString named = QStringLiteral("%1 (%2)").arg(name, quotedName(setting));
+    switch (p.kind) {
+        case SettingProblemKind::notAValue:
+            return QStringLiteral("%1: %2 nie jest %3.")
+                .arg(named, quotedFile(value), polishValueKind(setting));
+        case SettingProblemKind::outOfRange:
+            return QStringLiteral("%1 = %2 musi leżeć w przedziale %3.")
+                .arg(named, value, polishRange(setting));
+        case SettingProblemKind::notBelow:
+            return notBelowText(setting, value, QString::fromStdString(p.otherValue));
+        case SettingProblemKind::notAssignment:
+        case SettingProblemKind::unknownName:
+            break;
+    }
+    return QStringLiteral("%1: %2.").arg(named, value);
+}
+
+QString polishSettingsLineProblem(const SettingsLineProblem& problem) {
+    const QString where = QStringLiteral("Wiersz %1: ").arg(problem.line);
+    switch (problem.kind) {
+        case SettingsLineProblemKind::repeated:
+            return where + QStringLiteral(
+                               "ustawienie %1 podano ponownie (pierwszy raz w "
+                               "wierszu %2).")
+                               .arg(QString::fromStdString(problem.problem.name),
+                                    QString::number(problem.firstLine));
+        case SettingsLineProblemKind::together:
+            // Settings that disagree, none of them set in the file.
+            if (problem.line == 0) return polishSettingProblem(problem.problem);
+            break;
+        case SettingsLineProblemKind::setting:
+            break;
+    }
+    return where + polishSettingProblem(problem.problem);
+}
 
 std::optional<QString> polishSettingsProblem(const CoderSettings& s) {
     const auto problem = settingsProblem(s);
@@ -137,19 +228,17 @@ std::optional<QString> polishSettingsProblem(const CoderSettings& s) {
         return std::nullopt;
     }
     const SettingDescriptor& setting = *problem->setting;
-    if (problem->kind == SettingProblemKind::notBelow) {
-        const SettingDescriptor& upper = *findSetting(setting.below);
-        return QStringLiteral("%1 = %2 musi być mniejszy niż %3 = %4.")
-            .arg(quotedName(setting), localNumber(s.*setting.number), quotedName(upper),
-                 localNumber(s.*upper.number));
-    }
+    if (problem->kind == SettingProblemKind::notBelow)
+        return notBelowText(setting, localNumber(s.*setting.number),
+                            localNumber(s.*findSetting(setting.below)->number));
     // The settings' own checks find values out of range only.
     return QStringLiteral("%1 musi leżeć w przedziale %2.")
         .arg(quotedName(setting), polishRange(setting));
 }
 
-CoderSettingsDialog::CoderSettingsDialog(const CoderSettings& settings, QWidget* parent)
-    : QDialog(parent) {
+CoderSettingsDialog::CoderSettingsDialog(const CoderSettings& settings, UserDialogs& dialogs,
+                                         QWidget* parent)
+    : QDialog(parent), dialogs_(dialogs) {
     setObjectName(QStringLiteral("CoderSettingsDialog"));
     setWindowTitle(QStringLiteral("Ustawienia kodera"));
     setFont(formFont(font(), kFormFontPixels));
@@ -175,6 +264,12 @@ CoderSettingsDialog::CoderSettingsDialog(const CoderSettings& settings, QWidget*
         buttons_->addButton(QStringLiteral("Przywróć domyślne"), QDialogButtonBox::ResetRole);
     restore->setObjectName(QStringLiteral("BT_defaults"));
     connect(restore, &QPushButton::clicked, this, &CoderSettingsDialog::restoreDefaults);
+    load_ = buttons_->addButton(QStringLiteral("Wczytaj..."), QDialogButtonBox::ActionRole);
+    load_->setObjectName(QStringLiteral("BT_load"));
+    connect(load_, &QPushButton::clicked, this, &CoderSettingsDialog::loadFile);
+    save_ = buttons_->addButton(QStringLiteral("Zapisz..."), QDialogButtonBox::ActionRole);
+    save_->setObjectName(QStringLiteral("BT_save"));
+    connect(save_, &QPushButton::clicked, this, &CoderSettingsDialog::saveFile);
     connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons_);
@@ -337,6 +432,74 @@ void CoderSettingsDialog::setSettings(const CoderSettings& s) {
 
 void CoderSettingsDialog::restoreDefaults() { setSettings(CoderSettings{}); }
 
+void CoderSettingsDialog::loadFile() {
+    const OpenDialogSettings open{
+        {kSettingsFilesFilter, kAllFilesFilter}, kSettingsFileSuffix, true, lastFile_};
+    const std::optional<QString> chosen = dialogs_.openFileName(this, open);
+    if (!chosen) return;
+    lastFile_ = *chosen;
+    const QString refusal =
+        QStringLiteral("Nie można wczytać ustawień z pliku %1").arg(quotedFile(*chosen));
+    SettingsFileContents contents;
+    try {
+        contents = readSettingsFile(toPath(*chosen));
+    } catch (const FileError& error) {
+        // The system's ENOENT speaks of a folder where an output is made.
+        const QString reason =
+            error.error() == ENOENT ? QStringLiteral("plik nie istnieje") : polishFailure(error);
+        dialogs_.information(this, refusal + QStringLiteral(": ") + reason);
+        return;
+    } catch (const std::exception& error) {
+        dialogs_.information(this, refusal + QStringLiteral(": ") + polishFailure(error));
+        return;
+    }
+    if (!contents.problems.empty()) {
+        // In the file's order, the settings' disagreement at its line too.
+        std::ranges::stable_sort(contents.problems, {}, &SettingsLineProblem::line);
+        QStringList lines;
+        for (const SettingsLineProblem& problem : contents.problems)
+            lines << polishSettingsLineProblem(problem);
+        dialogs_.information(this, refusal + QStringLiteral(":\n") + lines.join(QLatin1Char('\n')));
+        return;
+    }
+    setSettings(contents.settings);
+}
+
+void CoderSettingsDialog::saveFile() {
+    const QString suggested =
+        lastFile_.isEmpty() ? QDir::home().filePath(kSuggestedSettingsFile) : lastFile_;
+    const SaveDialogTypes types{{kSettingsFilesFilter, kAllFilesFilter}, kSettingsFileSuffix};
+    const std::optional<QString> chosen =
+        dialogs_.saveFileName(this, QStringLiteral("Zapisz ustawienia kodera"), suggested, types);
+    if (!chosen) return;
+    const bool replace = fileExists(*chosen);
+    if (replace &&
+        !dialogs_.confirm(
+            this, QStringLiteral("Plik %1 istnieje.\n\nNadpisać?").arg(quotedFile(*chosen))))
+        return;
+    if (const std::optional<QString> reason = writeFile(*chosen, replace)) {
+        dialogs_.information(this, QStringLiteral("Nie można zapisać ustawień w pliku %1: %2.")
+                                       .arg(quotedFile(*chosen), *reason));
+        return;
+    }
+    lastFile_ = *chosen;
+}
+
+std::optional<QString> CoderSettingsDialog::writeFile(const QString& name, bool replace) const {
+    if (QFileInfo(name).isDir()) return polishReason(EISDIR);
+    const std::filesystem::path path = toPath(name);
+    try {
+        const std::string text = settingsFileText(settings());
+        StagingArea area;
+        StagedFile staged(area, path);
+        writeAll(staged.descriptor(), text.data(), text.size(), path);
+        staged.commit(replace);
+    } catch (const std::exception& error) {
+        return polishFailure(error);
+    }
+    return std::nullopt;
+}
+
 void CoderSettingsDialog::settingsChanged() {
     const CoderSettings now = settings();
     const std::vector<SettingChange> changes = settingChanges(now);
@@ -351,6 +514,8 @@ void CoderSettingsDialog::settingsChanged() {
     const std::optional<QString> problem = polishSettingsProblem(now);
     problem_->setText(problem.value_or(QString()));
     okButton().setEnabled(!problem);
+    // What the coder cannot use would not read back.
+    save_->setEnabled(!problem);
 }
 
 QPushButton& CoderSettingsDialog::okButton() const {

@@ -279,7 +279,7 @@ void MainWindow::CoderSettings1Click() {
         settingsDialog_->activateWindow();
         return;
     }
-    settingsDialog_ = new CoderSettingsDialog(coderSettings(), this);
+    settingsDialog_ = new CoderSettingsDialog(coderSettings(), dialogs_, this);
     settingsDialog_->setAttribute(Qt::WA_DeleteOnClose);
     connect(settingsDialog_, &QDialog::accepted, this,
             [this, dialog = settingsDialog_.data()] { setCoderSettings(dialog->settings()); });

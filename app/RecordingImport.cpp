@@ -102,7 +102,7 @@ std::optional<QString> RecordingImport::conversionName(const QString& chosen) {
     const std::filesystem::path beside = convertedFileName(toPath(chosen));
     if (newFileError(beside.parent_path()) == 0) return QFile::decodeName(beside.c_str());
     const QString suggested = QDir::home().filePath(QFile::decodeName(beside.filename().c_str()));
-    return dialogs_.saveFileName(&window_, kSaveCaption, suggested);
+    return dialogs_.saveFileName(&window_, kSaveCaption, suggested, waveFileTypes());
 }
 
 std::optional<QString> RecordingImport::convert(const QString& chosen) {

@@ -28,6 +28,11 @@ void fitFileList(QFileDialog& dialog) {
 
 }  // namespace
 
+SaveDialogTypes waveFileTypes() {
+    return {{QStringLiteral("Pliki WAV (*.wav)"), QStringLiteral("Wszystkie pliki (*)")},
+            QStringLiteral("wav")};
+}
+
 bool QtUserDialogs::confirm(QWidget* parent, const QString& text) {
     return askYesOrNo(parent, text);
 }
@@ -70,14 +75,14 @@ RecordingUse QtUserDialogs::askRecordingUse(QWidget* parent, const QString& text
 }
 
 std::optional<QString> QtUserDialogs::saveFileName(QWidget* parent, const QString& caption,
-                                                   const QString& suggested) {
+                                                   const QString& suggested,
+                                                   const SaveDialogTypes& types) {
     QFileDialog dialog(parent, caption);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.setNameFilters(
-        {QStringLiteral("Pliki WAV (*.wav)"), QStringLiteral("Wszystkie pliki (*)")});
-    dialog.setDefaultSuffix(QStringLiteral("wav"));
+    dialog.setNameFilters(types.nameFilters);
+    dialog.setDefaultSuffix(types.defaultSuffix);
     dialog.selectFile(suggested);
     fitFileList(dialog);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;

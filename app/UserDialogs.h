@@ -22,6 +22,15 @@ struct OpenDialogSettings {
     QString fileName;  // the dialog's current file name; empty until a file was chosen
 };
 
+// The files a file-save dialog offers.
+struct SaveDialogTypes {
+    QStringList nameFilters;  // Qt filter texts; the first is selected
+    QString defaultSuffix;    // appended to a typed name that has none
+};
+
+// Recordings: "Pliki WAV (*.wav)" or any file, ".wav" by default.
+SaveDialogTypes waveFileTypes();
+
 // What the user makes of a recording the coder cannot take as it stands.
 enum class RecordingUse {
     convert,        // to 8000 Hz mono 16-bit, into a file of its own
@@ -39,11 +48,12 @@ class UserDialogs : public ChartDialogs {
     // Question box with the buttons "Konwertuj", "Koduj bez zmian" and
     // "Anuluj" (also Escape and closing the box).
     virtual RecordingUse askRecordingUse(QWidget* parent, const QString& text) = 0;
-    // Runs a file-save dialog for a WAV file, starting at `suggested`; the
-    // chosen path, or nothing when cancelled. It asks nothing about an
+    // Runs a file-save dialog for files of `types`, starting at `suggested`;
+    // the chosen path, or nothing when cancelled. It asks nothing about an
     // existing file: the caller does.
     virtual std::optional<QString> saveFileName(QWidget* parent, const QString& caption,
-                                                const QString& suggested) = 0;
+                                                const QString& suggested,
+                                                const SaveDialogTypes& types) = 0;
 };
 
 // The real Qt message boxes, file dialog and override cursor.
@@ -60,7 +70,8 @@ class QtUserDialogs final : public UserDialogs {
                                         const OpenDialogSettings& settings) override;
     RecordingUse askRecordingUse(QWidget* parent, const QString& text) override;
     std::optional<QString> saveFileName(QWidget* parent, const QString& caption,
-                                        const QString& suggested) override;
+                                        const QString& suggested,
+                                        const SaveDialogTypes& types) override;
     void setBusyCursor() override { showBusyCursor(); }
     void restoreCursor() override { restoreBusyCursor(); }
 

@@ -23,7 +23,8 @@ class QuietDialogs final : public UserDialogs {
         return std::nullopt;
     }
     RecordingUse askRecordingUse(QWidget*, const QString&) override { return RecordingUse::cancel; }
-    std::optional<QString> saveFileName(QWidget*, const QString&, const QString&) override {
+    std::optional<QString> saveFileName(QWidget*, const QString&, const QString&,
+                                        const SaveDialogTypes&) override {
         return std::nullopt;
     }
     void setBusyCursor() override {}

@@ -495,7 +495,8 @@ class SampleDialogs final : public UserDialogs {
         return sample();
     }
     RecordingUse askRecordingUse(QWidget*, const QString&) override { return RecordingUse::cancel; }
-    std::optional<QString> saveFileName(QWidget*, const QString&, const QString&) override {
+    std::optional<QString> saveFileName(QWidget*, const QString&, const QString&,
+                                        const SaveDialogTypes&) override {
         return std::nullopt;
     }
     void setBusyCursor() override {}

@@ -87,6 +87,40 @@ CoderSettings everyFieldChanged() {
 // ---------------------------------------------------------------------------
 // The dialog
 
+// The file dialogs answered by the test: the names it puts in `openAnswer`
+// and `saveAnswer` (nothing: cancelled), a confirmation as `confirmAnswer`
+// says; what the dialog says is kept in `said`, the save dialogs' file types
+// in `saveTypes`.
+class FileDialogs final : public UserDialogs {
+  public:
+    void information(QWidget*, const QString& text) override { said.push_back(text); }
+    bool confirm(QWidget*, const QString& text) override {
+        asked.push_back(text);
+        return confirmAnswer;
+    }
+    void showError(QWidget*, const QString& text) override { said.push_back(text); }
+    std::optional<QString> openFileName(QWidget*, const OpenDialogSettings& settings) override {
+        openFilters = settings.nameFilters;
+        return openAnswer;
+    }
+    RecordingUse askRecordingUse(QWidget*, const QString&) override { return RecordingUse::cancel; }
+    std::optional<QString> saveFileName(QWidget*, const QString&, const QString&,
+                                        const SaveDialogTypes& types) override {
+        saveTypes.push_back(types);
+        return saveAnswer;
+    }
+    void setBusyCursor() override {}
+    void restoreCursor() override {}
+
+    std::optional<QString> openAnswer;
+    std::optional<QString> saveAnswer;
+    bool confirmAnswer = true;
+    std::vector<QString> said;
+    std::vector<QString> asked;
+    QStringList openFilters;
+    std::vector<SaveDialogTypes> saveTypes;
+};
+
 class DialogTest : public ::testing::Test {
   public:  // the cases' functions reach the controls too
     template <typename T>
@@ -98,7 +132,8 @@ class DialogTest : public ::testing::Test {
     }
     bool bold(const char* name) { return dialog.rowLabel(QString::fromUtf8(name))->font().bold(); }
 
-    CoderSettingsDialog dialog{CoderSettings{}};
+    FileDialogs dialogs;
+    CoderSettingsDialog dialog{CoderSettings{}, dialogs};
 };
 
 TEST_F(DialogTest, DefaultsShowAsTheDefaultSettingsExactly) {
@@ -216,7 +251,7 @@ TEST_F(DialogTest, SettingsGoIntoTheControlsAndBack) {
     for (const SettingDescriptor& info : settingDescriptors())
         EXPECT_TRUE(bold(std::string(info.name).c_str())) << info.name;
     // A dialog made with them shows the same.
-    const CoderSettingsDialog made(changed);
+    const CoderSettingsDialog made(changed, dialogs);
     EXPECT_EQ(made.settings(), changed);
 }
 
@@ -310,6 +345,214 @@ TEST_F(DialogTest, ValuesTypedOutOfRangeStayAndAreRefusedWithTheReason) {
     EXPECT_EQ(cutOff.value(), 400);
     EXPECT_FALSE(dialog.okButton().isEnabled());
     dialog.hide();
+}
+
+// ---------------------------------------------------------------------------
+// Settings files: "Wczytaj..." and "Zapisz..."
+
+class SettingsFileTest : public DialogTest {
+  public:
+    void load(const fs::path& file) {
+        dialogs.openAnswer = qPath(file);
+        QTest::mouseClick(&dialog.loadButton(), Qt::LeftButton);
+    }
+    void save(const fs::path& file) {
+        dialogs.saveAnswer = qPath(file);
+        QTest::mouseClick(&dialog.saveButton(), Qt::LeftButton);
+    }
+    static std::string text(const fs::path& file) {
+        const std::vector<std::uint8_t> bytes = test::readBytes(file);
+        return {bytes.begin(), bytes.end()};
+    }
+    static void writeText(const fs::path& file, const std::string& text) {
+        test::writeBytes(file, std::vector<std::uint8_t>(text.begin(), text.end()));
+    }
+
+    test::TempDir dir;
+};
+
+TEST_F(SettingsFileTest, SavedSettingsLoadBackExactly) {
+    EXPECT_EQ(dialog.loadButton().text(), "Wczytaj...");
+    EXPECT_EQ(dialog.saveButton().text(), "Zapisz...");
+    const CoderSettings changed = everyFieldChanged();
+    // Every setting is away from its default, so each one's way through the file counts.
+    ASSERT_EQ(settingChanges(changed).size(), settingDescriptors().size());
+    dialog.setSettings(changed);
+    const fs::path file = dir / "wykład.txt";
+    save(file);
+    EXPECT_TRUE(dialogs.said.empty()) << dialogs.said.front().toStdString();
+    ASSERT_EQ(dialogs.saveTypes.size(), 1u);
+    EXPECT_EQ(dialogs.saveTypes[0].nameFilters,
+              QStringList({"Ustawienia kodera (*.txt *.cfg)", "Wszystkie pliki (*)"}));
+    EXPECT_EQ(dialogs.saveTypes[0].defaultSuffix, "txt");
+    EXPECT_EQ(text(file), settingsFileText(changed));
+    EXPECT_EQ(test::directoryNames(dir.path()), std::vector<std::string>{"wykład.txt"});
+
+    // Into a dialog showing the defaults, and back to a file of the same bytes.
+    dialog.restoreDefaults();
+    load(file);
+    EXPECT_TRUE(dialogs.said.empty()) << dialogs.said.front().toStdString();
+    EXPECT_EQ(dialogs.openFilters,
+              QStringList({"Ustawienia kodera (*.txt *.cfg)", "Wszystkie pliki (*)"}));
+    EXPECT_EQ(dialog.settings(), changed);
+    for (const SettingDescriptor& info : settingDescriptors())
+        EXPECT_TRUE(bold(std::string(info.name).c_str())) << info.name;
+    const fs::path again = dir / "again.cfg";
+    save(again);
+    EXPECT_EQ(text(again), text(file));
+
+    // A setting the file does not name takes its default, whatever was shown.
+    writeText(file, "# only one\ngamma1 = 0.9\n");
+    load(file);
+    CoderSettings expected;
+    expected.gamma1 = 0.9;
+    EXPECT_EQ(dialog.settings(), expected);
+
+    // Cancelled dialogs change nothing.
+    dialogs.openAnswer.reset();
+    dialogs.saveAnswer.reset();
+    QTest::mouseClick(&dialog.loadButton(), Qt::LeftButton);
+    QTest::mouseClick(&dialog.saveButton(), Qt::LeftButton);
+    EXPECT_EQ(dialog.settings(), expected);
+    EXPECT_EQ(test::directoryNames(dir.path()),
+              (std::vector<std::string>{"again.cfg", "wykład.txt"}));
+    EXPECT_TRUE(dialogs.said.empty());
+}
+
+TEST_F(SettingsFileTest, AnExistingFileIsReplacedOnlyWhenTheUserAgrees) {
+    const fs::path file = dir / "ustawienia.txt";
+    writeText(file, "gamma1=0.9\n");
+    dialog.setSettings(everyFieldChanged());
+    dialogs.confirmAnswer = false;
+    save(file);
+    ASSERT_EQ(dialogs.asked.size(), 1u);
+    EXPECT_EQ(dialogs.asked[0], "Plik „" + qPath(file) + "” istnieje.\n\nNadpisać?");
+    EXPECT_EQ(text(file), "gamma1=0.9\n");
+    dialogs.confirmAnswer = true;
+    save(file);
+    EXPECT_EQ(text(file), settingsFileText(everyFieldChanged()));
+    EXPECT_EQ(test::directoryNames(dir.path()), std::vector<std::string>{"ustawienia.txt"});
+}
+
+// Every bad line is named with its number and reason; the dialog keeps what it showed.
+TEST_F(SettingsFileTest, AFileWithBadLinesIsRefusedAndTheDialogKeepsItsValues) {
+    const fs::path file = dir / "zły.txt";
+    writeText(file,
+              "# a configuration\n"
+              "gamma1 = 0.9\n"
+              "high-pass=20\n"
+              "gamma1=0.8   # again\n"
+              "colour=red\n"
+              "enhancement=maybe\n"
+              "just words\n"
+              "gamma2=0.95\n"
+              "pitch-resolution=1/4\n"
+              "\n");
+    dialog.setSettings(everyFieldChanged());
+    load(file);
+    EXPECT_EQ(dialog.settings(), everyFieldChanged());
+    ASSERT_EQ(dialogs.said.size(), 1u);
+    EXPECT_EQ(dialogs.said[0],
+              "Nie można wczytać ustawień z pliku „" + qPath(file) +
+                  "”:\n"
+                  "Wiersz 3: high-pass („Filtr górnoprzepustowy”) = 20 musi leżeć w przedziale "
+                  "50..300 Hz.\n"
+                  "Wiersz 4: ustawienie gamma1 podano ponownie (pierwszy raz w wierszu 2).\n"
+                  "Wiersz 5: nie ma ustawienia „colour” (wymienia je „zorvel-cli settings”).\n"
+                  "Wiersz 6: enhancement („Poprawa pobudzenia”): „maybe” nie jest słowem on "
+                  "ani off.\n"
+                  "Wiersz 7: „just words” nie ma postaci NAZWA=WARTOŚĆ.\n"
+                  "Wiersz 8: „Współczynnik γ2 filtru percepcyjnego” = 0.95 musi być mniejszy "
+                  "niż „Współczynnik γ1 filtru percepcyjnego” = 0.9.\n"
+                  "Wiersz 9: pitch-resolution („Rozdzielczość opóźnienia”): „1/4” nie jest "
+                  "żadną z wartości: 1, 1/3, 1/6.");
+
+    // Each kind of value in its own words.
+    const auto lineText = [](const char* assignment) {
+        const SettingsFileContents contents = readSettingsText(assignment);
+        return contents.problems.empty() ? QString()
+                                         : polishSettingsLineProblem(contents.problems.front());
+    };
+    EXPECT_EQ(lineText("gamma2=dużo"),
+              "Wiersz 1: gamma2 („Współczynnik γ2 filtru percepcyjnego”): „dużo” nie jest liczbą.");
+    EXPECT_EQ(lineText("high-pass=yes"),
+              "Wiersz 1: high-pass („Filtr górnoprzepustowy”): „yes” nie jest liczbą ani słowem "
+              "off.");
+    EXPECT_EQ(lineText("quantiser-tables="),
+              "Wiersz 1: quantiser-tables („Tablice kwantyzatorów”): „” nie jest ścieżką pliku "
+              "w jednym wierszu ani słowem built-in.");
+    EXPECT_EQ(lineText("gamma1=1.5"),
+              "Wiersz 1: gamma1 („Współczynnik γ1 filtru percepcyjnego”) = 1.5 musi leżeć w "
+              "przedziale 0 < γ1 ≤ 1.");
+
+    // A file that is no text, or is gone, is refused with the reason.
+    dialogs.said.clear();
+    const fs::path binary = dir / "binary.cfg";
+    test::writeBytes(binary, {'g', 0, '='});
+    load(binary);
+    load(dir / "missing.txt");
+    ASSERT_EQ(dialogs.said.size(), 2u);
+    EXPECT_TRUE(
+        dialogs.said[0].startsWith("Nie można wczytać ustawień z pliku „" + qPath(binary) + "”: "))
+        << dialogs.said[0].toStdString();
+    EXPECT_TRUE(dialogs.said[0].contains("NUL")) << dialogs.said[0].toStdString();
+    EXPECT_EQ(dialogs.said[1], "Nie można wczytać ustawień z pliku „" + qPath(dir / "missing.txt") +
+                                   "”: plik nie istnieje");
+    EXPECT_EQ(dialog.settings(), everyFieldChanged());
+}
+
+// A file that cannot be written is reported with the reason, and nothing of
+// it is left: no file, no half-written or temporary one.
+TEST_F(SettingsFileTest, ASaveThatFailsSaysWhyAndLeavesNothing) {
+    dialog.setSettings(everyFieldChanged());
+    const auto failure = [](const fs::path& file, const char* reason) {
+        return "Nie można zapisać ustawień w pliku „" + qPath(file) + "”: " + reason + ".";
+    };
+    const fs::path noFolder = dir / "brak" / "ustawienia.txt";
+    save(noFolder);
+    fs::create_directory(dir / "folder.txt");
+    save(dir / "folder.txt");
+    {
+        const test::FileSizeLimit limit(100);  // the file holds more than 100 bytes
+        save(dir / "duży.txt");
+    }
+    ASSERT_EQ(dialogs.said.size(), 3u);
+    EXPECT_EQ(dialogs.said[0], failure(noFolder, "folder nie istnieje"));
+    EXPECT_EQ(dialogs.said[1], failure(dir / "folder.txt", "to jest folder"));
+    EXPECT_EQ(dialogs.said[2], failure(dir / "duży.txt", "plik jest za duży"));
+    EXPECT_EQ(test::directoryNames(dir.path()), std::vector<std::string>{"folder.txt"});
+    EXPECT_TRUE(test::directoryNames(dir / "folder.txt").empty());
+    if (fs::exists("/dev/full")) {
+        save("/dev/full");
+        ASSERT_EQ(dialogs.said.size(), 4u);
+        EXPECT_EQ(dialogs.said[3], failure("/dev/full", "brak miejsca na dysku"));
+    }
+    EXPECT_EQ(dialog.settings(), everyFieldChanged());
+}
+
+// What the coder refuses would not read back: it is not saved.
+TEST_F(SettingsFileTest, SettingsWithAProblemCannotBeSaved) {
+    EXPECT_TRUE(dialog.saveButton().isEnabled());
+    factor("gamma2").setValue(0.95);
+    EXPECT_FALSE(dialog.saveButton().isEnabled());
+    EXPECT_TRUE(dialog.loadButton().isEnabled());
+    factor("gamma2").setValue(0.5);
+    EXPECT_TRUE(dialog.saveButton().isEnabled());
+}
+
+// The dialog, with its buttons in a row, fits a laptop's 1366 x 738 free area
+// with a window manager's title bar.
+TEST_F(SettingsFileTest, TheDialogFitsALaptopScreen) {
+    constexpr QSize kLaptopRoom{1366, 738 - 30};
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    EXPECT_LE(dialog.width(), kLaptopRoom.width());
+    EXPECT_LE(dialog.height(), kLaptopRoom.height());
+    for (const QPushButton* button : dialog.findChildren<QPushButton*>()) {
+        const QRect place(button->mapTo(&dialog, QPoint(0, 0)), button->size());
+        EXPECT_TRUE(dialog.rect().contains(place)) << button->text().toStdString();
+        EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
+    }
 }
 
 TEST(PolishSettingsProblem, NamesEachRuleOfTheCoder) {

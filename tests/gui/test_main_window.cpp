@@ -130,8 +130,8 @@ class RecordingDialogs : public zorvel::UserDialogs {
         recordingAnswers.pop_front();
         return answer;
     }
-    std::optional<QString> saveFileName(QWidget*, const QString& caption,
-                                        const QString& suggested) override {
+    std::optional<QString> saveFileName(QWidget*, const QString& caption, const QString& suggested,
+                                        const zorvel::SaveDialogTypes&) override {
         saveRequests.emplace_back(caption, suggested);
         if (saveAnswers.empty()) return std::nullopt;
         auto answer = saveAnswers.front();

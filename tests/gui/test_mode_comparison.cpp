@@ -50,7 +50,8 @@ class RecordingDialogs final : public UserDialogs {
         return openAnswer;
     }
     RecordingUse askRecordingUse(QWidget*, const QString&) override { return RecordingUse::cancel; }
-    std::optional<QString> saveFileName(QWidget*, const QString&, const QString&) override {
+    std::optional<QString> saveFileName(QWidget*, const QString&, const QString&,
+                                        const SaveDialogTypes&) override {
         return std::nullopt;
     }
     void setBusyCursor() override {}
