@@ -5,7 +5,7 @@
 // filter responses are drawn as E / |A(k)|^2, dashed, and where the frame's
 // LP is quantised the quantised sets' responses E / |Aq(k)|^2 beside them,
 // solid. The transforms and their levels are the frame's spectra's
-// (coder/FrameSpectra.h).
+// (coder/FrameTransforms.h).
 #include <QString>
 #include <algorithm>
 

@@ -7,7 +7,7 @@
 #include <QString>
 #include <array>
 
-#include "coder/FrameSpectra.h"
+#include "coder/FrameTransforms.h"
 #include "sound/SpeechInput.h"
 #include "sound/Wave.h"
 
@@ -64,7 +64,7 @@ PulseBase pulseBase(bool filteredAdaptiveShown, bool adaptiveShown);
 // Spectrum plot -------------------------------------------------------------
 
 // The levels themselves (spectrumLevel, filterResponseLevel) are the
-// frame's spectra's: coder/FrameSpectra.h.
+// frame's spectra's: coder/FrameTransforms.h.
 
 // trunc(H - level * spectrumGain).
 int spectrumY(double level, double spectrumGain, int height);

@@ -13,7 +13,7 @@
 #include <span>
 
 #include "coder/Frame.h"
-#include "coder/FrameSpectra.h"
+#include "coder/FrameTransforms.h"
 #include "plots/Canvas.h"
 #include "plots/ChartColours.h"
 #include "plots/PlotScale.h"

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "coder/FrameDistances.h"
-#include "coder/FrameSpectra.h"
+#include "coder/FrameTransforms.h"
 #include "coder/SpeechCoder.h"
 
 namespace zorvel::python {

@@ -27,7 +27,7 @@
 #include "coder/CoderMode.h"
 #include "coder/CoderSettings.h"
 #include "coder/FrameDistances.h"
-#include "coder/FrameSpectra.h"
+#include "coder/FrameTransforms.h"
 #include "coder/ModeSweep.h"
 #include "python/Encoding.h"
 #include "python/OwnedArrays.h"

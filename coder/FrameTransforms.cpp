@@ -1,4 +1,4 @@
-#include "coder/FrameSpectra.h"
+#include "coder/FrameTransforms.h"
 
 #include <algorithm>
 #include <cmath>
