@@ -54,15 +54,6 @@ constexpr std::array<CriticalBand, kCriticalBands> kBandTable{{
 
 using Autocorrelation = std::array<double, kLpCoeffs>;
 
-// The LP model of one frame: r, a (a0 = 1) and E.
-struct LpModel {
-    Autocorrelation r{};
-    LpCoeffs a{};
-    double E = 0.0;
-    // rho(0), 2 rho(1), ..., 2 rho(10): rho the autocorrelation of a0..a10.
-    std::array<double, kLpCoeffs> rho{};
-};
-
 using Envelope = std::array<double, kEnvelopePoints>;       // |A(e^jw_k)|^2
 using PowerSpectrum = std::array<double, kMeasureFftBins>;  // |X(k)|^2
 
@@ -120,24 +111,9 @@ bool allZeros(std::span<const double> x) {
 std::optional<LpModel> lpModel(MeasureFrame x) {
     if (allZeros(x)) return std::nullopt;
     const Signal& w = tables().hamming;
-    // The windowed frame after kLpOrder zeros: every lag sums over all n.
-    std::array<double, kLpOrder + kFrameSamples> padded{};
-    double* windowed = padded.data() + kLpOrder;
+    std::array<double, kFrameSamples> windowed{};
     for (int n = 0; n < kFrameSamples; ++n) windowed[n] = w[n] * x[n];
-    // All lags at once, sample by sample: eleven independent sums.
-    LpModel model;
-    for (int n = 0; n < kFrameSamples; ++n)
-        for (int k = 0; k < kLpCoeffs; ++k) model.r[k] += windowed[n] * windowed[n - k];
-    std::array<double, kLpCoeffs + 1> out{};
-    levinsonDurbin(model.r, out);
-    std::copy_n(out.begin(), kLpCoeffs, model.a.begin());
-    model.E = out[kLpCoeffs];
-    if (!(model.E > 0.0)) return std::nullopt;
-    for (int m = 0; m < kLpCoeffs; ++m) {
-        for (int i = 0; i + m < kLpCoeffs; ++i) model.rho[m] += model.a[i] * model.a[i + m];
-        if (m > 0) model.rho[m] *= 2.0;
-    }
-    return model;
+    return lpModelOfWindowed(windowed);
 }
 
 // |A(e^jw_k)|^2 = rho(0) + 2 sum_{m=1}^{10} rho(m) cos(m w_k).
@@ -487,6 +463,25 @@ FrameMeasures MeasureMeans::means() const {
     for (SpectralMeasure measure : kAllSpectralMeasures)
         values[static_cast<std::size_t>(measure)] = mean(measure);
     return values;
+}
+
+std::optional<LpModel> lpModelOfWindowed(std::span<const double> windowed) {
+    // All lags at once, sample by sample: eleven independent sums (the terms
+    // before the frame's start are zero and left out).
+    LpModel model;
+    const int length = static_cast<int>(windowed.size());
+    for (int n = 0; n < length; ++n)
+        for (int k = 0; k < kLpCoeffs && k <= n; ++k) model.r[k] += windowed[n] * windowed[n - k];
+    std::array<double, kLpCoeffs + 1> out{};
+    levinsonDurbin(model.r, out);
+    std::copy_n(out.begin(), kLpCoeffs, model.a.begin());
+    model.E = out[kLpCoeffs];
+    if (!(model.E > 0.0)) return std::nullopt;
+    for (int m = 0; m < kLpCoeffs; ++m) {
+        for (int i = 0; i + m < kLpCoeffs; ++i) model.rho[m] += model.a[i] * model.a[i + m];
+        if (m > 0) model.rho[m] *= 2.0;
+    }
+    return model;
 }
 
 }  // namespace zorvel

@@ -56,6 +56,20 @@ struct SpectralMeasureInfo {
 };
 const SpectralMeasureInfo& infoOf(SpectralMeasure measure);
 
+// The order-10 LP model of a windowed frame: its autocorrelations r(0..10)
+// (each summed over n ascending), A(z) and the prediction error E by the
+// Levinson-Durbin recursion, and rho(0), 2 rho(1), ..., 2 rho(10), rho the
+// autocorrelation of a0..a10, so that a R a^T = sum rho(m) r(m). Nothing
+// when E is not positive. Shared by the 20 ms distances and the published
+// 30 ms ones.
+struct LpModel {
+    std::array<double, kLpCoeffs> r{};
+    LpCoeffs a{};
+    double E = 0.0;
+    std::array<double, kLpCoeffs> rho{};
+};
+std::optional<LpModel> lpModelOfWindowed(std::span<const double> windowed);
+
 inline constexpr int kLpCepstrumLength = 16;   // c(1..16)
 inline constexpr int kEnvelopePoints = 257;    // w_k = pi k / 256, k = 0..256
 inline constexpr int kMeasureFftLength = 256;  // the power spectra of lsdFft and fwSegSnr

@@ -63,36 +63,6 @@ const Tables& tables() {
     return t;
 }
 
-// The LP model of one windowed frame: r, a (a0 = 1), E, and rho(0), 2 rho(1),
-// ..., 2 rho(10), rho the autocorrelation of a0..a10.
-struct LpModel {
-    std::array<double, kLpCoeffs> r{};
-    LpCoeffs a{};
-    double E = 0.0;
-    std::array<double, kLpCoeffs> rho{};
-};
-
-std::optional<LpModel> lpModel(const Windowed& x) {
-    // The frame after kLpOrder zeros: every lag sums over all n, all lags at
-    // once, sample by sample (eleven independent sums).
-    std::array<double, kLpOrder + kPublishedFrame> padded{};
-    std::copy(x.begin(), x.end(), padded.begin() + kLpOrder);
-    const double* windowed = padded.data() + kLpOrder;
-    LpModel model;
-    for (int n = 0; n < kPublishedFrame; ++n)
-        for (int k = 0; k < kLpCoeffs; ++k) model.r[k] += windowed[n] * windowed[n - k];
-    std::array<double, kLpCoeffs + 1> out{};
-    levinsonDurbin(model.r, out);
-    std::copy_n(out.begin(), kLpCoeffs, model.a.begin());
-    model.E = out[kLpCoeffs];
-    if (!(model.E > 0.0)) return std::nullopt;
-    for (int m = 0; m < kLpCoeffs; ++m) {
-        for (int i = 0; i + m < kLpCoeffs; ++i) model.rho[m] += model.a[i] * model.a[i + m];
-        if (m > 0) model.rho[m] *= 2.0;
-    }
-    return model;
-}
-
 // a R a^T = rho(0) r(0) + 2 sum_m rho(m) r(m).
 double quadraticForm(const LpModel& model, const std::array<double, kLpCoeffs>& r) {
     double sum = 0.0;
@@ -223,8 +193,8 @@ PublishedDistances publishedDistances(std::span<const double> reference,
             y[n] = w[n] * yFrame[n];
         }
         fw.add(fwSegSnrOf(s, y));
-        const std::optional<LpModel> lpS = lpModel(s);
-        const std::optional<LpModel> lpY = lpModel(y);
+        const std::optional<LpModel> lpS = lpModelOfWindowed(s);
+        const std::optional<LpModel> lpY = lpModelOfWindowed(y);
         if (!lpS || !lpY) continue;
         cd.add(cepstralDistanceOf(*lpS, *lpY));
         llr.add(llrOf(*lpS, *lpY));
